@@ -1,0 +1,35 @@
+# hm_module(<name> DEPS <targets...>): a static library from the .cpp files of the
+# current folder; headers are included from the repository root
+# ("engine/core/StringHash.h").
+function(hm_module name)
+  cmake_parse_arguments(HM "" "" "DEPS;SOURCES" ${ARGN})
+  if(HM_SOURCES)
+    set(srcs ${HM_SOURCES})
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${HM_DEPS})
+endfunction()
+
+# hm_test(<name> SOURCES <files...> DEPS <targets...>): one GoogleTest executable whose
+# cases are registered one by one in CTest, run from the repository root.
+function(hm_test name)
+  cmake_parse_arguments(HM "" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  add_executable(${name} ${HM_SOURCES})
+  target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300 LABELS "${HM_LABELS}")
+endfunction()
+
+function(hm_bench name)
+  cmake_parse_arguments(HM "" "" "DEPS;SOURCES" ${ARGN})
+  add_executable(${name} ${HM_SOURCES})
+  target_link_libraries(${name} PRIVATE ${HM_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()

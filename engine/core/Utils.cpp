@@ -1,0 +1,63 @@
+#include "engine/core/Utils.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/fs/FileSystem.h"
+
+namespace vd {
+namespace utl {
+
+void ReadTextFile(const char* fileName, std::string& output) {
+  if (!fileName) return;
+  std::vector<std::string> lines;
+  if (!plat::fs::ReadLines(fileName, lines)) return;
+  for (const std::string& line : lines) output += line;
+}
+
+float StringToFloat(const char* text) {
+  return text ? static_cast<float>(std::atof(text)) : 0.0f;
+}
+
+CFileDataProvider::CFileDataProvider(const char* path)
+    : m_file(path ? plat::fs::Open(path, "rb") : nullptr) {}
+
+CFileDataProvider::~CFileDataProvider() {
+  if (m_file) std::fclose(m_file);
+}
+
+unsigned CFileDataProvider::Read(void* buffer, unsigned size) {
+  if (!m_file || !buffer) return 0;
+  return static_cast<unsigned>(std::fread(buffer, 1, size, m_file));
+}
+
+plat::Vec3 YawToDirection(float yaw) { return plat::Vec3(std::sin(yaw), 0.0f, std::cos(yaw)); }
+
+plat::Vec3 YawPitchToDirection(float yaw, float pitch) {
+  float cp = std::cos(pitch);
+  return plat::Vec3(std::sin(yaw) * cp, std::sin(pitch), std::cos(yaw) * cp);
+}
+
+void DirectionToYawPitch(const plat::Vec3& d, float& yaw, float& pitch) {
+  yaw = std::atan2(d.x, d.z);
+  pitch = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z));
+}
+
+float AngleDifference(float from, float to) {
+  float d = std::fmod(to - from, kTwoPi);
+  if (d > kPi) return d - kTwoPi;
+  if (d < -kPi) return d + kTwoPi;
+  return d;
+}
+
+void RotateXZ(float angle, float& x, float& z) {
+  float c = std::cos(angle), s = std::sin(angle);
+  float nx = x * c - z * s;
+  float nz = x * s + z * c;
+  x = nx;
+  z = nz;
+}
+
+}  // namespace utl
+}  // namespace vd

@@ -1,0 +1,53 @@
+#pragma once
+// Small shared services: text files for the XML parser, byte sources for binary
+// loaders, conversions and angle helpers.
+#include <cstdio>
+#include <string>
+
+#include "platform/math/Vector.h"
+
+namespace vd {
+namespace utl {
+
+// Appends the file's lines without their line breaks; a missing or unreadable file
+// leaves the output as it was.
+void ReadTextFile(const char* fileName, std::string& output);
+
+float StringToFloat(const char* text);
+
+// A byte source for the loaders of binary data files.
+class CDataProvider {
+public:
+  virtual ~CDataProvider() = default;
+  virtual unsigned Read(void* buffer, unsigned size) = 0;
+};
+
+class CFileDataProvider : public CDataProvider {
+public:
+  // Takes the file, opened "rb" by the creator; null is allowed and reads nothing.
+  explicit CFileDataProvider(FILE* file) : m_file(file) {}
+  // Opens a data path ('\' or '/', any letter case); IsOpen() tells whether it exists.
+  explicit CFileDataProvider(const char* path);
+  ~CFileDataProvider() override;
+  CFileDataProvider(const CFileDataProvider&) = delete;
+  CFileDataProvider& operator=(const CFileDataProvider&) = delete;
+
+  unsigned Read(void* buffer, unsigned size) override;
+  bool IsOpen() const { return m_file != nullptr; }
+
+private:
+  FILE* m_file;
+};
+
+constexpr float kPi = 3.14159265358979323846f;
+constexpr float kTwoPi = 2.0f * kPi;
+
+plat::Vec3 YawToDirection(float yaw);
+plat::Vec3 YawPitchToDirection(float yaw, float pitch);
+void DirectionToYawPitch(const plat::Vec3& direction, float& yaw, float& pitch);
+// The signed shortest turn from `from` to `to`.
+float AngleDifference(float from, float to);
+void RotateXZ(float angle, float& x, float& z);
+
+}  // namespace utl
+}  // namespace vd

@@ -1,0 +1,3 @@
+#include "engine/app/Entry.h"
+
+int main() { return vd::sys::RunApplication(); }

@@ -1,0 +1,178 @@
+#include "platform/thread/Thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <pthread.h>
+#include <sched.h>
+
+namespace plat {
+
+Event::Event(bool manualReset, bool initialState, const char* name)
+    : m_manual(manualReset), m_signalled(initialState), m_name(name) {}
+
+void Event::Set() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_signalled = true;
+  }
+  if (m_manual)
+    m_cond.notify_all();
+  else
+    m_cond.notify_one();
+}
+
+void Event::Reset() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_signalled = false;
+}
+
+WaitResult Event::Wait(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  auto ready = [this] { return m_signalled; };
+  if (ms == kInfinite) {
+    m_cond.wait(lock, ready);
+  } else if (!m_cond.wait_for(lock, std::chrono::milliseconds(ms), ready)) {
+    return WaitResult::TimedOut;
+  }
+  if (!m_manual) m_signalled = false;
+  return WaitResult::Signalled;
+}
+
+struct Thread::State {
+  std::mutex mutex;
+  std::condition_variable cond;
+  std::atomic<bool> ended{false};
+  uint32_t exitCode = kStillActive;
+  // Set while someone waits for "event or thread end" so that the end wakes them.
+  Event* watcher = nullptr;
+};
+
+Thread::~Thread() { Release(); }
+
+bool Thread::Start(Proc proc) {
+  if (m_state && !m_state->ended) return false;
+  Release();
+  auto state = std::make_shared<State>();
+  try {
+    m_thread = std::thread([state, proc = std::move(proc)] {
+      uint32_t code = proc();
+      Event* watcher = nullptr;
+      {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->ended = true;
+        state->exitCode = code;
+        watcher = state->watcher;
+        if (watcher) {
+          // Wake the waiter of the watched event without signalling it.
+          std::lock_guard<std::mutex> evLock(watcher->m_mutex);
+          watcher->m_cond.notify_all();
+        }
+      }
+      state->cond.notify_all();
+    });
+  } catch (...) {
+    return false;
+  }
+  m_state = state;
+  return true;
+}
+
+WaitResult Thread::Wait(uint32_t ms) {
+  if (!m_state) return WaitResult::Signalled;
+  {
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    auto ended = [this] { return m_state->ended.load(); };
+    if (ms == kInfinite) {
+      m_state->cond.wait(lock, ended);
+    } else if (!m_state->cond.wait_for(lock, std::chrono::milliseconds(ms), ended)) {
+      return WaitResult::TimedOut;
+    }
+  }
+  if (m_thread.joinable()) m_thread.join();
+  return WaitResult::Signalled;
+}
+
+uint32_t Thread::ExitCode() const {
+  if (!m_state) return 0;
+  std::lock_guard<std::mutex> lock(m_state->mutex);
+  return m_state->exitCode;
+}
+
+bool Thread::Running() const {
+  if (!m_state) return false;
+  std::lock_guard<std::mutex> lock(m_state->mutex);
+  return !m_state->ended;
+}
+
+void Thread::SetLowestPriority() {
+  if (!m_thread.joinable()) return;
+  sched_param param{};
+  param.sched_priority = 0;
+  pthread_setschedparam(m_thread.native_handle(), SCHED_IDLE, &param);
+}
+
+void Thread::Release() {
+  if (m_thread.joinable()) {
+    bool ended;
+    {
+      std::lock_guard<std::mutex> lock(m_state->mutex);
+      ended = m_state->ended.load();
+    }
+    if (ended)
+      m_thread.join();
+    else
+      m_thread.detach();
+  }
+  m_state.reset();
+}
+
+WaitResult WaitForEventOrThreadEnd(Event& event, Thread& thread, uint32_t ms) {
+  std::shared_ptr<Thread::State> state = thread.m_state;
+  if (state) {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->watcher = &event;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  WaitResult result = WaitResult::TimedOut;
+  {
+    std::unique_lock<std::mutex> lock(event.m_mutex);
+    // Read without the thread's lock: the ending thread takes its lock before the
+    // event's, so taking them the other way round here could deadlock.
+    auto threadEnded = [&] { return !state || state->ended.load(); };
+    for (;;) {
+      if (event.m_signalled) {
+        if (!event.m_manual) event.m_signalled = false;
+        result = WaitResult::Signalled;
+        break;
+      }
+      if (threadEnded()) break;
+      if (ms == kInfinite) {
+        event.m_cond.wait(lock);
+      } else if (event.m_cond.wait_until(lock, deadline) == std::cv_status::timeout) {
+        if (event.m_signalled) continue;
+        break;
+      }
+    }
+  }
+  if (state) {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (state->watcher == &event) state->watcher = nullptr;
+  }
+  return result;
+}
+
+void Sleep(uint32_t ms) {
+  if (ms == 0) {
+    Yield();
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void Yield() { sched_yield(); }
+
+ThreadId CurrentThreadId() {
+  return static_cast<ThreadId>(std::hash<std::thread::id>()(std::this_thread::get_id()));
+}
+
+}  // namespace plat

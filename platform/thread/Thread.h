@@ -1,0 +1,87 @@
+#pragma once
+// Windows-style threading: auto/manual-reset events, re-entrant critical sections
+// and threads whose owner may give up waiting for them.
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace plat {
+
+enum class WaitResult { Signalled, TimedOut };
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr uint32_t kStillActive = 259;
+
+// An event that does not count: repeated Sets before a Wait collapse into one.
+class Event {
+public:
+  Event(bool manualReset, bool initialState, const char* name = nullptr);
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+
+  void Set();
+  void Reset();
+  WaitResult Wait(uint32_t ms = kInfinite);
+  const char* Name() const { return m_name; }
+
+private:
+  friend class Thread;
+  friend WaitResult WaitForEventOrThreadEnd(Event&, class Thread&, uint32_t);
+  std::mutex m_mutex;
+  std::condition_variable m_cond;
+  bool m_manual;
+  bool m_signalled;
+  const char* m_name;
+};
+
+class CriticalSection {
+public:
+  void Enter() { m_mutex.lock(); }
+  bool TryEnter() { return m_mutex.try_lock(); }
+  void Leave() { m_mutex.unlock(); }
+
+private:
+  std::recursive_mutex m_mutex;
+};
+
+class Thread {
+public:
+  using Proc = std::function<uint32_t()>;
+  Thread() = default;
+  ~Thread();
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+
+  // Starts the procedure; false when a thread is already running or cannot start.
+  bool Start(Proc proc);
+  // Waits for the end of the thread; TimedOut while it still runs.
+  WaitResult Wait(uint32_t ms = kInfinite);
+  // The procedure's result once it has ended, kStillActive while it runs.
+  uint32_t ExitCode() const;
+  bool Started() const { return m_state != nullptr; }
+  bool Running() const;
+  // Lowest priority for loading threads; best effort.
+  void SetLowestPriority();
+  // Gives up the thread: a running one is detached, never terminated.
+  void Release();
+
+private:
+  struct State;
+  std::shared_ptr<State> m_state;
+  std::thread m_thread;
+  friend WaitResult WaitForEventOrThreadEnd(Event&, Thread&, uint32_t);
+};
+
+// Waits until the event is signalled (consuming it when auto-reset) or the thread
+// has ended, whichever comes first. Signalled only for the event.
+WaitResult WaitForEventOrThreadEnd(Event& event, Thread& thread, uint32_t ms = kInfinite);
+
+void Sleep(uint32_t ms);
+void Yield();  // Sleep(0)
+
+using ThreadId = uint64_t;
+ThreadId CurrentThreadId();
+
+}  // namespace plat
