@@ -1,3 +1,3 @@
 #include "engine/app/Entry.h"
 
-int main() { return vd::sys::RunApplication(); }
+int main() { return vd::sys::RunApplication(&vd::sys::CreateApplication); }

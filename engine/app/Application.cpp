@@ -1,0 +1,306 @@
+#include "engine/app/Application.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "engine/core/Utils.h"
+#include "engine/render/SphereVectors.h"
+#include "platform/crt/Crt.h"
+#include "platform/window/Desktop.h"
+#include "platform/window/MessageBox.h"
+
+namespace vd {
+namespace sys {
+
+CApplicationBase::StartupFaultHook CApplicationBase::s_faultHook;
+
+namespace {
+const char* const kFrameEventNames[kFrameEventCount] = {
+    "WindowCreated", "GfxInitFinished", "RenderBegin", "RenderEnd", "RenderFreeResources"};
+constexpr const char* kGameConfigFile = "Data/xml/gameconfig.xml";
+}  // namespace
+
+CApplicationBase::CApplicationBase() {
+  std::strcpy(name, "DefaultApplicationName");
+  SetInstance(this);
+  utl::SetLogSinks(&logSinks);
+  SetAppLocks(&locks);
+}
+
+CApplicationBase::~CApplicationBase() {
+  Shutdown();
+  keyboardInput.Release();
+  padIndex = -1;
+  timer.Reset();
+  if (GetAppLocks() == &locks) SetAppLocks(nullptr);
+  if (utl::GetLogSinks() == &logSinks) utl::SetLogSinks(nullptr);
+  if (GetInstance() == this) SetInstance(nullptr);
+}
+
+void CApplicationBase::SetStartupFaultHook(StartupFaultHook hook) { s_faultHook = std::move(hook); }
+
+// --- the overridable slots with their engine-base behaviour ---
+
+void CApplicationBase::RegisterComponentFactories() {}
+void CApplicationBase::UnregisterComponentFactories() {}
+void CApplicationBase::RegisterEventFactories() {}
+void CApplicationBase::UnregisterEventFactories() {}
+void CApplicationBase::LoadDifficultyParams(std::map<uint32_t, float>&, rapidxml::xml_node<>*) {}
+bool CApplicationBase::Update(float) { return true; }
+void CApplicationBase::BeforeDeviceReset() {}
+void CApplicationBase::AfterDeviceReset() {}
+
+// --- start-up ---
+
+void CApplicationBase::Fail(const char* text) {
+  plat::MessageBox(mainWindow, text, nullptr, plat::kMbIconExclamation);
+}
+
+bool CApplicationBase::StepOk(EStartupStep step, bool result, int attempt) {
+  if (result && s_faultHook && !s_faultHook(step, attempt)) return false;
+  return result;
+}
+
+bool CApplicationBase::Init(void* instance, int showCmd) {
+  Shutdown();
+  instanceHandle = instance;
+  showCommand = showCmd;
+  mainThreadId = plat::CurrentThreadId();
+  plat::SeedRand(static_cast<uint32_t>(plat::CurrentTime()));
+  PreInit();
+  logSinks.ClearDebugVariables();
+
+  utl::LogPrintf("Parsing game config\n");
+  if (!ReadGameConfig()) return false;
+
+  utl::LogPrintf("Init profiler\n");
+  if (!StepOk(EStartupStep::Profiler, timer.Start())) {
+    Fail("Error trying to init profiler");
+    return false;
+  }
+
+  gfx::LoadSphereVectors();
+
+  for (int i = 0; i < kFrameEventCount; ++i)
+    frameEvents[i] = std::make_unique<plat::Event>(false, false, kFrameEventNames[i]);
+
+  renderThreadFailed = 0;
+  if (!renderThread.Start([this] { return RenderThreadProc(); })) {
+    utl::LogPrintf("The render thread could not start\n");
+    return false;
+  }
+  // A render thread that dies before creating the window must not hang start-up.
+  if (plat::WaitForEventOrThreadEnd(*FrameEvent(kWindowCreated), renderThread) !=
+      plat::WaitResult::Signalled) {
+    utl::LogPrintf("The render thread ended before creating the window\n");
+    return false;
+  }
+
+  utl::LogPrintf("Init game object manager\n");
+  objectManager.Init();
+
+  utl::LogPrintf("Init audio manager\n");
+  if (!StepOk(EStartupStep::Audio, audioManager.Init(), 1) &&
+      !StepOk(EStartupStep::Audio, audioManager.Init(), 2)) {
+    Fail("Audio could not initialize");
+    return false;
+  }
+  if (!soundOn) audioManager.SetGlobalVolume(0.0f);
+
+  utl::LogPrintf("Check system resources\n");
+  RegisterComponentFactories();
+
+  utl::LogPrintf("Init input\n");
+  if (!StepOk(EStartupStep::Input, keyboardInput.Init(fullScreen ? 5 : 6))) {
+    Fail("Error initializing the input manager");
+    return false;
+  }
+  padIndex = 0;
+  padFlag = 0;
+
+  utl::LogPrintf("Init animation manager\n");
+  animationManager.templates.RemoveAll();
+  animationManager.ClearInstances();
+  animationManager.templates.RemoveAll();
+  animationManager.templates.ownsValues = 1;
+  animationManager.templates.resetValues = 1;
+  anm::CAnimationManager::SetLoadingModeRotateX();
+
+  utl::LogPrintf("Init collision manager\n");
+  if (!StepOk(EStartupStep::Collision, collisionManager.Init(1.0f / 60.0f))) {
+    Fail("Error trying to init collision manager");
+    return false;
+  }
+
+  utl::LogPrintf("Init event manager\n");
+  if (!StepOk(EStartupStep::EventManager, eventManager.Init())) {
+    Fail("Event manager could not initialize");
+    return false;
+  }
+  RegisterEventFactories();
+
+  utl::LogPrintf("Init scripting\n");
+  if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
+    Fail("Scripting could not initialize");
+    return false;
+  }
+  RegisterScriptBindings();
+  if (!scriptManager.LoadScripts()) Fail("Error trying to parse scripts.xml");
+
+  running = 1;
+  // The render thread may end on a graphics failure without ever signalling.
+  if (plat::WaitForEventOrThreadEnd(*FrameEvent(kGfxInitFinished), renderThread) !=
+      plat::WaitResult::Signalled) {
+    running = 0;
+    utl::LogPrintf("Graphics start-up failed\n");
+    return false;
+  }
+
+  utl::LogPrintf("Init game\n");
+  return true;
+}
+
+// --- game configuration ---
+
+void CApplicationBase::ApplyGameConfigDefaults() {
+  multiSampleType = 0;
+  fullScreen = 0;
+  screenWidth = 1024;
+  screenHeight = 768;
+  soundOn = 1;
+  preloadingWidth = 512;
+  preloadingHeight = 316;
+  preloadingBackground.clear();
+  preloadingIndicator.clear();
+}
+
+namespace {
+
+// The entries of one element by position, following sibling links; a missing
+// element or entry reads as null.
+std::vector<const char*> ReadEntries(rapidxml::xml_node<>* element, size_t wanted) {
+  std::vector<const char*> values(wanted, nullptr);
+  if (!element) return values;
+  size_t i = 0;
+  for (rapidxml::xml_node<>* key = element->first_node("key"); key && i < wanted;
+       key = key->next_sibling("key"), ++i) {
+    rapidxml::xml_attribute<>* value = key->first_attribute("value");
+    values[i] = value ? value->value() : "";
+  }
+  return values;
+}
+
+}  // namespace
+
+bool CApplicationBase::ReadGameConfig() {
+  std::string text;
+  utl::ReadTextFile(kGameConfigFile, text);
+  if (text.empty()) {
+    utl::LogPrintf("Missing or empty game configuration %s\n", kGameConfigFile);
+    return false;
+  }
+  ApplyGameConfigDefaults();
+
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  rapidxml::xml_document<> doc;
+  try {
+    doc.parse<0>(buffer.data());
+  } catch (const rapidxml::parse_error& e) {
+    utl::LogPrintf("%s: %s; using the default configuration\n", kGameConfigFile, e.what());
+    return true;
+  }
+
+  rapidxml::xml_node<>* config = doc.first_node("gameconfig");
+  if (!config) utl::LogPrintf("%s: no gameconfig element; using defaults\n", kGameConfigFile);
+  std::vector<const char*> entries = ReadEntries(config, 5);
+  if (config) {
+    static const char* const kNames[5] = {"multisample", "display mode", "screen width",
+                                          "screen height", "sound"};
+    for (int i = 0; i < 5; ++i)
+      if (!entries[i])
+        utl::LogPrintf("%s: gameconfig has no %s entry; using the default\n", kGameConfigFile,
+                       kNames[i]);
+  }
+
+  if (entries[0]) multiSampleType = std::atoi(entries[0]);
+  const char* mode = entries[1] ? entries[1] : "0";
+  if (std::strcmp(mode, "1") == 0) {
+    fullScreen = 1;
+    int w = 0, h = 0;
+    if (plat::QueryDesktopSize(w, h)) {
+      screenWidth = w;
+      screenHeight = h;
+    } else {
+      utl::LogPrintf("The desktop size is unknown; using %dx%d\n", screenWidth, screenHeight);
+    }
+  } else {
+    fullScreen = std::strcmp(mode, "2") == 0 ? 1 : 0;
+    if (entries[2]) screenWidth = std::atoi(entries[2]);
+    if (entries[3]) screenHeight = std::atoi(entries[3]);
+  }
+  // The sound switch is entry 5 in every display mode.
+  if (entries[4]) soundOn = std::strcmp(entries[4], "0") != 0 ? 1 : 0;
+
+  rapidxml::xml_node<>* preloading = doc.first_node("preloading");
+  if (!preloading) utl::LogPrintf("%s: no preloading element; using defaults\n", kGameConfigFile);
+  std::vector<const char*> pre = ReadEntries(preloading, 4);
+  if (pre[0]) preloadingWidth = std::atoi(pre[0]);
+  if (pre[1]) preloadingHeight = std::atoi(pre[1]);
+  if (pre[2]) preloadingBackground = pre[2];
+  if (pre[3]) preloadingIndicator = pre[3];
+  if (preloading && (!pre[0] || !pre[1] || !pre[2] || !pre[3]))
+    utl::LogPrintf("%s: preloading entries missing; using defaults\n", kGameConfigFile);
+  return true;
+}
+
+// --- shutdown ---
+
+void CApplicationBase::Shutdown() {
+  objectManager.Clear();
+  collisionManager.Release();
+  timer.Reset();
+  padIndex = -1;
+  padFlag = 0;
+  keyboardInput.Release();
+  animationManager.templates.RemoveAll();
+  animationManager.ClearInstances();
+  timer.Reset();
+  logSinks.ClearDebugVariables();
+  eventManager.Clear();
+  scriptManager.Release();
+  audioManager.Release();
+  lightManager.zoneValues[0] = 0.0f;
+  lightManager.zoneValues[1] = 0.0f;
+
+  if (plat::Event* freeResources = FrameEvent(kRenderFreeResources)) freeResources->Set();
+  if (renderThread.Started()) {
+    // A render thread still running after the wait is left to end on its own.
+    renderThread.Wait(3000);
+    renderThread.Release();
+  }
+
+  UnregisterEventFactories();
+  UnregisterComponentFactories();
+
+  running = 0;
+  quitRequested = 0;
+  locks.ClearFlags();
+  mainThreadId = 0;
+  instanceHandle = nullptr;
+}
+
+// --- the frame (the frame loop replaces these minimal versions) ---
+
+uint32_t CApplicationBase::RenderThreadProc() {
+  FrameEvent(kWindowCreated)->Set();
+  FrameEvent(kGfxInitFinished)->Set();
+  FrameEvent(kRenderFreeResources)->Wait();
+  return 0;
+}
+
+void CApplicationBase::MainLoop() { loopStarted = 1; }
+
+}  // namespace sys
+}  // namespace vd

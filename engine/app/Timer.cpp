@@ -1,0 +1,63 @@
+#include "engine/app/Timer.h"
+
+#include <chrono>
+
+namespace vd {
+namespace sys {
+
+namespace {
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+constexpr float kSecondsPerCount = 1e-9f;
+}  // namespace
+
+float CTimer::s_accumulatedTime = 0.0f;
+float CTimer::s_accumulatedTicks = 0.0f;
+
+bool CTimer::Start() {
+  frameTime = 0.0f;
+  lastCount = Now();
+  slowMotion = 0;
+  slowMotionScale = 1.0f;
+  secondsPerCount = kSecondsPerCount;
+  return true;
+}
+
+void CTimer::Restart() {
+  frameTime = 0.0f;
+  lastCount = Now();
+}
+
+void CTimer::Reset() {
+  frameTime = 0.0f;
+  lastCount = Now();
+  slowMotion = 0;
+  slowMotionScale = 1.0f;
+}
+
+void CTimer::Tick() {
+  int64_t now = Now();
+  frameTime = static_cast<float>(now - lastCount) * secondsPerCount;
+  lastCount = now;
+  s_accumulatedTime += frameTime;
+  s_accumulatedTicks += 1.0f;
+  if (s_accumulatedTime > 1.0f) {
+    s_accumulatedTime = 0.0f;
+    s_accumulatedTicks = 0.0f;
+    secondsPerCount = kSecondsPerCount;
+  }
+}
+
+float CTimer::GetGameTime(bool applySlowMotion) const {
+  float t = frameTime;
+  if (t > kMaxFrameTime) t = kMaxFrameTime;
+  if (t < 0.0f) t = 0.0f;
+  if (applySlowMotion && slowMotion) t *= slowMotionScale;
+  return t;
+}
+
+}  // namespace sys
+}  // namespace vd

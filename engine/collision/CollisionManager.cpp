@@ -1,0 +1,1 @@
+#include "engine/collision/CollisionManager.h"

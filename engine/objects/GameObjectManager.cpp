@@ -1,0 +1,1 @@
+#include "engine/objects/GameObjectManager.h"

@@ -1,0 +1,1 @@
+#include "engine/render/particles/ParticleSysManager.h"
