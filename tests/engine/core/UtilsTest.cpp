@@ -1,0 +1,95 @@
+#include "engine/core/Utils.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "engine/core/Locks.h"
+
+namespace {
+
+using namespace vd::utl;
+
+std::string TempFile(const std::string& content) {
+  char path[] = "/tmp/hm_utils_XXXXXX";
+  int fd = mkstemp(path);
+  EXPECT_GE(fd, 0);
+  EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  close(fd);
+  return path;
+}
+
+TEST(ReadTextFile, JoinsLinesWithoutBreaksAndAppends) {
+  std::string path = TempFile("a\r\nb\nc\n");
+  std::string out = ">";
+  ReadTextFile(path.c_str(), out);
+  EXPECT_EQ(out, ">abc");
+  std::string missing = "kept";
+  ReadTextFile("/tmp/hm_no_such_file_here", missing);
+  EXPECT_EQ(missing, "kept");
+  std::remove(path.c_str());
+}
+
+TEST(FileDataProvider, ReadsBytesAndToleratesAbsence) {
+  std::string path = TempFile("\x01\x02\x03");
+  CFileDataProvider provider(path.c_str());
+  unsigned char buf[8] = {};
+  EXPECT_EQ(provider.Read(buf, 8), 3u);
+  EXPECT_EQ(buf[2], 3);
+  CFileDataProvider absent("/tmp/hm_no_such_file_here");
+  EXPECT_FALSE(absent.IsOpen());
+  EXPECT_EQ(absent.Read(buf, 8), 0u);
+  std::remove(path.c_str());
+}
+
+TEST(AngleHelpers, Table) {
+  EXPECT_NEAR(AngleDifference(0.1f, 6.2f), -0.1831853f, 1e-5f);
+  EXPECT_FLOAT_EQ(AngleDifference(0.0f, kPi), kPi);  // only values above pi wrap
+  EXPECT_NEAR(AngleDifference(6.2f, 0.1f), 0.1831853f, 1e-5f);
+  EXPECT_FLOAT_EQ(AngleDifference(1.0f, 1.5f), 0.5f);
+
+  plat::Vec3 d = YawToDirection(kPi / 2);
+  EXPECT_NEAR(d.x, 1.0f, 1e-6f);
+  EXPECT_NEAR(d.z, 0.0f, 1e-6f);
+  plat::Vec3 up = YawPitchToDirection(0.3f, kPi / 2);
+  EXPECT_NEAR(up.y, 1.0f, 1e-6f);
+
+  float yaw = 0, pitch = 0;
+  DirectionToYawPitch(YawPitchToDirection(-2.0f, 0.4f), yaw, pitch);
+  EXPECT_NEAR(yaw, -2.0f, 1e-5f);
+  EXPECT_NEAR(pitch, 0.4f, 1e-5f);
+
+  float x = 1.0f, z = 0.0f;
+  RotateXZ(kPi / 2, x, z);
+  EXPECT_NEAR(x, 0.0f, 1e-6f);
+  EXPECT_NEAR(z, 1.0f, 1e-6f);
+  EXPECT_FLOAT_EQ(StringToFloat("2.5"), 2.5f);
+  EXPECT_FLOAT_EQ(StringToFloat("junk"), 0.0f);
+}
+
+TEST(Locks, LockOnlyWhileInitialisedAndScopedLocksLeaveWhatTheyEntered) {
+  vd::sys::CLockSet locks;
+  vd::sys::SetAppLocks(&locks);
+  EXPECT_FALSE(locks.Lock(vd::sys::kLockLua));  // not created: runs unlocked
+  locks.Create(vd::sys::kLockLua);
+  {
+    vd::sys::CScopedLock lock(vd::sys::kLockLua);
+    // The flag goes away while held: the scope still leaves the section.
+    locks.Delete(vd::sys::kLockLua);
+  }
+  locks.Create(vd::sys::kLockLua);
+  bool other = false;
+  std::thread([&] {
+    other = locks.Lock(vd::sys::kLockLua);
+    locks.Unlock(vd::sys::kLockLua);
+  }).join();
+  EXPECT_TRUE(other);  // nothing stayed held
+  vd::sys::SetAppLocks(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include "platform/fs/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FileSystemTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/hm_fs_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root = tmpl;
+    mkdir((root + "/Data").c_str(), 0755);
+    mkdir((root + "/Data/Scripts").c_str(), 0755);
+    Write(root + "/Data/Scripts/Zombie.LUA", "a\r\nb\nc");
+  }
+  void TearDown() override { std::system(("rm -rf " + root).c_str()); }
+  static void Write(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  std::string root;
+};
+
+TEST_F(FileSystemTest, ResolvesAnyLetterCaseAndBackslashes) {
+  EXPECT_EQ(plat::fs::Resolve(root + "\\data\\scripts\\zombie.lua"),
+            root + "/Data/Scripts/Zombie.LUA");
+  EXPECT_TRUE(plat::fs::Exists(root + "/DATA/scripts/ZOMBIE.lua"));
+  EXPECT_FALSE(plat::fs::Exists(root + "/Data/scripts/missing.lua"));
+}
+
+TEST_F(FileSystemTest, ReadsLinesWithoutBreaks) {
+  std::vector<std::string> lines;
+  ASSERT_TRUE(plat::fs::ReadLines(root + "/data/scripts/zombie.lua", lines));
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(FileSystemTest, MissingFilesAreEmptyResults) {
+  std::vector<char> bytes{'x'};
+  std::vector<std::string> lines{"x"};
+  EXPECT_FALSE(plat::fs::ReadFile(root + "/nothing", bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(plat::fs::ReadLines(root + "/nothing/deeper", lines));
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(plat::fs::Open(root + "/nothing", "rb"), nullptr);
+  plat::fs::FileSource source(root + "/nothing");
+  char c;
+  EXPECT_FALSE(source.IsOpen());
+  EXPECT_EQ(source.Read(&c, 1), 0u);
+}
+
+TEST_F(FileSystemTest, RelativePathsResolveFromTheWorkingDirectory) {
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(root.c_str()), 0);
+  std::vector<char> bytes;
+  EXPECT_TRUE(plat::fs::ReadFile("data\\SCRIPTS\\zombie.lua", bytes));
+  EXPECT_EQ(bytes.size(), 6u);
+  ASSERT_EQ(chdir(old), 0);
+}
+
+}  // namespace
