@@ -1,0 +1,59 @@
+#pragma once
+// Shared by the script and event tests: a script host with a fresh state and a
+// log sink that keeps every line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/core/Log.h"
+#include "engine/script/ScriptManager.h"
+
+namespace vd {
+namespace test {
+
+class CRecordingSink : public utl::ILogSink {
+public:
+  explicit CRecordingSink(std::vector<std::string>* lines) : m_lines(lines) {}
+  void WriteScript(const char* text) override { m_lines->push_back(std::string("script: ") + text); }
+  void WriteEngine(const char* text) override { m_lines->push_back(text); }
+
+private:
+  std::vector<std::string>* m_lines;
+};
+
+class LuaFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_sinks.AddSink(new CRecordingSink(&log));
+    utl::SetLogSinks(&m_sinks);
+    ASSERT_TRUE(host.Init());
+  }
+  void TearDown() override {
+    host.Release();
+    utl::SetLogSinks(nullptr);
+  }
+
+  // Runs Lua code that must succeed.
+  void Run(const char* code) { ASSERT_TRUE(host.RunString(code, "test")) << Joined(); }
+
+  bool Logged(const std::string& part) const {
+    for (const std::string& line : log)
+      if (line.find(part) != std::string::npos) return true;
+    return false;
+  }
+  std::string Joined() const {
+    std::string all;
+    for (const std::string& line : log) all += line;
+    return all;
+  }
+
+  std::vector<std::string> log;
+  lgc::CScriptManager host;
+
+private:
+  utl::CLogSinkHolder m_sinks;
+};
+
+}  // namespace test
+}  // namespace vd
