@@ -1,0 +1,251 @@
+#include "engine/app/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/window/Desktop.h"
+#include "platform/window/MessageBox.h"
+
+namespace {
+
+using vd::sys::CApplicationBase;
+using vd::sys::EStartupStep;
+
+class CTestApp : public CApplicationBase {
+public:
+  void PreInit() override { std::snprintf(name, sizeof name, "%s", "Test"); }
+  void StartGame() override {}
+  void RegisterScriptBindings() override { ++bindingsRegistered; }
+  void EndGame() override {}
+  int bindingsRegistered = 0;
+  bool failGraphics = false;
+
+protected:
+  uint32_t RenderThreadProc() override {
+    FrameEvent(vd::sys::kWindowCreated)->Set();
+    if (failGraphics) return 1;  // ends without "GfxInitFinished"
+    return CApplicationBase::RenderThreadProc();
+  }
+};
+
+// Runs each test in a fresh folder holding its own Data/xml files.
+class AppTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    oldDir = cwd;
+    char tmpl[] = "/tmp/hm_app_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root = tmpl;
+    mkdir((root + "/Data").c_str(), 0755);
+    mkdir((root + "/Data/xml").c_str(), 0755);
+    ASSERT_EQ(chdir(root.c_str()), 0);
+    WriteConfig("0", "0", "800", "600", "1");
+    Write("Data/xml/scripts.xml", "<scripts></scripts>");
+    previousSink = plat::SetMessageSink(&messages);
+  }
+  void TearDown() override {
+    CApplicationBase::SetStartupFaultHook(nullptr);
+    plat::SetMessageSink(previousSink);
+    ASSERT_EQ(chdir(oldDir.c_str()), 0);
+    std::system(("rm -rf " + root).c_str());
+  }
+  static void Write(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  static void WriteConfig(const char* ms, const char* mode, const char* w, const char* h,
+                          const char* sound) {
+    Write("Data/xml/gameconfig.xml",
+          std::string("<gameconfig><key name=\"a\" value=\"") + ms + "\"/><key value=\"" + mode +
+              "\"/><key value=\"" + w + "\"/><key value=\"" + h + "\"/><key value=\"" + sound +
+              "\"/></gameconfig><preloading><key value=\"640\"/><key value=\"400\"/>"
+              "<key value=\"bg.dds\"/><key value=\"ind.dds\"/></preloading>");
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& r : messages.Requests()) texts.push_back(r.text);
+    return texts;
+  }
+
+  std::string oldDir, root;
+  plat::RecordingMessageSink messages;
+  plat::IMessageSink* previousSink = nullptr;
+};
+
+TEST_F(AppTest, ReadsTheGameConfigurationByPosition) {
+  struct Case {
+    const char* mode;
+    const char* sound;
+    uint8_t fullScreen;
+    uint8_t soundOn;
+  } cases[] = {
+      {"2", "1", 1, 1}, {"0", "0", 0, 0}, {"window", "", 0, 1}, {"", "yes", 0, 1},
+  };
+  for (const Case& c : cases) {
+    WriteConfig("4", c.mode, "1280", "720", c.sound);
+    CTestApp app;
+    ASSERT_TRUE(app.ReadGameConfig());
+    EXPECT_EQ(app.multiSampleType, 4);
+    EXPECT_EQ(app.fullScreen, c.fullScreen) << "mode " << c.mode;
+    EXPECT_EQ(app.screenWidth, 1280);
+    EXPECT_EQ(app.screenHeight, 720);
+    EXPECT_EQ(app.soundOn, c.soundOn) << "sound '" << c.sound << "'";
+    EXPECT_EQ(app.preloadingWidth, 640);
+    EXPECT_EQ(app.preloadingHeight, 400);
+    EXPECT_EQ(app.preloadingBackground, "bg.dds");
+    EXPECT_EQ(app.preloadingIndicator, "ind.dds");
+  }
+}
+
+TEST_F(AppTest, DisplayModeOneTakesTheDesktopSizeAndStillReadsTheSoundEntry) {
+  WriteConfig("0", "1", "1280", "720", "0");
+  CTestApp app;
+  ASSERT_TRUE(app.ReadGameConfig());
+  EXPECT_EQ(app.fullScreen, 1);
+  int w = 0, h = 0;
+  if (plat::QueryDesktopSize(w, h)) {
+    EXPECT_EQ(app.screenWidth, w);
+    EXPECT_EQ(app.screenHeight, h);
+  } else {
+    EXPECT_EQ(app.screenWidth, 1024);
+  }
+  EXPECT_EQ(app.soundOn, 0);
+}
+
+TEST_F(AppTest, MissingEntriesAndElementsFallBackToDefaults) {
+  Write("Data/xml/gameconfig.xml", "<gameconfig><key value=\"2\"/><key value=\"0\"/></gameconfig>");
+  CTestApp app;
+  app.screenWidth = 1;
+  ASSERT_TRUE(app.ReadGameConfig());
+  EXPECT_EQ(app.multiSampleType, 2);
+  EXPECT_EQ(app.screenWidth, 1024);
+  EXPECT_EQ(app.screenHeight, 768);
+  EXPECT_EQ(app.soundOn, 1);
+  EXPECT_EQ(app.preloadingWidth, 512);
+  EXPECT_EQ(app.preloadingHeight, 316);
+
+  Write("Data/xml/gameconfig.xml", "<gameconfig><key value=");  // malformed
+  CTestApp broken;
+  EXPECT_TRUE(broken.ReadGameConfig());
+  EXPECT_EQ(broken.screenWidth, 1024);
+}
+
+TEST_F(AppTest, AMissingOrEmptyConfigurationEndsStartUpWithoutAMessage) {
+  for (const char* content : {static_cast<const char*>(nullptr), ""}) {
+    std::remove("Data/xml/gameconfig.xml");
+    if (content) Write("Data/xml/gameconfig.xml", content);
+    CTestApp app;
+    EXPECT_FALSE(app.Init(nullptr, 1));
+    EXPECT_TRUE(Texts().empty());
+    app.Shutdown();
+  }
+}
+
+TEST_F(AppTest, StartsAndShutsDown) {
+  CTestApp app;
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  EXPECT_EQ(app.running, 1);
+  EXPECT_EQ(app.bindingsRegistered, 1);
+  EXPECT_EQ(app.screenWidth, 800);
+  EXPECT_EQ(app.keyboardInput.cooperativeFlags, 6);
+  EXPECT_EQ(app.padIndex, 0);
+  EXPECT_EQ(app.animationManager.templates.resetValues, 1);
+  EXPECT_TRUE(Texts().empty());
+  app.Shutdown();
+  EXPECT_EQ(app.running, 0);
+  EXPECT_EQ(app.padIndex, -1);
+  EXPECT_FALSE(app.renderThread.Started());
+}
+
+TEST_F(AppTest, EachFailedStepShowsItsTextAndEndsStartUp) {
+  struct Case {
+    EStartupStep step;
+    const char* text;
+  } cases[] = {
+      {EStartupStep::Profiler, "Error trying to init profiler"},
+      {EStartupStep::Audio, "Audio could not initialize"},
+      {EStartupStep::Input, "Error initializing the input manager"},
+      {EStartupStep::Collision, "Error trying to init collision manager"},
+      {EStartupStep::EventManager, "Event manager could not initialize"},
+      {EStartupStep::Scripting, "Scripting could not initialize"},
+  };
+  for (const Case& c : cases) {
+    messages.Clear();
+    CApplicationBase::SetStartupFaultHook([&](EStartupStep s, int) { return s != c.step; });
+    CTestApp app;
+    EXPECT_FALSE(app.Init(nullptr, 1)) << c.text;
+    auto requests = messages.Requests();
+    ASSERT_EQ(requests.size(), 1u) << c.text;
+    EXPECT_EQ(requests[0].text, c.text);
+    EXPECT_TRUE(requests[0].caption.empty());
+    EXPECT_EQ(requests[0].style, plat::kMbIconExclamation);
+    EXPECT_EQ(requests[0].owner, nullptr);
+    EXPECT_EQ(app.running, 0);
+    app.Shutdown();
+  }
+}
+
+TEST_F(AppTest, AudioGetsExactlyTwoAttempts) {
+  std::vector<int> attempts;
+  CApplicationBase::SetStartupFaultHook([&](EStartupStep s, int attempt) {
+    if (s != EStartupStep::Audio) return true;
+    attempts.push_back(attempt);
+    return attempt == 2;
+  });
+  CTestApp app;
+  EXPECT_TRUE(app.Init(nullptr, 1));
+  EXPECT_EQ(attempts, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(AppTest, SoundOffSilencesTheAudioManager) {
+  WriteConfig("0", "0", "800", "600", "0");
+  CTestApp app;
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  EXPECT_EQ(app.audioManager.globalVolume, 0.0f);
+}
+
+TEST_F(AppTest, AMissingScriptListIsReportedAndStartUpGoesOn) {
+  std::remove("Data/xml/scripts.xml");
+  CTestApp app;
+  EXPECT_TRUE(app.Init(nullptr, 1));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"Error trying to parse scripts.xml"}));
+}
+
+TEST_F(AppTest, AGraphicsFailureOnTheRenderThreadEndsStartUpWithoutHanging) {
+  CTestApp app;
+  app.failGraphics = true;
+  EXPECT_FALSE(app.Init(nullptr, 1));
+  EXPECT_EQ(app.running, 0);
+  app.Shutdown();
+}
+
+TEST_F(AppTest, ShutdownOfANeverStartedApplicationIsHarmless) {
+  CTestApp app;
+  app.Shutdown();
+  app.Shutdown();
+  EXPECT_EQ(app.running, 0);
+  EXPECT_EQ(CApplicationBase::GetInstance(), &app);
+}
+
+TEST_F(AppTest, TheInstancePointerFollowsTheApplication) {
+  {
+    CTestApp app;
+    EXPECT_EQ(CApplicationBase::GetInstance(), &app);
+    EXPECT_EQ(vd::utl::GetLogSinks(), &app.logSinks);
+  }
+  EXPECT_EQ(CApplicationBase::GetInstance(), nullptr);
+  EXPECT_EQ(vd::utl::GetLogSinks(), nullptr);
+}
+
+}  // namespace
