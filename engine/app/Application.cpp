@@ -7,7 +7,7 @@
 #include "engine/core/Utils.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
-#include "platform/window/Desktop.h"
+#include "platform/window/Window.h"
 #include "platform/window/MessageBox.h"
 
 namespace vd {
@@ -229,7 +229,7 @@ bool CApplicationBase::ReadGameConfig() {
   if (std::strcmp(mode, "1") == 0) {
     fullScreen = 1;
     int w = 0, h = 0;
-    if (plat::QueryDesktopSize(w, h)) {
+    if (plat::GetDesktopSize(&w, &h)) {
       screenWidth = w;
       screenHeight = h;
     } else {

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/window/Desktop.h"
+#include "platform/window/Window.h"
 #include "platform/window/MessageBox.h"
 
 namespace {
@@ -113,7 +113,7 @@ TEST_F(AppTest, DisplayModeOneTakesTheDesktopSizeAndStillReadsTheSoundEntry) {
   ASSERT_TRUE(app.ReadGameConfig());
   EXPECT_EQ(app.fullScreen, 1);
   int w = 0, h = 0;
-  if (plat::QueryDesktopSize(w, h)) {
+  if (plat::GetDesktopSize(&w, &h)) {
     EXPECT_EQ(app.screenWidth, w);
     EXPECT_EQ(app.screenHeight, h);
   } else {
