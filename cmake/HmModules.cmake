@@ -20,10 +20,16 @@ function(hm_module name)
   target_link_libraries(${name} PUBLIC ${HM_DEPS})
 endfunction()
 
-# hm_test(<name> SOURCES <files...> DEPS <targets...>): one GoogleTest executable whose
-# cases are registered one by one in CTest, run from the repository root.
+# hm_test(<name> SOURCES <files...> DEPS <targets...> [SYSTEM_LEAKS]): one GoogleTest
+# executable whose cases are registered one by one in CTest, run from the repository root.
+# SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
+# LeakSanitizer cannot attribute once the driver is unloaded.
 function(hm_test name)
-  cmake_parse_arguments(HM "" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "SYSTEM_LEAKS" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  set(env "")
+  if(HM_SYSTEM_LEAKS)
+    set(env ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+  endif()
   add_executable(${name} ${HM_SOURCES})
   target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
@@ -32,7 +38,7 @@ function(hm_test name)
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 LABELS "${HM_LABELS}")
+    PROPERTIES TIMEOUT 300 LABELS "${HM_LABELS}" ${env})
 endfunction()
 
 function(hm_bench name)
