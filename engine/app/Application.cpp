@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/Utils.h"
+#include "engine/events/EngineEvents.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
 #include "platform/window/Window.h"
@@ -44,8 +45,13 @@ void CApplicationBase::SetStartupFaultHook(StartupFaultHook hook) { s_faultHook 
 
 void CApplicationBase::RegisterComponentFactories() {}
 void CApplicationBase::UnregisterComponentFactories() {}
-void CApplicationBase::RegisterEventFactories() {}
-void CApplicationBase::UnregisterEventFactories() {}
+void CApplicationBase::RegisterEventFactories() {
+  evn::RegisterEngineEventFactories(eventManager.factories);
+}
+
+void CApplicationBase::UnregisterEventFactories() {
+  evn::UnregisterEngineEventFactories(eventManager.factories);
+}
 void CApplicationBase::LoadDifficultyParams(std::map<uint32_t, float>&, rapidxml::xml_node<>*) {}
 bool CApplicationBase::Update(float) { return true; }
 void CApplicationBase::BeforeDeviceReset() {}

@@ -161,7 +161,9 @@ TEST_F(AppTest, StartsAndShutsDown) {
   EXPECT_EQ(app.padIndex, 0);
   EXPECT_EQ(app.animationManager.templates.resetValues, 1);
   EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(app.eventManager.factories.size(), 6u);
   app.Shutdown();
+  EXPECT_TRUE(app.eventManager.factories.empty());
   EXPECT_EQ(app.running, 0);
   EXPECT_EQ(app.padIndex, -1);
   EXPECT_FALSE(app.renderThread.Started());
