@@ -58,16 +58,8 @@ public:
 
   // Raw storage for one T, header set (free flag 0); the caller constructs T in it.
   T* Alloc() {
-    try {
-      for (SChunk* chunk : m_chunks) {
-        if (chunk->firstFree != kEnd) return Take(*chunk);
-      }
-      return Take(*AddChunk());
-    } catch (const std::exception& e) {
-      throw CPoolAllocError(e.what());
-    } catch (...) {
-      throw CPoolAllocError("Data pool allocation failed: unknown exception");
-    }
+    uint32_t index;
+    return AllocSlot(index);
   }
 
   // Takes back the slot with this pool index. Runs no destructor. An index that
@@ -89,8 +81,8 @@ public:
   // Alloc and construct in place. A constructor that throws gives the slot back.
   template <class... Args>
   T* Construct(Args&&... args) {
-    T* slot = Alloc();
-    const uint32_t index = IndexOf(slot);
+    uint32_t index;
+    T* slot = AllocSlot(index);
     T* object;
     try {
       object = new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
@@ -185,13 +177,32 @@ private:
     return chunk;
   }
 
-  static T* Take(SChunk& chunk) {
+  T* AllocSlot(uint32_t& index) {
+    for (SChunk* chunk : m_chunks) {
+      if (chunk->firstFree != kEnd) return Take(*chunk, index);
+    }
+    return Take(*Grow(), index);
+  }
+
+  // Only growing can fail; every failure leaves as std::bad_alloc.
+  __attribute__((noinline)) SChunk* Grow() {
+    try {
+      return AddChunk();
+    } catch (const std::exception& e) {
+      throw CPoolAllocError(e.what());
+    } catch (...) {
+      throw CPoolAllocError("Data pool allocation failed: unknown exception");
+    }
+  }
+
+  static T* Take(SChunk& chunk, uint32_t& index) {
     const uint32_t s = chunk.firstFree;
     chunk.firstFree = chunk.nextFree[s];
     ++chunk.used;
     chunk.slotFree[s] = 0;
+    index = chunk.number * N + s;
     if (IDataPoolElement* header = Header(chunk, s)) {
-      header->m_poolIndex = chunk.number * N + s;
+      header->m_poolIndex = index;
       header->m_free = 0;
     }
     return Slot(chunk, s);
