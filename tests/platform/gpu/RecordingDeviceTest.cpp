@@ -1,0 +1,258 @@
+// The recording back end: no GL, no window. It logs the calls, rejects misuse and
+// plays the faults it is given.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gpu/Device.h"
+#include "platform/thread/Thread.h"
+
+namespace gpu = plat::gpu;
+
+namespace {
+
+class RecordingDeviceTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    recorder = std::make_shared<gpu::Recorder>();
+    gpuObject = gpu::CreateRecordingGpu(recorder);
+    ASSERT_NE(gpuObject, nullptr);
+  }
+  void TearDown() override {
+    if (device) device->Release();
+    if (gpuObject) gpuObject->Release();
+  }
+  void MakeDevice() {
+    pp.backBufferWidth = 320;
+    pp.backBufferHeight = 240;
+    ASSERT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &device), gpu::kOk);
+  }
+  bool ErrorMentions(const std::string& text) const {
+    auto errors = recorder->Errors();
+    return std::any_of(errors.begin(), errors.end(),
+                       [&](const std::string& e) { return e.find(text) != std::string::npos; });
+  }
+
+  std::shared_ptr<gpu::Recorder> recorder;
+  gpu::Gpu* gpuObject = nullptr;
+  gpu::Device* device = nullptr;
+  gpu::PresentParameters pp;
+};
+
+TEST_F(RecordingDeviceTest, MisuseIsRejectedAndRecorded) {
+  MakeDevice();
+  gpu::VertexBuffer* vb = nullptr;
+  ASSERT_EQ(device->CreateVertexBuffer(48, 0, gpu::kFvfXyz, gpu::kPoolManaged, &vb), gpu::kOk);
+  device->SetFVF(gpu::kFvfXyz);
+  device->SetStreamSource(0, vb, 0, 12);
+
+  // A draw outside a scene.
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kErrInvalidCall);
+  EXPECT_TRUE(ErrorMentions("outside BeginScene"));
+  // Scenes that do not pair.
+  EXPECT_EQ(device->EndScene(), gpu::kErrInvalidCall);
+  ASSERT_EQ(device->BeginScene(), gpu::kOk);
+  EXPECT_EQ(device->BeginScene(), gpu::kErrInvalidCall);
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kOk);
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 2, 1), gpu::kErrInvalidCall);  // vertices 2..4 of 4
+  EXPECT_EQ(device->Present(), gpu::kErrInvalidCall);                                 // inside the scene
+  ASSERT_EQ(device->EndScene(), gpu::kOk);
+
+  // Locks that do not pair.
+  void* data = nullptr;
+  EXPECT_EQ(vb->Unlock(), gpu::kErrInvalidCall);
+  ASSERT_EQ(vb->Lock(0, 0, &data, 0), gpu::kOk);
+  EXPECT_EQ(vb->Lock(0, 0, &data, 0), gpu::kErrInvalidCall);
+  EXPECT_EQ(vb->Unlock(), gpu::kOk);
+  EXPECT_EQ(vb->Lock(40, 16, &data, 0), gpu::kErrInvalidCall);  // past the end
+  EXPECT_EQ(data, nullptr);
+
+  // A call from a thread that is not the render thread.
+  plat::Thread other;
+  gpu::HResult fromOther = gpu::kOk;
+  ASSERT_TRUE(other.Start([&]() -> uint32_t {
+    fromOther = device->SetRenderState(gpu::kRsZEnable, 0);
+    return 0;
+  }));
+  other.Wait();
+  EXPECT_EQ(fromOther, gpu::kErrInvalidCall);
+  EXPECT_TRUE(ErrorMentions("SetRenderState called off the render thread"));
+  uint32_t z = 0;
+  device->GetRenderState(gpu::kRsZEnable, &z);
+  EXPECT_EQ(z, 1u);
+
+  device->SetStreamSource(0, nullptr, 0, 0);
+  vb->Release();
+}
+
+TEST_F(RecordingDeviceTest, ResetFailsWhileADefaultResourceLives) {
+  MakeDevice();
+  gpu::Texture* target = nullptr;
+  ASSERT_EQ(device->CreateTexture(64, 64, 1, gpu::kUsageRenderTarget, gpu::kFmtR32F, gpu::kPoolDefault, &target),
+            gpu::kOk);
+  gpu::Texture* managed = nullptr;
+  ASSERT_EQ(device->CreateTexture(64, 64, 0, 0, gpu::kFmtDXT5, gpu::kPoolManaged, &managed), gpu::kOk);
+  EXPECT_EQ(managed->LevelCount(), 7u);
+  gpu::Surface* surface = nullptr;
+  ASSERT_EQ(target->GetSurfaceLevel(0, &surface), gpu::kOk);
+  target->Release();  // the surface still holds the texture
+  EXPECT_EQ(device->DefaultPoolResourceCount(), 1u);
+  EXPECT_EQ(device->Reset(&pp), gpu::kErrInvalidCall);
+  EXPECT_TRUE(ErrorMentions("default-pool"));
+  surface->Release();
+  EXPECT_EQ(device->DefaultPoolResourceCount(), 0u);
+  EXPECT_EQ(device->Reset(&pp), gpu::kOk);  // the managed texture does not block it
+  managed->Release();
+}
+
+TEST_F(RecordingDeviceTest, CreationFaultsAreInjected) {
+  recorder->failingCalls = {"CreateTexture", "CreateDevice"};
+  recorder->failResult = gpu::kErrOutOfVideoMemory;
+  gpu::Device* failed = nullptr;
+  EXPECT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &failed), gpu::kErrOutOfVideoMemory);
+  EXPECT_EQ(failed, nullptr);
+  recorder->failingCalls = {"CreateTexture"};
+  MakeDevice();
+  gpu::Texture* texture = reinterpret_cast<gpu::Texture*>(1);
+  EXPECT_EQ(device->CreateTexture(8, 8, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture),
+            gpu::kErrOutOfVideoMemory);
+  EXPECT_EQ(texture, nullptr);
+  gpu::VertexBuffer* vb = nullptr;
+  EXPECT_EQ(device->CreateVertexBuffer(16, 0, 0, gpu::kPoolManaged, &vb), gpu::kOk);
+  vb->Release();
+
+  auto other = std::make_shared<gpu::Recorder>();
+  other->failCreateGpu = true;
+  EXPECT_EQ(gpu::CreateRecordingGpu(other), nullptr);
+}
+
+TEST_F(RecordingDeviceTest, CapabilityMultisampleAndModeTables) {
+  recorder->caps.devCaps = gpu::kDevCapsHwTransformAndLight;
+  recorder->multiSample = {{gpu::kFmtA8R8G8B8, 4, 2}, {gpu::kFmtD24S8, 4, 3}, {gpu::kFmtA8R8G8B8, 8, 1}};
+  recorder->adapterCount = 2;
+  recorder->modes = {{{640, 480, 60, gpu::kFmtX8R8G8B8}, {640, 480, 75, gpu::kFmtX8R8G8B8}},
+                     {{800, 600, 60, gpu::kFmtX8R8G8B8}}};
+  recorder->checkDeviceTypeResult = gpu::kErrNotAvailable;
+
+  gpu::Caps caps;
+  ASSERT_EQ(gpuObject->GetDeviceCaps(0, gpu::kDevTypeHal, &caps), gpu::kOk);
+  EXPECT_EQ(caps.devCaps, gpu::kDevCapsHwTransformAndLight);
+  uint32_t quality = 0;
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 4, &quality), gpu::kOk);
+  EXPECT_EQ(quality, 3u);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 8, &quality), gpu::kErrNotAvailable);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 0, &quality), gpu::kOk);
+  EXPECT_EQ(quality, 1u);
+  EXPECT_EQ(gpuObject->GetAdapterCount(), 2u);
+  EXPECT_EQ(gpuObject->GetAdapterModeCount(0, gpu::kFmtX8R8G8B8), 2u);
+  EXPECT_EQ(gpuObject->GetAdapterModeCount(1, gpu::kFmtX8R8G8B8), 1u);
+  gpu::DisplayMode mode{};
+  ASSERT_EQ(gpuObject->EnumAdapterModes(0, gpu::kFmtX8R8G8B8, 1, &mode), gpu::kOk);
+  EXPECT_EQ(mode.refreshRate, 75u);
+  EXPECT_EQ(gpuObject->CheckDeviceType(0, 1, gpu::kFmtX8R8G8B8, gpu::kFmtA8R8G8B8, true), gpu::kErrNotAvailable);
+  EXPECT_EQ(recorder->CountCalls("CheckDeviceMultiSampleType"), 3u);
+}
+
+// A device check driven through the sequences a graphics manager meets.
+TEST_F(RecordingDeviceTest, LostDeviceSequences) {
+  MakeDevice();
+  recorder->ScriptCooperativeLevel({gpu::kErrDeviceLost, gpu::kErrDeviceLost, gpu::kErrDeviceNotReset,
+                                    gpu::kErrDriverInternal});
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceLost);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceLost);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceNotReset);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDriverInternal);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kOk);
+
+  // The simulated loss: lost for a while, then not reset until a reset succeeds.
+  device->SimulateDeviceLoss(1);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceLost);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceNotReset);
+  recorder->resetResult = gpu::kErrDriverInternal;
+  EXPECT_EQ(device->Reset(&pp), gpu::kErrDriverInternal);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceNotReset);
+  recorder->resetResult = gpu::kOk;
+  EXPECT_EQ(device->Reset(&pp), gpu::kOk);
+  EXPECT_EQ(device->TestCooperativeLevel(), gpu::kOk);
+  EXPECT_EQ(recorder->CountCalls("Reset"), 2u);
+}
+
+TEST_F(RecordingDeviceTest, CallsAreLoggedWithEffectPassAndTarget) {
+  MakeDevice();
+  gpu::Program* program = nullptr;
+  ASSERT_EQ(device->CreateProgram("uniform mat4 gWorld;\nuniform Bones { vec4 b[240]; };\nvoid main(){}",
+                                  "uniform sampler2D gTex;\nvoid main(){}", &program, nullptr),
+            gpu::kOk);
+  EXPECT_GE(program->UniformLocation("gWorld"), 0);
+  EXPECT_GE(program->UniformLocation("gTex"), 0);
+  EXPECT_EQ(program->UniformLocation("gMissing"), -1);
+  EXPECT_TRUE(program->BindUniformBlock("Bones", 0));
+  EXPECT_FALSE(program->BindUniformBlock("Missing", 0));
+  gpu::VertexBuffer* vb = nullptr;
+  device->CreateVertexBuffer(36, 0, gpu::kFvfXyz, gpu::kPoolManaged, &vb);
+  device->SetProgram(program);
+  device->SetFVF(gpu::kFvfXyz);
+  device->SetStreamSource(0, vb, 0, 12);
+  device->SetDebugEffect("water", 1);
+  device->BeginScene();
+  device->DrawPrimitive(gpu::kTriangleList, 0, 1);
+  device->EndScene();
+  auto draws = recorder->CallsNamed("DrawPrimitive");
+  ASSERT_EQ(draws.size(), 1u);
+  EXPECT_EQ(draws[0], "DrawPrimitive type=4 start=0 prims=1 [effect=water pass=1 target=backbuffer]");
+  device->SetStreamSource(0, nullptr, 0, 0);
+  device->SetProgram(nullptr);
+  vb->Release();
+  program->Release();
+}
+
+TEST_F(RecordingDeviceTest, InstancedStreamsAndDeclarations) {
+  MakeDevice();
+  const gpu::VertexElement elements[] = {
+      {0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+      {0, 12, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
+      {1, 0, gpu::kDeclFloat4, 0, gpu::kUsageTexCoord, 1},
+      gpu::kDeclEnd};
+  gpu::VertexDeclaration* decl = nullptr;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
+  gpu::VertexBuffer* geometry = nullptr;
+  gpu::VertexBuffer* instances = nullptr;
+  device->CreateVertexBuffer(16 * 3, 0, 0, gpu::kPoolManaged, &geometry);
+  device->CreateVertexBuffer(16 * 4, gpu::kUsageDynamic, 0, gpu::kPoolDefault, &instances);
+  device->SetVertexDeclaration(decl);
+  device->SetStreamSource(0, geometry, 0, 16);
+  device->SetStreamSource(1, instances, 0, 16);
+  device->SetStreamSourceFreq(1, gpu::kStreamInstanceData | 1);
+  device->BeginScene();
+  device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | 4);
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kOk);
+  device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | 5);  // one instance more than the stream holds
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kErrInvalidCall);
+  device->EndScene();
+  device->SetStreamSource(0, nullptr, 0, 0);
+  device->SetStreamSource(1, nullptr, 0, 0);
+  device->SetVertexDeclaration(nullptr);
+  geometry->Release();
+  instances->Release();
+  decl->Release();
+
+  const gpu::VertexElement unterminatedBad[] = {{0, 0, 99, 0, gpu::kUsagePosition, 0}, gpu::kDeclEnd};
+  EXPECT_EQ(device->CreateVertexDeclaration(unterminatedBad, &decl), gpu::kErrInvalidCall);
+}
+
+// Stride of every vertex layout the renderer uses.
+TEST(FvfStride, MatchesTheLayouts) {
+  struct Case {
+    uint32_t fvf, stride;
+  };
+  const Case cases[] = {{0x002, 12},    {0x042, 16},   {0x052, 28},    {0x102, 20},  {0x202, 28},    {0x302, 36},
+                        {0x112, 32},    {0x212, 40},   {0x312, 48},    {0x80212, 48}, {0x200312, 56}, {0x800412, 64},
+                        {0x1D2, 40},    {0x802D2, 56}, {0x40202, 32},  {0x142, 24}};
+  for (const auto& c : cases) EXPECT_EQ(gpu::FvfStride(c.fvf), c.stride) << std::hex << c.fvf;
+  EXPECT_EQ(gpu::FvfStride(0x900), 0u);  // nine texture sets
+}
+
+}  // namespace
