@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -291,6 +292,7 @@ public:
   HResult SetProgram(Program* program) override;
   HResult SetUniformFloats(int location, uint32_t vec4Count, const float* values) override;
   HResult SetUniformFloat(int location, uint32_t count, const float* values) override;
+  HResult SetUniformVectors(int location, uint32_t components, uint32_t count, const float* values) override;
   HResult SetUniformInts(int location, uint32_t count, const int32_t* values) override;
   HResult SetUniformMatrices(int location, uint32_t count, const float* values) override;
   HResult SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) override;
@@ -1065,9 +1067,47 @@ HResult DeviceImpl::SetProgram(Program* program) {
   return kOk;
 }
 
+namespace {
+std::string Values(const float* v, size_t n) {
+  std::string out;
+  char buffer[32];
+  for (size_t i = 0; v && i < n; ++i) {
+    std::snprintf(buffer, sizeof buffer, " %g", static_cast<double>(v[i]));
+    out += buffer;
+  }
+  return out;
+}
+std::string Values(const int32_t* v, size_t n) {
+  std::string out;
+  for (size_t i = 0; v && i < n; ++i) out += " " + std::to_string(v[i]);
+  return out;
+}
+}  // namespace
+
+HResult DeviceImpl::SetUniformVectors(int location, uint32_t components, uint32_t count, const float* values) {
+  if (!OnRenderThread("SetUniformVectors")) return kErrInvalidCall;
+  if (m_rec)
+    Record("SetUniformVectors loc=" + std::to_string(location) + " components=" + std::to_string(components) +
+           " n=" + std::to_string(count) + Values(values, static_cast<size_t>(count) * components));
+  if (!m_program || !values || components < 1 || components > 4) return kErrInvalidCall;
+  if (location < 0) return kOk;
+  if (m_gl) {
+    GLsizei n = static_cast<GLsizei>(count);
+    switch (components) {
+      case 1: glUniform1fv(location, n, values); break;
+      case 2: glUniform2fv(location, n, values); break;
+      case 3: glUniform3fv(location, n, values); break;
+      default: glUniform4fv(location, n, values); break;
+    }
+  }
+  return kOk;
+}
+
 HResult DeviceImpl::SetUniformFloats(int location, uint32_t vec4Count, const float* values) {
   if (!OnRenderThread("SetUniformFloats")) return kErrInvalidCall;
-  Record("SetUniformFloats location=" + std::to_string(location) + " count=" + std::to_string(vec4Count));
+  if (m_rec)
+    Record("SetUniformFloats loc=" + std::to_string(location) + " n=" + std::to_string(vec4Count) +
+           Values(values, static_cast<size_t>(vec4Count) * 4));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;  // as GL: an absent uniform is ignored
   if (m_gl) glUniform4fv(location, static_cast<GLsizei>(vec4Count), values);
@@ -1076,7 +1116,8 @@ HResult DeviceImpl::SetUniformFloats(int location, uint32_t vec4Count, const flo
 
 HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* values) {
   if (!OnRenderThread("SetUniformFloat")) return kErrInvalidCall;
-  Record("SetUniformFloat location=" + std::to_string(location) + " count=" + std::to_string(count));
+  if (m_rec)
+    Record("SetUniformFloat loc=" + std::to_string(location) + " n=" + std::to_string(count) + Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) glUniform1fv(location, static_cast<GLsizei>(count), values);
@@ -1085,7 +1126,8 @@ HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* v
 
 HResult DeviceImpl::SetUniformInts(int location, uint32_t count, const int32_t* values) {
   if (!OnRenderThread("SetUniformInts")) return kErrInvalidCall;
-  Record("SetUniformInts location=" + std::to_string(location) + " count=" + std::to_string(count));
+  if (m_rec)
+    Record("SetUniformInts loc=" + std::to_string(location) + " n=" + std::to_string(count) + Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) glUniform1iv(location, static_cast<GLsizei>(count), values);
@@ -1094,7 +1136,9 @@ HResult DeviceImpl::SetUniformInts(int location, uint32_t count, const int32_t* 
 
 HResult DeviceImpl::SetUniformMatrices(int location, uint32_t count, const float* values) {
   if (!OnRenderThread("SetUniformMatrices")) return kErrInvalidCall;
-  Record("SetUniformMatrices location=" + std::to_string(location) + " count=" + std::to_string(count));
+  if (m_rec)
+    Record("SetUniformMatrices loc=" + std::to_string(location) + " n=" + std::to_string(count) +
+           Values(values, static_cast<size_t>(count) * 16));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) glUniformMatrix4fv(location, static_cast<GLsizei>(count), GL_FALSE, values);

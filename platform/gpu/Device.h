@@ -195,7 +195,10 @@ struct VertexElement {
 // The terminator of a declaration (D3DDECL_END).
 constexpr VertexElement kDeclEnd = {0xFF, 0, kDeclUnused, 0, 0, 0};
 
-// Fixed attribute locations, the same for FVF codes and declarations:
+// Fixed attribute locations, the same for FVF codes and declarations. A vertex shader
+// uses "layout(location = N)" or these input names, bound before linking: a_position,
+// a_normal, a_color0, a_color1, a_texcoord0..a_texcoord7, a_blendweight,
+// a_blendindices, a_tangent, a_binormal.
 //   position 0, normal 1, colour 0 (FVF diffuse) 2, colour 1 (FVF specular) 3,
 //   texture coordinates n at 4 + n (n < 8), blend weights 12, blend indices 13,
 //   tangent 14, binormal 15. A point size has no attribute.
@@ -493,8 +496,12 @@ public:
   virtual HResult SetProgram(Program* program) = 0;
   virtual HResult SetUniformFloats(int location, uint32_t vec4Count, const float* values) = 0;
   virtual HResult SetUniformFloat(int location, uint32_t count, const float* values) = 0;
+  // components 1..4: count vectors of that many floats (vec2/vec3 arrays and the like).
+  virtual HResult SetUniformVectors(int location, uint32_t components, uint32_t count,
+                                    const float* values) = 0;
   virtual HResult SetUniformInts(int location, uint32_t count, const int32_t* values) = 0;
-  // Row-major 4x4 matrices as the math library stores them, uploaded unchanged.
+  // Row-major 4x4 matrices as the math library stores them, uploaded unchanged (no
+  // transpose): GLSL's `M * v` then gives Direct3D's mul(v, M).
   virtual HResult SetUniformMatrices(int location, uint32_t count, const float* values) = 0;
   virtual HResult SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) = 0;
   // What the recording log shows as the bound effect and pass (empty: none).
@@ -568,6 +575,8 @@ protected:
 // ---------------------------------------------------------------------------------
 // The recording back end's log and fault tables. Every entry point of a recording
 // Gpu/Device appends one line: "<Call> <args> [effect=<e> pass=<p> target=<t>]".
+// Programs are not compiled: the uniforms and blocks declared in the text are taken
+// as active, and a "#error <text>" line fails creation with <text> in the log.
 // Misuse is rejected with kErrInvalidCall and appended to Errors().
 struct MultiSampleSupport {
   uint32_t format;

@@ -798,6 +798,17 @@ bool CompileShader(GLenum kind, const std::string& source, GLuint* out, std::str
 bool ProgramImpl::Build() {
   std::lock_guard<std::mutex> lock(mutex);
   if (!core->gl) {
+    // No compiler here; a "#error" line still fails as the GL preprocessor would.
+    for (const std::string* text : {&vs, &fs}) {
+      size_t at = text->find("#error");
+      if (at != std::string::npos) {
+        size_t end = text->find('\n', at);
+        log = (text == &vs ? "vertex shader: " : "fragment shader: ") +
+              text->substr(at, end == std::string::npos ? std::string::npos : end - at);
+        status = Status::Failed;
+        return false;
+      }
+    }
     ScanUniforms(vs, uniforms, blocks);
     ScanUniforms(fs, uniforms, blocks);
     status = Status::Ready;

@@ -209,6 +209,38 @@ TEST_F(RecordingDeviceTest, CallsAreLoggedWithEffectPassAndTarget) {
   program->Release();
 }
 
+// What the effect layer declares is found without a compiler; "#error" fails as GL would.
+TEST_F(RecordingDeviceTest, ProgramsWithoutACompiler) {
+  MakeDevice();
+  const char* vs =
+      "uniform float gA;  uniform vec4 gB;  uniform mat4 gC;\n"
+      "uniform float gArr[4];  uniform vec3 gV[3];\n"
+      "uniform samplerCube sY;\n"
+      "layout(std140) uniform gBones { vec4 gBones_data[240]; };\n"
+      "void main() {}\n";
+  gpu::Program* program = nullptr;
+  ASSERT_EQ(device->CreateProgram(vs, "void main() {}", &program, nullptr), gpu::kOk);
+  for (const char* name : {"gA", "gB", "gC", "gArr", "gV", "sY"})
+    EXPECT_GE(program->UniformLocation(name), 0) << name;
+  EXPECT_EQ(program->UniformLocation("gBones_data"), -1);
+  EXPECT_TRUE(program->BindUniformBlock("gBones", 2));
+  ASSERT_EQ(device->SetProgram(program), gpu::kOk);
+  const float v[6] = {1, 0.5f, 0, 1, 2, 3};
+  device->SetUniformVectors(program->UniformLocation("gV"), 3, 2, v);
+  std::string expected =
+      "SetUniformVectors loc=" + std::to_string(program->UniformLocation("gV")) + " components=3 n=2 1 0.5 0 1 2 3 [";
+  EXPECT_EQ(recorder->CallsNamed("SetUniformVectors").at(0).rfind(expected, 0), 0u);
+  EXPECT_EQ(device->SetProgram(nullptr), gpu::kOk);
+  program->Release();
+
+  std::string log;
+  program = nullptr;
+  EXPECT_EQ(device->CreateProgram("void main() {}", "#error bad sampler\nvoid main() {}", &program, &log),
+            gpu::kErrFail);
+  EXPECT_EQ(program, nullptr);
+  EXPECT_NE(log.find("bad sampler"), std::string::npos) << log;
+}
+
 TEST_F(RecordingDeviceTest, InstancedStreamsAndDeclarations) {
   MakeDevice();
   const gpu::VertexElement elements[] = {
