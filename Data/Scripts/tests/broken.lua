@@ -1,0 +1,2 @@
+-- Test object script that fails while loading.
+this is not lua

@@ -1,0 +1,2 @@
+-- Test object script listed in the object's XML.
+order = (order or "") .. "first,"

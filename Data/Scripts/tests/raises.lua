@@ -1,0 +1,4 @@
+-- Test object script whose handler raises an error.
+function OnMovement(event)
+  error("handler failed on purpose")
+end
