@@ -49,6 +49,37 @@ void BM_TimerFromHeap(benchmark::State& state) {
 }
 BENCHMARK(BM_TimerFromHeap);
 
+// The slots alone, without the event's constructor and destructor.
+void BM_TimerSlotFromPool(benchmark::State& state) {
+  auto& pool = CEventTimer::GetPool();
+  uint32_t slots[kBatch];
+  for (auto _ : state) {
+    for (auto& s : slots) {
+      CEventTimer* raw = pool.Alloc();
+      benchmark::DoNotOptimize(raw);
+      s = raw->GetPoolIndex();
+    }
+    benchmark::ClobberMemory();
+    for (uint32_t s : slots) pool.Free(s);
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TimerSlotFromPool);
+
+void BM_TimerSlotFromHeap(benchmark::State& state) {
+  void* slots[kBatch];
+  for (auto _ : state) {
+    for (auto& s : slots) {
+      s = ::operator new(sizeof(CEventTimer));
+      benchmark::DoNotOptimize(s);
+    }
+    benchmark::ClobberMemory();
+    for (void* s : slots) ::operator delete(s, sizeof(CEventTimer));
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_TimerSlotFromHeap);
+
 // The makers' path: an empty event, as TriggerEvent makes it.
 void BM_EmptyTimerFromPool(benchmark::State& state) {
   CEventTimer* events[kBatch];
