@@ -118,6 +118,7 @@ bool CScriptManager::LoadScripts() {
   }
   for (rapidxml::xml_node<>* node = root->first_node("script"); node;
        node = node->next_sibling()) {
+    if (node->type() != rapidxml::node_element) continue;
     rapidxml::xml_attribute<>* file = node->first_attribute("file");
     std::string path = kScriptFolder;
     if (file) path += file->value();
