@@ -1,0 +1,267 @@
+// Synthesises the game's sound banks into Data/audio/ (16-bit mono WAV, 22050 Hz):
+// footsteps, heartbeat, booms, explosions, splashes, growling voices and two short
+// music loops. Deterministic: the same program writes the same bytes.
+//
+// Usage: gen_sounds [output folder]   (default Data/audio)
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 22050;
+constexpr double kPi = 3.14159265358979323846;
+
+using Buffer = std::vector<float>;
+
+// A small generator of our own so the output does not depend on the C library.
+struct Noise {
+  uint32_t state;
+  explicit Noise(uint32_t seed) : state(seed) {}
+  float Next() {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>((state >> 8) & 0xFFFF) / 32768.0f - 1.0f;
+  }
+};
+
+Buffer Silence(double seconds) { return Buffer(static_cast<size_t>(seconds * kRate), 0.0f); }
+
+// Adds `src` into `dst` at `atSeconds`, scaled.
+void Mix(Buffer& dst, const Buffer& src, double atSeconds, float gain = 1.0f) {
+  const size_t start = static_cast<size_t>(atSeconds * kRate);
+  for (size_t i = 0; i < src.size() && start + i < dst.size(); ++i) dst[start + i] += src[i] * gain;
+}
+
+// A sine whose frequency glides from f0 to f1, with an exponential decay.
+Buffer Tone(double seconds, double f0, double f1, double decay, double attack = 0.005) {
+  Buffer b = Silence(seconds);
+  double phase = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double f = f0 + (f1 - f0) * (t / seconds);
+    phase += 2.0 * kPi * f / kRate;
+    const double env = std::min(1.0, t / attack) * std::exp(-t * decay);
+    b[i] = static_cast<float>(std::sin(phase) * env);
+  }
+  return b;
+}
+
+// Noise through a one-pole low-pass (cutoff gliding from c0 to c1, 0..1), decaying.
+Buffer NoiseBurst(double seconds, double c0, double c1, double decay, uint32_t seed,
+                  double attack = 0.002) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  double y = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double c = c0 + (c1 - c0) * (t / seconds);
+    y += c * (n.Next() - y);
+    const double env = std::min(1.0, t / attack) * std::exp(-t * decay);
+    b[i] = static_cast<float>(y * env);
+  }
+  return b;
+}
+
+// A growl: a sawtooth with a wobbling, gliding pitch, low-passed, with a swell.
+Buffer Growl(double seconds, double f0, double f1, double wobble, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  double phase = 0.0, y = 0.0, y2 = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double f = (f0 + (f1 - f0) * (t / seconds)) * (1.0 + 0.08 * std::sin(2 * kPi * wobble * t));
+    phase += f / kRate;
+    phase -= std::floor(phase);
+    const double saw = 2.0 * phase - 1.0 + 0.25 * n.Next();
+    y += 0.18 * (saw - y);
+    y2 += 0.25 * (y - y2);
+    const double env = std::sin(kPi * std::min(1.0, t / seconds)) * (1.0 - 0.3 * t / seconds);
+    b[i] = static_cast<float>(y2 * env * 2.5);
+  }
+  return b;
+}
+
+void Normalise(Buffer& b, float peak) {
+  float m = 0.0f;
+  for (float v : b) m = std::max(m, std::fabs(v));
+  if (m > 0.0f)
+    for (float& v : b) v *= peak / m;
+}
+
+// Short fades at both ends so loops and cuts do not click.
+void Edges(Buffer& b, double seconds = 0.004) {
+  const size_t n = std::min(b.size() / 2, static_cast<size_t>(seconds * kRate));
+  for (size_t i = 0; i < n; ++i) {
+    const float g = float(i) / float(n);
+    b[i] *= g;
+    b[b.size() - 1 - i] *= g;
+  }
+}
+
+bool WriteWav(const std::string& path, const Buffer& samples) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "gen_sounds: cannot write %s\n", path.c_str());
+    return false;
+  }
+  auto u32 = [f](uint32_t v) {
+    const unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    std::fwrite(b, 1, 4, f);
+  };
+  auto u16 = [f](uint16_t v) {
+    const unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    std::fwrite(b, 1, 2, f);
+  };
+  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+  std::fwrite("RIFF", 1, 4, f);
+  u32(36 + dataBytes);
+  std::fwrite("WAVEfmt ", 1, 8, f);
+  u32(16);
+  u16(1);  // PCM
+  u16(1);  // mono
+  u32(kRate);
+  u32(kRate * 2);
+  u16(2);
+  u16(16);
+  std::fwrite("data", 1, 4, f);
+  u32(dataBytes);
+  for (float v : samples) {
+    const long s = std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
+    u16(static_cast<uint16_t>(static_cast<int16_t>(s)));
+  }
+  const bool ok = std::fclose(f) == 0;
+  std::printf("%s (%.2f s)\n", path.c_str(), double(samples.size()) / kRate);
+  return ok;
+}
+
+Buffer Footsteps(double seconds, int steps, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  for (int i = 0; i < steps; ++i) {
+    Buffer thump = Tone(0.12, 110 - 8 * i, 60, 35.0);
+    Buffer scuff = NoiseBurst(0.09, 0.35, 0.1, 45.0, seed + i);
+    Mix(b, thump, i * seconds / steps + 0.01, 0.8f);
+    Mix(b, scuff, i * seconds / steps + 0.012, 0.5f);
+  }
+  Normalise(b, 0.7f);
+  return b;
+}
+
+Buffer Heartbeat() {
+  Buffer b = Silence(1.0);
+  Mix(b, Tone(0.15, 70, 45, 25.0), 0.02);
+  Mix(b, Tone(0.15, 60, 40, 28.0), 0.30, 0.7f);
+  Normalise(b, 0.85f);
+  return b;
+}
+
+Buffer Boom(double seconds, double pitch, uint32_t seed) {
+  Buffer b = Tone(seconds, pitch, pitch * 0.4, 4.0);
+  Mix(b, NoiseBurst(seconds, 0.5, 0.03, 5.0, seed), 0.0, 0.9f);
+  Normalise(b, 0.9f);
+  return b;
+}
+
+Buffer Explosion(double seconds, uint32_t seed, double brightness) {
+  Buffer b = NoiseBurst(seconds, brightness, 0.02, 3.2, seed);
+  Mix(b, Tone(seconds, 55, 30, 3.5), 0.0, 0.8f);
+  Mix(b, NoiseBurst(0.4, 0.8, 0.2, 12.0, seed * 7 + 1), 0.05, 0.4f);
+  Normalise(b, 0.95f);
+  return b;
+}
+
+Buffer Splash(double seconds, uint32_t seed) {
+  Buffer b = NoiseBurst(seconds, 0.7, 0.15, 6.0, seed, 0.02);
+  Noise n(seed + 99);
+  for (int i = 0; i < 12; ++i) {
+    const double at = 0.05 + (n.Next() * 0.5 + 0.5) * (seconds - 0.2);
+    Mix(b, Tone(0.05, 900 + 700 * (n.Next() * 0.5 + 0.5), 400, 60.0), at, 0.25f);
+  }
+  Normalise(b, 0.7f);
+  return b;
+}
+
+Buffer SlowMotion() {
+  Buffer b = Tone(1.5, 600, 90, 1.2, 0.05);
+  Mix(b, NoiseBurst(1.5, 0.3, 0.02, 1.5, 5, 0.1), 0.0, 0.5f);
+  Normalise(b, 0.8f);
+  return b;
+}
+
+// Bass, chord pads and a pulse over `bars` bars of four beats; loops cleanly.
+Buffer Music(double bpm, const std::vector<double>& roots, double padGain, uint32_t seed) {
+  const double beat = 60.0 / bpm;
+  const double bar = 4 * beat;
+  Buffer b = Silence(bar * roots.size());
+  for (size_t k = 0; k < roots.size(); ++k) {
+    const double r = roots[k];
+    const double t0 = k * bar;
+    for (double ratio : {1.0, 1.2, 1.5}) {
+      Buffer pad = Tone(bar, r * 2 * ratio, r * 2 * ratio, 0.6, 0.3);
+      Edges(pad, 0.05);
+      Mix(b, pad, t0, static_cast<float>(padGain));
+    }
+    for (int i = 0; i < 4; ++i) {
+      Mix(b, Tone(beat * 0.9, r, r * 0.98, 3.0, 0.01), t0 + i * beat, 0.6f);
+      Mix(b, NoiseBurst(0.08, 0.9, 0.5, 60.0, seed + uint32_t(k * 4 + i)), t0 + i * beat + beat / 2,
+          0.25f);
+    }
+  }
+  Normalise(b, 0.6f);
+  Edges(b);
+  return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string root = argc > 1 ? argv[1] : "Data/audio";
+  for (const char* sub : {"", "/player", "/weapons", "/enemies", "/voices", "/music"})
+    mkdir((root + sub).c_str(), 0755);
+
+  struct Item {
+    const char* file;
+    std::function<Buffer()> make;
+  };
+  const std::vector<Item> items = {
+      {"player/run_footsteps.wav", [] { return Footsteps(0.72, 2, 11); }},
+      {"player/walk_footsteps.wav", [] { return Footsteps(1.1, 2, 21); }},
+      {"player/heartbeat.wav", Heartbeat},
+      {"player/slowmotion.wav", SlowMotion},
+      {"player/x5_boom.wav", [] { return Boom(1.0, 70, 31); }},
+      {"player/y3_boom.wav", [] { return Boom(1.0, 55, 41); }},
+      {"weapons/grenade_explosion_01.wav", [] { return Explosion(1.6, 51, 0.6); }},
+      {"weapons/grenade_explosion_02.wav", [] { return Explosion(1.5, 61, 0.45); }},
+      {"weapons/grenade_explosion_03.wav", [] { return Explosion(1.7, 71, 0.75); }},
+      {"enemies/out_water_01.wav", [] { return Splash(0.9, 81); }},
+      {"enemies/out_water_02.wav", [] { return Splash(0.8, 91); }},
+      {"enemies/wave_wake_01.wav", [] { return Growl(1.0, 70, 140, 5.0, 101); }},
+      {"enemies/stunned_loop_01.wav", [] {
+         Buffer b = Growl(1.2, 60, 60, 3.0, 111);
+         Edges(b, 0.02);
+         return b;
+       }},
+      {"voices/zombie_die.wav", [] { return Growl(1.4, 120, 45, 4.0, 121); }},
+      {"voices/zombie_hit_01.wav", [] { return Growl(0.5, 150, 90, 9.0, 131); }},
+      {"voices/krauser_tired.wav", [] { return Growl(1.3, 55, 48, 2.0, 141); }},
+      {"voices/krauser_fatality.wav", [] {
+         Buffer b = Growl(1.8, 90, 35, 6.0, 151);
+         Mix(b, Boom(1.0, 45, 152), 0.6, 0.6f);
+         Normalise(b, 0.9f);
+         return b;
+       }},
+      {"music/menu_loop.wav", [] { return Music(80, {55.0, 41.2}, 0.18, 161); }},
+      {"music/ingame_loop.wav", [] { return Music(120, {41.2, 49.0}, 0.12, 171); }},
+  };
+  bool ok = true;
+  for (const Item& item : items) {
+    Buffer b = item.make();
+    ok = WriteWav(root + "/" + item.file, b) && ok;
+  }
+  return ok ? 0 : 1;
+}
