@@ -82,6 +82,18 @@ void RegisterGameObjectBindings(lua_State* state) {
   lua_setfield(state, LUA_REGISTRYINDEX, kBindingsKey);
 }
 
+luabind::object GameObjectToLua(lua_State* state, CGameObject* object) {
+  if (!state) return luabind::object();
+  if (!object) {
+    lua_pushnil(state);
+    luabind::object nil(luabind::from_stack(state, -1));
+    lua_pop(state, 1);
+    return nil;
+  }
+  RegisterGameObjectBindings(state);
+  return luabind::object(state, object);
+}
+
 CGameObject::~CGameObject() { Release(); }
 
 // --- Building ---------------------------------------------------------------

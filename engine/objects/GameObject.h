@@ -40,6 +40,9 @@ const SGameObjectHooks& GetGameObjectHooks();
 // Registers the Lua class "self" (GetName, GetId, IsEnabled, AddEventListener,
 // RemoveEventListener) on a state. Safe to call more than once per state.
 void RegisterGameObjectBindings(lua_State* state);
+// The object as a Lua value of the class "self" (nil for null); registers the class
+// on the state first when needed. Fits evn::SEventWorldHooks::gameObjectToLua.
+luabind::object GameObjectToLua(lua_State* state, CGameObject* object);
 
 class CGameObject : public evn::IEventListener {
 public:

@@ -404,6 +404,11 @@ TEST_F(GameObjects, LuaSeesTheObjectAsSelf) {
       "s:AddEventListener('OnDeath') s:RemoveEventListener('OnDeath')");
   const std::vector<std::string> expected = {"+OnDeath", "-OnDeath"};
   EXPECT_EQ(g_subscriptions, expected);
+
+  // What events hand to Lua as a game object is the same "self".
+  luabind::globals(host.GetState())["as_value"] = GameObjectToLua(host.GetState(), object);
+  Run("assert(as_value:GetName() == 'walker')");
+  EXPECT_EQ(luabind::type(GameObjectToLua(host.GetState(), nullptr)), LUA_TNIL);
 }
 
 TEST_F(GameObjects, ComponentsAreFoundByTypeAndFamilyAndReleasedWithTheObject) {
