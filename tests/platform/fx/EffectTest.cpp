@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -152,12 +153,35 @@ TEST_F(EffectTest, CreationReportsInvalidCallAndMissingFiles) {
 }
 
 TEST_F(EffectTest, CompileFailureReportsTheCompilerText) {
-  rec->failingCalls = {"CreateProgram"};
+  // A preprocessor error in the GLSL: the back end's compiler text comes back.
   std::string errors;
+  const std::string broken =
+      "<effect><technique name='t'><pass><vertex>void main() { gl_Position = vec4(0.0); }</vertex>"
+      "<fragment>\n#error the sky is falling\nvoid main() {}</fragment></pass></technique></effect>";
+  EXPECT_EQ(Create(broken, &errors), kErrFail);
+  EXPECT_EQ(effect, nullptr);
+  EXPECT_NE(errors.find("the sky is falling"), std::string::npos) << errors;
+
+  // A failure of program creation itself.
+  rec->failingCalls = {"CreateProgram"};
   EXPECT_EQ(Create(kEffect, &errors), kErrFail);
   EXPECT_EQ(effect, nullptr);
   EXPECT_NE(errors.find("does not compile"), std::string::npos) << errors;
   EXPECT_NE(errors.find("injected"), std::string::npos) << errors;  // the back end's own text
+}
+
+TEST_F(EffectTest, LoadsFromAFile) {
+  const std::string path = ::testing::TempDir() + "/hm_fx_test.fxo";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(kEffect, 1, std::strlen(kEffect), f);
+  std::fclose(f);
+  std::string errors;
+  ASSERT_EQ(Effect::CreateFromFile(device, path, &effect, &errors), kOk) << errors;
+  EXPECT_EQ(effect->Name(), path);
+  EXPECT_EQ(effect->TechniqueCount(), 2u);
+  EXPECT_EQ(effect->GetCurrentTechnique(), effect->GetTechniqueByName("opaque"));  // the first one
+  std::remove(path.c_str());
 }
 
 TEST_F(EffectTest, HandlesByNameFromAnyThread) {
