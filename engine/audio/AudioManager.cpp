@@ -11,6 +11,7 @@
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
 #include "engine/events/EngineEvents.h"
+#include "engine/events/EventManager.h"
 #include "platform/math/Math.h"
 
 namespace vd {
@@ -59,6 +60,20 @@ void CAudioManager::SetSubscriber(Subscriber subscriber) {
   if (was) Subscribe(false);
   m_subscriber = std::move(subscriber);
   if (was) Subscribe(true);
+}
+
+void CAudioManager::SetEventManager(evn::CEventManager* manager) {
+  if (!manager) {
+    SetSubscriber(nullptr);
+    return;
+  }
+  SetSubscriber([manager](evn::IEventListener* listener, const CStringHash& type, bool on) {
+    if (on) {
+      manager->AddListener(listener, type);
+    } else {
+      manager->RemoveListener(type, listener);
+    }
+  });
 }
 
 void CAudioManager::SetObjectPositionResolver(ObjectPositionResolver resolver) {

@@ -19,6 +19,9 @@ struct Mat4;
 }
 
 namespace vd {
+namespace evn {
+class CEventManager;
+}
 namespace sfx {
 
 using ChannelHandle = uint32_t;
@@ -53,7 +56,10 @@ public:
   // timer's tag, taken when the timer fires.
   void HandleEvent(evn::IEvent* event) override;
 
-  // Wiring by the application; both may be set before or after Init.
+  // Wiring by the application; each may be set before or after Init.
+  // The event manager that delivers the timers.
+  void SetEventManager(evn::CEventManager* manager);
+  // Or any other subscription (tests).
   void SetSubscriber(Subscriber subscriber);
   void SetObjectPositionResolver(ObjectPositionResolver resolver);
   // Back-end choice for Init (tests pick the null back end and their clock).

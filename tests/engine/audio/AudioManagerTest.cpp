@@ -19,6 +19,7 @@ extern "C" {
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
 #include "engine/events/EngineEvents.h"
+#include "engine/events/EventManager.h"
 #include "platform/math/Math.h"
 
 using namespace vd;
@@ -377,6 +378,29 @@ TEST_F(AudioManagerTest, TheShippedBanksLoadCompletely) {
     EXPECT_NE(entry->handle, 0u) << name;
   }
   EXPECT_GT(manager.GetSongDuration("music_ingame"), 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// Through the event manager: a "sound" timer added by game code plays when it fires.
+TEST_F(AudioManagerTest, TimersArriveThroughTheEventManager) {
+  evn::CEventManager events;
+  ASSERT_TRUE(events.Init());
+  evn::RegisterEngineEventFactories(events.factories);
+  const size_t others = events.ListenerCount(SH_OnTimer);
+  manager.SetEventManager(&events);
+  EXPECT_EQ(events.ListenerCount(SH_OnTimer), others + 1);
+  events.AddTimerEvent(SH_sound, 0.5f, &manager, "test_voice", 0);
+  events.Update(0.3f);
+  EXPECT_TRUE(manager.Channels().empty());
+  events.Update(0.3f);
+  ASSERT_EQ(manager.Channels().size(), 1u);
+  EXPECT_EQ(manager.Channels().begin()->second, manager.FindSound("test_voice"));
+  manager.Shutdown();
+  EXPECT_EQ(events.ListenerCount(SH_OnTimer), others);
+  manager.SetEventManager(nullptr);
 }
 
 }  // namespace
