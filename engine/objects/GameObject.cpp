@@ -115,6 +115,7 @@ void CGameObject::ReleaseScripts() {
 }
 
 void CGameObject::Release() {
+  DropSubscriptions();
   ReleaseScripts();
   for (IComponent*& component : m_components) {
     if (!component) continue;
@@ -229,7 +230,11 @@ bool CGameObject::AddScriptRecord(SScript& record, const char* path,
 }
 
 void CGameObject::AddTemplateScript(const char* path, rapidxml::xml_node<>* scriptNode) {
-  if (m_templateScriptCount > 0) return;
+  if (m_templateScriptCount > 0) {
+    utl::LogPrintf("Template %s: script %s ignored, a template has one script\n",
+                   m_templateName ? m_templateName->c_str() : "", path ? path : "");
+    return;
+  }
   if (AddScriptRecord(m_templateScript, path, scriptNode)) m_templateScriptCount = 1;
 }
 
@@ -239,6 +244,8 @@ void CGameObject::AddScript(const char* path, rapidxml::xml_node<>* scriptNode) 
     if (AddScriptRecord(record, path, scriptNode)) ++m_instanceScriptCount;
     return;
   }
+  utl::LogPrintf("Game object %s: script %s ignored, an object has at most %d scripts\n",
+                 m_name.c_str(), path ? path : "", kMaxInstanceScripts);
 }
 
 bool CGameObject::ResolveScriptPath(const char* folder, const char* instanceName) {
@@ -460,13 +467,31 @@ void CGameObject::GetComponentsByFamily(const CStringHash& family,
 }
 
 void CGameObject::AddEventListener(const char* eventName) {
-  if (g_hooks.addListener) g_hooks.addListener(this, CStringHash(eventName ? eventName : ""));
+  if (!g_hooks.addListener) return;
+  const char* name = eventName ? eventName : "";
+  g_hooks.addListener(this, CStringHash(name));
+  m_subscriptions.emplace_back(name);
 }
 
 void CGameObject::RemoveEventListener(const char* eventName) {
-  if (g_hooks.removeListener) {
-    g_hooks.removeListener(CStringHash(eventName ? eventName : ""), this);
+  if (!g_hooks.removeListener) return;
+  const CStringHash type(eventName ? eventName : "");
+  g_hooks.removeListener(type, this);
+  for (auto it = m_subscriptions.begin(); it != m_subscriptions.end(); ++it) {
+    if (ComputeHash(it->c_str()) == type.GetHash()) {
+      m_subscriptions.erase(it);
+      break;
+    }
   }
+}
+
+void CGameObject::DropSubscriptions() {
+  if (g_hooks.removeListener) {
+    for (const std::string& name : m_subscriptions) {
+      g_hooks.removeListener(CStringHash(name.c_str()), this);
+    }
+  }
+  m_subscriptions.clear();
 }
 
 void CGameObject::HandleEvent(evn::IEvent* event) {

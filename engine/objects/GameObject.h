@@ -116,6 +116,8 @@ public:
   }
   int GetComponentCount() const { return m_componentCount; }
 
+  // Subscriptions made here (by the object's scripts) are undone when the object
+  // is released, so that the event manager never keeps a deleted object.
   void AddEventListener(const char* eventName);
   void RemoveEventListener(const char* eventName);
   // The script handler named after the event first, then (unless the event is for
@@ -173,6 +175,7 @@ private:
   // event's Lua table; errors are logged.
   void CallHandler(const char* name, evn::IEvent* event);
   void ReleaseScripts();
+  void DropSubscriptions();
 
   uint8_t m_enabled = 0;
   uint8_t m_enabledAtStart = 0;
@@ -201,6 +204,8 @@ private:
 
   uint8_t m_savedEnabled = 0;
   int m_group = -1;
+  // Event names subscribed through AddEventListener and not yet removed.
+  std::vector<std::string> m_subscriptions;
   std::vector<IComponent*> m_renderers;
 };
 

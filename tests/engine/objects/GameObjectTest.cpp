@@ -360,6 +360,7 @@ TEST_F(GameObjects, BrokenOrMissingScriptsAndFailingHandlersAreLoggedAndSkipped)
   EXPECT_TRUE(Logged("Data/Scripts/tests/broken.lua")) << Joined();
   // A fourth instance script is ignored; parameters of failed scripts still apply.
   EXPECT_EQ(object->GetInstanceScriptCount(), 3);
+  EXPECT_TRUE(Logged("script Data/Scripts/tests/first.lua ignored")) << Joined();
   EXPECT_EQ(Number(object, "order"), -1.0);
   EXPECT_EQ(Number(object, "a"), 1.0);
   EXPECT_EQ(Number(object, "b"), 2.0);
@@ -402,12 +403,23 @@ TEST_F(GameObjects, LuaSeesTheObjectAsSelf) {
   Run("local s = walker_env.self\n"
       "assert(s:GetName() == 'walker') assert(s:GetId() == 0) assert(s:IsEnabled() == false)\n"
       "s:AddEventListener('OnDeath') s:RemoveEventListener('OnDeath')");
-  const std::vector<std::string> expected = {"+OnDeath", "-OnDeath"};
+  std::vector<std::string> expected = {"+OnDeath", "-OnDeath"};
   EXPECT_EQ(g_subscriptions, expected);
+
+  // What the scripts subscribed and did not remove is removed with the object.
+  Run("walker_env.self:AddEventListener('OnTimer') walker_env.self:AddEventListener('OnHit')"
+      " walker_env.self:AddEventListener('OnTimer') walker_env.self:RemoveEventListener('ontimer')");
+  g_subscriptions.clear();
+  object->Release();
+  expected = {"-OnHit", "-OnTimer"};
+  EXPECT_EQ(g_subscriptions, expected);
+  object->Release();
+  EXPECT_EQ(g_subscriptions.size(), 2u);
 
   // What events hand to Lua as a game object is the same "self".
   luabind::globals(host.GetState())["as_value"] = GameObjectToLua(host.GetState(), object);
   Run("assert(as_value:GetName() == 'walker')");
+  Run("walker_env = nil as_value = nil");
   EXPECT_EQ(luabind::type(GameObjectToLua(host.GetState(), nullptr)), LUA_TNIL);
 }
 
