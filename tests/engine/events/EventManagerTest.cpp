@@ -276,6 +276,8 @@ TEST_F(Manager, BadTablesRaiseLuaErrorsAndQueueNothing) {
   EXPECT_EQ(manager.PendingCount(), 0u);
   EXPECT_EQ(CEventTimer::GetPool().UsedCount(), used);
   EXPECT_TRUE(Logged("Script error in bad")) << Joined();
+  EXPECT_TRUE(Logged("key 'time' is missing or not a number"));
+  EXPECT_TRUE(Logged("key 'name' is missing or not a string"));
   // The state is still usable.
   Run("x = 1");
 }
