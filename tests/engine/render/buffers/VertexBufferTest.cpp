@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <fstream>
 
 #include "engine/render/buffers/VertexBuffer.h"
@@ -163,4 +165,20 @@ TEST(VertexBuffer, LoadMeshFileRejectsBadFiles) {
     EXPECT_TRUE(log.Contains(c.logPart)) << log.All();
   }
   EXPECT_NE(LoadMeshFile(WriteTemp("good.mesh", FileBytes(good)).c_str()), nullptr);
+}
+
+TEST(VertexBuffer, CommittedTestMeshesMatchTheGenerator) {
+  const std::string dir = testing::TempDir() + "generated_meshes";
+  ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("'" GEN_TEST_MESHES "' '" + dir + "'").c_str()), 0);
+  for (const char* name : {"test_quad.mesh", "test_cube.mesh"}) {
+    SCOPED_TRACE(name);
+    std::ifstream fresh(dir + "/" + name, std::ios::binary), committed(std::string("Data/meshes/") + name,
+                                                                          std::ios::binary);
+    ASSERT_TRUE(fresh && committed);
+    const std::string a((std::istreambuf_iterator<char>(fresh)), std::istreambuf_iterator<char>());
+    const std::string b((std::istreambuf_iterator<char>(committed)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(a.empty());
+    EXPECT_TRUE(a == b) << "run gen_test_meshes and commit Data/meshes";
+  }
 }

@@ -299,3 +299,46 @@ TEST_F(RecordedDevice, RefusedResetIsRetriedAtTheNextPass) {
   EXPECT_EQ(order.back(), "commitRenderData");
   EXPECT_NE(gm.mainTarget->texture, nullptr);
 }
+
+TEST_F(RecordedDevice, RenderTargetSceneLossAndRelease) {
+  ASSERT_TRUE(gm.Init(640, 480, 0));
+  gpu::Viewport vp;
+  vp.width = 64;
+  vp.height = 32;
+  CRenderTarget t;
+  ASSERT_TRUE(t.Create(&gm, 64, 32, gpu::kFmtA8R8G8B8, true, gpu::kFmtD24S8, true, false, vp));
+  ASSERT_NE(t.texture, nullptr);
+  EXPECT_EQ(t.texture->Width(), 64u);
+  EXPECT_EQ(t.texture->Usage(), gpu::kUsageRenderTarget);
+  EXPECT_NE(t.surface, nullptr);
+  EXPECT_NE(t.renderToSurface, nullptr);
+  EXPECT_EQ(t.quad, nullptr);
+  EXPECT_EQ(t.mipLevels, 1u);
+
+  // With shared depth the scene keeps the device's depth buffer while it is open.
+  t.BeginScene();
+  EXPECT_EQ(t.inScene, 1);
+  EXPECT_NE(t.savedDepth, nullptr);
+  t.EndScene();
+  EXPECT_EQ(t.inScene, 0);
+  EXPECT_EQ(t.savedDepth, nullptr);
+
+  t.OnLostDevice();
+  EXPECT_EQ(t.wasValid, 1);
+  EXPECT_EQ(t.texture, nullptr);
+  EXPECT_EQ(t.surface, nullptr);
+  t.OnResetDevice();
+  EXPECT_NE(t.texture, nullptr);
+  EXPECT_NE(t.surface, nullptr);
+
+  gm.mainTarget->CaptureBackBuffer();
+  EXPECT_EQ(recorder->CountCalls("StretchRect"), 1u);
+
+  t.Release();
+  EXPECT_EQ(t.texture, nullptr);
+  EXPECT_EQ(t.renderToSurface, nullptr);
+  EXPECT_EQ(t.graphicsManager, nullptr);
+  EXPECT_EQ(t.width, 0u);
+  t.Release();  // harmless twice
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors()[0];
+}
