@@ -5,12 +5,15 @@
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Locks.h"
 #include "engine/events/EngineEvents.h"
 #include "engine/objects/ComponentKeys.h"
 #include "tests/engine/objects/TestComponents.h"
@@ -439,6 +442,47 @@ TEST_F(GameObjects, ComponentsAreFoundByTypeAndFamilyAndReleasedWithTheObject) {
   EXPECT_FALSE(object->HasScripts());
   EXPECT_EQ(object->GetGroup(), -1);
   EXPECT_STREQ(object->GetNameText(), "walker");  // the name stays
+}
+
+TEST_F(GameObjects, ScriptsSetUpOnTheLoadingThreadWaitForTheLuaLock) {
+  sys::CLockSet locks;
+  sys::SetAppLocks(&locks);
+  locks.Create(sys::kLockLua);
+  CGameObject* tmpl = MakeTemplate(kMoverTemplate);
+  CGameObject* object = MakeInstance(tmpl, "<GameObject name='main'/>");
+  CGameObject loaded;
+  loaded.CopyTemplate(*tmpl, makers);
+  loaded.SetName("loaded");
+
+  ASSERT_TRUE(locks.Lock(sys::kLockLua));
+  auto setup = std::async(std::launch::async, [&] {
+    loaded.SetupScripts(tmpl);
+    return loaded.HasScripts();
+  });
+  EXPECT_EQ(setup.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  locks.Unlock(sys::kLockLua);
+  ASSERT_EQ(setup.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_TRUE(setup.get());
+  EXPECT_EQ(Number(&loaded, "runs"), 1.0);
+
+  // Handlers leave the lock free, a failing global one included: without its own
+  // handler the object falls back to the global function.
+  Run("function OnMovement(e) error('global handler failed') end");
+  object->PushEnvironment(host.GetState());
+  lua_pushnil(host.GetState());
+  lua_setfield(host.GetState(), -2, "OnMovement");
+  lua_pop(host.GetState(), 1);
+  evn::CEventMovement* event = Movement("step");
+  object->HandleEvent(event);
+  event->Release();
+  EXPECT_TRUE(Logged("global handler failed")) << Joined();
+  auto other = std::async(std::launch::async, [] {
+    sys::CScopedLock lock(sys::kLockLua);
+    return true;
+  });
+  EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  locks.Delete(sys::kLockLua);
+  sys::SetAppLocks(nullptr);
 }
 
 }  // namespace
