@@ -29,10 +29,16 @@ CInputManager::~CInputManager() {
   if (GetInstance() == this) SetInstance(nullptr);
 }
 
-bool CInputManager::Init() {
+bool CInputManager::Init() { return Init(evn::CEventManager::GetScriptInstance()); }
+
+bool CInputManager::Init(evn::CEventManager* events) {
   for (int i = 0; i < kActionCount; ++i) {
     keyboardActions[i] = SInputAction();
     padActions[i] = SInputAction();
+  }
+  if (events) {
+    events->RemoveListener(kOnShake, this);
+    events->AddListener(this, kOnShake);
   }
   m_frameTime = 0.0f;
   m_vibrationTime = 0.0f;

@@ -6,6 +6,7 @@
 
 #include "engine/core/StringHash.h"
 #include "engine/events/Event.h"
+#include "engine/events/EventManager.h"
 #include "engine/input/KeyboardInput.h"
 #include "platform/math/Vector.h"
 
@@ -72,8 +73,11 @@ public:
   // "OnShake": vibrates the pad (see Shake).
   void HandleEvent(evn::IEvent* event) override;
 
-  // Clears the keyboard and pad blocks and the timers and listens to "OnShake".
+  // Clears the keyboard and pad blocks and the timers and listens to "OnShake" at
+  // the given event manager; without one, at the process's event manager (the
+  // application's). Calling it again does not subscribe twice.
   bool Init();
+  bool Init(evn::CEventManager* events);
   // Once a frame, after the application has polled the devices.
   void Update(float dt);
 

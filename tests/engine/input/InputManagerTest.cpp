@@ -444,6 +444,19 @@ TEST_F(InputManagerTest, DevicesMissingAndInit) {
   EXPECT_EQ(keyboard.cooperativeFlags, 5);
 }
 
+TEST(InputManagerEvents, InitListensToShakesOnce) {
+  pi::ScopedScriptedInput scripted;
+  evn::CEventManager events;
+  CKeyboardInput keyboard;
+  CPadInput pad;
+  CInputManager input(&keyboard, &pad);
+  const CStringHash onShake("OnShake");
+  ASSERT_TRUE(input.Init(&events));
+  EXPECT_EQ(events.ListenerCount(onShake), 1u);
+  ASSERT_TRUE(input.Init());  // the process's event manager: the same one here
+  EXPECT_EQ(events.ListenerCount(onShake), 1u);
+}
+
 TEST(PadInput, PollReadsAgainOnceAfterAFailure) {
   pi::ScopedScriptedInput scripted;
   CPadInput pad;
