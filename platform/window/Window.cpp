@@ -18,12 +18,20 @@ std::atomic<bool> g_quitPending{false};
 std::atomic<int> g_quitCode{0};
 std::atomic<int> g_cursorCount{0};
 
+bool g_videoKept = false;       // a window has brought video up for good
+
 bool InitVideoLocked(std::string* error) {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  if (!g_videoKept && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = std::string("SDL video could not start: ") + SDL_GetError();
     return false;
   }
   ++g_videoUsers;
+  if (!g_videoKept) {
+    // One extra hold on the GL library: SDL unloads it with the last GL window,
+    // and the driver's threads and memory would go with it mid-process.
+    SDL_GL_LoadLibrary(nullptr);
+  }
+  g_videoKept = true;
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
     g_desktopW = mode.w;
@@ -42,7 +50,7 @@ void ApplyCursor() {
 bool GetDesktopSize(int* width, int* height) {
   std::lock_guard<std::mutex> lock(g_videoMutex);
   bool ok = true;
-  if (g_videoUsers == 0) {
+  if (g_videoUsers == 0 && !g_videoKept) {
     // No window yet: bring video up just for the question, then down again so
     // that the render thread owns it once it creates the window.
     ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
@@ -113,8 +121,9 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
 Window::~Window() {
   if (m_window) SDL_DestroyWindow(m_window);
   if (m_videoInitHere) {
+    // Video stays up once a window has existed: shutting it down unloads the GL
+    // driver, and the next window would load it again for nothing.
     std::lock_guard<std::mutex> lock(g_videoMutex);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     --g_videoUsers;
   }
 }
