@@ -282,11 +282,12 @@ void CGameObject::SetupScripts(const CGameObject* templateObject) {
   ReleaseScripts();
   sys::CScopedLock lock(sys::kLockLua);
   const int top = lua_gettop(state);
+  int threadRef = LUA_NOREF;
   try {
     RegisterGameObjectBindings(state);
 
     lua_State* thread = lua_newthread(state);
-    const int threadRef = luaL_ref(state, LUA_REGISTRYINDEX);
+    threadRef = luaL_ref(state, LUA_REGISTRYINDEX);
 
     // The environment: own variables, every other name read from the globals.
     lua_newtable(state);
@@ -311,6 +312,7 @@ void CGameObject::SetupScripts(const CGameObject* templateObject) {
     utl::LogPrintf("Game object %s: could not set up its scripts: %s\n", m_name.c_str(),
                    e.what());
     lua_settop(state, top);
+    luaL_unref(state, LUA_REGISTRYINDEX, threadRef);
     return;
   }
   lua_settop(state, top);

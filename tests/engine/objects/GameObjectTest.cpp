@@ -399,6 +399,8 @@ TEST_F(GameObjects, EnablingTwiceReachesComponentsButRunsOnInitOnce) {
 }
 
 TEST_F(GameObjects, LuaSeesTheObjectAsSelf) {
+  // Registered with the host's bindings first; the objects do not register it again.
+  host.AddBindingRegistrar(&RegisterGameObjectBindings);
   CGameObject* tmpl = MakeTemplate(kMoverTemplate);
   CGameObject* object = MakeInstance(tmpl, "<GameObject name='walker'/>");
   object->PushEnvironment(host.GetState());
