@@ -97,7 +97,7 @@ bool CAudioManager::Init() {
   al::SetLogFunction(&LayerLog);
   const bool ok = m_audio.Init(m_options);
 
-  m_globalVolume = 1.0f;
+  globalVolume = 1.0f;
   for (float& v : m_typeVolumes) v = 1.0f;
   m_volumes.clear();
   m_typeIndices.clear();
@@ -393,7 +393,7 @@ float CAudioManager::GetTypeVolume(const CStringHash& type) const {
 }
 
 void CAudioManager::SetGlobalVolume(float volume) {
-  m_globalVolume = volume;
+  globalVolume = volume;
   SetTypeVolume(kTypeWordSfx, volume);
   SetTypeVolume(kTypeWordMusic, volume);
   SetTypeVolume(kTypeWordVoice, volume);

@@ -116,7 +116,7 @@ public:
   void SetTypeVolume(const CStringHash& type, float volume);
   float GetTypeVolume(const CStringHash& type) const;
   void SetGlobalVolume(float volume);
-  float GetGlobalVolume() const { return m_globalVolume; }
+  float GetGlobalVolume() const { return globalVolume; }
 
   // Direct channel operations for game code (the sound layer's own).
   plat::audio::System& Audio() { return m_audio; }
@@ -124,6 +124,9 @@ public:
   const std::map<ChannelHandle, SSoundEntry*>& Channels() const { return m_channels; }
   // The volume a new playback of the entry gets.
   float GetEntryVolume(const SSoundEntry& entry) const;
+
+  // Read by start-up's checks; written only through SetGlobalVolume and Init.
+  float globalVolume = 1.0f;
 
 private:
   void Subscribe(bool on);
@@ -134,7 +137,6 @@ private:
   std::map<uint32_t, float> m_volumes;
   std::map<uint32_t, int> m_typeIndices;
   const plat::Mat4* m_listenerWorld = nullptr;
-  float m_globalVolume = 1.0f;
   float m_typeVolumes[3] = {1.0f, 1.0f, 1.0f};
 
   plat::audio::System m_audio;
