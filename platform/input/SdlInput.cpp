@@ -273,7 +273,9 @@ void ServiceWindowThread() {
     g_applied[pads[i].userIndex] = AppliedMotors();
   }
 
-  for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+  // New pads, while a user index is free (a fifth pad would be opened and closed
+  // again on every pass otherwise).
+  for (int i = 0; backend.ListPads(pads) < kMaxPads && i < SDL_NumJoysticks(); ++i) {
     if (!SDL_IsGameController(i)) continue;
     const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
     if (id < 0 || backend.HasPad(id)) continue;
