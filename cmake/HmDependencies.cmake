@@ -14,7 +14,8 @@ find_package(ZLIB REQUIRED)
 find_library(LUABIND_LIBRARY NAMES luabind REQUIRED)
 add_library(hm_dep_luabind INTERFACE)
 target_link_libraries(hm_dep_luabind INTERFACE ${LUABIND_LIBRARY} PkgConfig::LUA52)
-target_compile_definitions(hm_dep_luabind INTERFACE LUABIND_USE_CXX11)
+# Boost's bind placeholders stay in the global namespace for luabind.
+target_compile_definitions(hm_dep_luabind INTERFACE LUABIND_USE_CXX11 BOOST_BIND_GLOBAL_PLACEHOLDERS)
 if(HM_SANITIZE)
   # luabind's object layout trips the alignment check.
   target_compile_options(hm_dep_luabind INTERFACE -fno-sanitize=alignment)

@@ -26,9 +26,12 @@ endfunction()
 # LeakSanitizer cannot attribute once the driver is unloaded.
 function(hm_test name)
   cmake_parse_arguments(HM "SYSTEM_LEAKS" "" "DEPS;SOURCES;LABELS" ${ARGN})
-  set(env "")
+  set(props TIMEOUT 300)
   if(HM_SYSTEM_LEAKS)
-    set(env ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+    list(APPEND props ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+  endif()
+  if(HM_LABELS)
+    list(APPEND props LABELS "${HM_LABELS}")
   endif()
   add_executable(${name} ${HM_SOURCES})
   target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -38,7 +41,7 @@ function(hm_test name)
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 LABELS "${HM_LABELS}" ${env})
+    PROPERTIES ${props})
 endfunction()
 
 function(hm_bench name)

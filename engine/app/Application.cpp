@@ -147,6 +147,7 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   RegisterEventFactories();
 
   utl::LogPrintf("Init scripting\n");
+  scriptManager.AddBindingRegistrar(&evn::RegisterEventBindings);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
     Fail("Scripting could not initialize");
     return false;

@@ -214,7 +214,7 @@ TEST_F(AppTest, SoundOffSilencesTheAudioManager) {
   WriteConfig("0", "0", "800", "600", "0");
   CTestApp app;
   ASSERT_TRUE(app.Init(nullptr, 1));
-  EXPECT_EQ(app.audioManager.globalVolume, 0.0f);
+  EXPECT_EQ(app.audioManager.GetGlobalVolume(), 0.0f);
 }
 
 TEST_F(AppTest, AMissingScriptListIsReportedAndStartUpGoesOn) {
