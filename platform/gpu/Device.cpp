@@ -763,6 +763,7 @@ void DeviceImpl::BuildSwapChain() {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_resolveRb);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     SDL_GL_SetSwapInterval(m_pp.presentationInterval == kPresentIntervalOne ? 1 : 0);
+    if (m_window && m_window->FullScreen() == m_pp.windowed) m_window->SetFullScreen(!m_pp.windowed);
   }
   m_everPresented = false;
 }
@@ -1731,20 +1732,20 @@ void DeviceImpl::DrainQueues() {
     m_core->Misuse("DrainQueues called off the render thread");
     return;
   }
-  std::vector<ResourceImpl*> dirty;
   std::vector<GlGarbage> garbage;
   std::vector<ProgramImpl*> programs;
   {
+    // The uploads run under the core's lock: a resource released meanwhile on
+    // another thread waits in its destructor (which takes itself out of the set
+    // under this lock) until its upload is over, and then hands its GL name to the
+    // garbage.
     std::lock_guard<std::mutex> lock(m_core->mutex);
-    dirty.assign(m_core->dirty.begin(), m_core->dirty.end());
+    for (ResourceImpl* r : m_core->dirty) r->Upload();
     m_core->dirty.clear();
     garbage.swap(m_core->garbage);
     programs.swap(m_core->pendingPrograms);
     m_core->anyDirty = false;
   }
-  // The resources in the dirty set are alive: a destructor takes itself out of the
-  // set under the same lock, and only this thread deletes GL names.
-  for (ResourceImpl* r : dirty) r->Upload();
   for (ProgramImpl* p : programs) {
     if (!p->Build()) LogMessage("program " + p->debugName + " failed to build: " + p->InfoLog());
     p->Release();
@@ -1936,6 +1937,11 @@ HResult DeviceImpl::TestCooperativeLevel() {
   if (!OnRenderThread("TestCooperativeLevel")) return kErrInvalidCall;
   HResult hr = kOk;
   if (m_rec) hr = m_rec->NextCooperativeLevel();
+  if (m_gl && !m_pp.windowed && m_window->Minimised()) {
+    // A minimised full-screen window loses the device until it is restored.
+    m_needsReset = true;
+    hr = kErrDeviceLost;
+  }
   if (hr == kOk) {
     if (m_lostCalls > 0) {
       --m_lostCalls;

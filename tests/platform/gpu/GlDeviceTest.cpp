@@ -2,6 +2,7 @@
 // and Mesa when there is no display. A missing GL is a failure, never a skip.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -504,6 +505,47 @@ TEST_F(GlDeviceTest, BufferCreatedAndFilledOnAnotherThread) {
   device->SetStreamSource(0, nullptr, 0, 0);
   vb->Release();
   program->Release();
+}
+
+// Resources made, filled and dropped by another thread while the render thread runs
+// frames: the uploads and deletions never touch a proxy that is gone.
+TEST_F(GlDeviceTest, ResourcesComeAndGoWhileFramesRun) {
+  MakeDevice();
+  std::atomic<bool> done{false};
+  plat::Thread loader;
+  ASSERT_TRUE(loader.Start([&]() -> uint32_t {
+    for (int i = 0; i < 300; ++i) {
+      gpu::VertexBuffer* vb = nullptr;
+      gpu::Texture* texture = nullptr;
+      if (gpu::Failed(device->CreateVertexBuffer(4096, 0, 0, gpu::kPoolManaged, &vb))) return 1;
+      if (gpu::Failed(device->CreateTexture(32, 32, 0, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture))) return 2;
+      void* data = nullptr;
+      vb->Lock(0, 0, &data, 0);
+      std::memset(data, i & 0xFF, 4096);
+      vb->Unlock();
+      gpu::LockedRect rect;
+      texture->LockRect(1, &rect, nullptr, 0);
+      std::memset(rect.bits, 0x7F, static_cast<size_t>(rect.pitch) * 16);
+      texture->UnlockRect(1);
+      if (i % 3) plat::Yield();
+      vb->Release();
+      texture->Release();
+    }
+    done = true;
+    return 0;
+  }));
+  int frames = 0;
+  while (!done.load() && frames < 100000) {
+    device->BeginScene();
+    device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+    device->EndScene();
+    device->Present();
+    ++frames;
+  }
+  ASSERT_EQ(loader.Wait(30000), plat::WaitResult::Signalled);
+  EXPECT_EQ(loader.ExitCode(), 0u);
+  device->DrainQueues();
+  EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 TEST_F(GlDeviceTest, ShaderErrorsReportTheCompilersText) {
