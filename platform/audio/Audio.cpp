@@ -490,8 +490,17 @@ Handle System::LoadSample(const std::string& path, int maxPlaybacks, uint32_t fl
   if (!file) return d.Fail(error), 0;
 
   auto sample = std::make_unique<Sample>();
-  std::vector<int16_t> raw(size_t(info.frames) * info.channels);
-  const sf_count_t got = raw.empty() ? 0 : sf_readf_short(file, raw.data(), info.frames);
+  // Read in pieces: the header's frame count is a claim, not an allocation size.
+  std::vector<int16_t> raw;
+  sf_count_t got = 0;
+  constexpr sf_count_t kPiece = 65536;
+  while (got < info.frames) {
+    const sf_count_t want = std::min(kPiece, info.frames - got);
+    raw.resize(size_t(got + want) * info.channels);
+    const sf_count_t n = sf_readf_short(file, raw.data() + got * info.channels, want);
+    if (n <= 0) break;
+    got += n;
+  }
   sf_close(file);
   if (got <= 0) return d.Fail(kErrorDecode), 0;
   sample->channels = OutputChannels(info.channels, flags);
