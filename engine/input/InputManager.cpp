@@ -47,7 +47,8 @@ bool CInputManager::Init(evn::CEventManager* events) {
 
 void CInputManager::HandleEvent(evn::IEvent* event) {
   if (!event || !(event->GetType() == kOnShake)) return;
-  (void)event;
+  // The shake event's class (power and timer) is not part of the engine yet: until
+  // it is, shakes reach the pad through Shake().
 }
 
 void CInputManager::Update(float dt) {
