@@ -507,6 +507,107 @@ TEST_F(GlDeviceTest, BufferCreatedAndFilledOnAnotherThread) {
   program->Release();
 }
 
+// Per-instance data from a second stream (attribute divisors) with a declaration.
+TEST_F(GlDeviceTest, InstancedDrawFromADeclaration) {
+  MakeDevice();
+  const char* vs =
+      "#version 330 core\n"
+      "layout(location = 0) in vec3 a_position;\n"
+      "layout(location = 2) in vec4 a_color0;\n"
+      "layout(location = 5) in vec4 a_texcoord1;\n"
+      "out vec4 v_colour;\n"
+      "void main() { gl_Position = vec4(a_position + a_texcoord1.xyz, 1.0); v_colour = a_color0; }\n";
+  gpu::Program* program = nullptr;
+  std::string log;
+  ASSERT_EQ(device->CreateProgram(vs, kColourFs, &program, &log), gpu::kOk) << log;
+  const gpu::VertexElement elements[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                         {1, 0, gpu::kDeclFloat4, 0, gpu::kUsageTexCoord, 1},
+                                         {1, 16, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
+                                         gpu::kDeclEnd};
+  gpu::VertexDeclaration* decl = nullptr;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
+  struct Position { float x, y, z; };
+  struct Instance { float offset[4]; uint32_t colour; };
+  std::vector<Position> leftHalf = {{-1, 1, 0}, {0, 1, 0}, {-1, -1, 0}, {0, -1, 0}};
+  std::vector<Instance> instances = {{{0, 0, 0, 0}, 0xFFFF0000}, {{1, 0, 0, 0}, 0xFF00FF00}};
+  gpu::VertexBuffer* geometry = MakeBuffer(device, leftHalf, 0);
+  gpu::VertexBuffer* perInstance = MakeBuffer(device, instances, 0);
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+  device->SetProgram(program);
+  device->SetVertexDeclaration(decl);
+  device->SetStreamSource(0, geometry, 0, sizeof(Position));
+  device->SetStreamSource(1, perInstance, 0, sizeof(Instance));
+  device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | 2);
+  device->SetStreamSourceFreq(1, gpu::kStreamInstanceData | 1);
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleStrip, 0, 2), gpu::kOk);
+  device->SetStreamSourceFreq(0, 1);
+  device->SetStreamSourceFreq(1, 1);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  EXPECT_EQ(PixelAt(pixels, kW, 4, kH / 2), 0xFFFF0000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH / 2), 0xFF00FF00u);
+  device->SetStreamSource(0, nullptr, 0, 0);
+  device->SetStreamSource(1, nullptr, 0, 0);
+  device->SetVertexDeclaration(nullptr);
+  geometry->Release();
+  perInstance->Release();
+  decl->Release();
+  program->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// Cube faces from an image land on the faces a direction picks.
+TEST_F(GlDeviceTest, CubeTextureFromAnImage) {
+  MakeDevice();
+  plat::image::Image image;
+  image.kind = plat::image::Kind::Cube;
+  image.format = plat::image::kFormatA8R8G8B8;
+  image.width = image.height = 1;
+  image.mipLevels = 1;
+  image.faces = 6;
+  for (uint8_t face = 0; face < 6; ++face)
+    image.levels.push_back({1, 1, 1, {0, 0, static_cast<uint8_t>(40 * (face + 1)), 255}});
+  gpu::BaseTexture* cube = nullptr;
+  ASSERT_EQ(device->CreateTextureFromImage(image, &cube), gpu::kOk);
+  ASSERT_EQ(cube->Type(), gpu::ResourceType::CubeTexture);
+  const char* fs =
+      "#version 330 core\n"
+      "uniform samplerCube u_cube;\n"
+      "in vec2 v_uv;\n"
+      "out vec4 o_colour;\n"
+      "void main() {\n"
+      "  int face = int(v_uv.x * 6.0);\n"
+      "  vec3 dirs[6] = vec3[6](vec3(1,0,0), vec3(-1,0,0), vec3(0,1,0), vec3(0,-1,0), vec3(0,0,1), vec3(0,0,-1));\n"
+      "  o_colour = texture(u_cube, dirs[face]);\n"
+      "}\n";
+  gpu::Program* program = nullptr;
+  std::string log;
+  ASSERT_EQ(device->CreateProgram(kVs, fs, &program, &log), gpu::kOk) << log;
+  std::vector<TexturedVertex> quad = {{-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1}, {1, -1, 0, 1, 1}};
+  gpu::VertexBuffer* vb = MakeBuffer(device, quad, kFvfTextured);
+  device->BeginScene();
+  device->SetProgram(program);
+  device->SetTexture(0, cube);
+  device->SetFVF(kFvfTextured);
+  device->SetStreamSource(0, vb, 0, sizeof(TexturedVertex));
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleStrip, 0, 2), gpu::kOk);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  for (int face = 0; face < 6; ++face) {
+    int x = (2 * face + 1) * kW / 12;
+    EXPECT_EQ(PixelAt(pixels, kW, x, kH / 2), 0xFF000000u | static_cast<uint32_t>(40 * (face + 1)) << 16)
+        << "face " << face;
+  }
+  device->SetTexture(0, nullptr);
+  device->SetStreamSource(0, nullptr, 0, 0);
+  vb->Release();
+  cube->Release();
+  program->Release();
+}
+
 // Resources made, filled and dropped by another thread while the render thread runs
 // frames: the uploads and deletions never touch a proxy that is gone.
 TEST_F(GlDeviceTest, ResourcesComeAndGoWhileFramesRun) {
