@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/objects/ComponentKeys.h"
+#include "engine/objects/GameObject.h"
 #include "tests/engine/objects/TestComponents.h"
 
 namespace vd {
@@ -126,7 +127,8 @@ TEST(Component, FamilyIsNoNameUnlessAClassNamesOne) {
 TEST(Component, CopyFromTakesTheFieldsButKeepsOwnerAndCheckPointCopy) {
   CTestMover source;
   LoadMover(source, "<Component><key name='speed' value='4'/><key name='target' value='gate'/></Component>");
-  auto* owner = reinterpret_cast<CGameObject*>(&source);  // any distinct address
+  CGameObject holder;
+  CGameObject* owner = &holder;
   CTestMover mover;
   mover.SetOwner(owner);
   mover.SetCheckPointCopy(new CTestMover());
