@@ -92,6 +92,7 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
     frameEvents[i] = std::make_unique<plat::Event>(false, false, kFrameEventNames[i]);
 
   renderThreadFailed = 0;
+  m_stopRender = false;
   if (!renderThread.Start([this] { return RenderThreadProc(); })) {
     utl::LogPrintf("The render thread could not start\n");
     return false;
@@ -281,6 +282,7 @@ void CApplicationBase::Shutdown() {
   lightManager.zoneValues[0] = 0.0f;
   lightManager.zoneValues[1] = 0.0f;
 
+  m_stopRender = true;
   if (plat::Event* freeResources = FrameEvent(kRenderFreeResources)) freeResources->Set();
   if (renderThread.Started()) {
     // A render thread still running after the wait is left to end on its own.
@@ -297,17 +299,6 @@ void CApplicationBase::Shutdown() {
   mainThreadId = 0;
   instanceHandle = nullptr;
 }
-
-// --- the frame (the frame loop replaces these minimal versions) ---
-
-uint32_t CApplicationBase::RenderThreadProc() {
-  FrameEvent(kWindowCreated)->Set();
-  FrameEvent(kGfxInitFinished)->Set();
-  FrameEvent(kRenderFreeResources)->Wait();
-  return 0;
-}
-
-void CApplicationBase::MainLoop() { loopStarted = 1; }
 
 }  // namespace sys
 }  // namespace vd

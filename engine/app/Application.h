@@ -10,6 +10,7 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include "engine/animation/AnimationManager.h"
+#include "engine/app/PreLoading.h"
 #include "engine/app/Timer.h"
 #include "engine/audio/AudioManager.h"
 #include "engine/collision/CollisionManager.h"
@@ -33,17 +34,11 @@ struct Window;
 namespace vd {
 namespace sys {
 
-// The screen shown by the render thread while the main thread starts up.
-class CPreLoading : public utl::CSingleton<CPreLoading> {
-public:
-  CPreLoading() { SetInstance(this); }
-  virtual ~CPreLoading() = default;
-  int width = 512;
-  int height = 316;
-};
-
 // The steps of start-up whose failure ends it; tests inject failures through them.
 enum class EStartupStep { Profiler, Audio, Input, Collision, EventManager, Scripting, Graphics };
+
+// Points of the frame that an observer may watch (tests check the hand-off with it).
+enum class EFramePhase { DeferredBegin, DeferredEnd, DrawBegin, DrawEnd };
 
 // Names of the five frame events, in creation order.
 enum EFrameEvent : int {
@@ -86,6 +81,9 @@ public:
 
   void Lock(int index) { locks.Lock(index); }
   void Unlock(int index) { locks.Unlock(index); }
+  void DeleteLock(int index) { locks.Delete(index); }
+  // The application's part of a device reset, run right after it.
+  void OnLostDevice();
 
   // Tests replace a step's outcome: the hook sees the step and the attempt (audio is
   // tried twice) and returns false to make it fail. Null restores normal start-up.
@@ -133,10 +131,17 @@ public:
   CLockSet locks;
   // Set by the render thread when it ends on a start-up failure.
   std::atomic<uint8_t> renderThreadFailed{0};
+  // Called at the frame's phases when set (before start-up).
+  std::function<void(EFramePhase)> frameObserver;
 
 protected:
-  // The render thread's procedure; the frame loop replaces this minimal one.
+  // The render thread's whole life: window, graphics, pre-loading screen, frames.
   virtual uint32_t RenderThreadProc();
+  // Creates the window centred on the desktop at the given size.
+  bool CreateMainWindow(int showCmd, int width, int height);
+  void Observe(EFramePhase phase) {
+    if (frameObserver) frameObserver(phase);
+  }
   // A start-up failure: message box owned by the main window, no caption, exclamation.
   void Fail(const char* text);
   bool StepOk(EStartupStep step, bool result, int attempt = 1);
@@ -144,6 +149,12 @@ protected:
 
 private:
   void ApplyGameConfigDefaults();
+  void WireGraphicsHooks();
+  uint32_t EndRenderThread();
+  std::unique_ptr<plat::Window> m_window;  // owned by the render thread
+  // Set by Shutdown: a render thread still showing the pre-loading screen (start-up
+  // failed on the main thread) goes straight to its end.
+  std::atomic<bool> m_stopRender{false};
   static StartupFaultHook s_faultHook;
 };
 

@@ -6,20 +6,21 @@ namespace vd {
 namespace sys {
 
 namespace {
-int64_t Now() {
+constexpr float kSecondsPerCount = 1e-9f;
+}  // namespace
+
+int64_t CTimer::SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-constexpr float kSecondsPerCount = 1e-9f;
-}  // namespace
 
 float CTimer::s_accumulatedTime = 0.0f;
 float CTimer::s_accumulatedTicks = 0.0f;
 
 bool CTimer::Start() {
   frameTime = 0.0f;
-  lastCount = Now();
+  lastCount = clock();
   slowMotion = 0;
   slowMotionScale = 1.0f;
   secondsPerCount = kSecondsPerCount;
@@ -28,18 +29,18 @@ bool CTimer::Start() {
 
 void CTimer::Restart() {
   frameTime = 0.0f;
-  lastCount = Now();
+  lastCount = clock();
 }
 
 void CTimer::Reset() {
   frameTime = 0.0f;
-  lastCount = Now();
+  lastCount = clock();
   slowMotion = 0;
   slowMotionScale = 1.0f;
 }
 
 void CTimer::Tick() {
-  int64_t now = Now();
+  int64_t now = clock();
   frameTime = static_cast<float>(now - lastCount) * secondsPerCount;
   lastCount = now;
   s_accumulatedTime += frameTime;

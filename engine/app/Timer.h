@@ -21,6 +21,11 @@ public:
   // For tests and tools that drive time by hand.
   void SetFrameTime(float seconds) { frameTime = seconds; }
 
+  // The counter behind the timer, in nanoseconds; tests drive time by hand with it.
+  using Clock = int64_t (*)();
+  static int64_t SteadyNanoseconds();
+  Clock clock = &SteadyNanoseconds;
+
   int64_t lastCount = 0;
   float secondsPerCount = 0.0f;
   float frameTime = 0.0f;

@@ -1,6 +1,6 @@
 #pragma once
 // Placeholder until the game-object manager lands: start-up's Init, shutdown's
-// Clear and the component-factory map.
+// Clear, the main loop's passes and the component-factory map.
 #include "engine/core/FactoryMaker.h"
 
 namespace vd {
@@ -13,6 +13,10 @@ public:
   ~CGameObjectManager() { utl::DeleteFactoryMakers(componentFactories); }
   bool Init() { return true; }
   void Clear() {}
+  // The frame's three passes, called by the main loop.
+  void ApplyQueuedRequests() {}
+  bool UpdateCameraObjects(float) { return true; }
+  void UpdatePass(float) {}
 
   utl::FactoryMap<IComponent> componentFactories;
 };

@@ -11,6 +11,8 @@ public:
   CLightManager() { SetInstance(this); }
   bool Init() { return true; }
   void Shutdown() {}
+  void OnLostDevice() {}
+  void OnResetDevice() {}
 
   float zoneValues[2] = {0.0f, 0.0f};
 };

@@ -8,6 +8,8 @@ class CParticleSysManager {
 public:
   bool Init() { return true; }
   void Shutdown() {}
+  // Before (true) and after (false) a device reset.
+  void OnDeviceReset(bool) {}
 };
 
 }  // namespace ptc

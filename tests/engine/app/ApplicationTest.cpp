@@ -27,10 +27,13 @@ public:
   bool failGraphics = false;
 
 protected:
+  // Start-up's side only: the real render thread has its own tests.
   uint32_t RenderThreadProc() override {
     FrameEvent(vd::sys::kWindowCreated)->Set();
     if (failGraphics) return 1;  // ends without "GfxInitFinished"
-    return CApplicationBase::RenderThreadProc();
+    FrameEvent(vd::sys::kGfxInitFinished)->Set();
+    FrameEvent(vd::sys::kRenderFreeResources)->Wait();
+    return 0;
   }
 };
 

@@ -1,0 +1,165 @@
+// The two threads' loops and the frame hand-off between them.
+#include "engine/app/Application.h"
+#include "engine/core/Log.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
+
+namespace vd {
+namespace sys {
+
+bool CApplicationBase::CreateMainWindow(int, int width, int height) {
+  plat::WindowDesc desc;
+  desc.width = width;
+  desc.height = height;  // x and y left at -1: centred on the desktop
+  std::string error;
+  m_window = plat::Window::Create(desc, &error);
+  mainWindow = m_window.get();
+  if (!mainWindow) utl::LogPrintf("The window could not be created: %s\n", error.c_str());
+  return mainWindow != nullptr;
+}
+
+void CApplicationBase::WireGraphicsHooks() {
+  gfx::SDeviceHooks& hooks = graphicsManager.hooks;
+  hooks.renderManagerLost = [this] { renderManager.OnLostDevice(); };
+  hooks.lightManagerLost = [this] { lightManager.OnLostDevice(); };
+  hooks.particleManagerDevice = [this] { particleManager.OnDeviceReset(true); };
+  hooks.beforeReset = [this] { BeforeDeviceReset(); };
+  hooks.afterReset = [this] { OnLostDevice(); };
+  hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
+  hooks.screenSize = [this](int* w, int* h) {
+    *w = screenWidth;
+    *h = screenHeight;
+  };
+  graphicsManager.window = mainWindow;
+}
+
+uint32_t CApplicationBase::RenderThreadProc() {
+  utl::LogPrintf("Create window\n");
+  CreateMainWindow(showCommand, preloadingWidth, preloadingHeight);
+  FrameEvent(kWindowCreated)->Set();
+
+  utl::LogPrintf("Init graphics manager\n");
+  WireGraphicsHooks();
+  if (!graphicsManager.Init(preloadingWidth, preloadingHeight, multiSampleType)) {
+    plat::MessageBox(mainWindow, "Graphics could not initialize", nullptr, plat::kMbIconExclamation);
+    renderThreadFailed = 1;
+    return 0;
+  }
+  plat::gpu::Device* device = graphicsManager.device;
+  device->Clear(0, nullptr, plat::gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+  device->Present();
+
+  preLoading.Init(&graphicsManager, &timer, preloadingWidth, preloadingHeight, preloadingBackground,
+                  preloadingIndicator);
+  for (int index : {kLockRender, kLockEffects, kLockCollision})
+    if (!locks.IsInitialised(index)) locks.Create(index);
+
+  struct Step {
+    const char* log;
+    const char* failure;
+    std::function<bool()> init;
+  } steps[] = {
+      {"Init render manager\n", "Error trying to init render manager",
+       [this] { return renderManager.Init(&graphicsManager); }},
+      {"Init particle system manager\n", "Error trying to init particle systems manager",
+       [this] { return particleManager.Init(); }},
+      {"Init light manager\n", "Error trying to init lights manager",
+       [this] { return lightManager.Init(); }},
+  };
+  for (const Step& step : steps) {
+    utl::LogPrintf("%s", step.log);
+    if (!step.init()) {
+      plat::MessageBox(mainWindow, step.failure, nullptr, plat::kMbIconExclamation);
+      renderThreadFailed = 1;
+      return 0;
+    }
+  }
+  FrameEvent(kGfxInitFinished)->Set();
+  timer.Restart();
+
+  // Until the main loop starts; a quit meanwhile ends the wait too.
+  while (!loopStarted) {
+    if (m_stopRender) return EndRenderThread();
+    preLoading.Render();
+    plat::Yield();
+  }
+
+  renderManager.commitRequested = 1;
+  renderManager.CommitRenderData();
+  preLoading.Release();
+
+  plat::gpu::PresentParameters parameters = graphicsManager.presentParameters;
+  parameters.backBufferWidth = static_cast<uint32_t>(screenWidth);
+  parameters.backBufferHeight = static_cast<uint32_t>(screenHeight);
+  parameters.windowed = fullScreen == 0;
+  graphicsManager.presentParameters = parameters;
+  graphicsManager.resetRequested = 1;
+  utl::LogPrintf("Rendering first frame\n");
+
+  plat::PumpMessage last = plat::PumpMessage::None;
+  while (last != plat::PumpMessage::Quit && !quitRequested) {
+    last = m_window ? m_window->Pump() : plat::PumpMessage::None;
+    if (last != plat::PumpMessage::None) continue;
+    if (graphicsManager.CheckDevice()) continue;
+
+    FrameEvent(kRenderEnd)->Set();
+    FrameEvent(kRenderBegin)->Wait();
+    if (quitRequested) break;
+
+    float clamped = timer.GetGameTime(false);
+    float gameTime = timer.GetGameTime(true);
+    Observe(EFramePhase::DrawBegin);
+    renderManager.RenderFrame(graphicsManager.mainTarget, gameTime, clamped);
+    Observe(EFramePhase::DrawEnd);
+    renderManager.CommitRenderData();
+  }
+  return EndRenderThread();
+}
+
+uint32_t CApplicationBase::EndRenderThread() {
+  running = 0;
+  FrameEvent(kRenderEnd)->Set();
+  FrameEvent(kRenderFreeResources)->Wait();
+  for (int index : {kLockRender, kLockEffects, kLockCollision}) DeleteLock(index);
+  particleManager.Shutdown();
+  lightManager.Shutdown();
+  renderManager.Shutdown();
+  graphicsManager.Release();
+  mainWindow = nullptr;
+  m_window.reset();
+  return 0;
+}
+
+void CApplicationBase::MainLoop() {
+  loopStarted = 1;
+  timer.Restart();
+  while (running) {
+    timer.Tick();
+    float dt = timer.GetGameTime(true);
+    FrameEvent(kRenderEnd)->Wait();
+    if (!running) break;
+
+    Observe(EFramePhase::DeferredBegin);
+    objectManager.ApplyQueuedRequests();
+    bool cameraOk = objectManager.UpdateCameraObjects(dt);
+    eventManager.Update(dt);
+    Observe(EFramePhase::DeferredEnd);
+
+    FrameEvent(kRenderBegin)->Set();
+    if (cameraOk && Update(dt)) objectManager.UpdatePass(dt);
+  }
+}
+
+void CApplicationBase::OnLostDevice() {
+  if (fullScreen) {
+    while (plat::ShowCursor(false) >= 0) {
+    }
+  }
+  renderManager.OnResetDevice();
+  lightManager.OnResetDevice();
+  particleManager.OnDeviceReset(false);
+  AfterDeviceReset();
+}
+
+}  // namespace sys
+}  // namespace vd

@@ -1,0 +1,195 @@
+// The real application over the real render thread, headless: frames, the hand-off
+// between the two threads, quitting, a graphics failure, and the pre-loading screen.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/app/Application.h"
+#include "platform/gpu/Device.h"
+#include "platform/window/MessageBox.h"
+
+namespace {
+
+using vd::sys::CApplicationBase;
+using vd::sys::EFramePhase;
+
+class CFrameApp : public CApplicationBase {
+public:
+  void PreInit() override { std::snprintf(name, sizeof name, "%s", "Frames"); }
+  void StartGame() override {}
+  void RegisterScriptBindings() override {}
+  void EndGame() override {}
+  bool Update(float dt) override {
+    ++updates;
+    if (dt < 0.0f || dt > 1.0f / 15.0f + 1e-6f) badTimes++;
+    if (updates == quitAfter) quitRequested = 1;
+    return true;
+  }
+  int quitAfter = 30;
+  std::atomic<int> updates{0};
+  int badTimes = 0;
+};
+
+class FrameLoopTest : public ::testing::Test {
+protected:
+  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
+  void TearDown() override { plat::SetMessageSink(previousSink); }
+  plat::RecordingMessageSink messages;
+  plat::IMessageSink* previousSink = nullptr;
+};
+
+// Watches both threads' sides of the frame: the main thread's deferred step must never
+// run while a frame is being drawn.
+struct HandOffProbe {
+  std::atomic<int> inDeferred{0}, inDraw{0}, overlaps{0}, draws{0}, deferred{0};
+  void operator()(EFramePhase phase) {
+    switch (phase) {
+      case EFramePhase::DeferredBegin:
+        if (inDraw) ++overlaps;
+        inDeferred = 1;
+        ++deferred;
+        break;
+      case EFramePhase::DeferredEnd: inDeferred = 0; break;
+      case EFramePhase::DrawBegin:
+        if (inDeferred) ++overlaps;
+        inDraw = 1;
+        ++draws;
+        break;
+      case EFramePhase::DrawEnd: inDraw = 0; break;
+    }
+  }
+};
+
+void RunGame(CFrameApp& app, HandOffProbe& probe) {
+  app.frameObserver = [&probe](EFramePhase p) { probe(p); };
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  app.StartGame();
+  app.MainLoop();
+  app.EndGame();
+  app.Shutdown();
+}
+
+TEST_F(FrameLoopTest, RunsFramesHeadlessAndQuitsWhenTheGameAsks) {
+  CFrameApp app;
+  HandOffProbe probe;
+  RunGame(app, probe);
+  EXPECT_EQ(app.updates, 30);
+  EXPECT_EQ(app.badTimes, 0);
+  EXPECT_EQ(probe.overlaps, 0);
+  EXPECT_EQ(probe.deferred, 30);
+  // The quit set during the 30th frame's update ends the loop without another draw.
+  EXPECT_LE(probe.draws, 30);
+  EXPECT_GE(probe.draws, 29);
+  EXPECT_EQ(app.running, 0);
+  EXPECT_TRUE(messages.Requests().empty());
+  EXPECT_FALSE(app.renderThread.Started());
+}
+
+TEST_F(FrameLoopTest, RecordingDeviceRunsTheSameHandOff) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  CFrameApp app;
+  app.quitAfter = 200;
+  app.graphicsManager.gpuFactory = [recorder](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  HandOffProbe probe;
+  RunGame(app, probe);
+  EXPECT_EQ(app.updates, 200);
+  EXPECT_EQ(probe.overlaps, 0);
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+  EXPECT_GE(recorder->CountCalls("Present"), 200u);
+}
+
+TEST_F(FrameLoopTest, AGraphicsFailureEndsStartUpWithItsMessageAndNoHang) {
+  CFrameApp app;
+  app.graphicsManager.gpuFactory = [](plat::Window*, std::string* error) -> plat::gpu::Gpu* {
+    if (error) *error = "no device here";
+    return nullptr;
+  };
+  EXPECT_FALSE(app.Init(nullptr, 1));
+  // The device layer may have said why first; start-up's own message comes last.
+  auto requests = messages.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().text, "Graphics could not initialize");
+  EXPECT_EQ(requests.back().style, plat::kMbIconExclamation);
+  EXPECT_TRUE(requests.back().caption.empty());
+  EXPECT_EQ(app.renderThreadFailed, 1);
+  app.Shutdown();
+}
+
+TEST_F(FrameLoopTest, AMainThreadFailureStopsThePreLoadingScreen) {
+  CApplicationBase::SetStartupFaultHook([](vd::sys::EStartupStep s, int) {
+    return s != vd::sys::EStartupStep::Collision;
+  });
+  CFrameApp app;
+  EXPECT_FALSE(app.Init(nullptr, 1));
+  CApplicationBase::SetStartupFaultHook(nullptr);
+  app.Shutdown();  // the render thread ends instead of waiting for a main loop
+  EXPECT_FALSE(app.renderThread.Started());
+}
+
+// --- the pre-loading screen over the recording device, on a hand-driven clock ---
+
+int64_t g_now = 0;
+int64_t FakeClock() { return g_now; }
+
+TEST(PreLoading, ChangesOnceASecondWithOneMoreMark) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  vd::gfx::CGraphicsManager graphics;
+  graphics.gpuFactory = [recorder](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  ASSERT_TRUE(graphics.Init(512, 316, 0));
+  vd::sys::CTimer timer;
+  timer.clock = &FakeClock;
+  g_now = 0;
+  timer.Start();
+
+  vd::sys::CPreLoading screen;
+  ASSERT_TRUE(screen.Init(&graphics, &timer, 512, 316, "Data/textures/preloading/background.dds",
+                          "Data/textures/preloading/indicator.dds"));
+  // Init draws once, but nothing shows during the first second.
+  EXPECT_EQ(recorder->CountCalls("Present"), 0u);
+
+  std::vector<size_t> marks;
+  for (int tick = 1; tick <= 90; ++tick) {  // 4.5 s in steps of 0.05 s
+    g_now += 50000000;
+    recorder->Clear();
+    screen.Render();
+    if (recorder->CountCalls("Present") == 1)
+      marks.push_back(recorder->CountCalls("Sprite::Draw") - 1);  // less the background
+    else
+      EXPECT_EQ(recorder->CountCalls("Present"), 0u);
+  }
+  EXPECT_EQ(marks, (std::vector<size_t>{1, 2, 3, 0}));
+  EXPECT_TRUE(recorder->Errors().empty());
+  screen.Release();
+  graphics.Release();
+}
+
+TEST(PreLoading, DrawsNothingWithoutItsTextures) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  vd::gfx::CGraphicsManager graphics;
+  graphics.gpuFactory = [recorder](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  ASSERT_TRUE(graphics.Init(512, 316, 0));
+  vd::sys::CTimer timer;
+  timer.clock = &FakeClock;
+  timer.Start();
+  vd::sys::CPreLoading screen;
+  EXPECT_FALSE(screen.Init(&graphics, &timer, 512, 316, "Data/textures/preloading/missing.dds",
+                           "Data/textures/preloading/indicator.dds"));
+  recorder->Clear();
+  for (int i = 0; i < 40; ++i) {
+    g_now += 100000000;
+    screen.Render();
+  }
+  EXPECT_EQ(recorder->CountCalls("Present"), 0u);
+  graphics.Release();
+}
+
+}  // namespace
