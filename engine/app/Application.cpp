@@ -6,6 +6,7 @@
 
 #include "engine/core/Utils.h"
 #include "engine/events/EngineEvents.h"
+#include "engine/objects/GameObject.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
 #include "platform/window/Window.h"
@@ -27,6 +28,29 @@ CApplicationBase::CApplicationBase() {
   SetInstance(this);
   utl::SetLogSinks(&logSinks);
   SetAppLocks(&locks);
+  ConnectModules();
+}
+
+// The modules below the application reach it and each other only through these.
+void CApplicationBase::ConnectModules() {
+  obj::SGameObjectHooks objectHooks;
+  objectHooks.loadDifficultyParams = [](std::map<uint32_t, float>& params,
+                                        rapidxml::xml_node<>* node) {
+    if (CApplicationBase* app = GetInstance()) app->LoadDifficultyParams(params, node);
+  };
+  objectHooks.addListener = [](evn::IEventListener* listener, const CStringHash& type) {
+    if (CApplicationBase* app = GetInstance()) app->eventManager.AddListener(listener, type);
+  };
+  objectHooks.removeListener = [](const CStringHash& type, evn::IEventListener* listener) {
+    if (CApplicationBase* app = GetInstance()) app->eventManager.RemoveListener(type, listener);
+  };
+  obj::SetGameObjectHooks(objectHooks);
+
+  evn::SEventWorldHooks worldHooks = evn::GetEventWorldHooks();
+  worldHooks.gameObjectToLua = &obj::GameObjectToLua;
+  evn::SetEventWorldHooks(worldHooks);
+
+  audioManager.SetEventManager(&eventManager);
 }
 
 CApplicationBase::~CApplicationBase() {
@@ -149,6 +173,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
 
   utl::LogPrintf("Init scripting\n");
   scriptManager.AddBindingRegistrar(&evn::RegisterEventBindings);
+  scriptManager.AddBindingRegistrar(&obj::RegisterGameObjectBindings);
+  scriptManager.AddBindingRegistrar(&sfx::RegisterAudioBindings);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
     Fail("Scripting could not initialize");
     return false;

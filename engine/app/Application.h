@@ -149,6 +149,7 @@ protected:
 
 private:
   void ApplyGameConfigDefaults();
+  void ConnectModules();
   void WireGraphicsHooks();
   uint32_t EndRenderThread();
   std::unique_ptr<plat::Window> m_window;  // owned by the render thread
