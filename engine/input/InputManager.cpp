@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/events/GameEvents.h"
 #include "platform/input/KeyCodes.h"
 #include "platform/math/Math.h"
 
@@ -46,9 +47,10 @@ bool CInputManager::Init(evn::CEventManager* events) {
 }
 
 void CInputManager::HandleEvent(evn::IEvent* event) {
-  if (!event || !(event->GetType() == kOnShake)) return;
-  // The shake event's class (power and timer) is not part of the engine yet: until
-  // it is, shakes reach the pad through Shake().
+  // "OnShake" by its class, which carries the power and the timer: a script-only
+  // event may bear the same message name, and the class's type is only set once the
+  // game has registered its events.
+  if (auto* shake = dynamic_cast<evn::CEventShake*>(event)) Shake(shake->power, shake->timer);
 }
 
 void CInputManager::Update(float dt) {

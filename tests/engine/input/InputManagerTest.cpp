@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "engine/events/EngineEvents.h"
+#include "engine/events/GameEvents.h"
 #include "platform/input/ScriptedInput.h"
 
 namespace vd {
@@ -455,6 +457,49 @@ TEST(InputManagerEvents, InitListensToShakesOnce) {
   EXPECT_EQ(events.ListenerCount(onShake), 1u);
   ASSERT_TRUE(input.Init());  // the process's event manager: the same one here
   EXPECT_EQ(events.ListenerCount(onShake), 1u);
+
+  // A posted shake reaches the pad at the next dispatch.
+  evn::InitGameEventTypes();
+  pad.userIndex = 0;
+  scripted.backend.SetPad(0, SPadState());
+  evn::CEventShake* shake = evn::CEventShake::New();
+  shake->power = 7.0f;
+  shake->timer = 1.0f;
+  events.PostEvent(shake);
+  EXPECT_TRUE(scripted.backend.MotorCalls().empty());
+  events.Update(0.016f);
+  const auto calls = scripted.backend.MotorCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].left, 65535);
+  EXPECT_EQ(pad.vibrating, 1);
+}
+
+TEST_F(InputManagerTest, ShakeEventsVibrateThePad) {
+  PadButtons(0);
+  Frame();
+  evn::CEventShake* shake = evn::CEventShake::New();
+  shake->power = 2.5f;
+  shake->timer = 0.3f;
+  input.HandleEvent(shake);
+  shake->Release();
+  auto calls = scripted.backend.MotorCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].left, 32767);
+  EXPECT_EQ(pad.vibrating, 1);
+  EXPECT_FLOAT_EQ(input.GetVibrationTime(), 0.3f);
+
+  // Another event type, or a script-only event that borrows the message name, is
+  // not a shake.
+  scripted.backend.ClearMotorCalls();
+  evn::CEventScriptOnly* named = evn::CEventScriptOnly::New();
+  named->m_name = "OnShake";
+  input.HandleEvent(named);
+  named->Release();
+  evn::CEventTimer* timer = evn::CEventTimer::New();
+  input.HandleEvent(timer);
+  timer->Release();
+  input.HandleEvent(nullptr);
+  EXPECT_TRUE(scripted.backend.MotorCalls().empty());
 }
 
 TEST(PadInput, PollReadsAgainOnceAfterAFailure) {
