@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -368,6 +369,7 @@ private:
   void ApplySamplers();
   void ApplyLayout(uint32_t instances);
   bool ValidateDraw(const char* call, uint32_t lastVertex, uint32_t instances, bool report = true);
+  bool ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_t instances, bool report);
   void BindSurfaceTo(GLenum fboTarget, GLenum attachment, SurfaceImpl* s);
   GLuint ReadFboFor(SurfaceImpl* s, GLenum fboTarget, GLuint fbo);
   uint32_t InstanceCount() const;
@@ -411,6 +413,10 @@ private:
   GLuint m_upBuffer = 0;
   GLuint m_samplers[kMaxSamplers] = {};
   bool m_targetsDirty = true, m_statesDirty = true, m_layoutDirty = true, m_viewportDirty = true;
+  // The last vertex and instance the current streams can feed (valid while the
+  // layout and streams stay as they are).
+  bool m_limitsValid = false, m_limitsUsable = false;
+  uint64_t m_vertexLimit = 0, m_instanceLimit = 0;
   uint32_t m_samplerDirty = 0xFFFF, m_textureDirty = 0xFFFF;
   uint32_t m_enabledAttribs = 0;
   uint32_t m_appliedInstances = 0;
@@ -778,6 +784,7 @@ void DeviceImpl::ResetState() {
   m_viewport = {0, 0, m_pp.backBufferWidth, m_pp.backBufferHeight, 0.0f, 1.0f};
   m_scissor = {0, 0, static_cast<int32_t>(m_pp.backBufferWidth), static_cast<int32_t>(m_pp.backBufferHeight)};
   m_targetsDirty = m_statesDirty = m_layoutDirty = m_viewportDirty = true;
+  m_limitsValid = false;
   m_samplerDirty = m_textureDirty = 0xFFFF;
   m_inScene = false;
 }
@@ -1311,6 +1318,7 @@ HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint3
   s.offset = offset;
   s.stride = stride;
   m_layoutDirty = true;
+  m_limitsValid = false;
   return kOk;
 }
 
@@ -1322,6 +1330,7 @@ HResult DeviceImpl::SetStreamSourceFreq(uint32_t stream, uint32_t setting) {
   if ((setting & kStreamInstanceData) && stream == 0) return kErrInvalidCall;
   m_streams[stream].freq = setting;
   m_layoutDirty = true;
+  m_limitsValid = false;
   return kOk;
 }
 
@@ -1346,6 +1355,7 @@ HResult DeviceImpl::SetFVF(uint32_t fvf) {
   m_fvf = fvf;
   m_layout = it->second;
   m_layoutDirty = true;
+  m_limitsValid = false;
   return kOk;
 }
 
@@ -1363,6 +1373,7 @@ HResult DeviceImpl::SetVertexDeclaration(VertexDeclaration* declaration) {
   m_decl = declaration;
   m_fvf = 0;
   m_layoutDirty = true;
+  m_limitsValid = false;
   return kOk;
 }
 
@@ -1391,10 +1402,38 @@ uint32_t DeviceImpl::InstanceCount() const {
 // Checks that a draw stays inside its buffers: a range from the caller never makes
 // GL read past a buffer.
 bool DeviceImpl::ValidateDraw(const char* call, uint32_t lastVertex, uint32_t instances, bool report) {
+  if (m_limitsValid && m_limitsUsable && m_inScene && (!m_gl || m_program))
+    return lastVertex <= m_vertexLimit && (instances == 0 ? 0 : instances - 1) <= m_instanceLimit
+               ? true
+               : ValidateDrawSlow(call, lastVertex, instances, report);
+  return ValidateDrawSlow(call, lastVertex, instances, report);
+}
+
+bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_t instances, bool report) {
   auto fail = [&](const std::string& why) {
     if (report) m_core->Misuse(std::string(call) + why);
     return false;
   };
+  // Work out the limits once per layout and stream change.
+  m_limitsUsable = !m_layout.empty();
+  m_vertexLimit = m_instanceLimit = UINT64_MAX;
+  for (const auto& a : m_layout) {
+    const Stream& s = m_streams[a.stream];
+    if (!s.vb) {
+      m_limitsUsable = false;
+      break;
+    }
+    uint64_t need = static_cast<uint64_t>(s.offset) + a.offset + a.bytes;
+    uint64_t limit = 0;
+    if (need > s.vb->Length()) {
+      m_limitsUsable = false;
+      break;
+    }
+    limit = s.stride ? (s.vb->Length() - need) / s.stride : UINT64_MAX;
+    uint64_t& target = (s.freq & kStreamInstanceData) ? m_instanceLimit : m_vertexLimit;
+    target = std::min(target, limit);
+  }
+  m_limitsValid = true;
   if (!m_inScene) return fail(" outside BeginScene/EndScene");
   if (m_layout.empty()) return fail(" without a vertex format");
   if (m_gl && !m_program) return fail(" without a program");
@@ -1534,6 +1573,7 @@ HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, cons
     m_streams[0].vb = nullptr;
   }
   m_layoutDirty = true;
+  m_limitsValid = false;
   if (!m_gl) return kOk;
   ApplyForDraw();
   glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
