@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -129,6 +132,78 @@ TEST_F(FrameLoopTest, AMainThreadFailureStopsThePreLoadingScreen) {
   CApplicationBase::SetStartupFaultHook(nullptr);
   app.Shutdown();  // the render thread ends instead of waiting for a main loop
   EXPECT_FALSE(app.renderThread.Started());
+}
+
+// --- level scripts driven by the real frame loop ---
+
+class CScriptedApp : public CFrameApp {
+public:
+  bool Update(float dt) override {
+    // Frames count from 100 so that a missing global (read as 0) cannot pass.
+    std::string code = "frame = " + std::to_string(100 + updates + 1);
+    scriptManager.RunString(code.c_str(), "frame");
+    if (scriptManager.GetGlobalInt("timer_frame") > 0 && timerElapsed < 0.0f) {
+      timerElapsed = elapsed;  // game time before the frame that fired it
+      quitRequested = 1;
+    }
+    elapsed += dt;
+    return CFrameApp::Update(dt);
+  }
+  float elapsed = 0.0f;
+  float timerElapsed = -1.0f;
+  // Read before shutdown closes the Lua state.
+  void EndGame() override {
+    bellFrame = scriptManager.GetGlobalInt("bell_frame");
+    echoFrame = scriptManager.GetGlobalInt("echo_frame");
+    timerFrame = scriptManager.GetGlobalInt("timer_frame");
+  }
+  int bellFrame = -2, echoFrame = -2, timerFrame = -2;
+};
+
+TEST_F(FrameLoopTest, ALevelScriptPostsAnEventAndATimerAndHandlesThemInLaterFrames) {
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  char tmpl[] = "/tmp/hm_frames_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string root = tmpl;
+  ASSERT_EQ(std::system(("mkdir -p " + root + "/Data/xml " + root + "/Data/scripts && cp " +
+                         std::string(cwd) + "/Data/xml/gameconfig.xml " + root + "/Data/xml/")
+                            .c_str()),
+            0);
+  auto write = [&](const std::string& path, const std::string& text) {
+    FILE* f = std::fopen((root + "/" + path).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+  };
+  write("Data/xml/scripts.xml", "<scripts><script file=\"bells.lua\"/></scripts>");
+  write("Data/scripts/bells.lua",
+        "frame = 100\n"
+        "bell_frame = -1\n"
+        "echo_frame = -1\n"
+        "timer_frame = -1\n"
+        "function OnBell(e)\n"
+        "  bell_frame = frame\n"
+        "  GetEventManager():TriggerEvent(\"OnEcho\", {})\n"
+        "end\n"
+        "function OnEcho(e) echo_frame = frame end\n"
+        "function OnTimer(e) if e.name == \"wake\" then timer_frame = frame end end\n"
+        "GetEventManager():TriggerEvent(\"OnBell\", {})\n"
+        "GetEventManager():TriggerEventTimer(\"wake\", 0.2, \"\")\n");
+  ASSERT_EQ(chdir(root.c_str()), 0);
+
+  CScriptedApp app;
+  app.quitAfter = 1000000;  // the timer ends the run
+  HandOffProbe probe;
+  RunGame(app, probe);
+  ASSERT_EQ(chdir(cwd), 0);
+  std::system(("rm -rf " + root).c_str());
+  EXPECT_EQ(probe.overlaps, 0);
+  EXPECT_EQ(app.bellFrame, 100);   // posted while loading, handled in the first frame
+  EXPECT_EQ(app.echoFrame, 101);   // posted by a handler, handled one frame later
+  EXPECT_GE(app.timerFrame, 103);  // 0.2 s of frames of at most 1/15 s
+  EXPECT_GE(app.timerElapsed, 0.2f - 1.0f / 15.0f);
+  EXPECT_LE(app.timerElapsed, 0.2f + 1.0f / 15.0f);
 }
 
 // --- the pre-loading screen over the recording device, on a hand-driven clock ---
