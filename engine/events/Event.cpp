@@ -1,5 +1,7 @@
 #include "engine/events/Event.h"
 
+#include <limits>
+
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
 
@@ -59,8 +61,17 @@ bool IsSet(const luabind::object& table, const char* key) {
 int ReadInt(const luabind::object& table, const char* key) {
   luabind::object value = Value(table, key);
   if (luabind::type(value) != LUA_TNUMBER) Fail(table, key, "a number", typeid(int));
-  // Truncation toward zero, as a C cast does.
-  return static_cast<int>(luabind::object_cast<double>(value));
+  // Truncation toward zero, as a C cast does; a number outside the int range (or
+  // not a number) would make that cast undefined, so it is clamped (NaN gives 0).
+  const double number = luabind::object_cast<double>(value);
+  if (!(number == number)) return 0;
+  if (number <= static_cast<double>(std::numeric_limits<int>::min())) {
+    return std::numeric_limits<int>::min();
+  }
+  if (number >= static_cast<double>(std::numeric_limits<int>::max())) {
+    return std::numeric_limits<int>::max();
+  }
+  return static_cast<int>(number);
 }
 
 float ReadFloat(const luabind::object& table, const char* key) {
