@@ -6,6 +6,7 @@
 #include <luabind/luabind.hpp>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,14 @@ TEST_F(GameEvents, ScriptValuesLandInTheRightFields) {
   EXPECT_FLOAT_EQ(hud->hideSpeed, 0.5f);
   EXPECT_FLOAT_EQ(hud->gas, 2.0f);
   EXPECT_EQ(hud->score, -1);
+  hud->Release();
+
+  // Numbers beyond the int range are clamped rather than cast blindly.
+  hud = static_cast<CEventHUDChange*>(CreateEventFromLua(
+      makers, SH_CEventHUDChange, Eval("{ score = 1e20, life = -1e20, grenades = 0/0 }")));
+  EXPECT_EQ(hud->score, std::numeric_limits<int>::max());
+  EXPECT_EQ(hud->life, std::numeric_limits<int>::min());
+  EXPECT_EQ(hud->grenades, 0);
   hud->Release();
 
   auto* zone = static_cast<CEventZoneChange*>(
