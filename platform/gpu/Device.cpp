@@ -1653,9 +1653,33 @@ void DeviceImpl::ApplyTargets() {
     if (d->renderbuffer == 0) d->Upload();
     // GL needs one sample count for all attachments, where Direct3D lets a
     // single-sampled target share a multisampled depth buffer: such a target gets a
-    // twin of the depth buffer with its own sample count.
-    depthRb = d->MultiSampleType() == samples ? d->renderbuffer : d->DepthTwin(samples, std::max(w, d->Width()),
-                                                                               std::max(h, d->Height()));
+    // twin of the depth buffer with its own sample count, filled from the depth
+    // buffer each time it is bound (depth written through the twin stays there).
+    if (d->MultiSampleType() == samples) {
+      depthRb = d->renderbuffer;
+    } else {
+      depthRb = d->DepthTwin(samples, std::max(w, d->Width()), std::max(h, d->Height()));
+      if (d->MultiSampleType() > 1 && samples <= 1) {
+        GLbitfield bits = GL_DEPTH_BUFFER_BIT | (d->Format() == kFmtD24S8 ? GL_STENCIL_BUFFER_BIT : 0);
+        GLenum point = d->Format() == kFmtD24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+        glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+        glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, point, GL_RENDERBUFFER, d->renderbuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, point, GL_RENDERBUFFER, depthRb);
+        glDisable(GL_SCISSOR_TEST);
+        m_statesDirty = true;
+        GLint dw = static_cast<GLint>(d->Width()), dh = static_cast<GLint>(d->Height());
+        glBlitFramebuffer(0, 0, dw, dh, 0, 0, dw, dh, bits, GL_NEAREST);
+        glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, point, GL_RENDERBUFFER, 0);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, point, GL_RENDERBUFFER, 0);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_fbo);
+      }
+    }
   }
   bool stencil = d && d->Format() == kFmtD24S8;
   glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);

@@ -401,9 +401,12 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   ASSERT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtA8R8G8B8, true, 4, &quality), gpu::kOk);
   MakeDevice(4);
   gpu::Program* program = MakeProgram(kColourFs);
-  std::vector<ColouredVertex> tri = {{-1, 1, 0, 0xFFFFFFFF}, {1, 1, 0, 0xFFFFFFFF}, {-1, -1, 0, 0xFFFFFFFF}};
+  std::vector<ColouredVertex> tri = {{-1, 1, 0.2f, 0xFFFFFFFF}, {1, 1, 0.2f, 0xFFFFFFFF}, {-1, -1, 0.2f, 0xFFFFFFFF},
+                                     {-1, 1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF}, {-1, -1, 0.5f, 0xFF0000FF},
+                                     {-1, -1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF}, {1, -1, 0.5f, 0xFF0000FF}};
   gpu::VertexBuffer* vb = MakeBuffer(device, tri, kFvfColoured);
-  // A single-sampled texture target shares the multisampled depth buffer.
+  // A single-sampled texture target shares the multisampled depth buffer and tests
+  // against what the back buffer's draw left in it.
   gpu::Texture* target = nullptr;
   ASSERT_EQ(device->CreateTexture(kW, kH, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8, gpu::kPoolDefault, &target),
             gpu::kOk);
@@ -419,7 +422,8 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   device->GetRenderTarget(0, &back);
   device->SetRenderTarget(0, surface);
   device->Clear(0, nullptr, gpu::kClearTarget, 0xFF00FF00, 1.0f, 0);
-  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kOk);
+  // Farther than the triangle already in the depth buffer: hidden where it covers.
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 3, 2), gpu::kOk);
   device->SetRenderTarget(0, back);
   device->EndScene();
   ASSERT_EQ(device->Present(), gpu::kOk);
@@ -431,8 +435,8 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   EXPECT_TRUE(edge == 0 || edge == 0xFF || (edge > 0 && edge < 0xFF));
   std::vector<uint8_t> texPixels;
   ASSERT_EQ(device->ReadPixels(surface, gpu::Rect{0, 0, kW, kH}, &texPixels), gpu::kOk);
-  EXPECT_EQ(PixelAt(texPixels, kW, 2, 2), 0xFFFFFFFFu);
-  EXPECT_EQ(PixelAt(texPixels, kW, kW - 2, kH - 2), 0xFF00FF00u);
+  EXPECT_EQ(PixelAt(texPixels, kW, 2, 2), 0xFF00FF00u);            // behind the triangle's depth
+  EXPECT_EQ(PixelAt(texPixels, kW, kW - 2, kH - 2), 0xFF0000FFu);  // in front of the cleared depth
   back->Release();
   surface->Release();
   target->Release();
