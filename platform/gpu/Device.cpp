@@ -846,7 +846,6 @@ HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t leve
   if (ShouldFail("CreateTexture")) return CreationFailure("CreateTexture", out);
   uint32_t full = FullMipCount(width, height, 1);
   if (levels == 0 || levels > full) levels = full;
-  if (usage & kUsageRenderTarget && !(usage & kUsageAutoGenMipmap)) levels = std::min(levels, full);
   *out = new TextureImpl(m_core, width, height, levels, usage, format, pool);
   return kOk;
 }
