@@ -56,7 +56,7 @@ void CApplicationBase::ConnectModules() {
 CApplicationBase::~CApplicationBase() {
   Shutdown();
   keyboardInput.Release();
-  padIndex = -1;
+  pad.userIndex = -1;
   timer.Reset();
   if (GetAppLocks() == &locks) SetAppLocks(nullptr);
   if (utl::GetLogSinks() == &logSinks) utl::SetLogSinks(nullptr);
@@ -147,8 +147,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
     Fail("Error initializing the input manager");
     return false;
   }
-  padIndex = 0;
-  padFlag = 0;
+  pad.userIndex = 0;
+  pad.vibrating = 0;
 
   utl::LogPrintf("Init animation manager\n");
   animationManager.templates.RemoveAll();
@@ -295,8 +295,8 @@ void CApplicationBase::Shutdown() {
   objectManager.Clear();
   collisionManager.Release();
   timer.Reset();
-  padIndex = -1;
-  padFlag = 0;
+  pad.userIndex = -1;
+  pad.vibrating = 0;
   keyboardInput.Release();
   animationManager.templates.RemoveAll();
   animationManager.ClearInstances();

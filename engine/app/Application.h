@@ -115,9 +115,7 @@ public:
   gfx::CGraphicsManager graphicsManager;
   CTimer timer;
   CKeyboardInput keyboardInput;
-  SPadState padState;
-  int padIndex = -1;
-  uint8_t padFlag = 0;
+  CPadInput pad;  // the pad's state, user index (-1: off) and vibration flag
   phy::CCollisionManager collisionManager;
   evn::CEventManager eventManager;
   lgc::CScriptManager scriptManager;

@@ -1,6 +1,7 @@
 // The two threads' loops and the frame hand-off between them.
 #include "engine/app/Application.h"
 #include "engine/core/Log.h"
+#include "platform/input/SdlInput.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
 
@@ -35,7 +36,12 @@ void CApplicationBase::WireGraphicsHooks() {
 
 uint32_t CApplicationBase::RenderThreadProc() {
   utl::LogPrintf("Create window\n");
-  CreateMainWindow(showCommand, preloadingWidth, preloadingHeight);
+  if (CreateMainWindow(showCommand, preloadingWidth, preloadingHeight)) {
+    std::string error;
+    // Without it only the pads are missing: the keyboard still works.
+    if (!plat::input::InitWindowThread(&error))
+      utl::LogPrintf("Game pads are not available: %s\n", error.c_str());
+  }
   FrameEvent(kWindowCreated)->Set();
 
   utl::LogPrintf("Init graphics manager\n");
@@ -100,6 +106,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
   while (last != plat::PumpMessage::Quit && !quitRequested) {
     last = m_window ? m_window->Pump() : plat::PumpMessage::None;
     if (last != plat::PumpMessage::None) continue;
+    plat::input::ServiceWindowThread();
     if (graphicsManager.CheckDevice()) continue;
 
     FrameEvent(kRenderEnd)->Set();
@@ -125,6 +132,7 @@ uint32_t CApplicationBase::EndRenderThread() {
   lightManager.Shutdown();
   renderManager.Shutdown();
   graphicsManager.Release();
+  if (m_window) plat::input::ShutdownWindowThread();
   mainWindow = nullptr;
   m_window.reset();
   return 0;

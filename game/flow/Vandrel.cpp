@@ -2,6 +2,7 @@
 
 #include "engine/app/Entry.h"
 #include "platform/window/Resources.h"
+#include "platform/window/Window.h"
 
 namespace vd {
 
@@ -10,9 +11,22 @@ void CVandrel::PreInit() {
   icon = plat::LoadIcon(plat::kIconApp);
 }
 
-void CVandrel::StartGame() {}
+void CVandrel::StartGame() { inputManager.Init(); }
+
 void CVandrel::RegisterScriptBindings() {}
+
 void CVandrel::EndGame() {}
+
+bool CVandrel::Update(float dt) {
+  keyboardInput.Poll();
+  pad.Poll();
+  inputManager.Update(dt);
+  if (inputManager.IsPressed(CInputManager::Quit)) {
+    quitRequested = 1;
+    plat::PostQuit(0);
+  }
+  return true;
+}
 
 namespace sys {
 CApplicationBase* CreateApplication() { return new CVandrel(); }

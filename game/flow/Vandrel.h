@@ -1,6 +1,7 @@
 #pragma once
 // The game's application: fills in the hooks of the engine's application frame.
 #include "engine/app/Application.h"
+#include "engine/input/InputManager.h"
 
 namespace vd {
 
@@ -10,6 +11,9 @@ public:
   void StartGame() override;
   void RegisterScriptBindings() override;
   void EndGame() override;
+  bool Update(float dt) override;
+
+  CInputManager inputManager{&keyboardInput, &pad};
 };
 
 }  // namespace vd

@@ -161,14 +161,14 @@ TEST_F(AppTest, StartsAndShutsDown) {
   EXPECT_EQ(app.bindingsRegistered, 1);
   EXPECT_EQ(app.screenWidth, 800);
   EXPECT_EQ(app.keyboardInput.cooperativeFlags, 6);
-  EXPECT_EQ(app.padIndex, 0);
+  EXPECT_EQ(app.pad.userIndex, 0);
   EXPECT_EQ(app.animationManager.templates.resetValues, 1);
   EXPECT_TRUE(Texts().empty());
   EXPECT_EQ(app.eventManager.factories.size(), 6u);
   app.Shutdown();
   EXPECT_TRUE(app.eventManager.factories.empty());
   EXPECT_EQ(app.running, 0);
-  EXPECT_EQ(app.padIndex, -1);
+  EXPECT_EQ(app.pad.userIndex, -1);
   EXPECT_FALSE(app.renderThread.Started());
 }
 
