@@ -1,6 +1,7 @@
 #include "game/flow/Vandrel.h"
 
 #include "engine/app/Entry.h"
+#include "engine/events/GameEvents.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -14,6 +15,16 @@ void CVandrel::PreInit() {
 void CVandrel::StartGame() { inputManager.Init(); }
 
 void CVandrel::RegisterScriptBindings() {}
+
+void CVandrel::RegisterEventFactories() {
+  CApplicationBase::RegisterEventFactories();
+  evn::RegisterGameEventFactories(eventManager.factories);
+}
+
+void CVandrel::UnregisterEventFactories() {
+  evn::UnregisterGameEventFactories(eventManager.factories);
+  CApplicationBase::UnregisterEventFactories();
+}
 
 void CVandrel::EndGame() {}
 

@@ -12,6 +12,8 @@ public:
   void RegisterScriptBindings() override;
   void EndGame() override;
   bool Update(float dt) override;
+  void RegisterEventFactories() override;
+  void UnregisterEventFactories() override;
 
   CInputManager inputManager{&keyboardInput, &pad};
 };
