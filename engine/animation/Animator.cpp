@@ -1,0 +1,307 @@
+#include "engine/animation/Animator.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include <cal3d/bone.h>
+#include <cal3d/coreanimation.h>
+#include <cal3d/coremodel.h>
+#include <cal3d/coreskeleton.h>
+#include <cal3d/model.h>
+#include <cal3d/morphtargetmixer.h>
+#include <cal3d/physique.h>
+#include <cal3d/skeleton.h>
+#include <cal3d/springsystem.h>
+
+#include "engine/animation/AnimationManager.h"
+#include "engine/animation/CalConvert.h"
+#include "engine/animation/Mixer.h"
+#include "engine/core/EngineNames.h"
+#include "engine/core/Log.h"
+#include "engine/objects/ComponentKeys.h"
+#include "engine/objects/GameObject.h"
+
+namespace vd {
+namespace anm {
+
+namespace {
+
+MeshAttachedHook g_meshAttachedHook = nullptr;
+
+CAnimationManager* Manager() { return CAnimationManager::GetInstance(); }
+
+// The skeleton's bone of that name, or null.
+CalBone* FindBone(CalModel* model, const std::string& name) {
+  if (!model || !model->getSkeleton()) return nullptr;
+  CalCoreSkeleton* core = model->getCoreModel()->getCoreSkeleton();
+  const int id = core ? core->getCoreBoneId(name) : -1;
+  if (id < 0) return nullptr;
+  std::vector<CalBone*>& bones = model->getSkeleton()->getVectorBone();
+  return id < static_cast<int>(bones.size()) ? bones[id] : nullptr;
+}
+
+}  // namespace
+
+void SetMeshAttachedHook(MeshAttachedHook hook) { g_meshAttachedHook = hook; }
+
+const CStringHash& CAnimator::GetClassName() { return SH_CAnimator; }
+
+CAnimator::CAnimator() = default;
+
+CAnimator::~CAnimator() {
+  if (!IsCheckPointCopy()) Reset();
+}
+
+void CAnimator::Load(rapidxml::xml_node<>* element) {
+  obj::ForEachKey(element, [this](const obj::CKey& key) {
+    const uint32_t name = key.NameHash();
+    if (name == ComputeHash("animation")) {
+      m_templateId.Set(key.Text());
+    } else if (name == ComputeHash("animation_instance_name")) {
+      m_instanceName.Set(key.Text());
+    } else if (name == ComputeHash("mesh")) {
+      m_meshName.Set(key.Text());
+    } else if (name == ComputeHash("static")) {
+      isStatic = std::atoi(key.Text()) != 0 ? 1 : 0;
+    }
+  });
+}
+
+bool CAnimator::Init() {
+  m_rootMotionTarget = nullptr;
+  if (obj::CGameObject* owner = GetOwner()) {
+    // Root motion goes through the character collider when there is one, so that
+    // walls and floors stop it; else straight to the transform.
+    obj::IComponent* collider = owner->GetComponent(SH_CCharacterCollider);
+    obj::IComponent* transform = owner->GetComponent(SH_CTransform);
+    m_rootMotionTarget = dynamic_cast<IRootMotionTarget*>(collider);
+    if (!m_rootMotionTarget) m_rootMotionTarget = dynamic_cast<IRootMotionTarget*>(transform);
+  }
+  if (!m_meshName.IsNoName()) {
+    CAnimationManager* manager = Manager();
+    SAnimationInstance* instance = manager ? manager->CreateInstance(m_instanceName, m_templateId) : nullptr;
+    if (instance && manager->AttachMesh(m_instanceName, m_meshName) && g_meshAttachedHook) {
+      const int meshId = instance->animationTemplate->FindMeshId(m_meshName);
+      g_meshAttachedHook(*this, instance->animationTemplate->GetCoreModel()->getCoreMesh(meshId), m_meshName);
+    }
+  }
+  m_actions.clear();
+  m_lockedActions.clear();
+  return true;
+}
+
+void CAnimator::Reset() {
+  if (!m_instanceName.IsNoName() && Manager()) Manager()->DestroyInstance(m_instanceName);
+  m_currentCycleId = -1;
+  m_currentCycleName = COwnedName();
+  m_actions.clear();
+  m_lockedActions.clear();
+  subStepTime = kDefaultSubStepTime;
+  isStatic = 1;
+  subStepping = 0;
+  m_sampledBones.clear();
+  resetOnCheckPoint = 1;
+}
+
+void CAnimator::OnBeforeRestore() {
+  if (!resetOnCheckPoint) return;
+  if (!m_currentCycleName.IsNoName()) ClearCycle(m_currentCycleName, 0.0f);
+  ClearActions();
+  ClearLockedActions();
+  if (CAnimator* saved = static_cast<CAnimator*>(GetCheckPointCopy())) {
+    saved->m_currentCycleId = -1;
+    saved->m_currentCycleName = COwnedName();
+    saved->m_actions.clear();
+    saved->m_lockedActions.clear();
+  }
+}
+
+CalModel* CAnimator::GetModel() const {
+  return Manager() && !m_instanceName.IsNoName() ? Manager()->GetModel(m_instanceName) : nullptr;
+}
+
+CMixer* CAnimator::GetMixer() const {
+  return Manager() && !m_instanceName.IsNoName() ? Manager()->GetMixer(m_instanceName) : nullptr;
+}
+
+int CAnimator::ResolveAnimation(const CStringHash& name, const char* operation) const {
+  const int id = Manager()->GetAnimationId(m_instanceName, name);
+  if (id < 0) {
+    utl::LogPrintf("CAnimator %s: %s has no animation \"%s\"\n", operation, m_templateId.Get().c_str(),
+                   name.c_str());
+  }
+  return id;
+}
+
+// --- Update ------------------------------------------------------------------------
+
+void CAnimator::UpdateModel(CalModel* model, CMixer* mixer, float h, bool sample, plat::Vec3& sum) {
+  mixer->updateAnimation(h);
+  mixer->updateSkeleton(!isStatic);
+  if (CalMorphTargetMixer* morph = model->getMorphTargetMixer()) morph->update(h);
+  if (CalPhysique* physique = model->getPhysique()) physique->update();
+  if (CalSpringSystem* springs = model->getSpringSystem()) springs->update(h);
+  ++m_lastUpdateCount;
+
+  if (sample) {
+    for (auto& entry : m_sampledBones) entry.second.samples.push_back(GetBoneTranslation(entry.second.name));
+  }
+  if (!isStatic) {
+    const CalVector d = mixer->takeRootTranslationDelta();
+    if (m_rootMotionTarget && (d.x != 0.0f || d.z != 0.0f)) {
+      plat::Vec3 xAxis, zAxis;
+      m_rootMotionTarget->GetRootMotionAxes(xAxis, zAxis);
+      sum += xAxis * d.x + zAxis * d.z;
+    }
+  }
+}
+
+bool CAnimator::Update(float dt) {
+  m_lastUpdateCount = 0;
+  if (paused) return true;
+  CalModel* model = GetModel();
+  CMixer* mixer = GetMixer();
+  if (!model || !mixer) return true;
+
+  if (subStepping) {
+    for (auto& entry : m_sampledBones) entry.second.samples.clear();
+  }
+  int steps = 0;
+  float h = dt;
+  if (subStepping) {
+    if (subStepTime > 0.0f) {
+      const float ratio = std::floor(dt / subStepTime);
+      steps = ratio < 1.0f ? 1 : ratio > kMaxSubSteps ? kMaxSubSteps : static_cast<int>(ratio);
+      h = dt < subStepTime ? dt : subStepTime;
+    } else {
+      steps = 1;  // no usable step length: one step of the whole frame
+    }
+  }
+
+  plat::Vec3 sum;
+  for (int i = 0; i < steps; ++i) UpdateModel(model, mixer, h, true, sum);
+  const float rest = steps == 0 ? dt : dt - steps * h;
+  UpdateModel(model, mixer, rest, false, sum);
+
+  if (!isStatic && m_rootMotionTarget && (sum.x != 0.0f || sum.y != 0.0f || sum.z != 0.0f))
+    m_rootMotionTarget->AddDisplacement(sum);
+  return true;
+}
+
+// --- Mixer operations -------------------------------------------------------------
+
+int CAnimator::BlendCycle(const CStringHash& name, float weight, float delay, float clearDelay) {
+  CMixer* mixer = GetMixer();
+  if (!mixer) return -1;
+  const int id = ResolveAnimation(name, "BlendCycle");
+  if (id < 0) return -1;
+  if (id == m_currentCycleId) return id;
+  m_currentCycleName = name;
+  mixer->blendCycle(id, weight, delay);
+  if (m_currentCycleId != -1) mixer->clearCycle(m_currentCycleId, clearDelay);
+  m_currentCycleId = id;
+  return id;
+}
+
+int CAnimator::ClearCycle(const CStringHash& name, float delay) {
+  CMixer* mixer = GetMixer();
+  if (!mixer) return -1;
+  const int id = ResolveAnimation(name, "ClearCycle");
+  if (id < 0) return -1;
+  if (id == m_currentCycleId) {
+    m_currentCycleName = COwnedName();
+    mixer->clearCycle(id, delay);
+    m_currentCycleId = -1;
+  }
+  return id;
+}
+
+void CAnimator::ExecuteAction(const CStringHash& name, float weight, float delayIn, float delayOut, bool lock) {
+  CMixer* mixer = GetMixer();
+  if (!mixer) return;
+  const int id = ResolveAnimation(name, "ExecuteAction");
+  if (id < 0) return;
+  if (!mixer->executeAction(id, delayIn, delayOut, weight, lock)) return;
+  COwnedName entry;
+  entry = name;
+  (lock ? m_lockedActions : m_actions).push_back(entry);
+}
+
+void CAnimator::EraseFirst(std::vector<COwnedName>& list, const CStringHash& name) {
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    if (it->Get() == name) {
+      list.erase(it);
+      return;
+    }
+  }
+}
+
+// The list entry goes whatever the mixer says, so that clearing a list always ends.
+void CAnimator::RemoveAction(const CStringHash& name, float fadeOut) {
+  if (CMixer* mixer = GetMixer()) {
+    const int id = ResolveAnimation(name, "RemoveAction");
+    if (id >= 0) mixer->removeAction(id, fadeOut, false);
+  }
+  EraseFirst(m_actions, name);
+}
+
+void CAnimator::RemoveLockedAction(const CStringHash& name, float fadeOut, bool fadeBeyondEnd) {
+  if (CMixer* mixer = GetMixer()) {
+    const int id = ResolveAnimation(name, "RemoveLockedAction");
+    if (id >= 0) mixer->removeAction(id, fadeOut, fadeBeyondEnd);
+  }
+  EraseFirst(m_lockedActions, name);
+}
+
+void CAnimator::ClearActions() {
+  while (!m_actions.empty()) {
+    const COwnedName first = m_actions.front();
+    RemoveAction(first, 0.0f);
+  }
+}
+
+void CAnimator::ClearLockedActions() {
+  while (!m_lockedActions.empty()) {
+    const COwnedName first = m_lockedActions.front();
+    RemoveLockedAction(first, 0.0f, false);
+  }
+}
+
+float CAnimator::GetAnimationDuration(const CStringHash& name) const {
+  CalModel* model = GetModel();
+  if (!model) return 0.0f;
+  const int id = ResolveAnimation(name, "GetAnimationDuration");
+  CalCoreAnimation* core = id >= 0 ? model->getCoreModel()->getCoreAnimation(id) : nullptr;
+  return core ? core->getDuration() : 0.0f;
+}
+
+plat::Vec3 CAnimator::GetBoneTranslation(const std::string& bone) const {
+  CalBone* b = FindBone(GetModel(), bone);
+  return b ? ToVec3(b->getTranslationAbsolute()) : plat::Vec3();
+}
+
+plat::Vec4 CAnimator::GetBoneRotation(const std::string& bone) const {
+  CalBone* b = FindBone(GetModel(), bone);
+  return b ? ToQuaternion(b->getRotationAbsolute()) : plat::Vec4(0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void CAnimator::AddSampledBone(const char* bone) {
+  if (!bone || !bone[0]) return;
+  SSampledBone& entry = m_sampledBones[ComputeHash(bone)];
+  entry.name = bone;
+  entry.samples.reserve(kMaxSubSteps);
+}
+
+const std::vector<plat::Vec3>* CAnimator::GetBoneSamples(const char* bone) const {
+  if (!bone) return nullptr;
+  auto it = m_sampledBones.find(ComputeHash(bone));
+  return it == m_sampledBones.end() ? nullptr : &it->second.samples;
+}
+
+void CAnimator::ExecuteAnimationAction(const char* name, float weight, float delayIn, float delayOut, bool lock) {
+  if (!name || !name[0]) return;
+  ExecuteAction(CStringHash(name), weight, delayIn, delayOut, lock);
+}
+
+}  // namespace anm
+}  // namespace vd
