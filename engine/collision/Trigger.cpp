@@ -1,0 +1,126 @@
+#include "engine/collision/Trigger.h"
+
+#include <btBulletCollisionCommon.h>
+
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionNames.h"
+#include "engine/core/EngineNames.h"
+#include "engine/core/Locks.h"
+#include "engine/core/Log.h"
+#include "engine/objects/ComponentKeys.h"
+#include "engine/objects/GameObject.h"
+#include "engine/script/ScriptManager.h"
+
+namespace vd {
+namespace lgc {
+
+namespace {
+
+phy::SCollisionUserData* UserData(const btCollisionObject* object) {
+  return object ? static_cast<phy::SCollisionUserData*>(object->getUserPointer()) : nullptr;
+}
+
+bool IsGlobalFunction(const std::string& name) {
+  CScriptManager* host = CScriptManager::GetInstance();
+  if (!host) return false;
+  sys::CScopedLock lock(sys::kLockLua);
+  return host->HasGlobalFunction(name.c_str());
+}
+
+}  // namespace
+
+const CStringHash& CTrigger::GetClassName() { return SH_CTrigger; }
+
+CTrigger::~CTrigger() {
+  if (!IsCheckPointCopy()) Reset();
+}
+
+void CTrigger::Load(rapidxml::xml_node<>* element) {
+  obj::ForEachKey(element, [this](const obj::CKey& key) {
+    if (key.NameHash() != SH_size.GetHash()) return;
+    m_size = plat::Vec4(key.Float("width"), key.Float("height"), key.Float("length"), 0.0f);
+  });
+}
+
+bool CTrigger::Init() {
+  m_manager = phy::CCollisionManager::GetInstance();
+  if (!m_manager) return false;
+  const char* name = m_owner ? m_owner->GetNameText() : "";
+  if (m_size.x <= 0.0f || m_size.y <= 0.0f || m_size.z <= 0.0f) {
+    utl::LogPrintf("Trigger %s: its size %g %g %g has no volume\n", name,
+                   static_cast<double>(m_size.x), static_cast<double>(m_size.y),
+                   static_cast<double>(m_size.z));
+  }
+  m_object = m_manager->CreateBoxObject(plat::Vec3(m_size.x, m_size.y, m_size.z), m_owner,
+                                        SH_logic, name, phy::kGroupTrigger, phy::kMaskTrigger,
+                                        true, phy::kKindVolume, plat::Vec4(1, 1, 1, 0));
+  if (!m_object) return false;
+
+  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
+  if (m_owner && hooks.addListener) {
+    hooks.addListener(m_owner, SH_OnCollisionEnter);
+    hooks.addListener(m_owner, SH_OnCollisionExit);
+  }
+
+  btTransform transform;
+  phy::MatrixToTransform(phy::GetOwnerWorldMatrix(m_owner), transform);
+  m_object->setWorldTransform(transform);
+
+  m_enterHandler = std::string("OnEnter_") + name;
+  m_exitHandler = std::string("OnExit_") + name;
+  m_hasEnterHandler = IsGlobalFunction(m_enterHandler) ? 1 : 0;
+  m_hasExitHandler = IsGlobalFunction(m_exitHandler) ? 1 : 0;
+  return true;
+}
+
+void CTrigger::HandleEvent(evn::IEvent* event) {
+  if (!event) return;
+  const std::string* handler = nullptr;
+  if (event->GetType() == SH_OnCollisionEnter && m_hasEnterHandler) handler = &m_enterHandler;
+  if (event->GetType() == SH_OnCollisionExit && m_hasExitHandler) handler = &m_exitHandler;
+  if (!handler) return;
+  CScriptManager* host = CScriptManager::GetInstance();
+  if (!host) return;
+  sys::CScopedLock lock(sys::kLockLua);
+  host->CallGlobalFunction(handler->c_str(), event->GetLuaObject());
+}
+
+void CTrigger::SetEnabled(bool enabled, bool fromCheckPoint) {
+  if ((m_enabled != 0) == enabled) return;
+  obj::IComponent::SetEnabled(enabled, fromCheckPoint);
+  phy::SCollisionUserData* record = UserData(m_object);
+  if (!record || !m_manager || m_manager != phy::CCollisionManager::GetInstance()) return;
+  if ((record->enabled != 0) == enabled) return;
+  record->enabled = enabled ? 1 : 0;
+  if (enabled) {
+    m_manager->AddToWorld(m_object, record->group, record->mask);
+  } else {
+    m_manager->RemoveFromWorld(m_object);
+  }
+}
+
+void CTrigger::Reset() {
+  if (m_object) {
+    // Only a trigger that subscribed its owner takes the subscriptions back.
+    const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
+    if (m_owner && hooks.removeListener) {
+      hooks.removeListener(SH_OnCollisionEnter, m_owner);
+      hooks.removeListener(SH_OnCollisionExit, m_owner);
+    }
+    if (m_manager && m_manager == phy::CCollisionManager::GetInstance()) {
+      m_manager->RemoveObject(m_object);
+    } else {
+      delete m_object->getCollisionShape();
+      delete UserData(m_object);
+      delete m_object;
+      m_object = nullptr;
+    }
+  }
+  m_manager = nullptr;
+  m_size = plat::Vec4();
+  m_hasEnterHandler = 0;
+  m_hasExitHandler = 0;
+}
+
+}  // namespace lgc
+}  // namespace vd
