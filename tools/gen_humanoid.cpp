@@ -237,6 +237,7 @@ Pose BindPose() {
   return p;
 }
 
+// Loaded y-up, a positive angle about x tips a limb backwards (towards -z).
 // Samples pose(phase) at `keys` + 1 evenly spaced times; the last key is the
 // first one again at the full duration so that cycles loop without a seam.
 std::string Animation(float duration, int keys, const std::function<void(Pose&, float)>& pose) {
@@ -296,16 +297,16 @@ void RunLimbs(Pose& p, float phase) {
   const float s = std::sin(phase * 2 * kPi);
   const float c = std::cos(phase * 4 * kPi);
   Move(p, kRoot, {0, 0, -0.04f + 0.03f * c});
-  Rotate(p, kSpine, kAxisX, -0.15f);
+  Rotate(p, kSpine, kAxisX, 0.15f);  // lean into the run
   Rotate(p, kSpine2, kAxisZ, 0.12f * s);
   Rotate(p, kLThigh, kAxisX, 0.6f * s);
   Rotate(p, kRThigh, kAxisX, -0.6f * s);
-  Rotate(p, kLCalf, kAxisX, -0.5f - 0.4f * s);
-  Rotate(p, kRCalf, kAxisX, -0.5f + 0.4f * s);
+  Rotate(p, kLCalf, kAxisX, 0.55f + 0.45f * s);
+  Rotate(p, kRCalf, kAxisX, 0.55f - 0.45f * s);
   Rotate(p, kLUpperArm, kAxisX, -0.5f * s);
   Rotate(p, kRUpperArm, kAxisX, 0.5f * s);
-  Rotate(p, kLForearm, kAxisX, 0.6f);
-  Rotate(p, kRForearm, kAxisX, 0.6f);
+  Rotate(p, kLForearm, kAxisX, -0.6f);
+  Rotate(p, kRForearm, kAxisX, -0.6f);
 }
 
 void Dash(Pose& p, float phase) {
@@ -318,8 +319,8 @@ void Attack(Pose& p, float phase) {
   // Wind up, strike across, recover: the sword's bones sweep a wide arc.
   const float swing = std::sin(phase * kPi);
   Rotate(p, kSpine2, kAxisZ, 0.6f * std::sin(phase * 2 * kPi));
-  Rotate(p, kRUpperArm, kAxisX, 1.4f * swing);
-  Rotate(p, kRForearm, kAxisX, 0.4f * swing);
+  Rotate(p, kRUpperArm, kAxisX, -1.4f * swing);
+  Rotate(p, kRForearm, kAxisX, -0.4f * swing);
   Rotate(p, kRHand, kAxisZ, -0.8f * std::sin(phase * 2 * kPi));
   Move(p, kRoot, {0, 0, -0.05f * swing});
 }
