@@ -7,8 +7,10 @@
 #include <cal3d/coremesh.h>
 #include <cal3d/coremodel.h>
 #include <cal3d/coresubmesh.h>
+#include <cal3d/coretrack.h>
 #include <cal3d/error.h>
 #include <cal3d/loader.h>
+#include <cal3d/mixer.h>
 #include <cal3d/model.h>
 #include <rapidxml/rapidxml.hpp>
 
@@ -62,7 +64,18 @@ bool CAnimationTemplate::Create(const CStringHash& name, const std::string& skel
 
 void CAnimationTemplate::Unload() {
   if (m_coreModel) {
-    for (const auto& entry : m_animations) m_coreModel->unloadCoreAnimation(entry.second);
+    for (const auto& entry : m_animations) {
+      // The library's core animation does not free its tracks: do it here, while
+      // this template is its only holder.
+      if (CalCoreAnimation* core = m_coreModel->getCoreAnimation(entry.second)) {
+        for (CalCoreTrack* track : core->getListCoreTrack()) {
+          track->destroy();
+          delete track;
+        }
+        core->getListCoreTrack().clear();
+      }
+      m_coreModel->unloadCoreAnimation(entry.second);
+    }
     for (const auto& entry : m_meshes) m_coreModel->unloadCoreMesh(entry.second.id);
   }
   m_animations.clear();
@@ -227,7 +240,11 @@ SAnimationInstance* CAnimationManager::CreateInstance(const CStringHash& instanc
   SAnimationInstance record;
   record.model = new CalModel(animationTemplate->GetCoreModel());
   record.mixer = new CMixer(record.model);
-  record.model->setAbstractMixer(record.mixer);  // the model owns it from now on
+  // The model owns our mixer from now on; it does not free the default mixer that
+  // it made itself when it is replaced.
+  CalAbstractMixer* defaultMixer = record.model->getAbstractMixer();
+  record.model->setAbstractMixer(record.mixer);
+  delete defaultMixer;
   record.animationTemplate = animationTemplate;
   return &m_instances.emplace(instance.GetHash(), record).first->second;
 }

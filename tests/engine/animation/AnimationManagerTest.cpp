@@ -168,6 +168,9 @@ TEST_F(AnimationTemplates, ClearingTheTableUnloadsEveryTemplate) {
   // safely with their core data gone.
   ASSERT_NE(manager.CreateInstance("hero", "player"), nullptr);
   manager.AttachMesh("hero", "humanoid.xmf");
+  manager.GetMixer("hero")->blendCycle(0, 1.0f, 0.0f);
+  manager.GetMixer("hero")->executeAction(2, 0.0f, 0.0f);
+  manager.GetMixer("hero")->updateAnimation(0.1f);
   manager.templates.RemoveAll();
   manager.ClearInstances();
   EXPECT_EQ(manager.GetInstanceCount(), 0u);
