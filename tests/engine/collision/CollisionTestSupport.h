@@ -121,7 +121,8 @@ inline std::vector<unsigned char> MeshBytes(uint32_t vertexCount, uint32_t index
 inline bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool ok =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 
