@@ -1,9 +1,7 @@
 // One collision step with 100 character-sized spheres moving over a 20 000-triangle
 // level mesh, the contact events included. Goal: under 1 ms per step.
 #include <benchmark/benchmark.h>
-
 #include <btBulletCollisionCommon.h>
-#include <rapidxml/rapidxml.hpp>
 #include <unistd.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <rapidxml/rapidxml.hpp>
 #include <string>
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "engine/collision/Colliders.h"
 
-#include <string>
-
 #include <btBulletCollisionCommon.h>
+
+#include <string>
 
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionNames.h"
@@ -182,8 +182,7 @@ void CColliderBox::Load(rapidxml::xml_node<>* element) {
   obj::ForEachKey(element, [this](const obj::CKey& key) {
     if (key.NameHash() != SH_size.GetHash()) return;
     const rapidxml::xml_node<>* node = key.Node();
-    if (!node->first_attribute("x") || !node->first_attribute("y") ||
-        !node->first_attribute("z")) {
+    if (!node->first_attribute("x") || !node->first_attribute("y") || !node->first_attribute("z")) {
       utl::LogPrintf("Box collider of %s: a size key needs x, y and z; the size stays %g %g %g\n",
                      OwnerName(m_owner), static_cast<double>(m_size.x),
                      static_cast<double>(m_size.y), static_cast<double>(m_size.z));

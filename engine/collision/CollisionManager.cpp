@@ -1,15 +1,15 @@
 #include "engine/collision/CollisionManager.h"
 
+#include <BulletCollision/CollisionDispatch/btGhostObject.h>
+#include <btBulletCollisionCommon.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <luabind/luabind.hpp>
 #include <memory>
 #include <string>
 #include <type_traits>
-
-#include <btBulletCollisionCommon.h>
-#include <BulletCollision/CollisionDispatch/btGhostObject.h>
-#include <luabind/luabind.hpp>
 
 #include "engine/collision/CollisionNames.h"
 #include "engine/core/EngineNames.h"
@@ -232,7 +232,8 @@ void CCollisionManager::RaiseEvents(const btCollisionObject* a, const btCollisio
     }
   }
 
-  evn::CEventManager* events = m_eventManager ? m_eventManager : evn::CEventManager::GetScriptInstance();
+  evn::CEventManager* events =
+      m_eventManager ? m_eventManager : evn::CEventManager::GetScriptInstance();
   if (events) {
     events->PostEvent(first);
     events->PostEvent(second);
@@ -242,23 +243,18 @@ void CCollisionManager::RaiseEvents(const btCollisionObject* a, const btCollisio
   }
 }
 
-btCollisionObject* CCollisionManager::CreateBoxObject(const plat::Vec3& size,
-                                                      obj::CGameObject* owner,
-                                                      const CStringHash& collisionClass,
-                                                      const char* name, int group, int mask,
-                                                      bool enabled, int kind,
-                                                      const plat::Vec4& colour) {
-  btCollisionShape* shape =
-      new btBoxShape(btVector3(size.x * 0.5f, size.y * 0.5f, size.z * 0.5f));
+btCollisionObject* CCollisionManager::CreateBoxObject(
+    const plat::Vec3& size, obj::CGameObject* owner, const CStringHash& collisionClass,
+    const char* name, int group, int mask, bool enabled, int kind, const plat::Vec4& colour) {
+  btCollisionShape* shape = new btBoxShape(btVector3(size.x * 0.5f, size.y * 0.5f, size.z * 0.5f));
   return CreateObject(owner, collisionClass, name, shape, group, mask, enabled, kind, colour);
 }
 
-btCollisionObject* CCollisionManager::CreateSphereObject(obj::CGameObject* owner,
-                                                         const char* name, float radius,
-                                                         const plat::Vec4& colour) {
+btCollisionObject* CCollisionManager::CreateSphereObject(obj::CGameObject* owner, const char* name,
+                                                         float radius, const plat::Vec4& colour) {
   btCollisionShape* shape = new btSphereShape(radius);
-  return CreateObject(owner, SH_static, name, shape, kGroupStatic, kMaskStatic, true,
-                      kKindSolid, colour);
+  return CreateObject(owner, SH_static, name, shape, kGroupStatic, kMaskStatic, true, kKindSolid,
+                      colour);
 }
 
 btCollisionObject* CCollisionManager::CreateObject(obj::CGameObject* owner,

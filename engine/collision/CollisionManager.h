@@ -4,13 +4,13 @@
 // objects, and the manager finds which of them touch, once per game frame, in
 // fixed steps. Each step's contacts become paired enter, stay and exit events
 // addressed to the game objects on both sides and queued for the next frame.
+#include <LinearMath/btIDebugDraw.h>
+#include <LinearMath/btTransform.h>
+
 #include <cstdint>
 #include <set>
 #include <utility>
 #include <vector>
-
-#include <LinearMath/btIDebugDraw.h>
-#include <LinearMath/btTransform.h>
 
 #include "engine/collision/CollisionMesh.h"
 #include "engine/core/StringHash.h"
@@ -41,7 +41,7 @@ namespace phy {
 
 // Filter groups and masks (16-bit). Two objects are tested only when each one's
 // group meets the other's mask.
-inline constexpr int kGroupStatic = 2;         // box and sphere colliders
+inline constexpr int kGroupStatic = 2;  // box and sphere colliders
 inline constexpr int kMaskStatic = 256;
 inline constexpr int kGroupCharacterBody = 32;
 inline constexpr int kGroupWall = 64;
@@ -146,9 +146,8 @@ public:
 
   // size: full extents.
   btCollisionObject* CreateBoxObject(const plat::Vec3& size, obj::CGameObject* owner,
-                                     const CStringHash& collisionClass, const char* name,
-                                     int group, int mask, bool enabled, int kind,
-                                     const plat::Vec4& colour);
+                                     const CStringHash& collisionClass, const char* name, int group,
+                                     int mask, bool enabled, int kind, const plat::Vec4& colour);
   // A "static" sphere (group 2, mask 256), in the world at once.
   btCollisionObject* CreateSphereObject(obj::CGameObject* owner, const char* name, float radius,
                                         const plat::Vec4& colour);

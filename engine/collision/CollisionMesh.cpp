@@ -80,12 +80,12 @@ std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path) {
                    indexSize);
     return nullptr;
   }
-  const uint64_t needed = uint64_t{kCollisionMeshHeaderSize} + uint64_t{vertexCount} * 12u +
-                          uint64_t{indexCount} * 2u;
+  const uint64_t needed =
+      uint64_t{kCollisionMeshHeaderSize} + uint64_t{vertexCount} * 12u + uint64_t{indexCount} * 2u;
   if (needed > static_cast<uint64_t>(fileSize)) {
     utl::LogPrintf(
-        "Collision mesh %s: %u vertices and %u indices need %llu bytes, the file has %ld\n",
-        path, vertexCount, indexCount, static_cast<unsigned long long>(needed), fileSize);
+        "Collision mesh %s: %u vertices and %u indices need %llu bytes, the file has %ld\n", path,
+        vertexCount, indexCount, static_cast<unsigned long long>(needed), fileSize);
     return nullptr;
   }
   if (indexCount < 3) {
@@ -103,8 +103,8 @@ std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path) {
     utl::LogPrintf("Collision mesh %s: out of memory for %u vertices\n", path, vertexCount);
     return nullptr;
   }
-  if (!bytes.empty() && source.Read(bytes.data(), static_cast<unsigned>(bytes.size())) !=
-                            bytes.size()) {
+  if (!bytes.empty() &&
+      source.Read(bytes.data(), static_cast<unsigned>(bytes.size())) != bytes.size()) {
     utl::LogPrintf("Collision mesh %s: cannot read its vertices\n", path);
     return nullptr;
   }
@@ -131,13 +131,13 @@ std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path) {
     return nullptr;
   }
   for (uint32_t i = 0; i < indexCount; ++i) {
-    const uint16_t raw = static_cast<uint16_t>(bytes[size_t{i} * 2u] |
-                                               (bytes[size_t{i} * 2u + 1u] << 8));
+    const uint16_t raw =
+        static_cast<uint16_t>(bytes[size_t{i} * 2u] | (bytes[size_t{i} * 2u + 1u] << 8));
     const int32_t index = static_cast<int16_t>(raw);
     // The triangle shape would read outside the vertex array.
     if (index < 0 || static_cast<uint32_t>(index) >= vertexCount) {
-      utl::LogPrintf("Collision mesh %s: index %u is %d, outside its %u vertices\n", path, i,
-                     index, vertexCount);
+      utl::LogPrintf("Collision mesh %s: index %u is %d, outside its %u vertices\n", path, i, index,
+                     vertexCount);
       return nullptr;
     }
     mesh->indices[i] = index;

@@ -37,7 +37,8 @@ void ComputeMeshBounds(uint32_t vertexCount, const plat::Vec4* vertices, plat::V
 
 // Reads one mesh file. Null, with a log line naming the file, when the file is
 // missing or short, its index size is not 2, its counts do not fit its size, it
-// holds no whole triangle, a vertex is not finite, or an index is negative or not below the vertex count.
+// holds no whole triangle, a vertex is not finite, or an index is negative or not below the vertex
+// count.
 std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path);
 
 }  // namespace phy

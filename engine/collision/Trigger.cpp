@@ -51,9 +51,9 @@ bool CTrigger::Init() {
                    static_cast<double>(m_size.x), static_cast<double>(m_size.y),
                    static_cast<double>(m_size.z));
   }
-  m_object = m_manager->CreateBoxObject(plat::Vec3(m_size.x, m_size.y, m_size.z), m_owner,
-                                        SH_logic, name, phy::kGroupTrigger, phy::kMaskTrigger,
-                                        true, phy::kKindVolume, plat::Vec4(1, 1, 1, 0));
+  m_object = m_manager->CreateBoxObject(plat::Vec3(m_size.x, m_size.y, m_size.z), m_owner, SH_logic,
+                                        name, phy::kGroupTrigger, phy::kMaskTrigger, true,
+                                        phy::kKindVolume, plat::Vec4(1, 1, 1, 0));
   if (!m_object) return false;
 
   const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();

@@ -1,9 +1,8 @@
+#include <btBulletCollisionCommon.h>
 #include <gtest/gtest.h>
 
-#include <btBulletCollisionCommon.h>
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
-
 #include <map>
 #include <memory>
 #include <string>
@@ -138,9 +137,9 @@ protected:
   }
   // A character's body box: touches weapons and triggers.
   btCollisionObject* Body(obj::CGameObject* owner, const plat::Vec3& at) {
-    btCollisionObject* object = manager.CreateBoxObject(
-        plat::Vec3(1, 2, 1), owner, CStringHash("player"), "body", kGroupCharacterBody, 1536, true,
-        kKindSolid, plat::Vec4());
+    btCollisionObject* object =
+        manager.CreateBoxObject(plat::Vec3(1, 2, 1), owner, CStringHash("player"), "body",
+                                kGroupCharacterBody, 1536, true, kKindSolid, plat::Vec4());
     MoveTo(object, at);
     probes.push_back(object);
     return object;
@@ -175,11 +174,13 @@ protected:
 
 TEST_F(CollisionComponents, BoxSizeKeyMapsItsAttributesAcrossAxes) {
   obj::CGameObject* swapped =
-      Build("crate", R"(<Component name="CColliderBox"><key name="size" z="4" y="2" x="1"/></Component>)");
+      Build("crate",
+            R"(<Component name="CColliderBox"><key name="size" z="4" y="2" x="1"/></Component>)");
   CColliderBox* box = Get<CColliderBox>(swapped);
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(box->HasContent());
-  const auto* shape = static_cast<const btBoxShape*>(box->GetCollisionObject()->getCollisionShape());
+  const auto* shape =
+      static_cast<const btBoxShape*>(box->GetCollisionObject()->getCollisionShape());
   const btVector3 half = shape->getHalfExtentsWithMargin();
   EXPECT_FLOAT_EQ(half.x(), 2.0f);
   EXPECT_FLOAT_EQ(half.y(), 1.0f);
@@ -195,9 +196,9 @@ TEST_F(CollisionComponents, BoxSizeKeyMapsItsAttributesAcrossAxes) {
 }
 
 TEST_F(CollisionComponents, SphereCollidesFromInitBoxOnlyOnceEnabled) {
-  obj::CGameObject* sphere =
-      Build("ball", R"(<Component name="CColliderSphere"><key name="radius" value="2"/></Component>)",
-            plat::Translation(0, 0, 0));
+  obj::CGameObject* sphere = Build(
+      "ball", R"(<Component name="CColliderSphere"><key name="radius" value="2"/></Component>)",
+      plat::Translation(0, 0, 0));
   obj::CGameObject* crate =
       Build("crate", R"(<Component name="CColliderBox"/>)", plat::Translation(10, 0, 0));
   EXPECT_FLOAT_EQ(Get<CColliderSphere>(sphere)->GetRadius(), 2.0f);
@@ -238,7 +239,8 @@ TEST_F(CollisionComponents, WallMeshesStopRaysFloorsDoNot) {
   EXPECT_EQ(floorMesh->GetGroup(), kGroupFloor);
 
   plat::Vec3 hit;
-  EXPECT_FALSE(manager.RayTest(plat::Vec3(100, 3, -20), plat::Vec3(100, 3, 20), hit));  // not enabled
+  EXPECT_FALSE(
+      manager.RayTest(plat::Vec3(100, 3, -20), plat::Vec3(100, 3, 20), hit));  // not enabled
   wallMesh->SetEnabled(true, false);
   floorMesh->SetEnabled(true, false);
   Frame();
@@ -266,7 +268,8 @@ TEST_F(CollisionComponents, WallMeshesStopRaysFloorsDoNot) {
 
 TEST_F(CollisionComponents, MeshColliderWithoutItsFileHasNoCollision) {
   obj::CGameObject* object = Build(
-      "ruin", R"(<Component name="CColliderMesh"><key name="mesh" value="no_such_mesh"/><key name="collision_class" value="wall"/></Component>)");
+      "ruin",
+      R"(<Component name="CColliderMesh"><key name="mesh" value="no_such_mesh"/><key name="collision_class" value="wall"/></Component>)");
   CColliderMesh* mesh = Get<CColliderMesh>(object);
   EXPECT_FALSE(mesh->HasContent());
   EXPECT_EQ(mesh->GetCollisionObject(), nullptr);
@@ -277,8 +280,9 @@ TEST_F(CollisionComponents, MeshColliderWithoutItsFileHasNoCollision) {
 }
 
 TEST_F(CollisionComponents, ScriptsEnableTheFirstColliderMeshBeforeBox) {
-  Build("gate",
-        R"(<Component name="CColliderBox"/><Component name="CColliderMesh"><key name="mesh" value="level_walls"/></Component>)");
+  Build(
+      "gate",
+      R"(<Component name="CColliderBox"/><Component name="CColliderMesh"><key name="mesh" value="level_walls"/></Component>)");
   obj::CGameObject* crate = Build("crate", R"(<Component name="CColliderBox"/>)");
   Run("local cm = GetCollisionManager()\n"
       "cm:EnableCollision('gate')\n"

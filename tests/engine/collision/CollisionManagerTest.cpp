@@ -1,14 +1,12 @@
-#include "engine/collision/CollisionManager.h"
-
-#include <gtest/gtest.h>
-
 #include <btBulletCollisionCommon.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionNames.h"
 #include "engine/core/Utils.h"
 #include "engine/events/EventManager.h"
@@ -75,10 +73,10 @@ protected:
   // A weapon volume touches character bodies; two bodies do not touch.
   btCollisionObject* Sphere(obj::CGameObject* owner, const char* name, float radius,
                             const plat::Vec3& at, bool weapon) {
-    btCollisionObject* object = manager.CreateObject(
-        owner, weapon ? kWeapon : kBody, name, new btSphereShape(radius),
-        weapon ? kGroupWeapon : kGroupCharacterBody, weapon ? 224 : 1536, true, kKindSolid,
-        plat::Vec4());
+    btCollisionObject* object =
+        manager.CreateObject(owner, weapon ? kWeapon : kBody, name, new btSphereShape(radius),
+                             weapon ? kGroupWeapon : kGroupCharacterBody, weapon ? 224 : 1536, true,
+                             kKindSolid, plat::Vec4());
     Place(object, at);
     made.push_back(object);
     return object;

@@ -1,17 +1,15 @@
-#include "engine/collision/CollisionMesh.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionMesh.h"
 #include "tests/engine/collision/CollisionTestSupport.h"
 
 namespace vd {

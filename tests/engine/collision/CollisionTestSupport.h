@@ -96,8 +96,7 @@ public:
 
 // The bytes of a mesh file: header fields at their offsets, then the arrays.
 inline std::vector<unsigned char> MeshBytes(uint32_t vertexCount, uint32_t indexCount,
-                                            uint32_t indexSize,
-                                            const std::vector<float>& vertices,
+                                            uint32_t indexSize, const std::vector<float>& vertices,
                                             const std::vector<uint16_t>& indices) {
   std::vector<unsigned char> bytes(40, 0);
   auto put = [&bytes](size_t at, uint32_t value) {
@@ -121,8 +120,7 @@ inline std::vector<unsigned char> MeshBytes(uint32_t vertexCount, uint32_t index
 inline bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  const bool ok =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 
