@@ -137,6 +137,27 @@ TEST_F(CollisionMeshTest, TheManagerCachesMeshesByName) {
   EXPECT_NE(manager.GetMesh(CStringHash("level_walls")), nullptr);
 }
 
+TEST_F(CollisionMeshTest, CommittedLevelMeshesMatchTheGenerator) {
+  ASSERT_EQ(std::system(("'" GEN_COLLISION_MESHES "' '" + dir + "' > /dev/null").c_str()), 0);
+  for (const char* name : {"level_floor", "level_walls"}) {
+    SCOPED_TRACE(name);
+    auto read = [](const std::string& path) {
+      std::vector<char> bytes;
+      if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<char>(c));
+        std::fclose(file);
+      }
+      return bytes;
+    };
+    const std::vector<char> fresh = read(dir + "/" + name);
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_TRUE(fresh == read(std::string("Data/collision/") + name))
+        << "run gen_collision_meshes and commit Data/collision";
+    EXPECT_NE(LoadCollisionMesh((dir + "/" + name).c_str()), nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace phy
 }  // namespace vd
