@@ -6,6 +6,7 @@
 #include <cal3d/coreanimation.h>
 #include <cal3d/coremesh.h>
 #include <cal3d/coremodel.h>
+#include <cal3d/coreskeleton.h>
 #include <cal3d/coresubmesh.h>
 #include <cal3d/coretrack.h>
 #include <cal3d/error.h>
@@ -14,6 +15,7 @@
 #include <cal3d/model.h>
 #include <rapidxml/rapidxml.hpp>
 
+#include "engine/animation/CalFileCheck.h"
 #include "engine/animation/Mixer.h"
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
@@ -38,6 +40,21 @@ bool ResolveDataFile(const std::string& path, std::string& resolved, const char*
   return false;
 }
 
+// The library's XML readers crash on malformed files: check them first.
+bool Acceptable(const std::string& resolved, const std::string& path, ECalFileKind kind, int boneCount,
+                const char* what) {
+  if (!IsCalXmlFile(resolved)) return true;
+  std::string error;
+  if (CheckCalXmlFile(resolved, kind, boneCount, error)) return true;
+  utl::LogPrintf("Animation: %s %s rejected: %s\n", what, path.c_str(), error.c_str());
+  return false;
+}
+
+int BoneCount(CalCoreModel* core) {
+  CalCoreSkeleton* skeleton = core ? core->getCoreSkeleton() : nullptr;
+  return skeleton ? static_cast<int>(skeleton->getVectorCoreBone().size()) : 0;
+}
+
 void LogLibraryError(const char* what, const std::string& path) {
   utl::LogPrintf("Animation: cannot load %s %s: %s\n", what, path.c_str(),
                  CalError::getLastErrorDescription().c_str());
@@ -55,6 +72,7 @@ bool CAnimationTemplate::Create(const CStringHash& name, const std::string& skel
   m_coreModel = new CalCoreModel(name.c_str());
   std::string resolved;
   if (!ResolveDataFile(skeletonPath, resolved, "skeleton")) return false;
+  if (!Acceptable(resolved, skeletonPath, ECalFileKind::kSkeleton, 0, "skeleton")) return false;
   if (!m_coreModel->loadCoreSkeleton(resolved)) {
     LogLibraryError("skeleton", skeletonPath);
     return false;
@@ -90,6 +108,7 @@ bool CAnimationTemplate::LoadAnimation(const CStringHash& name, const std::strin
   if (!m_coreModel || !m_coreModel->getCoreSkeleton()) return false;
   std::string resolved;
   if (!ResolveDataFile(path, resolved, "animation")) return false;
+  if (!Acceptable(resolved, path, ECalFileKind::kAnimation, BoneCount(m_coreModel), "animation")) return false;
   const int id = m_coreModel->loadCoreAnimation(resolved);
   CalCoreAnimation* core = id >= 0 ? m_coreModel->getCoreAnimation(id) : nullptr;
   if (!core) {
@@ -107,6 +126,7 @@ bool CAnimationTemplate::LoadMesh(const CStringHash& name, const std::string& pa
   if (!m_coreModel || !m_coreModel->getCoreSkeleton()) return false;
   std::string resolved;
   if (!ResolveDataFile(path, resolved, "mesh")) return false;
+  if (!Acceptable(resolved, path, ECalFileKind::kMesh, BoneCount(m_coreModel), "mesh")) return false;
   const int id = m_coreModel->loadCoreMesh(resolved);
   CalCoreMesh* core = id >= 0 ? m_coreModel->getCoreMesh(id) : nullptr;
   if (!core) {

@@ -1,0 +1,260 @@
+#include "engine/animation/CalFileCheck.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <rapidxml/rapidxml.hpp>
+
+#include "platform/fs/FileSystem.h"
+
+namespace vd {
+namespace anm {
+
+namespace {
+
+using Node = rapidxml::xml_node<>;
+
+// Element names compare as the library compares them: exactly.
+const Node* Child(const Node* node, const char* name) { return node->first_node(name); }
+
+int CountChildren(const Node* node, const char* name) {
+  int n = 0;
+  for (const Node* c = node->first_node(name); c; c = c->next_sibling(name)) ++n;
+  return n;
+}
+
+class CChecker {
+public:
+  explicit CChecker(std::string& error) : m_error(error) {}
+
+  bool Fail(const std::string& what) {
+    if (m_error.empty()) m_error = what;
+    return false;
+  }
+
+  // An integer attribute that must be there.
+  bool Int(const Node* node, const char* name, long& value) {
+    const rapidxml::xml_attribute<>* a = node->first_attribute(name);
+    if (!a) return Fail(std::string(node->name()) + " without " + name);
+    char* end = nullptr;
+    value = std::strtol(a->value(), &end, 10);
+    if (end == a->value()) return Fail(std::string(node->name()) + " " + name + " is not a number");
+    return true;
+  }
+  bool Has(const Node* node, const char* name) {
+    if (!node->first_attribute(name)) return Fail(std::string(node->name()) + " without " + name);
+    return true;
+  }
+  // A child element whose text holds at least `count` numbers; null after a failure.
+  const Node* Numbers(const Node* node, const char* name, int count, std::vector<double>* out = nullptr) {
+    const Node* child = Child(node, name);
+    if (!child) {
+      Fail(std::string(node->name()) + " without " + name);
+      return nullptr;
+    }
+    const char* text = child->value();
+    int found = 0;
+    while (*text) {
+      char* end = nullptr;
+      const double v = std::strtod(text, &end);
+      if (end == text) break;
+      if (out) out->push_back(v);
+      ++found;
+      text = end;
+    }
+    if (found < count) {
+      Fail(std::string(name) + " needs " + std::to_string(count) + " numbers");
+      return nullptr;
+    }
+    return child;
+  }
+  bool Count(const Node* node, const char* child, long expected) {
+    if (CountChildren(node, child) != expected)
+      return Fail(std::string(node->name()) + " announces " + std::to_string(expected) + " " + child + " elements");
+    return true;
+  }
+  bool Range(long value, long lo, long hi, const char* what) {
+    if (value < lo || value >= hi) return Fail(std::string(what) + " " + std::to_string(value) + " out of range");
+    return true;
+  }
+
+private:
+  std::string& m_error;
+};
+
+// The document's main element: after an optional HEADER (whose MAGIC must match).
+const Node* Body(const rapidxml::xml_document<>& doc, const char* magic, const char* body, CChecker& check) {
+  const Node* first = doc.first_node();
+  if (!first) {
+    check.Fail("empty document");
+    return nullptr;
+  }
+  if (std::strcmp(first->name(), "HEADER") == 0) {
+    const rapidxml::xml_attribute<>* m = first->first_attribute("MAGIC");
+    if (!m || std::strcmp(m->value(), magic) != 0) {
+      check.Fail(std::string("HEADER is not ") + magic);
+      return nullptr;
+    }
+    if (!check.Has(first, "VERSION")) return nullptr;
+    first = first->next_sibling();
+  }
+  if (!first || std::strcmp(first->name(), body) != 0) {
+    check.Fail(std::string("no ") + body + " element");
+    return nullptr;
+  }
+  return first;
+}
+
+bool CheckSkeleton(const Node* skeleton, CChecker& check) {
+  long boneCount = 0;
+  if (!check.Int(skeleton, "NUMBONES", boneCount) || !check.Count(skeleton, "BONE", boneCount)) return false;
+  for (const Node* bone = skeleton->first_node("BONE"); bone; bone = bone->next_sibling("BONE")) {
+    long children = 0;
+    if (!check.Has(bone, "NAME") || !check.Int(bone, "NUMCHILDS", children)) return false;
+    if (!check.Numbers(bone, "TRANSLATION", 3) || !check.Numbers(bone, "ROTATION", 4) ||
+        !check.Numbers(bone, "LOCALTRANSLATION", 3) || !check.Numbers(bone, "LOCALROTATION", 4))
+      return false;
+    std::vector<double> parent;
+    if (!check.Numbers(bone, "PARENTID", 1, &parent) || !check.Range(static_cast<long>(parent[0]), -1, boneCount, "PARENTID"))
+      return false;
+    if (!check.Count(bone, "CHILDID", children)) return false;
+    for (const Node* c = bone->first_node("CHILDID"); c; c = c->next_sibling("CHILDID")) {
+      char* end = nullptr;
+      const long id = std::strtol(c->value(), &end, 10);
+      if (end == c->value() || !check.Range(id, 0, boneCount, "CHILDID")) return check.Fail("bad CHILDID");
+    }
+  }
+  return true;
+}
+
+bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
+  long submeshes = 0;
+  if (!check.Int(mesh, "NUMSUBMESH", submeshes) || !check.Count(mesh, "SUBMESH", submeshes)) return false;
+  for (const Node* sub = mesh->first_node("SUBMESH"); sub; sub = sub->next_sibling("SUBMESH")) {
+    long vertices = 0, faces = 0, lods = 0, springs = 0, maps = 0, material = 0;
+    if (!check.Int(sub, "NUMVERTICES", vertices) || !check.Int(sub, "NUMFACES", faces) ||
+        !check.Int(sub, "NUMLODSTEPS", lods) || !check.Int(sub, "NUMSPRINGS", springs) ||
+        !check.Int(sub, "NUMTEXCOORDS", maps) || !check.Int(sub, "MATERIAL", material))
+      return false;
+    if (vertices < 0 || faces < 0 || springs < 0 || maps < 0) return check.Fail("negative count in SUBMESH");
+    if (!check.Count(sub, "VERTEX", vertices) || !check.Count(sub, "FACE", faces) ||
+        !check.Count(sub, "SPRING", springs))
+      return false;
+    for (const Node* v = sub->first_node("VERTEX"); v; v = v->next_sibling("VERTEX")) {
+      long influences = 0;
+      if (!check.Int(v, "NUMINFLUENCES", influences)) return false;
+      if (!check.Numbers(v, "POS", 3) || !check.Numbers(v, "NORM", 3)) return false;
+      if (lods > 0) {
+        std::vector<double> collapse;
+        if (!check.Numbers(v, "COLLAPSEID", 1, &collapse) || !check.Numbers(v, "COLLAPSECOUNT", 1)) return false;
+        if (!check.Range(static_cast<long>(collapse[0]), -1, vertices, "COLLAPSEID")) return false;
+      }
+      if (!check.Count(v, "TEXCOORD", maps)) return false;
+      for (const Node* t = v->first_node("TEXCOORD"); t; t = t->next_sibling("TEXCOORD")) {
+        const char* u = t->value();
+        char* v2 = nullptr;
+        char* end = nullptr;
+        std::strtod(u, &v2);
+        std::strtod(v2, &end);
+        if (v2 == u || end == v2) return check.Fail("TEXCOORD needs 2 numbers");
+      }
+      if (!check.Count(v, "INFLUENCE", influences)) return false;
+      for (const Node* in = v->first_node("INFLUENCE"); in; in = in->next_sibling("INFLUENCE")) {
+        long bone = 0;
+        if (!check.Int(in, "ID", bone) || !check.Range(bone, 0, boneCount, "INFLUENCE ID")) return false;
+        if (!in->value()[0]) return check.Fail("INFLUENCE without a weight");
+      }
+      if (springs > 0 && !check.Numbers(v, "PHYSIQUE", 1)) return false;
+    }
+    for (const Node* s = sub->first_node("SPRING"); s; s = s->next_sibling("SPRING")) {
+      const rapidxml::xml_attribute<>* ids = s->first_attribute("VERTEXID");
+      if (!ids) return check.Fail("SPRING without VERTEXID");
+      char* end = nullptr;
+      const long a = std::strtol(ids->value(), &end, 10);
+      const long b = std::strtol(end, nullptr, 10);
+      if (!check.Range(a, 0, vertices, "SPRING VERTEXID") || !check.Range(b, 0, vertices, "SPRING VERTEXID"))
+        return false;
+      if (!check.Has(s, "COEF") || !check.Has(s, "LENGTH")) return false;
+    }
+    for (const Node* f = sub->first_node("FACE"); f; f = f->next_sibling("FACE")) {
+      const rapidxml::xml_attribute<>* ids = f->first_attribute("VERTEXID");
+      if (!ids) return check.Fail("FACE without VERTEXID");
+      const char* text = ids->value();
+      for (int k = 0; k < 3; ++k) {
+        char* end = nullptr;
+        const long id = std::strtol(text, &end, 10);
+        if (end == text) return check.Fail("FACE needs three vertex ids");
+        if (!check.Range(id, 0, vertices, "FACE VERTEXID")) return false;
+        text = end;
+      }
+    }
+  }
+  return true;
+}
+
+bool CheckAnimation(const Node* animation, int boneCount, CChecker& check) {
+  long tracks = 0;
+  if (!check.Has(animation, "DURATION") || !check.Int(animation, "NUMTRACKS", tracks) ||
+      !check.Count(animation, "TRACK", tracks))
+    return false;
+  for (const Node* track = animation->first_node("TRACK"); track; track = track->next_sibling("TRACK")) {
+    long bone = 0, keys = 0;
+    if (!check.Int(track, "BONEID", bone) || !check.Range(bone, 0, boneCount, "TRACK BONEID")) return false;
+    if (!check.Int(track, "NUMKEYFRAMES", keys) || !check.Count(track, "KEYFRAME", keys)) return false;
+    if (keys < 1) return check.Fail("TRACK without keyframes");
+    for (const Node* key = track->first_node("KEYFRAME"); key; key = key->next_sibling("KEYFRAME")) {
+      if (!check.Has(key, "TIME") || !check.Numbers(key, "TRANSLATION", 3) || !check.Numbers(key, "ROTATION", 4))
+        return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsCalXmlFile(const std::string& path) {
+  if (path.size() < 3) return false;
+  std::string ext = path.substr(path.size() - 3);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == "xsf" || ext == "xmf" || ext == "xaf";
+}
+
+bool CheckCalXmlText(std::string text, ECalFileKind kind, int boneCount, std::string& error) {
+  error.clear();
+  CChecker check(error);
+  rapidxml::xml_document<> doc;
+  try {
+    doc.parse<0>(&text[0]);
+  } catch (const rapidxml::parse_error& e) {
+    return check.Fail(std::string("not valid XML: ") + e.what());
+  }
+  switch (kind) {
+    case ECalFileKind::kSkeleton: {
+      const Node* body = Body(doc, "XSF", "SKELETON", check);
+      return body && CheckSkeleton(body, check);
+    }
+    case ECalFileKind::kMesh: {
+      const Node* body = Body(doc, "XMF", "MESH", check);
+      return body && CheckMesh(body, boneCount, check);
+    }
+    case ECalFileKind::kAnimation: {
+      const Node* body = Body(doc, "XAF", "ANIMATION", check);
+      return body && CheckAnimation(body, boneCount, check);
+    }
+  }
+  return false;
+}
+
+bool CheckCalXmlFile(const std::string& path, ECalFileKind kind, int boneCount, std::string& error) {
+  std::vector<char> bytes;
+  if (!plat::fs::ReadFile(path, bytes)) {
+    error = "cannot read the file";
+    return false;
+  }
+  return CheckCalXmlText(std::string(bytes.begin(), bytes.end()), kind, boneCount, error);
+}
+
+}  // namespace anm
+}  // namespace vd
