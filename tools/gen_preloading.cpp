@@ -38,7 +38,8 @@ std::vector<uint8_t> Background(int size) {
         else if (moon < 0.16f) { float k = (0.16f - moon) * 1.2f; r += k * 0.5f; g += k * 0.55f; b += k * 0.5f; }
         // The skyline of a ruined city.
         float block = std::floor(u * 24.0f);
-        float height = 0.08f + 0.12f * std::fabs(std::sin(block * 12.9898f));
+        float noise = std::sin(block * 12.9898f) * 43758.5453f;
+        float height = 0.06f + 0.16f * (noise - std::floor(noise));
         if (v > horizon - height) r = g = b = 0.02f;
       } else {
         float t = (v - horizon) / (1.0f - horizon);  // water mirrors the sky, darker
