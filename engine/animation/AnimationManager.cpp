@@ -188,7 +188,7 @@ void CAnimationManager::SetLoadingModeRotateX() { CalLoader::setLoadingMode(LOAD
 // An id, mesh file or animation id that is already registered keeps its first data.
 bool CAnimationManager::LoadTemplates(const char* xmlFile) {
   std::string text;
-  utl::ReadTextFile(xmlFile, text);
+  if (xmlFile) utl::ReadTextFile(xmlFile, text);
   if (text.empty()) {
     utl::LogPrintf("Animation: cannot read animation templates %s\n", xmlFile ? xmlFile : "");
     return false;
@@ -208,28 +208,45 @@ bool CAnimationManager::LoadTemplates(const char* xmlFile) {
   for (const rapidxml::xml_node<>* node = root->first_node("animationTemplate"); node;
        node = node->next_sibling("animationTemplate")) {
     const CStringHash id(Attribute(node, "id"));
-    CAnimationTemplate* animationTemplate =
-        LoadTemplate(id, std::string(kAnimFolder) + Attribute(node, "file"));
-    if (!animationTemplate) continue;
-
-    if (const rapidxml::xml_node<>* meshes = node->first_node("meshes")) {
-      for (const rapidxml::xml_node<>* mesh = meshes->first_node("mesh"); mesh;
-           mesh = mesh->next_sibling("mesh")) {
-        const char* file = Attribute(mesh, "file");
-        animationTemplate->LoadMesh(CStringHash(file), std::string(kAnimFolder) + file,
-                                    std::atoi(Attribute(mesh, "meshTypeId")),
-                                    Attribute(mesh, "computeTangentSpace")[0] == '1');
-      }
+    const std::string skeletonPath = std::string(kAnimFolder) + Attribute(node, "file");
+    if (CAnimationTemplate* known = FindTemplate(id)) {
+      // The main thread may be reading this template's tables.
+      std::lock_guard<std::recursive_mutex> lock(m_lock);
+      LoadParts(*known, node);
+      continue;
     }
-    if (const rapidxml::xml_node<>* animations = node->first_node("animations")) {
-      for (const rapidxml::xml_node<>* animation = animations->first_node("animation"); animation;
-           animation = animation->next_sibling("animation")) {
-        animationTemplate->LoadAnimation(CStringHash(Attribute(animation, "id")),
-                                         std::string(kAnimFolder) + Attribute(animation, "file"));
-      }
+    // A new template is filled before it is registered, so that nobody waits for
+    // its files.
+    CAnimationTemplate* animationTemplate = new CAnimationTemplate();
+    if (!animationTemplate->Create(id, skeletonPath)) {
+      utl::LogPrintf("Animation: template %s not registered: its skeleton %s did not load\n", id.c_str(),
+                     skeletonPath.c_str());
+      delete animationTemplate;
+      continue;
     }
+    LoadParts(*animationTemplate, node);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    templates.Add(id, animationTemplate);
   }
   return true;
+}
+
+void CAnimationManager::LoadParts(CAnimationTemplate& animationTemplate, const rapidxml::xml_node<>* node) {
+  if (const rapidxml::xml_node<>* meshes = node->first_node("meshes")) {
+    for (const rapidxml::xml_node<>* mesh = meshes->first_node("mesh"); mesh; mesh = mesh->next_sibling("mesh")) {
+      const char* file = Attribute(mesh, "file");
+      animationTemplate.LoadMesh(CStringHash(file), std::string(kAnimFolder) + file,
+                                 std::atoi(Attribute(mesh, "meshTypeId")),
+                                 Attribute(mesh, "computeTangentSpace")[0] == '1');
+    }
+  }
+  if (const rapidxml::xml_node<>* animations = node->first_node("animations")) {
+    for (const rapidxml::xml_node<>* animation = animations->first_node("animation"); animation;
+         animation = animation->next_sibling("animation")) {
+      animationTemplate.LoadAnimation(CStringHash(Attribute(animation, "id")),
+                                      std::string(kAnimFolder) + Attribute(animation, "file"));
+    }
+  }
 }
 
 CAnimationTemplate* CAnimationManager::LoadTemplate(const CStringHash& id, const std::string& skeletonPath) {
@@ -278,6 +295,7 @@ void CAnimationManager::DestroyInstance(const CStringHash& instance) {
 }
 
 bool CAnimationManager::AttachMesh(const CStringHash& instance, const CStringHash& mesh) {
+  std::lock_guard<std::recursive_mutex> lock(m_lock);
   const SAnimationInstance* record = FindInstance(instance);
   if (!record) return false;
   const int id = record->animationTemplate->FindMeshId(mesh);
@@ -316,6 +334,7 @@ CMixer* CAnimationManager::GetMixer(const CStringHash& instance) const {
 }
 
 int CAnimationManager::GetAnimationId(const CStringHash& instance, const CStringHash& animation) const {
+  std::lock_guard<std::recursive_mutex> lock(m_lock);
   const SAnimationInstance* record = FindInstance(instance);
   return record ? record->animationTemplate->GetAnimationId(animation) : -1;
 }

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include <rapidxml/rapidxml.hpp>
+
 #include "engine/core/StringHash.h"
 
 class CalCoreModel;
@@ -118,6 +120,9 @@ public:
   utl::CStringHashMap<CAnimationTemplate> templates;
 
 private:
+  // The meshes and animations of one animationTemplate element.
+  void LoadParts(CAnimationTemplate& animationTemplate, const rapidxml::xml_node<>* node);
+
   static inline CAnimationManager* s_instance = nullptr;
   // The loading thread registers templates and makes instances while the main
   // thread animates the loading screen's: map changes and look-ups take this lock.
