@@ -12,7 +12,9 @@
 
 #include "engine/app/Application.h"
 #include "platform/gpu/Device.h"
+#include "platform/thread/Thread.h"
 #include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
 
 namespace {
 
@@ -265,6 +267,59 @@ TEST(PreLoading, DrawsNothingWithoutItsTextures) {
   }
   EXPECT_EQ(recorder->CountCalls("Present"), 0u);
   graphics.Release();
+}
+
+// The screen as it shows on a real GL device: the background fills the window and the
+// first mark sits where its transform puts it.
+TEST(PreLoading, DrawsTheBackgroundAndTheMarksOnTheGlDevice) {
+  plat::Thread renderThread;
+  ASSERT_TRUE(renderThread.Start([]() -> uint32_t {
+    plat::WindowDesc desc;
+    desc.width = 512;
+    desc.height = 316;
+    std::string error;
+    std::unique_ptr<plat::Window> window = plat::Window::Create(desc, &error);
+    EXPECT_NE(window, nullptr) << error;
+    if (!window) return 1;
+    vd::gfx::CGraphicsManager graphics;
+    graphics.window = window.get();
+    EXPECT_TRUE(graphics.Init(512, 316, 0));
+    if (!graphics.device) return 1;
+    vd::sys::CTimer timer;
+    timer.clock = &FakeClock;
+    g_now = 0;
+    timer.Start();
+    vd::sys::CPreLoading screen;
+    EXPECT_TRUE(screen.Init(&graphics, &timer, 512, 316, "Data/textures/preloading/background.dds",
+                            "Data/textures/preloading/indicator.dds"));
+    g_now += 1100000000;  // past the first second: one mark
+    screen.Render();
+    std::vector<uint8_t> px;
+    EXPECT_EQ(graphics.device->ReadPixels(nullptr, plat::gpu::Rect{0, 0, 512, 316}, &px),
+              plat::gpu::kOk);
+    auto at = [&](int x, int y) { return &px[static_cast<size_t>((y * 512 + x) * 4)]; };
+    if (px.size() == 512u * 316u * 4u) {
+      // The moon, at (0.72, 0.22) of the square texture squeezed to 512 x 316.
+      const uint8_t* moon = at(368, static_cast<int>(0.22f * 316));
+      EXPECT_GT(moon[2], 180);
+      // The sky above the city is dark.
+      const uint8_t* sky = at(40, 10);
+      EXPECT_LT(sky[2], 60);
+      // The first mark: a pale dot of 8 x 9.6 pixels at (450, 289).
+      const uint8_t* mark = at(454, 294);
+      EXPECT_GT(mark[1], 150);
+      // The second mark is not drawn yet.
+      const uint8_t* noMark = at(462, 295);
+      EXPECT_LT(noMark[1], 100);
+    } else {
+      ADD_FAILURE() << "read " << px.size() << " bytes";
+    }
+    screen.Release();
+    graphics.Release();
+    return 0;
+  }));
+  EXPECT_EQ(renderThread.Wait(60000), plat::WaitResult::Signalled);
+  EXPECT_EQ(renderThread.ExitCode(), 0u);
 }
 
 }  // namespace
