@@ -1,6 +1,7 @@
 #pragma once
 // Windows-style threading: auto/manual-reset events, re-entrant critical sections
 // and threads whose owner may give up waiting for them.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -32,7 +33,9 @@ private:
   std::mutex m_mutex;
   std::condition_variable m_cond;
   bool m_manual;
-  bool m_signalled;
+  // Written under the mutex; read without it only to decide whether a short spin
+  // may end before the wait blocks.
+  std::atomic<bool> m_signalled;
   const char* m_name;
 };
 
