@@ -1,0 +1,58 @@
+#include "game/flow/GameWorld.h"
+
+#include "game/flow/GameServices.h"
+
+namespace vd {
+
+void CGatingParticlesManager::ClearFades() {
+  fadingAvenue = 0;
+  fadingBackstreet = 0;
+  fadeRateAvenue = 0.0f;
+  fadeRateBackstreet = 0.0f;
+  avenue = nullptr;
+  backstreet = nullptr;
+}
+
+CGameWorld::CGameWorld() {
+  for (int32_t& id : groups) id = -1;
+}
+
+CGameWorld::~CGameWorld() {
+  Reset();
+  gatingParticles.ClearFades();
+}
+
+void CGameWorld::Reset() {
+  gatingParticles.ClearFades();
+  player = nullptr;
+  combo = nullptr;
+  camera = nullptr;
+  spare = 0;
+}
+
+const char* const CFrontEndData::kMenuElementNames[kMenuElementCount] = {
+    "menu_background_zombies",  "menu_background_fog_front", "menu_background_fog_middle",
+    "menu_background_joe",      "menu_blackening",           "menu_black_front",
+    "menu_title_newgame",       "menu_title_options",        "menu_title_gameconfig",
+    "menu_title_graphicsconfig", "menu_title_soundconfig",   "menu_title_exit"};
+
+const char* const CFrontEndData::kLoadingElementNames[kLoadingElementCount] = {
+    "loading_keyboard", "loading_pad",    "combos_keyboard", "combos_pad",
+    "loading_button",   "loading_signal", "start_button"};
+
+CFrontEndData::CFrontEndData(IGameServices* services_) : services(services_) { Reset(); }
+
+CFrontEndData::~CFrontEndData() { Reset(); }
+
+void CFrontEndData::Reset() {
+  // The scrolling layers of the backdrop start over.
+  for (int i = kMenuBackgroundZombies; i <= kMenuBackgroundJoe; ++i)
+    menuElements[i].uvOffset = plat::Vec2(0.0f, 0.0f);
+  for (int32_t* group : {&startUpGroup, &menuGroup}) {
+    if (*group < 0) continue;
+    if (services) services->DestroyObjectGroup(*group);
+    *group = -1;
+  }
+}
+
+}  // namespace vd

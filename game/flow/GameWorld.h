@@ -1,0 +1,196 @@
+#pragma once
+// What the game states share: the level's game-side managers with the object
+// groups that the loading files create, and the front end's groups and screen
+// elements. Both are plain aggregates of the application.
+#include <cstdint>
+#include <map>
+
+#include "engine/core/StringHash.h"
+#include "platform/math/Vector.h"
+
+namespace vd {
+
+namespace obj {
+class CGameObject;
+}
+namespace gfx {
+class CRenderer;
+class CTransform;
+}  // namespace gfx
+
+class CPlayerController;
+class CComboController;
+class CCameraGOWController;
+class CParticleSystemSimple;
+class IGameServices;
+
+// The fades that open and close the two gating particle walls of the level.
+class CGatingParticlesManager {
+public:
+  void ClearFades();
+
+  float frameTime = 0.0f;
+  uint8_t fadingAvenue = 0;
+  uint8_t fadingBackstreet = 0;
+  float fadeRateAvenue = 0.0f;
+  float fadeRateBackstreet = 0.0f;
+  CParticleSystemSimple* avenue = nullptr;      // "ps_gating_avenue_inst"
+  CParticleSystemSimple* backstreet = nullptr;  // "ps_gating_backstreet_inst"
+};
+
+// The object groups of the loading and level files, in the order of `groups`.
+enum EWorldGroup : int {
+  kGroupLoadingCommon = 0,
+  kGroupLoadingScene,
+  kGroupLoadingPlayer,
+  kGroupLoadingCamera,
+  kGroupLoadingAnimated,
+  kGroupLoadingParticles,
+  kGroupLoadingLights,
+  kGroupInGameEffects,
+  kGroupLevelCommon,
+  kGroupLevelScene,
+  kGroupLevelTriggers,
+  kGroupLevelCollision,
+  kGroupLevelParticles,
+  kGroupLevelLights,
+  kGroupHUD,
+  kGroupLevelAnimated,
+  kGroupLevelTrackers,
+  kGroupLevelLines,
+  kGroupCharactersDiagonal,
+  kGroupCharactersAvenue,
+  kGroupCharactersBar,
+  kGroupCharactersSquare,
+  kGroupCharactersCasino,
+  kGroupLinesDiagonal,
+  kGroupLinesAvenue,
+  kGroupLinesBar,
+  kGroupLinesSquare,
+  kGroupLinesCasino,
+  kWorldGroupCount
+};
+
+class CGameWorld {
+public:
+  CGameWorld();
+  ~CGameWorld();
+  CGameWorld(const CGameWorld&) = delete;
+  CGameWorld& operator=(const CGameWorld&) = delete;
+
+  // Back to no level: managers cleared, controller pointers dropped. The group ids
+  // stay: they name the pre-loaded groups the next game reuses. Harmless twice.
+  void Reset();
+
+  CGatingParticlesManager gatingParticles;
+  CPlayerController* player = nullptr;
+  CComboController* combo = nullptr;
+  CCameraGOWController* camera = nullptr;
+  int32_t groups[kWorldGroupCount];
+  int32_t spare = 0;
+};
+
+// One screen element of the front end: its object and the two components the
+// screens drive, with the values the screens animate.
+struct SScreenElement {
+  obj::CGameObject* object = nullptr;
+  gfx::CRenderer* renderer = nullptr;
+  gfx::CTransform* transform = nullptr;
+  plat::Vec2 uvOffset{0.0f, 0.0f};
+  plat::Vec4 colour{0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// The choices the option pages edit before a page's save writes them into the
+// game options.
+struct SPendingOptions {
+  CStringHash difficulty;
+  CStringHash language;
+  uint8_t subtitles = 0;
+  float resolutionWidth = 0.0f;
+  float resolutionHeight = 0.0f;
+  CStringHash antialiasing;
+  CStringHash graphicsQuality;
+  uint8_t vsync = 0;
+  uint8_t depthOfField = 0;
+  CStringHash shadowsQuality;
+  uint8_t ssao = 0;
+  uint8_t glow = 0;
+  uint8_t bloodDecals = 0;
+  float musicVolume = 0.0f;
+  float effectsVolume = 0.0f;
+  float voicesVolume = 0.0f;
+};
+
+class CFrontEndData {
+public:
+  // The menu's elements, in the order the pre-load state binds them.
+  enum EMenuElement : int {
+    kMenuBackgroundZombies = 0,
+    kMenuBackgroundFogFront,
+    kMenuBackgroundFogMiddle,
+    kMenuBackgroundJoe,
+    kMenuBlackening,
+    kMenuBlackFront,
+    kMenuTitleNewGame,
+    kMenuTitleOptions,
+    kMenuTitleGameConfig,
+    kMenuTitleGraphicsConfig,
+    kMenuTitleSoundConfig,
+    kMenuTitleExit,
+    kMenuElementCount
+  };
+  static const char* const kMenuElementNames[kMenuElementCount];
+
+  enum ELoadingElement : int {
+    kLoadingKeyboard = 0,
+    kLoadingPad,
+    kCombosKeyboard,
+    kCombosPad,
+    kLoadingButton,
+    kLoadingSignal,
+    kStartButton,
+    kLoadingElementCount
+  };
+  static const char* const kLoadingElementNames[kLoadingElementCount];
+
+  // `services` destroys the front-end groups on reset; null: nothing to destroy.
+  explicit CFrontEndData(IGameServices* services = nullptr);
+  ~CFrontEndData();
+  CFrontEndData(const CFrontEndData&) = delete;
+  CFrontEndData& operator=(const CFrontEndData&) = delete;
+
+  // Clears the animated values and destroys the start-up and menu groups.
+  void Reset();
+
+  IGameServices* services = nullptr;
+
+  int32_t startUpGroup = -1;
+  int32_t menuGroup = -1;
+  int32_t introGroup = -1;
+  int32_t creditsGroup = -1;
+  int32_t loadingScreenGroup = -1;
+
+  // Set from the menu file by the menu, read by the intro.
+  int32_t menuWidth = 0;
+  int32_t menuHeight = 0;
+  int32_t menuDepth = 0;
+  float menuAspectRatio = 0.0f;
+
+  SPendingOptions pending;
+
+  SScreenElement menuElements[kMenuElementCount];
+  plat::Vec4 fogColourFront{0.0f, 0.0f, 0.0f, 0.0f};
+  plat::Vec4 fogColourMiddle{0.0f, 0.0f, 0.0f, 0.0f};
+  SScreenElement loadingElements[kLoadingElementCount];
+
+  // Element records of the menu pages, the intro and the credits by name hash.
+  std::map<uint32_t, SScreenElement> menuTable;
+  std::map<uint32_t, SScreenElement> introTable;
+  std::map<uint32_t, SScreenElement> creditsTable;
+
+  // Shown or hidden when the intro and the credits begin.
+  obj::CGameObject* introScreen = nullptr;
+  obj::CGameObject* creditsScreen = nullptr;
+};
+
+}  // namespace vd
