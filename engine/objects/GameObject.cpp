@@ -13,6 +13,7 @@
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/objects/ComponentKeys.h"
+#include "engine/objects/GameObjectManager.h"
 #include "engine/script/ScriptManager.h"
 #include "platform/fs/FileSystem.h"
 
@@ -390,7 +391,25 @@ void CGameObject::RunScripts(const CGameObject* templateObject) {
 // --- Use --------------------------------------------------------------------
 
 void CGameObject::RequestEnable(bool enable) {
-  if (g_hooks.requestEnable) g_hooks.requestEnable(this, enable);
+  if (m_manager) {
+    m_manager->QueueEnable(this, enable);
+  } else if (g_hooks.requestEnable) {
+    g_hooks.requestEnable(this, enable);
+  }
+}
+
+const CStringHash& IRendererComponent::GetFamilyType() const { return SH_CRenderer; }
+
+bool CGameObject::NotifyRendered() {
+  for (IComponent* component : m_renderers) {
+    auto* renderer = dynamic_cast<IRendererComponent*>(component);
+    if (renderer && !renderer->drawn && renderer->HasContent()) return false;
+  }
+  for (IComponent* component : m_renderers) {
+    if (auto* renderer = dynamic_cast<IRendererComponent*>(component)) renderer->drawn = 0;
+  }
+  if (m_manager) m_manager->PushRendered(this);
+  return true;
 }
 
 void CGameObject::CallHandler(const char* name, evn::IEvent* event) {

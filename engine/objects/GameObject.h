@@ -20,6 +20,18 @@ namespace vd {
 namespace obj {
 
 class CGameObject;
+class CGameObjectManager;
+
+// The base of the components of family "CRenderer". The render thread sets the
+// drawn flag once it has drawn the renderer in a frame, then calls the owner's
+// NotifyRendered; only the render thread touches the flag during a frame.
+class IRendererComponent : public IComponent {
+public:
+  const CStringHash& GetFamilyType() const override;
+  bool IsDrawn() const { return drawn != 0; }
+
+  uint8_t drawn = 0;
+};
 
 // What game objects need from the layers above them; the application installs
 // these at start-up. A hook left null does nothing.
@@ -79,6 +91,9 @@ public:
   void CopyTemplate(const CGameObject& templateObject, const utl::FactoryMap<IComponent>& makers);
   // Collects the components of family "CRenderer".
   void CollectRenderers();
+  // The manager that stores the object: its enable queue and render ring.
+  void SetManager(CGameObjectManager* manager) { m_manager = manager; }
+  CGameObjectManager* GetManager() const { return m_manager; }
 
   // The Script element's keys become the script's parameters, then the
   // difficulty hook adds its own. A second template script is ignored.
@@ -98,6 +113,7 @@ public:
   void RunScripts(const CGameObject* templateObject);
 
   // --- Use ------------------------------------------------------------------
+  // Through the manager that stores the object, else the requestEnable hook.
   void RequestEnable(bool enable);
   // Every component's SetEnabled; "OnInit" or "OnEnd" when the object's flag changes.
   void SetEnabled(bool enabled);
@@ -127,6 +143,12 @@ public:
   // The enabled flag, the environment (one level deep) and every component.
   void SaveCheckPoint();
   void LoadCheckPoint();
+
+  // Render thread, after drawing one of the object's renderers and setting its
+  // drawn flag: once every renderer with content is drawn, clears their flags and
+  // hands the object to the manager's render ring, so that the main thread
+  // updates it. True when the object was complete.
+  bool NotifyRendered();
 
   // --- Fields ---------------------------------------------------------------
   const CStringHash& GetName() const { return m_name; }
@@ -207,6 +229,7 @@ private:
   // Event names subscribed through AddEventListener and not yet removed.
   std::vector<std::string> m_subscriptions;
   std::vector<IComponent*> m_renderers;
+  CGameObjectManager* m_manager = nullptr;
 };
 
 // Values of an object's script environment (its own, or the globals it falls back
