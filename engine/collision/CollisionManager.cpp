@@ -268,6 +268,9 @@ btCollisionObject* CCollisionManager::CreateObject(obj::CGameObject* owner,
   record->enabled = enabled ? 1 : 0;
   record->owner = owner;
   record->collisionClass = collisionClass;
+  // Callers build classes from their own texts (a character's XML value), which
+  // may go before the object does.
+  record->collisionClass.MakeOwned();
   record->name = name;
   record->name.MakeOwned();
   record->object = object;
