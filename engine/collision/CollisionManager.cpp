@@ -18,6 +18,8 @@
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Transform.h"
 
 namespace vd {
 namespace phy {
@@ -67,9 +69,9 @@ const SCollisionHooks& GetCollisionHooks() { return g_hooks; }
 
 plat::Mat4 GetOwnerWorldMatrix(const obj::CGameObject* owner) {
   plat::Mat4 world;
-  if (owner && g_hooks.getWorldMatrix && !g_hooks.getWorldMatrix(owner, world)) {
-    world = plat::Mat4::Identity();
-  }
+  if (!owner) return world;
+  auto get = g_hooks.getWorldMatrix ? g_hooks.getWorldMatrix : &gfx::GetObjectWorldMatrix;
+  if (!get(owner, world)) world = plat::Mat4::Identity();
   return world;
 }
 
@@ -350,19 +352,17 @@ void CCollisionManager::RemoveAction(ICollisionAction* action) {
 }
 
 void CCollisionManager::QueueColliderEnable(const char* objectName, bool enable) {
-  if (!g_hooks.findObject) return;
   const CStringHash name(objectName);
-  obj::CGameObject* object = g_hooks.findObject(name);
+  auto find = g_hooks.findObject ? g_hooks.findObject : &obj::FindGameObjectByName;
+  obj::CGameObject* object = find(name);
   if (!object) return;
   obj::IComponent* collider = object->GetComponent(SH_CColliderMesh);
   if (!collider) collider = object->GetComponent(SH_CColliderBox);
   if (!collider) collider = object->GetComponent(SH_CColliderSphere);
   if (!collider) return;
-  if (g_hooks.requestComponentEnable) {
-    g_hooks.requestComponentEnable(collider, enable);
-  } else {
-    collider->SetEnabled(enable, false);
-  }
+  auto request = g_hooks.requestComponentEnable ? g_hooks.requestComponentEnable
+                                                : &obj::RequestComponentEnable;
+  request(collider, enable);
 }
 
 namespace {

@@ -102,10 +102,10 @@ private:
 // A row-vector world matrix (translation in the fourth row) as a collision transform.
 void MatrixToTransform(const plat::Mat4& world, btTransform& out);
 
-// What the collision side needs from the world of game objects; the application
-// installs these. A hook left null: no object is found, a component's enable is
-// applied at once instead of queued, and an object without a world matrix sits
-// at the origin.
+// Where the collision side reaches the world of game objects. A hook left null
+// uses the engine's own: the object manager's lookup and deferred component
+// queue, and the object's transform (an object without one sits at the origin).
+// Tests install their own.
 struct SCollisionHooks {
   // The live game object of that name; null when none.
   obj::CGameObject* (*findObject)(const CStringHash& name) = nullptr;

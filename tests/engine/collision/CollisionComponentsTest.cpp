@@ -16,6 +16,7 @@
 #include "engine/events/EventManager.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Tracker.h"
+#include "engine/objects/Transform.h"
 #include "platform/math/Math.h"
 #include "tests/engine/collision/CollisionTestSupport.h"
 #include "tests/engine/script/LuaFixture.h"
@@ -264,6 +265,23 @@ TEST_F(CollisionComponents, WallMeshesStopRaysFloorsDoNot) {
   EXPECT_EQ(manager.GetContactPairs().size(), 0u);
   Frame();
   EXPECT_EQ(manager.GetContactPairs().size(), 0u);
+}
+
+TEST_F(CollisionComponents, WithoutHooksCollidersStandWhereTheirTransformPutsThem) {
+  utl::RegisterFactoryMaker<gfx::CTransform, obj::IComponent>(makers);
+  SetCollisionHooks(SCollisionHooks{});
+  obj::CGameObject* crate =
+      Build("crate",
+            R"(<Component name="CTransform"><key name="position" X="5" Y="1" Z="-2"/></Component>
+                                     <Component name="CColliderBox"/>)");
+  obj::CGameObject* bare = Build("bare", R"(<Component name="CColliderSphere"/>)");
+  EXPECT_EQ(Get<CColliderBox>(crate)->GetCollisionObject()->getWorldTransform().getOrigin(),
+            btVector3(5, 1, -2));
+  EXPECT_EQ(Get<CColliderSphere>(bare)->GetCollisionObject()->getWorldTransform().getOrigin(),
+            btVector3(0, 0, 0));
+  // No object manager: scripts find no object and nothing is queued.
+  Run("GetCollisionManager():EnableCollision('crate')");
+  EXPECT_FALSE(Get<CColliderBox>(crate)->IsEnabled());
 }
 
 TEST_F(CollisionComponents, MeshColliderWithoutItsFileHasNoCollision) {
