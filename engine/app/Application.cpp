@@ -5,8 +5,12 @@
 #include <vector>
 
 #include "engine/core/Utils.h"
+#include "engine/collision/Colliders.h"
+#include "engine/core/EngineNames.h"
 #include "engine/events/EngineEvents.h"
+#include "engine/objects/Tracker.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
 #include "platform/window/Window.h"
@@ -48,6 +52,7 @@ void CApplicationBase::ConnectModules() {
 
   evn::SEventWorldHooks worldHooks = evn::GetEventWorldHooks();
   worldHooks.gameObjectToLua = &obj::GameObjectToLua;
+  worldHooks.findListenerByName = &obj::FindListenerByName;
   evn::SetEventWorldHooks(worldHooks);
 
   audioManager.SetEventManager(&eventManager);
@@ -67,8 +72,17 @@ void CApplicationBase::SetStartupFaultHook(StartupFaultHook hook) { s_faultHook 
 
 // --- the overridable slots with their engine-base behaviour ---
 
-void CApplicationBase::RegisterComponentFactories() {}
-void CApplicationBase::UnregisterComponentFactories() {}
+void CApplicationBase::RegisterComponentFactories() {
+  obj::RegisterObjectComponentFactories(objectManager.componentFactories);
+  lgc::RegisterTrackerFactory(objectManager.componentFactories);
+  phy::RegisterCollisionComponentFactories(objectManager.componentFactories);
+}
+
+void CApplicationBase::UnregisterComponentFactories() {
+  phy::UnregisterCollisionComponentFactories(objectManager.componentFactories);
+  utl::UnregisterFactoryMaker(SH_CTracker, objectManager.componentFactories);
+  obj::UnregisterObjectComponentFactories(objectManager.componentFactories);
+}
 void CApplicationBase::RegisterEventFactories() {
   evn::RegisterEngineEventFactories(eventManager.factories);
 }
@@ -175,6 +189,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   scriptManager.AddBindingRegistrar(&evn::RegisterEventBindings);
   scriptManager.AddBindingRegistrar(&obj::RegisterGameObjectBindings);
   scriptManager.AddBindingRegistrar(&sfx::RegisterAudioBindings);
+  scriptManager.AddBindingRegistrar(&phy::RegisterCollisionBindings);
+  scriptManager.AddBindingRegistrar(&obj::RegisterObjectManagerBindings);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
     Fail("Scripting could not initialize");
     return false;

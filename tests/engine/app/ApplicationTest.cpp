@@ -165,8 +165,12 @@ TEST_F(AppTest, StartsAndShutsDown) {
   EXPECT_EQ(app.animationManager.templates.resetValues, 1);
   EXPECT_TRUE(Texts().empty());
   EXPECT_EQ(app.eventManager.factories.size(), 6u);
+  for (const char* component : {"CTransform", "CCamera", "CTracker", "CTrigger", "CColliderMesh",
+                                "CColliderBox", "CColliderSphere"})
+    EXPECT_EQ(app.objectManager.componentFactories.count(vd::ComputeHash(component)), 1u) << component;
   app.Shutdown();
   EXPECT_TRUE(app.eventManager.factories.empty());
+  EXPECT_TRUE(app.objectManager.componentFactories.empty());
   EXPECT_EQ(app.running, 0);
   EXPECT_EQ(app.pad.userIndex, -1);
   EXPECT_FALSE(app.renderThread.Started());
