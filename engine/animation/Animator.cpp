@@ -20,6 +20,7 @@
 #include "engine/core/Log.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/Transform.h"
 
 namespace vd {
 namespace anm {
@@ -68,14 +69,12 @@ void CAnimator::Load(rapidxml::xml_node<>* element) {
 }
 
 bool CAnimator::Init() {
+  m_transform = nullptr;
   m_rootMotionTarget = nullptr;
   if (obj::CGameObject* owner = GetOwner()) {
-    // Root motion goes through the character collider when there is one, so that
-    // walls and floors stop it; else straight to the transform.
-    obj::IComponent* collider = owner->GetComponent(SH_CCharacterCollider);
-    obj::IComponent* transform = owner->GetComponent(SH_CTransform);
-    m_rootMotionTarget = dynamic_cast<IRootMotionTarget*>(collider);
-    if (!m_rootMotionTarget) m_rootMotionTarget = dynamic_cast<IRootMotionTarget*>(transform);
+    // The component of a type key is of that class.
+    m_transform = static_cast<gfx::CTransform*>(owner->GetComponent(SH_CTransform));
+    m_rootMotionTarget = dynamic_cast<IRootMotionTarget*>(owner->GetComponent(SH_CCharacterCollider));
   }
   if (!m_meshName.IsNoName()) {
     CAnimationManager* manager = Manager();
@@ -147,11 +146,13 @@ void CAnimator::UpdateModel(CalModel* model, CMixer* mixer, float h, bool sample
     for (auto& entry : m_sampledBones) entry.second.samples.push_back(GetBoneTranslation(entry.second.name));
   }
   if (!isStatic) {
+    // Along the object's x and z axes, scale included: the first and third rows of
+    // its world matrix.
     const CalVector d = mixer->takeRootTranslationDelta();
-    if (m_rootMotionTarget && (d.x != 0.0f || d.z != 0.0f)) {
-      plat::Vec3 xAxis, zAxis;
-      m_rootMotionTarget->GetRootMotionAxes(xAxis, zAxis);
-      sum += xAxis * d.x + zAxis * d.z;
+    if (m_transform && (d.x != 0.0f || d.z != 0.0f)) {
+      const plat::Mat4& world = m_transform->world;
+      sum += plat::Vec3(world(0, 0), world(0, 1), world(0, 2)) * d.x +
+             plat::Vec3(world(2, 0), world(2, 1), world(2, 2)) * d.z;
     }
   }
 }
@@ -183,8 +184,13 @@ bool CAnimator::Update(float dt) {
   const float rest = steps == 0 ? dt : dt - steps * h;
   UpdateModel(model, mixer, rest, false, sum);
 
-  if (!isStatic && m_rootMotionTarget && (sum.x != 0.0f || sum.y != 0.0f || sum.z != 0.0f))
+  if (isStatic || (sum.x == 0.0f && sum.y == 0.0f && sum.z == 0.0f)) return true;
+  if (m_rootMotionTarget) {
     m_rootMotionTarget->AddDisplacement(sum);
+  } else if (m_transform) {
+    m_transform->position += sum;
+    m_transform->UpdateMatrix();
+  }
   return true;
 }
 

@@ -17,21 +17,22 @@ class CalCoreMesh;
 class CalModel;
 
 namespace vd {
+namespace gfx {
+class CTransform;
+}
 namespace anm {
 
 class CMixer;
 class CAnimator;
 
-// Where root motion goes. The sibling "CCharacterCollider" (moving the object
-// during its collision step) or, without one, the sibling "CTransform" (moving the
-// object at once) implements it; the animator finds it by that order in Init.
+// Where root motion goes when the object has a character collider: the sibling
+// "CCharacterCollider" implements it and moves the object during its collision
+// step, so that walls and floors stop it. Without one the animator moves the
+// sibling "CTransform" itself.
 class IRootMotionTarget {
 public:
   virtual ~IRootMotionTarget() = default;
-  // The object's x and z axes in the world: the first and third rows of its world
-  // matrix, scale included.
-  virtual void GetRootMotionAxes(plat::Vec3& xAxis, plat::Vec3& zAxis) const = 0;
-  // Moves the object by a world-space displacement.
+  // A world-space displacement for the next collision step.
   virtual void AddDisplacement(const plat::Vec3& displacement) = 0;
 };
 
@@ -143,7 +144,11 @@ public:
   const CStringHash& GetCurrentCycleName() const { return m_currentCycleName; }
   const std::vector<COwnedName>& GetActions() const { return m_actions; }
   const std::vector<COwnedName>& GetLockedActions() const { return m_lockedActions; }
-  // Overrides what Init found (null: root motion is extracted but goes nowhere).
+  // The siblings that Init found; the setters override them. Root motion is
+  // measured along the transform's axes: without a transform it is extracted from
+  // the pose but moves nothing.
+  void SetTransform(gfx::CTransform* transform) { m_transform = transform; }
+  gfx::CTransform* GetTransform() const { return m_transform; }
   void SetRootMotionTarget(IRootMotionTarget* target) { m_rootMotionTarget = target; }
   IRootMotionTarget* GetRootMotionTarget() const { return m_rootMotionTarget; }
   // How many model updates the last Update ran (sub-steps plus the rest).
@@ -169,6 +174,7 @@ private:
   void UpdateModel(CalModel* model, CMixer* mixer, float h, bool sample, plat::Vec3& sum);
   static void EraseFirst(std::vector<COwnedName>& list, const CStringHash& name);
 
+  gfx::CTransform* m_transform = nullptr;
   IRootMotionTarget* m_rootMotionTarget = nullptr;
   COwnedName m_templateId;
   COwnedName m_instanceName;
