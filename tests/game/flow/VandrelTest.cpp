@@ -1,0 +1,106 @@
+// The game application over the real start-up, render thread and frame loop,
+// headless, driven by scripted keys.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+#include "engine/app/Entry.h"
+#include "game/flow/Vandrel.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/input/ScriptedInput.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
+
+namespace vd {
+namespace {
+
+namespace pi = plat::input;
+
+// Sets the keys of each frame before the game reads them.
+class CDrivenGame : public CVandrel {
+public:
+  explicit CDrivenGame(pi::ScriptedBackend& keys) : m_keys(keys) {}
+  bool Update(float dt) override {
+    ++frames;
+    if (script) script(frames, m_keys);
+    const bool result = CVandrel::Update(dt);
+    if (currentState == states[kStateInGame]) reachedPlay = true;
+    if (frames > 2000) quitRequested = 1;  // a stuck game must not hang the test
+    return result;
+  }
+  std::function<void(int, pi::ScriptedBackend&)> script;
+  int frames = 0;
+  bool reachedPlay = false;
+
+private:
+  pi::ScriptedBackend& m_keys;
+};
+
+class VandrelTest : public ::testing::Test {
+protected:
+  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
+  void TearDown() override { plat::SetMessageSink(previousSink); }
+  plat::RecordingMessageSink messages;
+  plat::IMessageSink* previousSink = nullptr;
+  pi::ScopedScriptedInput input;
+};
+
+void RunGame(CVandrel& game) {
+  ASSERT_TRUE(game.Init(nullptr, 1));
+  game.StartGame();
+  game.MainLoop();
+  game.EndGame();
+  game.Shutdown();
+}
+
+TEST_F(VandrelTest, TheQuitKeyEndsTheGameFromPlay) {
+  CDrivenGame game(input.backend);
+  game.script = [](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) keys.SetKeys({pi::kKeyReturn});  // new game from the menu
+    if (frame == 6) keys.ReleaseAllKeys();
+    if (frame == 12) keys.SetKeys({pi::kKeyLeftAlt, pi::kKeyF4});
+  };
+  RunGame(game);
+  EXPECT_TRUE(game.reachedPlay);
+  EXPECT_GE(game.frames, 12);
+  EXPECT_LT(game.frames, 2000) << "ended by the quit key";
+  EXPECT_EQ(game.running, 0);
+  EXPECT_FALSE(game.renderThread.Started());
+  EXPECT_TRUE(messages.Requests().empty());
+  EXPECT_STREQ(game.name, "Hollowmere");
+}
+
+TEST_F(VandrelTest, ClosingTheWindowEndsTheGame) {
+  CDrivenGame game(input.backend);
+  game.script = [](int frame, pi::ScriptedBackend&) {
+    if (frame == 3) plat::PostQuit(0);  // what the window's close button sends
+  };
+  RunGame(game);
+  EXPECT_LT(game.frames, 2000);
+  EXPECT_EQ(game.quitRequested, 0) << "the quit message alone ended the loop";
+  EXPECT_EQ(game.running, 0);
+}
+
+// The whole program through its entry, quitting in the menu.
+TEST_F(VandrelTest, TheProgramRunsAndQuitsFromTheMenu) {
+  static pi::ScriptedBackend* keys = &input.backend;
+  static int frames = 0;
+  frames = 0;
+  struct CQuitting : CVandrel {
+    bool Update(float dt) override {
+      if (++frames == 4) keys->SetKeys({pi::kKeyLeftAlt, pi::kKeyF4});
+      if (frames > 2000) quitRequested = 1;
+      return CVandrel::Update(dt);
+    }
+  };
+  EXPECT_EQ(sys::RunApplication([]() -> sys::CApplicationBase* { return new CQuitting(); }), 0);
+  EXPECT_GE(frames, 4);
+  EXPECT_LT(frames, 2000);
+}
+
+}  // namespace
+}  // namespace vd
