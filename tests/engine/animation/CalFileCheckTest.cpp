@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ TEST(CalFileCheck, GeneratedFilesPass) {
   }
   EXPECT_TRUE(IsCalXmlFile("a/b.XMF"));
   EXPECT_FALSE(IsCalXmlFile("a/b.cmf"));
+}
+
+TEST(GeneratedHumanoid, CommittedFilesMatchTheGenerator) {
+  const std::string dir = "/tmp/hm_humanoid_" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p " + dir + " && " GEN_HUMANOID " " + dir).c_str()), 0);
+  for (const char* name : {"humanoid.xsf", "humanoid.xmf", "humanoid_idle.xaf", "humanoid_run.xaf",
+                           "humanoid_dash.xaf", "humanoid_attack.xaf"}) {
+    EXPECT_TRUE(Read((dir + "/" + name).c_str()) == Read((std::string("Data/anims/") + name).c_str()))
+        << name << " differs: run gen_humanoid";
+  }
+  std::system(("rm -rf " + dir).c_str());
 }
 
 // Each mutation of a good file that the library would crash on or index past.
