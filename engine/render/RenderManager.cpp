@@ -97,13 +97,15 @@ void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
     device->Present();
   }
   {
-    // A renderer removed since the commit is no longer in the table: only what
-    // is still registered and drawn is reported.
+    // Entries registered since the last commit wait for the next one; enabling and
+    // disabling (done while this thread waits) count at once.
     sys::CScopedLock lock(sys::kLockRender);
-    for (int handle : m_drawList) {
-      auto it = m_entries.find(handle);
-      if (it == m_entries.end() || !it->second.inDrawnLists) continue;
-      if (it->second.data && it->second.data->renderer) it->second.data->renderer->OnDrawn();
+    for (int list = 0; list < 2; ++list) {
+      for (auto& entry : m_entries) {
+        const SEntry& e = entry.second;
+        if (e.committed && e.inDrawnLists && e.list == list && e.data && e.data->renderer)
+          e.data->renderer->OnDrawn();
+      }
     }
   }
   if (onPassFinished) onPassFinished();
@@ -111,16 +113,13 @@ void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
 
 void CRenderManager::CommitRenderData() {
   sys::CScopedLock lock(sys::kLockRender);
-  m_drawList.clear();
-  for (int list = 0; list < 2; ++list) {
-    for (auto& entry : m_entries) {
-      SEntry& e = entry.second;
-      if (e.pendingList >= 0) {
-        e.list = e.pendingList;
-        e.pendingList = -1;
-      }
-      if (e.list == list && e.inDrawnLists) m_drawList.push_back(entry.first);
+  for (auto& entry : m_entries) {
+    SEntry& e = entry.second;
+    if (e.pendingList >= 0) {
+      e.list = e.pendingList;
+      e.pendingList = -1;
     }
+    e.committed = true;
   }
   if (commitRequested) {
     MoveInto(m_queuedMeshes, m_meshes);
@@ -304,6 +303,13 @@ bool CRenderManager::IsInDrawnLists(int handle) const {
   sys::CScopedLock lock(sys::kLockRender);
   auto it = m_entries.find(handle);
   return it != m_entries.end() && it->second.inDrawnLists;
+}
+
+size_t CRenderManager::GetCommittedDrawCount() const {
+  sys::CScopedLock lock(sys::kLockRender);
+  size_t count = 0;
+  for (const auto& entry : m_entries) count += entry.second.committed && entry.second.inDrawnLists ? 1 : 0;
+  return count;
 }
 
 int CRenderManager::GetRenderList(int handle) const {

@@ -7,8 +7,9 @@
 // is drawn yet.
 //
 // Threads: the main thread (or the loading thread) requests, registers and
-// switches entries under the render lock; the render thread sees those changes
-// from its next commit on.
+// switches entries under the render lock. New entries and list moves reach the
+// render thread at its next commit; enabling and disabling (done in the frame
+// hand-off, while the render thread waits) count at once.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -45,9 +46,9 @@ public:
   void Shutdown() { m_graphics = nullptr; }
   void OnLostDevice() {}
   void OnResetDevice() {}
-  // Clears and presents; then reports every registered renderer whose entries are
-  // in the drawn lists as drawn (IRenderable::OnDrawn, once per renderer) and
-  // calls onPassFinished.
+  // Clears and presents; then reports every renderer whose entries are committed
+  // and in the drawn lists as drawn (IRenderable::OnDrawn, once per renderer, list
+  // 0 first) and calls onPassFinished.
   void RenderFrame(CRenderTarget* target, float gameTime, float clampedTime);
   // Takes over what the main thread queued: entries registered, switched or moved
   // since the last commit; with commitRequested set, also the queued resource
@@ -93,7 +94,7 @@ public:
   // The render list of the entries as committed; -1 for an unknown handle.
   int GetRenderList(int handle) const;
   // Renderers the render thread reports at its next frame.
-  size_t GetCommittedDrawCount() const { return m_drawList.size(); }
+  size_t GetCommittedDrawCount() const;
 
   uint8_t commitRequested = 0;
   // Render thread, after the report of the last drawn renderer of a frame: the
@@ -109,6 +110,7 @@ private:
     SRenderData* data = nullptr;
     std::vector<std::unique_ptr<SRenderItem>> items;
     bool inDrawnLists = true;
+    bool committed = false;  // the render thread sees the entries
     int list = 0;
     int pendingList = -1;
   };
@@ -128,8 +130,6 @@ private:
 
   std::map<int, SEntry> m_entries;
   int m_nextHandle = 1;
-  // Render thread: the handles to report, by render list, as of the last commit.
-  std::vector<int> m_drawList;
 };
 
 }  // namespace gfx
