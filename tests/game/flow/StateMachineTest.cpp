@@ -317,6 +317,35 @@ TEST_F(AppOperationsTest, OnlyZoneChangesReachTheRenderSide) {
   EXPECT_EQ(app.eventManager.ListenerCount("OnDeath"), 0u);
 }
 
+TEST(FrontEndData, ResetDestroysOnlyTheGroupsItHolds) {
+  CRecordingServices recorder;
+  {
+    CFrontEndData data(&recorder);
+    EXPECT_TRUE(recorder.calls.empty()) << "groups of -1 destroy nothing";
+    data.startUpGroup = 4;
+    data.menuGroup = 5;
+    data.introGroup = 6;  // the intro's and credits' groups are the menu's to end
+    data.menuElements[CFrontEndData::kMenuBackgroundJoe].uvOffset = plat::Vec2(0.5f, 0.25f);
+    data.Reset();
+    EXPECT_EQ(recorder.calls, (std::vector<std::pair<char, int>>{{'X', 4}, {'X', 5}}));
+    EXPECT_EQ(data.startUpGroup, -1);
+    EXPECT_EQ(data.menuGroup, -1);
+    EXPECT_EQ(data.introGroup, 6);
+    EXPECT_EQ(data.menuElements[CFrontEndData::kMenuBackgroundJoe].uvOffset, plat::Vec2(0.0f, 0.0f));
+    data.menuGroup = 7;
+  }
+  EXPECT_EQ(recorder.calls.back(), std::make_pair('X', 7)) << "the destructor resets too";
+  EXPECT_EQ(recorder.calls.size(), 3u);
+
+  CGameWorld world;
+  for (int32_t id : world.groups) EXPECT_EQ(id, -1);
+  world.gatingParticles.fadingBackstreet = 1;
+  world.Reset();
+  world.Reset();  // harmless twice
+  EXPECT_EQ(world.gatingParticles.fadingBackstreet, 0);
+  EXPECT_EQ(world.player, nullptr);
+}
+
 TEST(AppDifficulty, ParametersComeFromTheChosenLevel) {
   char xml[] =
       "<Script>"
