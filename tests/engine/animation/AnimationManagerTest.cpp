@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include <cal3d/coreanimation.h>
 #include <cal3d/coremodel.h>
@@ -174,6 +176,49 @@ TEST_F(AnimationTemplates, ClearingTheTableUnloadsEveryTemplate) {
   manager.templates.RemoveAll();
   manager.ClearInstances();
   EXPECT_EQ(manager.GetInstanceCount(), 0u);
+}
+
+// The loading thread adds templates, and animations to a template in use, while
+// the main thread animates an instance of it.
+TEST_F(AnimationTemplates, LoadingThreadAndMainThreadShareTheManager) {
+  test::CTempFile extra(TempPath("extra.xml"),
+                        "<animationTemplates>"
+                        "<animationTemplate id='player' file='humanoid.xsf'>"
+                        "<animations><animation id='swing' file='humanoid_attack.xaf'/></animations>"
+                        "</animationTemplate>"
+                        "<animationTemplate id='enemy' file='humanoid.xsf'>"
+                        "<meshes><mesh file='humanoid.xmf'/></meshes>"
+                        "<animations><animation id='idle' file='humanoid_idle.xaf'/></animations>"
+                        "</animationTemplate>"
+                        "</animationTemplates>");
+  ASSERT_TRUE(manager.LoadTemplates("Data/xml/loading_animation_templates.xml"));
+  SAnimationInstance* figure = manager.CreateInstance("figure", "loading_figure");
+  ASSERT_NE(figure, nullptr);
+  test::CTempFile reuse(TempPath("reuse.xml"),
+                        "<animationTemplates><animationTemplate id='loading_figure' file='humanoid.xsf'>"
+                        "<animations><animation id='dash' file='humanoid_dash.xaf'/></animations>"
+                        "</animationTemplate></animationTemplates>");
+  std::atomic<bool> done{false};
+  std::thread loader([&] {
+    manager.LoadTemplates(extra.Path());
+    manager.LoadTemplates(reuse.Path());
+    manager.LoadTemplates(kLevel1);
+    done = true;
+  });
+  CMixer* mixer = figure->mixer;
+  mixer->blendCycle(manager.GetAnimationId("figure", "run"), 1.0f, 0.0f);
+  int frames = 0;
+  while (!done || frames < 10) {
+    manager.GetAnimationId("figure", "dash");
+    mixer->updateAnimation(1.0f / 60.0f);
+    mixer->updateSkeleton(true);
+    ++frames;
+  }
+  loader.join();
+  EXPECT_EQ(manager.GetAnimationId("figure", "dash"), 2);
+  EXPECT_NE(manager.FindTemplate("enemy"), nullptr);
+  EXPECT_NE(manager.FindTemplate("player"), nullptr);
+  EXPECT_NE(manager.CreateInstance("guard", "enemy"), nullptr);
 }
 
 }  // namespace
