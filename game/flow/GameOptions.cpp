@@ -2,10 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <rapidxml/rapidxml.hpp>
 #include <string>
 #include <vector>
-
-#include <rapidxml/rapidxml.hpp>
 
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
@@ -158,16 +157,36 @@ bool CGameOptions::Load(const char* fileName) {
     }
     const char* value = ValueText(key);
     switch (index) {
-      case 0: pick(kDifficulty, value, difficulty); break;
-      case 1: pick(kLanguage, value, language); break;
-      case 2: subtitles = FlagValue(value); break;
-      case 3: pick(kGraphicsQuality, value, graphicsQuality); break;
-      case 4: vsync = FlagValue(value); break;
-      case 5: depthOfField = FlagValue(value); break;
-      case 6: pick(kShadowsQuality, value, shadowsQuality); break;
-      case 7: ssao = FlagValue(value); break;
-      case 8: glow = FlagValue(value); break;
-      case 9: bloodDecals = FlagValue(value); break;
+      case 0:
+        pick(kDifficulty, value, difficulty);
+        break;
+      case 1:
+        pick(kLanguage, value, language);
+        break;
+      case 2:
+        subtitles = FlagValue(value);
+        break;
+      case 3:
+        pick(kGraphicsQuality, value, graphicsQuality);
+        break;
+      case 4:
+        vsync = FlagValue(value);
+        break;
+      case 5:
+        depthOfField = FlagValue(value);
+        break;
+      case 6:
+        pick(kShadowsQuality, value, shadowsQuality);
+        break;
+      case 7:
+        ssao = FlagValue(value);
+        break;
+      case 8:
+        glow = FlagValue(value);
+        break;
+      case 9:
+        bloodDecals = FlagValue(value);
+        break;
     }
   }
   return true;

@@ -12,7 +12,13 @@ namespace vd {
 class CGameOptions {
 public:
   // The five enumerated options, in the order of their tables.
-  enum EOption : int { kDifficulty = 0, kLanguage, kGraphicsQuality, kAntialiasing, kShadowsQuality };
+  enum EOption : int {
+    kDifficulty = 0,
+    kLanguage,
+    kGraphicsQuality,
+    kAntialiasing,
+    kShadowsQuality
+  };
   static constexpr int kOptionCount = 5;
   static constexpr const char* kDefaultFile = "Data/xml/gameconfig.xml";
 

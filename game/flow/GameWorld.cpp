@@ -31,10 +31,10 @@ void CGameWorld::Reset() {
 }
 
 const char* const CFrontEndData::kMenuElementNames[kMenuElementCount] = {
-    "menu_background_zombies",  "menu_background_fog_front", "menu_background_fog_middle",
-    "menu_background_joe",      "menu_blackening",           "menu_black_front",
-    "menu_title_newgame",       "menu_title_options",        "menu_title_gameconfig",
-    "menu_title_graphicsconfig", "menu_title_soundconfig",   "menu_title_exit"};
+    "menu_background_zombies",   "menu_background_fog_front", "menu_background_fog_middle",
+    "menu_background_joe",       "menu_blackening",           "menu_black_front",
+    "menu_title_newgame",        "menu_title_options",        "menu_title_gameconfig",
+    "menu_title_graphicsconfig", "menu_title_soundconfig",    "menu_title_exit"};
 
 const char* const CFrontEndData::kLoadingElementNames[kLoadingElementCount] = {
     "loading_keyboard", "loading_pad",    "combos_keyboard", "combos_pad",

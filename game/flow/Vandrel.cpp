@@ -17,33 +17,34 @@ namespace {
 // Everything of a game that stops while the pause menu is up, in the order it is
 // paused and resumed. The loading lights, the level's trackers and lines and the
 // zones' line groups keep running.
-constexpr EWorldGroup kPausedGroups[] = {
-    kGroupLoadingAnimated,    kGroupLoadingParticles, kGroupLoadingCommon,
-    kGroupLoadingPlayer,      kGroupInGameEffects,    kGroupLoadingScene,
-    kGroupLoadingCamera,      kGroupLevelCollision,   kGroupLevelCommon,
-    kGroupHUD,                kGroupLevelLights,      kGroupLevelParticles,
-    kGroupLevelScene,         kGroupLevelTriggers,    kGroupLevelAnimated,
-    kGroupCharactersDiagonal, kGroupCharactersAvenue, kGroupCharactersBar,
-    kGroupCharactersSquare,   kGroupCharactersCasino};
+constexpr EWorldGroup kPausedGroups[] = {kGroupLoadingAnimated,  kGroupLoadingParticles,
+                                         kGroupLoadingCommon,    kGroupLoadingPlayer,
+                                         kGroupInGameEffects,    kGroupLoadingScene,
+                                         kGroupLoadingCamera,    kGroupLevelCollision,
+                                         kGroupLevelCommon,      kGroupHUD,
+                                         kGroupLevelLights,      kGroupLevelParticles,
+                                         kGroupLevelScene,       kGroupLevelTriggers,
+                                         kGroupLevelAnimated,    kGroupCharactersDiagonal,
+                                         kGroupCharactersAvenue, kGroupCharactersBar,
+                                         kGroupCharactersSquare, kGroupCharactersCasino};
 
 // The pre-loaded groups a new game starts from again.
-constexpr EWorldGroup kRestartedGroups[] = {kGroupLoadingAnimated, kGroupLoadingParticles,
-                                            kGroupLoadingCommon,   kGroupLoadingPlayer,
-                                            kGroupInGameEffects,   kGroupLoadingScene,
-                                            kGroupLoadingCamera};
+constexpr EWorldGroup kRestartedGroups[] = {
+    kGroupLoadingAnimated, kGroupLoadingParticles, kGroupLoadingCommon, kGroupLoadingPlayer,
+    kGroupInGameEffects,   kGroupLoadingScene,     kGroupLoadingCamera};
 
 constexpr EWorldGroup kHiddenLoadingGroups[] = {
     kGroupLoadingCommon, kGroupLoadingScene,    kGroupLoadingPlayer,    kGroupInGameEffects,
     kGroupLoadingCamera, kGroupLoadingAnimated, kGroupLoadingParticles, kGroupLoadingLights};
 
 constexpr EWorldGroup kLevelGroups[] = {
-    kGroupLevelCollision,     kGroupLevelCommon,      kGroupHUD,
-    kGroupLevelLights,        kGroupLevelParticles,   kGroupLevelScene,
-    kGroupLevelTriggers,      kGroupLevelTrackers,    kGroupLevelLines,
-    kGroupLevelAnimated,      kGroupCharactersDiagonal, kGroupCharactersAvenue,
-    kGroupCharactersBar,      kGroupCharactersSquare, kGroupCharactersCasino,
-    kGroupLinesDiagonal,      kGroupLinesAvenue,      kGroupLinesBar,
-    kGroupLinesSquare,        kGroupLinesCasino};
+    kGroupLevelCollision, kGroupLevelCommon,        kGroupHUD,
+    kGroupLevelLights,    kGroupLevelParticles,     kGroupLevelScene,
+    kGroupLevelTriggers,  kGroupLevelTrackers,      kGroupLevelLines,
+    kGroupLevelAnimated,  kGroupCharactersDiagonal, kGroupCharactersAvenue,
+    kGroupCharactersBar,  kGroupCharactersSquare,   kGroupCharactersCasino,
+    kGroupLinesDiagonal,  kGroupLinesAvenue,        kGroupLinesBar,
+    kGroupLinesSquare,    kGroupLinesCasino};
 
 }  // namespace
 
@@ -146,8 +147,7 @@ void CVandrel::DeleteStates() {
   currentState = nullptr;
 }
 
-void CVandrel::LoadDifficultyParams(std::map<uint32_t, float>& params,
-                                    rapidxml::xml_node<>* node) {
+void CVandrel::LoadDifficultyParams(std::map<uint32_t, float>& params, rapidxml::xml_node<>* node) {
   obj::ReadDifficultyParams(params, node, gameOptions.difficulty);
 }
 

@@ -40,7 +40,8 @@ public:
   CVandrel();
   ~CVandrel() override;
 
-  static CVandrel* Get() { return static_cast<CVandrel*>(GetInstance()); }
+  // The running game; null while another kind of application is the instance.
+  static CVandrel* Get() { return dynamic_cast<CVandrel*>(GetInstance()); }
 
   // The engine's hooks.
   void PreInit() override;
@@ -51,8 +52,7 @@ public:
   void StartGame() override;
   void RegisterScriptBindings() override;
   void EndGame() override;
-  void LoadDifficultyParams(std::map<uint32_t, float>& params,
-                            rapidxml::xml_node<>* node) override;
+  void LoadDifficultyParams(std::map<uint32_t, float>& params, rapidxml::xml_node<>* node) override;
   // Input, then the state machine. False when a state just entered failed.
   bool Update(float dt) override;
 

@@ -1,9 +1,9 @@
 // The game's reading of the game configuration file and its name tables.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "game/flow/GameOptions.h"
 
@@ -58,9 +58,10 @@ protected:
 TEST_F(GameOptionsTest, AFullFileSetsEveryFieldByPosition) {
   WriteConfig("4", Key("difficulty", "difficulty_hard") + Key("language", "language_spa") +
                        Key("subtitles", "0") + Key("graphics", "graphicsquality_medium") +
-                       Key("vsync", "0") + Key("dof", "1") + Key("shadows", "shadowsquality_ultrahigh") +
-                       Key("ssao", "0") + Key("glow", "1") + Key("blood", "0") +
-                       Key("extra", "0") + Key("more", "difficulty_easy"));
+                       Key("vsync", "0") + Key("dof", "1") +
+                       Key("shadows", "shadowsquality_ultrahigh") + Key("ssao", "0") +
+                       Key("glow", "1") + Key("blood", "0") + Key("extra", "0") +
+                       Key("more", "difficulty_easy"));
   CGameOptions o(path.c_str());
   EXPECT_EQ(o.antialiasing, 4);
   EXPECT_EQ(o.difficulty, 2);
@@ -79,7 +80,7 @@ TEST_F(GameOptionsTest, OnlyTheListedSampleCountsSetAntialiasing) {
   const struct {
     const char* value;
     int expected;
-  } cases[] = {{"0", 0}, {"2", 2}, {"4", 4}, {"8", 8}, {"16", 16},
+  } cases[] = {{"0", 0}, {"2", 2},  {"4", 4},  {"8", 8},   {"16", 16},
                {"3", 7}, {"32", 7}, {"-2", 7}, {"abc", 0}, {"", 0}};
   for (const auto& c : cases) {
     WriteConfig(c.value, "");
@@ -94,14 +95,12 @@ TEST_F(GameOptionsTest, OnlyZeroSwitchesAFlagOff) {
   const struct {
     std::string key;  // the subtitles entry as written
     uint8_t expected;
-  } cases[] = {{Key("subtitles", "0"), 0},
-               {Key("subtitles", "1"), 1},
-               {Key("subtitles", ""), 1},
-               {Key("subtitles", "yes"), 1},
-               {Key("subtitles", "00"), 1},
-               {"<key name=\"subtitles\"/>", 1}};
+  } cases[] = {{Key("subtitles", "0"), 0},  {Key("subtitles", "1"), 1},
+               {Key("subtitles", ""), 1},   {Key("subtitles", "yes"), 1},
+               {Key("subtitles", "00"), 1}, {"<key name=\"subtitles\"/>", 1}};
   for (const auto& c : cases) {
-    WriteConfig("0", Key("difficulty", "difficulty_easy") + Key("language", "language_eng") + c.key);
+    WriteConfig("0",
+                Key("difficulty", "difficulty_easy") + Key("language", "language_eng") + c.key);
     CGameOptions o(path.c_str());
     o.subtitles = 7;
     ASSERT_TRUE(o.Load(path.c_str()));

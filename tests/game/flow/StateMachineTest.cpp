@@ -2,11 +2,10 @@
 // application that is built but not started.
 #include <gtest/gtest.h>
 
+#include <rapidxml/rapidxml.hpp>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <rapidxml/rapidxml.hpp>
 
 #include "engine/events/GameEvents.h"
 #include "engine/input/InputManager.h"
@@ -232,7 +231,7 @@ protected:
 
 // The twenty groups a pause stops, in their order; not the loading lights (6), the
 // level's trackers (16) and lines (17) or the zones' lines (23 to 27).
-const std::initializer_list<int> kPaused = {4, 5, 0, 2, 7, 1, 3, 11, 8, 14,
+const std::initializer_list<int> kPaused = {4,  5,  0, 2,  7,  1,  3,  11, 8,  14,
                                             13, 12, 9, 10, 15, 18, 19, 20, 21, 22};
 
 TEST_F(AppOperationsTest, PauseAndResumeTheSameTwentyGroupsAndTheTimers) {
@@ -317,6 +316,13 @@ TEST_F(AppOperationsTest, OnlyZoneChangesReachTheRenderSide) {
   EXPECT_EQ(app.eventManager.ListenerCount("OnDeath"), 0u);
 }
 
+TEST(AppInstance, TheGatingParticlesAreTheRunningGamesOnes) {
+  EXPECT_EQ(CVandrel::GetGatingParticlesManager(), nullptr);
+  CVandrel app;
+  EXPECT_EQ(CVandrel::Get(), &app);
+  EXPECT_EQ(CVandrel::GetGatingParticlesManager(), &app.gameWorld.gatingParticles);
+}
+
 TEST(FrontEndData, ResetDestroysOnlyTheGroupsItHolds) {
   CRecordingServices recorder;
   {
@@ -331,7 +337,8 @@ TEST(FrontEndData, ResetDestroysOnlyTheGroupsItHolds) {
     EXPECT_EQ(data.startUpGroup, -1);
     EXPECT_EQ(data.menuGroup, -1);
     EXPECT_EQ(data.introGroup, 6);
-    EXPECT_EQ(data.menuElements[CFrontEndData::kMenuBackgroundJoe].uvOffset, plat::Vec2(0.0f, 0.0f));
+    EXPECT_EQ(data.menuElements[CFrontEndData::kMenuBackgroundJoe].uvOffset,
+              plat::Vec2(0.0f, 0.0f));
     data.menuGroup = 7;
   }
   EXPECT_EQ(recorder.calls.back(), std::make_pair('X', 7)) << "the destructor resets too";

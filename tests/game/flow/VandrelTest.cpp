@@ -1,12 +1,12 @@
 // The game application over the real start-up, render thread and frame loop,
 // headless, driven by scripted keys.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <unistd.h>
 
 #include "engine/app/Entry.h"
 #include "game/flow/Vandrel.h"
