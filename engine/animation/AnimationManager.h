@@ -113,6 +113,10 @@ public:
   void ClearInstances();
   size_t GetInstanceCount() const;
 
+  // Held by whoever uses a model's mixer: the loading thread may be adding
+  // animations to the template (and so to the core model) of a model in use.
+  std::recursive_mutex& GetLock() const { return m_lock; }
+
   // The animation library's loading mode: data authored z-up is turned y-up.
   static void SetLoadingModeRotateX();
 

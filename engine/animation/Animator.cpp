@@ -31,6 +31,22 @@ MeshAttachedHook g_meshAttachedHook = nullptr;
 
 CAnimationManager* Manager() { return CAnimationManager::GetInstance(); }
 
+// Holds the manager's lock while a model's mixer is used (see GetLock).
+class CModelLock {
+public:
+  CModelLock() : m_manager(Manager()) {
+    if (m_manager) m_manager->GetLock().lock();
+  }
+  ~CModelLock() {
+    if (m_manager) m_manager->GetLock().unlock();
+  }
+  CModelLock(const CModelLock&) = delete;
+  CModelLock& operator=(const CModelLock&) = delete;
+
+private:
+  CAnimationManager* m_manager;
+};
+
 // The skeleton's bone of that name, or null.
 CalBone* FindBone(CalModel* model, const std::string& name) {
   if (!model || !model->getSkeleton()) return nullptr;
@@ -160,6 +176,7 @@ void CAnimator::UpdateModel(CalModel* model, CMixer* mixer, float h, bool sample
 bool CAnimator::Update(float dt) {
   m_lastUpdateCount = 0;
   if (paused) return true;
+  CModelLock modelLock;
   CalModel* model = GetModel();
   CMixer* mixer = GetMixer();
   if (!model || !mixer) return true;
@@ -197,6 +214,7 @@ bool CAnimator::Update(float dt) {
 // --- Mixer operations -------------------------------------------------------------
 
 int CAnimator::BlendCycle(const CStringHash& name, float weight, float delay, float clearDelay) {
+  CModelLock modelLock;
   CMixer* mixer = GetMixer();
   if (!mixer) return -1;
   const int id = ResolveAnimation(name, "BlendCycle");
@@ -210,6 +228,7 @@ int CAnimator::BlendCycle(const CStringHash& name, float weight, float delay, fl
 }
 
 int CAnimator::ClearCycle(const CStringHash& name, float delay) {
+  CModelLock modelLock;
   CMixer* mixer = GetMixer();
   if (!mixer) return -1;
   const int id = ResolveAnimation(name, "ClearCycle");
@@ -223,6 +242,7 @@ int CAnimator::ClearCycle(const CStringHash& name, float delay) {
 }
 
 void CAnimator::ExecuteAction(const CStringHash& name, float weight, float delayIn, float delayOut, bool lock) {
+  CModelLock modelLock;
   CMixer* mixer = GetMixer();
   if (!mixer) return;
   const int id = ResolveAnimation(name, "ExecuteAction");
@@ -244,6 +264,7 @@ void CAnimator::EraseFirst(std::vector<COwnedName>& list, const CStringHash& nam
 
 // The list entry goes whatever the mixer says, so that clearing a list always ends.
 void CAnimator::RemoveAction(const CStringHash& name, float fadeOut) {
+  CModelLock modelLock;
   if (CMixer* mixer = GetMixer()) {
     const int id = ResolveAnimation(name, "RemoveAction");
     if (id >= 0) mixer->removeAction(id, fadeOut, false);
@@ -252,6 +273,7 @@ void CAnimator::RemoveAction(const CStringHash& name, float fadeOut) {
 }
 
 void CAnimator::RemoveLockedAction(const CStringHash& name, float fadeOut, bool fadeBeyondEnd) {
+  CModelLock modelLock;
   if (CMixer* mixer = GetMixer()) {
     const int id = ResolveAnimation(name, "RemoveLockedAction");
     if (id >= 0) mixer->removeAction(id, fadeOut, fadeBeyondEnd);
@@ -274,6 +296,7 @@ void CAnimator::ClearLockedActions() {
 }
 
 float CAnimator::GetAnimationDuration(const CStringHash& name) const {
+  CModelLock modelLock;
   CalModel* model = GetModel();
   if (!model) return 0.0f;
   const int id = ResolveAnimation(name, "GetAnimationDuration");

@@ -206,10 +206,12 @@ TEST_F(AnimationTemplates, LoadingThreadAndMainThreadShareTheManager) {
     done = true;
   });
   CMixer* mixer = figure->mixer;
-  mixer->blendCycle(manager.GetAnimationId("figure", "run"), 1.0f, 0.0f);
   int frames = 0;
   while (!done || frames < 10) {
-    manager.GetAnimationId("figure", "dash");
+    // As the animator does it: mixer use under the manager's lock.
+    std::lock_guard<std::recursive_mutex> lock(manager.GetLock());
+    mixer->blendCycle(manager.GetAnimationId("figure", frames % 20 < 10 ? "run" : "idle"), 1.0f, 0.1f);
+    mixer->executeAction(manager.GetAnimationId("figure", "run"), 0.1f, 0.1f);
     mixer->updateAnimation(1.0f / 60.0f);
     mixer->updateSkeleton(true);
     ++frames;
