@@ -262,8 +262,10 @@ CAnimationTemplate* CAnimationManager::LoadTemplate(const CStringHash& id, const
   return templates.Add(id, animationTemplate);
 }
 
-SAnimationInstance* CAnimationManager::CreateInstance(const CStringHash& instance, const CStringHash& templateId) {
+SAnimationInstance* CAnimationManager::CreateInstance(const CStringHash& instance, const CStringHash& templateId,
+                                                      bool* created) {
   std::lock_guard<std::recursive_mutex> lock(m_lock);
+  if (created) *created = false;
   auto known = m_instances.find(instance.GetHash());
   if (known != m_instances.end()) {
     utl::LogPrintf("Animation: instance %s exists already\n", instance.c_str());
@@ -283,6 +285,7 @@ SAnimationInstance* CAnimationManager::CreateInstance(const CStringHash& instanc
   record.model->setAbstractMixer(record.mixer);
   delete defaultMixer;
   record.animationTemplate = animationTemplate;
+  if (created) *created = true;
   return &m_instances.emplace(instance.GetHash(), record).first->second;
 }
 

@@ -98,7 +98,9 @@ public:
 
   // A new model of the template under the instance name. Null (logged) when the
   // template is unknown. A name in use keeps its model (logged).
-  SAnimationInstance* CreateInstance(const CStringHash& instance, const CStringHash& templateId);
+  // `created` (when given) tells whether this call made the model.
+  SAnimationInstance* CreateInstance(const CStringHash& instance, const CStringHash& templateId,
+                                     bool* created = nullptr);
   // Deletes the instance's model; a name never created does nothing.
   void DestroyInstance(const CStringHash& instance);
   // Attaches the template's mesh of that name to the instance's model.

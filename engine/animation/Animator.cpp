@@ -94,7 +94,8 @@ bool CAnimator::Init() {
   }
   if (!m_meshName.IsNoName()) {
     CAnimationManager* manager = Manager();
-    SAnimationInstance* instance = manager ? manager->CreateInstance(m_instanceName, m_templateId) : nullptr;
+    SAnimationInstance* instance =
+        manager ? manager->CreateInstance(m_instanceName, m_templateId, &m_ownsInstance.value) : nullptr;
     if (instance && manager->AttachMesh(m_instanceName, m_meshName) && g_meshAttachedHook) {
       const int meshId = instance->animationTemplate->FindMeshId(m_meshName);
       g_meshAttachedHook(*this, instance->animationTemplate->GetCoreModel()->getCoreMesh(meshId), m_meshName);
@@ -106,7 +107,10 @@ bool CAnimator::Init() {
 }
 
 void CAnimator::Reset() {
-  if (!m_instanceName.IsNoName() && Manager()) Manager()->DestroyInstance(m_instanceName);
+  // Only the model this animator made: a template's animator, or one that found
+  // its instance name taken, must not take another object's model away.
+  if (m_ownsInstance.value && Manager()) Manager()->DestroyInstance(m_instanceName);
+  m_ownsInstance.value = false;
   m_currentCycleId = -1;
   m_currentCycleName = COwnedName();
   m_actions.clear();

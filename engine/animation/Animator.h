@@ -185,6 +185,14 @@ private:
   std::vector<COwnedName> m_lockedActions;
   std::map<uint32_t, SSampledBone> m_sampledBones;
   int m_lastUpdateCount = 0;
+  // Whether Init made the model. Never taken over by a copy: copies from templates
+  // and checkpoint restores keep the receiver's own.
+  struct SOwnsInstance {
+    bool value = false;
+    SOwnsInstance() = default;
+    SOwnsInstance(const SOwnsInstance&) {}
+    SOwnsInstance& operator=(const SOwnsInstance&) { return *this; }
+  } m_ownsInstance;
 };
 
 }  // namespace anm

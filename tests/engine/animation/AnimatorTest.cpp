@@ -106,6 +106,17 @@ TEST_F(Animator, InitMakesTheInstanceAndResetDestroysIt) {
   EXPECT_EQ(g_attached, std::vector<std::string>{"humanoid.xmf mesh"});
   EXPECT_EQ(animator->GetTransform(), transform);
   EXPECT_EQ(animator->GetRootMotionTarget(), nullptr);
+  // An animator that did not make the model (a template's, or one whose instance
+  // name was taken) leaves it alone.
+  CAnimator second;
+  second.CopyFrom(*animator);
+  EXPECT_TRUE(second.Init());
+  EXPECT_TRUE(log.sink->Contains("hero", "exists already"));
+  second.Reset();
+  CAnimator copy;
+  copy.CopyFrom(*animator);
+  copy.Reset();
+  EXPECT_NE(manager.GetModel("hero"), nullptr);
   animator->Reset();
   EXPECT_EQ(manager.GetModel("hero"), nullptr);
 }
