@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/Utils.h"
+#include "engine/animation/Animator.h"
 #include "engine/collision/Colliders.h"
 #include "engine/core/EngineNames.h"
 #include "engine/events/EngineEvents.h"
@@ -76,9 +77,11 @@ void CApplicationBase::RegisterComponentFactories() {
   obj::RegisterObjectComponentFactories(objectManager.componentFactories);
   lgc::RegisterTrackerFactory(objectManager.componentFactories);
   phy::RegisterCollisionComponentFactories(objectManager.componentFactories);
+  utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(objectManager.componentFactories);
 }
 
 void CApplicationBase::UnregisterComponentFactories() {
+  utl::UnregisterFactoryMaker(SH_CAnimator, objectManager.componentFactories);
   phy::UnregisterCollisionComponentFactories(objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CTracker, objectManager.componentFactories);
   obj::UnregisterObjectComponentFactories(objectManager.componentFactories);
