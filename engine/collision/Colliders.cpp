@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/collision/CharacterCollider.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionNames.h"
 #include "engine/collision/Trigger.h"
@@ -258,6 +259,7 @@ void RegisterCollisionComponentFactories(utl::FactoryMap<obj::IComponent>& maker
   utl::RegisterFactoryMaker<CColliderBox, obj::IComponent>(makers);
   utl::RegisterFactoryMaker<CColliderSphere, obj::IComponent>(makers);
   utl::RegisterFactoryMaker<lgc::CTrigger, obj::IComponent>(makers);
+  utl::RegisterFactoryMaker<CCharacterCollider, obj::IComponent>(makers);
 }
 
 void UnregisterCollisionComponentFactories(utl::FactoryMap<obj::IComponent>& makers) {
@@ -265,6 +267,7 @@ void UnregisterCollisionComponentFactories(utl::FactoryMap<obj::IComponent>& mak
   utl::UnregisterFactoryMaker(SH_CColliderBox, makers);
   utl::UnregisterFactoryMaker(SH_CColliderSphere, makers);
   utl::UnregisterFactoryMaker(SH_CTrigger, makers);
+  utl::UnregisterFactoryMaker(SH_CCharacterCollider, makers);
 }
 
 }  // namespace phy
