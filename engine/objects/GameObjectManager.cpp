@@ -302,7 +302,7 @@ bool CGameObjectManager::ReadInstance(void* element, const char* scriptFolder, b
     m_pendingInstances[object->GetId()] = object;
     return true;
   }
-  m_enableQueue.push_back({object, static_cast<uint8_t>(object->IsEnabledAtStart() && enable)});
+  QueueEnable(object, object->IsEnabledAtStart() && enable);
   m_instances[object->GetId()] = object;
   File(object);
   return true;
@@ -414,15 +414,23 @@ void CGameObjectManager::GetGroupObjectIds(int group, std::vector<int>& out) {
 
 // --- Requests ---------------------------------------------------------------
 
+// The queues take the lock: a component's Init on the loader thread may ask too.
 void CGameObjectManager::QueueEnable(CGameObject* object, bool enable) {
-  if (object) m_enableQueue.push_back({object, static_cast<uint8_t>(enable ? 1 : 0)});
+  if (!object) return;
+  CScopedSection lock(m_lock);
+  m_enableQueue.push_back({object, static_cast<uint8_t>(enable ? 1 : 0)});
 }
 
 void CGameObjectManager::QueueComponentEnable(IComponent* component, bool enable) {
-  if (component) m_componentQueue.push_back({component, static_cast<uint8_t>(enable ? 1 : 0)});
+  if (!component) return;
+  CScopedSection lock(m_lock);
+  m_componentQueue.push_back({component, static_cast<uint8_t>(enable ? 1 : 0)});
 }
 
-void CGameObjectManager::QueueDestroy(int id) { m_destroyQueue.push_back(id); }
+void CGameObjectManager::QueueDestroy(int id) {
+  CScopedSection lock(m_lock);
+  m_destroyQueue.push_back(id);
+}
 
 void CGameObjectManager::EnableObject(const char* objectName) {
   QueueEnable(GetGameObjectByName(CStringHash(objectName ? objectName : "")), true);
@@ -491,23 +499,26 @@ void CGameObjectManager::ApplyQueuedRequests() {
   // Requests made while these run (by "OnInit", "OnEnd" or a component) belong to
   // the next frame.
   std::vector<SEnableRequest> enables;
-  enables.swap(m_enableQueue);
-  for (const SEnableRequest& request : enables) request.object->SetEnabled(request.enable != 0);
-
   std::vector<SComponentRequest> components;
-  components.swap(m_componentQueue);
+  std::vector<int> destroys;
+  {
+    CScopedSection lock(m_lock);
+    enables.swap(m_enableQueue);
+    components.swap(m_componentQueue);
+    destroys.swap(m_destroyQueue);
+  }
+  for (const SEnableRequest& request : enables) request.object->SetEnabled(request.enable != 0);
   for (const SComponentRequest& request : components) {
     request.component->SetEnabled(request.enable != 0, false);
   }
 
-  if (m_destroyQueue.empty()) return;
-  std::vector<int> destroys;
-  destroys.swap(m_destroyQueue);
+  if (destroys.empty()) return;
   for (int id : destroys) Destroy(id);
   if (m_commitRenderData) m_commitRenderData();
 }
 
 void CGameObjectManager::DropRequestsFor(CGameObject* object) {
+  CScopedSection lock(m_lock);
   m_enableQueue.erase(std::remove_if(m_enableQueue.begin(), m_enableQueue.end(),
                                      [object](const SEnableRequest& request) {
                                        return request.object == object;

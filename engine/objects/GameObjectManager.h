@@ -166,7 +166,7 @@ private:
 
   int m_groupCounter = 0;
   int m_nextId = 0;
-  // Guards the side maps, the next id and the group counter.
+  // Guards the side maps, the request queues, the next id and the group counter.
   mutable plat::CriticalSection m_lock;
 
   std::function<void()> m_commitRenderData;
