@@ -50,11 +50,13 @@ public:
     if (!enabled && requestOnDisable && GetOwner()) GetOwner()->RequestEnable(true);
     IComponent::SetEnabled(enabled, fromCheckPoint);
   }
+  void Restart() override { ++restarts; }
   bool Init() override { return true; }
   void Reset() override {}
 
   int value = 0;
   int updates = 0;
+  int restarts = 0;
   bool requestOnDisable = false;
 };
 
@@ -290,6 +292,10 @@ TEST_F(ObjectManager, GroupsDisableEnablePauseAndResume) {
   EXPECT_EQ(Part<CCounter>("a")->updates, 1);
   EXPECT_EQ(Part<CFakeController>("cam")->updates, 1);
 
+  manager.RestartObjectGroup(0);  // at once
+  EXPECT_EQ(Part<CCounter>("a")->restarts, 1);
+  EXPECT_EQ(Part<CCounter>("b")->restarts, 1);
+
   manager.DestroyObjectGroup(0);
   manager.ApplyQueuedRequests();
   EXPECT_EQ(manager.GetObjectCount(), 0u);
@@ -428,6 +434,30 @@ TEST_F(ObjectManager, AFullRingDropsTheObjectForThatFrame) {
   manager.MarkRenderPassFinished();
   EXPECT_TRUE(manager.UpdatePass(0.1f));
   EXPECT_EQ(Part<CCounter>("d1")->updates, 1);
+  EXPECT_EQ(Part<CCounter>("d2")->updates, 1);
+  manager.DetachRenderSide();
+}
+
+TEST_F(ObjectManager, ReportsOfAFrameWithoutAPassAreDroppedAtTheNextFrame) {
+  LoadLevel();
+  manager.AttachRenderSide();
+  CGameObject* d1 = Object("d1");
+  static_cast<IRendererComponent*>(d1->GetRenderers()[0])->drawn = 1;
+  d1->NotifyRendered();
+  manager.MarkRenderPassFinished();
+  // The game skipped this frame's pass; d1 is destroyed at the next frame's start.
+  manager.QueueDestroy(d1->GetId());
+  manager.ApplyQueuedRequests();
+  EXPECT_EQ(Object("d1"), nullptr);
+  // The stale report and the stale finish are gone: this pass waits for its own.
+  std::thread render([this] {
+    CGameObject* d2 = Object("d2");
+    static_cast<IRendererComponent*>(d2->GetRenderers()[0])->drawn = 1;
+    d2->NotifyRendered();
+    manager.MarkRenderPassFinished();
+  });
+  EXPECT_TRUE(manager.UpdatePass(0.1f));
+  render.join();
   EXPECT_EQ(Part<CCounter>("d2")->updates, 1);
   manager.DetachRenderSide();
 }
