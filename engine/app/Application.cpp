@@ -11,7 +11,10 @@
 #include "engine/events/EngineEvents.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/Camera.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Renderer.h"
+#include "engine/objects/Transform.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
 #include "platform/window/Window.h"
@@ -57,6 +60,13 @@ void CApplicationBase::ConnectModules() {
   evn::SetEventWorldHooks(worldHooks);
 
   audioManager.SetEventManager(&eventManager);
+
+  // Destroyed renderers leave the render lists before the next draw.
+  objectManager.SetCommitRenderData([this] {
+    renderManager.commitRequested = 1;
+    renderManager.CommitRenderData();
+  });
+  renderManager.onPassFinished = [this] { objectManager.MarkRenderPassFinished(); };
 }
 
 CApplicationBase::~CApplicationBase() {
@@ -78,9 +88,11 @@ void CApplicationBase::RegisterComponentFactories() {
   lgc::RegisterTrackerFactory(objectManager.componentFactories);
   phy::RegisterCollisionComponentFactories(objectManager.componentFactories);
   utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(objectManager.componentFactories);
+  gfx::RegisterRendererFactory(objectManager.componentFactories);
 }
 
 void CApplicationBase::UnregisterComponentFactories() {
+  utl::UnregisterFactoryMaker(SH_CRenderer, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CAnimator, objectManager.componentFactories);
   phy::UnregisterCollisionComponentFactories(objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CTracker, objectManager.componentFactories);
@@ -120,6 +132,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
 
   utl::LogPrintf("Parsing game config\n");
   if (!ReadGameConfig()) return false;
+
+  cam::SetScreenSize(screenWidth, screenHeight);
 
   utl::LogPrintf("Init profiler\n");
   if (!StepOk(EStartupStep::Profiler, timer.Start())) {
@@ -194,6 +208,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   scriptManager.AddBindingRegistrar(&sfx::RegisterAudioBindings);
   scriptManager.AddBindingRegistrar(&phy::RegisterCollisionBindings);
   scriptManager.AddBindingRegistrar(&obj::RegisterObjectManagerBindings);
+  scriptManager.AddBindingRegistrar(&gfx::RegisterTransformBindings);
+  scriptManager.AddBindingRegistrar(&gfx::RegisterRendererBindings);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
     Fail("Scripting could not initialize");
     return false;

@@ -101,6 +101,8 @@ uint32_t CApplicationBase::RenderThreadProc() {
   graphicsManager.presentParameters = parameters;
   graphicsManager.resetRequested = 1;
   utl::LogPrintf("Rendering first frame\n");
+  // From here on the update pass follows the draw object by object.
+  objectManager.AttachRenderSide();
 
   plat::PumpMessage last = plat::PumpMessage::None;
   while (last != plat::PumpMessage::Quit && !quitRequested) {
@@ -124,6 +126,8 @@ uint32_t CApplicationBase::RenderThreadProc() {
 }
 
 uint32_t CApplicationBase::EndRenderThread() {
+  // A main thread inside its update pass must not wait for a draw that never comes.
+  objectManager.DetachRenderSide();
   running = 0;
   FrameEvent(kRenderEnd)->Set();
   FrameEvent(kRenderFreeResources)->Wait();

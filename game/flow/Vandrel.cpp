@@ -50,15 +50,15 @@ constexpr EWorldGroup kLevelGroups[] = {
 
 // --- the engine side of the flow's requests ---
 //
-// The object manager has no object groups yet and the render, light and particle
-// managers no zone or in-game switches: these are the only places that reach them.
+// The render, light and particle managers have no zone or in-game switches yet:
+// these are the only places that reach them.
 
-void CEngineServices::PauseObjectGroup(int) {}
-void CEngineServices::ResumeObjectGroup(int) {}
-void CEngineServices::RestartObjectGroup(int) {}
-void CEngineServices::EnableObjectGroup(int) {}
-void CEngineServices::DisableObjectGroup(int) {}
-void CEngineServices::DestroyObjectGroup(int) {}
+void CEngineServices::PauseObjectGroup(int group) { m_app.objectManager.PauseObjectGroup(group); }
+void CEngineServices::ResumeObjectGroup(int group) { m_app.objectManager.ResumeObjectGroup(group); }
+void CEngineServices::RestartObjectGroup(int group) { m_app.objectManager.RestartObjectGroup(group); }
+void CEngineServices::EnableObjectGroup(int group) { m_app.objectManager.EnableObjectGroup(group); }
+void CEngineServices::DisableObjectGroup(int group) { m_app.objectManager.DisableObjectGroup(group); }
+void CEngineServices::DestroyObjectGroup(int group) { m_app.objectManager.DestroyObjectGroup(group); }
 void CEngineServices::SetCurrentZone(int zone) { currentZone = zone; }
 void CEngineServices::ResetRenderForFrontEnd() {}
 
