@@ -407,6 +407,28 @@ TEST_F(CharacterCollider, SlidesAlongTheWallIntoTheCornerWithoutTunnellingOrJitt
   EXPECT_GT(c.Position().x(), -10.0f + 0.5f - 1e-3f);
 }
 
+TEST_F(CharacterCollider, IsPushedOutOfAWallItWasPutInto) {
+  SCharacter c = Character("hero", plat::Vec3(-9.7f, 0, 0));  // 0.2 m into the wall
+  std::vector<float> xs;
+  size_t seen = 0;
+  for (int i = 0; i < 60; ++i) {
+    Frame({&c});
+    xs.push_back(c.Position().x());
+    // One step a frame: at most one event of the pair, though the collider
+    // tests the same contact for itself.
+    EXPECT_LE(SeenEvents().size() - seen, 1u) << "frame " << i;
+    seen = SeenEvents().size();
+  }
+  for (size_t i = 1; i < xs.size(); ++i) EXPECT_GE(xs[i], xs[i - 1]);  // outwards only
+  EXPECT_GT(xs.back(), -9.5f - 0.01f);
+  EXPECT_LT(xs.back(), -9.4f);
+  EXPECT_NEAR(c.Position().y(), 0.0f, 1e-5f);
+  int enters = 0;
+  for (const test::SSeenEvent& e : SeenEvents())
+    enters += e.type == "OnCollisionEnter" && e.receiver == "hero";
+  EXPECT_EQ(enters, 1);
+}
+
 TEST_F(CharacterCollider, WallEventsBeginStayAndEnd) {
   SCharacter c = Character("hero", plat::Vec3(-8, 0, 0));
   Walk(c, plat::Vec3(-3, 0, 1), 60);
