@@ -378,33 +378,47 @@ TEST_F(CharacterCollider, WallAnglesAroundTheThresholdStopOrSlide) {
 }
 
 TEST_F(CharacterCollider, SlidesAlongTheWallIntoTheCornerWithoutTunnellingOrJitter) {
-  SCharacter c = Character("hero", plat::Vec3(-7, 0, 0));
-  // Slanted into the west wall: slides north along it, then into the corner.
-  const plat::Vec3 velocity(-3, 0, 4);
-  std::vector<btVector3> path;
-  for (int i = 0; i < 300; ++i) {
-    Walk(c, velocity, 1);
-    path.push_back(c.Position());
+  // Slanted into the west wall: slides north along it, then into the corner,
+  // where the north wall stops it or (with angle_min 0) keeps sending it back.
+  struct SCase {
+    float angleMin;
+    plat::Vec3 velocity;
+  };
+  const SCase cases[] = {
+      {45, plat::Vec3(-3, 0, 4)}, {0, plat::Vec3(-3, 0, 3)}, {0, plat::Vec3(-4, 0, 3)}};
+  int n = 0;
+  for (const SCase& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "angle_min " << k.angleMin << " velocity "
+                                      << k.velocity.x << " " << k.velocity.z);
+    SCharacterKeys keys;
+    keys.angleMin = k.angleMin;
+    SCharacter c = Character(("hero" + std::to_string(n++)).c_str(), plat::Vec3(-7, 0, 0), keys);
+    std::vector<btVector3> path;
+    for (int i = 0; i < 300; ++i) {
+      Walk(c, k.velocity, 1);
+      path.push_back(c.Position());
+    }
+    for (const btVector3& p : path) {
+      EXPECT_GT(p.x(), -10.0f + 0.5f - 1e-3f);
+      EXPECT_LT(p.z(), 10.0f - 0.5f + 1e-3f);
+      EXPECT_NEAR(p.y(), 0.0f, 1e-5f);
+    }
+    // Settled in the corner: still from frame to frame.
+    const btVector3 last = path.back();
+    for (size_t i = path.size() - 30; i < path.size(); ++i) {
+      EXPECT_NEAR(path[i].x(), last.x(), 1e-3f);
+      EXPECT_NEAR(path[i].z(), last.z(), 1e-3f);
+    }
+    EXPECT_LT(last.x(), -9.0f);
+    EXPECT_GT(last.z(), 9.0f);
+    // A fast root-motion shove cannot carry it through the wall either.
+    for (int i = 0; i < 3; ++i) {
+      c.collider->AddDisplacement(plat::Vec3(-4, 0, 0));
+      Frame({&c});
+    }
+    EXPECT_GT(c.Position().x(), -10.0f + 0.5f - 1e-3f);
+    c.collider->SetEnabled(false, false);
   }
-  for (const btVector3& p : path) {
-    EXPECT_GT(p.x(), -10.0f + 0.5f - 1e-3f);
-    EXPECT_LT(p.z(), 10.0f - 0.5f + 1e-3f);
-    EXPECT_NEAR(p.y(), 0.0f, 1e-5f);
-  }
-  // Settled in the corner: still from frame to frame.
-  const btVector3 last = path.back();
-  for (size_t i = path.size() - 30; i < path.size(); ++i) {
-    EXPECT_NEAR(path[i].x(), last.x(), 1e-4f);
-    EXPECT_NEAR(path[i].z(), last.z(), 1e-4f);
-  }
-  EXPECT_LT(last.x(), -9.0f);
-  EXPECT_GT(last.z(), 9.0f);
-  // A fast root-motion shove cannot carry it through the wall either.
-  for (int i = 0; i < 3; ++i) {
-    c.collider->AddDisplacement(plat::Vec3(-4, 0, 0));
-    Frame({&c});
-  }
-  EXPECT_GT(c.Position().x(), -10.0f + 0.5f - 1e-3f);
 }
 
 TEST_F(CharacterCollider, IsPushedOutOfAWallItWasPutInto) {
