@@ -133,17 +133,17 @@ void BM_CharactersIntoWalls(benchmark::State& state) {
     objects.emplace_back(new obj::CGameObject());
     obj::CGameObject& object = *objects.back();
     object.SetName(("enemy" + std::to_string(k)).c_str());
-    auto* transform = static_cast<gfx::CTransform*>(
-        Add(object, new gfx::CTransform(), "<Component/>"));
+    auto* transform =
+        static_cast<gfx::CTransform*>(Add(object, new gfx::CTransform(), "<Component/>"));
     // Half against each wall, 1.6 m apart, already touching.
     const float x = k % 2 ? 9.3f : -9.3f;
     transform->SetPosition(plat::Vec3(x, 0.0f, (k / 2) * 1.6f - 20.0f));
-    colliders.push_back(static_cast<phy::CCharacterCollider*>(Add(
-        object, new phy::CCharacterCollider(),
-        "<Component><key name=\"collider_class\" value=\"zombie\"/>"
-        "<key name=\"width\" value=\"1\"/><key name=\"height\" value=\"1.8\"/>"
-        "<key name=\"angle_min\" value=\"30\"/><key name=\"collision_floor\" value=\"1\"/>"
-        "<key name=\"collision_wall\" value=\"1\"/></Component>")));
+    colliders.push_back(static_cast<phy::CCharacterCollider*>(
+        Add(object, new phy::CCharacterCollider(),
+            "<Component><key name=\"collider_class\" value=\"zombie\"/>"
+            "<key name=\"width\" value=\"1\"/><key name=\"height\" value=\"1.8\"/>"
+            "<key name=\"angle_min\" value=\"30\"/><key name=\"collision_floor\" value=\"1\"/>"
+            "<key name=\"collision_wall\" value=\"1\"/></Component>")));
     side.push_back(k % 2 ? 1.0f : -1.0f);
   }
 

@@ -24,7 +24,8 @@ struct Mesh {
   }
   // A horizontal rectangle facing up.
   void Flat(float minX, float minZ, float maxX, float maxZ, float y) {
-    Quad(Vertex(minX, y, minZ), Vertex(minX, y, maxZ), Vertex(maxX, y, maxZ), Vertex(maxX, y, minZ));
+    Quad(Vertex(minX, y, minZ), Vertex(minX, y, maxZ), Vertex(maxX, y, maxZ),
+         Vertex(maxX, y, minZ));
   }
   // The four sides and the top of a block standing on the ground.
   void Block(float minX, float minZ, float maxX, float maxZ, float height) {

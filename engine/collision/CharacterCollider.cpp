@@ -150,8 +150,8 @@ bool CCharacterCollider::Init() {
     failure = "it needs a positive width and finite height and floor offset";
   }
   if (failure) {
-    utl::LogPrintf("Character collider of %s: %s; the object does not collide\n",
-                   OwnerName(owner), failure);
+    utl::LogPrintf("Character collider of %s: %s; the object does not collide\n", OwnerName(owner),
+                   failure);
     Reset();
     return false;
   }
@@ -448,9 +448,10 @@ void CCharacterCollider::UpdateTargetOnCollision(const btVector3& start, btVecto
   target = start + (reflection - reflection.dot(n) * n) * length;
 }
 
-void CCharacterCollider::SweepAgainstWalls(btCollisionWorld* world, btVector3& p,
-                                           btVector3 target, const btVector3& touchingNormal) {
-  if (m_moveDirection.dot(touchingNormal) > 0.0f) UpdateTargetOnCollision(p, target, touchingNormal);
+void CCharacterCollider::SweepAgainstWalls(btCollisionWorld* world, btVector3& p, btVector3 target,
+                                           const btVector3& touchingNormal) {
+  if (m_moveDirection.dot(touchingNormal) > 0.0f)
+    UpdateTargetOnCollision(p, target, touchingNormal);
 
   const btBroadphaseProxy* proxy = m_ghost->getBroadphaseHandle();
   const int group = proxy ? proxy->m_collisionFilterGroup : kGroupCharacterGhost;
@@ -511,9 +512,9 @@ void CCharacterCollider::RaiseWallEvents(bool hit, const btCollisionObject* hitO
       m_touchingWall = 1;
       const SCollisionUserData* record = UserData(hitObject);
       const char* otherName = record && record->name.GetText() ? record->name.GetText() : wall;
-      auto* enter = evn::CEventCollisionEnter::New(m_owner, nullptr, ownClass, wall, ownName,
-                                                   otherName, ToVec3(point), ToVec3(normal),
-                                                   fraction);
+      auto* enter =
+          evn::CEventCollisionEnter::New(m_owner, nullptr, ownClass, wall, ownName, otherName,
+                                         ToVec3(point), ToVec3(normal), fraction);
       enter->sides.ownName.MakeOwned();
       enter->sides.otherName.MakeOwned();
       event = enter;

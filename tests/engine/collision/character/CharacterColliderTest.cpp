@@ -357,7 +357,8 @@ TEST_F(CharacterCollider, WallAnglesAroundTheThresholdStopOrSlide) {
     SCOPED_TRACE(::testing::Message() << "angle_min " << k.angleMin << " approach " << k.approach);
     SCharacterKeys keys;
     keys.angleMin = k.angleMin;
-    SCharacter c = Character(("walker" + std::to_string(n++)).c_str(), plat::Vec3(-8, 0, -10), keys);
+    SCharacter c =
+        Character(("walker" + std::to_string(n++)).c_str(), plat::Vec3(-8, 0, -10), keys);
     const float a = k.approach * 3.14159265f / 180.0f;
     const plat::Vec3 velocity(-3.0f * std::cos(a), 0, 3.0f * std::sin(a));
     Walk(c, velocity, 90);
@@ -388,8 +389,8 @@ TEST_F(CharacterCollider, SlidesAlongTheWallIntoTheCornerWithoutTunnellingOrJitt
       {45, plat::Vec3(-3, 0, 4)}, {0, plat::Vec3(-3, 0, 3)}, {0, plat::Vec3(-4, 0, 3)}};
   int n = 0;
   for (const SCase& k : cases) {
-    SCOPED_TRACE(::testing::Message() << "angle_min " << k.angleMin << " velocity "
-                                      << k.velocity.x << " " << k.velocity.z);
+    SCOPED_TRACE(::testing::Message() << "angle_min " << k.angleMin << " velocity " << k.velocity.x
+                                      << " " << k.velocity.z);
     SCharacterKeys keys;
     keys.angleMin = k.angleMin;
     SCharacter c = Character(("hero" + std::to_string(n++)).c_str(), plat::Vec3(-7, 0, 0), keys);
@@ -535,8 +536,8 @@ TEST_F(CharacterCollider, ResetAndCheckpointsKeepTheWorldSound) {
   c.collider->SetEnabled(false, false);
   c.collider->LoadCheckPoint();  // enabled again, the saved fields back
   EXPECT_EQ(manager.GetWorld()->getNumCollisionObjects(), objectsWith);
-  EXPECT_EQ(c.collider->GetGhost(), static_cast<CCharacterCollider*>(
-                                        c.collider->GetCheckPointCopy())->GetGhost());
+  EXPECT_EQ(c.collider->GetGhost(),
+            static_cast<CCharacterCollider*>(c.collider->GetCheckPointCopy())->GetGhost());
   Walk(c, plat::Vec3(3, 0, 0), 10);
   c.collider->Restart();
   c.collider->Reset();
