@@ -7,6 +7,7 @@
 #include "engine/events/GameEvents.h"
 #include "engine/objects/ComponentKeys.h"
 #include "game/flow/GameStates.h"
+#include "game/flow/ScriptBindings.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -102,7 +103,7 @@ void CVandrel::UnregisterEventFactories() {
   CApplicationBase::UnregisterEventFactories();
 }
 
-void CVandrel::RegisterScriptBindings() {}
+void CVandrel::RegisterScriptBindings() { RegisterGameComponentBindings(scriptManager.GetState()); }
 
 void CVandrel::StartGame() {
   inputManager.Init();

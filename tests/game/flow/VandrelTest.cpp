@@ -74,6 +74,21 @@ TEST_F(VandrelTest, TheQuitKeyEndsTheGameFromPlay) {
   EXPECT_STREQ(game.name, "Hollowmere");
 }
 
+TEST_F(VandrelTest, LevelScriptsReachTheGamesComponentClasses) {
+  CDrivenGame game(input.backend);
+  bool found = false;
+  game.script = [&](int frame, pi::ScriptedBackend&) {
+    if (frame == 2) {
+      game.scriptManager.RunString(
+          "component_classes = (CAnimator ~= nil and CCharacterCollider ~= nil) and 1 or 0", "test");
+      found = game.scriptManager.GetGlobalInt("component_classes") == 1;
+      game.quitRequested = 1;
+    }
+  };
+  RunGame(game);
+  EXPECT_TRUE(found);
+}
+
 TEST_F(VandrelTest, ClosingTheWindowEndsTheGame) {
   CDrivenGame game(input.backend);
   game.script = [](int frame, pi::ScriptedBackend&) {

@@ -1,0 +1,20 @@
+#include "game/flow/ScriptBindings.h"
+
+#include <luabind/luabind.hpp>
+
+#include "engine/animation/Animator.h"
+#include "engine/collision/CharacterCollider.h"
+
+namespace vd {
+
+void RegisterGameComponentBindings(lua_State* state) {
+  if (!state) return;
+  luabind::module(state)[luabind::class_<anm::CAnimator>("CAnimator")
+                             .def("ExecuteAnimationAction", &anm::CAnimator::ExecuteAnimationAction)
+                             .def("ClearLockedActions", &anm::CAnimator::ClearLockedActions)
+                             .def("ResetOnCheckPoint", &anm::CAnimator::ResetOnCheckPoint)
+                             .def("SetStatic", &anm::CAnimator::SetStatic)];
+  phy::RegisterCharacterColliderBindings(state);
+}
+
+}  // namespace vd

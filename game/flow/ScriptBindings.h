@@ -1,0 +1,12 @@
+#pragma once
+// The game's Lua API over the engine's components.
+struct lua_State;
+
+namespace vd {
+
+// The class "CAnimator" ("ExecuteAnimationAction", "ClearLockedActions",
+// "ResetOnCheckPoint", "SetStatic") and the class "CCharacterCollider" ("TestFloor",
+// "TestWalls").
+void RegisterGameComponentBindings(lua_State* state);
+
+}  // namespace vd
