@@ -103,7 +103,8 @@ private:
   btCollisionObject* m_object = nullptr;
 };
 
-// Makers of "CColliderMesh", "CColliderBox", "CColliderSphere" and "CTrigger".
+// Makers of "CColliderMesh", "CColliderBox", "CColliderSphere", "CTrigger" and
+// "CCharacterCollider".
 void RegisterCollisionComponentFactories(utl::FactoryMap<obj::IComponent>& makers);
 void UnregisterCollisionComponentFactories(utl::FactoryMap<obj::IComponent>& makers);
 

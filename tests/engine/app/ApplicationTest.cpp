@@ -166,7 +166,8 @@ TEST_F(AppTest, StartsAndShutsDown) {
   EXPECT_TRUE(Texts().empty());
   EXPECT_EQ(app.eventManager.factories.size(), 6u);
   for (const char* component : {"CTransform", "CCamera", "CTracker", "CTrigger", "CColliderMesh",
-                                "CColliderBox", "CColliderSphere", "CAnimator", "CRenderer"})
+                                "CColliderBox", "CColliderSphere", "CAnimator", "CRenderer",
+                                "CCharacterCollider"})
     EXPECT_EQ(app.objectManager.componentFactories.count(vd::ComputeHash(component)), 1u) << component;
   app.Shutdown();
   EXPECT_TRUE(app.eventManager.factories.empty());
