@@ -248,6 +248,11 @@ bool InitWindowThread(std::string* error) {
     g_watchInstalled = true;
   }
   if (!g_controllersUp) {
+    // A pad answers whether or not the window holds the focus, as XInput does; SDL
+    // would otherwise drop every pad change while the window is in the background,
+    // and a window that never gets the focus (a headless one) would see none at all.
+    // The environment may still say otherwise.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     // Without pads the keyboard still works: report, but keep the watch.
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
       if (error) *error = std::string("game controllers could not start: ") + SDL_GetError();
