@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/collision/CharacterCollider.h"
+#include "engine/collision/CollisionMeshWriter.h"
 #include "engine/collision/Colliders.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/events/EngineEvents.h"
@@ -28,47 +29,7 @@ using namespace vd;
 constexpr int kCharacters = 50;
 constexpr float kStep = 1.0f / 60.0f;
 
-struct Mesh {
-  std::vector<float> vertices;
-  std::vector<uint16_t> indices;
-  uint16_t Vertex(float x, float y, float z) {
-    vertices.insert(vertices.end(), {x, y, z});
-    return static_cast<uint16_t>(vertices.size() / 3 - 1);
-  }
-  void Quad(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
-    indices.insert(indices.end(), {a, b, c, c, d, a});
-  }
-  void Block(float minX, float minZ, float maxX, float maxZ, float height) {
-    const uint16_t b0 = Vertex(minX, 0, minZ), b1 = Vertex(maxX, 0, minZ);
-    const uint16_t b2 = Vertex(maxX, 0, maxZ), b3 = Vertex(minX, 0, maxZ);
-    const uint16_t t0 = Vertex(minX, height, minZ), t1 = Vertex(maxX, height, minZ);
-    const uint16_t t2 = Vertex(maxX, height, maxZ), t3 = Vertex(minX, height, maxZ);
-    Quad(b0, b1, t1, t0);
-    Quad(b1, b2, t2, t1);
-    Quad(b2, b3, t3, t2);
-    Quad(b3, b0, t0, t3);
-    Quad(t0, t3, t2, t1);
-  }
-};
-
-bool Write(const std::string& path, const Mesh& mesh) {
-  std::vector<unsigned char> bytes(40, 0);
-  auto put = [&bytes](size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
-  };
-  put(12, static_cast<uint32_t>(mesh.vertices.size() / 3));
-  put(20, static_cast<uint32_t>(mesh.indices.size()));
-  put(32, 2);
-  const size_t at = bytes.size();
-  bytes.resize(at + mesh.vertices.size() * 4 + mesh.indices.size() * 2);
-  std::memcpy(bytes.data() + at, mesh.vertices.data(), mesh.vertices.size() * 4);
-  std::memcpy(bytes.data() + at + mesh.vertices.size() * 4, mesh.indices.data(),
-              mesh.indices.size() * 2);
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
+using Mesh = phy::SCollisionMeshBuilder;
 
 // A 100 m floor in 2 m cells, a long wall on the west and one on the east side.
 bool WriteLevel(const std::string& root) {
@@ -86,8 +47,8 @@ bool WriteLevel(const std::string& root) {
   Mesh walls;
   walls.Block(-11, -50, -10, 50, 4);
   walls.Block(10, -50, 11, 50, 4);
-  return Write(root + "/Data/collision/bench_floor", floor) &&
-         Write(root + "/Data/collision/bench_walls", walls);
+  return phy::WriteCollisionMesh(root + "/Data/collision/bench_floor", floor) &&
+         phy::WriteCollisionMesh(root + "/Data/collision/bench_walls", walls);
 }
 
 obj::IComponent* Add(obj::CGameObject& object, obj::IComponent* component, std::string xml) {
