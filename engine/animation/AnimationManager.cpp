@@ -19,6 +19,7 @@
 #include "engine/animation/Mixer.h"
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 #include "platform/fs/FileSystem.h"
 
 namespace vd {
@@ -187,21 +188,18 @@ void CAnimationManager::SetLoadingModeRotateX() { CalLoader::setLoadingMode(LOAD
 // </animationTemplates>
 // An id, mesh file or animation id that is already registered keeps its first data.
 bool CAnimationManager::LoadTemplates(const char* xmlFile) {
-  std::string text;
-  if (xmlFile) utl::ReadTextFile(xmlFile, text);
-  if (text.empty()) {
-    utl::LogPrintf("Animation: cannot read animation templates %s\n", xmlFile ? xmlFile : "");
-    return false;
+  utl::CXmlFile file;
+  switch (file.Load(xmlFile)) {
+    case utl::CXmlFile::EResult::Missing:
+      utl::LogPrintf("Animation: cannot read animation templates %s\n", xmlFile ? xmlFile : "");
+      return false;
+    case utl::CXmlFile::EResult::Malformed:
+      utl::LogPrintf("Animation: %s is not valid XML: %s\n", xmlFile, file.Error().c_str());
+      return false;
+    case utl::CXmlFile::EResult::Ok:
+      break;
   }
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> doc;
-  try {
-    doc.parse<0>(buffer.data());
-  } catch (const rapidxml::parse_error& e) {
-    utl::LogPrintf("Animation: %s is not valid XML: %s\n", xmlFile, e.what());
-    return false;
-  }
+  rapidxml::xml_document<>& doc = file.Document();
   const rapidxml::xml_node<>* root = doc.first_node("animationTemplates");
   if (!root) return true;
 

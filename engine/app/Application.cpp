@@ -4,21 +4,22 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/Utils.h"
 #include "engine/animation/Animator.h"
 #include "engine/collision/Colliders.h"
 #include "engine/core/EngineNames.h"
+#include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 #include "engine/events/EngineEvents.h"
-#include "engine/objects/Tracker.h"
-#include "engine/objects/GameObject.h"
 #include "engine/objects/Camera.h"
+#include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Renderer.h"
+#include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
-#include "platform/window/Window.h"
 #include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
 
 namespace vd {
 namespace sys {
@@ -263,23 +264,19 @@ std::vector<const char*> ReadEntries(rapidxml::xml_node<>* element, size_t wante
 }  // namespace
 
 bool CApplicationBase::ReadGameConfig() {
-  std::string text;
-  utl::ReadTextFile(kGameConfigFile, text);
-  if (text.empty()) {
+  utl::CXmlFile file;
+  utl::CXmlFile::EResult result = file.Load(kGameConfigFile);
+  if (result == utl::CXmlFile::EResult::Missing) {
     utl::LogPrintf("Missing or empty game configuration %s\n", kGameConfigFile);
     return false;
   }
   ApplyGameConfigDefaults();
-
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> doc;
-  try {
-    doc.parse<0>(buffer.data());
-  } catch (const rapidxml::parse_error& e) {
-    utl::LogPrintf("%s: %s; using the default configuration\n", kGameConfigFile, e.what());
+  if (result == utl::CXmlFile::EResult::Malformed) {
+    utl::LogPrintf("%s: %s; using the default configuration\n", kGameConfigFile,
+                   file.Error().c_str());
     return true;
   }
+  rapidxml::xml_document<>& doc = file.Document();
 
   rapidxml::xml_node<>* config = doc.first_node("gameconfig");
   if (!config) utl::LogPrintf("%s: no gameconfig element; using defaults\n", kGameConfigFile);

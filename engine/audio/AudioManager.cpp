@@ -10,6 +10,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
 #include "platform/math/Math.h"
@@ -118,21 +119,18 @@ void CAudioManager::Shutdown() {
 }
 
 bool CAudioManager::LoadBanks(const char* fileName) {
-  std::string text;
-  utl::ReadTextFile(fileName, text);
-  if (text.empty()) {
-    utl::LogPrintf("Audio banks file %s is missing or empty\n", fileName);
-    return false;
+  utl::CXmlFile file;
+  switch (file.Load(fileName)) {
+    case utl::CXmlFile::EResult::Missing:
+      utl::LogPrintf("Audio banks file %s is missing or empty\n", fileName);
+      return false;
+    case utl::CXmlFile::EResult::Malformed:
+      utl::LogPrintf("Audio banks file %s cannot be parsed: %s\n", fileName, file.Error().c_str());
+      return false;
+    case utl::CXmlFile::EResult::Ok:
+      break;
   }
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> doc;
-  try {
-    doc.parse<0>(buffer.data());
-  } catch (const rapidxml::parse_error& e) {
-    utl::LogPrintf("Audio banks file %s cannot be parsed: %s\n", fileName, e.what());
-    return false;
-  }
+  rapidxml::xml_document<>& doc = file.Document();
 
   for (rapidxml::xml_node<>* audios = doc.first_node("audios"); audios;
        audios = audios->next_sibling("audios")) {

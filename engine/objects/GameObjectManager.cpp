@@ -12,6 +12,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/Component.h"
 #include "engine/objects/GameObject.h"
@@ -51,26 +52,21 @@ private:
   plat::CriticalSection& m_section;
 };
 
-// A whole XML file parsed in place; the buffer lives as long as the document.
+// A whole XML file parsed in place; false (logged) when missing, empty or not XML.
 struct SXmlFile {
-  std::vector<char> buffer;
-  rapidxml::xml_document<> document;
+  utl::CXmlFile file;
+  rapidxml::xml_document<>& document = file.Document();
 
-  // False (logged) when the file is missing, empty or not XML.
   bool Read(const char* path, const char* what) {
-    std::string text;
-    utl::ReadTextFile(path ? path : "", text);
-    if (text.empty()) {
-      utl::LogPrintf("%s file %s is missing or empty\n", what, path ? path : "");
-      return false;
-    }
-    buffer.assign(text.begin(), text.end());
-    buffer.push_back('\0');
-    try {
-      document.parse<0>(buffer.data());
-    } catch (const rapidxml::parse_error& e) {
-      utl::LogPrintf("%s file %s is not valid XML: %s\n", what, path, e.what());
-      return false;
+    switch (file.Load(path)) {
+      case utl::CXmlFile::EResult::Missing:
+        utl::LogPrintf("%s file %s is missing or empty\n", what, path ? path : "");
+        return false;
+      case utl::CXmlFile::EResult::Malformed:
+        utl::LogPrintf("%s file %s is not valid XML: %s\n", what, path, file.Error().c_str());
+        return false;
+      case utl::CXmlFile::EResult::Ok:
+        break;
     }
     return true;
   }

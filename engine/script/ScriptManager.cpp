@@ -11,6 +11,7 @@
 
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 #include "platform/fs/FileSystem.h"
 
 namespace vd {
@@ -98,19 +99,14 @@ void CScriptManager::Release() {
 }
 
 bool CScriptManager::LoadScripts() {
-  std::string text;
-  utl::ReadTextFile(kScriptList, text);
-  if (text.empty()) return false;
-
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> document;
-  try {
-    document.parse<0>(buffer.data());
-  } catch (const rapidxml::parse_error& e) {
-    utl::LogPrintf("%s: malformed XML (%s)\n", kScriptList, e.what());
+  utl::CXmlFile file;
+  const utl::CXmlFile::EResult result = file.Load(kScriptList);
+  if (result == utl::CXmlFile::EResult::Missing) return false;
+  if (result == utl::CXmlFile::EResult::Malformed) {
+    utl::LogPrintf("%s: malformed XML (%s)\n", kScriptList, file.Error().c_str());
     return false;
   }
+  rapidxml::xml_document<>& document = file.Document();
   rapidxml::xml_node<>* root = document.first_node("scripts");
   if (!root) {
     utl::LogPrintf("%s: no <scripts> element\n", kScriptList);

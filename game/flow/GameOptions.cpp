@@ -8,6 +8,7 @@
 
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
+#include "engine/core/XmlFile.h"
 
 namespace vd {
 
@@ -112,19 +113,14 @@ int CGameOptions::ParseValue(EOption option, const char* text) const {
 }
 
 bool CGameOptions::Load(const char* fileName) {
-  std::string text;
-  utl::ReadTextFile(fileName, text);
-  if (text.empty()) return false;
-
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> doc;
-  try {
-    doc.parse<0>(buffer.data());
-  } catch (const rapidxml::parse_error& e) {
-    utl::LogPrintf("%s: %s; game options left as they were\n", fileName, e.what());
+  utl::CXmlFile file;
+  const utl::CXmlFile::EResult result = file.Load(fileName);
+  if (result == utl::CXmlFile::EResult::Missing) return false;
+  if (result == utl::CXmlFile::EResult::Malformed) {
+    utl::LogPrintf("%s: %s; game options left as they were\n", fileName, file.Error().c_str());
     return false;
   }
+  rapidxml::xml_document<>& doc = file.Document();
   rapidxml::xml_node<>* root = doc.first_node("gameconfig");
   rapidxml::xml_node<>* first = root ? root->first_node("key") : nullptr;
   if (!first) {
