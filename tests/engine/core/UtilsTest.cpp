@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "engine/core/Locks.h"
+#include "engine/core/XmlFile.h"
 
 namespace {
 
@@ -33,6 +34,22 @@ TEST(ReadTextFile, JoinsLinesWithoutBreaksAndAppends) {
   ReadTextFile("/tmp/hm_no_such_file_here", missing);
   EXPECT_EQ(missing, "kept");
   std::remove(path.c_str());
+}
+
+TEST(XmlFile, TellsMissingFromMalformedAndKeepsTheTextsAlive) {
+  CXmlFile file;
+  EXPECT_EQ(file.Load("/tmp/hm_no_such_file_here"), CXmlFile::EResult::Missing);
+  std::string empty = TempFile("");
+  EXPECT_EQ(file.Load(empty.c_str()), CXmlFile::EResult::Missing);
+  std::string broken = TempFile("<a><b></a>");
+  EXPECT_EQ(file.Load(broken.c_str()), CXmlFile::EResult::Malformed);
+  EXPECT_FALSE(file.Error().empty());
+  std::string good = TempFile("<config>\n  <key name=\"sound\" value=\"1\"/>\n</config>\n");
+  ASSERT_EQ(file.Load(good.c_str()), CXmlFile::EResult::Ok);
+  rapidxml::xml_node<>* key = file.Document().first_node("config")->first_node("key");
+  ASSERT_NE(key, nullptr);
+  EXPECT_STREQ(key->first_attribute("value")->value(), "1");
+  for (const std::string& p : {empty, broken, good}) std::remove(p.c_str());
 }
 
 TEST(FileDataProvider, ReadsBytesAndToleratesAbsence) {
