@@ -399,13 +399,13 @@ int SDLCALL RecordRumble(void* userdata, Uint16 low, Uint16 high) {
 }
 
 TEST_F(GameInputTest, APadPluggedInDrivesTheSlotsAndRumblesOnShake) {
+  RumbleLog rumble;  // outlives the game: the pad may rumble until the game ends
   CObservedGame game;
   CGameRun run(game);
   ASSERT_TRUE(WaitFor([&] { return game.frames >= 3 || run.ended; }, kStartMs))
       << "no frames ran";
   ASSERT_TRUE(run.initOk);
 
-  RumbleLog rumble;
   int device = -1;
   SDL_Joystick* joystick = nullptr;
   std::string error;
