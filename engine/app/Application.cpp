@@ -342,9 +342,14 @@ void CApplicationBase::Shutdown() {
 
   m_stopRender = true;
   if (plat::Event* freeResources = FrameEvent(kRenderFreeResources)) freeResources->Set();
+  // Wakes a render thread that waits for a frame which will not come.
+  if (plat::Event* begin = FrameEvent(kRenderBegin)) begin->Set();
   if (renderThread.Started()) {
     // A render thread still running after the wait is left to end on its own.
-    renderThread.Wait(3000);
+    if (renderThread.Wait(3000) == plat::WaitResult::TimedOut) {
+      utl::LogPrintf("The render thread did not end within 3000 ms\n");
+      m_renderThreadAbandoned = true;
+    }
     renderThread.Release();
   }
 
@@ -353,6 +358,7 @@ void CApplicationBase::Shutdown() {
 
   running = 0;
   quitRequested = 0;
+  loopStarted = 0;
   locks.ClearFlags();
   mainThreadId = 0;
   instanceHandle = nullptr;

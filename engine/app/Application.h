@@ -78,6 +78,9 @@ public:
   bool ReadGameConfig();
   // Runs frames until the render thread leaves its loop.
   void MainLoop();
+  // True after a Shutdown whose render thread outlived the wait: the application must
+  // not be deleted then, since that thread still uses it.
+  bool RenderThreadOutlivedShutdown() const { return m_renderThreadAbandoned; }
 
   void Lock(int index) { locks.Lock(index); }
   void Unlock(int index) { locks.Unlock(index); }
@@ -103,9 +106,10 @@ public:
   int preloadingHeight = 316;
   std::string preloadingBackground;
   std::string preloadingIndicator;
-  uint8_t running = 0;
+  // Read and written by both threads.
+  std::atomic<uint8_t> running{0};
   uint8_t soundOn = 1;
-  uint8_t quitRequested = 0;
+  std::atomic<uint8_t> quitRequested{0};
   CPreLoading preLoading;
   utl::CLogSinkHolder logSinks;
   plat::Window* mainWindow = nullptr;
@@ -125,7 +129,7 @@ public:
   plat::Thread renderThread;
   plat::ThreadId mainThreadId = 0;
   std::unique_ptr<plat::Event> frameEvents[kFrameEventCount];
-  uint8_t loopStarted = 0;
+  std::atomic<uint8_t> loopStarted{0};
   CLockSet locks;
   // Set by the render thread when it ends on a start-up failure.
   std::atomic<uint8_t> renderThreadFailed{0};
@@ -147,6 +151,8 @@ protected:
 
 private:
   void ApplyGameConfigDefaults();
+  // What the render thread made, released on the render thread on every way out.
+  void ReleaseRenderSide();
   void ConnectModules();
   void WireGraphicsHooks();
   uint32_t EndRenderThread();
@@ -154,6 +160,7 @@ private:
   // Set by Shutdown: a render thread still showing the pre-loading screen (start-up
   // failed on the main thread) goes straight to its end.
   std::atomic<bool> m_stopRender{false};
+  bool m_renderThreadAbandoned = false;
   static StartupFaultHook s_faultHook;
 };
 

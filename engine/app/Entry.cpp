@@ -16,7 +16,9 @@ int RunApplication(CApplicationBase* (*create)()) {
     app->EndGame();
   }
   app->Shutdown();
-  delete app;
+  // The process ends right after: deleting the application under a render thread
+  // that still uses it would only make that thread read freed memory.
+  if (!app->RenderThreadOutlivedShutdown()) delete app;
   return 0;
 }
 

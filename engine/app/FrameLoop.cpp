@@ -49,6 +49,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
   if (!graphicsManager.Init(preloadingWidth, preloadingHeight, multiSampleType)) {
     plat::MessageBox(mainWindow, "Graphics could not initialize", nullptr, plat::kMbIconExclamation);
     renderThreadFailed = 1;
+    ReleaseRenderSide();
     return 0;
   }
   plat::gpu::Device* device = graphicsManager.device;
@@ -77,6 +78,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
     if (!step.init()) {
       plat::MessageBox(mainWindow, step.failure, nullptr, plat::kMbIconExclamation);
       renderThreadFailed = 1;
+      ReleaseRenderSide();
       return 0;
     }
   }
@@ -105,7 +107,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
   objectManager.AttachRenderSide();
 
   plat::PumpMessage last = plat::PumpMessage::None;
-  while (last != plat::PumpMessage::Quit && !quitRequested) {
+  while (last != plat::PumpMessage::Quit && !quitRequested && !m_stopRender) {
     last = m_window ? m_window->Pump() : plat::PumpMessage::None;
     if (last != plat::PumpMessage::None) continue;
     plat::input::ServiceWindowThread();
@@ -113,7 +115,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
 
     FrameEvent(kRenderEnd)->Set();
     FrameEvent(kRenderBegin)->Wait();
-    if (quitRequested) break;
+    if (quitRequested || m_stopRender) break;
 
     float clamped = timer.GetGameTime(false);
     float gameTime = timer.GetGameTime(true);
@@ -132,6 +134,13 @@ uint32_t CApplicationBase::EndRenderThread() {
   FrameEvent(kRenderEnd)->Set();
   FrameEvent(kRenderFreeResources)->Wait();
   for (int index : {kLockRender, kLockEffects, kLockCollision}) DeleteLock(index);
+  ReleaseRenderSide();
+  return 0;
+}
+
+void CApplicationBase::ReleaseRenderSide() {
+  // The pre-loading screen's sprites and textures hold the device.
+  preLoading.Release();
   particleManager.Shutdown();
   lightManager.Shutdown();
   renderManager.Shutdown();
@@ -139,7 +148,6 @@ uint32_t CApplicationBase::EndRenderThread() {
   if (m_window) plat::input::ShutdownWindowThread();
   mainWindow = nullptr;
   m_window.reset();
-  return 0;
 }
 
 void CApplicationBase::MainLoop() {

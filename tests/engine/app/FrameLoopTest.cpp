@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -122,7 +123,33 @@ TEST_F(FrameLoopTest, AGraphicsFailureEndsStartUpWithItsMessageAndNoHang) {
   EXPECT_EQ(requests.back().style, plat::kMbIconExclamation);
   EXPECT_TRUE(requests.back().caption.empty());
   EXPECT_EQ(app.renderThreadFailed, 1);
+  // The render thread released what it made before it ended.
+  EXPECT_EQ(app.graphicsManager.device, nullptr);
+  EXPECT_EQ(app.mainWindow, nullptr);
   app.Shutdown();
+}
+
+TEST_F(FrameLoopTest, AnApplicationStartsAgainAfterAGameAndShutsDownPromptly) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  CFrameApp app;
+  app.quitAfter = 10;
+  app.graphicsManager.gpuFactory = [recorder](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  HandOffProbe probe;
+  RunGame(app, probe);
+  EXPECT_EQ(app.updates, 10);
+
+  // A second start-up shows the pre-loading screen again and a shutdown without a
+  // main loop ends its render thread at once, not after the 3000 ms wait.
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  EXPECT_EQ(app.loopStarted, 0);
+  auto start = std::chrono::steady_clock::now();
+  app.Shutdown();
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(waited, std::chrono::milliseconds(2500));
+  EXPECT_FALSE(app.RenderThreadOutlivedShutdown());
+  EXPECT_FALSE(app.renderThread.Started());
 }
 
 TEST_F(FrameLoopTest, AMainThreadFailureStopsThePreLoadingScreen) {
