@@ -221,7 +221,7 @@ Buffer Music(double bpm, const std::vector<double>& roots, double padGain, uint3
 
 int main(int argc, char** argv) {
   const std::string root = argc > 1 ? argv[1] : "Data/audio";
-  for (const char* sub : {"", "/player", "/weapons", "/enemies", "/voices", "/music"})
+  for (const char* sub : {"", "/player", "/weapons", "/enemies", "/voices", "/music", "/menu"})
     mkdir((root + sub).c_str(), 0755);
 
   struct Item {
@@ -253,6 +253,16 @@ int main(int argc, char** argv) {
          Buffer b = Growl(1.8, 90, 35, 6.0, 151);
          Mix(b, Boom(1.0, 45, 152), 0.6, 0.6f);
          Normalise(b, 0.9f);
+         return b;
+       }},
+      {"menu/click_01.wav", [] { return Tone(0.09, 1400, 1100, 45.0, 0.001); }},
+      {"menu/click_02.wav", [] { return Tone(0.06, 900, 850, 60.0, 0.001); }},
+      {"menu/click_03.wav", [] { return Tone(0.05, 700, 760, 70.0, 0.001); }},
+      {"menu/back_01.wav", [] { return Tone(0.12, 900, 500, 30.0, 0.001); }},
+      {"menu/newgame_01.wav", [] {
+         Buffer b = Tone(0.9, 220, 110, 3.5, 0.01);
+         Mix(b, Boom(0.9, 60, 181), 0.0, 0.5f);
+         Normalise(b, 0.8f);
          return b;
        }},
       {"music/menu_loop.wav", [] { return Music(80, {55.0, 41.2}, 0.18, 161); }},

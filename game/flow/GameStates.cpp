@@ -50,7 +50,14 @@ void CGameStateStartUp::Exit() {
 }
 
 bool CGameStateStartUp::Update(float) {
-  // No start-up screens to show: the sequence is over at once.
+  // No start-up screens to show yet: the sequence is over at once, leaving the
+  // menu's song fading in as its title screen would.
+  if (m_app) {
+    sfx::CAudioManager& audio = m_app->audioManager;
+    audio.PlaySong("main_menu_01", true);
+    audio.SetSongVolume("main_menu_01", 0.0f);
+    audio.FadeInSong("main_menu_01", 5000, 1.0f);
+  }
   next = kStateMenu;
   running = 0;
   return true;
@@ -72,8 +79,12 @@ void CGameStateMenu::Exit() {
 }
 
 bool CGameStateMenu::Update(float) {
+  if (m_app) m_app->audioManager.RemoveStoppedChannels();
   // Accept starts a new game.
-  if (Pressed(CInputManager::MenuAccept) || Pressed(CInputManager::MenuEnter)) running = 0;
+  if (Pressed(CInputManager::MenuAccept) || Pressed(CInputManager::MenuEnter)) {
+    if (m_app) m_app->audioManager.PlaySound("menu_click_01", false);
+    running = 0;
+  }
   return true;
 }
 
@@ -84,6 +95,10 @@ bool CGameStateLoading::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
   Exit();
   running = 1;
   Store(app, options, world, frontEnd);
+  if (m_app) {
+    m_app->audioManager.StopAllMusic();
+    m_app->audioManager.PlaySong("loading_loop", true);
+  }
   return true;
 }
 
@@ -93,6 +108,11 @@ void CGameStateLoading::Exit() {
 }
 
 bool CGameStateLoading::Update(float) {
+  // Nothing to load yet: the finish step at once.
+  if (m_app) {
+    m_app->audioManager.FadeOutSong("loading_loop", 1000, 0.0f);
+    m_app->audioManager.StopAllSounds();
+  }
   running = 0;
   return true;
 }
@@ -131,6 +151,7 @@ bool CGameStateInGame::Enter(CVandrel* app, CGameOptions* options, CGameWorld* w
 void CGameStateInGame::Exit() { Drop(); }
 
 bool CGameStateInGame::Update(float) {
+  if (m_app) m_app->audioManager.RemoveStoppedChannels();
   if (Pressed(CInputManager::Pause)) {
     next = kStatePause;
     running = 0;
@@ -145,14 +166,21 @@ bool CGameStatePause::Enter(CVandrel* app, CGameOptions* options, CGameWorld* wo
   Exit();
   running = 1;
   Store(app, options, world, frontEnd);
-  if (m_app) m_app->PauseGame();
+  if (m_app) {
+    m_app->PauseGame();
+    m_app->audioManager.PauseAllSounds();
+    m_app->audioManager.PauseMusic();
+  }
   return true;
 }
 
 void CGameStatePause::Exit() { Drop(); }
 
 bool CGameStatePause::Update(float) {
+  m_app->audioManager.RemoveStoppedChannels();
   if (Pressed(CInputManager::Pause)) {
+    m_app->audioManager.ResumeAllSounds();
+    m_app->audioManager.ResumeMusic();
     m_app->ResumeGame();
     next = kStateInGame;
     running = 0;

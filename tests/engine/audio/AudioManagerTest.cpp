@@ -372,12 +372,12 @@ TEST_F(AudioManagerTest, TheShippedBanksLoadCompletely) {
   EXPECT_EQ(log.find("Audio: sound", log.find("test_gone")), std::string::npos) << log;
   for (const char* name : {"brannoc_run_footsteps", "brannoc_heartbeat", "grenade_explosion_03",
                            "zombie_stunned_loop_01", "zombie_die", "krauser_fatality",
-                           "music_menu", "music_ingame"}) {
+                           "main_menu_01", "loading_loop", "menu_click_01", "menu_back_01"}) {
     const sfx::SSoundEntry* entry = manager.FindSound(name);
     ASSERT_NE(entry, nullptr) << name;
     EXPECT_NE(entry->handle, 0u) << name;
   }
-  EXPECT_GT(manager.GetSongDuration("music_ingame"), 1.0f);
+  EXPECT_GT(manager.GetSongDuration("loading_loop"), 1.0f);
 }
 
 }  // namespace

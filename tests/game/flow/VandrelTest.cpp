@@ -74,6 +74,29 @@ TEST_F(VandrelTest, TheQuitKeyEndsTheGameFromPlay) {
   EXPECT_STREQ(game.name, "Hollowmere");
 }
 
+TEST_F(VandrelTest, TheMenuSongPlaysUntilANewGameBegins) {
+  CDrivenGame game(input.backend);
+  auto songState = [&game](const char* name) {
+    const sfx::SSoundEntry* song = game.audioManager.FindSound(name);
+    return song ? game.audioManager.Audio().IsActive(song->handle) : -1;
+  };
+  int inMenu = -1, inPlay = -1;
+  game.script = [&](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) {
+      inMenu = songState("main_menu_01");
+      keys.SetKeys({pi::kKeyReturn});  // new game
+    }
+    if (frame == 6) keys.ReleaseAllKeys();
+    if (game.reachedPlay && inPlay < 0) {
+      inPlay = songState("main_menu_01");
+      game.quitRequested = 1;
+    }
+  };
+  RunGame(game);
+  EXPECT_EQ(inMenu, plat::audio::kPlaying);
+  EXPECT_EQ(inPlay, plat::audio::kStopped);
+}
+
 TEST_F(VandrelTest, LevelScriptsReachTheGamesComponentClasses) {
   CDrivenGame game(input.backend);
   bool found = false;
