@@ -85,7 +85,7 @@ uint32_t CApplicationBase::RenderThreadProc() {
   FrameEvent(kGfxInitFinished)->Set();
   timer.Restart();
 
-  // Until the main loop starts; a quit meanwhile ends the wait too.
+  // Until the main loop starts, or until a shutdown after a failed start-up.
   while (!loopStarted) {
     if (m_stopRender) return EndRenderThread();
     preLoading.Render();
