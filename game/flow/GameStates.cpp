@@ -1,10 +1,31 @@
 #include "game/flow/GameStates.h"
 
+#include <vector>
+
 #include "engine/core/Log.h"
 #include "engine/input/InputManager.h"
+#include "engine/objects/GameObjectManager.h"
 #include "game/flow/Vandrel.h"
 
 namespace vd {
+
+namespace {
+
+// The group of an instances file, or -1 when the file gave no objects. The manager
+// answers 0 for a missing or malformed file, which is also the number of the first
+// group it hands out: a group-0 answer counts only when group 0 just gained objects,
+// so that a missing file never makes its owner act on another file's objects.
+int32_t LoadGroup(obj::CGameObjectManager& objects, const char* path, bool enable) {
+  std::vector<int> before;
+  objects.GetGroupObjectIds(0, before);
+  const int group = objects.LoadInstances(path, nullptr, enable);
+  if (group != 0) return group;
+  std::vector<int> after;
+  objects.GetGroupObjectIds(0, after);
+  return after.size() > before.size() ? 0 : -1;
+}
+
+}  // namespace
 
 void CGameStateBase::Store(CVandrel* app, CGameOptions* options, CGameWorld* world,
                            CFrontEndData* frontEnd) {
@@ -28,6 +49,40 @@ bool CGameStatePreLoad::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
   running = 1;
   Store(app, options, world, frontEnd);
   utl::LogPrintf("Load game resources\n");
+  if (m_app) {
+    obj::CGameObjectManager& objects = m_app->objectManager;
+    for (const char* path :
+         {"Data/xml/common_templates.xml", "Data/xml/loading_player_templates.xml",
+          "Data/xml/loading_camera_templates.xml", "Data/xml/loading_light_templates.xml",
+          "Data/xml/level1_character_templates.xml",
+          "Data/xml/level1_animatedobjects_templates.xml",
+          "Data/xml/level1_particle_templates.xml"})
+      objects.LoadTemplates(path);
+
+    // Everything starts disabled: each screen and the loading state enable their own.
+    struct SInstances {
+      const char* path;
+      int32_t* group;
+    };
+    int32_t* groups = world ? world->groups : nullptr;
+    int32_t ignored = -1;
+    auto worldGroup = [&](EWorldGroup g) { return groups ? &groups[g] : &ignored; };
+    auto frontGroup = [&](int32_t CFrontEndData::*member) {
+      return frontEnd ? &(frontEnd->*member) : &ignored;
+    };
+    const SInstances instances[] = {
+        {"Data/xml/startup_instances.xml", frontGroup(&CFrontEndData::startUpGroup)},
+        {"Data/xml/menu_main_instances.xml", frontGroup(&CFrontEndData::menuGroup)},
+        {"Data/xml/loading_screen_instances.xml", frontGroup(&CFrontEndData::loadingScreenGroup)},
+        {"Data/xml/loading_common_instances.xml", worldGroup(kGroupLoadingCommon)},
+        {"Data/xml/loading_scene_instances.xml", worldGroup(kGroupLoadingScene)},
+        {"Data/xml/loading_animatedobjects_instances.xml", worldGroup(kGroupLoadingAnimated)},
+        {"Data/xml/loading_particle_instances.xml", worldGroup(kGroupLoadingParticles)},
+        {"Data/xml/ingameeffects_geometry_instances.xml", worldGroup(kGroupInGameEffects)},
+        {"Data/xml/loading_player_instances.xml", worldGroup(kGroupLoadingPlayer)},
+        {"Data/xml/loading_camera_instances.xml", worldGroup(kGroupLoadingCamera)}};
+    for (const SInstances& file : instances) *file.group = LoadGroup(objects, file.path, false);
+  }
   // The machine leaves this state in the first frame of the main loop.
   running = 0;
   next = kStateStartUp;
@@ -95,6 +150,23 @@ bool CGameStateLoading::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
   Exit();
   running = 1;
   Store(app, options, world, frontEnd);
+  if (m_app && m_world) {
+    m_world->groups[kGroupLoadingLights] =
+        LoadGroup(m_app->objectManager, "Data/xml/loading_light_instances.xml", true);
+    IGameServices* services = m_app->services;
+    // The in-game effect geometry stays off until the level shows it.
+    const int32_t shown[] = {m_frontEnd ? m_frontEnd->loadingScreenGroup : -1,
+                             m_world->groups[kGroupLoadingCommon],
+                             m_world->groups[kGroupLoadingScene],
+                             m_world->groups[kGroupLoadingPlayer],
+                             m_world->groups[kGroupLoadingCamera],
+                             m_world->groups[kGroupLoadingAnimated],
+                             m_world->groups[kGroupLoadingParticles],
+                             m_world->groups[kGroupLoadingLights]};
+    if (services)
+      for (int32_t group : shown)
+        if (group >= 0) services->EnableObjectGroup(group);
+  }
   if (m_app) {
     m_app->audioManager.StopAllMusic();
     m_app->audioManager.PlaySong("loading_loop", true);

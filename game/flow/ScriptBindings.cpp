@@ -4,6 +4,7 @@
 
 #include "engine/animation/Animator.h"
 #include "engine/collision/CharacterCollider.h"
+#include "game/flow/GameObjectUtils.h"
 
 namespace vd {
 
@@ -15,6 +16,7 @@ void RegisterGameComponentBindings(lua_State* state) {
                              .def("ResetOnCheckPoint", &anm::CAnimator::ResetOnCheckPoint)
                              .def("SetStatic", &anm::CAnimator::SetStatic)];
   phy::RegisterCharacterColliderBindings(state);
+  RegisterGameObjectUtilsBindings(state);
 }
 
 }  // namespace vd

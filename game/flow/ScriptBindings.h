@@ -6,7 +6,7 @@ namespace vd {
 
 // The class "CAnimator" ("ExecuteAnimationAction", "ClearLockedActions",
 // "ResetOnCheckPoint", "SetStatic") and the class "CCharacterCollider" ("TestFloor",
-// "TestWalls").
+// "TestWalls"); the class "CGameObjectUtils" and its getter "GetGameObjectUtils".
 void RegisterGameComponentBindings(lua_State* state);
 
 }  // namespace vd

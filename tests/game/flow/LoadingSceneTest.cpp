@@ -1,0 +1,173 @@
+// The real game, headless: the pre-load state loads the loading scene's camera and
+// walkers disabled, a new game's loading screen enables them, and in play their
+// script walks them back and forth while every frame's pass updates them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/core/Log.h"
+#include "engine/objects/Camera.h"
+#include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Transform.h"
+#include "game/flow/Vandrel.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/input/ScriptedInput.h"
+#include "platform/window/MessageBox.h"
+
+namespace vd {
+namespace {
+
+namespace pi = plat::input;
+
+// Keeps the log, to look for script errors.
+class CRecordingLog : public utl::ILogSink {
+public:
+  explicit CRecordingLog(std::string& text) : m_text(text) {}
+  void WriteScript(const char* text) override { m_text += text; }
+  void WriteEngine(const char* text) override { m_text += text; }
+
+private:
+  std::string& m_text;
+};
+
+const char* const kWalkers[] = {"walker_1", "walker_2", "walker_3"};
+
+class CDrivenGame : public CVandrel {
+public:
+  explicit CDrivenGame(pi::ScriptedBackend& keys) : m_keys(keys) {}
+  bool Update(float dt) override {
+    ++frames;
+    if (script) script(frames, m_keys);
+    const bool result = CVandrel::Update(dt);
+    if (frames > 3000) quitRequested = 1;  // a stuck game must not hang the test
+    return result;
+  }
+  obj::CGameObject* Find(const char* name) {
+    return objectManager.GetGameObjectByName(CStringHash(name));
+  }
+  gfx::CTransform* TransformOf(const char* name) {
+    obj::CGameObject* object = Find(name);
+    return object ? object->GetComponent<gfx::CTransform>() : nullptr;
+  }
+  std::function<void(int, pi::ScriptedBackend&)> script;
+  int frames = 0;
+
+private:
+  pi::ScriptedBackend& m_keys;
+};
+
+class LoadingSceneTest : public ::testing::Test {
+protected:
+  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
+  void TearDown() override { plat::SetMessageSink(previousSink); }
+  plat::RecordingMessageSink messages;
+  plat::IMessageSink* previousSink = nullptr;
+  pi::ScopedScriptedInput input;
+};
+
+TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay) {
+  CDrivenGame game(input.backend);
+  std::string log;
+  game.logSinks.AddSink(new CRecordingLog(log));
+  ASSERT_TRUE(game.Init(nullptr, 1));
+  game.StartGame();
+
+  // After the pre-load: the scene exists, switched off, in the groups the world
+  // records; the files that are not there left their groups unset.
+  EXPECT_GE(game.gameWorld.groups[kGroupLoadingCommon], 0);
+  EXPECT_GE(game.gameWorld.groups[kGroupLoadingCamera], 0);
+  EXPECT_NE(game.gameWorld.groups[kGroupLoadingCommon],
+            game.gameWorld.groups[kGroupLoadingCamera]);
+  EXPECT_EQ(game.frontEndData.startUpGroup, -1);
+  EXPECT_EQ(game.frontEndData.menuGroup, -1);
+  EXPECT_EQ(game.gameWorld.groups[kGroupLoadingScene], -1);
+  for (const char* name : {"main_camera", "walker_1", "walker_2", "walker_3"}) {
+    obj::CGameObject* object = game.Find(name);
+    ASSERT_NE(object, nullptr) << name;
+    EXPECT_FALSE(object->IsEnabled()) << name;
+  }
+  EXPECT_EQ(game.Find("main_camera")->GetGroup(), game.gameWorld.groups[kGroupLoadingCamera]);
+  EXPECT_EQ(game.Find("walker_1")->GetGroup(), game.gameWorld.groups[kGroupLoadingCommon]);
+
+  int playFrames = 0;
+  bool enabledInMenu = false;
+  bool allEnabled = true;
+  int stillFrames[3] = {0, 0, 0};
+  float last[3][3] = {};
+  bool frustumRecomputed = true;
+  bool turnedBack = false;
+  int nudgedAt = -1;
+  int utilsOk = -1;
+  game.script = [&](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) {
+      for (const char* name : kWalkers) enabledInMenu |= game.Find(name)->IsEnabled();
+      keys.SetKeys({pi::kKeyReturn});  // new game
+    }
+    if (frame == 6) keys.ReleaseAllKeys();
+    if (game.currentState != game.states[kStateInGame]) return;
+
+    // This frame's requests and pass have not run yet: what is seen here is what
+    // the last frame left.
+    ++playFrames;
+    cam::CCamera* camera = game.Find("main_camera")->GetComponent<cam::CCamera>();
+    if (playFrames > 1 && camera->frustum[utl::IEye::kNear].c == 0.0f) frustumRecomputed = false;
+    camera->frustum[utl::IEye::kNear] = plat::Plane(0.0f, 0.0f, 0.0f, 0.0f);
+
+    for (int i = 0; i < 3; ++i) {
+      obj::CGameObject* walker = game.Find(kWalkers[i]);
+      allEnabled &= walker->IsEnabled();
+      gfx::CTransform* t = walker->GetComponent<gfx::CTransform>();
+      const float now[3] = {t->position.x, t->position.y, t->position.z};
+      if (playFrames > 1 && now[0] == last[i][0] && now[1] == last[i][1] && now[2] == last[i][2])
+        ++stillFrames[i];
+      for (int k = 0; k < 3; ++k) last[i][k] = now[k];
+    }
+
+    // Bring walker_1 to the end of its first leg: its script must send it home.
+    gfx::CTransform* first = game.TransformOf("walker_1");
+    if (playFrames == 10) {
+      first->SetPosition(plat::Vec3(3.999f, 0.0f, 0.0f));
+      nudgedAt = playFrames;
+      last[0][0] = 3.999f;
+    }
+    if (nudgedAt > 0 && first->IsMoving() && first->target.x == -4.0f) turnedBack = true;
+    if (turnedBack && playFrames >= 30) game.quitRequested = 1;
+
+    // The scripts' view of the same objects: names in any letter case, nil for an
+    // object that is not there or lacks the component.
+    if (playFrames == 5) {
+      game.scriptManager.RunString(
+          "local u = GetGameObjectUtils()\n"
+          "utils_ok = (u:GetCompTransform('nobody') == nil and u:GetCompRenderer('walker_1') == nil"
+          " and u:GetCompAnimator('walker_1') == nil and u:GetCompCharacterCollider('') == nil"
+          " and u:GetCompTransform('WALKER_2'):GetZ() == u:GetCompTransform('walker_2'):GetZ()"
+          " and u:GetCompTransform('main_camera') ~= nil) and 1 or 0",
+          "utils");
+      utilsOk = game.scriptManager.GetGlobalInt("utils_ok");
+    }
+  };
+  game.MainLoop();
+  game.EndGame();
+  game.Shutdown();
+
+  EXPECT_FALSE(enabledInMenu) << "the scene waits for the loading screen";
+  EXPECT_GE(playFrames, 30);
+  EXPECT_LT(game.frames, 3000);
+  EXPECT_TRUE(allEnabled);
+  // The walkers were set going by their script and moved in every pass.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(stillFrames[i], 0) << kWalkers[i];
+  EXPECT_TRUE(frustumRecomputed) << "the camera's planes come from each frame's pass";
+  EXPECT_TRUE(turnedBack) << "the arrival's event reached the walker's script";
+  EXPECT_EQ(utilsOk, 1);
+  EXPECT_EQ(log.find("error"), std::string::npos) << log;
+  EXPECT_EQ(game.running, 0);
+  EXPECT_FALSE(game.renderThread.Started());
+  EXPECT_TRUE(messages.Requests().empty());
+}
+
+}  // namespace
+}  // namespace vd
