@@ -14,19 +14,39 @@ bool PathExists(const std::string& p) {
   return ::stat(p.c_str(), &st) == 0;
 }
 
-// The directory entry whose name equals `name` ignoring case, or empty.
-std::string FindCaseInsensitive(const std::string& dir, const std::string& name) {
+// The directory's entries whose names equal `name` ignoring case, the exact one
+// first: a tree may hold both "scripts" and "Scripts".
+std::vector<std::string> FindCaseInsensitive(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return std::string();
-  std::string found;
+  if (!d) return found;
   while (dirent* e = ::readdir(d)) {
-    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = e->d_name;
-      break;
-    }
+    if (::strcasecmp(e->d_name, name.c_str()) != 0) continue;
+    if (name == e->d_name)
+      found.insert(found.begin(), e->d_name);
+    else
+      found.push_back(e->d_name);
   }
   ::closedir(d);
   return found;
+}
+
+std::string Join(const std::string& dir, const std::string& part) {
+  if (dir.empty()) return part;
+  return dir == "/" ? "/" + part : dir + "/" + part;
+}
+
+// The first existing path that matches parts[i..] below `dir`, trying every case
+// variant of each component; empty when none exists.
+std::string ResolveFrom(const std::string& dir, const std::vector<std::string>& parts, size_t i) {
+  if (i == parts.size()) return PathExists(dir.empty() ? "." : dir) ? dir : std::string();
+  const std::string& part = parts[i];
+  if (part == "." || part == "..") return ResolveFrom(Join(dir, part), parts, i + 1);
+  for (const std::string& match : FindCaseInsensitive(dir, part)) {
+    std::string resolved = ResolveFrom(Join(dir, match), parts, i + 1);
+    if (!resolved.empty()) return resolved;
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -37,28 +57,28 @@ std::string Resolve(const std::string& path) {
     if (c == '\\') c = '/';
   if (p.empty() || PathExists(p)) return p;
 
-  std::string result;
-  size_t pos = 0;
-  if (p[0] == '/') {
-    result = "/";
-    pos = 1;
-  }
+  std::vector<std::string> parts;
+  size_t pos = p[0] == '/' ? 1 : 0;
   while (pos <= p.size()) {
     size_t next = p.find('/', pos);
     if (next == std::string::npos) next = p.size();
-    std::string part = p.substr(pos, next - pos);
+    if (next > pos) parts.push_back(p.substr(pos, next - pos));
     pos = next + 1;
-    if (part.empty()) continue;
-    std::string dir = result;
-    std::string candidate = dir.empty() ? part : (dir == "/" ? "/" + part : dir + "/" + part);
-    if (part != "." && part != ".." && !PathExists(candidate)) {
-      std::string match = FindCaseInsensitive(dir == "" ? "." : dir, part);
-      if (match.empty()) return p;  // nothing on disk answers to it
-      candidate = dir.empty() ? match : (dir == "/" ? "/" + match : dir + "/" + match);
-    }
-    result = candidate;
   }
-  return result;
+  const std::string root = p[0] == '/' ? "/" : "";
+  std::string resolved = ResolveFrom(root, parts, 0);
+  if (!resolved.empty()) return resolved;
+  // Nothing on disk answers to it: keep the part that exists, spelt as on disk, so
+  // that an error about the rest names the real folders.
+  std::string partial = root;
+  size_t i = 0;
+  for (; i < parts.size(); ++i) {
+    std::vector<std::string> matches = FindCaseInsensitive(partial, parts[i]);
+    if (matches.empty()) break;
+    partial = Join(partial, matches.front());
+  }
+  for (; i < parts.size(); ++i) partial = Join(partial, parts[i]);
+  return partial;
 }
 
 bool Exists(const std::string& path) { return PathExists(Resolve(path)); }

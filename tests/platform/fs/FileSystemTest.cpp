@@ -37,6 +37,15 @@ TEST_F(FileSystemTest, ResolvesAnyLetterCaseAndBackslashes) {
   EXPECT_FALSE(plat::fs::Exists(root + "/Data/scripts/missing.lua"));
 }
 
+TEST_F(FileSystemTest, TwoFoldersThatDifferOnlyInCaseAreBothSearched) {
+  mkdir((root + "/Data/scripts").c_str(), 0755);
+  Write(root + "/Data/scripts/walker.lua", "x");
+  // "Scripts" exists exactly but holds no walker.lua: the other spelling does.
+  EXPECT_EQ(plat::fs::Resolve(root + "/Data/Scripts/walker.lua"), root + "/Data/scripts/walker.lua");
+  EXPECT_EQ(plat::fs::Resolve(root + "/data/SCRIPTS/zombie.lua"), root + "/Data/Scripts/Zombie.LUA");
+  EXPECT_FALSE(plat::fs::Exists(root + "/Data/Scripts/nothing.lua"));
+}
+
 TEST_F(FileSystemTest, ReadsLinesWithoutBreaks) {
   std::vector<std::string> lines;
   ASSERT_TRUE(plat::fs::ReadLines(root + "/data/scripts/zombie.lua", lines));
