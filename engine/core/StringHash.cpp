@@ -24,12 +24,8 @@ uint32_t ComputeHashFast(const char* text, size_t length) {
       s2 += 16u * s1 + weighted;
       s1 += sum;
     }
-    for (; i < end; ++i) {
-      int32_t c = static_cast<signed char>(text[i]);
-      if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-      s1 += static_cast<uint32_t>(c);
-      s2 += s1;
-    }
+    AddBytes(text, i, end, s1, s2);
+    i = end;
     s1 %= kMod;
     s2 %= kMod;
   }

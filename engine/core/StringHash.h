@@ -9,6 +9,16 @@
 namespace vd {
 
 namespace detail {
+// Adds text[begin..end) to the running sums, one lower-cased signed byte at a time.
+constexpr void AddBytes(const char* text, size_t begin, size_t end, uint32_t& s1, uint32_t& s2) {
+  for (size_t i = begin; i < end; ++i) {
+    int c = static_cast<signed char>(text[i]);
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    s1 += static_cast<uint32_t>(c);
+    s2 += s1;
+  }
+}
+
 // The same sums, sixteen bytes at a time: all arithmetic is modulo 2^32, so
 // s2 += 16*s1 + sum((16-j)*c_j) gives exactly what the byte loop gives.
 uint32_t ComputeHashFast(const char* text, size_t length);
@@ -24,12 +34,8 @@ constexpr uint32_t ComputeHash(const char* text, size_t length) {
   size_t i = 0;
   while (i < length) {
     size_t end = length - i > kBlock ? i + kBlock : length;
-    for (; i < end; ++i) {
-      int c = static_cast<signed char>(text[i]);
-      if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-      s1 += static_cast<uint32_t>(c);
-      s2 += s1;
-    }
+    detail::AddBytes(text, i, end, s1, s2);
+    i = end;
     s1 %= kMod;
     s2 %= kMod;
   }
