@@ -9,17 +9,8 @@
 namespace vd {
 namespace evn {
 
-namespace {
-// A new table in the host's state, or an empty object when there is no state.
-luabind::object NewTable() {
-  lua_State* state = GetLuaState();
-  return state ? luabind::newtable(state) : luabind::object();
-}
-
-void SetText(luabind::object& table, const char* key, const char* text) {
-  if (text) table[key] = text;
-}
-}  // namespace
+using lua::NewTable;
+using lua::SetText;
 
 void InitEngineEventTypes() {
   CEventCollisionEnter::InitType(SH_OnCollisionEnter);

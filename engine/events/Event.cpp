@@ -38,6 +38,15 @@ luabind::object& IEventScriptable::GetLuaObject() {
 
 namespace lua {
 
+luabind::object NewTable() {
+  lua_State* state = GetLuaState();
+  return state ? luabind::newtable(state) : luabind::object();
+}
+
+void SetText(luabind::object& table, const char* key, const char* text) {
+  if (text) table[key] = text;
+}
+
 void RequireTable(const luabind::object& table) {
   if (!table.interpreter() || luabind::type(table) != LUA_TTABLE) {
     utl::LogPrintf("Event table: the value given is not a table\n");

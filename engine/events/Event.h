@@ -165,6 +165,11 @@ IEvent* CreateEventFromLua(const utl::FactoryMap<IEvent>& makers, const CStringH
                            const luabind::object& data);
 
 namespace lua {
+// A new table in the host's state, or an empty object when there is no state.
+luabind::object NewTable();
+// Sets table[key] to the text; a null text leaves the key unset.
+void SetText(luabind::object& table, const char* key, const char* text);
+
 // Table readers of FromLua; they throw luabind::cast_failed on a missing key or a
 // value of another type, after logging which key it was.
 int ReadInt(const luabind::object& table, const char* key);

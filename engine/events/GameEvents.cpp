@@ -47,17 +47,10 @@ CStringHash SH_OnOrbAbsorved("OnOrbAbsorved");
 
 namespace evn {
 
+using lua::NewTable;
+using lua::SetText;
+
 namespace {
-
-// A new table in the host's state, or an empty object when there is no state.
-luabind::object NewTable() {
-  lua_State* state = GetLuaState();
-  return state ? luabind::newtable(state) : luabind::object();
-}
-
-void SetText(luabind::object& table, const char* key, const char* text) {
-  if (text) table[key] = text;
-}
 
 // Builds an event's table under the Lua lock and makes it the event's table.
 // Without a script host the event gets an empty object.
