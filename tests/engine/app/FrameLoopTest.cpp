@@ -22,6 +22,11 @@ namespace {
 using vd::sys::CApplicationBase;
 using vd::sys::EFramePhase;
 
+// A graphics manager's factory for the recording back end.
+vd::gfx::CGraphicsManager::GpuFactory RecordingDevice(std::shared_ptr<plat::gpu::Recorder> recorder) {
+  return [recorder](plat::Window*, std::string*) { return plat::gpu::CreateRecordingGpu(recorder); };
+}
+
 class CFrameApp : public CApplicationBase {
 public:
   void PreInit() override { std::snprintf(name, sizeof name, "%s", "Frames"); }
@@ -98,9 +103,7 @@ TEST_F(FrameLoopTest, RecordingDeviceRunsTheSameHandOff) {
   auto recorder = std::make_shared<plat::gpu::Recorder>();
   CFrameApp app;
   app.quitAfter = 200;
-  app.graphicsManager.gpuFactory = [recorder](plat::Window*, std::string*) {
-    return plat::gpu::CreateRecordingGpu(recorder);
-  };
+  app.graphicsManager.gpuFactory = RecordingDevice(recorder);
   HandOffProbe probe;
   RunGame(app, probe);
   EXPECT_EQ(app.updates, 200);
@@ -133,9 +136,7 @@ TEST_F(FrameLoopTest, AnApplicationStartsAgainAfterAGameAndShutsDownPromptly) {
   auto recorder = std::make_shared<plat::gpu::Recorder>();
   CFrameApp app;
   app.quitAfter = 10;
-  app.graphicsManager.gpuFactory = [recorder](plat::Window*, std::string*) {
-    return plat::gpu::CreateRecordingGpu(recorder);
-  };
+  app.graphicsManager.gpuFactory = RecordingDevice(recorder);
   HandOffProbe probe;
   RunGame(app, probe);
   EXPECT_EQ(app.updates, 10);
@@ -243,9 +244,7 @@ int64_t FakeClock() { return g_now; }
 TEST(PreLoading, ChangesOnceASecondWithOneMoreMark) {
   auto recorder = std::make_shared<plat::gpu::Recorder>();
   vd::gfx::CGraphicsManager graphics;
-  graphics.gpuFactory = [recorder](plat::Window*, std::string*) {
-    return plat::gpu::CreateRecordingGpu(recorder);
-  };
+  graphics.gpuFactory = RecordingDevice(recorder);
   ASSERT_TRUE(graphics.Init(512, 316, 0));
   vd::sys::CTimer timer;
   timer.clock = &FakeClock;
@@ -277,9 +276,7 @@ TEST(PreLoading, ChangesOnceASecondWithOneMoreMark) {
 TEST(PreLoading, DrawsNothingWithoutItsTextures) {
   auto recorder = std::make_shared<plat::gpu::Recorder>();
   vd::gfx::CGraphicsManager graphics;
-  graphics.gpuFactory = [recorder](plat::Window*, std::string*) {
-    return plat::gpu::CreateRecordingGpu(recorder);
-  };
+  graphics.gpuFactory = RecordingDevice(recorder);
   ASSERT_TRUE(graphics.Init(512, 316, 0));
   vd::sys::CTimer timer;
   timer.clock = &FakeClock;
