@@ -401,15 +401,16 @@ void CCharacterCollider::RecoverFromPenetration(btCollisionWorld* world, btVecto
     dispatcher->dispatchAllCollisionPairs(pairs, world->getDispatchInfo(), dispatcher);
     for (int i = 0; i < pairs->getNumOverlappingPairs(); ++i) {
       btBroadphasePair& pair = pairs->getOverlappingPairArray()[i];
+      if (!pair.m_algorithm) continue;
       const int groups =
           pair.m_pProxy0->m_collisionFilterGroup | pair.m_pProxy1->m_collisionFilterGroup;
-      if (!(groups & kRecoveryGroups) || !pair.m_algorithm) continue;
+      const bool pushesOut = (groups & kRecoveryGroups) != 0;
       manifolds.resize(0);
       pair.m_algorithm->getAllContactManifolds(manifolds);
       for (int j = 0; j < manifolds.size(); ++j) {
         btPersistentManifold* manifold = manifolds[j];
         const btScalar sign = manifold->getBody0() == m_ghost ? -1.0f : 1.0f;
-        for (int k = 0; k < manifold->getNumContacts(); ++k) {
+        for (int k = 0; pushesOut && k < manifold->getNumContacts(); ++k) {
           const btManifoldPoint& point = manifold->getContactPoint(k);
           const btScalar distance = point.getDistance();
           if (!(distance < 0.0f)) continue;
@@ -420,8 +421,9 @@ void CCharacterCollider::RecoverFromPenetration(btCollisionWorld* world, btVecto
           p += point.m_normalWorldOnB * sign * distance * kRecoveryRate;
           penetrated = true;
         }
-        // These contacts are the sphere's own business: left in place they would
-        // reach the collision manager as a second contact of the pair.
+        // These contacts are the sphere's own business, those with other characters
+        // too: left in place they would reach the collision manager as a second
+        // contact of the pair.
         manifold->clearManifold();
       }
     }

@@ -165,7 +165,9 @@ void CCollisionManager::ProcessContacts() {
     const btCollisionObject* a = manifold->getBody0();
     const btCollisionObject* b = manifold->getBody1();
     const PairKey key = std::less<const btCollisionObject*>()(a, b) ? PairKey(a, b) : PairKey(b, a);
-    m_currentPairs.insert(key);
+    // A pair may own more than one manifold (a character's ghost keeps its own):
+    // its events go out once a step.
+    if (!m_currentPairs.insert(key).second) continue;
     const bool stay = m_contactPairs.count(key) != 0;
     RaiseEvents(a, b, stay ? EContact::kStay : EContact::kEnter, manifold);
   }

@@ -478,6 +478,32 @@ TEST_F(CharacterCollider, WallEventsBeginStayAndEnd) {
   EXPECT_FALSE(c.collider->IsTouchingWall());
 }
 
+TEST_F(CharacterCollider, TwoTouchingCharactersGetOneEventOfEachKindPerStepAndSide) {
+  SCharacter a = Character("hero", plat::Vec3(0, 0, 0));
+  SCharacter b = Character("other", plat::Vec3(0.8f, 0, 0));  // spheres 0.2 m into each other
+  auto count = [](const char* receiver, const char* type) {
+    int n = 0;
+    for (const test::SSeenEvent& e : SeenEvents())
+      n += e.receiver == receiver && e.type == type && e.otherClass == "zombie";
+    return n;
+  };
+  // One step a frame; the events of a frame's steps arrive with the next frame.
+  for (int i = 0; i < 6; ++i) Frame({&a, &b});
+  for (const char* side : {"hero", "other"}) {
+    SCOPED_TRACE(side);
+    EXPECT_EQ(count(side, "OnCollisionEnter"), 1);
+    EXPECT_EQ(count(side, "OnCollisionStay"), 4);
+    EXPECT_EQ(count(side, "OnCollisionExit"), 0);
+  }
+  b.transform->SetPosition(plat::Vec3(3, 0, 0));
+  for (int i = 0; i < 3; ++i) Frame({&a, &b});
+  for (const char* side : {"hero", "other"}) {
+    SCOPED_TRACE(side);
+    EXPECT_EQ(count(side, "OnCollisionStay"), 5);
+    EXPECT_EQ(count(side, "OnCollisionExit"), 1);
+  }
+}
+
 TEST_F(CharacterCollider, NormalsWithoutAWallPlaneLeaveTheTargetAsItIs) {
   SCharacter c = Character("hero", plat::Vec3(0, 0, 0));
   const btVector3 start(0, 0.5f, 0);
