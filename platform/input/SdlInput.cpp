@@ -92,7 +92,10 @@ PadState PadStateFromSdl(const bool buttons[SDL_CONTROLLER_BUTTON_MAX],
 
 bool SdlBackend::ReadKeys(uint8_t keys[kKeyCount], uint64_t* focusSerial) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  std::memcpy(keys, m_keys, kKeyCount);
+  // A key tapped and released since the last read reads as down this once: the
+  // game polls once a frame, and a busy frame must not lose a key press.
+  for (int i = 0; i < kKeyCount; ++i) keys[i] = m_keys[i] | m_pressed[i];
+  std::memset(m_pressed, 0, sizeof m_pressed);
   if (focusSerial) *focusSerial = m_focusSerial;
   return m_focused;
 }
@@ -127,6 +130,7 @@ void SdlBackend::OnKey(int scancode, bool down) {
   if (key == 0) return;
   std::lock_guard<std::mutex> lock(m_mutex);
   m_keys[key] = down ? kKeyDownBit : 0;
+  if (down) m_pressed[key] = kKeyDownBit;
 }
 
 void SdlBackend::OnFocus(bool gained) {
@@ -135,6 +139,7 @@ void SdlBackend::OnFocus(bool gained) {
     // Keys released while another window has the focus never reach us.
     ++m_focusSerial;
     std::memset(m_keys, 0, sizeof m_keys);
+    std::memset(m_pressed, 0, sizeof m_pressed);
   }
   m_focused = gained;
 }
@@ -212,6 +217,7 @@ int SdlBackend::ListPads(AttachedPad out[kMaxPads]) {
 void SdlBackend::Reset() {
   std::lock_guard<std::mutex> lock(m_mutex);
   std::memset(m_keys, 0, sizeof m_keys);
+  std::memset(m_pressed, 0, sizeof m_pressed);
   m_focused = true;
   m_focusSerial = 0;
   for (Pad& pad : m_pads) pad = Pad();

@@ -33,6 +33,7 @@ void ShutdownWindowThread();
 class SdlBackend : public Backend {
 public:
   bool HasKeyboard() const override { return true; }
+  // A key pressed since the last read reads as down even when it is up again.
   bool ReadKeys(uint8_t keys[kKeyCount], uint64_t* focusSerial) override;
   bool HasFocus(uint64_t* focusSerial) override;
   uint32_t GetPadState(int userIndex, PadState* state) override;
@@ -82,6 +83,8 @@ private:
 
   std::mutex m_mutex;
   uint8_t m_keys[kKeyCount] = {};
+  // Keys that went down since the last ReadKeys.
+  uint8_t m_pressed[kKeyCount] = {};
   bool m_focused = true;
   uint64_t m_focusSerial = 0;
   Pad m_pads[kMaxPads];

@@ -115,6 +115,33 @@ TEST_F(SdlBackendTest, LosingTheFocusUnacquiresAndReleasesEveryKey) {
   EXPECT_EQ(other->GetState(sizeof keys, keys), pi::KeyResult::Ok);
 }
 
+TEST_F(SdlBackendTest, AKeyTappedBetweenTwoReadsReadsAsDownOnce) {
+  auto keyboard = pi::Keyboard::Create(pi::GetSdlBackend());
+  ASSERT_EQ(keyboard->Acquire(), pi::KeyResult::Ok);
+  uint8_t keys[pi::kKeyCount] = {};
+  ASSERT_EQ(keyboard->GetState(sizeof keys, keys), pi::KeyResult::Ok);
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_LALT, true));
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_F4, true));
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_F4, false));
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_LALT, false));
+  ASSERT_EQ(keyboard->GetState(sizeof keys, keys), pi::KeyResult::Ok);
+  EXPECT_EQ(keys[pi::kKeyLeftAlt], pi::kKeyDownBit);
+  EXPECT_EQ(keys[pi::kKeyF4], pi::kKeyDownBit);
+  ASSERT_EQ(keyboard->GetState(sizeof keys, keys), pi::KeyResult::Ok);
+  EXPECT_EQ(keys[pi::kKeyLeftAlt], 0) << "the next read sees it up";
+  EXPECT_EQ(keys[pi::kKeyF4], 0);
+
+  // A tap before a lost focus is forgotten with the keys held.
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_J, true));
+  pi::HandleSdlEvent(KeyEvent(SDL_SCANCODE_J, false));
+  pi::HandleSdlEvent(FocusEvent(false));
+  pi::HandleSdlEvent(FocusEvent(true));
+  EXPECT_EQ(keyboard->GetState(sizeof keys, keys), pi::KeyResult::InputLost);
+  ASSERT_EQ(keyboard->Acquire(), pi::KeyResult::Ok);
+  ASSERT_EQ(keyboard->GetState(sizeof keys, keys), pi::KeyResult::Ok);
+  EXPECT_EQ(keys[pi::kKeyJ], 0);
+}
+
 TEST_F(SdlBackendTest, PadsTakeFreeUserIndexesAndPublishReadings) {
   pi::SdlBackend& backend = pi::GetSdlBackend();
   pi::PadState state;
