@@ -1,6 +1,8 @@
 #include "engine/animation/CalFileCheck.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -41,6 +43,33 @@ public:
     char* end = nullptr;
     value = std::strtol(a->value(), &end, 10);
     if (end == a->value()) return Fail(std::string(node->name()) + " " + name + " is not a number");
+    return true;
+  }
+  // An element whose text is one integer (the library reads it with atoi).
+  bool IntText(const Node* node, long& value) {
+    const char* text = node->value();
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 10);
+    if (end == text || errno == ERANGE)
+      return Fail(std::string(node->name()) + " is not an integer");
+    while (std::isspace(static_cast<unsigned char>(*end))) ++end;
+    if (*end) return Fail(std::string(node->name()) + " is not an integer");
+    return true;
+  }
+  bool IntText(const Node* node, const char* name, long& value) {
+    const Node* child = Child(node, name);
+    if (!child) return Fail(std::string(node->name()) + " without " + name);
+    return IntText(child, value);
+  }
+  // A finite number attribute that must be there.
+  bool Real(const Node* node, const char* name, double& value) {
+    const rapidxml::xml_attribute<>* a = node->first_attribute(name);
+    if (!a) return Fail(std::string(node->name()) + " without " + name);
+    char* end = nullptr;
+    value = std::strtod(a->value(), &end);
+    if (end == a->value() || !std::isfinite(value))
+      return Fail(std::string(node->name()) + " " + name + " is not a finite number");
     return true;
   }
   bool Has(const Node* node, const char* name) {
@@ -107,26 +136,72 @@ const Node* Body(const rapidxml::xml_document<>& doc, const char* magic, const c
   return first;
 }
 
+// The library walks the bones from its roots (PARENTID -1) down the child lists,
+// recursively: a cycle there never ends, and a child list that disagrees with the
+// children's parents computes a bone from the wrong parent or twice. The bones must
+// form a forest whose child lists are exactly the inverse of the parent ids.
+bool CheckBoneTree(const std::vector<long>& parents, const std::vector<std::vector<long>>& children,
+                   CChecker& check) {
+  const long count = static_cast<long>(parents.size());
+  // Every chain of parents must reach a root within `count` steps.
+  // 0: unseen, 1: on the chain being followed, 2: known to reach a root.
+  std::vector<char> state(parents.size(), 0);
+  for (long bone = 0; bone < count; ++bone) {
+    std::vector<long> chain;
+    long at = bone;
+    while (at >= 0 && state[at] == 0) {
+      state[at] = 1;
+      chain.push_back(at);
+      at = parents[at];
+    }
+    if (at >= 0 && state[at] == 1)
+      return check.Fail("PARENTID cycle through bone " + std::to_string(at));
+    for (long b : chain) state[b] = 2;
+  }
+  std::vector<int> listedBy(parents.size(), -1);
+  for (long bone = 0; bone < count; ++bone) {
+    for (long child : children[bone]) {
+      if (listedBy[child] >= 0)
+        return check.Fail("CHILDID " + std::to_string(child) + " is listed twice");
+      listedBy[child] = static_cast<int>(bone);
+      if (parents[child] != bone)
+        return check.Fail("CHILDID " + std::to_string(child) + " of bone " + std::to_string(bone) +
+                          " has PARENTID " + std::to_string(parents[child]));
+    }
+  }
+  for (long bone = 0; bone < count; ++bone) {
+    if (parents[bone] >= 0 && listedBy[bone] != parents[bone])
+      return check.Fail("PARENTID of bone " + std::to_string(bone) +
+                        " does not list it as a child");
+  }
+  return true;
+}
+
 bool CheckSkeleton(const Node* skeleton, CChecker& check) {
   long boneCount = 0;
   if (!check.Int(skeleton, "NUMBONES", boneCount) || !check.Count(skeleton, "BONE", boneCount)) return false;
+  std::vector<long> parents;
+  std::vector<std::vector<long>> children;
   for (const Node* bone = skeleton->first_node("BONE"); bone; bone = bone->next_sibling("BONE")) {
-    long children = 0;
-    if (!check.Has(bone, "NAME") || !check.Int(bone, "NUMCHILDS", children)) return false;
+    long childCount = 0;
+    if (!check.Has(bone, "NAME") || !check.Int(bone, "NUMCHILDS", childCount)) return false;
     if (!check.Numbers(bone, "TRANSLATION", 3) || !check.Numbers(bone, "ROTATION", 4) ||
         !check.Numbers(bone, "LOCALTRANSLATION", 3) || !check.Numbers(bone, "LOCALROTATION", 4))
       return false;
-    std::vector<double> parent;
-    if (!check.Numbers(bone, "PARENTID", 1, &parent) || !check.Range(static_cast<long>(parent[0]), -1, boneCount, "PARENTID"))
+    long parent = 0;
+    if (!check.IntText(bone, "PARENTID", parent) || !check.Range(parent, -1, boneCount, "PARENTID"))
       return false;
-    if (!check.Count(bone, "CHILDID", children)) return false;
+    parents.push_back(parent);
+    if (!check.Count(bone, "CHILDID", childCount)) return false;
+    children.emplace_back();
     for (const Node* c = bone->first_node("CHILDID"); c; c = c->next_sibling("CHILDID")) {
-      char* end = nullptr;
-      const long id = std::strtol(c->value(), &end, 10);
-      if (end == c->value() || !check.Range(id, 0, boneCount, "CHILDID")) return check.Fail("bad CHILDID");
+      long id = 0;
+      if (!check.IntText(c, id) || !check.Range(id, 0, boneCount, "CHILDID"))
+        return check.Fail("bad CHILDID");
+      children.back().push_back(id);
     }
   }
-  return true;
+  return CheckBoneTree(parents, children, check);
 }
 
 bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
@@ -172,8 +247,10 @@ bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
       const rapidxml::xml_attribute<>* ids = s->first_attribute("VERTEXID");
       if (!ids) return check.Fail("SPRING without VERTEXID");
       char* end = nullptr;
+      char* last = nullptr;
       const long a = std::strtol(ids->value(), &end, 10);
-      const long b = std::strtol(end, nullptr, 10);
+      const long b = std::strtol(end, &last, 10);
+      if (end == ids->value() || last == end) return check.Fail("SPRING needs two vertex ids");
       if (!check.Range(a, 0, vertices, "SPRING VERTEXID") || !check.Range(b, 0, vertices, "SPRING VERTEXID"))
         return false;
       if (!check.Has(s, "COEF") || !check.Has(s, "LENGTH")) return false;
@@ -196,8 +273,12 @@ bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
 
 bool CheckAnimation(const Node* animation, int boneCount, CChecker& check) {
   long tracks = 0;
-  if (!check.Has(animation, "DURATION") || !check.Int(animation, "NUMTRACKS", tracks) ||
-      !check.Count(animation, "TRACK", tracks))
+  double duration = 0.0;
+  if (!check.Real(animation, "DURATION", duration)) return false;
+  // The library's mixer divides by the duration and keeps such animations for good.
+  if (!(duration > 0.0))
+    return check.Fail("DURATION " + std::to_string(duration) + " is not positive");
+  if (!check.Int(animation, "NUMTRACKS", tracks) || !check.Count(animation, "TRACK", tracks))
     return false;
   for (const Node* track = animation->first_node("TRACK"); track; track = track->next_sibling("TRACK")) {
     long bone = 0, keys = 0;
@@ -205,7 +286,9 @@ bool CheckAnimation(const Node* animation, int boneCount, CChecker& check) {
     if (!check.Int(track, "NUMKEYFRAMES", keys) || !check.Count(track, "KEYFRAME", keys)) return false;
     if (keys < 1) return check.Fail("TRACK without keyframes");
     for (const Node* key = track->first_node("KEYFRAME"); key; key = key->next_sibling("KEYFRAME")) {
-      if (!check.Has(key, "TIME") || !check.Numbers(key, "TRANSLATION", 3) || !check.Numbers(key, "ROTATION", 4))
+      double time = 0.0;
+      if (!check.Real(key, "TIME", time) || !check.Numbers(key, "TRANSLATION", 3) ||
+          !check.Numbers(key, "ROTATION", 4))
         return false;
     }
   }

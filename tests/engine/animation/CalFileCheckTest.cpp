@@ -98,6 +98,75 @@ TEST(CalFileCheck, MalformedFilesAreRejectedWithAReason) {
   }
 }
 
+struct SBone {
+  const char* parent;
+  std::vector<int> children;
+};
+
+// A skeleton file with those parent ids and child lists.
+std::string SkeletonText(const std::vector<SBone>& bones) {
+  std::string s = "<HEADER MAGIC=\"XSF\" VERSION=\"919\" />\n<SKELETON NUMBONES=\"" +
+                  std::to_string(bones.size()) + "\">\n";
+  for (size_t i = 0; i < bones.size(); ++i) {
+    s += "<BONE ID=\"" + std::to_string(i) + "\" NAME=\"b" + std::to_string(i) + "\" NUMCHILDS=\"" +
+         std::to_string(bones[i].children.size()) + "\">\n";
+    s += "<TRANSLATION>0 0 0</TRANSLATION><ROTATION>0 0 0 1</ROTATION>\n";
+    s += "<LOCALTRANSLATION>0 0 0</LOCALTRANSLATION><LOCALROTATION>0 0 0 1</LOCALROTATION>\n";
+    s += std::string("<PARENTID>") + bones[i].parent + "</PARENTID>\n";
+    for (int c : bones[i].children) s += "<CHILDID>" + std::to_string(c) + "</CHILDID>\n";
+    s += "</BONE>\n";
+  }
+  return s + "</SKELETON>\n";
+}
+
+// The library computes bones from the roots down the child lists, recursively.
+TEST(CalFileCheck, SkeletonBonesMustFormATree) {
+  struct Case {
+    const char* name;
+    std::vector<SBone> bones;
+    const char* reason;  // null: accepted
+  };
+  const Case cases[] = {
+      {"chain", {{"-1", {1}}, {"0", {2}}, {"1", {}}}, nullptr},
+      {"forest", {{"-1", {2}}, {"-1", {}}, {"0", {}}}, nullptr},
+      {"no bones", {}, nullptr},
+      {"two bones naming each other", {{"-1", {}}, {"2", {2}}, {"1", {1}}}, "cycle"},
+      {"own child", {{"0", {0}}}, "cycle"},
+      {"every bone has a parent", {{"2", {1}}, {"0", {2}}, {"1", {0}}}, "cycle"},
+      {"child of the wrong parent", {{"-1", {1, 2}}, {"0", {2}}, {"1", {}}}, "PARENTID 1"},
+      {"child listed twice", {{"-1", {1, 1}}, {"0", {}}}, "twice"},
+      {"parent that does not list it", {{"-1", {}}, {"0", {}}}, "does not list"},
+      {"fractional parent", {{"-1", {1}}, {"0.5", {}}}, "PARENTID"},
+      {"parent beyond long", {{"-1", {}}, {"99999999999999999999999", {}}}, "PARENTID"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const bool ok = CheckCalXmlText(SkeletonText(c.bones), ECalFileKind::kSkeleton, 0, error);
+    if (!c.reason) {
+      EXPECT_TRUE(ok) << c.name << ": " << error;
+    } else {
+      EXPECT_FALSE(ok) << c.name;
+      EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+    }
+  }
+}
+
+TEST(CalFileCheck, AnimationsNeedAPositiveDurationAndNumericTimes) {
+  const std::string animation = Read("Data/anims/humanoid_attack.xaf");
+  for (const char* duration : {"0", "-0.6", "nan", "inf", "soon"}) {
+    std::string error;
+    EXPECT_FALSE(CheckCalXmlText(
+        Replace(animation, "DURATION=\"0.6\"", std::string("DURATION=\"") + duration + "\""),
+        ECalFileKind::kAnimation, kBones, error))
+        << duration;
+    EXPECT_NE(error.find("DURATION"), std::string::npos) << duration << ": " << error;
+  }
+  std::string error;
+  EXPECT_FALSE(CheckCalXmlText(Replace(animation, "TIME=\"0.05\"", "TIME=\"later\""),
+                               ECalFileKind::kAnimation, kBones, error));
+  EXPECT_NE(error.find("TIME"), std::string::npos) << error;
+}
+
 // The mesh that crashed the library's reader is refused before it gets there.
 TEST(CalFileCheck, TemplatesRefuseMalformedFilesWithALogLine) {
   test::CAnimLogCapture log;
@@ -108,14 +177,32 @@ TEST(CalFileCheck, TemplatesRefuseMalformedFilesWithALogLine) {
                             Replace(Read("Data/anims/humanoid_run.xaf"), "BONEID=\"0\"", "BONEID=\"77\""));
   test::CTempFile skeleton("Data/anims/" + base + ".xsf",
                            Replace(Read("Data/anims/humanoid.xsf"), "<PARENTID>-1<", "<PARENTID>-7<"));
+  // Neck and head name each other as parent and child: the library would recurse
+  // without end.
+  test::CTempFile cyclic(
+      "Data/anims/" + base + "_cycle.xsf",
+      Replace(
+          Replace(Replace(Read("Data/anims/humanoid.xsf"), "NAME=\"Bip01 Head\" NUMCHILDS=\"0\"",
+                          "NAME=\"Bip01 Head\" NUMCHILDS=\"1\""),
+                  "<PARENTID>4</PARENTID>\n", "<PARENTID>4</PARENTID>\n    <CHILDID>4</CHILDID>\n"),
+          "<PARENTID>3</PARENTID>\n    <CHILDID>5</CHILDID>",
+          "<PARENTID>5</PARENTID>\n    <CHILDID>5</CHILDID>"));
+  test::CTempFile instant(
+      "Data/anims/" + base + "_instant.xaf",
+      Replace(Read("Data/anims/humanoid_run.xaf"), "DURATION=\"0.8\"", "DURATION=\"0\""));
   CAnimationManager manager;
   CAnimationTemplate* t = manager.LoadTemplate("checked", "Data/anims/humanoid.xsf");
   ASSERT_NE(t, nullptr);
   EXPECT_FALSE(t->LoadMesh((base + ".xmf").c_str(), std::string("Data/anims/") + base + ".xmf", 0, false));
   EXPECT_FALSE(t->LoadAnimation("broken", std::string("Data/anims/") + base + ".xaf"));
+  EXPECT_FALSE(t->LoadAnimation("instant", std::string("Data/anims/") + base + "_instant.xaf"));
   EXPECT_EQ(t->GetMeshCount(), 0u);
   EXPECT_EQ(t->GetAnimationCount(), 0u);
   EXPECT_EQ(manager.LoadTemplate("bad_skeleton", std::string("Data/anims/") + base + ".xsf"), nullptr);
+  EXPECT_EQ(manager.LoadTemplate("cyclic", std::string("Data/anims/") + base + "_cycle.xsf"),
+            nullptr);
+  EXPECT_TRUE(log.sink->Contains("rejected", "cycle"));
+  EXPECT_TRUE(log.sink->Contains("rejected", "DURATION"));
   EXPECT_TRUE(log.sink->Contains("rejected", "NUMTEXCOORDS"));
   EXPECT_TRUE(log.sink->Contains("rejected", "BONEID"));
   EXPECT_TRUE(log.sink->Contains("rejected", "PARENTID"));
