@@ -1,10 +1,13 @@
 #include "engine/objects/Camera.h"
 
 #include <atomic>
+#include <cmath>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Log.h"
 #include "engine/core/Utils.h"
 #include "engine/objects/ComponentKeys.h"
+#include "engine/objects/GameObject.h"
 
 namespace vd {
 namespace cam {
@@ -27,26 +30,52 @@ float GetScreenAspect() {
 
 const CStringHash& CCamera::GetClassName() { return SH_CCamera; }
 
+namespace {
+
+const char* OwnerName(const obj::CGameObject* owner) { return owner ? owner->GetNameText() : ""; }
+
+}  // namespace
+
 void CCamera::Load(rapidxml::xml_node<>* element) {
   float width = 0.0f, height = 0.0f;
+  // A value that cannot make a projection keeps what the template (or the
+  // default) gave; the file is wrong, and the log says so.
+  auto take = [this](const char* key, float value, bool usable, float& field) {
+    if (usable) {
+      field = value;
+      return;
+    }
+    utl::LogPrintf("Camera of %s: %s %g refused, %g kept\n", OwnerName(GetOwner()), key,
+                   static_cast<double>(value), static_cast<double>(field));
+  };
   obj::ForEachKey(element, [&](const obj::CKey& key) {
     const uint32_t name = key.NameHash();
+    const float value = key.Float();
     if (name == ComputeHash("fov")) {
-      fov = key.Float();
+      take("fov", value, value > 0.0f && value < 180.0f, fov);
     } else if (name == ComputeHash("aspect_ratio_width")) {
-      width = key.Float();
+      take("aspect_ratio_width", value, std::isfinite(value), width);
     } else if (name == ComputeHash("aspect_ratio_height")) {
-      height = key.Float();
+      take("aspect_ratio_height", value, std::isfinite(value), height);
     } else if (name == ComputeHash("near")) {
-      nearPlane = key.Float();
+      take("near", value, value > 0.0f && std::isfinite(value), nearPlane);
     } else if (name == ComputeHash("far")) {
-      farPlane = key.Float();
+      take("far", value, value > 0.0f && std::isfinite(value), farPlane);
     }
   });
   aspect = width != 0.0f && height != 0.0f ? width / height : GetScreenAspect();
 }
 
 bool CCamera::Init() {
+  // Without a field of view or with the far plane not beyond the near one the
+  // projection would be all infinities: keep the last one.
+  if (!(fov > 0.0f && fov < 180.0f) || !(farPlane > nearPlane) || !(nearPlane > 0.0f) ||
+      !std::isfinite(farPlane)) {
+    utl::LogPrintf("Camera of %s: no projection from fov %g, near %g, far %g\n",
+                   OwnerName(GetOwner()), static_cast<double>(fov), static_cast<double>(nearPlane),
+                   static_cast<double>(farPlane));
+    return true;
+  }
   fovRadians = fov * utl::kPi / 180.0f;
   projection = plat::PerspectiveFovRH(fovRadians, aspect, nearPlane, farPlane);
   return true;

@@ -1,10 +1,12 @@
 #include "engine/objects/Transform.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include <luabind/luabind.hpp>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Log.h"
 #include "engine/core/Utils.h"
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
@@ -54,18 +56,35 @@ void CTransform::Reset() {
 
 void CTransform::Load(rapidxml::xml_node<>* element) {
   bool orientationRead = false;
+  // A NaN or an infinity would spread through the world matrix into everything
+  // placed from it: such a key is refused and the template's value kept.
+  auto finite = [this](const char* key, std::initializer_list<float> values) {
+    for (float v : values) {
+      if (std::isfinite(v)) continue;
+      const obj::CGameObject* owner = GetOwner();
+      utl::LogPrintf("Transform of %s: %s is not a finite value, it keeps its previous one\n",
+                     owner ? owner->GetNameText() : "", key);
+      return false;
+    }
+    return true;
+  };
   obj::ForEachKey(element, [&](const obj::CKey& key) {
     const uint32_t name = key.NameHash();
     if (name == SH_position.GetHash()) {
-      position = key.Vector3();
+      const plat::Vec3 v = key.Vector3();
+      if (finite("position", {v.x, v.y, v.z})) position = v;
     } else if (name == SH_orientation.GetHash()) {
       const plat::Vec4 q = key.Vector4();
-      orientation = plat::Quat(q.x, q.y, q.z, q.w);
-      orientationRead = true;
+      if (finite("orientation", {q.x, q.y, q.z, q.w})) {
+        orientation = plat::Quat(q.x, q.y, q.z, q.w);
+        orientationRead = true;
+      }
     } else if (name == SH_scale.GetHash()) {
-      scale = key.Vector3();
+      const plat::Vec3 v = key.Vector3();
+      if (finite("scale", {v.x, v.y, v.z})) scale = v;
     } else if (name == SH_yaw.GetHash()) {
-      yaw = key.Float();
+      const float v = key.Float();
+      if (finite("yaw", {v})) yaw = v;
     }
   });
   // The tools write the inverse rotation: turn it back through the transposed

@@ -1,10 +1,11 @@
-#include "engine/objects/Camera.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
+
+#include "engine/core/Log.h"
+#include "engine/objects/Camera.h"
 
 namespace vd {
 namespace cam {
@@ -56,6 +57,58 @@ TEST_F(Cameras, AspectFromItsKeysOrTheScreen) {
   EXPECT_EQ(camera.projection, expected);
   EXPECT_TRUE(camera.HasContent());
   EXPECT_EQ(camera.GetFamilyType().GetHash(), CCamera::GetClassName().GetHash());
+}
+
+class CLines : public utl::ILogSink {
+public:
+  explicit CLines(std::vector<std::string>* lines) : m_lines(lines) {}
+  void WriteScript(const char* text) override { m_lines->push_back(text); }
+  void WriteEngine(const char* text) override { m_lines->push_back(text); }
+
+private:
+  std::vector<std::string>* m_lines;
+};
+
+TEST_F(Cameras, UnusableValuesAreRefusedWithALogLineAndTheTemplatesKept) {
+  std::vector<std::string> lines;
+  utl::CLogSinkHolder sinks;
+  sinks.AddSink(new CLines(&lines));
+  utl::SetLogSinks(&sinks);
+  const std::string good =
+      "<key name='fov' value='60'/><key name='near' value='1'/><key name='far' value='100'/>";
+  const plat::Mat4 expected = plat::PerspectiveFovRH(1.0471976f, 4.0f / 3.0f, 1, 100);
+  const char* bad[] = {
+      "<key name='fov' value='0'/>",   "<key name='fov' value='-30'/>",
+      "<key name='fov' value='180'/>", "<key name='fov' value='nan'/>",
+      "<key name='near' value='0'/>",  "<key name='far' value='inf'/>",
+      "<key name='near' value='-1'/>",
+  };
+  for (const char* keys : bad) {
+    lines.clear();
+    Load(good);
+    Load(keys);  // the instance's keys over the template's
+    EXPECT_EQ(lines.size(), 1u) << keys;
+    EXPECT_NE(lines.empty() ? std::string::npos : lines[0].find("refused"), std::string::npos)
+        << keys;
+    EXPECT_FLOAT_EQ(camera.fov, 60.0f) << keys;
+    EXPECT_EQ(camera.projection, expected) << keys;
+  }
+  // Keys that are each fine but cannot make a projection together.
+  lines.clear();
+  CCamera far;
+  far.projection = expected;
+  text =
+      "<Component><key name='fov' value='60'/><key name='near' value='5'/>"
+      "<key name='far' value='5'/></Component>";
+  buffer.assign(text.begin(), text.end());
+  buffer.push_back('\0');
+  document.parse<0>(buffer.data());
+  far.Load(document.first_node());
+  EXPECT_TRUE(far.Init());
+  EXPECT_EQ(far.projection, expected);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("no projection"), std::string::npos) << lines[0];
+  utl::SetLogSinks(nullptr);
 }
 
 TEST_F(Cameras, FrustumPlanesOfAKnownCamera) {

@@ -125,6 +125,36 @@ TEST_F(Transforms, AnInstanceWithoutOrientationKeepsItsTemplates) {
   EXPECT_FLOAT_EQ(instance.world.m[3][0], 4.0f);
 }
 
+TEST_F(Transforms, NonFiniteKeysAreRefusedAndTheTemplatesValuesKept) {
+  CTransform templ;
+  templ.Load(
+      Parse("<Component><key name='position' X='1' Y='2' Z='3'/>"
+            "<key name='orientation' X='0' Y='0.7071068' Z='0' W='0.7071068'/>"
+            "<key name='scale' X='2' Y='2' Z='2'/></Component>"));
+  const struct {
+    const char* key;
+    const char* text;
+  } cases[] = {
+      {"position", "<key name='position' X='nan' Y='0' Z='0'/>"},
+      {"position", "<key name='position' X='0' Y='0' Z='-inf'/>"},
+      {"orientation", "<key name='orientation' X='0' Y='0' Z='0' W='nan'/>"},
+      {"scale", "<key name='scale' X='1' Y='1e39' Z='1'/>"},  // beyond float: infinite
+  };
+  for (const auto& c : cases) {
+    log.clear();
+    CTransform instance;
+    instance.CopyFrom(templ);
+    instance.Load(Parse(std::string("<Component>") + c.text + "</Component>"));
+    EXPECT_TRUE(Logged(std::string(c.key) + " is not a finite value")) << c.text;
+    EXPECT_EQ(instance.position, plat::Vec3(1, 2, 3)) << c.text;
+    EXPECT_EQ(instance.scale, plat::Vec3(2, 2, 2)) << c.text;
+    EXPECT_NEAR(instance.orientation.y, -0.7071068f, 1e-6f) << c.text;
+    EXPECT_NEAR(instance.yaw, -kPi / 2, 1e-5f) << c.text;
+    for (int r = 0; r < 4; ++r)
+      for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isfinite(instance.world.m[r][k])) << c.text;
+  }
+}
+
 TEST_F(Transforms, LinearMovementsArriveAndPostOneEvent) {
   obj::CGameObject owner;
   owner.SetName("mover");
