@@ -48,4 +48,6 @@ function(hm_bench name)
   cmake_parse_arguments(HM "" "" "DEPS;SOURCES" ${ARGN})
   add_executable(${name} ${HM_SOURCES})
   target_link_libraries(${name} PRIVATE ${HM_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  # Benchmarks that read the game's data find it from wherever they are started.
+  target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -7,6 +7,12 @@
 //   humanoid_run.xaf    0.8 s running cycle in place
 //   humanoid_dash.xaf   0.8 s running action whose root moves 2.4 m forward
 //   humanoid_attack.xaf 0.6 s sword swing action, no root translation
+// and the same figure with 50 bones, all of them moving in every animation:
+//   humanoid_full.xsf   the 24 bones above, then fingers (two joints each), toes,
+//                       a jaw and a three-bone ponytail
+//   humanoid_full.xmf   the boxes, the new bones' too; vertices near a joint are
+//                       blended between the bone and its parent
+//   humanoid_full_idle.xaf, _run.xaf, _dash.xaf, _attack.xaf
 // The data is authored z-up with the figure facing -y, as the loading mode that
 // start-up sets (rotation about x) expects; loaded that way the figure stands y-up
 // and runs towards +z.
@@ -44,8 +50,10 @@ struct Bone {
   V3 position;  // absolute bind position; bind rotations are identity
 };
 
-// Parents come before their children.
-const std::vector<Bone>& Bones() {
+// Which figure is being written: the 24-bone one or the full one.
+bool g_full = false;
+
+const std::vector<Bone>& BaseBones() {
   static const std::vector<Bone> bones = {
       {"Bip01", -1, {0, 0, 1.0f}},                       // 0
       {"Bip01 Pelvis", 0, {0, 0, 1.0f}},                 // 1
@@ -76,10 +84,69 @@ const std::vector<Bone>& Bones() {
 }
 
 enum BoneId {
-  kRoot = 0, kPelvis, kSpine, kSpine2, kNeck, kHead, kLUpperArm, kLForearm, kLHand,
-  kRUpperArm, kRForearm, kRHand, kBone01, kBone02, kBone03, kBone04, kBone05, kBone06,
-  kLThigh, kLCalf, kLFoot, kRThigh, kRCalf, kRFoot, kBoneCount
+  kRoot = 0,
+  kPelvis,
+  kSpine,
+  kSpine2,
+  kNeck,
+  kHead,
+  kLUpperArm,
+  kLForearm,
+  kLHand,
+  kRUpperArm,
+  kRForearm,
+  kRHand,
+  kBone01,
+  kBone02,
+  kBone03,
+  kBone04,
+  kBone05,
+  kBone06,
+  kLThigh,
+  kLCalf,
+  kLFoot,
+  kRThigh,
+  kRCalf,
+  kRFoot,
+  kBaseBoneCount
 };
+constexpr int kMaxBones = 50;
+
+// The base bones, then (parents first) each hand's five fingers of two joints,
+// the toes, the jaw and the ponytail.
+const std::vector<Bone>& FullBones() {
+  static const std::vector<Bone> bones = [] {
+    static std::vector<std::string> names;
+    names.reserve(kMaxBones);
+    std::vector<Bone> list = BaseBones();
+    auto add = [&](std::string name, int parent, V3 position) {
+      names.push_back(std::move(name));
+      list.push_back({names.back().c_str(), parent, position});
+      return static_cast<int>(list.size()) - 1;
+    };
+    for (int hand : {kLHand, kRHand}) {
+      const char* side = hand == kLHand ? "L" : "R";
+      const V3 at = BaseBones()[hand].position;
+      for (int f = 0; f < 5; ++f) {
+        const V3 knuckle = at + V3{0.0f, -0.04f + 0.02f * f, -0.12f};
+        const std::string name = std::string("Bip01 ") + side + " Finger" + std::to_string(f);
+        const int first = add(name, hand, knuckle);
+        add(name + "1", first, knuckle + V3{0.0f, 0.0f, -0.04f});
+      }
+    }
+    add("Bip01 L Toe0", kLFoot, {0.11f, -0.15f, 0.03f});
+    add("Bip01 R Toe0", kRFoot, {-0.11f, -0.15f, 0.03f});
+    add("Bip01 Jaw", kHead, {0.0f, -0.05f, 1.64f});
+    const int tail = add("Bip01 Ponytail1", kHead, {0.0f, 0.11f, 1.78f});
+    const int tail2 = add("Bip01 Ponytail2", tail, {0.0f, 0.14f, 1.66f});
+    add("Bip01 Ponytail3", tail2, {0.0f, 0.15f, 1.54f});
+    return list;
+  }();
+  return bones;
+}
+
+const std::vector<Bone>& Bones() { return g_full ? FullBones() : BaseBones(); }
+int BoneCount() { return static_cast<int>(Bones().size()); }
 
 V3 Relative(int bone) {
   const Bone& b = Bones()[bone];
@@ -137,7 +204,27 @@ struct Vertex {
   V3 pos, norm;
   float u, v;
   int bone;
+  int parent = -1;  // the second influence, or none
+  float parentWeight = 0.0f;
 };
+
+float Distance(V3 a, V3 b) {
+  const V3 d = a - b;
+  return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+}
+
+// In the full figure a vertex near its bone's joint follows the parent a little:
+// up to 30 %, fading out 0.15 m from the joint, in steps of 1 %.
+void Blend(Vertex& v) {
+  if (!g_full) return;
+  const Bone& bone = Bones()[v.bone];
+  if (bone.parent < 0) return;
+  const float near = 1.0f - Distance(v.pos, bone.position) / 0.15f;
+  const float weight = std::round(30.0f * std::fmax(0.0f, near)) / 100.0f;
+  if (weight <= 0.0f) return;
+  v.parent = bone.parent;
+  v.parentWeight = weight;
+}
 
 void AddBox(std::vector<Vertex>& verts, std::vector<int>& faces, V3 lo, V3 hi, int bone) {
   struct Face {
@@ -153,7 +240,9 @@ void AddBox(std::vector<Vertex>& verts, std::vector<int>& faces, V3 lo, V3 hi, i
     for (int k = 0; k < 4; ++k) {
       const int c = f.c[k];
       V3 p{(c & 1) ? hi.x : lo.x, (c & 2) ? hi.y : lo.y, (c & 4) ? hi.z : lo.z};
-      verts.push_back({p, f.n, (k == 1 || k == 2) ? 1.0f : 0.0f, (k >= 2) ? 1.0f : 0.0f, bone});
+      Vertex vertex{p, f.n, (k == 1 || k == 2) ? 1.0f : 0.0f, (k >= 2) ? 1.0f : 0.0f, bone};
+      Blend(vertex);
+      verts.push_back(vertex);
     }
     const int tri[6] = {0, 1, 2, 0, 2, 3};
     for (int t : tri) faces.push_back(base + t);
@@ -195,6 +284,20 @@ std::string Mesh() {
   limb(kRThigh, kRCalf, 0.07f);
   limb(kRCalf, kRFoot, 0.055f);
   AddBox(verts, faces, {-0.16f, -0.2f, 0.0f}, {-0.06f, 0.05f, 0.08f}, kRFoot);
+  if (g_full) {
+    // Each added bone reaches to its child, or a short way on at the end of a chain.
+    for (int bone = kBaseBoneCount; bone < BoneCount(); ++bone) {
+      int child = -1;
+      for (int c = bone + 1; c < BoneCount() && child < 0; ++c)
+        if (b[c].parent == bone) child = c;
+      const V3 p = b[bone].position;
+      const V3 q = child >= 0 ? b[child].position : p + (p - b[b[bone].parent].position) * 0.6f;
+      const float half = b[bone].name[6] == 'P' ? 0.03f : 0.01f;  // ponytail or finger
+      V3 lo{std::fmin(p.x, q.x) - half, std::fmin(p.y, q.y) - half, std::fmin(p.z, q.z) - half};
+      V3 hi{std::fmax(p.x, q.x) + half, std::fmax(p.y, q.y) + half, std::fmax(p.z, q.z) + half};
+      AddBox(verts, faces, lo, hi, bone);
+    }
+  }
 
   std::string s = "<HEADER MAGIC=\"XMF\" VERSION=\"919\" />\n";
   s += "<MESH NUMSUBMESH=\"1\">\n";
@@ -204,12 +307,20 @@ std::string Mesh() {
   char buf[64];
   for (size_t i = 0; i < verts.size(); ++i) {
     const Vertex& v = verts[i];
-    s += "    <VERTEX ID=\"" + std::to_string(i) + "\" NUMINFLUENCES=\"1\">\n";
+    s += "    <VERTEX ID=\"" + std::to_string(i) + "\" NUMINFLUENCES=\"" +
+         (v.parent >= 0 ? "2" : "1") + "\">\n";
     s += "      <POS>" + F3(v.pos) + "</POS>\n";
     s += "      <NORM>" + F3(v.norm) + "</NORM>\n";
     std::snprintf(buf, sizeof buf, "%.6g %.6g", v.u, v.v);
     s += std::string("      <TEXCOORD>") + buf + "</TEXCOORD>\n";
-    s += "      <INFLUENCE ID=\"" + std::to_string(v.bone) + "\">1</INFLUENCE>\n";
+    if (v.parent >= 0) {
+      std::snprintf(buf, sizeof buf, "%.2f", 1.0f - v.parentWeight);
+      s += "      <INFLUENCE ID=\"" + std::to_string(v.bone) + "\">" + buf + "</INFLUENCE>\n";
+      std::snprintf(buf, sizeof buf, "%.2f", v.parentWeight);
+      s += "      <INFLUENCE ID=\"" + std::to_string(v.parent) + "\">" + buf + "</INFLUENCE>\n";
+    } else {
+      s += "      <INFLUENCE ID=\"" + std::to_string(v.bone) + "\">1</INFLUENCE>\n";
+    }
     s += "    </VERTEX>\n";
   }
   for (size_t f = 0; f + 2 < faces.size(); f += 3) {
@@ -222,20 +333,22 @@ std::string Mesh() {
 
 // One key per bone and sample: translation relative to the parent, rotation.
 struct Pose {
-  V3 t[kBoneCount];
-  Q r[kBoneCount];
-  bool animated[kBoneCount];
+  V3 t[kMaxBones];
+  Q r[kMaxBones];
+  bool animated[kMaxBones];
 };
 
 Pose BindPose() {
   Pose p;
-  for (int i = 0; i < kBoneCount; ++i) {
+  for (int i = 0; i < BoneCount(); ++i) {
     p.t[i] = Relative(i);
     p.r[i] = Identity();
     p.animated[i] = false;
   }
   return p;
 }
+
+void Secondary(Pose& p, float phase);
 
 // Loaded y-up, a positive angle about x tips a limb backwards (towards -z).
 // Samples pose(phase) at `keys` + 1 evenly spaced times; the last key is the
@@ -245,10 +358,11 @@ std::string Animation(float duration, int keys, const std::function<void(Pose&, 
   for (int k = 0; k <= keys; ++k) {
     Pose p = BindPose();
     pose(p, static_cast<float>(k) / keys);
+    if (g_full) Secondary(p, static_cast<float>(k) / keys);
     samples.push_back(p);
   }
   std::vector<int> tracks;
-  for (int i = 0; i < kBoneCount; ++i)
+  for (int i = 0; i < BoneCount(); ++i)
     if (samples[0].animated[i]) tracks.push_back(i);
   std::string s = "<HEADER MAGIC=\"XAF\" VERSION=\"919\" />\n";
   char buf[64];
@@ -282,6 +396,21 @@ void Rotate(Pose& p, int bone, V3 axis, float angle) {
 void Move(Pose& p, int bone, V3 offset) {
   p.t[bone] = Relative(bone) + offset;
   p.animated[bone] = true;
+}
+
+// The full figure's bones that the motion leaves alone: fingers curl, toes flex,
+// the jaw and ponytail swing, and every other bone sways slightly, each on its own
+// beat, once or twice per loop so that cycles stay seamless.
+void Secondary(Pose& p, float phase) {
+  for (int bone = 0; bone < BoneCount(); ++bone) {
+    if (p.animated[bone]) continue;
+    const float beat = std::sin(phase * 2 * kPi * (1 + bone % 2) + 0.7f * bone);
+    if (bone >= kBaseBoneCount) {
+      Rotate(p, bone, kAxisX, 0.15f + 0.15f * beat);
+    } else {
+      Rotate(p, bone, kAxisZ, 0.02f * beat);
+    }
+  }
 }
 
 void Idle(Pose& p, float phase) {
@@ -335,5 +464,12 @@ int main(int argc, char** argv) {
   ok = WriteText(dir + "/humanoid_run.xaf", Animation(0.8f, 16, RunLimbs)) && ok;
   ok = WriteText(dir + "/humanoid_dash.xaf", Animation(0.8f, 16, Dash)) && ok;
   ok = WriteText(dir + "/humanoid_attack.xaf", Animation(0.6f, 12, Attack)) && ok;
+  g_full = true;
+  ok = WriteText(dir + "/humanoid_full.xsf", Skeleton()) && ok;
+  ok = WriteText(dir + "/humanoid_full.xmf", Mesh()) && ok;
+  ok = WriteText(dir + "/humanoid_full_idle.xaf", Animation(2.0f, 16, Idle)) && ok;
+  ok = WriteText(dir + "/humanoid_full_run.xaf", Animation(0.8f, 16, RunLimbs)) && ok;
+  ok = WriteText(dir + "/humanoid_full_dash.xaf", Animation(0.8f, 16, Dash)) && ok;
+  ok = WriteText(dir + "/humanoid_full_attack.xaf", Animation(0.6f, 12, Attack)) && ok;
   return ok ? 0 : 1;
 }

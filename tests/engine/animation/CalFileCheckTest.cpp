@@ -40,6 +40,19 @@ TEST(CalFileCheck, GeneratedFilesPass) {
     const std::string path = std::string("Data/anims/humanoid_") + name + ".xaf";
     EXPECT_TRUE(CheckCalXmlFile(path, ECalFileKind::kAnimation, kBones, error)) << path << ": " << error;
   }
+  // The full figure: 50 bones, every one of them moving in every animation.
+  EXPECT_TRUE(CheckCalXmlFile("Data/anims/humanoid_full.xsf", ECalFileKind::kSkeleton, 0, error))
+      << error;
+  EXPECT_NE(Read("Data/anims/humanoid_full.xsf").find("NUMBONES=\"50\""), std::string::npos);
+  EXPECT_TRUE(CheckCalXmlFile("Data/anims/humanoid_full.xmf", ECalFileKind::kMesh, 50, error))
+      << error;
+  EXPECT_NE(Read("Data/anims/humanoid_full.xmf").find("NUMINFLUENCES=\"2\""), std::string::npos);
+  for (const char* name : {"idle", "run", "dash", "attack"}) {
+    const std::string path = std::string("Data/anims/humanoid_full_") + name + ".xaf";
+    EXPECT_TRUE(CheckCalXmlFile(path, ECalFileKind::kAnimation, 50, error))
+        << path << ": " << error;
+    EXPECT_NE(Read(path.c_str()).find("NUMTRACKS=\"50\""), std::string::npos) << path;
+  }
   EXPECT_TRUE(IsCalXmlFile("a/b.XMF"));
   EXPECT_FALSE(IsCalXmlFile("a/b.cmf"));
 }
@@ -48,7 +61,9 @@ TEST(GeneratedHumanoid, CommittedFilesMatchTheGenerator) {
   const std::string dir = "/tmp/hm_humanoid_" + std::to_string(getpid());
   ASSERT_EQ(std::system(("mkdir -p " + dir + " && " GEN_HUMANOID " " + dir).c_str()), 0);
   for (const char* name : {"humanoid.xsf", "humanoid.xmf", "humanoid_idle.xaf", "humanoid_run.xaf",
-                           "humanoid_dash.xaf", "humanoid_attack.xaf"}) {
+                           "humanoid_dash.xaf", "humanoid_attack.xaf", "humanoid_full.xsf",
+                           "humanoid_full.xmf", "humanoid_full_idle.xaf", "humanoid_full_run.xaf",
+                           "humanoid_full_dash.xaf", "humanoid_full_attack.xaf"}) {
     EXPECT_TRUE(Read((dir + "/" + name).c_str()) == Read((std::string("Data/anims/") + name).c_str()))
         << name << " differs: run gen_humanoid";
   }
