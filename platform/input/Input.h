@@ -66,7 +66,8 @@ public:
   virtual ~Backend() = default;
   // False when the back end cannot give a keyboard at all.
   virtual bool HasKeyboard() const = 0;
-  // Copies the 256-byte snapshot. Returns whether the window has the focus;
+  // Copies the 256-byte snapshot (the SDL back end's shows a key pressed since the
+  // last read as down even when it is up again). Returns whether the window has the focus;
   // focusSerial is bumped every time the focus is lost.
   virtual bool ReadKeys(uint8_t keys[kKeyCount], uint64_t* focusSerial) = 0;
   virtual bool HasFocus(uint64_t* focusSerial) = 0;
