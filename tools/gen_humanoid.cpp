@@ -83,33 +83,13 @@ const std::vector<Bone>& BaseBones() {
   return bones;
 }
 
+// clang-format off
 enum BoneId {
-  kRoot = 0,
-  kPelvis,
-  kSpine,
-  kSpine2,
-  kNeck,
-  kHead,
-  kLUpperArm,
-  kLForearm,
-  kLHand,
-  kRUpperArm,
-  kRForearm,
-  kRHand,
-  kBone01,
-  kBone02,
-  kBone03,
-  kBone04,
-  kBone05,
-  kBone06,
-  kLThigh,
-  kLCalf,
-  kLFoot,
-  kRThigh,
-  kRCalf,
-  kRFoot,
-  kBaseBoneCount
+  kRoot = 0, kPelvis, kSpine, kSpine2, kNeck, kHead, kLUpperArm, kLForearm, kLHand,
+  kRUpperArm, kRForearm, kRHand, kBone01, kBone02, kBone03, kBone04, kBone05, kBone06,
+  kLThigh, kLCalf, kLFoot, kRThigh, kRCalf, kRFoot, kBaseBoneCount
 };
+// clang-format on
 constexpr int kMaxBones = 50;
 
 // The base bones, then (parents first) each hand's five fingers of two joints,
