@@ -41,7 +41,8 @@ struct SRenderers {
   std::vector<gfx::SRenderData> data;
 };
 
-void Fill(gfx::CRenderManager& manager, SRenderers& renderers, std::vector<std::vector<gfx::SRenderItem*>>& items) {
+void Fill(gfx::CRenderManager& manager, SRenderers& renderers,
+          std::vector<std::vector<gfx::SRenderItem*>>& items) {
   for (int i = 0; i < kEntries; ++i) {
     renderers.data[i].handle = 0;
     manager.AddRenderer(renderers.data[i], items[i]);
@@ -73,7 +74,8 @@ void BM_CommitPendingEntriesAndResources(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetLabel("2000 entries + 500 resources; peer: BM_CommitPeer_VectorAppend");
-  state.counters["records"] = benchmark::Counter(kEntries + kResources, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records"] =
+      benchmark::Counter(kEntries + kResources, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_CommitPendingEntriesAndResources)->Unit(benchmark::kMicrosecond);
 
@@ -91,7 +93,8 @@ void BM_CommitPeer_VectorAppend(benchmark::State& state) {
     benchmark::DoNotOptimize(loaded.data());
   }
   state.SetLabel("peer of BM_CommitPendingEntriesAndResources: std::vector append");
-  state.counters["records"] = benchmark::Counter(kEntries + kResources, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records"] =
+      benchmark::Counter(kEntries + kResources, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_CommitPeer_VectorAppend)->Unit(benchmark::kMicrosecond);
 

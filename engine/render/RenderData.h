@@ -93,8 +93,8 @@ struct SRenderData {
   int layer = kLayerFloor;
   const CStringHash* shaderName = nullptr;
   const CStringHash* techniqueName = nullptr;
-  const float* boxMin = nullptr;  // 3 floats
-  const float* boxMax = nullptr;  // 3 floats
+  const float* boxMin = nullptr;      // 3 floats
+  const float* boxMax = nullptr;      // 3 floats
   const float* glowColour = nullptr;  // 3 floats
   const float* glowMultiplier = nullptr;
   const IVertexBuffer* mesh = nullptr;  // null when the mesh is not known (yet)

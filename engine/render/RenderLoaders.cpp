@@ -49,7 +49,8 @@ rapidxml::xml_node<>* OpenRoot(utl::CXmlFile& xml, const char* path, const char*
 
 // --- Single resources ---------------------------------------------------------------
 
-void CRenderManager::LoadTexture(const CStringHash& id, const char* folder, const char* file, uint32_t kind) {
+void CRenderManager::LoadTexture(const CStringHash& id, const char* folder, const char* file,
+                                 uint32_t kind) {
   if (id.IsNoName() || !file || !file[0]) return;
   {
     sys::CScopedLock lock(sys::kLockRender);
@@ -77,7 +78,8 @@ void CRenderManager::LoadTexture(const CStringHash& id, const char* folder, cons
 
 bool CRenderManager::LoadMaterial(int32_t id, const SMaterialDesc& desc) {
   auto load = [&](const SMaterialSlot& slot, const char* folder) {
-    LoadTexture(CStringHash(slot.id.c_str()), folder, slot.file.c_str(), static_cast<uint32_t>(desc.kind));
+    LoadTexture(CStringHash(slot.id.c_str()), folder, slot.file.c_str(),
+                static_cast<uint32_t>(desc.kind));
   };
   load(desc.lightmap, "lightmaps");
   load(desc.sixth, nullptr);
@@ -91,8 +93,8 @@ bool CRenderManager::LoadMaterial(int32_t id, const SMaterialDesc& desc) {
   load(desc.specular, nullptr);
   load(desc.normal, nullptr);
   auto* record = new SMaterial();
-  SetMaterialTextureNames(*record, id, desc.diffuse.id.c_str(), desc.second.id.c_str(), desc.specular.id.c_str(),
-                          desc.normal.id.c_str());
+  SetMaterialTextureNames(*record, id, desc.diffuse.id.c_str(), desc.second.id.c_str(),
+                          desc.specular.id.c_str(), desc.normal.id.c_str());
   sys::CScopedLock lock(sys::kLockRender);
   if (materials.Find(key)) {
     delete record;
@@ -215,11 +217,15 @@ bool CRenderManager::LoadTextures(const char* file) {
   rapidxml::xml_node<>* root = OpenRoot(xml, file, "textures");
   if (!root) return false;
   uint32_t kind = kTexture2D;
-  for (rapidxml::xml_node<>* node = root->first_node("texture"); node; node = node->next_sibling("texture")) {
+  for (rapidxml::xml_node<>* node = root->first_node("texture"); node;
+       node = node->next_sibling("texture")) {
     const uint32_t type = ComputeHash(Attr(node, "type"));
-    if (type == ComputeHash("2d")) kind = kTexture2D;
-    else if (type == ComputeHash("3d")) kind = kTextureVolume;
-    else if (type == ComputeHash("cube")) kind = kTextureCube;
+    if (type == ComputeHash("2d"))
+      kind = kTexture2D;
+    else if (type == ComputeHash("3d"))
+      kind = kTextureVolume;
+    else if (type == ComputeHash("cube"))
+      kind = kTextureCube;
     LoadTexture(CStringHash(Attr(node, "id")), nullptr, Attr(node, "file"), kind);
   }
   return true;
@@ -231,7 +237,8 @@ bool CRenderManager::LoadMaterials(const char* file) {
   if (!root) return false;
   const uint32_t kTop = ComputeHash("topdiffuse"), kSpecular = ComputeHash("specular"),
                  kNormal = ComputeHash("normal"), kLightmap = ComputeHash("lightmap");
-  for (rapidxml::xml_node<>* node = root->first_node("material"); node; node = node->next_sibling("material")) {
+  for (rapidxml::xml_node<>* node = root->first_node("material"); node;
+       node = node->next_sibling("material")) {
     SMaterialDesc desc;
     for (rapidxml::xml_node<>* key = node->first_node("key"); key; key = key->next_sibling("key")) {
       const uint32_t name = ComputeHash(Attr(key, "name"));
@@ -253,7 +260,8 @@ bool CRenderManager::LoadShaders(const char* file) {
   utl::CXmlFile xml;
   rapidxml::xml_node<>* root = OpenRoot(xml, file, "shaders");
   if (!root) return false;
-  for (rapidxml::xml_node<>* node = root->first_node("shader"); node; node = node->next_sibling("shader")) {
+  for (rapidxml::xml_node<>* node = root->first_node("shader"); node;
+       node = node->next_sibling("shader")) {
     const char* fileName = Attr(node, "fileName");
     const std::string withExtension = std::string(fileName) + ".fxo";
     LoadShader(CStringHash(withExtension.c_str()), CStringHash(fileName));
@@ -271,10 +279,12 @@ bool CRenderManager::LoadSceneGraph(const char* file) {
     return false;
   }
   CZoneGroupLists lists(static_cast<size_t>(count));
-  for (rapidxml::xml_node<>* zone = root->first_node("game_zone"); zone; zone = zone->next_sibling("game_zone")) {
+  for (rapidxml::xml_node<>* zone = root->first_node("game_zone"); zone;
+       zone = zone->next_sibling("game_zone")) {
     const int index = std::atoi(Attr(zone, "lua_id"));
     if (index < 0 || index >= count) {
-      utl::LogPrintf("Scene graph %s: game_zone lua_id %d outside 0..%d skipped\n", file, index, count - 1);
+      utl::LogPrintf("Scene graph %s: game_zone lua_id %d outside 0..%d skipped\n", file, index,
+                     count - 1);
       continue;
     }
     for (rapidxml::xml_node<>* group = zone->first_node("geometry_zone_group_visible"); group;
@@ -293,17 +303,22 @@ bool CRenderManager::LoadDoFParams(const char* file) {
   for (rapidxml::xml_node<>* key = root->first_node("key"); key; key = key->next_sibling("key")) {
     const uint32_t id = ComputeHash(Attr(key, "id"));
     const float value = static_cast<float>(std::atof(Attr(key, "value")));
-    if (id == ComputeHash("dof_focal_plane_dist")) dofFocalPlane = value;
-    else if (id == ComputeHash("dof_near_max_blur_plane_dist")) dofNearMaxBlurPlane = value;
-    else if (id == ComputeHash("dof_far_max_blur_plane_dist")) dofFarMaxBlurPlane = value;
-    else if (id == ComputeHash("dof_max_blur")) dofMaxBlur = value;
+    if (id == ComputeHash("dof_focal_plane_dist"))
+      dofFocalPlane = value;
+    else if (id == ComputeHash("dof_near_max_blur_plane_dist"))
+      dofNearMaxBlurPlane = value;
+    else if (id == ComputeHash("dof_far_max_blur_plane_dist"))
+      dofFarMaxBlurPlane = value;
+    else if (id == ComputeHash("dof_max_blur"))
+      dofMaxBlur = value;
   }
   return true;
 }
 
 // --- Settings --------------------------------------------------------------------------
 
-void CRenderManager::ApplyQualityPreset(int quality, bool ssaoOn, bool glowOn, bool dofOn, bool decalsOn) {
+void CRenderManager::ApplyQualityPreset(int quality, bool ssaoOn, bool glowOn, bool dofOn,
+                                        bool decalsOn) {
   depthMap.Set(true);
   shadowParameters.Set(true);
   sunShadows.Set(true);
@@ -325,8 +340,8 @@ void CRenderManager::ApplyQualityPreset(int quality, bool ssaoOn, bool glowOn, b
 }
 
 void CRenderManager::ClearLevelSettings() {
-  for (SPair<bool>* flag : {&depthMap, &shadowParameters, &sunShadows, &finalBlur, &shadows, &pcf, &screenShadows,
-                            &ssao, &glow, &depthOfField, &decals})
+  for (SPair<bool>* flag : {&depthMap, &shadowParameters, &sunShadows, &finalBlur, &shadows, &pcf,
+                            &screenShadows, &ssao, &glow, &depthOfField, &decals})
     flag->Set(false);
   filmLookExtras = false;
   halfResolutionShadows = false;

@@ -39,7 +39,8 @@ int CShader::KindSize(int kind) {
   }
 }
 
-bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, int kind, const void* value) {
+bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, int kind,
+                           const void* value) {
   const int size = KindSize(kind);
   if (size == 0 || !value) {
     utl::LogPrintf("Shader parameter %s: value kind %d is not known\n", paramName.c_str(), kind);
@@ -47,7 +48,8 @@ bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, 
   }
   SParameter& parameter = m_values[paramName.GetHash()];
   parameter.kind = kind;
-  parameter.bytes.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
+  parameter.bytes.assign(static_cast<const uint8_t*>(value),
+                         static_cast<const uint8_t*>(value) + size);
   parameter.handle = -1;
   if (source) {
     for (size_t i = 0; i < source->parameterNames.size(); ++i) {
@@ -61,7 +63,8 @@ void CShader::RefreshParameterHandles(const CShader& source) {
   for (auto& entry : m_values) {
     entry.second.handle = -1;
     for (size_t i = 0; i < source.parameterNames.size(); ++i) {
-      if (source.parameterNames[i].GetHash() == entry.first) entry.second.handle = static_cast<int>(i);
+      if (source.parameterNames[i].GetHash() == entry.first)
+        entry.second.handle = static_cast<int>(i);
     }
   }
 }
@@ -206,7 +209,8 @@ void CRenderManager::OnResetDevice() {
 void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
   if (m_graphics && m_graphics->device) {
     plat::gpu::Device* device = m_graphics->device;
-    device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f, 0);
+    device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f,
+                  0);
     if (device->BeginScene() == plat::gpu::kOk) device->EndScene();
     device->Present();
   }
@@ -293,7 +297,8 @@ int CRenderManager::AddRenderer(SRenderData& data, std::vector<SRenderItem*>& it
       break;
   }
   if (count <= 0) return 0;
-  const bool subsetEntries = data.renderType == kRenderTypeStatic || data.renderType == kRenderTypeDynamic;
+  const bool subsetEntries =
+      data.renderType == kRenderTypeStatic || data.renderType == kRenderTypeDynamic;
   const bool wholeMesh = subsetEntries && !(data.mesh && data.mesh->GetSubsetCount() > 0);
   CRenderList& target = m_pending[list];
   for (int i = 0; i < count; ++i) {
@@ -370,7 +375,8 @@ void CRenderManager::DisableRenderer(const SRenderData& data, const std::vector<
   for (SRenderItem* item : it->second.items) item->active = 0;
 }
 
-void CRenderManager::SetCastShadow(const SRenderData& data, const std::vector<SRenderItem*>&, bool cast) {
+void CRenderManager::SetCastShadow(const SRenderData& data, const std::vector<SRenderItem*>&,
+                                   bool cast) {
   sys::CScopedLock lock(sys::kLockRender);
   auto it = m_registrations.find(data.handle);
   if (it == m_registrations.end()) return;
@@ -384,7 +390,9 @@ void CRenderManager::QueueMoves(const std::vector<SRenderItem*>& items, int toLi
   m_listMoves = true;
 }
 
-void CRenderManager::QueueMoveToRenderList0(const std::vector<SRenderItem*>& items) { QueueMoves(items, kListMesh); }
+void CRenderManager::QueueMoveToRenderList0(const std::vector<SRenderItem*>& items) {
+  QueueMoves(items, kListMesh);
+}
 void CRenderManager::QueueMoveToRenderList1(const std::vector<SRenderItem*>& items) {
   QueueMoves(items, kListParticle);
 }
@@ -446,7 +454,8 @@ bool CRenderManager::IsRegistered(int handle) const {
 bool CRenderManager::IsInDrawnLists(int handle) const {
   sys::CScopedLock lock(sys::kLockRender);
   auto it = m_registrations.find(handle);
-  return it != m_registrations.end() && !it->second.items.empty() && it->second.items.front()->active;
+  return it != m_registrations.end() && !it->second.items.empty() &&
+         it->second.items.front()->active;
 }
 
 int CRenderManager::GetRenderList(int handle) const {
@@ -471,7 +480,8 @@ size_t CRenderManager::GetCommittedDrawCount() const {
 
 // --- Geometry and order -------------------------------------------------------------
 
-bool CRenderManager::BoxInFrustum(const plat::Plane planes[6], const float boxMin[3], const float boxMax[3]) {
+bool CRenderManager::BoxInFrustum(const plat::Plane planes[6], const float boxMin[3],
+                                  const float boxMax[3]) {
   for (int i = 0; i < 6; ++i) {
     const plat::Plane& p = planes[i];
     const float x = p.a >= 0.0f ? boxMax[0] : boxMin[0];
@@ -486,8 +496,8 @@ bool CRenderManager::BoxInFrustum(const float boxMin[3], const float boxMax[3]) 
   return BoxInFrustum(cullingPlanes, boxMin, boxMax);
 }
 
-void CRenderManager::SplitFrustumCorners(const SFrustumView& view, float nearDistance, float farDistance,
-                                         plat::Vec3 corners[8]) {
+void CRenderManager::SplitFrustumCorners(const SFrustumView& view, float nearDistance,
+                                         float farDistance, plat::Vec3 corners[8]) {
   const plat::Vec3 up(view.up.x, view.up.y, -view.up.z);
   const float t = std::tan(view.fov * 0.5f);
   const float distances[2] = {nearDistance, farDistance};
@@ -544,7 +554,8 @@ bool CRenderManager::EntryLess(const SRenderItem& a, const SRenderItem& b, int m
 
 void CRenderManager::SortList(int kind, int mode) {
   if (kind < 0 || kind >= kListCount) return;
-  m_drawn[kind].sort([this, mode](const SRenderItem& a, const SRenderItem& b) { return EntryLess(a, b, mode); });
+  m_drawn[kind].sort(
+      [this, mode](const SRenderItem& a, const SRenderItem& b) { return EntryLess(a, b, mode); });
 }
 
 }  // namespace gfx

@@ -15,11 +15,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
 #include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/StringHash.h"
@@ -205,7 +205,8 @@ public:
   // --- Geometry and order -----------------------------------------------------------
   // True when the box (minimum and maximum corners) is not wholly behind one of
   // the planes (normals pointing inwards).
-  static bool BoxInFrustum(const plat::Plane planes[6], const float boxMin[3], const float boxMax[3]);
+  static bool BoxInFrustum(const plat::Plane planes[6], const float boxMin[3],
+                           const float boxMax[3]);
   bool BoxInFrustum(const float boxMin[3], const float boxMax[3]) const;
   // Near four then far four, each pushed 10% away from the centroid.
   static void SplitFrustumCorners(const SFrustumView& view, float nearDistance, float farDistance,

@@ -24,7 +24,8 @@ plat::gpu::Device* DeviceOf(const CGraphicsManager* graphics) {
 
 // Volume textures are made through the image path, which builds a texture of the
 // image's own kind.
-plat::gpu::HResult CreateVolumeTextureFromImage(plat::gpu::Device* device, const plat::image::Image& image,
+plat::gpu::HResult CreateVolumeTextureFromImage(plat::gpu::Device* device,
+                                                const plat::image::Image& image,
                                                 plat::gpu::VolumeTexture** out) {
   *out = nullptr;
   plat::gpu::BaseTexture* made = nullptr;
@@ -45,16 +46,19 @@ void CRenderManager::SetBackgroundLoading(bool on) {
 }
 
 template <class T>
-void CRenderManager::PushRequest(CRequestRing<T>& ring, std::vector<T*>& list, int kind, T* request) {
+void CRenderManager::PushRequest(CRequestRing<T>& ring, std::vector<T*>& list, int kind,
+                                 T* request) {
   if (m_background.load() && m_backgroundThread.load() == std::this_thread::get_id()) {
-    // A full ring never drops the request: the loader waits for the next drain.
-    while (!ring.Push(request)) {
+    // A full ring never drops the request: the loader waits for the next drain
+    // (or, once loading has ended, hands it to the plain list below).
+    bool pushed = ring.Push(request);
+    while (!pushed && m_background.load()) {
       ++m_throttleWaits;
       if (m_queueEvent) m_queueEvent->Reset();
       WaitForDrain();
-      if (!m_background.load()) break;
+      pushed = ring.Push(request);
     }
-    if (m_background.load() || ring.Size() > 0) {
+    if (pushed) {
       ++m_pushCounts[kind];
       ThrottleBackgroundQueues();
       return;
@@ -112,15 +116,17 @@ void CRenderManager::CreateTexture(CTexture* texture) {
     if (!plat::image::Decode(texture->fileData, texture->fileSize, image, error)) {
       utl::LogPrintf("Texture %s could not be read: %s\n", texture->path.c_str(), error.c_str());
     } else {
-      const plat::image::Kind wanted = texture->type == kTextureCube     ? plat::image::Kind::Cube
-                                       : texture->type == kTextureVolume ? plat::image::Kind::Volume
-                                                                         : plat::image::Kind::Texture2D;
+      const plat::image::Kind wanted = texture->type == kTextureCube ? plat::image::Kind::Cube
+                                       : texture->type == kTextureVolume
+                                           ? plat::image::Kind::Volume
+                                           : plat::image::Kind::Texture2D;
       if (image.kind != wanted) {
         utl::LogPrintf("Texture %s is not of the kind its list names (%u)\n", texture->path.c_str(),
                        texture->type);
       } else if (texture->type == kTextureVolume) {
         if (plat::gpu::Failed(CreateVolumeTextureFromImage(device, image, &texture->volumeTexture)))
-          utl::LogPrintf("Texture %s: the device refused the volume texture\n", texture->path.c_str());
+          utl::LogPrintf("Texture %s: the device refused the volume texture\n",
+                         texture->path.c_str());
       } else {
         plat::gpu::BaseTexture* made = nullptr;
         if (plat::gpu::Failed(device->CreateTextureFromImage(image, &made)) || !made) {
@@ -220,9 +226,9 @@ void CRenderManager::CommitRenderData() {
   cullingCamera.Commit();
   viewCamera.Commit();
   gameZone.Commit();
-  for (SPair<bool>* flag : {&depthMap, &ssao, &shadows, &glow, &shadowParameters, &sunShadows, &pcf,
-                            &screenShadows, &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly,
-                            &decals, &finalBlur})
+  for (SPair<bool>* flag :
+       {&depthMap, &ssao, &shadows, &glow, &shadowParameters, &sunShadows, &pcf, &screenShadows,
+        &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur})
     flag->Commit();
 
   CreateBackgroundResources();
@@ -272,8 +278,8 @@ uint32_t CRenderManager::RingSize(int kind) const {
 
 size_t CRenderManager::QueuedRequestCount() const {
   sys::CScopedLock lock(sys::kLockRender);
-  return m_textureRequests.size() + m_shaderRequests.size() + m_meshRequests.size() + m_textureRing.Size() +
-         m_shaderRing.Size() + m_meshRing.Size();
+  return m_textureRequests.size() + m_shaderRequests.size() + m_meshRequests.size() +
+         m_textureRing.Size() + m_shaderRing.Size() + m_meshRing.Size();
 }
 
 }  // namespace gfx

@@ -17,8 +17,9 @@ void SafeRelease(T*& p) {
 }
 }  // namespace
 
-bool CRenderTarget::Create(CGraphicsManager* manager, uint32_t width_, uint32_t height_, uint32_t format_,
-                           bool sharedDepth_, uint32_t depthFormat_, bool hasRenderToSurface_, bool makeQuad,
+bool CRenderTarget::Create(CGraphicsManager* manager, uint32_t width_, uint32_t height_,
+                           uint32_t format_, bool sharedDepth_, uint32_t depthFormat_,
+                           bool hasRenderToSurface_, bool makeQuad,
                            const plat::gpu::Viewport& viewport_, const SEye* eye_) {
   Release();
   graphicsManager = manager;
@@ -54,8 +55,8 @@ void CRenderTarget::CreateResources() {
       texture = nullptr;
   }
   if (hasRenderToSurface && !renderToSurface) {
-    if (plat::gpu::Failed(device->CreateRenderToSurface(width, height, format, !sharedDepth, depthFormat,
-                                                        &renderToSurface)))
+    if (plat::gpu::Failed(device->CreateRenderToSurface(width, height, format, !sharedDepth,
+                                                        depthFormat, &renderToSurface)))
       renderToSurface = nullptr;
   }
   if (texture && !surface) {
@@ -105,7 +106,8 @@ void CRenderTarget::OnResetDevice() {
 
 void CRenderTarget::BeginScene() {
   if (hasRenderToSurface && renderToSurface && device) {
-    if (sharedDepth && !savedDepth && plat::gpu::Failed(device->GetDepthStencilSurface(&savedDepth)))
+    if (sharedDepth && !savedDepth &&
+        plat::gpu::Failed(device->GetDepthStencilSurface(&savedDepth)))
       savedDepth = nullptr;
     renderToSurface->BeginScene(surface, &viewport);
     if (sharedDepth && savedDepth) device->SetDepthStencilSurface(savedDepth);
@@ -141,7 +143,7 @@ void CRenderTarget::CreateScreenQuad() {
   // Texture coordinates address texel corners exactly: the device samples at texel
   // centres, so no half-texel shift is wanted.
   const TEXTURED_VERTEX v[6] = {
-      {{-1, 1, 0}, {0, 0}}, {{1, 1, 0}, {1, 0}},  {{-1, -1, 0}, {0, 1}},
+      {{-1, 1, 0}, {0, 0}},  {{1, 1, 0}, {1, 0}}, {{-1, -1, 0}, {0, 1}},
       {{-1, -1, 0}, {0, 1}}, {{1, 1, 0}, {1, 0}}, {{1, -1, 0}, {1, 1}},
   };
   for (int i = 0; i < 6; ++i) quad->Vertices()[i] = v[i];
@@ -161,7 +163,8 @@ void CRenderTarget::CreateEyeQuad(const SEye& eye_) {
   const float xf = yf * eye.aspect;
   auto vertex = [&](float x, float y) {
     // Texture v grows downwards, as the quad above; the ray follows the corner.
-    return SSAO_TEXTURED_VERTEX{{x, y, 0}, {(x + 1.0f) * 0.5f, (1.0f - y) * 0.5f}, {x * xf, y * yf, -eye.farPlane}};
+    return SSAO_TEXTURED_VERTEX{
+        {x, y, 0}, {(x + 1.0f) * 0.5f, (1.0f - y) * 0.5f}, {x * xf, y * yf, -eye.farPlane}};
   };
   const SSAO_TEXTURED_VERTEX v[6] = {vertex(-1, 1),  vertex(1, 1), vertex(-1, -1),
                                      vertex(-1, -1), vertex(1, 1), vertex(1, -1)};
@@ -171,7 +174,8 @@ void CRenderTarget::CreateEyeQuad(const SEye& eye_) {
 
 // --- CCubeRenderTarget ------------------------------------------------------------
 
-bool CCubeRenderTarget::Create(CGraphicsManager* manager, uint32_t edge, const plat::gpu::Viewport& viewport_) {
+bool CCubeRenderTarget::Create(CGraphicsManager* manager, uint32_t edge,
+                               const plat::gpu::Viewport& viewport_) {
   Release();
   graphicsManager = manager;
   currentFace = 0;
@@ -191,13 +195,12 @@ void CCubeRenderTarget::CreateResources() {
       plat::gpu::kUsageRenderTarget | (autoMipmaps ? plat::gpu::kUsageAutoGenMipmap : 0u);
   device = graphicsManager ? graphicsManager->device : nullptr;
   if (!device) return;
-  if (!cubeTexture &&
-      plat::gpu::Failed(device->CreateCubeTexture(size, mipLevels, usage, format, plat::gpu::kPoolDefault,
-                                                  &cubeTexture)))
+  if (!cubeTexture && plat::gpu::Failed(device->CreateCubeTexture(
+                          size, mipLevels, usage, format, plat::gpu::kPoolDefault, &cubeTexture)))
     cubeTexture = nullptr;
   if (hasRenderToSurface && !renderToSurface &&
-      plat::gpu::Failed(
-          device->CreateRenderToSurface(size, size, format, depthFormat != 0, depthFormat, &renderToSurface)))
+      plat::gpu::Failed(device->CreateRenderToSurface(size, size, format, depthFormat != 0,
+                                                      depthFormat, &renderToSurface)))
     renderToSurface = nullptr;
   for (uint32_t face = 0; face < 6 && cubeTexture; ++face) {
     if (!faces[face] && plat::gpu::Failed(cubeTexture->GetCubeMapSurface(face, 0, &faces[face])))

@@ -30,8 +30,8 @@ public:
   // Releases what the target holds, then makes it again with the given description.
   // `manager` is the graphics device owner the resources are made on.
   // With an eye the quad made is the eye quad (view rays to the eye's far corners).
-  bool Create(CGraphicsManager* manager, uint32_t width, uint32_t height, uint32_t format, bool sharedDepth,
-              uint32_t depthFormat, bool hasRenderToSurface, bool makeQuad,
+  bool Create(CGraphicsManager* manager, uint32_t width, uint32_t height, uint32_t format,
+              bool sharedDepth, uint32_t depthFormat, bool hasRenderToSurface, bool makeQuad,
               const plat::gpu::Viewport& viewport, const SEye* eye = nullptr);
   // A target counts as made when its texture, surface and scene object exist.
   bool IsCreated() const { return texture && surface && (renderToSurface || !hasRenderToSurface); }

@@ -6,22 +6,25 @@
 namespace vd {
 namespace gfx {
 
-void ComputeSplitDistances(float nearZ, float farZ, int splitTableSize, float alphaScheme, float out[kMaxSplits]) {
+void ComputeSplitDistances(float nearZ, float farZ, int splitTableSize, float alphaScheme,
+                           float out[kMaxSplits]) {
   for (int i = 0; i < kMaxSplits; ++i) out[i] = 0.0f;
   if (splitTableSize < 1 || splitTableSize > kMaxSplits) return;
   float lambda = alphaScheme;
   const float n = static_cast<float>(splitTableSize);
   for (int i = 0; i < kMaxSplits; ++i) {
     const float t = static_cast<float>(i) / n;
-    out[i] = lambda * nearZ * std::pow(farZ / nearZ, t) + (1.0f - lambda) * (nearZ + t * (farZ - nearZ));
+    out[i] =
+        lambda * nearZ * std::pow(farZ / nearZ, t) + (1.0f - lambda) * (nearZ + t * (farZ - nearZ));
     if (lambda > 0.1f) lambda -= 0.1f;
   }
   out[0] = nearZ;
   out[splitTableSize - 1] = farZ;
 }
 
-void ComputeCropMatrices(const plat::Vec3 corners[8], const plat::Mat4& lightView, const plat::Mat4& lightProjection,
-                         plat::Mat4& view, plat::Mat4& projection) {
+void ComputeCropMatrices(const plat::Vec3 corners[8], const plat::Mat4& lightView,
+                         const plat::Mat4& lightProjection, plat::Mat4& view,
+                         plat::Mat4& projection) {
   const plat::Mat4 vp = plat::Multiply(lightView, lightProjection);
   float minX = 1e30f, minY = 1e30f, minZ = 1e30f, maxX = -1e30f, maxY = -1e30f, maxZ = -1e30f;
   for (int i = 0; i < 8; ++i) {
@@ -55,7 +58,8 @@ void ComputeCropMatrices(const plat::Vec3 corners[8], const plat::Mat4& lightVie
 }
 
 void ComputeCubeViewMatrices(const plat::Vec3& p, plat::Mat4 views[6]) {
-  const plat::Vec3 targets[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+  const plat::Vec3 targets[6] = {{1, 0, 0},  {-1, 0, 0}, {0, 1, 0},
+                                 {0, -1, 0}, {0, 0, 1},  {0, 0, -1}};
   const plat::Vec3 ups[6] = {{0, 1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}};
   for (int i = 0; i < 6; ++i) views[i] = plat::LookAtRH(p, p + targets[i], ups[i]);
 }

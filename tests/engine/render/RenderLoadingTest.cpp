@@ -32,7 +32,8 @@ protected:
     // Mesh files of distinct names: copies of a test mesh.
     std::filesystem::create_directories(meshDir);
     for (int i = 0; i < kMeshes; ++i)
-      std::filesystem::copy_file("Data/meshes/test_cube.mesh", meshDir + "/m" + std::to_string(i) + ".mesh",
+      std::filesystem::copy_file("Data/meshes/test_cube.mesh",
+                                 meshDir + "/m" + std::to_string(i) + ".mesh",
                                  std::filesystem::copy_options::overwrite_existing);
   }
   void TearDown() override {
@@ -53,7 +54,9 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
   CRenderManager manager;
   auto recorder = std::make_shared<plat::gpu::Recorder>();
   gfx::CGraphicsManager graphics;
-  graphics.gpuFactory = [&](plat::Window*, std::string*) { return plat::gpu::CreateRecordingGpu(recorder); };
+  graphics.gpuFactory = [&](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
 
   std::atomic<bool> ready{false}, loaderDone{false}, stop{false}, paused{false};
   std::atomic<int> frames{0};
@@ -103,7 +106,8 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
   // thread's requests meanwhile go to the plain lists and never wait.
   int mainRequests = 0;
   paused = true;
-  while (manager.ThrottleWaits() == 0 && !loaderDone) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (manager.ThrottleWaits() == 0 && !loaderDone)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   auto mainPushes = std::async(std::launch::async, [&] {
     for (int i = 0; i < 30; ++i) {
       const std::string id = "held" + std::to_string(i);
@@ -132,8 +136,10 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
   // Everything arrived in the loaded tables, every request was created.
   // Names that hash alike are one resource (the first one loaded).
   std::set<uint32_t> names;
-  for (int i = 0; i < kTextures; ++i) names.insert(ComputeHash(("tex" + std::to_string(i)).c_str()));
-  for (int i = 0; i < mainRequests; ++i) names.insert(ComputeHash(("main" + std::to_string(i)).c_str()));
+  for (int i = 0; i < kTextures; ++i)
+    names.insert(ComputeHash(("tex" + std::to_string(i)).c_str()));
+  for (int i = 0; i < mainRequests; ++i)
+    names.insert(ComputeHash(("main" + std::to_string(i)).c_str()));
   for (int i = 0; i < 30; ++i) names.insert(ComputeHash(("held" + std::to_string(i)).c_str()));
   EXPECT_EQ(manager.textures.Size(), names.size());
   EXPECT_EQ(manager.meshes.Size(), static_cast<size_t>(kMeshes));
@@ -151,6 +157,32 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
   EXPECT_GT(frames.load(), 0);
   stop = true;
   render.join();
+}
+
+TEST_F(RenderLoadingTest, TheFifthPushOfAKindWaitsForTheNextDrain) {
+  CRenderManager manager;
+  ASSERT_TRUE(manager.Init(nullptr));
+  std::atomic<int> queued{0};
+  std::thread loader([&] {
+    manager.SetBackgroundLoading(true);
+    for (int i = 0; i < 5; ++i) {
+      const std::string key = "fx" + std::to_string(i);
+      manager.LoadShader(CStringHash("test_colour.fxo"), CStringHash(key.c_str()));
+      ++queued;
+    }
+    manager.SetBackgroundLoading(false);
+  });
+  // Four pass; the fifth is in the ring but its call has not returned.
+  while (manager.ThrottleWaits() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(queued.load(), 4);
+  EXPECT_EQ(manager.RingSize(1), 5u);
+  manager.CommitRenderData();  // a drain, as after any frame
+  loader.join();
+  EXPECT_EQ(queued.load(), 5);
+  EXPECT_EQ(manager.RingSize(1), 0u);
+  EXPECT_EQ(manager.CreatedCount(), 5u);
+  EXPECT_EQ(manager.ThrottleWaits(), 1u);
 }
 
 }  // namespace

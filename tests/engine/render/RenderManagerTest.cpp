@@ -1,5 +1,3 @@
-#include "engine/render/RenderManager.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/Log.h"
+#include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "platform/gpu/Device.h"
@@ -37,7 +36,8 @@ private:
 // A scratch folder, removed with the fixture.
 class Scratch {
 public:
-  explicit Scratch(const std::string& root) : m_dir(root + "/rm_test_" + std::to_string(::getpid())) {
+  explicit Scratch(const std::string& root)
+      : m_dir(root + "/rm_test_" + std::to_string(::getpid())) {
     std::filesystem::create_directories(m_dir);
   }
   ~Scratch() { std::filesystem::remove_all(m_dir); }
@@ -90,7 +90,7 @@ TEST_F(RenderManagerTest, AFlagChangedTwiceArrivesWithItsLastValue) {
   manager.ssao.Set(true);
   manager.depthOfField.Set(true);
   EXPECT_FALSE(manager.depthOfField.render);  // the frame sees nothing before the commit
-  manager.CommitRenderData();                  // no commit request needed for settings
+  manager.CommitRenderData();                 // no commit request needed for settings
   EXPECT_TRUE(manager.ssao.render);
   EXPECT_TRUE(manager.depthOfField.render);
   manager.gameZone.Set(3);
@@ -222,18 +222,18 @@ TEST_F(RenderManagerTest, EntryLessIsAStrictWeakOrder) {
 
 TEST_F(RenderManagerTest, BoxInFrustumAgainstKnownPlanes) {
   // The cube -10..10 on every axis, normals inwards.
-  const plat::Plane planes[6] = {{1, 0, 0, 10}, {-1, 0, 0, 10}, {0, 1, 0, 10},
-                                 {0, -1, 0, 10}, {0, 0, 1, 10}, {0, 0, -1, 10}};
+  const plat::Plane planes[6] = {{1, 0, 0, 10},  {-1, 0, 0, 10}, {0, 1, 0, 10},
+                                 {0, -1, 0, 10}, {0, 0, 1, 10},  {0, 0, -1, 10}};
   struct Case {
     float min[3], max[3];
     bool in;
   } cases[] = {
-      {{-1, -1, -1}, {1, 1, 1}, true},        // inside
-      {{9, 9, 9}, {20, 20, 20}, true},        // straddles a corner
-      {{11, 0, 0}, {12, 1, 1}, false},        // beyond +x
-      {{-30, -1, -1}, {-10.5f, 1, 1}, false}, // beyond -x
-      {{-30, -30, -30}, {30, 30, 30}, true},  // encloses the frustum
-      {{0, 0, 10}, {0, 0, 10}, true},         // touching counts as inside
+      {{-1, -1, -1}, {1, 1, 1}, true},         // inside
+      {{9, 9, 9}, {20, 20, 20}, true},         // straddles a corner
+      {{11, 0, 0}, {12, 1, 1}, false},         // beyond +x
+      {{-30, -1, -1}, {-10.5f, 1, 1}, false},  // beyond -x
+      {{-30, -30, -30}, {30, 30, 30}, true},   // encloses the frustum
+      {{0, 0, 10}, {0, 0, 10}, true},          // touching counts as inside
   };
   for (const Case& c : cases) EXPECT_EQ(CRenderManager::BoxInFrustum(planes, c.min, c.max), c.in);
 }
@@ -249,9 +249,9 @@ TEST_F(RenderManagerTest, SplitCornersOfAKnownCamera) {
   CRenderManager::SplitFrustumCorners(view, 1.0f, 3.0f, corners);
   // Before the push: near corners at z -1 with x, y = +-1, far at z -3 with +-3; the
   // centroid is (0, 0, -2).
-  const plat::Vec3 expected[8] = {{-1.1f, -1.1f, -0.9f}, {-1.1f, 1.1f, -0.9f}, {1.1f, 1.1f, -0.9f},
-                                  {1.1f, -1.1f, -0.9f},  {-3.3f, -3.3f, -3.1f}, {-3.3f, 3.3f, -3.1f},
-                                  {3.3f, 3.3f, -3.1f},   {3.3f, -3.3f, -3.1f}};
+  const plat::Vec3 expected[8] = {
+      {-1.1f, -1.1f, -0.9f}, {-1.1f, 1.1f, -0.9f}, {1.1f, 1.1f, -0.9f}, {1.1f, -1.1f, -0.9f},
+      {-3.3f, -3.3f, -3.1f}, {-3.3f, 3.3f, -3.1f}, {3.3f, 3.3f, -3.1f}, {3.3f, -3.3f, -3.1f}};
   for (int i = 0; i < 8; ++i) {
     EXPECT_NEAR(corners[i].x, expected[i].x, 1e-5f) << i;
     EXPECT_NEAR(corners[i].y, expected[i].y, 1e-5f) << i;
@@ -365,7 +365,8 @@ TEST_F(RenderManagerTest, MeshesGoodAndBad) {
   const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(good.size(), 48u);
   const std::string bad[] = {good.substr(0, 30), good.substr(0, good.size() - 1),
-                             good.substr(0, 32) + std::string("\x0F\0\0\0", 4) + good.substr(36), ""};
+                             good.substr(0, 32) + std::string("\x0F\0\0\0", 4) + good.substr(36),
+                             ""};
   for (size_t i = 0; i < std::size(bad); ++i) {
     const std::string name = dir + "/bad" + std::to_string(i) + ".mesh";
     scratch.Write("bad" + std::to_string(i) + ".mesh", bad[i]);
@@ -374,29 +375,34 @@ TEST_F(RenderManagerTest, MeshesGoodAndBad) {
     EXPECT_NE(log.find(name), std::string::npos) << i << ": " << log;
     log.clear();
     EXPECT_EQ(manager.FindMesh(CStringHash(name.c_str())), nullptr) << i;
-    EXPECT_NE(log.find("Trying to render a mesh that has not been loaded: " + name), std::string::npos);
+    EXPECT_NE(log.find("Trying to render a mesh that has not been loaded: " + name),
+              std::string::npos);
   }
   EXPECT_EQ(manager.GetMeshCount(), 1u);
 }
 
 TEST_F(RenderManagerTest, XmlLibraries) {
   Scratch scratch(std::filesystem::temp_directory_path().string());
-  const std::string textures = scratch.Write(
-      "t.xml",
-      "<textures><texture id=\"a\" file=\"a.dds\" type=\"3D\"/><texture id=\"b\" file=\"b.dds\" type=\"bogus\"/>"
-      "<texture id=\"c\" file=\"c.dds\" type=\"2D\"/><other id=\"d\" file=\"d.dds\" type=\"2d\"/></textures>");
+  const std::string textures =
+      scratch.Write("t.xml",
+                    "<textures><texture id=\"a\" file=\"a.dds\" type=\"3D\"/><texture id=\"b\" "
+                    "file=\"b.dds\" type=\"bogus\"/>"
+                    "<texture id=\"c\" file=\"c.dds\" type=\"2D\"/><other id=\"d\" file=\"d.dds\" "
+                    "type=\"2d\"/></textures>");
   EXPECT_TRUE(manager.LoadTextures(textures.c_str()));
   EXPECT_EQ(manager.FindTexture(CStringHash("a"))->type, 1u);
   EXPECT_EQ(manager.FindTexture(CStringHash("b"))->type, 1u);  // the previous kind stays
   EXPECT_EQ(manager.FindTexture(CStringHash("c"))->type, 0u);
   EXPECT_EQ(manager.FindTexture(CStringHash("d")), nullptr);
 
-  const std::string materials = scratch.Write(
-      "m.xml",
-      "<materials><material id=\"7\"><key name=\"LightMap\" id=\"lm7\" file=\"lm7.dds\"/></material>"
-      "<material id=\"8\"><key name=\"topdiffuse\" id=\"d8\" file=\"d8.dds\"/>"
-      "<key name=\"normal\" id=\"n8\" file=\"n8.dds\"/><key name=\"glow\" id=\"g8\" file=\"g8.dds\"/></material>"
-      "</materials>");
+  const std::string materials =
+      scratch.Write("m.xml",
+                    "<materials><material id=\"7\"><key name=\"LightMap\" id=\"lm7\" "
+                    "file=\"lm7.dds\"/></material>"
+                    "<material id=\"8\"><key name=\"topdiffuse\" id=\"d8\" file=\"d8.dds\"/>"
+                    "<key name=\"normal\" id=\"n8\" file=\"n8.dds\"/><key name=\"glow\" id=\"g8\" "
+                    "file=\"g8.dds\"/></material>"
+                    "</materials>");
   EXPECT_TRUE(manager.LoadMaterials(materials.c_str()));
   const gfx::SMaterial* seven = manager.FindMaterial(7);
   ASSERT_NE(seven, nullptr);
@@ -406,19 +412,21 @@ TEST_F(RenderManagerTest, XmlLibraries) {
   EXPECT_EQ(manager.FindMaterial(8)->names[3], CStringHash("n8"));
   EXPECT_EQ(manager.FindTexture(CStringHash("g8")), nullptr);
 
-  const std::string shaders = scratch.Write("s.xml", "<shaders><shader fileName=\"fx\"/><shader fileName=\"\"/></shaders>");
+  const std::string shaders =
+      scratch.Write("s.xml", "<shaders><shader fileName=\"fx\"/><shader fileName=\"\"/></shaders>");
   EXPECT_TRUE(manager.LoadShaders(shaders.c_str()));
   ASSERT_NE(manager.FindShader(CStringHash("fx")), nullptr);
   EXPECT_EQ(manager.FindShader(CStringHash("fx"))->fileName, "Data/shaders/fx.fxo");
   ASSERT_NE(manager.queuedShaders.Find(kNoNameHash), nullptr);
   EXPECT_EQ(manager.queuedShaders.Find(kNoNameHash)->fileName, "Data/shaders/.fxo");
 
-  const std::string graph = scratch.Write(
-      "g.xml",
-      "<visibility_geometry_zone_groups count=\"3\">"
-      "<game_zone lua_id=\"2\"><geometry_zone_group_visible id=\"g1\"/><geometry_zone_group_visible id=\"\"/></game_zone>"
-      "<game_zone lua_id=\"3\"><geometry_zone_group_visible id=\"g9\"/></game_zone>"
-      "<game_zone lua_id=\"-1\"/></visibility_geometry_zone_groups>");
+  const std::string graph =
+      scratch.Write("g.xml",
+                    "<visibility_geometry_zone_groups count=\"3\">"
+                    "<game_zone lua_id=\"2\"><geometry_zone_group_visible "
+                    "id=\"g1\"/><geometry_zone_group_visible id=\"\"/></game_zone>"
+                    "<game_zone lua_id=\"3\"><geometry_zone_group_visible id=\"g9\"/></game_zone>"
+                    "<game_zone lua_id=\"-1\"/></visibility_geometry_zone_groups>");
   EXPECT_TRUE(manager.LoadSceneGraph(graph.c_str()));
   EXPECT_NE(log.find("lua_id 3 outside 0..2"), std::string::npos) << log;
   EXPECT_NE(log.find("lua_id -1 outside"), std::string::npos) << log;
@@ -430,8 +438,9 @@ TEST_F(RenderManagerTest, XmlLibraries) {
   manager.CommitRenderData();
   EXPECT_TRUE(manager.zoneGroups.empty());
 
-  const std::string dof = scratch.Write(
-      "d.xml", "<dof_params><key id=\"dof_max_blur\" value=\"0.5\"/><key id=\"other\" value=\"9\"/></dof_params>");
+  const std::string dof = scratch.Write("d.xml",
+                                        "<dof_params><key id=\"dof_max_blur\" value=\"0.5\"/><key "
+                                        "id=\"other\" value=\"9\"/></dof_params>");
   EXPECT_TRUE(manager.LoadDoFParams(dof.c_str()));
   EXPECT_FLOAT_EQ(manager.dofMaxBlur, 0.5f);
   EXPECT_FLOAT_EQ(manager.dofFocalPlane, 7.66f);
@@ -450,7 +459,9 @@ protected:
   void SetUp() override {
     RenderManagerTest::SetUp();
     recorder = std::make_shared<plat::gpu::Recorder>();
-    graphics.gpuFactory = [this](plat::Window*, std::string*) { return plat::gpu::CreateRecordingGpu(recorder); };
+    graphics.gpuFactory = [this](plat::Window*, std::string*) {
+      return plat::gpu::CreateRecordingGpu(recorder);
+    };
     ASSERT_TRUE(graphics.Init(64, 64, 0));
     ASSERT_TRUE(manager.Init(&graphics));
   }
@@ -494,8 +505,8 @@ TEST_F(RenderManagerDeviceTest, RequestsAreCreatedByTheCommitThatTakesThemOver) 
 TEST_F(RenderManagerDeviceTest, LostAndResetDeviceReleaseAndRestoreTargets) {
   plat::gpu::Viewport viewport{0, 0, 32, 32, 0.0f, 1.0f};
   gfx::CRenderTarget& target = manager.renderTargets[3];
-  ASSERT_TRUE(target.Create(&graphics, 32, 32, plat::gpu::kFmtA8R8G8B8, false, plat::gpu::kFmtD16, true, true,
-                            viewport));
+  ASSERT_TRUE(target.Create(&graphics, 32, 32, plat::gpu::kFmtA8R8G8B8, false, plat::gpu::kFmtD16,
+                            true, true, viewport));
   ASSERT_NE(target.texture, nullptr);
   manager.OnLostDevice();
   EXPECT_EQ(target.texture, nullptr);

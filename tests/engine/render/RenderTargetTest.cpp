@@ -1,11 +1,10 @@
-#include "engine/render/device/RenderTarget.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
 #include "engine/render/device/GraphicsManager.h"
+#include "engine/render/device/RenderTarget.h"
 #include "engine/render/device/ShadowGeometry.h"
 #include "platform/gpu/Device.h"
 
@@ -16,7 +15,9 @@ class RenderTargetTest : public ::testing::Test {
 protected:
   void SetUp() override {
     recorder = std::make_shared<plat::gpu::Recorder>();
-    graphics.gpuFactory = [this](plat::Window*, std::string*) { return plat::gpu::CreateRecordingGpu(recorder); };
+    graphics.gpuFactory = [this](plat::Window*, std::string*) {
+      return plat::gpu::CreateRecordingGpu(recorder);
+    };
     ASSERT_TRUE(graphics.Init(64, 64, 0));
   }
   void TearDown() override { graphics.Release(); }
@@ -29,7 +30,8 @@ protected:
 TEST_F(RenderTargetTest, EyeQuadCarriesTheRaysToTheFarCorners) {
   gfx::CRenderTarget target;
   const gfx::SEye eye{90.0f, 2.0f, 10.0f};  // half-height 10 at the far plane, half-width 20
-  ASSERT_TRUE(target.Create(&graphics, 16, 16, plat::gpu::kFmtR32F, true, 0, true, true, viewport, &eye));
+  ASSERT_TRUE(
+      target.Create(&graphics, 16, 16, plat::gpu::kFmtR32F, true, 0, true, true, viewport, &eye));
   ASSERT_NE(target.eyeQuad, nullptr);
   EXPECT_EQ(target.quad, nullptr);
   EXPECT_TRUE(target.IsCreated());
@@ -48,7 +50,9 @@ TEST(EyeQuad, RaysPointAtTheFarCorners) {
   struct Corner {
     int index;
     float x, y, u, v, rx, ry;
-  } corners[] = {{0, -1, 1, 0, 0, -20, 10}, {1, 1, 1, 1, 0, 20, 10}, {2, -1, -1, 0, 1, -20, -10},
+  } corners[] = {{0, -1, 1, 0, 0, -20, 10},
+                 {1, 1, 1, 1, 0, 20, 10},
+                 {2, -1, -1, 0, 1, -20, -10},
                  {5, 1, -1, 1, 1, 20, -10}};
   for (const Corner& c : corners) {
     SCOPED_TRACE(c.index);
@@ -90,7 +94,8 @@ TEST(ShadowGeometry, SplitDistances) {
   // Lambda drops by 0.1 after every entry: 0.9 for the second, 0.8, then 0.7.
   EXPECT_NEAR(out[1], 0.9f * 2.0f + 0.1f * (1.0f + 10.5f), 1e-4f);
   EXPECT_NEAR(out[2], 0.8f * 4.0f + 0.2f * (1.0f + 21.0f), 1e-4f);
-  EXPECT_NEAR(out[3], 0.7f * 8.0f + 0.3f * (1.0f + 31.5f), 1e-4f);  // three splits end here, not at far
+  EXPECT_NEAR(out[3], 0.7f * 8.0f + 0.3f * (1.0f + 31.5f),
+              1e-4f);  // three splits end here, not at far
   EXPECT_FLOAT_EQ(out[5], 64.0f);
   gfx::ComputeSplitDistances(1.0f, 64.0f, 1, 0.5f, out);
   EXPECT_FLOAT_EQ(out[0], 64.0f);  // one split: the last entry is the first
@@ -99,7 +104,7 @@ TEST(ShadowGeometry, SplitDistances) {
 }
 
 TEST(ShadowGeometry, CropFitsTheCorners) {
-  const plat::Vec3 corners[8] = {{-0.5f, -0.25f, 0.2f}, {0.5f, -0.25f, 0.2f}, {-0.5f, 0.25f, 0.2f},
+  const plat::Vec3 corners[8] = {{-0.5f, -0.25f, 0.2f}, {0.5f, -0.25f, 0.2f},  {-0.5f, 0.25f, 0.2f},
                                  {0.5f, 0.25f, 0.2f},   {-0.5f, -0.25f, 0.6f}, {0.5f, -0.25f, 0.6f},
                                  {-0.5f, 0.25f, 0.6f},  {0.5f, 0.25f, 0.6f}};
   plat::Mat4 view, projection;
