@@ -2,12 +2,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/Log.h"
@@ -411,6 +414,15 @@ TEST_F(RenderManagerTest, XmlLibraries) {
   EXPECT_EQ(manager.FindMaterial(8)->names[0], CStringHash("d8"));
   EXPECT_EQ(manager.FindMaterial(8)->names[3], CStringHash("n8"));
   EXPECT_EQ(manager.FindTexture(CStringHash("g8")), nullptr);
+  // A known material id still loads its lightmap; its other textures are not read.
+  const std::string again = scratch.Write(
+      "m2.xml",
+      "<materials><material id=\"8\"><key name=\"lightmap\" id=\"lm8\" file=\"lm8.dds\"/>"
+      "<key name=\"specular\" id=\"s8\" file=\"s8.dds\"/></material></materials>");
+  EXPECT_TRUE(manager.LoadMaterials(again.c_str()));
+  EXPECT_NE(manager.FindTexture(CStringHash("lm8")), nullptr);
+  EXPECT_EQ(manager.FindTexture(CStringHash("s8")), nullptr);
+  EXPECT_TRUE(manager.FindMaterial(8)->names[2].IsNoName());
 
   const std::string shaders =
       scratch.Write("s.xml", "<shaders><shader fileName=\"fx\"/><shader fileName=\"\"/></shaders>");
@@ -451,6 +463,25 @@ TEST_F(RenderManagerTest, XmlLibraries) {
   const std::string broken = scratch.Write("b.xml", "<textures><texture id=");
   EXPECT_FALSE(manager.LoadTextures(broken.c_str()));
   EXPECT_NE(log.find(broken), std::string::npos);
+}
+
+TEST_F(RenderManagerTest, RequestedCommitReturnsOnceTheRenderThreadHasCommitted) {
+  plat::Event renderBegin(false, false), renderEnd(false, true);
+  std::atomic<bool> committed{false};
+  std::thread render([&] {
+    renderBegin.Wait();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the frame
+    committed = true;
+    manager.CommitRenderData();
+  });
+  SRenderData& data = Data(gfx::kRenderTypeWater, gfx::kLayerBackScene);
+  std::vector<SRenderItem*> items;
+  manager.AddRenderer(data, items);
+  manager.RequestRenderDataCommit([&] { renderEnd.Wait(); }, [&] { renderBegin.Set(); });
+  EXPECT_TRUE(committed);
+  EXPECT_EQ(manager.GetRenderList(data.handle), gfx::kListWater);
+  EXPECT_FALSE(manager.commitRequested);
+  render.join();
 }
 
 // A render manager whose graphics device is the recording back end.
