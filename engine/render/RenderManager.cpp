@@ -134,8 +134,10 @@ bool CRenderManager::Init(CGraphicsManager* graphics) {
     table->RemoveAll();
     table->ownsValues = table->resetValues = 1;
   }
-  m_queueEvent.reset(new plat::Event(false, true, "QueueGfxResources"));
-  m_commitEvent.reset(new plat::Event(false, false, "RenderDataCommit"));
+  if (!m_queueEvent) m_queueEvent.reset(new plat::Event(false, true, "QueueGfxResources"));
+  if (!m_commitEvent) m_commitEvent.reset(new plat::Event(false, false, "RenderDataCommit"));
+  m_queueEvent->Set();
+  m_commitEvent->Reset();
   return true;
 }
 
@@ -155,7 +157,9 @@ void CRenderManager::Shutdown() {
   // A loader still waiting for a drain must not wait for a render thread that
   // has gone.
   if (m_queueEvent) m_queueEvent->Set();
-  m_commitEvent.reset();
+  // Nor a main thread waiting for a commit; the events live until destruction so
+  // that no waiter is left holding a deleted one.
+  if (m_commitEvent) m_commitEvent->Set();
   m_textureRing.Clear();
   m_shaderRing.Clear();
   m_meshRing.Clear();
