@@ -161,6 +161,9 @@ void CApplicationBase::MainLoop() {
 
     Observe(EFramePhase::DeferredBegin);
     objectManager.ApplyQueuedRequests();
+    // What the game queued for the render side (entries, list moves, resources).
+    renderManager.commitRequested = true;
+    renderManager.CommitRenderData();
     bool cameraOk = objectManager.UpdateCameraObjects(dt);
     eventManager.Update(dt);
     Observe(EFramePhase::DeferredEnd);

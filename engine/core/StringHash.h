@@ -120,14 +120,20 @@ public:
     return it == m_entries.end() ? nullptr : it->second;
   }
 
+  T* Find(uint32_t hash) const {
+    auto it = m_entries.find(static_cast<int32_t>(hash));
+    return it == m_entries.end() ? nullptr : it->second;
+  }
+
   // Use the returned pointer: when the key is present the offered value is deleted.
-  T* Add(const CStringHash& key, T* value) {
-    auto it = m_entries.find(Key(key));
+  T* Add(const CStringHash& key, T* value) { return Add(key.GetHash(), value); }
+  T* Add(uint32_t hash, T* value) {
+    auto it = m_entries.find(static_cast<int32_t>(hash));
     if (it != m_entries.end()) {
-      delete value;
+      if (value != it->second) delete value;
       return it->second;
     }
-    m_entries.emplace(Key(key), value);
+    m_entries.emplace(static_cast<int32_t>(hash), value);
     ++m_count;
     return value;
   }

@@ -221,7 +221,7 @@ void CRenderer::ReadTextures(const obj::CKey& key) {
       const char* id = entry.Attribute("id");
       const char* file = entry.Attribute("file");
       if (file[0] && manager && m_textureCount < kMaxTextures)
-        manager->LoadTexture(kTextureFolder, file, 0, CStringHash(id));
+        manager->LoadTexture(CStringHash(id), nullptr, file, 0);
       AddTextureName(id);
     }
     if (m_textureCount == 1) m_framesPerSecond = 0;
@@ -238,14 +238,14 @@ void CRenderer::ReadTextures(const obj::CKey& key) {
       const char* image = obj::CKey(texture).Attribute("image");
       if (!image[0]) continue;
       if (!multiLanguage) {
-        if (manager && m_textureCount < kMaxTextures) manager->LoadTexture(kTextureFolder, image, 0, CStringHash(image));
+        if (manager && m_textureCount < kMaxTextures) manager->LoadTexture(CStringHash(image), nullptr, image, 0);
         AddTextureName(image);
         continue;
       }
       for (const char* language : {"eng/", "spa/"}) {
         const std::string path = std::string(language) + image;
         if (manager && m_textureCount < kMaxTextures)
-          manager->LoadTexture(kTextureFolder, path.c_str(), 0, CStringHash(path.c_str()));
+          manager->LoadTexture(CStringHash(path.c_str()), nullptr, path.c_str(), 0);
         AddTextureName(path.c_str());
       }
     }
@@ -258,15 +258,18 @@ void CRenderer::ReadMaterials(const obj::CKey& key) {
   for (const rapidxml::xml_node<>* node = first; node; node = node->next_sibling("material")) {
     const obj::CKey material(node);
     m_subMaterialIds.push_back(material.Int("name"));
+    // The object descriptions' slots land in the material description in this
+    // order: topdiffuse, bottomdiffuse, lightmap, specular, normal, ambient ->
+    // diffuse, second, lightmap, specular, normal, sixth. A slot's image names
+    // both the texture and its file.
     SMaterialDesc desc;
-    desc.type = ChildAttribute(node, "topdiffuse", "type");
-    desc.topDiffuse = ChildAttribute(node, "topdiffuse", "image");
-    desc.bottomDiffuse = ChildAttribute(node, "bottomdiffuse", "image");
-    desc.lightmap = ChildAttribute(node, "lightmap", "image");
-    desc.specular = ChildAttribute(node, "specular", "image");
-    desc.normal = ChildAttribute(node, "normal", "image");
-    desc.ambient = ChildAttribute(node, "ambient", "image");
-    if (manager) manager->LoadMaterial(CStringHash(material.Attribute("name")), desc);
+    const uint32_t type = ComputeHash(ChildAttribute(node, "topdiffuse", "type"));
+    desc.kind = type == ComputeHash("3d") ? 1 : type == ComputeHash("cube") ? 2 : 0;
+    const std::pair<SMaterialSlot*, const char*> slots[] = {
+        {&desc.diffuse, "topdiffuse"}, {&desc.second, "bottomdiffuse"}, {&desc.lightmap, "lightmap"},
+        {&desc.specular, "specular"},  {&desc.normal, "normal"},        {&desc.sixth, "ambient"}};
+    for (const auto& slot : slots) slot.first->id = slot.first->file = ChildAttribute(node, slot.second, "image");
+    if (manager) manager->LoadMaterial(material.Int("name"), desc);
   }
   const char* lightmap = ChildAttribute(first, "lightmap", "image");
   if (lightmap[0]) m_lightmapName.Set(lightmap);
@@ -303,6 +306,9 @@ void CRenderer::FillRenderData() {
   data.glowColour = m_glowColour;
   data.glowMultiplier = &m_glowMultiplier;
   data.ownerTransform = GetOwner() ? GetOwner()->GetComponent<CTransform>() : nullptr;
+  data.ownerPosition = data.ownerTransform ? &data.ownerTransform->position : nullptr;
+  data.lightmapName = m_lightmapName.Ptr();
+  data.screenItemCount = m_textureCount;
   data.renderer = this;
   data.currentMaterial = m_material;
   data.baseMaterial = m_material;
@@ -313,7 +319,7 @@ void CRenderer::FillRenderData() {
   if (m_renderType == kRenderTypeParticles) {
     data.emitterData = m_emitterData;
     data.currentTexture = m_currentTexture.Ptr();
-  } else if (CRenderManager* manager = Manager()) {
+  } else if (CRenderManager* manager = Manager(); manager && !m_meshName.IsNoName()) {
     data.mesh = manager->FindMesh(m_meshName.Get());
   }
   if (m_hasAnimatedMesh) {
@@ -447,7 +453,7 @@ void CRenderer::ResolveShader() {
 
 void CRenderer::SetSubMaterial(int material, int subset) {
   if (m_items.empty() || subset < 0) return;
-  const int subsets = m_renderData.mesh ? m_renderData.mesh->subsetCount : 0;
+  const int subsets = m_renderData.mesh ? static_cast<int>(m_renderData.mesh->GetSubsetCount()) : 0;
   if (subsets != 0 && subset >= subsets) return;
   sys::CScopedLock lock(sys::kLockRender);
   for (SRenderItem* item : m_items) {
@@ -462,6 +468,9 @@ void CRenderer::SetCastShadow(bool cast) {
   sys::CScopedLock lock(sys::kLockRender);
   m_shadowCaster = cast ? 1 : 0;
   m_renderData.shadowCaster = m_shadowCaster;
+  if (m_registered) {
+    if (CRenderManager* manager = Manager()) manager->SetCastShadow(m_renderData, m_items, cast);
+  }
 }
 
 void RegisterRendererFactory(utl::FactoryMap<obj::IComponent>& makers) {

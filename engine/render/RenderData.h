@@ -7,8 +7,17 @@
 #include <vector>
 
 #include "engine/core/StringHash.h"
+#include "platform/math/Vector.h"
 
 class CalModel;
+namespace plat {
+namespace fx {
+class Effect;
+}
+namespace gpu {
+class Device;
+}
+}  // namespace plat
 
 namespace vd {
 namespace gfx {
@@ -49,16 +58,32 @@ protected:
   ~IRenderable() = default;
 };
 
-// One entry of a registered renderer: the mesh subset it draws and its material
+class IVertexBuffer;
+struct SRenderData;
+
+// One render entry: a node of one of the render manager's lists. A renderer keeps
+// the addresses of its entries as their handles (list nodes never move in memory,
+// also when they change list). The entry draws one mesh subset with its material
 // (the current one may be switched from scripts; the base one is what it had at
 // registration).
 struct SRenderItem {
   int subset = 0;
   int currentMaterial = 0;
   int baseMaterial = 0;
+  int renderType = 0;
+  int layer = 0;
+  uint32_t effect = kNoNameHash;
+  uint32_t technique = kNoNameHash;
+  uint32_t mesh = kNoNameHash;  // the mesh's name hash
+  uint32_t lightmap = kNoNameHash;
+  uint8_t active = 1;
+  uint8_t shadowCaster = 1;
+  // The owner's position (its transform's); null when it has none.
+  const plat::Vec3* position = nullptr;
+  // The screen item this entry draws (background, HUD and menu renderers).
+  int screenItem = 0;
+  SRenderData* data = nullptr;
 };
-
-struct SMesh;
 
 // Filled by a renderer before it registers. Pointers point into the renderer,
 // which outlives its registration.
@@ -68,13 +93,17 @@ struct SRenderData {
   int layer = kLayerFloor;
   const CStringHash* shaderName = nullptr;
   const CStringHash* techniqueName = nullptr;
-  const float* boxMin = nullptr;  // 3 floats
-  const float* boxMax = nullptr;  // 3 floats
+  const float* boxMin = nullptr;      // 3 floats
+  const float* boxMax = nullptr;      // 3 floats
   const float* glowColour = nullptr;  // 3 floats
   const float* glowMultiplier = nullptr;
-  const SMesh* mesh = nullptr;  // null when the mesh is not known (yet)
-  // The owner's transform; null when it has none.
+  const IVertexBuffer* mesh = nullptr;  // null when the mesh is not known (yet)
+  // The owner's transform and its position; null when it has none.
   const CTransform* ownerTransform = nullptr;
+  const plat::Vec3* ownerPosition = nullptr;
+  const CStringHash* lightmapName = nullptr;
+  // Screen renderers (background, HUD, menu): one entry per texture item.
+  int screenItemCount = 0;
   IRenderable* renderer = nullptr;
   int currentMaterial = 0;
   int baseMaterial = 0;
@@ -92,36 +121,27 @@ struct SRenderData {
   int handle = 0;
 };
 
-// --- Resource records --------------------------------------------------------
+// --- Material description -------------------------------------------------------
 
-struct SMesh {
-  CStringHash name;  // owns its text
-  std::string path;
-  // Subsets the file declares; 0 when not known.
-  int subsetCount = 0;
-};
-
-struct STexture {
-  CStringHash name;  // owns its text
-  std::string folder;
+// One texture slot of a material: the texture's name (its table key) and its file.
+struct SMaterialSlot {
+  std::string id;
   std::string file;
-  int type = 0;
 };
 
-// The images of a material element's children.
+// What a material asks the render manager to load. The object descriptions name
+// the slots "topdiffuse", "bottomdiffuse", "lightmap", "specular", "normal" and
+// "ambient"; they land in diffuse, second, lightmap, specular, normal and sixth in
+// that order, and the drawing reads the top-diffuse map from the material record's
+// first name (SMaterial::names[0]).
 struct SMaterialDesc {
-  std::string type;  // the topdiffuse child's type attribute
-  std::string topDiffuse;
-  std::string bottomDiffuse;
-  std::string lightmap;
-  std::string specular;
-  std::string normal;
-  std::string ambient;
-};
-
-struct SMaterial {
-  CStringHash name;  // owns its text
-  SMaterialDesc desc;
+  int kind = 0;  // 0 two-dimensional, 1 volume, 2 cube
+  SMaterialSlot diffuse;
+  SMaterialSlot second;
+  SMaterialSlot lightmap;
+  SMaterialSlot specular;
+  SMaterialSlot normal;
+  SMaterialSlot sixth;
 };
 
 // A shader's named parameter values. Each renderer owns one instance holding its
@@ -129,6 +149,11 @@ struct SMaterial {
 // those values are set on.
 class CShader {
 public:
+  CShader() = default;
+  ~CShader();
+  CShader(const CShader&) = delete;
+  CShader& operator=(const CShader&) = delete;
+
   // Value kinds and their sizes in bytes.
   enum EKind : int {
     kBool = 0,
@@ -161,8 +186,18 @@ public:
   bool HasEffect() const { return effectLoaded != 0; }
   bool IsReady() const { return effectLoaded && !fileName.empty() && handlesReady; }
 
+  // Render thread: builds the effect from fileName; false (with a log line naming
+  // the file) when it cannot be read or compiled.
+  bool CreateEffect(plat::gpu::Device* device);
+  // Drops the effect (the table's release step).
+  void Release();
+  void Reset() { Release(); }
+  void OnLostDevice();
+  void OnResetDevice();
+
   CStringHash name;  // owns its text
   std::string fileName;
+  plat::fx::Effect* effect = nullptr;
   uint8_t effectLoaded = 0;
   uint8_t handlesReady = 0;
   // The effect's parameter names, in handle order.

@@ -1,34 +1,24 @@
 #include "engine/render/RenderManager.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
-#include "engine/render/buffers/MeshFile.h"
+#include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/device/GraphicsManager.h"
-#include "platform/fs/FileSystem.h"
+#include "platform/fx/Effect.h"
 
 namespace vd {
 namespace gfx {
 
-namespace {
-
-// Moves every record of `from` into `to` (names are never in both).
-template <class T>
-void MoveInto(utl::CStringHashMap<T>& from, utl::CStringHashMap<T>& to) {
-  std::vector<T*> values;
-  for (const auto& entry : from) values.push_back(entry.second);
-  from.ownsValues = 0;
-  from.RemoveAll();  // forgets the records without deleting them
-  for (T* value : values) to.Add(value->name, value);
-}
-
-}  // namespace
-
 // --- CShader -------------------------------------------------------------------
+
+CShader::~CShader() { Release(); }
 
 int CShader::KindSize(int kind) {
   switch (kind) {
@@ -49,19 +39,21 @@ int CShader::KindSize(int kind) {
   }
 }
 
-bool CShader::SetParameter(const CShader* source, const CStringHash& name, int kind, const void* value) {
+bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, int kind,
+                           const void* value) {
   const int size = KindSize(kind);
   if (size == 0 || !value) {
-    utl::LogPrintf("Shader parameter %s: value kind %d is not known\n", name.c_str(), kind);
+    utl::LogPrintf("Shader parameter %s: value kind %d is not known\n", paramName.c_str(), kind);
     return false;
   }
-  SParameter& parameter = m_values[name.GetHash()];
+  SParameter& parameter = m_values[paramName.GetHash()];
   parameter.kind = kind;
-  parameter.bytes.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
+  parameter.bytes.assign(static_cast<const uint8_t*>(value),
+                         static_cast<const uint8_t*>(value) + size);
   parameter.handle = -1;
   if (source) {
     for (size_t i = 0; i < source->parameterNames.size(); ++i) {
-      if (source->parameterNames[i] == name) parameter.handle = static_cast<int>(i);
+      if (source->parameterNames[i] == paramName) parameter.handle = static_cast<int>(i);
     }
   }
   return true;
@@ -71,251 +63,503 @@ void CShader::RefreshParameterHandles(const CShader& source) {
   for (auto& entry : m_values) {
     entry.second.handle = -1;
     for (size_t i = 0; i < source.parameterNames.size(); ++i) {
-      if (source.parameterNames[i].GetHash() == entry.first) entry.second.handle = static_cast<int>(i);
+      if (source.parameterNames[i].GetHash() == entry.first)
+        entry.second.handle = static_cast<int>(i);
     }
   }
 }
 
-const CShader::SParameter* CShader::FindParameter(const CStringHash& name) const {
-  auto it = m_values.find(name.GetHash());
+const CShader::SParameter* CShader::FindParameter(const CStringHash& paramName) const {
+  auto it = m_values.find(paramName.GetHash());
   return it == m_values.end() ? nullptr : &it->second;
 }
 
-// --- CRenderManager --------------------------------------------------------------
+bool CShader::CreateEffect(plat::gpu::Device* device) {
+  if (effect) return true;
+  if (!device) return false;
+  std::string errors;
+  plat::fx::Effect* made = nullptr;
+  const plat::gpu::HResult hr = plat::fx::Effect::CreateFromFile(device, fileName, &made, &errors);
+  if (plat::gpu::Failed(hr) || !made) {
+    utl::LogPrintf("Effect %s could not be created: %s\n", fileName.c_str(), errors.c_str());
+    return false;
+  }
+  effect = made;
+  effectLoaded = 1;
+  return true;
+}
+
+void CShader::Release() {
+  if (effect) {
+    effect->Release();
+    effect = nullptr;
+  }
+  effectLoaded = 0;
+}
+
+void CShader::OnLostDevice() {
+  if (effect) effect->OnLostDevice();
+}
+
+void CShader::OnResetDevice() {
+  if (effect) effect->OnResetDevice();
+}
+
+// --- Life ------------------------------------------------------------------------
 
 CRenderManager::CRenderManager() { s_instance = this; }
 
 CRenderManager::~CRenderManager() {
+  Shutdown();
+  for (CRenderTarget& target : renderTargets) target.Release();
   if (s_instance == this) s_instance = nullptr;
+}
+
+bool CRenderManager::Init(CGraphicsManager* graphics) {
+  Shutdown();
+  m_graphics = graphics;
+  for (auto* table : {&shaders, &queuedShaders}) {
+    table->RemoveAll();
+    table->ownsValues = table->resetValues = 1;
+  }
+  for (auto* table : {&meshes, &queuedMeshes}) {
+    table->RemoveAll();
+    table->ownsValues = table->resetValues = 1;
+  }
+  for (auto* table : {&materials, &queuedMaterials}) {
+    table->RemoveAll();
+    table->ownsValues = table->resetValues = 1;
+  }
+  for (auto* table : {&textures, &queuedTextures}) {
+    table->RemoveAll();
+    table->ownsValues = table->resetValues = 1;
+  }
+  if (!m_queueEvent) m_queueEvent.reset(new plat::Event(false, true, "QueueGfxResources"));
+  if (!m_commitEvent) m_commitEvent.reset(new plat::Event(false, false, "RenderDataCommit"));
+  m_queueEvent->Set();
+  m_commitEvent->Reset();
+  return true;
+}
+
+void CRenderManager::Shutdown() {
+  sys::CScopedLock lock(sys::kLockRender);
+  m_graphics = nullptr;
+  for (int i = 0; i < kListCount; ++i) {
+    m_drawn[i].clear();
+    m_pending[i].clear();
+  }
+  m_moveToParticles.clear();
+  m_moveToMeshes.clear();
+  m_listMoves = false;
+  m_registrations.clear();
+  ClearZoneGroups();
+  m_background = false;
+  // A loader still waiting for a drain must not wait for a render thread that
+  // has gone.
+  if (m_queueEvent) m_queueEvent->Set();
+  // Nor a main thread waiting for a commit; the events live until destruction so
+  // that no waiter is left holding a deleted one.
+  if (m_commitEvent) m_commitEvent->Set();
+  m_textureRing.Clear();
+  m_shaderRing.Clear();
+  m_meshRing.Clear();
+  m_pushCounts[0] = m_pushCounts[1] = m_pushCounts[2] = 0;
+  m_textureRequests.clear();
+  m_shaderRequests.clear();
+  m_meshRequests.clear();
+  m_pendingRecreations.clear();
+  shaders.RemoveAll();
+  meshes.RemoveAll();
+  materials.RemoveAll();
+  textures.RemoveAll();
+  queuedShaders.RemoveAll();
+  queuedMeshes.RemoveAll();
+  queuedMaterials.RemoveAll();
+  queuedTextures.RemoveAll();
+  cullingCamera.render = nullptr;
+  viewCamera.render = nullptr;
+  renderTargets[0].Release();
+}
+
+void CRenderManager::ClearZoneGroups() {
+  zoneGroupClearRequest = false;
+  zoneGroups.clear();
+  pendingZoneGroups.clear();
+  gameZone = {0, 0};
+}
+
+void CRenderManager::OnLostDevice() {
+  sys::CScopedLock lock(sys::kLockRender);
+  for (auto* table : {&shaders, &queuedShaders})
+    for (const auto& entry : *table)
+      if (entry.second) entry.second->OnLostDevice();
+  for (auto* table : {&meshes, &queuedMeshes})
+    for (const auto& entry : *table)
+      if (entry.second) entry.second->OnLostDevice();
+  for (CRenderTarget& target : renderTargets) target.OnLostDevice();
+}
+
+void CRenderManager::OnResetDevice() {
+  sys::CScopedLock lock(sys::kLockRender);
+  for (auto* table : {&shaders, &queuedShaders})
+    for (const auto& entry : *table)
+      if (entry.second) entry.second->OnResetDevice();
+  for (auto* table : {&meshes, &queuedMeshes})
+    for (const auto& entry : *table)
+      if (entry.second) entry.second->OnResetDevice();
+  for (CRenderTarget& target : renderTargets) target.OnResetDevice();
 }
 
 void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
   if (m_graphics && m_graphics->device) {
     plat::gpu::Device* device = m_graphics->device;
-    device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f, 0);
+    device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f,
+                  0);
     if (device->BeginScene() == plat::gpu::kOk) device->EndScene();
     device->Present();
   }
   {
-    // Entries registered since the last commit wait for the next one; enabling and
-    // disabling (done while this thread waits) count at once.
     sys::CScopedLock lock(sys::kLockRender);
-    for (int list = 0; list < 2; ++list) {
-      for (auto& entry : m_entries) {
-        const SEntry& e = entry.second;
-        if (e.committed && e.inDrawnLists && e.list == list && e.data && e.data->renderer)
-          e.data->renderer->OnDrawn();
+    // A renderer is reported once its last active entry of the frame is walked.
+    std::unordered_map<IRenderable*, const SRenderItem*> last;
+    for (const CRenderList& list : m_drawn)
+      for (const SRenderItem& item : list)
+        if (item.active && item.data && item.data->renderer) last[item.data->renderer] = &item;
+    for (const CRenderList& list : m_drawn)
+      for (const SRenderItem& item : list) {
+        if (!item.active || !item.data || !item.data->renderer) continue;
+        auto it = last.find(item.data->renderer);
+        if (it != last.end() && it->second == &item) item.data->renderer->OnDrawn();
       }
-    }
   }
   if (onPassFinished) onPassFinished();
 }
 
-void CRenderManager::CommitRenderData() {
-  sys::CScopedLock lock(sys::kLockRender);
-  for (auto& entry : m_entries) {
-    SEntry& e = entry.second;
-    if (e.pendingList >= 0) {
-      e.list = e.pendingList;
-      e.pendingList = -1;
-    }
-    e.committed = true;
-  }
-  if (commitRequested) {
-    MoveInto(m_queuedMeshes, m_meshes);
-    MoveInto(m_queuedMaterials, m_materials);
-    MoveInto(m_queuedTextures, m_textures);
-    MoveInto(queuedShaders, shaders);
-  }
-  commitRequested = 0;
-}
-
-// --- Resources ---------------------------------------------------------------------
-
-void CRenderManager::LoadMesh(const CStringHash& name) {
-  if (name.IsNoName()) return;
-  sys::CScopedLock lock(sys::kLockRender);
-  if (m_meshes.Find(name) || m_queuedMeshes.Find(name)) return;
-  auto* mesh = new SMesh();
-  mesh->name = name;
-  mesh->name.MakeOwned();
-  mesh->path = std::string(kMeshFolder) + name.c_str();
-
-  FILE* file = plat::fs::Open(mesh->path, "rb");
-  if (!file) {
-    utl::LogPrintf("Mesh file %s was not found\n", mesh->path.c_str());
-  } else {
-    SMeshHeader header;
-    if (std::fread(header.bytes, 1, SMeshHeader::kSize, file) != SMeshHeader::kSize) {
-      utl::LogPrintf("Mesh file %s is too short for its header\n", mesh->path.c_str());
-    } else if (header.SubsetCount() < 0 || header.SubsetCount() > kMaxSubsets) {
-      utl::LogPrintf("Mesh file %s declares %d subsets\n", mesh->path.c_str(), header.SubsetCount());
-    } else {
-      mesh->subsetCount = header.SubsetCount();
-    }
-    std::fclose(file);
-  }
-  m_queuedMeshes.Add(mesh->name, mesh);
-}
-
-void CRenderManager::LoadMaterial(const CStringHash& name, const SMaterialDesc& desc) {
-  if (name.IsNoName()) return;
-  sys::CScopedLock lock(sys::kLockRender);
-  if (m_materials.Find(name) || m_queuedMaterials.Find(name)) return;
-  auto* material = new SMaterial();
-  material->name = name;
-  material->name.MakeOwned();
-  material->desc = desc;
-  m_queuedMaterials.Add(material->name, material);
-}
-
-void CRenderManager::LoadTexture(const char* folder, const char* file, int type, const CStringHash& name) {
-  if (name.IsNoName()) return;
-  sys::CScopedLock lock(sys::kLockRender);
-  if (m_textures.Find(name) || m_queuedTextures.Find(name)) return;
-  auto* texture = new STexture();
-  texture->name = name;
-  texture->name.MakeOwned();
-  texture->folder = folder ? folder : "";
-  texture->file = file ? file : "";
-  texture->type = type;
-  m_queuedTextures.Add(texture->name, texture);
-}
-
-const SMesh* CRenderManager::FindMesh(const CStringHash& name) const {
-  sys::CScopedLock lock(sys::kLockRender);
-  if (const SMesh* mesh = m_meshes.Find(name)) return mesh;
-  return m_queuedMeshes.Find(name);
-}
-
-const SMaterial* CRenderManager::FindMaterial(const CStringHash& name) const {
-  sys::CScopedLock lock(sys::kLockRender);
-  if (const SMaterial* material = m_materials.Find(name)) return material;
-  return m_queuedMaterials.Find(name);
-}
-
-const STexture* CRenderManager::FindTexture(const CStringHash& name) const {
-  sys::CScopedLock lock(sys::kLockRender);
-  if (const STexture* texture = m_textures.Find(name)) return texture;
-  return m_queuedTextures.Find(name);
-}
-
-CShader* CRenderManager::FindShader(const CStringHash& name) const {
-  sys::CScopedLock lock(sys::kLockRender);
-  if (CShader* shader = shaders.Find(name)) return shader;
-  return queuedShaders.Find(name);
-}
-
-size_t CRenderManager::GetMeshCount() const {
-  sys::CScopedLock lock(sys::kLockRender);
-  return m_meshes.Size() + m_queuedMeshes.Size();
-}
-
-size_t CRenderManager::GetMaterialCount() const {
-  sys::CScopedLock lock(sys::kLockRender);
-  return m_materials.Size() + m_queuedMaterials.Size();
-}
-
-size_t CRenderManager::GetTextureCount() const {
-  sys::CScopedLock lock(sys::kLockRender);
-  return m_textures.Size() + m_queuedTextures.Size();
-}
-
 // --- Renderers -----------------------------------------------------------------------
 
-int CRenderManager::EntryCount(const SRenderData& data, const SMesh* mesh) {
-  switch (data.renderType) {
-    case kRenderTypeParticles:
+int CRenderManager::ListKind(int renderType, int layer) {
+  switch (renderType) {
     case kRenderTypeHud:
-    case kRenderTypeMenu:
+      return kListHud;
     case kRenderTypeBackground:
-      return 1;
+      return kListBackground;
+    case kRenderTypeMenu:
+      return kListMenu;
+    case kRenderTypeWater:
+      return kListWater;
+    case kRenderTypeParticles:
+      return kListParticle;
     default:
-      break;
+      return layer == kLayerFrontScene ? kListParticle : kListMesh;
   }
-  if (!data.meshName || data.meshName->IsNoName()) return 0;
-  return mesh && mesh->subsetCount > 0 ? mesh->subsetCount : 1;
 }
 
 int CRenderManager::AddRenderer(SRenderData& data, std::vector<SRenderItem*>& items) {
   sys::CScopedLock lock(sys::kLockRender);
   if (data.handle != 0) {
-    auto it = m_entries.find(data.handle);
-    if (it != m_entries.end()) return static_cast<int>(it->second.items.size());
+    auto it = m_registrations.find(data.handle);
+    if (it != m_registrations.end()) {
+      items = it->second.items;
+      return static_cast<int>(items.size());
+    }
     data.handle = 0;
   }
-  const int count = EntryCount(data, data.mesh);
   items.clear();
-  if (count <= 0) return 0;
-
-  const int handle = m_nextHandle++;
-  SEntry& entry = m_entries[handle];
-  entry.data = &data;
-  for (int subset = 0; subset < count; ++subset) {
-    auto item = std::make_unique<SRenderItem>();
-    item->subset = subset;
-    item->currentMaterial = data.currentMaterial;
-    item->baseMaterial = data.baseMaterial;
-    items.push_back(item.get());
-    entry.items.push_back(std::move(item));
+  int count = 0;
+  int list = kListMesh;
+  switch (data.renderType) {
+    case kRenderTypeStatic:
+    case kRenderTypeDynamic: {
+      // One entry per subset; a mesh without subset records (or one that comes
+      // later, as dynamic meshes do) is drawn whole by one entry.
+      const bool named = data.meshName && !data.meshName->IsNoName();
+      if (!named) break;
+      const uint32_t subsets = data.mesh ? data.mesh->GetSubsetCount() : 0;
+      count = subsets > 0 ? static_cast<int>(subsets) : 1;
+      list = data.layer == kLayerFrontScene ? kListParticle : kListMesh;
+      break;
+    }
+    case kRenderTypeAnimation:
+      count = 1;
+      list = kListMesh;
+      break;
+    case kRenderTypeParticles:
+      count = 1;
+      list = kListParticle;
+      break;
+    case kRenderTypeWater:
+      count = 1;
+      list = kListWater;
+      break;
+    case kRenderTypeBackground:
+    case kRenderTypeHud:
+    case kRenderTypeMenu:
+      count = data.screenItemCount > 0 ? data.screenItemCount : 1;
+      list = ListKind(data.renderType, data.layer);
+      break;
+    default:
+      break;
   }
+  if (count <= 0) return 0;
+  const bool subsetEntries =
+      data.renderType == kRenderTypeStatic || data.renderType == kRenderTypeDynamic;
+  const bool wholeMesh = subsetEntries && !(data.mesh && data.mesh->GetSubsetCount() > 0);
+  CRenderList& target = m_pending[list];
+  for (int i = 0; i < count; ++i) {
+    SRenderItem& item = target.emplace_back();
+    item.subset = subsetEntries ? (wholeMesh ? -1 : i) : 0;
+    item.screenItem = subsetEntries ? 0 : i;
+    item.currentMaterial = data.currentMaterial;
+    item.baseMaterial = data.baseMaterial;
+    item.renderType = data.renderType;
+    item.layer = data.layer;
+    item.effect = data.shaderName ? data.shaderName->GetHash() : kNoNameHash;
+    item.technique = data.techniqueName ? data.techniqueName->GetHash() : kNoNameHash;
+    item.mesh = data.meshName ? data.meshName->GetHash() : kNoNameHash;
+    item.lightmap = data.lightmapName ? data.lightmapName->GetHash() : kNoNameHash;
+    item.shadowCaster = data.shadowCaster;
+    item.position = data.ownerPosition;
+    item.data = &data;
+    items.push_back(&item);
+  }
+  const int handle = m_nextHandle++;
+  m_registrations[handle] = SRegistration{&data, items};
   data.handle = handle;
   return count;
+}
+
+bool CRenderManager::EraseEntry(const SRenderItem* item) {
+  const int kind = ListKind(item->renderType, item->layer);
+  auto eraseFrom = [item](CRenderList& list) {
+    for (auto it = list.begin(); it != list.end(); ++it) {
+      if (&*it == item) {
+        list.erase(it);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (eraseFrom(m_pending[kind]) || eraseFrom(m_drawn[kind])) return true;
+  // Not where its kind says (it was moved between lists): look everywhere rather
+  // than leave a node that points at a gone renderer.
+  for (int i = 0; i < kListCount; ++i)
+    if (eraseFrom(m_pending[i]) || eraseFrom(m_drawn[i])) return true;
+  return false;
+}
+
+void CRenderManager::ForgetMoves(const SRenderItem* item) {
+  for (auto* moves : {&m_moveToParticles, &m_moveToMeshes})
+    moves->erase(std::remove(moves->begin(), moves->end(), item), moves->end());
 }
 
 void CRenderManager::RemoveRenderer(SRenderData& data, std::vector<SRenderItem*>& items) {
   sys::CScopedLock lock(sys::kLockRender);
   items.clear();
-  if (data.handle == 0) return;
-  m_entries.erase(data.handle);
+  auto it = m_registrations.find(data.handle);
   data.handle = 0;
+  if (it == m_registrations.end()) return;
+  for (SRenderItem* item : it->second.items) {
+    ForgetMoves(item);
+    EraseEntry(item);
+  }
+  m_registrations.erase(it);
 }
 
 void CRenderManager::EnableRenderer(const SRenderData& data, const std::vector<SRenderItem*>&) {
   sys::CScopedLock lock(sys::kLockRender);
-  auto it = m_entries.find(data.handle);
-  if (it != m_entries.end()) it->second.inDrawnLists = true;
+  auto it = m_registrations.find(data.handle);
+  if (it == m_registrations.end()) return;
+  for (SRenderItem* item : it->second.items) item->active = 1;
 }
 
 void CRenderManager::DisableRenderer(const SRenderData& data, const std::vector<SRenderItem*>&) {
   sys::CScopedLock lock(sys::kLockRender);
-  auto it = m_entries.find(data.handle);
-  if (it != m_entries.end()) it->second.inDrawnLists = false;
+  auto it = m_registrations.find(data.handle);
+  if (it == m_registrations.end()) return;
+  for (SRenderItem* item : it->second.items) item->active = 0;
 }
 
-void CRenderManager::QueueMove(int handle, int list) {
+void CRenderManager::SetCastShadow(const SRenderData& data, const std::vector<SRenderItem*>&,
+                                   bool cast) {
   sys::CScopedLock lock(sys::kLockRender);
-  auto it = m_entries.find(handle);
-  if (it != m_entries.end()) it->second.pendingList = list;
+  auto it = m_registrations.find(data.handle);
+  if (it == m_registrations.end()) return;
+  for (SRenderItem* item : it->second.items) item->shadowCaster = cast ? 1 : 0;
+}
+
+void CRenderManager::QueueMoves(const std::vector<SRenderItem*>& items, int toList) {
+  sys::CScopedLock lock(sys::kLockRender);
+  auto& moves = toList == kListParticle ? m_moveToParticles : m_moveToMeshes;
+  moves.insert(moves.end(), items.begin(), items.end());
+  m_listMoves = true;
+}
+
+void CRenderManager::QueueMoveToRenderList0(const std::vector<SRenderItem*>& items) {
+  QueueMoves(items, kListMesh);
+}
+void CRenderManager::QueueMoveToRenderList1(const std::vector<SRenderItem*>& items) {
+  QueueMoves(items, kListParticle);
+}
+
+void CRenderManager::QueueMoveToRenderList0(int handle) {
+  sys::CScopedLock lock(sys::kLockRender);
+  auto it = m_registrations.find(handle);
+  if (it != m_registrations.end()) QueueMoves(it->second.items, kListMesh);
+}
+
+void CRenderManager::QueueMoveToRenderList1(int handle) {
+  sys::CScopedLock lock(sys::kLockRender);
+  auto it = m_registrations.find(handle);
+  if (it != m_registrations.end()) QueueMoves(it->second.items, kListParticle);
+}
+
+void CRenderManager::ApplyListMoves() {
+  bool any = false;
+  auto moveAll = [&](std::vector<SRenderItem*>& handles, int from, int to, int layer) {
+    for (SRenderItem* handle : handles) {
+      any = true;
+      CRenderList& source = m_drawn[from];
+      for (auto it = source.begin(); it != source.end(); ++it) {
+        if (&*it != handle) continue;
+        it->layer = layer;
+        m_drawn[to].splice(m_drawn[to].end(), source, it);
+        break;
+      }
+    }
+    handles.clear();
+  };
+  moveAll(m_moveToParticles, kListMesh, kListParticle, kLayerFrontScene);
+  moveAll(m_moveToMeshes, kListParticle, kListMesh, kLayerBackScene);
+  m_listMoves = false;
+  if (any) SortList(kListMesh, 0);
+}
+
+bool CRenderManager::EntryFound(const SRenderItem* item, bool drawnOnly) const {
+  for (int i = 0; i < kListCount; ++i) {
+    for (const SRenderItem& entry : m_drawn[i])
+      if (&entry == item) return true;
+    if (drawnOnly) continue;
+    for (const SRenderItem& entry : m_pending[i])
+      if (&entry == item) return true;
+  }
+  return false;
 }
 
 size_t CRenderManager::GetRendererCount() const {
   sys::CScopedLock lock(sys::kLockRender);
-  return m_entries.size();
+  return m_registrations.size();
 }
 
 bool CRenderManager::IsRegistered(int handle) const {
   sys::CScopedLock lock(sys::kLockRender);
-  return m_entries.count(handle) != 0;
+  return m_registrations.count(handle) != 0;
 }
 
 bool CRenderManager::IsInDrawnLists(int handle) const {
   sys::CScopedLock lock(sys::kLockRender);
-  auto it = m_entries.find(handle);
-  return it != m_entries.end() && it->second.inDrawnLists;
-}
-
-size_t CRenderManager::GetCommittedDrawCount() const {
-  sys::CScopedLock lock(sys::kLockRender);
-  size_t count = 0;
-  for (const auto& entry : m_entries) count += entry.second.committed && entry.second.inDrawnLists ? 1 : 0;
-  return count;
+  auto it = m_registrations.find(handle);
+  return it != m_registrations.end() && !it->second.items.empty() &&
+         it->second.items.front()->active;
 }
 
 int CRenderManager::GetRenderList(int handle) const {
   sys::CScopedLock lock(sys::kLockRender);
-  auto it = m_entries.find(handle);
-  return it == m_entries.end() ? -1 : it->second.list;
+  auto it = m_registrations.find(handle);
+  if (it == m_registrations.end() || it->second.items.empty()) return -1;
+  const SRenderItem* first = it->second.items.front();
+  for (int i = 0; i < kListCount; ++i)
+    for (const SRenderItem& entry : m_drawn[i])
+      if (&entry == first) return i;
+  return -1;
+}
+
+size_t CRenderManager::GetCommittedDrawCount() const {
+  sys::CScopedLock lock(sys::kLockRender);
+  std::unordered_map<const IRenderable*, int> renderers;
+  for (const CRenderList& list : m_drawn)
+    for (const SRenderItem& item : list)
+      if (item.active && item.data && item.data->renderer) renderers[item.data->renderer] = 1;
+  return renderers.size();
+}
+
+// --- Geometry and order -------------------------------------------------------------
+
+bool CRenderManager::BoxInFrustum(const plat::Plane planes[6], const float boxMin[3],
+                                  const float boxMax[3]) {
+  for (int i = 0; i < 6; ++i) {
+    const plat::Plane& p = planes[i];
+    const float x = p.a >= 0.0f ? boxMax[0] : boxMin[0];
+    const float y = p.b >= 0.0f ? boxMax[1] : boxMin[1];
+    const float z = p.c >= 0.0f ? boxMax[2] : boxMin[2];
+    if (p.a * x + p.b * y + p.c * z + p.d < 0.0f) return false;
+  }
+  return true;
+}
+
+bool CRenderManager::BoxInFrustum(const float boxMin[3], const float boxMax[3]) const {
+  return BoxInFrustum(cullingPlanes, boxMin, boxMax);
+}
+
+void CRenderManager::SplitFrustumCorners(const SFrustumView& view, float nearDistance,
+                                         float farDistance, plat::Vec3 corners[8]) {
+  const plat::Vec3 up(view.up.x, view.up.y, -view.up.z);
+  const float t = std::tan(view.fov * 0.5f);
+  const float distances[2] = {nearDistance, farDistance};
+  for (int k = 0; k < 2; ++k) {
+    const float d = distances[k];
+    const plat::Vec3 c = view.eye + view.forward * d;
+    const float h = d * t;
+    const plat::Vec3 r = view.right * h;
+    const plat::Vec3 u = up * h;
+    corners[k * 4 + 0] = c - r - u;
+    corners[k * 4 + 1] = c - r + u;
+    corners[k * 4 + 2] = c + r + u;
+    corners[k * 4 + 3] = c + r - u;
+  }
+  plat::Vec3 centroid(0.0f, 0.0f, 0.0f);
+  for (int i = 0; i < 8; ++i) centroid = centroid + corners[i];
+  centroid = centroid * (1.0f / 8.0f);
+  for (int i = 0; i < 8; ++i) corners[i] = corners[i] + (corners[i] - centroid) * 0.1f;
+}
+
+bool CRenderManager::EntryLess(const SRenderItem& a, const SRenderItem& b, int mode) const {
+  switch (mode) {
+    case 0: {
+      if (a.layer != b.layer) return a.layer < b.layer;
+      if (a.renderType != b.renderType) return a.renderType < b.renderType;
+      if (a.effect != b.effect) return a.effect < b.effect;
+      if (a.technique != b.technique) return a.technique < b.technique;
+      if (a.currentMaterial != b.currentMaterial) return a.currentMaterial < b.currentMaterial;
+      if (a.mesh != b.mesh) return a.mesh < b.mesh;
+      if (a.lightmap != b.lightmap) return a.lightmap < b.lightmap;
+      return std::less<const SRenderItem*>()(&a, &b);
+    }
+    case 1: {
+      // Closer to the sort eye first; entries without a position last.
+      if (!a.position || !b.position) return a.position != nullptr && b.position == nullptr;
+      const plat::Vec3 da = *a.position - sortEye;
+      const plat::Vec3 db = *b.position - sortEye;
+      const float la = da.x * da.x + da.y * da.y + da.z * da.z;
+      const float lb = db.x * db.x + db.y * db.y + db.z * db.z;
+      return la < lb;
+    }
+    case 2: {
+      // Entries without a transform count as z 0.
+      const float za = a.position ? a.position->z : 0.0f;
+      const float zb = b.position ? b.position->z : 0.0f;
+      return za < zb;
+    }
+    default:
+      // Equal entries must compare false: a sort with a comparator that answers
+      // true for them has no defined result.
+      return false;
+  }
+}
+
+void CRenderManager::SortList(int kind, int mode) {
+  if (kind < 0 || kind >= kListCount) return;
+  m_drawn[kind].sort(
+      [this, mode](const SRenderItem& a, const SRenderItem& b) { return EntryLess(a, b, mode); });
 }
 
 }  // namespace gfx

@@ -1,35 +1,97 @@
 #pragma once
-// The render manager as far as the game side needs it today: the render thread's
-// Init, Shutdown, device hooks, frame and commit; the resource requests of
-// renderers (recorded in queued tables, moved to the loaded ones on a requested
-// commit); the registration of renderers' entries and their drawn lists; and the
-// report to each drawn renderer. A frame clears the main target to black: nothing
-// is drawn yet.
+// The render manager: the resource tables the render thread draws from, the six
+// render lists with their pending twins, the per-zone visibility lists, the
+// settings that choose the passes (each a render copy and a pending copy), the
+// render targets of the passes, and the queues through which other threads hand
+// it work.
 //
-// Threads: the main thread (or the loading thread) requests, registers and
-// switches entries under the render lock. New entries and list moves reach the
-// render thread at its next commit; enabling and disabling (done in the frame
-// hand-off, while the render thread waits) count at once.
+// Threads. The main thread writes pending copies and pending lists; the render
+// thread reads render copies and drawn lists; the commit, under the render lock,
+// is the one place where both meet. The loading thread only queues: while the
+// background flag is set its creation requests go through three fixed rings and it
+// waits for the render thread when it runs ahead; the main thread never waits
+// there (its requests go to the plain lists, which the next commit that takes
+// over the queued data creates).
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/StringHash.h"
 #include "engine/render/RenderData.h"
+#include "engine/render/device/RenderTarget.h"
+#include "engine/render/device/ResourceTables.h"
+#include "platform/math/Math.h"
+#include "platform/thread/Thread.h"
+
+namespace plat {
+namespace image {
+struct Image;
+}
+}  // namespace plat
 
 namespace vd {
+namespace cam {
+class CCamera;
+}
 namespace gfx {
 
 class CGraphicsManager;
-class CRenderTarget;
+class IVertexBuffer;
+
+enum ERenderList : int {
+  kListMesh = 0,
+  kListParticle = 1,
+  kListWater = 2,
+  kListBackground = 3,
+  kListHud = 4,
+  kListMenu = 5,
+  kListCount = 6
+};
+
+using CRenderList = std::list<SRenderItem>;
+// Visible geometry-zone-group name hashes, one list per game zone.
+using CZoneGroupLists = std::vector<std::list<uint32_t>>;
+
+// A setting the main thread writes (pending) and the render thread reads (render);
+// the commit copies pending into render.
+template <class T>
+struct SPair {
+  T render;
+  T pending;
+  void Set(const T& value) { pending = value; }
+  void Commit() { render = pending; }
+};
+
+// What the split corners are computed from: a camera's eye and axes.
+struct SFrustumView {
+  plat::Vec3 eye;
+  plat::Vec3 forward;
+  plat::Vec3 right;
+  plat::Vec3 up;
+  float fov = 0.0f;  // vertical field of view, radians
+};
 
 class CRenderManager {
 public:
   static constexpr const char* kMeshFolder = "Data/meshes/";
-  // More subsets than this in a mesh header is taken as a damaged file.
-  static constexpr int kMaxSubsets = 1024;
+  static constexpr const char* kTextureFolder = "Data/textures/";
+  static constexpr const char* kShaderFolder = "Data/shaders/";
+  static constexpr const char* kSceneGraphFile = "Data/xml/level1_scene_graph.xml";
+  static constexpr const char* kDoFFile = "Data/xml/dof.xml";
+  // Ring sizes (slots; one fewer request fits) and the throttle of the loader.
+  static constexpr uint32_t kTextureRingSlots = 21;
+  static constexpr uint32_t kShaderRingSlots = 16;
+  static constexpr uint32_t kMeshRingSlots = 21;
+  static constexpr int kThrottlePushes = 5;
+  static constexpr int kCreationsPerRing = 6;
+  static constexpr int kRenderTargetCount = 14;
+  static constexpr int kShadowSplitCount = 3;
 
   CRenderManager();
   ~CRenderManager();
@@ -39,96 +101,247 @@ public:
   // The application's render manager (the last constructed); null when none.
   static CRenderManager* GetInstance() { return s_instance; }
 
-  bool Init(CGraphicsManager* graphics) {
-    m_graphics = graphics;
-    return true;
-  }
-  void Shutdown() { m_graphics = nullptr; }
-  void OnLostDevice() {}
-  void OnResetDevice() {}
-  // Clears and presents; then reports every renderer whose entries are committed
-  // and in the drawn lists as drawn (IRenderable::OnDrawn, once per renderer, list
-  // 0 first) and calls onPassFinished.
+  // --- Life (render thread) ----------------------------------------------------
+  bool Init(CGraphicsManager* graphics);
+  // Harmless before Init and when run twice.
+  void Shutdown();
+  void ClearZoneGroups();
+  void OnLostDevice();
+  void OnResetDevice();
+  // Clears and presents; then reports every renderer with an active entry in the
+  // drawn lists as drawn (IRenderable::OnDrawn, once per renderer, when its last
+  // entry has been walked) and calls onPassFinished.
   void RenderFrame(CRenderTarget* target, float gameTime, float clampedTime);
-  // Takes over what the main thread queued: entries registered, switched or moved
-  // since the last commit; with commitRequested set, also the queued resource
-  // tables, and clears the flag.
-  void CommitRenderData();
 
-  // --- Resource requests (each is recorded once per name) --------------------
-  // "Data/meshes/" + name. The file's header gives the subset count; a missing
-  // or damaged file is logged and recorded with no subsets.
+  // --- Queue and commit -----------------------------------------------------------
+  void QueueTexture(CTexture* texture);
+  void QueueShader(CShader* shader);
+  void QueueMesh(IVertexBuffer* mesh);
+  // Loading thread: waits for the render thread's drain when any kind has had
+  // kThrottlePushes pushes since the last wait.
+  void ThrottleBackgroundQueues();
+  // Up to kCreationsPerRing creations from each ring, then "QueueGfxResources".
+  void CreateBackgroundResources();
+  // Every request of the three plain lists.
+  void CreateQueuedResources();
+  // The create operation of each pending re-creation; the list is emptied.
+  void RecreatePendingBuffers();
+  // Main thread: returns when the render thread has committed. beginFrame and
+  // waitFrameEnd are the frame hand-off ("RenderBegin" / "RenderEnd").
+  void RequestRenderDataCommit(const std::function<void()>& waitFrameEnd,
+                               const std::function<void()>& beginFrame);
+  void CommitRenderData();
+  // Loading thread: from now on its requests go through the rings; cleared when
+  // the level's loading ends.
+  void SetBackgroundLoading(bool on);
+  bool IsBackgroundLoading() const { return m_background.load(); }
+
+  // --- Loaders (the thread that asks) -----------------------------------------------
+  // "Data/meshes/" + name. A missing or damaged file is refused with a log line
+  // naming it; nothing is stored.
   void LoadMesh(const CStringHash& name);
-  void LoadMaterial(const CStringHash& name, const SMaterialDesc& desc);
-  void LoadTexture(const char* folder, const char* file, int type, const CStringHash& name);
-  // Loaded, then queued; null when unknown.
-  const SMesh* FindMesh(const CStringHash& name) const;
-  const SMaterial* FindMaterial(const CStringHash& name) const;
-  const STexture* FindTexture(const CStringHash& name) const;
+  // kind 0 2D, 1 volume ("3DTextures/"), 2 cube ("cubeTextures/"); folder: a
+  // sub-folder under those (no "/"), or null.
+  void LoadTexture(const CStringHash& id, const char* folder, const char* file, uint32_t kind);
+  bool LoadMaterial(int32_t id, const SMaterialDesc& desc);
+  bool LoadShader(const CStringHash& fileName, const CStringHash& key);
+  bool CreateDynamicMesh(const CStringHash& name);
+  // Takes a buffer built by its owner (the animator's skinned meshes); false, and
+  // the buffer deleted, when the name is known already.
+  bool AddMesh(const CStringHash& name, IVertexBuffer* buffer);
+  // Loaded table first, then the queued one; a miss is logged and gives null.
+  IVertexBuffer* FindMesh(const CStringHash& name) const;
+  const SMaterial* FindMaterial(int32_t id) const;
+  const CTexture* FindTexture(const CStringHash& name) const;
   CShader* FindShader(const CStringHash& name) const;
-  // Requests recorded so far, loaded and queued together.
   size_t GetMeshCount() const;
   size_t GetMaterialCount() const;
   size_t GetTextureCount() const;
 
-  // --- Renderers ---------------------------------------------------------------
-  // Registers the renderer's entries (one per mesh subset; one for a mesh of
-  // unknown subsets, for particles and for screen textures; none when there is
-  // nothing to draw), puts them in the drawn lists, fills `items` (one per entry)
-  // and stores a handle in the data. Returns the number of entries; 0: nothing
-  // registered. A registered renderer keeps its entries.
+  // --- XML libraries ---------------------------------------------------------------
+  bool LoadTextures(const char* file);
+  bool LoadMaterials(const char* file);
+  bool LoadShaders(const char* file);
+  bool LoadSceneGraph(const char* file = kSceneGraphFile);
+  bool LoadDoFParams(const char* file = kDoFFile);
+  // The graphics preset of quality 0 to 5 and the player's own switches.
+  void ApplyQualityPreset(int quality, bool ssao, bool glow, bool depthOfField, bool decals);
+  // Leaving a level: every preset flag off, no cameras, zone groups cleared at the
+  // next commit.
+  void ClearLevelSettings();
+
+  // --- Renderers -----------------------------------------------------------------
+  // Builds the renderer's entries into the pending lists, fills `items` with their
+  // handles and gives the data a registration handle. Returns the number of
+  // entries; 0: nothing registered. A registered renderer keeps its entries.
   int AddRenderer(SRenderData& data, std::vector<SRenderItem*>& items);
-  // Drops the entries; the items are freed and the vector emptied.
+  // Erases the entries (drawn and pending) and empties `items`.
   void RemoveRenderer(SRenderData& data, std::vector<SRenderItem*>& items);
-  // Into or out of the drawn lists.
   void EnableRenderer(const SRenderData& data, const std::vector<SRenderItem*>& items);
   void DisableRenderer(const SRenderData& data, const std::vector<SRenderItem*>& items);
-  // The entries move to render list 1 or 0 at the next commit.
-  void QueueMoveToRenderList0(int handle) { QueueMove(handle, 0); }
-  void QueueMoveToRenderList1(int handle) { QueueMove(handle, 1); }
+  void SetCastShadow(const SRenderData& data, const std::vector<SRenderItem*>& items, bool cast);
+  // Under the render lock: the entries move at the next commit (1: the particle
+  // list, 0: the mesh list).
+  void QueueMoveToRenderList0(const std::vector<SRenderItem*>& items);
+  void QueueMoveToRenderList1(const std::vector<SRenderItem*>& items);
+  void QueueMoveToRenderList0(int handle);
+  void QueueMoveToRenderList1(int handle);
 
-  // What the render thread sees (as of the last commit) and the main side's state.
+  // What the render thread sees and the main side's state, by registration handle.
   size_t GetRendererCount() const;
   bool IsRegistered(int handle) const;
+  // True when the entries are active (enabled).
   bool IsInDrawnLists(int handle) const;
-  // The render list of the entries as committed; -1 for an unknown handle.
+  // The drawn list holding the entries; -1 for an unknown handle or entries not
+  // committed yet.
   int GetRenderList(int handle) const;
   // Renderers the render thread reports at its next frame.
   size_t GetCommittedDrawCount() const;
+  const CRenderList& DrawnList(int kind) const { return m_drawn[kind]; }
+  const CRenderList& PendingList(int kind) const { return m_pending[kind]; }
+  // The list kind an entry belongs to.
+  static int ListKind(int renderType, int layer);
 
-  uint8_t commitRequested = 0;
-  // Render thread, after the report of the last drawn renderer of a frame: the
-  // object manager's pass-finished flag and its rendered event.
+  // --- Geometry and order -----------------------------------------------------------
+  // True when the box (minimum and maximum corners) is not wholly behind one of
+  // the planes (normals pointing inwards).
+  static bool BoxInFrustum(const plat::Plane planes[6], const float boxMin[3],
+                           const float boxMax[3]);
+  bool BoxInFrustum(const float boxMin[3], const float boxMax[3]) const;
+  // Near four then far four, each pushed 10% away from the centroid.
+  static void SplitFrustumCorners(const SFrustumView& view, float nearDistance, float farDistance,
+                                  plat::Vec3 corners[8]);
+  // Strict weak order of the list sort: 0 state order, 1 closer to the sort eye
+  // first, 2 smaller position z first.
+  bool EntryLess(const SRenderItem& a, const SRenderItem& b, int mode) const;
+  void SortList(int kind, int mode);
+
+  // --- Settings -------------------------------------------------------------------
+  SPair<cam::CCamera*> cullingCamera{nullptr, nullptr};
+  SPair<cam::CCamera*> viewCamera{nullptr, nullptr};
+  SPair<int32_t> gameZone{0, 0};
+  void* sunLight = nullptr;
+  float dofFocalPlane = 7.66f;
+  float dofFarMaxBlurPlane = 100.0f;
+  float dofNearMaxBlurPlane = 1.0f;
+  float dofMaxBlur = 1.0f;
+  SPair<bool> depthMap{false, false};
+  SPair<bool> ssao{true, true};
+  SPair<bool> shadows{true, true};
+  SPair<bool> glow{true, true};
+  SPair<bool> shadowParameters{true, true};
+  SPair<bool> sunShadows{true, true};
+  SPair<bool> pcf{true, true};
+  SPair<bool> screenShadows{true, true};
+  SPair<bool> depthOfField{false, false};
+  SPair<bool> radialBlur{false, false};
+  SPair<bool> cinematicDoF{false, false};
+  bool halfResolutionShadows = false;
+  SPair<bool> clearColourOnly{false, false};
+  bool filmLook = true;
+  bool filmLookExtras = false;
+  SPair<bool> decals{false, false};
+  int32_t screenShadowSize = 512;
+  int32_t depthMapSize = 512;
+  int32_t glowSize = 1024;
+  CRenderTarget renderTargets[kRenderTargetCount];
+  bool recreateShadowTargets = false;
+  uint32_t usedShadowSplits = 0;
+  float sunShadowValue = 0.5f;
+  SPair<bool> finalBlur{false, false};
+  float desaturation = 0.27f;
+  float desaturationMin = 0.27f;
+  float desaturationMax = 1.0f;
+  float filmLookValues[5] = {0.2f, 0.0f, 0.0f, 0.1f, 1.0f};
+  bool filmLookSwitches[2] = {false, false};
+  float radialBlurStrength = 2.0f;
+  float filmLookTail[2] = {0.5f, 0.5f};
+  // The culling camera's frustum planes (render thread), normals inwards.
+  plat::Plane cullingPlanes[6];
+  // The eye of the mode-1 sort (render thread).
+  plat::Vec3 sortEye;
+  // Read and written by the passes.
+  std::vector<float> passValues;
+  uint32_t passValue = 0;
+  uint32_t postPassValue = 0;
+
+  bool commitRequested = false;
+  bool decalsChanged = false;
+  bool zoneGroupClearRequest = false;
+  // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
+  // After every resource the render thread creates (the loading screen's frame).
+  std::function<void()> onResourceCreated;
+  // The decal manager's commit, run when decals are on and changed.
+  std::function<void()> onDecalCommit;
+  // What else the commit takes over (lights, particle systems).
+  std::function<void()> onCommitPending;
 
-  // Shader tables (filled by the shader loading to come).
+  // --- Tables ---------------------------------------------------------------------
   utl::CStringHashMap<CShader> shaders;
+  utl::CStringHashMap<IVertexBuffer> meshes;
+  utl::CStringHashMap<SMaterial> materials;
+  utl::CStringHashMap<CTexture> textures;
   utl::CStringHashMap<CShader> queuedShaders;
+  utl::CStringHashMap<IVertexBuffer> queuedMeshes;
+  utl::CStringHashMap<SMaterial> queuedMaterials;
+  utl::CStringHashMap<CTexture> queuedTextures;
+  CZoneGroupLists zoneGroups;
+  CZoneGroupLists pendingZoneGroups;
+
+  // Waiting requests (for tests and the loading screen).
+  uint32_t RingSize(int kind) const;
+  size_t QueuedRequestCount() const;
+  // Pushes the loading thread made that had to wait for a drain (never lost).
+  uint64_t ThrottleWaits() const { return m_throttleWaits.load(); }
+  // Device resources made (or attempted) from requests so far.
+  uint64_t CreatedCount() const { return m_createdCount; }
 
 private:
-  struct SEntry {
+  struct SRegistration {
     SRenderData* data = nullptr;
-    std::vector<std::unique_ptr<SRenderItem>> items;
-    bool inDrawnLists = true;
-    bool committed = false;  // the render thread sees the entries
-    int list = 0;
-    int pendingList = -1;
+    std::vector<SRenderItem*> items;
   };
 
-  void QueueMove(int handle, int list);
-  static int EntryCount(const SRenderData& data, const SMesh* mesh);
+  template <class T>
+  void PushRequest(CRequestRing<T>& ring, std::vector<T*>& list, int kind, T* request);
+  void CreateTexture(CTexture* texture);
+  void CreateShader(CShader* shader);
+  void CreateMesh(IVertexBuffer* mesh);
+  void ResourceCreated();
+  void WaitForDrain();
+  // Erases one entry from whichever list holds it; false when none does.
+  bool EraseEntry(const SRenderItem* item);
+  void QueueMoves(const std::vector<SRenderItem*>& items, int toList);
+  void ApplyListMoves();
+  void ForgetMoves(const SRenderItem* item);
+  bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
   static inline CRenderManager* s_instance = nullptr;
   CGraphicsManager* m_graphics = nullptr;
 
-  utl::CStringHashMap<SMesh> m_meshes;
-  utl::CStringHashMap<SMesh> m_queuedMeshes;
-  utl::CStringHashMap<SMaterial> m_materials;
-  utl::CStringHashMap<SMaterial> m_queuedMaterials;
-  utl::CStringHashMap<STexture> m_textures;
-  utl::CStringHashMap<STexture> m_queuedTextures;
+  CRenderList m_drawn[kListCount];
+  CRenderList m_pending[kListCount];
+  std::vector<SRenderItem*> m_moveToParticles;
+  std::vector<SRenderItem*> m_moveToMeshes;
+  bool m_listMoves = false;
 
-  std::map<int, SEntry> m_entries;
+  std::atomic<bool> m_background{false};
+  std::atomic<std::thread::id> m_backgroundThread{};
+  uint64_t m_createdCount = 0;
+  CRequestRing<CTexture> m_textureRing{kTextureRingSlots};
+  CRequestRing<CShader> m_shaderRing{kShaderRingSlots};
+  CRequestRing<IVertexBuffer> m_meshRing{kMeshRingSlots};
+  int m_pushCounts[3] = {0, 0, 0};
+  std::vector<CTexture*> m_textureRequests;
+  std::vector<CShader*> m_shaderRequests;
+  std::vector<IVertexBuffer*> m_meshRequests;
+  std::vector<IVertexBuffer*> m_pendingRecreations;
+  std::unique_ptr<plat::Event> m_queueEvent;
+  std::unique_ptr<plat::Event> m_commitEvent;
+  std::atomic<uint64_t> m_throttleWaits{0};
+
+  std::map<int, SRegistration> m_registrations;
   int m_nextHandle = 1;
 };
 

@@ -70,6 +70,8 @@ protected:
   // of its own while the main thread runs its update pass.
   void Frame(float dt = 1.0f / 60.0f) {
     objects.ApplyQueuedRequests();
+    renderer.commitRequested = true;  // the main loop's per-frame commit
+    renderer.CommitRenderData();
     std::thread render([this] {
       renderer.RenderFrame(nullptr, 0.0f, 0.0f);
       renderer.CommitRenderData();

@@ -74,6 +74,11 @@ protected:
     sinks.AddSink(new CRecordingSink(&log));
   }
   void TearDown() override { utl::SetLogSinks(nullptr); }
+  // The main thread's per-frame commit.
+  void Commit() {
+    manager.commitRequested = true;
+    manager.CommitRenderData();
+  }
 
   // A renderer loaded from the keys into its own object (id 7).
   CRenderer* Load(const std::string& keys, obj::CGameObject* into = nullptr) {
@@ -114,11 +119,10 @@ TEST_F(RendererTest, DynamicBeforeMeshRequestsNoMesh) {
     obj::CGameObject owner;
     CRenderer* renderer = Load(c.keys, &owner);
     EXPECT_EQ(local.GetMeshCount(), c.requested ? 1u : 0u) << c.keys;
-    const gfx::SMesh* mesh = local.FindMesh(CStringHash("TEST_CUBE.MESH"));
+    const gfx::IVertexBuffer* mesh = local.FindMesh(CStringHash("TEST_CUBE.MESH"));
     EXPECT_EQ(mesh != nullptr, c.requested) << c.keys;
     if (mesh) {
-      EXPECT_EQ(mesh->path, "Data/meshes/test_cube.mesh");
-      EXPECT_EQ(mesh->subsetCount, 2);
+      EXPECT_EQ(mesh->GetSubsetCount(), 2u);
     }
     (void)renderer;
   }
@@ -178,15 +182,15 @@ TEST_F(RendererTest, ReadsEveryOtherKey) {
   EXPECT_EQ(renderer->GetLightmapName(), CStringHash("lm.dds"));
 
   ASSERT_EQ(manager.GetMaterialCount(), 2u);
-  const gfx::SMaterial* first = manager.FindMaterial(CStringHash("12"));
+  const gfx::SMaterial* first = manager.FindMaterial(12);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->desc.type, "blend");
-  EXPECT_EQ(first->desc.topDiffuse, "a.dds");
-  EXPECT_EQ(first->desc.lightmap, "lm.dds");
-  const gfx::SMaterial* second = manager.FindMaterial(CStringHash("13"));
+  EXPECT_EQ(first->names[0], CStringHash("a.dds"));  // the top-diffuse map
+  ASSERT_NE(manager.FindTexture(CStringHash("lm.dds")), nullptr);
+  EXPECT_EQ(manager.FindTexture(CStringHash("lm.dds"))->path, "Data/textures/lightmaps/lm.dds");
+  const gfx::SMaterial* second = manager.FindMaterial(13);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->desc.normal, "b_n.dds");
-  EXPECT_EQ(second->desc.type, "");
+  EXPECT_EQ(second->names[3], CStringHash("b_n.dds"));  // the normal map
+  EXPECT_TRUE(second->names[1].IsNoName());
 
   // Values that leave the flags as they were.
   obj::CGameObject other;
@@ -201,11 +205,10 @@ TEST_F(RendererTest, ReadsEveryOtherKey) {
 TEST_F(RendererTest, TextureFramesAdvanceOnTime) {
   CRenderer* renderer = Build(Key("render_type", "particles") + ParticleTextures(4, 10));
   EXPECT_EQ(manager.GetTextureCount(), 4u);
-  const gfx::STexture* texture = manager.FindTexture(CStringHash("spark2"));
+  const gfx::CTexture* texture = manager.FindTexture(CStringHash("spark2"));
   ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(texture->folder, CRenderer::kTextureFolder);
-  EXPECT_EQ(texture->file, "particles/spark2.dds");
-  EXPECT_EQ(texture->type, 0);
+  EXPECT_EQ(texture->path, "Data/textures/particles/spark2.dds");
+  EXPECT_EQ(texture->type, 0u);
   EXPECT_FLOAT_EQ(renderer->GetFramePeriod(), 0.1f);
 
   // Quarter-period steps: one frame every 0.1 s, 0 1 2 3 0 1 from frame 0.
@@ -284,7 +287,7 @@ TEST_F(RendererTest, ScreenTexturesPerLanguage) {
   obj::CGameObject other;
   CRenderer* single = Build(Key("render_type", "menu") + "<key name=\"textures\"><texture image=\"menu/a.dds\"/></key>", &other);
   EXPECT_EQ(single->GetTextureCount(), 1);
-  EXPECT_EQ(manager.FindTexture(CStringHash("menu/a.dds"))->file, "menu/a.dds");
+  EXPECT_EQ(manager.FindTexture(CStringHash("menu/a.dds"))->path, "Data/textures/menu/a.dds");
 
   // Other types ignore the key.
   obj::CGameObject third;
@@ -309,7 +312,7 @@ TEST_F(RendererTest, RegistersOneEntryPerSubsetAndFollowsEnabled) {
   EXPECT_EQ(data.ownerTransform, transform);
   EXPECT_EQ(data.renderer, static_cast<gfx::IRenderable*>(renderer));
   ASSERT_NE(data.mesh, nullptr);
-  EXPECT_EQ(data.mesh->subsetCount, 2);
+  EXPECT_EQ(data.mesh->GetSubsetCount(), 2u);
   EXPECT_EQ(*data.meshName, CStringHash("test_cube.mesh"));
   const int handle = data.handle;
   EXPECT_TRUE(manager.IsRegistered(handle));
@@ -387,7 +390,7 @@ TEST_F(RendererTest, DrawnReportReachesTheOwnerOncePerFrame) {
   // Nothing is reported before the commit takes the entries over.
   manager.RenderFrame(nullptr, 0.0f, 0.0f);
   EXPECT_EQ(passes, 1);
-  manager.CommitRenderData();
+  Commit();
   EXPECT_EQ(manager.GetCommittedDrawCount(), 1u);
 
   // A second renderer of the same object, not drawn: the object is not complete,
@@ -399,7 +402,7 @@ TEST_F(RendererTest, DrawnReportReachesTheOwnerOncePerFrame) {
   second->Load(xml.Parse(Key("mesh", "test_quad.mesh")));
   object.CollectRenderers();
   second->Init();
-  manager.CommitRenderData();
+  Commit();
   manager.RenderFrame(nullptr, 0.0f, 0.0f);
   EXPECT_EQ(passes, 2);
   EXPECT_TRUE(renderer->IsDrawn());
@@ -407,7 +410,7 @@ TEST_F(RendererTest, DrawnReportReachesTheOwnerOncePerFrame) {
 
   // Once both are drawn the object is complete and the flags are cleared.
   second->SetEnabled(true, false);
-  manager.CommitRenderData();
+  Commit();
   EXPECT_EQ(manager.GetCommittedDrawCount(), 2u);
   manager.RenderFrame(nullptr, 0.0f, 0.0f);
   EXPECT_FALSE(renderer->IsDrawn());
@@ -424,6 +427,8 @@ TEST_F(RendererTest, DrawnReportReachesTheOwnerOncePerFrame) {
 TEST_F(RendererTest, RenderListMovesWaitForTheCommit) {
   CRenderer* renderer = Build(Key("mesh", "test_quad.mesh"));
   const int handle = renderer->GetRenderData().handle;
+  EXPECT_EQ(manager.GetRenderList(handle), -1);  // pending until the commit
+  Commit();
   EXPECT_EQ(manager.GetRenderList(handle), 0);
   manager.QueueMoveToRenderList1(handle);
   EXPECT_EQ(manager.GetRenderList(handle), 0);
@@ -441,9 +446,9 @@ TEST_F(RendererTest, RequestedCommitMovesQueuedResources) {
   EXPECT_NE(manager.FindMesh(CStringHash("test_quad.mesh")), nullptr);
   manager.commitRequested = 1;
   manager.CommitRenderData();
-  EXPECT_EQ(manager.commitRequested, 0);
+  EXPECT_FALSE(manager.commitRequested);
   EXPECT_EQ(manager.GetMeshCount(), 1u);
-  const gfx::SMesh* mesh = manager.FindMesh(CStringHash("test_quad.mesh"));
+  const gfx::IVertexBuffer* mesh = manager.FindMesh(CStringHash("test_quad.mesh"));
   ASSERT_NE(mesh, nullptr);
   // A known mesh is not requested again.
   manager.LoadMesh(CStringHash("test_quad.mesh"));
