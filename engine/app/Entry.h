@@ -19,6 +19,9 @@ constexpr const char* kDataMarker = "Data/xml/gameconfig.xml";
 // search went.
 bool EnterDataRoot(const std::string& exePath, std::string* looked);
 
+// The running program's own file (/proc/self/exe); empty when unknown.
+std::string ExecutablePath();
+
 // The program: finds the data tree and a display, creates the application through
 // `create`, runs start-up, the game and shutdown, deletes it. Returns 0 after a game
 // that started and ended, non-zero when the data, the display or start-up failed.
