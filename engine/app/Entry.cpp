@@ -7,6 +7,7 @@
 
 #include "engine/app/Application.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/window/DisplayGuard.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
 
@@ -30,13 +31,13 @@ bool HasData(const std::string& dir) {
   return plat::fs::Exists((dir == "/" ? std::string() : dir) + "/" + kDataMarker);
 }
 
+}  // namespace
+
 std::string ExecutablePath() {
   std::vector<char> buffer(4096);
   ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   return n > 0 ? std::string(buffer.data(), static_cast<size_t>(n)) : std::string();
 }
-
-}  // namespace
 
 bool EnterDataRoot(const std::string& exePath, std::string* looked) {
   const std::string cwd = CurrentDirectory();
@@ -81,7 +82,14 @@ int RunApplication(CApplicationBase* (*create)()) {
   // The process ends right after: deleting the application under a render thread
   // that still uses it would only make that thread read freed memory.
   if (!app->RenderThreadOutlivedShutdown()) delete app;
-  return started ? 0 : 1;
+  const int code = started ? 0 : 1;
+  if (plat::DisplayLost()) {
+    // The game has ended in order; the GL library's exit handler would still wait for
+    // the X connection that the window system took away, for ever.
+    std::fflush(nullptr);
+    _exit(code);
+  }
+  return code;
 }
 
 }  // namespace sys

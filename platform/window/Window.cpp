@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/thread/Thread.h"
+#include "platform/window/DisplayGuard.h"
 #include "platform/window/Resources.h"
 
 namespace plat {
@@ -150,6 +151,7 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
     }
   }
   window->m_owner = CurrentThreadId();
+  GuardDisplayConnection(window->m_window);
   ApplyCursor();
   return window;
 }
@@ -168,6 +170,11 @@ PumpMessage Window::Pump() {
   ApplyCursor();
   if (g_quitPending.exchange(false)) {
     m_quitCode = g_quitCode.load();
+    return PumpMessage::Quit;
+  }
+  // Nothing more comes from a display that is gone.
+  if (DisplayLost()) {
+    m_quitCode = 0;
     return PumpMessage::Quit;
   }
   SDL_Event event;

@@ -51,8 +51,8 @@ struct Window {
   Window& operator=(const Window&) = delete;
 
   // Non-blocking: takes at most one message. Quit when PostQuit was called (from any
-  // thread) or the user closed the window; Other for any other message; None when
-  // the queue is empty.
+  // thread), the user closed the window, or the window system dropped the connection
+  // (a forced close); Other for any other message; None when the queue is empty.
   PumpMessage Pump();
   // The exit code given with the quit that Pump last reported.
   int QuitCode() const { return m_quitCode; }
