@@ -203,6 +203,12 @@ void CGraphicsManager::RestartPacer() {
 
 bool CGraphicsManager::Reset() {
   utl::LogPrintf("Device is going to reset\n");
+  // A window that grows keeps its last picture in a corner until the first frame after
+  // the reset (the pre-loading screen, squeezed into the top left): it goes black first.
+  if (device && gpu::Succeeded(device->TestCooperativeLevel())) {
+    device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+    device->Present();
+  }
   if (window) {
     window->SetPos(0, 0, static_cast<int>(presentParameters.backBufferWidth),
                    static_cast<int>(presentParameters.backBufferHeight), plat::kSwpNoZOrder | plat::kSwpShowWindow);
