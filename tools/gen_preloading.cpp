@@ -20,6 +20,11 @@ void Put(std::vector<uint8_t>& bgra, int w, int x, int y, float r, float g, floa
   bgra[i + 3] = c(a);
 }
 
+// The pre-loading screen draws its square texture scaled by (1, height / width) of its
+// 512 x 316 screen: the picture is authored stretched by the inverse, so that it shows
+// in true proportions there (a round moon).
+constexpr float kScreenAspect = 316.0f / 512.0f;
+
 std::vector<uint8_t> Background(int size) {
   std::vector<uint8_t> px(static_cast<size_t>(size * size * 4));
   const float horizon = 0.62f;
@@ -32,7 +37,8 @@ std::vector<uint8_t> Background(int size) {
         r = 0.03f + 0.10f * t;
         g = 0.04f + 0.16f * t;
         b = 0.10f + 0.12f * t;
-        float dx = u - 0.72f, dy = v - 0.22f;
+        // Distances in screen proportions: a texel is kScreenAspect as tall on screen.
+        float dx = u - 0.72f, dy = (v - 0.22f) * kScreenAspect;
         float moon = std::sqrt(dx * dx + dy * dy);
         if (moon < 0.06f) r = g = b = 0.85f;
         else if (moon < 0.16f) { float k = (0.16f - moon) * 1.2f; r += k * 0.5f; g += k * 0.55f; b += k * 0.5f; }
@@ -46,7 +52,8 @@ std::vector<uint8_t> Background(int size) {
         r = 0.02f + 0.05f * (1.0f - t);
         g = 0.05f + 0.08f * (1.0f - t);
         b = 0.07f + 0.08f * (1.0f - t);
-        float ripple = 0.5f + 0.5f * std::sin(v * 220.0f + std::sin(u * 30.0f) * 2.0f);
+        float ripple =
+            0.5f + 0.5f * std::sin(v * kScreenAspect * 220.0f + std::sin(u * 30.0f) * 2.0f);
         if (std::fabs(u - 0.72f) < 0.05f * (1.0f + t)) { r += 0.25f * ripple * (1.0f - t); g = r; b = r; }
       }
       Put(px, size, x, y, r, g, b, 1.0f);
@@ -55,11 +62,14 @@ std::vector<uint8_t> Background(int size) {
   return px;
 }
 
+// A mark is drawn scaled by (0.5, 0.6): the dot is authored that much flatter.
+constexpr float kMarkAspect = 0.6f / 0.5f;
+
 std::vector<uint8_t> Dot(int size) {
   std::vector<uint8_t> px(static_cast<size_t>(size * size * 4));
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
-      float dx = x + 0.5f - size / 2.0f, dy = y + 0.5f - size / 2.0f;
+      float dx = x + 0.5f - size / 2.0f, dy = (y + 0.5f - size / 2.0f) * kMarkAspect;
       float d = std::sqrt(dx * dx + dy * dy) / (size / 2.0f);
       float a = std::fmin(std::fmax((1.0f - d) * 3.0f, 0.0f), 1.0f);
       Put(px, size, x, y, 0.85f, 0.9f, 0.8f, a);

@@ -239,6 +239,7 @@ void CApplicationBase::ApplyGameConfigDefaults() {
   screenWidth = 1024;
   screenHeight = 768;
   soundOn = 1;
+  graphicsManager.vsync = 1;
   preloadingWidth = 512;
   preloadingHeight = 316;
   preloadingBackground.clear();
@@ -247,16 +248,47 @@ void CApplicationBase::ApplyGameConfigDefaults() {
 
 namespace {
 
-// The entries of one element by position, following sibling links; a missing
-// element or entry reads as null.
-std::vector<const char*> ReadEntries(rapidxml::xml_node<>* element, size_t wanted) {
-  std::vector<const char*> values(wanted, nullptr);
+constexpr int kMinScreenWidth = 320;
+constexpr int kMinScreenHeight = 200;
+// Beyond what any GL implementation renders into.
+constexpr int kMaxScreenSide = 16384;
+
+size_t FindName(const char* const* names, size_t count, const char* name) {
+  if (!*name) return count;
+  for (size_t i = 0; i < count; ++i)
+    if (std::strcmp(names[i], name) == 0) return i;
+  return count;
+}
+
+// The entries of one element; a missing element or entry reads as null. A key whose
+// name attribute is one of `names` fills that entry wherever it stands. The others
+// fill the first `positional` entries by position, following sibling links, unless
+// their name is an expected one: then the entry of their position was left out and
+// keeps its default.
+std::vector<const char*> ReadEntries(rapidxml::xml_node<>* element, const char* const* names,
+                                     size_t count, size_t positional) {
+  std::vector<const char*> values(count, nullptr);
   if (!element) return values;
-  size_t i = 0;
-  for (rapidxml::xml_node<>* key = element->first_node("key"); key && i < wanted;
-       key = key->next_sibling("key"), ++i) {
+  std::vector<bool> named(count, false);
+  std::vector<std::pair<rapidxml::xml_node<>*, size_t>> keys;  // key, the entry it names
+  for (rapidxml::xml_node<>* key = element->first_node("key"); key;
+       key = key->next_sibling("key")) {
+    rapidxml::xml_attribute<>* name = key->first_attribute("name");
+    size_t slot = name ? FindName(names, count, name->value()) : count;
+    keys.emplace_back(key, slot);
+    if (slot < count) named[slot] = true;
+  }
+  auto valueOf = [](rapidxml::xml_node<>* key) {
     rapidxml::xml_attribute<>* value = key->first_attribute("value");
-    values[i] = value ? value->value() : "";
+    return value ? value->value() : "";
+  };
+  for (size_t position = 0; position < keys.size(); ++position) {
+    const size_t slot = keys[position].second;
+    if (slot < count) {
+      if (!values[slot]) values[slot] = valueOf(keys[position].first);
+    } else if (position < positional && !named[position]) {
+      values[position] = valueOf(keys[position].first);
+    }
   }
   return values;
 }
@@ -280,18 +312,28 @@ bool CApplicationBase::ReadGameConfig() {
 
   rapidxml::xml_node<>* config = doc.first_node("gameconfig");
   if (!config) utl::LogPrintf("%s: no gameconfig element; using defaults\n", kGameConfigFile);
-  std::vector<const char*> entries = ReadEntries(config, 5);
+  // The first five by position too, as files without names have them; vsync only by
+  // its name, since the entries between it and them vary.
+  enum { kMultisample, kDisplayMode, kWidth, kHeight, kSound, kVsync, kEntries };
+  static const char* const kNames[kEntries] = {"multisample",   "display_mode", "screen_width",
+                                               "screen_height", "sound",        "vsync"};
+  std::vector<const char*> entries = ReadEntries(config, kNames, kEntries, kVsync);
   if (config) {
-    static const char* const kNames[5] = {"multisample", "display mode", "screen width",
-                                          "screen height", "sound"};
-    for (int i = 0; i < 5; ++i)
+    for (int i : {kMultisample, kDisplayMode, kWidth, kHeight, kSound})
       if (!entries[i])
         utl::LogPrintf("%s: gameconfig has no %s entry; using the default\n", kGameConfigFile,
                        kNames[i]);
   }
 
-  if (entries[0]) multiSampleType = std::atoi(entries[0]);
-  const char* mode = entries[1] ? entries[1] : "0";
+  if (entries[kMultisample]) {
+    const int samples = std::atoi(entries[kMultisample]);
+    if (samples < 0)
+      utl::LogPrintf("%s: multisample %d is negative; using %d\n", kGameConfigFile, samples,
+                     multiSampleType);
+    else
+      multiSampleType = samples;
+  }
+  const char* mode = entries[kDisplayMode] ? entries[kDisplayMode] : "0";
   if (std::strcmp(mode, "1") == 0) {
     fullScreen = 1;
     int w = 0, h = 0;
@@ -303,17 +345,34 @@ bool CApplicationBase::ReadGameConfig() {
     }
   } else {
     fullScreen = std::strcmp(mode, "2") == 0 ? 1 : 0;
-    if (entries[2]) screenWidth = std::atoi(entries[2]);
-    if (entries[3]) screenHeight = std::atoi(entries[3]);
+    const int w = entries[kWidth] ? std::atoi(entries[kWidth]) : screenWidth;
+    const int h = entries[kHeight] ? std::atoi(entries[kHeight]) : screenHeight;
+    if (w < kMinScreenWidth || h < kMinScreenHeight || w > kMaxScreenSide || h > kMaxScreenSide)
+      utl::LogPrintf("%s: a screen of %dx%d is impossible (%dx%d to %dx%d); using %dx%d\n",
+                     kGameConfigFile, w, h, kMinScreenWidth, kMinScreenHeight, kMaxScreenSide,
+                     kMaxScreenSide, screenWidth, screenHeight);
+    else {
+      screenWidth = w;
+      screenHeight = h;
+    }
   }
   // The sound switch is entry 5 in every display mode.
-  if (entries[4]) soundOn = std::strcmp(entries[4], "0") != 0 ? 1 : 0;
+  if (entries[kSound]) soundOn = std::strcmp(entries[kSound], "0") != 0 ? 1 : 0;
+  if (entries[kVsync]) graphicsManager.vsync = std::strcmp(entries[kVsync], "0") != 0 ? 1 : 0;
 
   rapidxml::xml_node<>* preloading = doc.first_node("preloading");
   if (!preloading) utl::LogPrintf("%s: no preloading element; using defaults\n", kGameConfigFile);
-  std::vector<const char*> pre = ReadEntries(preloading, 4);
-  if (pre[0]) preloadingWidth = std::atoi(pre[0]);
-  if (pre[1]) preloadingHeight = std::atoi(pre[1]);
+  static const char* const kPreNames[4] = {"width", "height", "background", "indicator"};
+  std::vector<const char*> pre = ReadEntries(preloading, kPreNames, 4, 4);
+  const int pw = pre[0] ? std::atoi(pre[0]) : preloadingWidth;
+  const int ph = pre[1] ? std::atoi(pre[1]) : preloadingHeight;
+  if (pw < 1 || ph < 1 || pw > kMaxScreenSide || ph > kMaxScreenSide) {
+    utl::LogPrintf("%s: a pre-loading screen of %dx%d is impossible; using %dx%d\n",
+                   kGameConfigFile, pw, ph, preloadingWidth, preloadingHeight);
+  } else {
+    preloadingWidth = pw;
+    preloadingHeight = ph;
+  }
   if (pre[2]) preloadingBackground = pre[2];
   if (pre[3]) preloadingIndicator = pre[3];
   if (preloading && (!pre[0] || !pre[1] || !pre[2] || !pre[3]))

@@ -25,10 +25,7 @@ bool CLockSet::Lock(int index) {
 }
 
 void CLockSet::Unlock(int index) {
-  if (Valid(index) && m_initialised[index]) {
-    m_sections[index].Leave();
-    plat::Yield();
-  }
+  if (Valid(index) && m_initialised[index]) m_sections[index].LeaveFair();
 }
 
 bool CLockSet::IsInitialised(int index) const { return Valid(index) && m_initialised[index]; }
@@ -45,10 +42,7 @@ CScopedLock::CScopedLock(int index) : m_set(GetAppLocks()), m_index(index) {
 }
 
 CScopedLock::~CScopedLock() {
-  if (m_entered) {
-    m_set->m_sections[m_index].Leave();
-    plat::Yield();
-  }
+  if (m_entered) m_set->m_sections[m_index].LeaveFair();
 }
 
 }  // namespace sys

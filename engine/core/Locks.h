@@ -26,7 +26,7 @@ public:
   void Delete(int index);
   // True when the section was entered (its flag was set).
   bool Lock(int index);
-  // Leaves the section and yields, so that a thread waiting for it runs next.
+  // Leaves the section; when a thread waits for it, yields so that it runs next.
   void Unlock(int index);
   bool IsInitialised(int index) const;
   void ClearFlags();

@@ -41,10 +41,7 @@ bool ScriptEnabled(const Node* node) {
 class CScopedSection {
 public:
   explicit CScopedSection(plat::CriticalSection& section) : m_section(section) { m_section.Enter(); }
-  ~CScopedSection() {
-    m_section.Leave();
-    plat::Yield();
-  }
+  ~CScopedSection() { m_section.LeaveFair(); }
   CScopedSection(const CScopedSection&) = delete;
   CScopedSection& operator=(const CScopedSection&) = delete;
 

@@ -47,6 +47,19 @@ WaitResult Event::Wait(uint32_t ms) {
   return WaitResult::Signalled;
 }
 
+void CriticalSection::Enter() {
+  if (m_mutex.try_lock()) return;
+  m_waiters.fetch_add(1, std::memory_order_relaxed);
+  m_mutex.lock();
+  m_waiters.fetch_sub(1, std::memory_order_relaxed);
+}
+
+void CriticalSection::LeaveFair() {
+  const bool waited = HasWaiters();
+  m_mutex.unlock();
+  if (waited) Yield();
+}
+
 struct Thread::State {
   std::mutex mutex;
   std::condition_variable cond;

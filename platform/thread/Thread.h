@@ -41,12 +41,18 @@ private:
 
 class CriticalSection {
 public:
-  void Enter() { m_mutex.lock(); }
+  void Enter();
   bool TryEnter() { return m_mutex.try_lock(); }
   void Leave() { m_mutex.unlock(); }
+  // Leaves, and yields when another thread was waiting to enter so that it runs
+  // next; an uncontended release costs no system call.
+  void LeaveFair();
+  // True while another thread is blocked in Enter.
+  bool HasWaiters() const { return m_waiters.load(std::memory_order_relaxed) > 0; }
 
 private:
   std::recursive_mutex m_mutex;
+  std::atomic<int> m_waiters{0};
 };
 
 class Thread {

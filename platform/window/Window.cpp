@@ -2,9 +2,11 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <mutex>
 
 #include "platform/thread/Thread.h"
+#include "platform/window/DisplayGuard.h"
 #include "platform/window/Resources.h"
 
 namespace plat {
@@ -20,11 +22,37 @@ std::atomic<int> g_cursorCount{0};
 
 bool g_videoKept = false;       // a window has brought video up for good
 
-bool InitVideoLocked(std::string* error) {
-  if (!g_videoKept && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    if (error) *error = std::string("SDL video could not start: ") + SDL_GetError();
+// With no display SDL falls back to its offscreen driver: a window nobody sees, and a
+// game that runs for ever. That driver (or the dummy one) is taken only when asked for.
+bool DriverAllowed(std::string* error) {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) driver = "";
+  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);  // also reads SDL_VIDEODRIVER
+  if (asked && std::strstr(asked, driver)) return true;
+  if (error) {
+    *error = std::string(kNoDisplay) +
+             ": no X11 or Wayland display answered (DISPLAY, WAYLAND_DISPLAY); "
+             "SDL_VIDEODRIVER=offscreen runs without one";
+  }
+  return false;
+}
+
+// Brings SDL video up; false when it cannot start or only found a hidden stand-in.
+bool StartVideo(std::string* error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = std::string(kNoDisplay) + ": SDL video could not start: " + SDL_GetError();
     return false;
   }
+  if (!DriverAllowed(error)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
+}
+
+bool InitVideoLocked(std::string* error) {
+  if (!g_videoKept && !StartVideo(error)) return false;
   ++g_videoUsers;
   if (!g_videoKept) {
     // One extra hold on the GL library: SDL unloads it with the last GL window,
@@ -53,7 +81,7 @@ bool GetDesktopSize(int* width, int* height) {
   if (g_videoUsers == 0 && !g_videoKept) {
     // No window yet: bring video up just for the question, then down again so
     // that the render thread owns it once it creates the window.
-    ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    ok = StartVideo(nullptr);
     if (ok) {
       SDL_DisplayMode mode;
       ok = SDL_GetDesktopDisplayMode(0, &mode) == 0;
@@ -68,6 +96,15 @@ bool GetDesktopSize(int* width, int* height) {
   if (width) *width = g_desktopW;
   if (height) *height = g_desktopH;
   return ok && g_desktopW > 0;
+}
+
+bool CheckDisplay(std::string* error) {
+  std::lock_guard<std::mutex> lock(g_videoMutex);
+  if (g_videoKept) return true;
+  if (!StartVideo(error)) return false;
+  // Down again: the render thread owns video once it creates the window.
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return true;
 }
 
 std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* error) {
@@ -114,6 +151,7 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
     }
   }
   window->m_owner = CurrentThreadId();
+  GuardDisplayConnection(window->m_window);
   ApplyCursor();
   return window;
 }
@@ -132,6 +170,11 @@ PumpMessage Window::Pump() {
   ApplyCursor();
   if (g_quitPending.exchange(false)) {
     m_quitCode = g_quitCode.load();
+    return PumpMessage::Quit;
+  }
+  // Nothing more comes from a display that is gone.
+  if (DisplayLost()) {
+    m_quitCode = 0;
     return PumpMessage::Quit;
   }
   SDL_Event event;
@@ -227,5 +270,25 @@ bool Window::FullScreen() const {
 }
 
 std::string Window::Title() const { return m_window ? SDL_GetWindowTitle(m_window) : ""; }
+
+}  // namespace plat
+
+namespace plat {
+
+int Window::RefreshRate() const {
+  if (!m_window) return 0;
+  SDL_DisplayMode mode;
+  if (SDL_GetWindowDisplayMode(m_window, &mode) == 0 && mode.refresh_rate > 0)
+    return mode.refresh_rate;
+  const int display = SDL_GetWindowDisplayIndex(m_window);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0) return mode.refresh_rate;
+  return 0;
+}
+
+bool Window::OnDisplay() const {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return m_window && driver && std::strcmp(driver, "offscreen") != 0 &&
+         std::strcmp(driver, "dummy") != 0;
+}
 
 }  // namespace plat

@@ -22,6 +22,14 @@ constexpr unsigned kSwpHideWindow = 0x0080;
 // any window exists; false (and 0 x 0) when there is no video at all.
 bool GetDesktopSize(int* width, int* height);
 
+// The start of the reason CheckDisplay and Window::Create give when no display exists.
+constexpr const char* kNoDisplay = "no display";
+
+// True when a window can be shown: SDL video starts, and on a display unless the
+// offscreen or dummy driver was asked for (SDL_VIDEODRIVER). Otherwise false with a
+// reason starting with kNoDisplay. Any thread, before the first window exists.
+bool CheckDisplay(std::string* error);
+
 // One message taken from the pump.
 enum class PumpMessage { None, Quit, Other };
 
@@ -43,8 +51,8 @@ struct Window {
   Window& operator=(const Window&) = delete;
 
   // Non-blocking: takes at most one message. Quit when PostQuit was called (from any
-  // thread) or the user closed the window; Other for any other message; None when
-  // the queue is empty.
+  // thread), the user closed the window, or the window system dropped the connection
+  // (a forced close); Other for any other message; None when the queue is empty.
   PumpMessage Pump();
   // The exit code given with the quit that Pump last reported.
   int QuitCode() const { return m_quitCode; }
@@ -65,6 +73,10 @@ struct Window {
   bool Visible() const;
   bool FullScreen() const;
   std::string Title() const;
+  // The refresh rate of the display the window is on, in Hz; 0 when it is unknown.
+  int RefreshRate() const;
+  // False under the offscreen and dummy drivers, where nothing is shown.
+  bool OnDisplay() const;
 
   SDL_Window* Handle() const { return m_window; }
   // The thread that created the window (and pumps it).

@@ -58,7 +58,7 @@ bool CGraphicsManager::Init(int width, int height, int antialiasing) {
   presentParameters.autoDepthStencilFormat = depthFormat;
   presentParameters.flags = 0;
   presentParameters.fullScreenRefreshRate = 0;
-  presentParameters.presentationInterval = gpu::kPresentIntervalImmediate;
+  presentParameters.presentationInterval = vsync ? gpu::kPresentIntervalOne : gpu::kPresentIntervalImmediate;
 
   device = nullptr;
   const gpu::HResult hr =
@@ -70,6 +70,7 @@ bool CGraphicsManager::Init(int width, int height, int antialiasing) {
   }
   SetRenderDevice(device);
   device->SetRenderState(gpu::kRsLighting, 0);
+  RestartPacer();
 
   gpu::Viewport viewport;
   viewport.width = w;
@@ -181,11 +182,33 @@ bool CGraphicsManager::CheckDevice() {
     }
     if (hooks.commitRenderData) hooks.commitRenderData();
   }
+  pacer.BeforeFrame();
+  if (pacer.Mode() != m_pacerMode) {
+    m_pacerMode = pacer.Mode();
+    if (m_pacerMode == CFramePacer::EMode::Pacing)
+      utl::LogPrintf("Swaps do not wait for the display: frames are held to %.0f Hz\n", 1.0 / pacer.Period());
+    else if (m_pacerMode == CFramePacer::EMode::SwapsBlock)
+      utl::LogPrintf("The display paces the frames (vsync)\n");
+  }
   return false;
+}
+
+// Only a window on a display has a refresh to keep to: the recording back end and the
+// offscreen driver show nothing, and their frames run free.
+void CGraphicsManager::RestartPacer() {
+  const bool shown = window && window->OnDisplay();
+  pacer.Restart(vsync && shown, shown ? window->RefreshRate() : 0);
+  m_pacerMode = pacer.Mode();
 }
 
 bool CGraphicsManager::Reset() {
   utl::LogPrintf("Device is going to reset\n");
+  // A window that grows keeps its last picture in a corner until the first frame after
+  // the reset (the pre-loading screen, squeezed into the top left): it goes black first.
+  if (device && gpu::Succeeded(device->TestCooperativeLevel())) {
+    device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000u, 1.0f, 0);
+    device->Present();
+  }
   if (window) {
     window->SetPos(0, 0, static_cast<int>(presentParameters.backBufferWidth),
                    static_cast<int>(presentParameters.backBufferHeight), plat::kSwpNoZOrder | plat::kSwpShowWindow);
@@ -204,6 +227,7 @@ bool CGraphicsManager::Reset() {
     return false;
   }
   m_resetFailed = false;
+  RestartPacer();
   if (hooks.afterReset) hooks.afterReset();
   RebuildMainTarget();
   return true;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/render/device/FramePacer.h"
 #include "platform/gpu/Device.h"
 
 namespace plat {
@@ -57,6 +58,7 @@ public:
   // had (the caller shows "Graphics could not initialize").
   bool Init(int width, int height, int multiSampleType);
   // Once per pass of the render loop: true when no frame is to be drawn this pass.
+  // Before a frame that is to be drawn it waits as long as vsync asks (see pacer).
   bool CheckDevice();
   // A device reset with the current presentation parameters; false when the
   // device refused it (CheckDevice tries again at its next pass).
@@ -81,6 +83,11 @@ public:
   plat::gpu::PresentParameters presentParameters;
   uint32_t behaviourFlags = 0;
   uint8_t resetRequested = 0;
+  // Set before Init: present in step with the display, and never faster than its
+  // refresh rate where swaps do not wait for it. Off: present at once.
+  uint8_t vsync = 0;
+  // Holds frames to the refresh rate on a display whose swaps do not block.
+  CFramePacer pacer;
   std::vector<SResolution> resolutions;
   // Index into `resolutions` of the start-up size; resolutions.size() when absent.
   size_t currentResolution = 0;
@@ -94,7 +101,9 @@ private:
   // Type search from `from` down to 0 (1 is never used); false when nothing fits.
   bool SearchMultiSample(int from, uint32_t* type, uint32_t* quality);
   void RebuildMainTarget();
+  void RestartPacer();
   bool m_resetFailed = false;
+  CFramePacer::EMode m_pacerMode = CFramePacer::EMode::Off;
 };
 
 }  // namespace gfx

@@ -110,6 +110,81 @@ TEST_F(AppTest, ReadsTheGameConfigurationByPosition) {
   }
 }
 
+// Keys that carry the expected names are read by name wherever they stand; the others
+// by position; impossible values are refused with a log line.
+TEST_F(AppTest, ReadsTheGameConfigurationByNameAndRefusesImpossibleValues) {
+  struct LogLines : vd::utl::ILogSink {
+    void WriteScript(const char*) override {}
+    void WriteEngine(const char* text) override { all += text; }
+    std::string all;
+  };
+  auto key = [](const char* name, const char* value) {
+    return std::string("<key") + (name ? std::string(" name=\"") + name + "\"" : "") +
+           " value=\"" + value + "\"/>";
+  };
+  const std::string sound = key("sound", "0");
+  struct Case {
+    const char* what;
+    std::string gameconfig;
+    int multisample, width, height;
+    uint8_t vsync;
+    const char* logged;  // null: nothing about the values
+  } cases[] = {
+      {"height above width",
+       key("multisample", "2") + key("display_mode", "0") + key("screen_height", "600") +
+           key("screen_width", "800") + sound + key("vsync", "0"),
+       2, 800, 600, 0, nullptr},
+      {"multisample line deleted",
+       key("display_mode", "0") + key("screen_width", "1280") + key("screen_height", "720") +
+           sound,
+       0, 1280, 720, 1, "no multisample entry"},
+      {"no names", key(nullptr, "4") + key(nullptr, "0") + key(nullptr, "640") +
+                       key(nullptr, "480") + key(nullptr, "0"),
+       4, 640, 480, 1, nullptr},
+      {"names of another reader",
+       key("aa", "4") + key("display_mode", "0") + key("bb", "640") + key("cc", "480") + sound +
+           key("vsync", "yes"),
+       4, 640, 480, 1, nullptr},
+      {"screen too narrow",
+       key("multisample", "0") + key("display_mode", "0") + key("screen_width", "300") +
+           key("screen_height", "600") + sound,
+       0, 1024, 768, 1, "a screen of 300x600 is impossible"},
+      {"screen too low", key(nullptr, "0") + key(nullptr, "0") + key(nullptr, "800") +
+                             key(nullptr, "1") + sound,
+       0, 1024, 768, 1, "a screen of 800x1 is impossible"},
+      {"not a number", key(nullptr, "0") + key(nullptr, "0") + key(nullptr, "wide") +
+                           key(nullptr, "600") + sound,
+       0, 1024, 768, 1, "a screen of 0x600 is impossible"},
+      {"negative multisample",
+       key("multisample", "-4") + key("display_mode", "0") + key("screen_width", "800") +
+           key("screen_height", "600") + sound,
+       0, 800, 600, 1, "multisample -4 is negative"},
+  };
+  for (const Case& c : cases) {
+    Write("Data/xml/gameconfig.xml",
+          "<gameconfig>" + c.gameconfig + "</gameconfig><preloading>" + key("height", "400") +
+              key("width", "640") + key("background", "bg.dds") + key("indicator", "ind.dds") +
+              "</preloading>");
+    CTestApp app;
+    auto* log = new LogLines();
+    app.logSinks.AddSink(log);
+    ASSERT_TRUE(app.ReadGameConfig()) << c.what;
+    EXPECT_EQ(app.multiSampleType, c.multisample) << c.what;
+    EXPECT_EQ(app.screenWidth, c.width) << c.what;
+    EXPECT_EQ(app.screenHeight, c.height) << c.what;
+    EXPECT_EQ(app.fullScreen, 0) << c.what;
+    EXPECT_EQ(app.soundOn, 0) << c.what;
+    EXPECT_EQ(app.graphicsManager.vsync, c.vsync) << c.what;
+    EXPECT_EQ(app.preloadingWidth, 640) << c.what;
+    EXPECT_EQ(app.preloadingHeight, 400) << c.what;
+    EXPECT_EQ(app.preloadingBackground, "bg.dds") << c.what;
+    if (c.logged)
+      EXPECT_NE(log->all.find(c.logged), std::string::npos) << c.what << ": " << log->all;
+    else
+      EXPECT_EQ(log->all, "") << c.what;
+  }
+}
+
 TEST_F(AppTest, DisplayModeOneTakesTheDesktopSizeAndStillReadsTheSoundEntry) {
   WriteConfig("0", "1", "1280", "720", "0");
   CTestApp app;

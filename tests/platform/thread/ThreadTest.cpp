@@ -112,4 +112,29 @@ TEST(CriticalSection, IsReentrantAndExcludesOtherThreads) {
   EXPECT_TRUE(got);
 }
 
+// The fair release yields only while another thread waits to enter: the section
+// knows its waiters, and the owner re-entering is not one.
+TEST(CriticalSection, KnowsWhetherAnotherThreadWaits) {
+  plat::CriticalSection cs;
+  cs.Enter();
+  cs.Enter();
+  EXPECT_FALSE(cs.HasWaiters());
+  std::atomic<bool> inside{false};
+  plat::Thread t;
+  ASSERT_TRUE(t.Start([&] {
+    cs.Enter();
+    inside = true;
+    cs.LeaveFair();
+    return 0u;
+  }));
+  for (int i = 0; i < 5000 && !cs.HasWaiters(); ++i) plat::Sleep(1);
+  EXPECT_TRUE(cs.HasWaiters());
+  cs.LeaveFair();
+  EXPECT_FALSE(inside);
+  cs.LeaveFair();
+  t.Wait();
+  EXPECT_TRUE(inside);
+  EXPECT_FALSE(cs.HasWaiters());
+}
+
 }  // namespace

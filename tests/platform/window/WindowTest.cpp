@@ -83,6 +83,28 @@ TEST_F(WindowTest, CreatePumpResizeAndQuitFromAnotherThread) {
   EXPECT_FALSE(plat::QuitPending());
 }
 
+// A window closed by force from outside (the window system drops the whole
+// connection) is a quit, and the process goes on to end in order instead of being
+// ended by Xlib from inside a pump. Needs an X server: its twin runs under Xvfb.
+TEST_F(WindowTest, AWindowKilledFromOutsideIsAQuit) {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (!driver || std::string(driver) != "x11")
+    GTEST_SKIP() << "needs an X server and SDL_VIDEODRIVER=x11 (run under xvfb-run)";
+  auto window = plat::Window::Create(plat::WindowDesc{});
+  ASSERT_TRUE(window);
+  for (int i = 0; i < 1000 && window->Pump() == plat::PumpMessage::Other; ++i) {
+  }
+  ASSERT_EQ(std::system("xdotool search --name '^Hollowmere$' windowkill"), 0);
+  bool quit = false;
+  for (int i = 0; i < 5000 && !quit; ++i) {
+    const plat::PumpMessage m = window->Pump();
+    quit = m == plat::PumpMessage::Quit;
+    if (m == plat::PumpMessage::None) plat::Sleep(1);
+  }
+  EXPECT_TRUE(quit);
+  window.reset();  // destroying a window whose display is gone is harmless
+}
+
 TEST_F(WindowTest, QuitPostedBeforeTheWindowIsPumpedOnce) {
   plat::PostQuit(3);
   auto window = plat::Window::Create(plat::WindowDesc{});

@@ -99,6 +99,21 @@ TEST_F(RecordedDevice, InitCreatesTheDeviceAndTheMainTarget) {
   gm.Release();  // twice is harmless
 }
 
+// Vsync asks the device to swap with the display, also after a reset; frames that
+// show nowhere (no window on a display) are never held back.
+TEST_F(RecordedDevice, VsyncSetsThePresentationIntervalAndPacesOnlyAShownWindow) {
+  gm.vsync = 1;
+  ASSERT_TRUE(gm.Init(640, 480, 0));
+  EXPECT_EQ(gm.presentParameters.presentationInterval, gpu::kPresentIntervalOne);
+  const size_t presents = recorder->CountCalls("Present");
+  ASSERT_TRUE(gm.Reset());
+  EXPECT_EQ(gm.device->GetPresentParameters().presentationInterval, gpu::kPresentIntervalOne);
+  // The resized window shows a cleared picture at once, not the last one in a corner.
+  EXPECT_EQ(recorder->CountCalls("Present"), presents + 1);
+  for (int i = 0; i < 20; ++i) EXPECT_FALSE(gm.CheckDevice());
+  EXPECT_EQ(gm.pacer.Mode(), CFramePacer::EMode::Off);
+}
+
 TEST_F(RecordedDevice, InitFailures) {
   struct Case {
     const char* what;
