@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::LuaFixture;
+using test::Precompiled;
 
 // Runs the test inside a scratch data tree and returns to the old directory.
 class ScratchData {
@@ -145,23 +146,6 @@ TEST_F(ScriptHost, GlobalIntTruncatesAndRejectsNonNumbers) {
   EXPECT_EQ(host.GetGlobalInt("c"), 0);
   EXPECT_EQ(host.GetGlobalInt("nothing"), 0);
   EXPECT_TRUE(Logged("Script global c is not a number"));
-}
-
-// What Lua's own compiler makes of `code`, as luac would write it.
-std::string Precompiled(const char* code) {
-  lua_State* L = luaL_newstate();
-  std::string out;
-  if (luaL_loadstring(L, code) == LUA_OK) {
-    lua_dump(
-        L,
-        [](lua_State*, const void* data, size_t size, void* to) {
-          static_cast<std::string*>(to)->append(static_cast<const char*>(data), size);
-          return 0;
-        },
-        &out);
-  }
-  lua_close(L);
-  return out;
 }
 
 TEST_F(ScriptHost, StrictGlobalsDoNotBreakTheHandlerLookup) {
