@@ -154,11 +154,14 @@ int LoadScriptFile(lua_State* state, const char* path) {
 int ProtectedCall(lua_State* state, int arguments, int results) {
   SCallWatch* watch = WatchOf(state);
   if (!watch) return lua_pcall(state, arguments, results, 0);
+  // Left even when a binding's C++ exception crosses the call.
+  struct SDepth {
+    std::atomic<int>& depth;
+    ~SDepth() { depth.fetch_sub(1, std::memory_order_relaxed); }
+  } depth{watch->depth};
   if (watch->depth.fetch_add(1, std::memory_order_relaxed) == 0)
     watch->startNs.store(NowNs(), std::memory_order_relaxed);
-  const int status = lua_pcall(state, arguments, results, 0);
-  watch->depth.fetch_sub(1, std::memory_order_relaxed);
-  return status;
+  return lua_pcall(state, arguments, results, 0);
 }
 
 CScriptManager::~CScriptManager() {
@@ -253,11 +256,9 @@ bool CScriptManager::RunString(const char* code, const char* chunkName) {
 }
 
 void CScriptManager::SetCallTimeLimit(double seconds) {
-  m_watch.limitNs = seconds > 0.0 ? static_cast<int64_t>(seconds * 1e9) : 0;
-}
-
-double CScriptManager::GetCallTimeLimit() const {
-  return static_cast<double>(m_watch.limitNs.load()) / 1e9;
+  constexpr double kNoLimit = 9.0e18;  // ns, below the int64 maximum
+  const double ns = seconds * 1e9;
+  m_watch.limitNs = static_cast<int64_t>(seconds > 0.0 && ns < kNoLimit ? ns : kNoLimit);
 }
 
 namespace {

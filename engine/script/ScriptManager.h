@@ -46,12 +46,13 @@ public:
   // The same for a text (tests, tools); `chunkName` names it in messages.
   bool RunString(const char* code, const char* chunkName);
 
-  // The longest one call from the host into Lua may run (5 s unless changed); a call
-  // that runs longer is stopped with a Lua error naming the script and line.
+  // The longest one call from the host into Lua may run (5 s unless changed; 0 or
+  // less: no limit); a call that runs longer is stopped with a Lua error naming the
+  // script and line. Calls made from inside a call share its time.
   void SetCallTimeLimit(double seconds);
-  double GetCallTimeLimit() const;
   // A flag set from any thread (the application's quit request): while it is set, a
-  // call that has run for a moment is stopped. Null: no flag.
+  // call that has already run for 0.2 s is stopped; shorter ones end normally. Null:
+  // no flag.
   void SetQuitFlag(const std::atomic<uint8_t>* flag) { m_watch.quitFlag = flag; }
 
   // When the global `name` is a function, calls it in protected mode with one
