@@ -1,7 +1,6 @@
 // A level script that never ends during start-up: a quit request (SIGTERM, SIGINT, the
 // window's close) stops it, and start-up and the game end normally.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
@@ -111,11 +110,12 @@ TEST_P(QuitDuringScripts, StopsAnEndlessLevelScriptAndEndsTheGame) {
   EXPECT_FALSE(plat::QuitPending());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, QuitDuringScripts,
-    ::testing::Values(QuitCase{"Sigterm", [] { kill(getpid(), SIGTERM); }},
-                      QuitCase{"Sigint", [] { kill(getpid(), SIGINT); }},
-                      QuitCase{"WindowClose", [] { plat::PostQuit(0); }}),
-    [](const ::testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, QuitDuringScripts,
+                         ::testing::Values(QuitCase{"Sigterm", [] { kill(getpid(), SIGTERM); }},
+                                           QuitCase{"Sigint", [] { kill(getpid(), SIGINT); }},
+                                           QuitCase{"WindowClose", [] { plat::PostQuit(0); }}),
+                         [](const ::testing::TestParamInfo<QuitCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
