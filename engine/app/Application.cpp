@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/animation/Animator.h"
+#include "engine/app/QuitSignals.h"
 #include "engine/collision/Colliders.h"
 #include "engine/core/EngineNames.h"
 #include "engine/core/Utils.h"
@@ -127,6 +128,7 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   instanceHandle = instance;
   showCommand = showCmd;
   mainThreadId = plat::CurrentThreadId();
+  InstallQuitSignals(this);
   plat::SeedRand(static_cast<uint32_t>(plat::CurrentTime()));
   PreInit();
   logSinks.ClearDebugVariables();
@@ -211,6 +213,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   scriptManager.AddBindingRegistrar(&obj::RegisterObjectManagerBindings);
   scriptManager.AddBindingRegistrar(&gfx::RegisterTransformBindings);
   scriptManager.AddBindingRegistrar(&gfx::RegisterRendererBindings);
+  // A quit request stops a script call that never ends.
+  scriptManager.SetQuitFlag(&quitRequested);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {
     Fail("Scripting could not initialize");
     return false;
@@ -421,6 +425,7 @@ void CApplicationBase::Shutdown() {
   locks.ClearFlags();
   mainThreadId = 0;
   instanceHandle = nullptr;
+  RemoveQuitSignals(this);
 }
 
 }  // namespace sys

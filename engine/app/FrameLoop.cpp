@@ -88,6 +88,9 @@ uint32_t CApplicationBase::RenderThreadProc() {
   // Until the main loop starts, or until a shutdown after a failed start-up.
   while (!loopStarted) {
     if (m_stopRender) return EndRenderThread();
+    // A close now is a quit request: it also stops a level script that never ends.
+    for (plat::PumpMessage m; m_window && (m = m_window->Pump()) != plat::PumpMessage::None;)
+      if (m == plat::PumpMessage::Quit) quitRequested = 1;
     preLoading.Render();
     plat::Yield();
   }

@@ -48,6 +48,23 @@ void CopyTableEntries(lua_State* state, int fromIndex, int toIndex) {
   }
 }
 
+// Replaces the environment table on top of the stack with its value for `key`, or the
+// global's when the environment has none: what the environment's "__index" gives,
+// read raw, because a script may give the globals an "__index" that raises and the
+// callers are not inside a protected call.
+void ReplaceWithOwnOrGlobal(lua_State* state, const char* key) {
+  lua_pushstring(state, key);
+  lua_rawget(state, -2);
+  if (lua_isnil(state, -1)) {
+    lua_pop(state, 1);
+    lua_rawgeti(state, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+    lua_pushstring(state, key);
+    lua_rawget(state, -2);
+    lua_remove(state, -2);
+  }
+  lua_remove(state, -2);
+}
+
 // Paths name the same file when they differ only in separators and letter case,
 // as the file system resolves them.
 bool SamePath(const std::string& a, const std::string& b) {
@@ -333,20 +350,19 @@ void CGameObject::PushEnvironment(lua_State* state) const {
 }
 
 void CGameObject::RunScriptFile(const std::string& path) {
-  std::vector<char> data;
-  if (!plat::fs::ReadFile(path, data)) {
-    utl::LogPrintf("Game object %s: script %s cannot be read\n", m_name.c_str(), path.c_str());
-    return;
-  }
   lua_State* thread = m_thread;
   const int top = lua_gettop(thread);
-  const std::string chunkName = "@" + path;
-  int status = luaL_loadbuffer(thread, data.data(), data.size(), chunkName.c_str());
+  int status = lgc::LoadScriptFile(thread, path.c_str());
+  if (status == LUA_ERRFILE) {
+    utl::LogPrintf("Game object %s: script %s cannot be read\n", m_name.c_str(), path.c_str());
+    lua_settop(thread, top);
+    return;
+  }
   if (status == LUA_OK) {
     // The chunk's first upvalue is its _ENV.
     PushEnvironment(thread);
     if (!lua_setupvalue(thread, -2, 1)) lua_pop(thread, 1);
-    status = lua_pcall(thread, 0, LUA_MULTRET, 0);
+    status = lgc::ProtectedCall(thread, 0, LUA_MULTRET);
   }
   if (status != LUA_OK) {
     utl::LogPrintf("Game object %s: script error in %s: %s\n", m_name.c_str(), path.c_str(),
@@ -418,8 +434,12 @@ void CGameObject::CallHandler(const char* name, evn::IEvent* event) {
   lua_State* thread = m_thread;
   const int top = lua_gettop(thread);
   PushEnvironment(thread);
-  // Through "__index": a global function answers for objects without their own.
-  lua_getfield(thread, -1, name);
+  if (!lua_istable(thread, -1)) {
+    lua_settop(thread, top);
+    return;
+  }
+  // A global function answers for objects without their own.
+  ReplaceWithOwnOrGlobal(thread, name);
   if (!lua_isfunction(thread, -1)) {
     lua_settop(thread, top);
     return;
@@ -441,7 +461,7 @@ void CGameObject::CallHandler(const char* name, evn::IEvent* event) {
       return;
     }
   }
-  if (lua_pcall(thread, arguments, 0, 0) != LUA_OK) {
+  if (lgc::ProtectedCall(thread, arguments, 0) != LUA_OK) {
     utl::LogPrintf("Game object %s: script error in %s: %s\n", m_name.c_str(), name,
                    LuaErrorText(thread));
   }
@@ -582,8 +602,7 @@ bool PushScriptValue(const CGameObject* object, const char* key, lua_State*& sta
     lua_pop(state, 1);
     return false;
   }
-  lua_getfield(state, -1, key);
-  lua_remove(state, -2);
+  ReplaceWithOwnOrGlobal(state, key);
   return true;
 }
 }  // namespace

@@ -1,5 +1,8 @@
 #include "engine/script/ScriptManager.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -22,17 +25,87 @@ namespace {
 constexpr const char* kScriptList = "Data/xml/scripts.xml";
 constexpr const char* kScriptFolder = "Data/scripts/";
 
+using SCallWatch = CScriptManager::SCallWatch;
+
+// The hook runs every this many Lua instructions of a thread; only then is the clock
+// read, so a script pays a few nanoseconds per ten thousand instructions.
+constexpr int kHookInstructions = 10000;
+// A quit stops only a call that has run this long: a handler that merely happens to
+// run when the quit key is pressed finishes normally.
+constexpr int64_t kQuitGraceNs = 200'000'000;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 const char* ErrorText(lua_State* state) {
   const char* message = lua_tostring(state, -1);
   return message ? message : "(error object is not a string)";
+}
+
+// The allocator of the host's states; its data is the state's call watch, which is
+// how the hook of any of the state's threads finds it.
+void* HostAlloc(void*, void* block, size_t, size_t size) {
+  if (size == 0) {
+    std::free(block);
+    return nullptr;
+  }
+  return std::realloc(block, size);
+}
+
+int HostPanic(lua_State* state) {
+  utl::LogPrintf("PANIC: unprotected error in call to Lua API (%s)\n", ErrorText(state));
+  return 0;  // Lua aborts
+}
+
+SCallWatch* WatchOf(lua_State* state) {
+  void* data = nullptr;
+  if (lua_getallocf(state, &data) != &HostAlloc) return nullptr;
+  return static_cast<SCallWatch*>(data);
+}
+
+// Stops a host call that has run too long, or for a while after a quit request, with
+// a Lua error at the script's current line. Threads made from the state (coroutines,
+// the game objects' threads) inherit the hook.
+void WatchHook(lua_State* state, lua_Debug* where) {
+  SCallWatch* watch = WatchOf(state);
+  const int depth = watch ? watch->depth.load(std::memory_order_relaxed) : 0;
+  const char* reason = nullptr;
+  char text[96];
+  if (depth > 0) {
+    const int64_t ran = NowNs() - watch->startNs.load(std::memory_order_relaxed);
+    const int64_t limit = watch->limitNs.load(std::memory_order_relaxed);
+    const std::atomic<uint8_t>* quit = watch->quitFlag.load(std::memory_order_relaxed);
+    if (ran > limit) {
+      std::snprintf(text, sizeof text, "stopped after running for more than %g s",
+                    static_cast<double>(limit) / 1e9);
+      reason = text;
+    } else if (quit && quit->load(std::memory_order_relaxed) && ran >= kQuitGraceNs) {
+      reason = "stopped because the game is quitting";
+    }
+  }
+  if (!reason) {
+    // Back to the normal rate once a stop is over (see below).
+    if (lua_gethookcount(state) != kHookInstructions)
+      lua_sethook(state, &WatchHook, LUA_MASKCOUNT, kHookInstructions);
+    return;
+  }
+  // Until the call has ended, stop at the very next instruction: a script's own pcall
+  // that catches the error must not let the loop around it go on.
+  lua_sethook(state, &WatchHook, LUA_MASKCOUNT, 1);
+  lua_getinfo(state, "Sl", where);
+  lua_pushfstring(state, "%s:%d: %s", where->short_src, where->currentline, reason);
+  lua_error(state);
 }
 
 // Loads and runs one chunk; the error (file and Lua's message) goes to the log.
 bool RunChunk(lua_State* state, const char* data, size_t size, const char* chunkName,
               const char* shownName) {
   const int top = lua_gettop(state);
-  int status = luaL_loadbuffer(state, data, size, chunkName);
-  if (status == LUA_OK) status = lua_pcall(state, 0, 0, 0);
+  int status = LoadScriptBuffer(state, data, size, chunkName);
+  if (status == LUA_OK) status = ProtectedCall(state, 0, 0);
   if (status != LUA_OK) {
     utl::LogPrintf("Script error in %s: %s\n", shownName, ErrorText(state));
   }
@@ -51,6 +124,46 @@ void LogFromScript(const char* text) { utl::Log(text); }
 
 bool CheckFlag(unsigned flags, unsigned bit) { return ((flags >> (bit % 32u)) & 1u) != 0; }
 
+int LoadScriptBuffer(lua_State* state, const char* data, size_t size, const char* chunkName) {
+  if (!data) size = 0;
+  size_t start = 0;
+  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) start = 3;
+  if (start < size && data[start] == '#') {
+    // The line goes but its line break stays, so that line numbers do not move.
+    const void* end = std::memchr(data + start, '\n', size - start);
+    start = end ? static_cast<size_t>(static_cast<const char*>(end) - data) : size;
+    // As in Lua's file loader, a precompiled chunk may follow that line: it must be
+    // seen as one (and refused below), not as text starting with a line break.
+    if (start + 1 < size && data[start + 1] == LUA_SIGNATURE[0]) ++start;
+  }
+  // Text only: Lua does not check precompiled chunks, and a crafted one can crash the
+  // process or make it allocate gigabytes.
+  return luaL_loadbufferx(state, size ? data + start : "", size - start, chunkName, "t");
+}
+
+int LoadScriptFile(lua_State* state, const char* path) {
+  std::vector<char> data;
+  if (!path || !plat::fs::ReadFile(path, data)) {
+    lua_pushliteral(state, "cannot read the file");
+    return LUA_ERRFILE;
+  }
+  const std::string chunkName = std::string("@") + path;
+  return LoadScriptBuffer(state, data.data(), data.size(), chunkName.c_str());
+}
+
+int ProtectedCall(lua_State* state, int arguments, int results) {
+  SCallWatch* watch = WatchOf(state);
+  if (!watch) return lua_pcall(state, arguments, results, 0);
+  // Left even when a binding's C++ exception crosses the call.
+  struct SDepth {
+    std::atomic<int>& depth;
+    ~SDepth() { depth.fetch_sub(1, std::memory_order_relaxed); }
+  } depth{watch->depth};
+  if (watch->depth.fetch_add(1, std::memory_order_relaxed) == 0)
+    watch->startNs.store(NowNs(), std::memory_order_relaxed);
+  return lua_pcall(state, arguments, results, 0);
+}
+
 CScriptManager::~CScriptManager() {
   Release();
   if (GetInstance() == this) SetInstance(nullptr);
@@ -58,11 +171,14 @@ CScriptManager::~CScriptManager() {
 
 bool CScriptManager::Init() {
   Release();
-  m_state = luaL_newstate();
+  m_state = lua_newstate(&HostAlloc, &m_watch);
   if (!m_state) {
     utl::LogPrintf("Could not create the Lua state\n");
     return false;
   }
+  lua_atpanic(m_state, &HostPanic);
+  m_watch.depth = 0;
+  lua_sethook(m_state, &WatchHook, LUA_MASKCOUNT, kHookInstructions);
   OpenLibrary(m_state, "_G", luaopen_base);
   OpenLibrary(m_state, LUA_COLIBNAME, luaopen_coroutine);
   try {
@@ -125,13 +241,12 @@ bool CScriptManager::LoadScripts() {
 
 bool CScriptManager::RunFile(const char* path) {
   if (!m_state || !path) return false;
-  std::vector<char> data;
-  if (!plat::fs::ReadFile(path, data)) {
-    utl::LogPrintf("Script error in %s: cannot read the file\n", path);
-    return false;
-  }
-  std::string chunkName = std::string("@") + path;
-  return RunChunk(m_state, data.data(), data.size(), chunkName.c_str(), path);
+  const int top = lua_gettop(m_state);
+  int status = LoadScriptFile(m_state, path);
+  if (status == LUA_OK) status = ProtectedCall(m_state, 0, 0);
+  if (status != LUA_OK) utl::LogPrintf("Script error in %s: %s\n", path, ErrorText(m_state));
+  lua_settop(m_state, top);
+  return status == LUA_OK;
 }
 
 bool CScriptManager::RunString(const char* code, const char* chunkName) {
@@ -140,9 +255,26 @@ bool CScriptManager::RunString(const char* code, const char* chunkName) {
   return RunChunk(m_state, code, std::strlen(code), name, name);
 }
 
+void CScriptManager::SetCallTimeLimit(double seconds) {
+  constexpr double kNoLimit = 9.0e18;  // ns, below the int64 maximum
+  const double ns = seconds * 1e9;
+  m_watch.limitNs = static_cast<int64_t>(seconds > 0.0 && ns < kNoLimit ? ns : kNoLimit);
+}
+
+namespace {
+// Raw: a script may give the globals an "__index" that raises for unknown names, and
+// this runs outside any protected call.
+void PushRawGlobal(lua_State* state, const char* name) {
+  lua_rawgeti(state, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+  lua_pushstring(state, name);
+  lua_rawget(state, -2);
+  lua_remove(state, -2);
+}
+}  // namespace
+
 bool CScriptManager::HasGlobalFunction(const char* name) const {
   if (!m_state || !name) return false;
-  lua_getglobal(m_state, name);
+  PushRawGlobal(m_state, name);
   const bool isFunction = lua_isfunction(m_state, -1);
   lua_pop(m_state, 1);
   return isFunction;
@@ -151,7 +283,7 @@ bool CScriptManager::HasGlobalFunction(const char* name) const {
 bool CScriptManager::CallGlobalFunction(const char* name, const luabind::object& argument) {
   if (!m_state || !name) return false;
   const int top = lua_gettop(m_state);
-  lua_getglobal(m_state, name);
+  PushRawGlobal(m_state, name);
   if (!lua_isfunction(m_state, -1)) {
     lua_settop(m_state, top);
     return false;
@@ -161,7 +293,7 @@ bool CScriptManager::CallGlobalFunction(const char* name, const luabind::object&
   } else {
     lua_pushnil(m_state);
   }
-  const bool ok = lua_pcall(m_state, 1, 0, 0) == LUA_OK;
+  const bool ok = ProtectedCall(m_state, 1, 0) == LUA_OK;
   if (!ok) utl::LogPrintf("Script error in handler %s: %s\n", name, ErrorText(m_state));
   lua_settop(m_state, top);
   return ok;

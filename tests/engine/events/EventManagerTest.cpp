@@ -306,6 +306,23 @@ TEST_F(Manager, FailingLuaHandlerIsLoggedAndDispatchGoesOn) {
   EXPECT_TRUE(Logged("handler broke"));
 }
 
+// Globals whose "__index" raises for unknown names ("strict" scripts): an event with
+// no handler is dispatched without one, and one with a handler still reaches it.
+TEST_F(Manager, StrictGlobalsLeaveDispatchWorking) {
+  SRecorder typed("typed");
+  manager.AddListener(&typed, CTestEvent::s_type);
+  manager.AddListener(&typed, SH_OnTimer);
+  Run("setmetatable(_G, { __index = function(_, name) error('undeclared ' .. name, 2) end })");
+  manager.PostEvent(CTestEvent::New("unhandled"));
+  Run("GetEventManager():TriggerEventTimer('nobody_listens', 0, '')");
+  manager.Update(0.0f);
+  Run("function OnTest(e) Trace('lua:' .. e.label) end");
+  manager.PostEvent(CTestEvent::New("handled"));
+  manager.Update(0.0f);
+  EXPECT_EQ(trace, Lines({"typed:unhandled", "typed:nobody_listens", "typed:handled"}));
+  EXPECT_EQ(ScriptLines(), Lines({"lua:handled"}));
+}
+
 TEST_F(Manager, HandlersMaySubscribeAndUnsubscribeDuringDelivery) {
   SRecorder first("first"), second("second"), late("late");
   manager.AddListener(&first, CTestEvent::s_type);

@@ -6,6 +6,8 @@
 #include <luabind/luabind.hpp>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <string>
@@ -485,6 +487,59 @@ TEST_F(GameObjects, ScriptsSetUpOnTheLoadingThreadWaitForTheLuaLock) {
   EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   locks.Delete(sys::kLockLua);
   sys::SetAppLocks(nullptr);
+}
+
+// Object scripts go through the host's loader and its call watch, and the object's
+// lookups survive globals whose "__index" raises.
+TEST_F(GameObjects, ObjectScriptsLoadAsTextAndEndlessOrStrictScriptsDoNotStopTheGame) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/hm_object_scripts_XXXXXX";
+  const fs::path dir = mkdtemp(pattern);
+  auto write = [&](const char* name, const std::string& text) {
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return (dir / name).string();
+  };
+  const std::string bom = write("bom.lua", "\xEF\xBB\xBF#!lua\nfrom_bom = 1\n");
+  const std::string compiled = write("compiled.lua", test::Precompiled("from_chunk = 1"));
+  const std::string endless = write("endless.lua",
+                                    "function OnMovement(e)\n  while true do end\nend\n"
+                                    "looping = 1\nwhile true do end\n");
+  host.SetCallTimeLimit(0.2);
+  CGameObject* tmpl = MakeTemplate(
+      "<GameObjectTemplate name='t'><Component name='CTestListener'/></GameObjectTemplate>");
+  CGameObject* object = MakeInstance(tmpl, "<GameObject name='odd'><Script file='" + bom +
+                                               "'/><Script file='" + compiled +
+                                               "'/><Script file='" + endless + "'/></GameObject>");
+  EXPECT_EQ(Number(object, "from_bom"), 1.0);
+  EXPECT_EQ(Number(object, "from_chunk"), -1.0);
+  EXPECT_TRUE(Logged("Game object odd: script error in " + compiled +
+                     ": attempt to load a binary chunk"))
+      << Joined();
+  EXPECT_EQ(Number(object, "looping"), 1.0);
+  EXPECT_TRUE(Logged("Game object odd: script error in " + endless + ": " + endless +
+                     ":5: stopped after running for more than 0.2 s"))
+      << Joined();
+
+  evn::CEventMovement* movement = Movement("step");
+  object->HandleEvent(movement);
+  movement->Release();
+  EXPECT_TRUE(Logged("Game object odd: script error in OnMovement: " + endless +
+                     ":2: stopped after running"))
+      << Joined();
+  EXPECT_EQ(object->GetComponent<CTestListener>()->events, 1);
+
+  Run("touched = 0\nfunction OnCollisionEnter(e) touched = touched + 1 end\n"
+      "setmetatable(_G, { __index = function(_, name) error('undeclared ' .. name, 2) end })");
+  evn::CEventCollisionEnter* touch = evn::CEventCollisionEnter::New();
+  object->HandleEvent(touch);  // the global handler, found raw
+  touch->Release();
+  evn::CEventCollisionExit* leave = evn::CEventCollisionExit::New();
+  object->HandleEvent(leave);  // no handler anywhere
+  leave->Release();
+  EXPECT_EQ(GetScriptString(object, "nothing_here"), nullptr);
+  EXPECT_EQ(host.GetGlobalInt("touched"), 1);
+  EXPECT_EQ(object->GetComponent<CTestListener>()->events, 3);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // log sink that keeps every line.
 #include <gtest/gtest.h>
 
+#include <lua.hpp>
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,23 @@
 
 namespace vd {
 namespace test {
+
+// What Lua's own compiler makes of `code`, as luac would write it.
+inline std::string Precompiled(const char* code) {
+  lua_State* L = luaL_newstate();
+  std::string out;
+  if (luaL_loadstring(L, code) == LUA_OK) {
+    lua_dump(
+        L,
+        [](lua_State*, const void* data, size_t size, void* to) {
+          static_cast<std::string*>(to)->append(static_cast<const char*>(data), size);
+          return 0;
+        },
+        &out);
+  }
+  lua_close(L);
+  return out;
+}
 
 class CRecordingSink : public utl::ILogSink {
 public:
