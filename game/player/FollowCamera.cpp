@@ -199,6 +199,8 @@ void CCameraGOWController::OnShake(float power, float timer) {
 
 void CCameraGOWController::OnFatality(const plat::Vec3& victim, const CStringHash& targetType,
                                       float duration, float killFrame) {
+  // Without a target there is nothing to fly to: the camera stays as it is.
+  if (!HasTarget()) return;
   IDepthOfField& dof = GetDepthOfField();
   const bool again = transitionMode == kTransitionFatality;
   savedCameraMode = cameraMode;
@@ -209,7 +211,7 @@ void CCameraGOWController::OnFatality(const plat::Vec3& victim, const CStringHas
     if (depthOfFieldSaved) savedDepthOfField = dof.GetValues();
   }
   savedFov = Fov();
-  if (HasTarget()) FollowTarget();
+  FollowTarget();
 
   fatalityTime = 0.0f;
   transitionMode = kTransitionFatality;
@@ -217,7 +219,7 @@ void CCameraGOWController::OnFatality(const plat::Vec3& victim, const CStringHas
   fatalityKillFrame = killFrame;
   segmentStart = position;
 
-  const plat::Vec3 towards = (targetTransform ? targetTransform->position : targetPoint) - position;
+  const plat::Vec3 towards = targetTransform->position - position;
   const float length = plat::Length(towards);
   fatalityDirection = plat::Normalize(towards);
   fatalityCameraPoint = position + fatalityDirection * (length - 5.25f);
