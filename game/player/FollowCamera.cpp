@@ -107,9 +107,10 @@ void CCameraGOWController::Restart() {
   dt = 0.0f;
 
   // Whatever the "target" key named, the camera follows the player after a restart.
+  // Until there is a player it keeps the target it had (a level's stand-in), or
+  // stays where it is without one.
   m_reportedNoTarget = false;
-  targetTransform = nullptr;
-  if (!SetTargetByName(SH_player.GetText())) m_reportedNoTarget = true;
+  if (!SetTargetByName(SH_player.GetText()) && !targetTransform) m_reportedNoTarget = true;
   if (targetTransform) {
     targetPoint = targetTransform->position;
     targetPoint.y += targetHeight;

@@ -64,7 +64,7 @@ protected:
       "    <key name='far' value='100'/><key name='aspect_ratio_width' value='1'/>"
       "    <key name='aspect_ratio_height' value='1'/></Component>"
       "  <Component name='CCameraGOWController'>"
-      "    <key name='target' value='dummy'/><key name='target_height' value='1.5'/>"
+      "    <key name='target_height' value='1.5'/>"
       "    <key name='position_damping_const' value='6'/>"
       "    <key name='target_damping_const' value='4'/>"
       "    <key name='cinematic_damping_const' value='2'/>"
@@ -129,7 +129,8 @@ protected:
     return "<GameObject name='main_camera' GameObjectTemplate='camera'><Component "
            "name='CTransform'><key name='position' X='" +
            std::to_string(x) + "' Y='" + std::to_string(y) + "' Z='" + std::to_string(z) +
-           "'/></Component></GameObject>";
+           "'/></Component><Component name='CCameraGOWController'>"
+           "<key name='target' value='dummy'/></Component></GameObject>";
   }
   static std::string Rail(const char* name, const std::vector<plat::Vec3>& points) {
     std::string text = std::string("<GameObject name='") + name +

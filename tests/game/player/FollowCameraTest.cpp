@@ -60,8 +60,17 @@ TEST_F(FollowCamera, InitFollowsThePlayerWhateverTheTargetKeySaid) {
   ExpectVec(cam->position, plat::Vec3(0, 1.5f, 10));
 }
 
-TEST_F(FollowCamera, WithoutATargetTheCameraStaysAndSaysSoOnce) {
+TEST_F(FollowCamera, WithoutAPlayerTheTargetKeysObjectIsFollowed) {
   Load(Actor("dummy", 50, 0, 50) + Camera(0, 1.5f, 10));
+  EXPECT_TRUE(Logged("no object player"));
+  EXPECT_EQ(cam->targetTransform, Part<gfx::CTransform>("dummy"));
+  ExpectVec(cam->targetPoint, plat::Vec3(50, 1.5f, 50));
+  cam->Update(0.1f);
+  ExpectMat(CameraEye()->view, plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
+}
+
+TEST_F(FollowCamera, WithoutATargetTheCameraStaysAndSaysSoOnce) {
+  Load(Actor("bystander", 50, 0, 50) + Camera(0, 1.5f, 10));
   EXPECT_EQ(cam->targetTransform, nullptr);
   EXPECT_TRUE(Logged("no object player"));
   EXPECT_FALSE(cam->SetTargetByName("nobody"));
@@ -83,7 +92,7 @@ TEST_F(FollowCamera, WithoutATargetTheCameraStaysAndSaysSoOnce) {
   EXPECT_TRUE(log.empty()) << Joined();
 
   // A target dropped by a script is said once too.
-  ASSERT_TRUE(cam->SetTargetByName("dummy"));
+  ASSERT_TRUE(cam->SetTargetByName("bystander"));
   cam->targetTransform = nullptr;
   cam->cameraMode = CCameraGOWController::kModePan;
   cam->Update(0.1f);
