@@ -235,6 +235,8 @@ void CVandrel::ExitToMainMenu() {
   }
 
   services->ResetRenderForFrontEnd();
+  // The camera the listener followed may not outlive the game.
+  audioManager.SetListenerTransform(nullptr);
   gameWorld.Reset();
 
   eventManager.Clear();
