@@ -250,8 +250,8 @@ void CCameraGOWController::StartCinematic() {
       railTracker ? railTracker->GetWaypoint(static_cast<size_t>(railIndex)) : nullptr;
   if (!point) {
     utl::LogPrintf("Camera %s: cinematic on %s has no point %d; it will not run\n",
-                   OwnerName(m_owner), railObjectName.empty() ? "no tracker" : railObjectName.c_str(),
-                   railIndex);
+                   OwnerName(m_owner),
+                   railObjectName.empty() ? "no tracker" : railObjectName.c_str(), railIndex);
     segmentLength = 0.0f;
     return;
   }
@@ -446,10 +446,10 @@ void CCameraGOWController::UpdateShake(plat::Vec3& eye, plat::Vec3& target) {
   if (shakeTimer <= 0.0f) positionShake = targetShake = 0;
   if (positionShake) {
     const float amount = ShakeAmount();
-    const plat::Vec3 upAxis = transform ? plat::Vec3(transform->world.m[1][0],
-                                                     transform->world.m[1][1],
-                                                     transform->world.m[1][2])
-                                        : up;
+    const plat::Vec3 upAxis = transform
+                                  ? plat::Vec3(transform->world.m[1][0], transform->world.m[1][1],
+                                               transform->world.m[1][2])
+                                  : up;
     eye += upAxis * amount;
     PlaceAndLook(eye, target);
   }
@@ -651,8 +651,7 @@ void CCameraGOWController::StepCinematic() {
         // The transform still stands at the last position: the view turns gradually
         // towards the direction of travel.
         transform->TurnTowards(targetPoint, cinematicSpeed * dt, true);
-        direction =
-            plat::Normalize(utl::YawPitchToDirection(transform->yaw, transform->pitch));
+        direction = plat::Normalize(utl::YawPitchToDirection(transform->yaw, transform->pitch));
       }
       break;
     case kCinematicFixedDirection:

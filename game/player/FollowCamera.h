@@ -19,8 +19,7 @@ namespace obj {
 class CGameObject;
 }
 
-class CCameraGOWController
-    : public obj::CComponent<CCameraGOWController, cam::CCameraController> {
+class CCameraGOWController : public obj::CComponent<CCameraGOWController, cam::CCameraController> {
 public:
   enum ECameraMode : int {
     kModeNormal = 0,

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/core/EngineNames.h"
+#include "engine/core/Utils.h"
 #include "engine/input/KeyboardInput.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/GameObject.h"
@@ -9,8 +11,6 @@
 #include "game/player/CameraController.h"
 #include "game/player/FollowCamera.h"
 #include "platform/input/KeyCodes.h"
-#include "engine/core/EngineNames.h"
-#include "engine/core/Utils.h"
 #include "tests/game/player/CameraFixture.h"
 
 namespace vd {
@@ -56,13 +56,13 @@ TEST_F(FirstPerson, InitPlacesTheViewOnceAndAnInactiveCameraIgnoresTheKeys) {
   EXPECT_EQ(controller->up, plat::Vec3(0, 1, 0));
   EXPECT_FLOAT_EQ(controller->speed, 0.25f);
   EXPECT_FALSE(controller->active);
-  const plat::Mat4 view = plat::LookAtRH(plat::Vec3(1, 2, 3), plat::Vec3(1, 2, 3) + direction,
-                                         plat::Vec3(0, 1, 0));
+  const plat::Mat4 view =
+      plat::LookAtRH(plat::Vec3(1, 2, 3), plat::Vec3(1, 2, 3) + direction, plat::Vec3(0, 1, 0));
   ExpectMat(camera->view, view);
   ExpectVec(controller->lookAtPoint, plat::Vec3(1, 2, 3) + direction);
 
-  for (uint8_t key : {plat::input::kKeyUp, plat::input::kKeyDown, plat::input::kKeyLeft,
-                      plat::input::kKeyRight})
+  for (uint8_t key :
+       {plat::input::kKeyUp, plat::input::kKeyDown, plat::input::kKeyLeft, plat::input::kKeyRight})
     Hold(key);
   EXPECT_TRUE(controller->Update(0.1f));
   EXPECT_EQ(transform->position, plat::Vec3(1, 2, 3));
@@ -122,7 +122,8 @@ TEST(CameraProjection, SetFovAndLookAtGiveTheKnownMatrices) {
   camera.SetFov(40.0f);
   EXPECT_FLOAT_EQ(camera.fov, 40.0f);
   EXPECT_NEAR(camera.fovRadians, 0.6981317f, 1e-6f);
-  EXPECT_EQ(camera.projection, plat::PerspectiveFovRH(camera.fovRadians, 16.0f / 9.0f, 0.5f, 500.0f));
+  EXPECT_EQ(camera.projection,
+            plat::PerspectiveFovRH(camera.fovRadians, 16.0f / 9.0f, 0.5f, 500.0f));
 
   // From (0, 0, 10) towards the origin: no turn, the world moves 10 away.
   CFirstPersonCameraController controller;

@@ -3,7 +3,6 @@
 // camera controllers, an event manager reached through the object hooks, and the
 // level written to a temporary folder and loaded by the object manager.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>

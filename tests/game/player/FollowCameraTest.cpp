@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/EngineNames.h"
+#include "engine/core/Utils.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/Transform.h"
 #include "game/player/FollowCamera.h"
-#include "engine/core/EngineNames.h"
-#include "engine/core/Utils.h"
 #include "tests/game/player/CameraFixture.h"
 
 namespace vd {
@@ -47,8 +47,8 @@ TEST_F(FollowCamera, InitFollowsThePlayerWhateverTheTargetKeySaid) {
   EXPECT_FLOAT_EQ(cam->cinematicSpringConstant, 1.0f);
   EXPECT_FLOAT_EQ(cam->zoomSpringConstant, 16.0f);
   EXPECT_FLOAT_EQ(cam->cinematicSpeed, 4.0f);
-  ExpectMat(CameraEye()->view, plat::LookAtRH(plat::Vec3(0, 1.5f, 10), plat::Vec3(0, 1.5f, 0),
-                                              plat::Vec3(0, 1, 0)));
+  ExpectMat(CameraEye()->view,
+            plat::LookAtRH(plat::Vec3(0, 1.5f, 10), plat::Vec3(0, 1.5f, 0), plat::Vec3(0, 1, 0)));
 
   // A script turns it elsewhere; Restart brings back the player and the start.
   ASSERT_TRUE(cam->SetTargetByName("dummy"));
@@ -66,7 +66,8 @@ TEST_F(FollowCamera, WithoutAPlayerTheTargetKeysObjectIsFollowed) {
   EXPECT_EQ(cam->targetTransform, Part<gfx::CTransform>("dummy"));
   ExpectVec(cam->targetPoint, plat::Vec3(50, 1.5f, 50));
   cam->Update(0.1f);
-  ExpectMat(CameraEye()->view, plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
+  ExpectMat(CameraEye()->view,
+            plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
 }
 
 TEST_F(FollowCamera, WithoutATargetTheCameraStaysAndSaysSoOnce) {
@@ -133,7 +134,8 @@ TEST_F(FollowCamera, NormalModeKeepsTheDistanceBehindTheSprungPoint) {
   const plat::Vec3 direction = utl::YawPitchToDirection(t->yaw, t->pitch);
   ExpectVec(cam->position, cam->targetPoint - direction * cam->distance);
   ExpectVec(t->position, cam->position);
-  ExpectMat(CameraEye()->view, plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
+  ExpectMat(CameraEye()->view,
+            plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
   // A tenth of the way round from pi towards pi/2.
   EXPECT_NEAR(std::fabs(t->yaw), utl::kPi - 0.1f * utl::kPi / 2, 1e-4f);
 }
@@ -164,7 +166,8 @@ TEST_F(FollowCamera, RailPointSelection) {
   }
   // Ends that meet in x-z: the rail is its point, never a division by zero.
   float t = 5.0f;
-  const plat::Vec3 q = CCameraGOWController::Project(plat::Vec3(3, 0, 3), a, plat::Vec3(0, 7, 0), t);
+  const plat::Vec3 q =
+      CCameraGOWController::Project(plat::Vec3(3, 0, 3), a, plat::Vec3(0, 7, 0), t);
   EXPECT_EQ(t, 0.0f);
   EXPECT_EQ(q, a);
 }
@@ -182,7 +185,8 @@ TEST_F(FollowCamera, RailModesAndTheirTrackers) {
   EXPECT_NEAR(cam->position.z, 0.0f, 1e-5f);
   EXPECT_NEAR(cam->position.y, 2.0f, 1e-5f);
   EXPECT_NEAR(cam->position.x, cam->targetPoint.x, 1e-5f);
-  ExpectMat(CameraEye()->view, plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
+  ExpectMat(CameraEye()->view,
+            plat::LookAtRH(cam->position, cam->targetPoint, plat::Vec3(0, 1, 0)));
 
   // Fixed rails beyond the end: the angles stay, the view looks across the rail at
   // the target's height.
@@ -265,7 +269,7 @@ TEST_F(FollowCamera, SplineRowsMatchHandComputedPoints) {
   ExpectVec(cam->EvaluatePath(3, 8), plat::Vec3(33, 0, 24));   // P1, P2, P3, P3
   ExpectVec(cam->EvaluatePath(2, 16), plat::Vec3(32, 0, 16));  // the end of its segment
   cam->SetTracker(Object("pair"));
-  ExpectVec(cam->EvaluatePath(1, 8), plat::Vec3(16, 0, 8));    // P0, P0, P1, P1
+  ExpectVec(cam->EvaluatePath(1, 8), plat::Vec3(16, 0, 8));  // P0, P0, P1, P1
   // A segment of no length is at its end, never NaN.
   cam->SetTracker(Object("repeat"));
   ExpectVec(cam->EvaluatePath(1, 3), plat::Vec3(16, 0, 0));
@@ -389,6 +393,22 @@ TEST_F(FollowCamera, ShakesFromEventsMoveTheLookPointForTheirTime) {
   EXPECT_FALSE(cam->targetShake);
 }
 
+TEST_F(FollowCamera, AShakePostedByAScriptMovesTheView) {
+  Load(Actor("player", 0, 0, 0) + Camera(0, 1.5f, 10));
+  evn::RegisterGameEventFactories(events.factories);
+  evn::RegisterEventBindings(host.GetState());
+  cam->cameraMode = CCameraGOWController::kModePan;
+  cam->Update(0.1f);
+  const plat::Vec3 look = cam->lookAtPoint;
+  Run("GetEventManager():TriggerEvent('CEventShake', {power = 50, timer = 1})");
+  events.Update(0.0f);
+  EXPECT_TRUE(cam->targetShake);
+  cam->Update(0.1f);
+  EXPECT_GE(std::fabs(cam->lookAtPoint.y - look.y), 50.0f / 74.0f - 1e-3f);
+  EXPECT_NE(CameraEye()->view, plat::LookAtRH(cam->position, look, plat::Vec3(0, 1, 0)));
+  evn::UnregisterGameEventFactories(events.factories);
+}
+
 TEST_F(FollowCamera, FatalityTimelineFromApproachToSettling) {
   Load(Actor("player", 0, 0, 0) + Camera(0, 1.5f, 10));
   dof.on = 1;
@@ -402,9 +422,12 @@ TEST_F(FollowCamera, FatalityTimelineFromApproachToSettling) {
   EXPECT_FLOAT_EQ(cam->shakeTimer, 0.2f);
   EXPECT_FALSE(cam->bossFatality);
   // 5.25 short of the player, looking half-way to the victim at the point's height.
-  ExpectVec(cam->fatalityCameraPoint, plat::Vec3(0, 1.5f, 10) + plat::Normalize(plat::Vec3(0, -1.5f, -10)) * (plat::Length(plat::Vec3(0, 1.5f, 10)) - 5.25f));
+  ExpectVec(cam->fatalityCameraPoint,
+            plat::Vec3(0, 1.5f, 10) + plat::Normalize(plat::Vec3(0, -1.5f, -10)) *
+                                          (plat::Length(plat::Vec3(0, 1.5f, 10)) - 5.25f));
   ExpectVec(cam->fatalityLookPoint, plat::Vec3(1, 1.5f, 0));
-  EXPECT_FLOAT_EQ(cam->focusDistance, plat::Length(cam->fatalityLookPoint - cam->fatalityCameraPoint));
+  EXPECT_FLOAT_EQ(cam->focusDistance,
+                  plat::Length(cam->fatalityLookPoint - cam->fatalityCameraPoint));
 
   // Approach: 0.25 .. 0.75; the kill frame is at 1.0.
   for (int frame = 0; frame < 3; ++frame) {
