@@ -81,6 +81,14 @@ bool CCamera::Init() {
   return true;
 }
 
+void CCamera::SetFov(float degrees) {
+  fov = degrees;
+  // The single-precision pi, widened: the product is divided in double precision.
+  fovRadians = static_cast<float>(static_cast<double>(degrees) *
+                                  static_cast<double>(3.1415927410125732f) / 180.0);
+  projection = plat::PerspectiveFovRH(fovRadians, aspect, nearPlane, farPlane);
+}
+
 void CCamera::ComputeFrustum() {
   const plat::Mat4 m = view * projection;
   auto column = [&m](int c) { return plat::Plane(m.m[0][c], m.m[1][c], m.m[2][c], m.m[3][c]); };

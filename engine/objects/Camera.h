@@ -33,6 +33,9 @@ public:
   void Reset() override {}
 
   void ComputeFrustum();
+  // Stores the angle in degrees and radians and rebuilds the projection with the
+  // stored aspect ratio and clip distances.
+  void SetFov(float degrees);
 };
 
 }  // namespace cam

@@ -4,8 +4,11 @@
 
 #include "engine/core/Log.h"
 #include "engine/input/InputManager.h"
+#include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
+#include "game/player/FollowCamera.h"
 
 namespace vd {
 
@@ -166,12 +169,26 @@ bool CGameStateLoading::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
     if (services)
       for (int32_t group : shown)
         if (group >= 0) services->EnableObjectGroup(group);
+    BindCamera();
   }
   if (m_app) {
     m_app->audioManager.StopAllMusic();
     m_app->audioManager.PlaySong("loading_loop", true);
   }
   return true;
+}
+
+// The follow camera of "main_camera" becomes the game's camera, and the sound is
+// heard from where it stands.
+void CGameStateLoading::BindCamera() {
+  obj::CGameObject* object = m_app->objectManager.GetGameObjectByName(CStringHash("main_camera"));
+  m_world->camera = object ? object->GetComponent<CCameraGOWController>() : nullptr;
+  if (!m_world->camera) {
+    utl::LogPrintf("Loading: main_camera has no follow camera; the view will not move\n");
+    return;
+  }
+  if (m_world->camera->transform)
+    m_app->audioManager.SetListenerTransform(&m_world->camera->transform->world);
 }
 
 void CGameStateLoading::Exit() {
@@ -182,9 +199,12 @@ void CGameStateLoading::Exit() {
 bool CGameStateLoading::Update(float) {
   // Nothing to load yet: the finish step at once.
   if (m_app) {
+    m_app->audioManager.UpdateListener();
     m_app->audioManager.FadeOutSong("loading_loop", 1000, 0.0f);
     m_app->audioManager.StopAllSounds();
   }
+  // Play begins without a shake left over from the loading screen.
+  if (m_world && m_world->camera) m_world->camera->positionShake = m_world->camera->targetShake = 0;
   running = 0;
   return true;
 }
@@ -223,7 +243,10 @@ bool CGameStateInGame::Enter(CVandrel* app, CGameOptions* options, CGameWorld* w
 void CGameStateInGame::Exit() { Drop(); }
 
 bool CGameStateInGame::Update(float) {
-  if (m_app) m_app->audioManager.RemoveStoppedChannels();
+  if (m_app) {
+    m_app->audioManager.UpdateListener();
+    m_app->audioManager.RemoveStoppedChannels();
+  }
   if (Pressed(CInputManager::Pause)) {
     next = kStatePause;
     running = 0;

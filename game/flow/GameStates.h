@@ -56,6 +56,9 @@ public:
   void Exit() override;
   bool IsReady() override { return m_world != nullptr; }
   bool Update(float dt) override;
+
+private:
+  void BindCamera();
 };
 
 // 4: the intro; then play.

@@ -8,6 +8,7 @@
 #include "engine/objects/ComponentKeys.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/ScriptBindings.h"
+#include "game/player/CameraController.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -89,9 +90,17 @@ void CVandrel::PreInit() {
 }
 
 // The game's component classes register here, after the engine's, as they arrive.
-void CVandrel::RegisterComponentFactories() { CApplicationBase::RegisterComponentFactories(); }
+void CVandrel::RegisterComponentFactories() {
+  CApplicationBase::RegisterComponentFactories();
+  RegisterCameraControllerFactories(objectManager.componentFactories);
+  CFirstPersonCameraController::SetKeyboard(&keyboardInput);
+}
 
-void CVandrel::UnregisterComponentFactories() { CApplicationBase::UnregisterComponentFactories(); }
+void CVandrel::UnregisterComponentFactories() {
+  CFirstPersonCameraController::SetKeyboard(nullptr);
+  UnregisterCameraControllerFactories(objectManager.componentFactories);
+  CApplicationBase::UnregisterComponentFactories();
+}
 
 void CVandrel::RegisterEventFactories() {
   CApplicationBase::RegisterEventFactories();
@@ -226,6 +235,8 @@ void CVandrel::ExitToMainMenu() {
   }
 
   services->ResetRenderForFrontEnd();
+  // The camera the listener followed may not outlive the game.
+  audioManager.SetListenerTransform(nullptr);
   gameWorld.Reset();
 
   eventManager.Clear();

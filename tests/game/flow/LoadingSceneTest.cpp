@@ -10,6 +10,7 @@
 
 #include "engine/core/Log.h"
 #include "engine/objects/Camera.h"
+#include "game/player/FollowCamera.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
@@ -102,6 +103,8 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   bool turnedBack = false;
   int nudgedAt = -1;
   int utilsOk = -1;
+  plat::Vec3 firstLook, lastLook;
+  bool followsWalker = false;
   game.script = [&](int frame, pi::ScriptedBackend& keys) {
     if (frame == 5) {
       for (const char* name : kWalkers) enabledInMenu |= game.Find(name)->IsEnabled();
@@ -125,6 +128,14 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
       if (playFrames > 1 && now[0] == last[i][0] && now[1] == last[i][1] && now[2] == last[i][2])
         ++stillFrames[i];
       for (int k = 0; k < 3; ++k) last[i][k] = now[k];
+    }
+
+    // The follow camera looks at its stand-in target, which keeps moving.
+    if (playFrames == 2) firstLook = game.gameWorld.camera ? game.gameWorld.camera->lookAtPoint
+                                                           : plat::Vec3();
+    if (playFrames == 25 && game.gameWorld.camera) {
+      lastLook = game.gameWorld.camera->lookAtPoint;
+      followsWalker = game.gameWorld.camera->targetTransform == game.TransformOf("walker_1");
     }
 
     // Bring walker_1 to the end of its first leg: its script must send it home.
@@ -163,6 +174,8 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   EXPECT_TRUE(frustumRecomputed) << "the camera's planes come from each frame's pass";
   EXPECT_TRUE(turnedBack) << "the arrival's event reached the walker's script";
   EXPECT_EQ(utilsOk, 1);
+  EXPECT_TRUE(followsWalker) << "the loading screen binds main_camera's follow camera";
+  EXPECT_NE(firstLook, lastLook) << "the view follows its target";
   EXPECT_EQ(log.find("error"), std::string::npos) << log;
   EXPECT_EQ(game.running, 0);
   EXPECT_FALSE(game.renderThread.Started());
