@@ -91,13 +91,6 @@ void SCollisionSides::ToLua(luabind::object& out) const {
 
 const CStringHash& CEventTimer::GetClassName() { return SH_CEventTimer; }
 
-CEventTimer::CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest,
-                         const char* dataText, uintptr_t timerTag)
-    : tag(timerTag), destination(dest), remaining(delay) {
-  name = timerName;
-  data.Borrow(dataText);
-}
-
 bool CEventTimer::FromLua(const luabind::object& table) {
   sys::CScopedLock lock(sys::kLockLua);
   lua::RequireTable(table);

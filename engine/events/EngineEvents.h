@@ -127,8 +127,12 @@ public:
   CEventTimer() = default;
   // The name refers to the poster's text, as does the data text. The tag is a
   // pointer-sized word for engine and game code; the event system never reads it.
-  CEventTimer(const CStringHash& timerName, float delay, IEventListener* destination,
-              const char* dataText, uintptr_t timerTag);
+  CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest,
+              const char* dataText, uintptr_t timerTag)
+      : tag(timerTag), destination(dest), remaining(delay) {
+    name = timerName;
+    data.Borrow(dataText);
+  }
   ~CEventTimer() override = default;
 
   static const CStringHash& GetClassName();
