@@ -139,10 +139,14 @@ struct SFailingSource {
   static inline int chunks = 0;
   static void* Allocate(size_t bytes, size_t alignment) {
     switch (failure) {
-      case kBadAlloc: throw std::bad_alloc();
-      case kStandard: throw std::length_error("chunk too large");
-      case kOther: throw 42;
-      case kNone: break;
+      case kBadAlloc:
+        throw std::bad_alloc();
+      case kStandard:
+        throw std::length_error("chunk too large");
+      case kOther:
+        throw 42;
+      case kNone:
+        break;
     }
     ++chunks;
     return SHeapChunkSource::Allocate(bytes, alignment);
