@@ -1,6 +1,14 @@
-// Events drawn from their pool against the heap, and one event's trip through a
-// Lua table.
+// Events drawn from their pool against the same events made with new and freed
+// with delete, and one event's trip through a Lua table.
+//
+// Every pool benchmark measures its heap peer in the same run, in rounds that
+// alternate with its own, and reports both per event and the ratio:
+//   pool_ns, new_delete_ns, x_faster_than_new_delete.
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
 
 #include <luabind/luabind.hpp>
 
@@ -10,139 +18,169 @@
 
 namespace {
 
+using vd::evn::CEventCollisionStay;
 using vd::evn::CEventTimer;
-
-constexpr int kBatch = 16;  // events alive at once, as in a busy frame
 
 const vd::CStringHash& TimerName() {
   static vd::CStringHash name("bench_timer");
   return name;
 }
 
-void BM_TimerFromPool(benchmark::State& state) {
+// Nanoseconds per event of `batch` (which handles `live` events per call), as
+// the median of rounds that alternate with the peer's.
+struct SPerEvent {
+  double own = 0.0;
+  double peer = 0.0;
+};
+
+// CPU time of this thread: other processes on the core do not count.
+double ThreadCpuNs() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+template <class Own, class Peer>
+SPerEvent MeasureAgainstPeer(int live, Own own, Peer peer) {
+  constexpr int kRounds = 9;
+  const int calls = std::max(1, 100000 / live);
+  auto time = [&](auto& batch) {
+    const double start = ThreadCpuNs();
+    for (int i = 0; i < calls; ++i) batch();
+    return (ThreadCpuNs() - start) / (static_cast<double>(calls) * live);
+  };
+  std::vector<double> ownTimes, peerTimes;
+  for (int r = 0; r < kRounds; ++r) {
+    ownTimes.push_back(time(own));
+    peerTimes.push_back(time(peer));
+  }
+  auto median = [](std::vector<double>& v) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+  };
+  return {median(ownTimes), median(peerTimes)};
+}
+
+void Report(benchmark::State& state, const SPerEvent& t,
+            const char* peer = "peer: the same event with new/delete") {
+  state.counters["pool_ns"] = t.own;
+  state.counters["new_delete_ns"] = t.peer;
+  state.counters["x_faster_than_new_delete"] = t.peer / t.own;
+  state.SetLabel(peer);
+}
+
+// A whole timer event: taken from the pool, constructed as AddTimerEvent does,
+// destroyed and returned, with `live` timers alive at once.
+void BM_WholeTimerEvent(benchmark::State& state) {
+  const int live = static_cast<int>(state.range(0));
   const vd::CStringHash& name = TimerName();
-  CEventTimer* events[kBatch];
-  for (auto _ : state) {
+  std::vector<CEventTimer*> events(static_cast<size_t>(live));
+  auto pool = [&] {
     for (auto& e : events) {
       e = CEventTimer::New(name, 1.0f, nullptr, "", 0);
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) e->Release();
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
-}
-BENCHMARK(BM_TimerFromPool);
-
-void BM_TimerFromHeap(benchmark::State& state) {
-  const vd::CStringHash& name = TimerName();
-  CEventTimer* events[kBatch];
-  for (auto _ : state) {
+  };
+  auto heap = [&] {
     for (auto& e : events) {
       e = new CEventTimer(name, 1.0f, nullptr, "", 0);
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) delete e;
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  };
+  for (auto _ : state) pool();
+  state.SetItemsProcessed(state.iterations() * live);
+  Report(state, MeasureAgainstPeer(live, pool, heap));
 }
-BENCHMARK(BM_TimerFromHeap);
-
-// The slots alone, without the event's constructor and destructor.
-void BM_TimerSlotFromPool(benchmark::State& state) {
-  auto& pool = CEventTimer::GetPool();
-  uint32_t slots[kBatch];
-  for (auto _ : state) {
-    for (auto& s : slots) {
-      CEventTimer* raw = pool.Alloc();
-      benchmark::DoNotOptimize(raw);
-      s = raw->GetPoolIndex();
-    }
-    benchmark::ClobberMemory();
-    for (uint32_t s : slots) pool.Free(s);
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
-}
-BENCHMARK(BM_TimerSlotFromPool);
-
-void BM_TimerSlotFromHeap(benchmark::State& state) {
-  void* slots[kBatch];
-  for (auto _ : state) {
-    for (auto& s : slots) {
-      s = ::operator new(sizeof(CEventTimer));
-      benchmark::DoNotOptimize(s);
-    }
-    benchmark::ClobberMemory();
-    for (void* s : slots) ::operator delete(s, sizeof(CEventTimer));
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
-}
-BENCHMARK(BM_TimerSlotFromHeap);
+BENCHMARK(BM_WholeTimerEvent)->ArgName("live")->Arg(16)->Arg(256)->Arg(1024);
 
 // The makers' path: an empty event, as TriggerEvent makes it.
-void BM_EmptyTimerFromPool(benchmark::State& state) {
-  CEventTimer* events[kBatch];
-  for (auto _ : state) {
+void BM_WholeEmptyTimerEvent(benchmark::State& state) {
+  const int live = static_cast<int>(state.range(0));
+  std::vector<CEventTimer*> events(static_cast<size_t>(live));
+  auto pool = [&] {
     for (auto& e : events) {
       e = CEventTimer::New();
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) e->Release();
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
-}
-BENCHMARK(BM_EmptyTimerFromPool);
-
-void BM_EmptyTimerFromHeap(benchmark::State& state) {
-  CEventTimer* events[kBatch];
-  for (auto _ : state) {
+  };
+  auto heap = [&] {
     for (auto& e : events) {
-      e = new CEventTimer();
+      e = new CEventTimer;
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) delete e;
-  }
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  };
+  for (auto _ : state) pool();
+  state.SetItemsProcessed(state.iterations() * live);
+  Report(state, MeasureAgainstPeer(live, pool, heap));
 }
-BENCHMARK(BM_EmptyTimerFromHeap);
+BENCHMARK(BM_WholeEmptyTimerEvent)->ArgName("live")->Arg(16)->Arg(1024);
 
-// A busy frame of contacts: 200 collision events made empty, as their maker makes
+// A busy frame of contacts: collision events made empty, as their maker makes
 // them, and released in posting order as the frame queue does.
-constexpr int kFrame = 200;
-
-void BM_CollisionFrameFromPool(benchmark::State& state) {
-  using vd::evn::CEventCollisionStay;
-  CEventCollisionStay* events[kFrame];
-  for (auto _ : state) {
+void BM_CollisionFrame(benchmark::State& state) {
+  const int live = static_cast<int>(state.range(0));
+  std::vector<CEventCollisionStay*> events(static_cast<size_t>(live));
+  auto pool = [&] {
     for (auto& e : events) {
       e = CEventCollisionStay::New();
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) e->Release();
-  }
-  state.SetItemsProcessed(state.iterations() * kFrame);
-}
-BENCHMARK(BM_CollisionFrameFromPool);
-
-void BM_CollisionFrameFromHeap(benchmark::State& state) {
-  using vd::evn::CEventCollisionStay;
-  CEventCollisionStay* events[kFrame];
-  for (auto _ : state) {
+  };
+  auto heap = [&] {
     for (auto& e : events) {
-      e = new CEventCollisionStay();
+      e = new CEventCollisionStay;
       benchmark::DoNotOptimize(e);
     }
     benchmark::ClobberMemory();
     for (auto* e : events) delete e;
-  }
-  state.SetItemsProcessed(state.iterations() * kFrame);
+  };
+  for (auto _ : state) pool();
+  state.SetItemsProcessed(state.iterations() * live);
+  Report(state, MeasureAgainstPeer(live, pool, heap));
 }
-BENCHMARK(BM_CollisionFrameFromHeap);
+BENCHMARK(BM_CollisionFrame)->ArgName("live")->Arg(200)->Arg(1000);
 
+// The slots alone, without the event's constructor and destructor; the peer is
+// operator new/delete of the same size.
+void BM_TimerSlot(benchmark::State& state) {
+  const int live = static_cast<int>(state.range(0));
+  auto& slots = CEventTimer::GetPool();
+  std::vector<uint32_t> taken(static_cast<size_t>(live));
+  std::vector<void*> raw(static_cast<size_t>(live));
+  auto pool = [&] {
+    for (auto& s : taken) {
+      CEventTimer* slot = slots.Alloc();
+      benchmark::DoNotOptimize(slot);
+      s = slot->GetPoolIndex();
+    }
+    benchmark::ClobberMemory();
+    for (uint32_t s : taken) slots.Free(s);
+  };
+  auto heap = [&] {
+    for (auto& s : raw) {
+      s = ::operator new(sizeof(CEventTimer));
+      benchmark::DoNotOptimize(s);
+    }
+    benchmark::ClobberMemory();
+    for (void* s : raw) ::operator delete(s, sizeof(CEventTimer));
+  };
+  for (auto _ : state) pool();
+  state.SetItemsProcessed(state.iterations() * live);
+  Report(state, MeasureAgainstPeer(live, pool, heap), "peer: operator new/delete of its size");
+}
+BENCHMARK(BM_TimerSlot)->ArgName("live")->Arg(16)->Arg(1024);
+
+// No peer: what one conversion each way costs.
 void BM_TimerThroughLuaTable(benchmark::State& state) {
   vd::lgc::CScriptManager host;
   if (!host.Init()) {
@@ -152,7 +190,6 @@ void BM_TimerThroughLuaTable(benchmark::State& state) {
   vd::evn::InitEngineEventTypes();
   CEventTimer* source = CEventTimer::New(TimerName(), 2.0f, nullptr, "payload", 0);
   CEventTimer* target = CEventTimer::New();
-  luabind::object table = luabind::newtable(host.GetState());
   for (auto _ : state) {
     luabind::object& built = source->GetLuaObject();
     built["time"] = 2.0;
@@ -162,6 +199,7 @@ void BM_TimerThroughLuaTable(benchmark::State& state) {
   source->Release();
   target->Release();
   state.SetItemsProcessed(state.iterations());
+  state.SetLabel("no peer: ToLua then FromLua of one timer");
 }
 BENCHMARK(BM_TimerThroughLuaTable);
 

@@ -1,7 +1,8 @@
 #pragma once
 // Fixed-size element pools: events and other short-lived records are never
-// allocated one by one. A pool hands out slots from chunks of N elements, each
-// chunk with its own free list, grows by whole chunks and never shrinks.
+// allocated one by one. A pool hands out slots from chunks of N elements, grows
+// by whole chunks and never shrinks.
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <new>
@@ -44,7 +45,20 @@ private:
   std::string m_message;
 };
 
-template <class T, uint32_t N>
+// Where a pool's chunks come from: the heap. Tests put in a source that fails.
+struct SHeapChunkSource {
+  static void* Allocate(size_t bytes, size_t alignment) {
+    return ::operator new(bytes, std::align_val_t(alignment));
+  }
+  static void Deallocate(void* block, size_t alignment) noexcept {
+    ::operator delete(block, std::align_val_t(alignment));
+  }
+};
+
+// The free slots of every chunk are kept on one stack of pool indices, so that
+// taking and giving back a slot costs the same however many chunks the pool has;
+// the slot given back last is handed out first.
+template <class T, uint32_t N, class ChunkSource = SHeapChunkSource>
 class CDataPool : public IDataPool {
   static_assert(N >= 1 && N <= 20000, "chunk size out of range");
 
@@ -59,39 +73,44 @@ public:
   // Raw storage for one T, header set (free flag 0); the caller constructs T in it.
   T* Alloc() {
     uint32_t index;
-    return AllocSlot(index);
+    T* slot = Take(index);
+    if (IDataPoolElement* header = Header(slot)) {
+      header->m_poolIndex = index;
+      header->m_free = 0;
+    }
+    return slot;
   }
 
   // Takes back the slot with this pool index. Runs no destructor. An index that
   // names no slot, or a slot already free, is ignored rather than corrupting the
   // free list.
   void Free(uint32_t index) {
-    uint32_t c = index / N;
-    if (c >= m_chunks.size()) return;
-    SChunk& chunk = *m_chunks[c];
-    uint32_t s = index - chunk.number * N;
-    if (chunk.slotFree[s]) return;
-    chunk.nextFree[s] = chunk.firstFree;
-    --chunk.used;
-    chunk.firstFree = s;
-    chunk.slotFree[s] = 1;
-    if (IDataPoolElement* header = Header(chunk, s)) header->m_free = 1;
+    if (index >= m_taken.size() || !m_taken[index]) return;
+    m_taken[index] = 0;
+    m_freeStack[m_freeCount++] = index;
+    if (IDataPoolElement* header = Header(Slot(index))) header->m_free = 1;
   }
 
   // Alloc and construct in place. A constructor that throws gives the slot back.
+  // Pool records (IDataPoolElement) without arguments are default-initialised, not
+  // zeroed first: they give their fields their initial values themselves.
   template <class... Args>
   T* Construct(Args&&... args) {
     uint32_t index;
-    T* slot = AllocSlot(index);
+    T* slot = Take(index);
     T* object;
     try {
-      object = new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+      if constexpr (sizeof...(Args) == 0 && std::is_base_of_v<IDataPoolElement, T>) {
+        object = new (static_cast<void*>(slot)) T;
+      } else {
+        object = new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+      }
     } catch (...) {
       Free(index);
       throw;
     }
-    // The compiler may treat the storage as undefined before a constructor runs;
-    // write the header again now that the object exists.
+    // The compiler may treat the storage as undefined before a constructor runs,
+    // so the header is written once the object exists.
     if constexpr (std::is_base_of_v<IDataPoolElement, T>) {
       object->m_poolIndex = index;
       object->m_free = 0;
@@ -101,21 +120,20 @@ public:
 
   // Deletes every chunk; outstanding elements become invalid.
   void Clear() {
-    for (SChunk* chunk : m_chunks) delete chunk;
+    for (SChunk* chunk : m_chunks) {
+      chunk->~SChunk();
+      ChunkSource::Deallocate(chunk, alignof(SChunk));
+    }
     m_chunks.clear();
+    m_taken.clear();
+    m_freeStack.clear();
+    m_freeCount = 0;
   }
 
   size_t ChunkCount() const { return m_chunks.size(); }
   // Slots handed out now, over all chunks.
-  uint32_t UsedCount() const {
-    uint32_t n = 0;
-    for (const SChunk* chunk : m_chunks) n += chunk->used;
-    return n;
-  }
-  bool IsSlotFree(uint32_t index) const {
-    uint32_t c = index / N;
-    return c < m_chunks.size() && m_chunks[c]->slotFree[index % N] != 0;
-  }
+  uint32_t UsedCount() const { return static_cast<uint32_t>(m_taken.size()) - m_freeCount; }
+  bool IsSlotFree(uint32_t index) const { return index < m_taken.size() && !m_taken[index]; }
 
   // The pool index of a slot handed out by this pool; kEnd when it is not ours.
   uint32_t IndexOf(const T* slot) const {
@@ -130,64 +148,69 @@ public:
   }
 
 private:
+  // Pool indices stay below kEnd.
+  static constexpr size_t kMaxChunks = kEnd / N;
+
   struct SChunk {
     alignas(T) unsigned char storage[sizeof(T) * N];
-    uint32_t nextFree[N];
-    uint32_t firstFree;
     uint32_t number;
-    uint32_t used;
-    // Mirrors the free flags outside the elements, so that Free can tell a slot
-    // given back twice.
-    uint8_t slotFree[N];
   };
 
   static T* Slot(SChunk& chunk, uint32_t s) {
     return reinterpret_cast<T*>(chunk.storage + static_cast<size_t>(s) * sizeof(T));
   }
+  T* Slot(uint32_t index) const {
+    const uint32_t c = index / N;
+    return Slot(*m_chunks[c], index - c * N);
+  }
 
-  static IDataPoolElement* Header(SChunk& chunk, uint32_t s) {
+  static IDataPoolElement* Header(T* slot) {
     if constexpr (std::is_base_of_v<IDataPoolElement, T>) {
-      return static_cast<IDataPoolElement*>(Slot(chunk, s));
+      return static_cast<IDataPoolElement*>(slot);
     } else {
+      (void)slot;
       return nullptr;
     }
   }
 
-  SChunk* AddChunk() {
-    auto* chunk = new SChunk;
+  // Builds the next chunk and puts its slots, in slot order, at the head of the
+  // free list.
+  void AddChunk() {
     const uint32_t c = static_cast<uint32_t>(m_chunks.size());
-    for (uint32_t i = 0; i < N; ++i) {
-      chunk->nextFree[i] = i + 1;
-      chunk->slotFree[i] = 1;
-      if (IDataPoolElement* header = Header(*chunk, i)) {
-        header->m_poolIndex = c * N + i;
+    if (c >= kMaxChunks) throw CPoolAllocError("Data pool allocation failed: too many chunks");
+    const uint32_t first = c * N;
+    // Every allocation comes first, so that a failure leaves the pool as it was.
+    m_chunks.reserve(m_chunks.size() + 1);
+    m_taken.reserve(m_taken.size() + N);
+    if (m_freeStack.size() < m_taken.size() + N) m_freeStack.resize(m_taken.size() + N);
+    void* block = ChunkSource::Allocate(sizeof(SChunk), alignof(SChunk));
+    auto* chunk = new (block) SChunk;
+    chunk->number = c;
+    m_chunks.push_back(chunk);
+    m_taken.resize(m_taken.size() + N, 0);
+    // Slot 0 on top: a new chunk hands out its slots in order.
+    for (uint32_t i = N; i-- > 0;) {
+      m_freeStack[m_freeCount++] = first + i;
+      if (IDataPoolElement* header = Header(Slot(*chunk, i))) {
+        header->m_poolIndex = first + i;
         header->m_free = 1;
       }
     }
-    chunk->nextFree[N - 1] = kEnd;
-    chunk->firstFree = 0;
-    chunk->number = c;
-    chunk->used = 0;
-    try {
-      m_chunks.push_back(chunk);
-    } catch (...) {
-      delete chunk;
-      throw;
-    }
-    return chunk;
   }
 
-  T* AllocSlot(uint32_t& index) {
-    for (SChunk* chunk : m_chunks) {
-      if (chunk->firstFree != kEnd) return Take(*chunk, index);
-    }
-    return Take(*Grow(), index);
+  T* Take(uint32_t& index) {
+    if (m_freeCount == 0) Grow();
+    index = m_freeStack[--m_freeCount];
+    m_taken[index] = 1;
+    return Slot(index);
   }
 
   // Only growing can fail; every failure leaves as std::bad_alloc.
-  __attribute__((noinline)) SChunk* Grow() {
+  __attribute__((noinline)) void Grow() {
     try {
-      return AddChunk();
+      AddChunk();
+    } catch (const CPoolAllocError&) {
+      throw;
     } catch (const std::exception& e) {
       throw CPoolAllocError(e.what());
     } catch (...) {
@@ -195,19 +218,12 @@ private:
     }
   }
 
-  static T* Take(SChunk& chunk, uint32_t& index) {
-    const uint32_t s = chunk.firstFree;
-    chunk.firstFree = chunk.nextFree[s];
-    ++chunk.used;
-    chunk.slotFree[s] = 0;
-    index = chunk.number * N + s;
-    if (IDataPoolElement* header = Header(chunk, s)) {
-      header->m_poolIndex = index;
-      header->m_free = 0;
-    }
-    return Slot(chunk, s);
-  }
-
+  // Pool indices of the free slots, the one to hand out next on top; room for
+  // every slot of every chunk.
+  std::vector<uint32_t> m_freeStack;
+  uint32_t m_freeCount = 0;
+  // Per pool index: 1 while the slot is handed out.
+  std::vector<uint8_t> m_taken;
   std::vector<SChunk*> m_chunks;
 };
 

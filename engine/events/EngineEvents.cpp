@@ -9,34 +9,32 @@
 namespace vd {
 namespace evn {
 
-using lua::NewTable;
 using lua::SetText;
 
+#define HM_ENGINE_EVENT_CLASS_NAME(Name, N) \
+  const CStringHash& CEvent##Name::GetClassName() { return SH_CEvent##Name; }
+HM_ENGINE_EVENTS(HM_ENGINE_EVENT_CLASS_NAME)
+#undef HM_ENGINE_EVENT_CLASS_NAME
+
 void InitEngineEventTypes() {
-  CEventCollisionEnter::InitType(SH_OnCollisionEnter);
-  CEventCollisionStay::InitType(SH_OnCollisionStay);
-  CEventCollisionExit::InitType(SH_OnCollisionExit);
-  CEventTimer::InitType(SH_OnTimer);
-  CEventMovement::InitType(SH_OnMovement);
+#define HM_INIT_TYPE(Name, N) CEvent##Name::InitType(SH_On##Name);
+  HM_ENGINE_EVENTS(HM_INIT_TYPE)
+#undef HM_INIT_TYPE
 }
 
 void RegisterEngineEventFactories(utl::FactoryMap<IEvent>& makers) {
   InitEngineEventTypes();
   utl::RegisterFactoryMaker<CEventScriptOnly, IEvent>(makers);
-  utl::RegisterFactoryMaker<CEventCollisionEnter, IEvent>(makers);
-  utl::RegisterFactoryMaker<CEventCollisionStay, IEvent>(makers);
-  utl::RegisterFactoryMaker<CEventCollisionExit, IEvent>(makers);
-  utl::RegisterFactoryMaker<CEventTimer, IEvent>(makers);
-  utl::RegisterFactoryMaker<CEventMovement, IEvent>(makers);
+#define HM_REGISTER(Name, N) utl::RegisterFactoryMaker<CEvent##Name, IEvent>(makers);
+  HM_ENGINE_EVENTS(HM_REGISTER)
+#undef HM_REGISTER
 }
 
 void UnregisterEngineEventFactories(utl::FactoryMap<IEvent>& makers) {
   utl::UnregisterFactoryMaker(SH_CEventScriptOnly, makers);
-  utl::UnregisterFactoryMaker(SH_CEventCollisionEnter, makers);
-  utl::UnregisterFactoryMaker(SH_CEventCollisionStay, makers);
-  utl::UnregisterFactoryMaker(SH_CEventCollisionExit, makers);
-  utl::UnregisterFactoryMaker(SH_CEventTimer, makers);
-  utl::UnregisterFactoryMaker(SH_CEventMovement, makers);
+#define HM_UNREGISTER(Name, N) utl::UnregisterFactoryMaker(SH_CEvent##Name, makers);
+  HM_ENGINE_EVENTS(HM_UNREGISTER)
+#undef HM_UNREGISTER
 }
 
 // Script-only ------------------------------------------------------------------
@@ -54,10 +52,6 @@ void CEventScriptOnly::SetData(const char* text, const luabind::object& value) {
 
 // Collisions -------------------------------------------------------------------
 
-const CStringHash& CEventCollisionEnter::GetClassName() { return SH_CEventCollisionEnter; }
-const CStringHash& CEventCollisionStay::GetClassName() { return SH_CEventCollisionStay; }
-const CStringHash& CEventCollisionExit::GetClassName() { return SH_CEventCollisionExit; }
-
 void SCollisionSides::Set(IEventListener* receiver, obj::CGameObject* other,
                           const char* ownClassText, const char* otherClassText,
                           const char* ownNameText, const char* otherNameText) {
@@ -71,35 +65,27 @@ void SCollisionSides::Set(IEventListener* receiver, obj::CGameObject* other,
   otherName = otherNameText;
 }
 
-void SCollisionSides::ToLua(luabind::object& out) const {
-  sys::CScopedLock lock(sys::kLockLua);
-  luabind::object table = NewTable();
-  if (table.interpreter()) {
-    const SEventWorldHooks& hooks = GetEventWorldHooks();
-    if (otherObject && hooks.gameObjectToLua) {
-      table["gameobject_dst"] = hooks.gameObjectToLua(table.interpreter(), otherObject);
-    }
-    SetText(table, "collider_class_src", ownClass.GetText());
-    SetText(table, "collider_class_dst", otherClass.GetText());
-    SetText(table, "collider_name_src", ownName.GetText());
-    SetText(table, "collider_name_dst", otherName.GetText());
+void SCollisionSides::ToLua(luabind::object& table) const {
+  const SEventWorldHooks& hooks = GetEventWorldHooks();
+  if (otherObject && hooks.gameObjectToLua) {
+    table["gameobject_dst"] = hooks.gameObjectToLua(table.interpreter(), otherObject);
   }
-  out = table;
+  SetText(table, "collider_class_src", ownClass.GetText());
+  SetText(table, "collider_class_dst", otherClass.GetText());
+  SetText(table, "collider_name_src", ownName.GetText());
+  SetText(table, "collider_name_dst", otherName.GetText());
 }
 
 // Timer ------------------------------------------------------------------------
 
-const CStringHash& CEventTimer::GetClassName() { return SH_CEventTimer; }
+const lua::SField<CEventTimer> CEventTimer::kFields[] = {
+    lua::Field<&CEventTimer::name>("name"),
+    lua::Field<&CEventTimer::remaining>("time", lua::kFromLuaOnly),
+    lua::Field<&CEventTimer::data>("data"),
+    lua::kEndOfFields<CEventTimer>,
+};
 
-CEventTimer::CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest,
-                         const char* dataText, uintptr_t timerTag)
-    : tag(timerTag), destination(dest), remaining(delay) {
-  name = timerName;
-  data.Borrow(dataText);
-}
-
-bool CEventTimer::FromLua(const luabind::object& table) {
-  sys::CScopedLock lock(sys::kLockLua);
+void CEventTimer::FromLuaOwn(const luabind::object& table) {
   lua::RequireTable(table);
   destination = nullptr;
   if (lua::IsSet(table, "dest")) {
@@ -108,25 +94,9 @@ bool CEventTimer::FromLua(const luabind::object& table) {
     const SEventWorldHooks& hooks = GetEventWorldHooks();
     if (hooks.findListenerByName) destination = hooks.findListenerByName(destName.Get());
   }
-  lua::ReadName(table, "name", name);
-  remaining = lua::ReadFloat(table, "time");
-  lua::ReadText(table, "data", data);
-  return true;
-}
-
-void CEventTimer::ToLua() {
-  sys::CScopedLock lock(sys::kLockLua);
-  luabind::object table = NewTable();
-  if (table.interpreter()) {
-    SetText(table, "name", name.GetText());
-    SetText(table, "data", data.Get());
-  }
-  m_luaObject = table;
 }
 
 // Movement ---------------------------------------------------------------------
-
-const CStringHash& CEventMovement::GetClassName() { return SH_CEventMovement; }
 
 CEventMovement::CEventMovement(const char* objectName, const char* movementName,
                                const char* movementType, bool isBegin)
@@ -136,27 +106,13 @@ CEventMovement::CEventMovement(const char* objectName, const char* movementName,
   type.Borrow(movementType);
 }
 
-bool CEventMovement::FromLua(const luabind::object& table) {
-  sys::CScopedLock lock(sys::kLockLua);
-  lua::RequireTable(table);
-  if (lua::IsSet(table, "game_object")) lua::ReadText(table, "game_object", gameObject);
-  if (lua::IsSet(table, "name")) lua::ReadText(table, "name", name);
-  if (lua::IsSet(table, "type")) lua::ReadText(table, "type", type);
-  if (lua::IsSet(table, "begin")) begin = lua::ReadBool(table, "begin");
-  return true;
-}
-
-void CEventMovement::ToLua() {
-  sys::CScopedLock lock(sys::kLockLua);
-  luabind::object table = NewTable();
-  if (table.interpreter()) {
-    SetText(table, "game_object", gameObject.Get());
-    SetText(table, "name", name.Get());
-    SetText(table, "type", type.Get());
-    table["begin"] = begin;
-  }
-  m_luaObject = table;
-}
+const lua::SField<CEventMovement> CEventMovement::kFields[] = {
+    lua::Field<&CEventMovement::gameObject>("game_object", lua::kIfSet),
+    lua::Field<&CEventMovement::name>("name", lua::kIfSet),
+    lua::Field<&CEventMovement::type>("type", lua::kIfSet),
+    lua::Field<&CEventMovement::begin>("begin", lua::kIfSet),
+    lua::kEndOfFields<CEventMovement>,
+};
 
 }  // namespace evn
 }  // namespace vd

@@ -4,10 +4,13 @@
 #include <cstdint>
 
 #include "engine/events/Event.h"
+#include "engine/events/EventList.h"
 #include "platform/math/Vector.h"
 
 namespace vd {
 namespace evn {
+
+HM_ENGINE_EVENTS(HM_EVENT_CHUNK)
 
 // Type records: empty until the event factories are registered.
 void InitEngineEventTypes();
@@ -49,21 +52,23 @@ struct SCollisionSides {
 
   void Set(IEventListener* target, obj::CGameObject* other, const char* ownClassText,
            const char* otherClassText, const char* ownNameText, const char* otherNameText);
-  // Builds the event's table into `out`: gameobject_dst, collider_class_src,
+  // Fills the event's table: gameobject_dst, collider_class_src,
   // collider_class_dst, collider_name_src, collider_name_dst.
-  void ToLua(luabind::object& out) const;
+  void ToLua(luabind::object& table) const;
 };
 
-template <class Derived, uint32_t N>
-class CCollisionEventBase : public CPooledEvent<Derived, N> {
+template <class Derived>
+class CCollisionEventBase : public CTableEvent<Derived, SEventChunk<Derived>::value> {
 public:
   const CStringHash& GetType() const override { return Derived::s_type; }
   const char* GetName() const override { return Derived::s_type.GetText(); }
   const int* GetScriptMode() const override { return &kScriptModeScriptsAndListeners; }
   IEventListener* GetTarget() const override { return sides.target; }
-  // Scripts cannot describe a contact: the fields stay as the maker left them.
-  bool FromLua(const luabind::object&) override { return true; }
-  void ToLua() override { sides.ToLua(this->m_luaObject); }
+  // Scripts cannot describe a contact: FromLua reads nothing and the fields stay
+  // as the maker left them. The table is written by the sides, since the other
+  // object goes to Lua as its game object.
+  static inline const lua::SField<Derived> kFields[] = {lua::kEndOfFields<Derived>};
+  void ToLuaOwn(luabind::object& table) const { sides.ToLua(table); }
 
   static void InitType(const CStringHash& messageName) { Derived::s_type = messageName; }
 
@@ -73,8 +78,8 @@ protected:
   ~CCollisionEventBase() override = default;
 };
 
-template <class Derived, uint32_t N>
-class CCollisionContactEvent : public CCollisionEventBase<Derived, N> {
+template <class Derived>
+class CCollisionContactEvent : public CCollisionEventBase<Derived> {
 public:
   CCollisionContactEvent() = default;
   CCollisionContactEvent(IEventListener* target, obj::CGameObject* other, const char* ownClass,
@@ -93,7 +98,7 @@ protected:
   ~CCollisionContactEvent() override = default;
 };
 
-class CEventCollisionEnter final : public CCollisionContactEvent<CEventCollisionEnter, 100> {
+class CEventCollisionEnter final : public CCollisionContactEvent<CEventCollisionEnter> {
 public:
   using CCollisionContactEvent::CCollisionContactEvent;
   ~CEventCollisionEnter() override = default;
@@ -101,7 +106,7 @@ public:
   static inline CStringHash s_type;
 };
 
-class CEventCollisionStay final : public CCollisionContactEvent<CEventCollisionStay, 200> {
+class CEventCollisionStay final : public CCollisionContactEvent<CEventCollisionStay> {
 public:
   using CCollisionContactEvent::CCollisionContactEvent;
   ~CEventCollisionStay() override = default;
@@ -109,7 +114,7 @@ public:
   static inline CStringHash s_type;
 };
 
-class CEventCollisionExit final : public CCollisionEventBase<CEventCollisionExit, 50> {
+class CEventCollisionExit final : public CCollisionEventBase<CEventCollisionExit> {
 public:
   CEventCollisionExit() = default;
   CEventCollisionExit(IEventListener* target, obj::CGameObject* other, const char* ownClass,
@@ -122,13 +127,17 @@ public:
 };
 
 // A named timer counted down by the event manager.
-class CEventTimer final : public CPooledEvent<CEventTimer, 20> {
+class CEventTimer final : public CTableEvent<CEventTimer, SEventChunk<CEventTimer>::value> {
 public:
   CEventTimer() = default;
   // The name refers to the poster's text, as does the data text. The tag is a
   // pointer-sized word for engine and game code; the event system never reads it.
-  CEventTimer(const CStringHash& timerName, float delay, IEventListener* destination,
-              const char* dataText, uintptr_t timerTag);
+  CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest, const char* dataText,
+              uintptr_t timerTag)
+      : tag(timerTag), destination(dest), remaining(delay) {
+    name = timerName;
+    data.Borrow(dataText);
+  }
   ~CEventTimer() override = default;
 
   static const CStringHash& GetClassName();
@@ -138,11 +147,11 @@ public:
   const CStringHash& GetType() const override { return s_type; }
   const int* GetScriptMode() const override { return &kScriptModeScriptsAndListeners; }
   IEventListener* GetTarget() const override { return destination; }
-  // dest (optional object name), name, time, data.
-  bool FromLua(const luabind::object& table) override;
   const char* GetName() const override { return s_type.GetText(); }
-  // name, data.
-  void ToLua() override;
+  // name, time (read only), data.
+  static const lua::SField<CEventTimer> kFields[];
+  // dest: an optional object name, read only, that becomes the destination.
+  void FromLuaOwn(const luabind::object& table);
 
   CStringHash name;
   CEventText data;
@@ -152,7 +161,8 @@ public:
 };
 
 // The start or end of an object's movement.
-class CEventMovement final : public CPooledEvent<CEventMovement, 2> {
+class CEventMovement final
+    : public CTableEvent<CEventMovement, SEventChunk<CEventMovement>::value> {
 public:
   CEventMovement() = default;
   // The texts refer to the poster's, which must outlive the event.
@@ -166,10 +176,9 @@ public:
 
   const CStringHash& GetType() const override { return s_type; }
   const int* GetScriptMode() const override { return &kScriptModeScriptsAndListeners; }
-  // game_object, name, type, begin: each only when set.
-  bool FromLua(const luabind::object& table) override;
   const char* GetName() const override { return s_type.GetText(); }
-  void ToLua() override;
+  // game_object, name, type, begin: each read only when set.
+  static const lua::SField<CEventMovement> kFields[];
 
   CEventText gameObject;
   CEventText name;

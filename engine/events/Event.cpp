@@ -1,7 +1,6 @@
 #include "engine/events/Event.h"
 
 #include <limits>
-
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
 
@@ -37,6 +36,27 @@ luabind::object& IEventScriptable::GetLuaObject() {
 }
 
 namespace lua {
+
+void Read(const luabind::object& table, const char* key, int& out) { out = ReadInt(table, key); }
+void Read(const luabind::object& table, const char* key, float& out) {
+  out = ReadFloat(table, key);
+}
+void Read(const luabind::object& table, const char* key, bool& out) { out = ReadBool(table, key); }
+void Read(const luabind::object& table, const char* key, CEventText& out) {
+  ReadText(table, key, out);
+}
+void Read(const luabind::object& table, const char* key, CStringHash& out) {
+  ReadName(table, key, out);
+}
+void Write(luabind::object& table, const char* key, int value) { table[key] = value; }
+void Write(luabind::object& table, const char* key, float value) { table[key] = value; }
+void Write(luabind::object& table, const char* key, bool value) { table[key] = value; }
+void Write(luabind::object& table, const char* key, const CEventText& value) {
+  SetText(table, key, value.Get());
+}
+void Write(luabind::object& table, const char* key, const CStringHash& value) {
+  SetText(table, key, value.GetText());
+}
 
 luabind::object NewTable() {
   lua_State* state = GetLuaState();

@@ -9,6 +9,7 @@
 
 #include "engine/core/DataPool.h"
 #include "engine/core/FactoryMaker.h"
+#include "engine/core/Locks.h"
 #include "engine/core/StringHash.h"
 
 struct lua_State;
@@ -183,7 +184,127 @@ void ReadName(const luabind::object& table, const char* key, CStringHash& out);
 bool IsSet(const luabind::object& table, const char* key);
 // Throws cast_failed when the value is not a table.
 void RequireTable(const luabind::object& table);
+
+// Field tables --------------------------------------------------------------------
+// A class describes each field once: its Lua key, the member, and which way it
+// goes. The shared FromLua reads the table's keys in that order; the shared
+// ToLua writes them. Fields that really differ between the two directions are
+// written by the class's own hooks.
+
+enum EFieldUse : uint8_t {
+  kBothWays,     // read (required) and written
+  kIfSet,        // read only when neither nil nor false, and written
+  kFromLuaOnly,  // read (required), never written
+  kToLuaOnly,    // written, never read
+};
+
+template <class C>
+struct SField {
+  const char* key;  // null ends a table
+  EFieldUse use;
+  void (*read)(C& event, const luabind::object& table, const char* key);
+  void (*write)(const C& event, luabind::object& table, const char* key);
+};
+
+void Read(const luabind::object& table, const char* key, int& out);
+void Read(const luabind::object& table, const char* key, float& out);
+void Read(const luabind::object& table, const char* key, bool& out);
+void Read(const luabind::object& table, const char* key, CEventText& out);
+void Read(const luabind::object& table, const char* key, CStringHash& out);
+void Write(luabind::object& table, const char* key, int value);
+void Write(luabind::object& table, const char* key, float value);
+void Write(luabind::object& table, const char* key, bool value);
+void Write(luabind::object& table, const char* key, const CEventText& value);
+void Write(luabind::object& table, const char* key, const CStringHash& value);
+
+template <class M>
+struct SMemberOf;
+template <class C, class F>
+struct SMemberOf<F C::*> {
+  using Class = C;
+};
+
+// The member, or component 0, 1 or 2 (x, y, z) of a vector member.
+template <auto Member, int Component>
+auto& Access(typename SMemberOf<decltype(Member)>::Class& event) {
+  if constexpr (Component < 0) {
+    return event.*Member;
+  } else {
+    auto& v = event.*Member;
+    if constexpr (Component == 0)
+      return (v.x);
+    else if constexpr (Component == 1)
+      return (v.y);
+    else
+      return (v.z);
+  }
+}
+
+template <auto Member, int Component = -1>
+constexpr SField<typename SMemberOf<decltype(Member)>::Class> Field(const char* key,
+                                                                    EFieldUse use = kBothWays) {
+  using C = typename SMemberOf<decltype(Member)>::Class;
+  return {key, use,
+          [](C& event, const luabind::object& table, const char* k) {
+            Read(table, k, Access<Member, Component>(event));
+          },
+          [](const C& event, luabind::object& table, const char* k) {
+            Write(table, k, Access<Member, Component>(const_cast<C&>(event)));
+          }};
+}
+
+// Ends a field table.
+template <class C>
+constexpr SField<C> kEndOfFields{nullptr, kBothWays, nullptr, nullptr};
+
+template <class C>
+void ReadFields(const SField<C>* fields, C& event, const luabind::object& table) {
+  for (const SField<C>* f = fields; f->key; ++f) {
+    if (f->use == kToLuaOnly) continue;
+    if (f->use == kIfSet && !IsSet(table, f->key)) continue;
+    f->read(event, table, f->key);
+  }
+}
+
+template <class C>
+void WriteFields(const SField<C>* fields, const C& event, luabind::object& table) {
+  for (const SField<C>* f = fields; f->key; ++f) {
+    if (f->use != kFromLuaOnly) f->write(event, table, f->key);
+  }
+}
 }  // namespace lua
+
+// A pooled event converted through its class's field table, `Derived::kFields`
+// (ended by lua::kEndOfFields). Derived may add FromLuaOwn (run before the
+// table's fields) and ToLuaOwn (run after) for the fields that differ between
+// the two directions. Each conversion takes the Lua lock once.
+template <class Derived, uint32_t N>
+class CTableEvent : public CPooledEvent<Derived, N> {
+public:
+  bool FromLua(const luabind::object& table) override {
+    sys::CScopedLock lock(sys::kLockLua);
+    Derived& self = static_cast<Derived&>(*this);
+    self.FromLuaOwn(table);
+    lua::ReadFields(Derived::kFields, self, table);
+    return true;
+  }
+  void ToLua() override {
+    sys::CScopedLock lock(sys::kLockLua);
+    luabind::object table = lua::NewTable();
+    if (table.interpreter()) {
+      const Derived& self = static_cast<const Derived&>(*this);
+      lua::WriteFields(Derived::kFields, self, table);
+      self.ToLuaOwn(table);
+    }
+    this->m_luaObject = table;
+  }
+
+  void FromLuaOwn(const luabind::object&) {}
+  void ToLuaOwn(luabind::object&) const {}
+
+protected:
+  ~CTableEvent() override = default;
+};
 
 }  // namespace evn
 

@@ -113,47 +113,64 @@ void CEventManager::Clear() {
 
 void CEventManager::AddListener(IEventListener* listener, const CStringHash& type) {
   if (!listener) return;
-  m_listeners[type.GetHash()].push_back(listener);
+  SListeners& list = m_listeners[type.GetHash()];
+  list.order.push_back(listener);
+  ++list.subscriptions[listener];
   ++m_listenerChanges;
 }
 
 void CEventManager::RemoveListener(const CStringHash& type, IEventListener* listener) {
   auto it = m_listeners.find(type.GetHash());
   if (it == m_listeners.end()) return;
-  auto& list = it->second;
-  auto found = std::find(list.begin(), list.end(), listener);
-  if (found == list.end()) return;
-  list.erase(found);
-  if (list.empty() && it->first != SH_event_all.GetHash()) m_listeners.erase(it);
+  SListeners& list = it->second;
+  auto found = std::find(list.order.begin(), list.order.end(), listener);
+  if (found == list.order.end()) return;
+  list.order.erase(found);
+  auto count = list.subscriptions.find(listener);
+  if (--count->second == 0) list.subscriptions.erase(count);
+  if (list.order.empty() && it->first != SH_event_all.GetHash()) m_listeners.erase(it);
   ++m_listenerChanges;
 }
 
 size_t CEventManager::ListenerCount(const CStringHash& type) const {
   auto it = m_listeners.find(type.GetHash());
-  return it == m_listeners.end() ? 0 : it->second.size();
+  return it == m_listeners.end() ? 0 : it->second.order.size();
 }
 
 bool CEventManager::IsSubscribed(uint32_t type, const IEventListener* listener) const {
   auto it = m_listeners.find(type);
-  if (it == m_listeners.end()) return false;
-  return std::find(it->second.begin(), it->second.end(), listener) != it->second.end();
+  return it != m_listeners.end() && it->second.subscriptions.count(listener) != 0;
 }
 
-void CEventManager::CallListeners(uint32_t type, IEvent* event, IEventListener* target) {
+void CEventManager::CallTarget(uint32_t type, IEvent* event, IEventListener* target) {
   auto it = m_listeners.find(type);
-  if (it == m_listeners.end() || it->second.empty()) return;
+  if (it == m_listeners.end()) return;
+  auto found = it->second.subscriptions.find(target);
+  if (found == it->second.subscriptions.end()) return;
+  // As many calls as the subscriptions at this moment; the entry may go away
+  // while the target handles the event.
+  const uint32_t calls = found->second;
+  const uint64_t stamp = m_listenerChanges;
+  for (uint32_t i = 0; i < calls; ++i) {
+    if (m_listenerChanges != stamp && !IsSubscribed(type, target)) continue;
+    SafeHandle(target, event);
+  }
+}
+
+void CEventManager::CallListeners(uint32_t type, IEvent* event) {
+  auto it = m_listeners.find(type);
+  if (it == m_listeners.end() || it->second.order.empty()) return;
   // Handlers may subscribe and unsubscribe: walk a copy, and skip a listener that
   // has left the live list since.
   if (m_depth == m_snapshots.size()) m_snapshots.emplace_back();
   std::vector<IEventListener*>& snapshot = m_snapshots[m_depth];
-  snapshot.assign(it->second.begin(), it->second.end());
+  snapshot.assign(it->second.order.begin(), it->second.order.end());
   struct SDepth {
     size_t& depth;
     ~SDepth() { --depth; }
   } guard{++m_depth};
   const uint64_t stamp = m_listenerChanges;
   for (IEventListener* listener : snapshot) {
-    if (target && listener != target) continue;
     if (m_listenerChanges != stamp && !IsSubscribed(type, listener)) continue;
     SafeHandle(listener, event);
   }
@@ -162,11 +179,11 @@ void CEventManager::CallListeners(uint32_t type, IEvent* event, IEventListener* 
 void CEventManager::Deliver(IEvent* event, bool honourTarget) {
   IEventListener* target = honourTarget ? event->GetTarget() : nullptr;
   if (target) {
-    CallListeners(event->GetType().GetHash(), event, target);
+    CallTarget(event->GetType().GetHash(), event, target);
     return;
   }
-  CallListeners(SH_event_all.GetHash(), event, nullptr);
-  CallListeners(event->GetType().GetHash(), event, nullptr);
+  CallListeners(SH_event_all.GetHash(), event);
+  CallListeners(event->GetType().GetHash(), event);
 }
 
 void CEventManager::PostEvent(IEvent* event) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include <luabind/object.hpp>
@@ -91,9 +92,12 @@ public:
 private:
   IEvent* MakeForScript(const char* name, const luabind::object& data);
   void CallLuaHandler(IEvent* event);
-  // Calls every listener of the type (or only `target`), over a copy of the list
-  // taken now; a listener removed meanwhile is skipped.
-  void CallListeners(uint32_t type, IEvent* event, IEventListener* target);
+  // Calls every listener of the type, over a copy of the list taken now; a
+  // listener removed meanwhile is skipped.
+  void CallListeners(uint32_t type, IEvent* event);
+  // Calls `target` once per subscription it has to the type, without looking at
+  // the other listeners; as above, not after it has left the list.
+  void CallTarget(uint32_t type, IEvent* event, IEventListener* target);
   void Deliver(IEvent* event, bool honourTarget);
   bool IsSubscribed(uint32_t type, const IEventListener* listener) const;
   void ReleaseAll(std::vector<IEvent*>& events);
@@ -101,7 +105,13 @@ private:
   void ReleaseTimers(Vector& timers);
 
   uint8_t m_timersPaused = 0;
-  std::map<uint32_t, std::vector<IEventListener*>> m_listeners;
+  // The listeners of one type in subscription order, and how many times each of
+  // them is in that list, so that a targeted event finds its target directly.
+  struct SListeners {
+    std::vector<IEventListener*> order;
+    std::unordered_map<const IEventListener*, uint32_t> subscriptions;
+  };
+  std::map<uint32_t, SListeners> m_listeners;
   std::vector<IEvent*> m_queues[2];
   std::vector<CEventTimer*> m_timers;
   std::vector<CEventTimer*> m_newTimers;

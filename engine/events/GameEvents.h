@@ -9,51 +9,22 @@
 #include <cstdint>
 
 #include "engine/events/Event.h"
+#include "engine/events/EventList.h"
 #include "platform/math/Vector.h"
 
 namespace vd {
 
 // The game's static names of its events: class names (maker keys) and message
 // names. Constant-initialised, so usable from other files' static initialisers.
-extern CStringHash SH_CEventHUDChange;
-extern CStringHash SH_CEventZoneChange;
-extern CStringHash SH_CEventPlayerAttack;
-extern CStringHash SH_CEventEnemyAttack;
-extern CStringHash SH_CEventCinematic;
-extern CStringHash SH_CEventSequence;
-extern CStringHash SH_CEventReachPos;
-extern CStringHash SH_CEventAction;
-extern CStringHash SH_CEventDeath;
-extern CStringHash SH_CEventHit;
-extern CStringHash SH_CEventShockWave;
-extern CStringHash SH_CEventShake;
-extern CStringHash SH_CEventEnableUse;
-extern CStringHash SH_CEventUse;
-extern CStringHash SH_CEventFatality;
-extern CStringHash SH_CEventExplosion;
-extern CStringHash SH_CEventEndGame;
-extern CStringHash SH_CEventOrbAbsorved;
-
-extern CStringHash SH_OnHUDChange;
-extern CStringHash SH_OnZoneChange;
-extern CStringHash SH_OnPlayerAttack;
-extern CStringHash SH_OnEnemyAttack;
-extern CStringHash SH_OnCinematic;
-extern CStringHash SH_OnSequence;
-extern CStringHash SH_OnReachPos;
-extern CStringHash SH_OnAction;
-extern CStringHash SH_OnDeath;
-extern CStringHash SH_OnHit;
-extern CStringHash SH_OnShockWave;
-extern CStringHash SH_OnShake;
-extern CStringHash SH_OnEnableUse;
-extern CStringHash SH_OnUse;
-extern CStringHash SH_OnFatality;
-extern CStringHash SH_OnExplosion;
-extern CStringHash SH_OnEndGame;
-extern CStringHash SH_OnOrbAbsorved;
+#define HM_DECLARE_GAME_EVENT_NAMES(Name, N) \
+  extern CStringHash SH_CEvent##Name;        \
+  extern CStringHash SH_On##Name;
+HM_GAME_EVENTS(HM_DECLARE_GAME_EVENT_NAMES)
+#undef HM_DECLARE_GAME_EVENT_NAMES
 
 namespace evn {
+
+HM_GAME_EVENTS(HM_EVENT_CHUNK)
 
 // Sets the eighteen type records from the message names.
 void InitGameEventTypes();
@@ -63,9 +34,10 @@ void RegisterGameEventFactories(utl::FactoryMap<IEvent>& makers);
 void UnregisterGameEventFactories(utl::FactoryMap<IEvent>& makers);
 
 // What every game event shares: its pool, its type record (empty until the
-// factories are registered), and delivery to scripts and listeners.
-template <class Derived, uint32_t N>
-class CGameEvent : public CPooledEvent<Derived, N> {
+// factories are registered), delivery to scripts and listeners, and conversion
+// through its field table.
+template <class Derived>
+class CGameEvent : public CTableEvent<Derived, SEventChunk<Derived>::value> {
 public:
   static inline CStringHash s_type;
   static void InitType(const CStringHash& messageName) { s_type = messageName; }
@@ -80,14 +52,13 @@ protected:
 
 // Fields the HUD should apply; every other field stays at its unchanged marker
 // (-1, or false for the flags).
-class CEventHUDChange final : public CGameEvent<CEventHUDChange, 4> {
+class CEventHUDChange final : public CGameEvent<CEventHUDChange> {
 public:
   CEventHUDChange() = default;
   ~CEventHUDChange() override = default;
   static const CStringHash& GetClassName();
   // Every key optional: a key that is nil or false leaves its field alone.
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventHUDChange> kFields[];
 
   int score = -1;
   int life = -1;
@@ -103,36 +74,34 @@ public:
   float hideSpeed = -1.0f;
 };
 
-class CEventZoneChange final : public CGameEvent<CEventZoneChange, 10> {
+class CEventZoneChange final : public CGameEvent<CEventZoneChange> {
 public:
   CEventZoneChange() = default;
   ~CEventZoneChange() override = default;
   static const CStringHash& GetClassName();
   bool IsValid() const override { return zone >= 0; }
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventZoneChange> kFields[];
 
   int zone = 0;
   int zonePrev = 0;
 };
 
 // A combo step starts (begin) or its hit window closes.
-class CEventPlayerAttack final : public CGameEvent<CEventPlayerAttack, 2> {
+class CEventPlayerAttack final : public CGameEvent<CEventPlayerAttack> {
 public:
   CEventPlayerAttack() = default;
   // The step name is borrowed.
   CEventPlayerAttack(bool isBegin, int attackDamage, const CStringHash& stepName);
   ~CEventPlayerAttack() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventPlayerAttack> kFields[];
 
   bool begin = false;
   int damage = 0;
   CStringHash type;
 };
 
-class CEventEnemyAttack final : public CGameEvent<CEventEnemyAttack, 1> {
+class CEventEnemyAttack final : public CGameEvent<CEventEnemyAttack> {
 public:
   CEventEnemyAttack() = default;
   // The attack name is borrowed.
@@ -141,8 +110,7 @@ public:
   ~CEventEnemyAttack() override = default;
   static const CStringHash& GetClassName();
   // damage, range_min, range_max, angle, type; the attacker is not exported.
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventEnemyAttack> kFields[];
 
   obj::CGameObject* attacker = nullptr;
   int damage = 0;
@@ -152,27 +120,26 @@ public:
   CStringHash type;
 };
 
-class CEventCinematic final : public CGameEvent<CEventCinematic, 1> {
+class CEventCinematic final : public CGameEvent<CEventCinematic> {
 public:
   CEventCinematic() = default;
   ~CEventCinematic() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventCinematic> kFields[];
 
   bool playing = false;
 };
 
-class CEventSequence final : public CGameEvent<CEventSequence, 5> {
+class CEventSequence final : public CGameEvent<CEventSequence> {
 public:
   CEventSequence() = default;
   // The texts are borrowed.
   CEventSequence(const char* sequenceName, bool isBegin, const char* objectName);
   ~CEventSequence() override = default;
   static const CStringHash& GetClassName();
-  // name and gameobject; a sequence started by a script always begins.
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventSequence> kFields[];
+  // A sequence started by a script always begins.
+  void FromLuaOwn(const luabind::object&) { begin = true; }
 
   bool begin = false;
   CEventText name;
@@ -181,14 +148,13 @@ public:
 
 // Addressed to the object that reached the position; made by a script it has no
 // target and is a broadcast.
-class CEventReachPos final : public CGameEvent<CEventReachPos, 5> {
+class CEventReachPos final : public CGameEvent<CEventReachPos> {
 public:
   CEventReachPos() = default;
   ~CEventReachPos() override = default;
   static const CStringHash& GetClassName();
   IEventListener* GetTarget() const override { return target; }
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventReachPos> kFields[];
 
   CEventText gameObject;
   CEventText posId;
@@ -196,7 +162,7 @@ public:
   IEventListener* target = nullptr;
 };
 
-class CEventAction final : public CGameEvent<CEventAction, 10> {
+class CEventAction final : public CGameEvent<CEventAction> {
 public:
   CEventAction() = default;
   // The texts are borrowed.
@@ -204,8 +170,7 @@ public:
                const char* playlistType, int playlistGroup, int playlistId);
   ~CEventAction() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventAction> kFields[];
 
   CEventText gameObject;
   CEventText name;
@@ -216,32 +181,30 @@ public:
   int playlistId = 0;
 };
 
-class CEventDeath final : public CGameEvent<CEventDeath, 5> {
+class CEventDeath final : public CGameEvent<CEventDeath> {
 public:
   CEventDeath() = default;
   ~CEventDeath() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventDeath> kFields[];
 
   CEventText type;  // "enemy" or "player"
   CEventText name;
   int group = 0;
 };
 
-class CEventHit final : public CGameEvent<CEventHit, 2> {
+class CEventHit final : public CGameEvent<CEventHit> {
 public:
   CEventHit() = default;
   ~CEventHit() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventHit> kFields[];
 
   CEventText receiver;
   CEventText attacker;
 };
 
-class CEventShockWave final : public CGameEvent<CEventShockWave, 1> {
+class CEventShockWave final : public CGameEvent<CEventShockWave> {
 public:
   CEventShockWave() = default;
   // The attacker's name is borrowed.
@@ -250,8 +213,7 @@ public:
   ~CEventShockWave() override = default;
   static const CStringHash& GetClassName();
   // attacker, pos_x, pos_y, pos_z, speed, range, damage; the object is not exported.
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventShockWave> kFields[];
 
   obj::CGameObject* attackerObject = nullptr;
   CStringHash attacker;
@@ -261,53 +223,49 @@ public:
   int damage = 0;
 };
 
-class CEventShake final : public CGameEvent<CEventShake, 5> {
+class CEventShake final : public CGameEvent<CEventShake> {
 public:
   CEventShake() = default;
   ~CEventShake() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventShake> kFields[];
 
   float power = 0.0f;
   float timer = 0.0f;
 };
 
-class CEventEnableUse final : public CGameEvent<CEventEnableUse, 1> {
+class CEventEnableUse final : public CGameEvent<CEventEnableUse> {
 public:
   CEventEnableUse() = default;
   ~CEventEnableUse() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventEnableUse> kFields[];
 
   bool usable = false;
   CStringHash objectName;
 };
 
-class CEventUse final : public CGameEvent<CEventUse, 5> {
+class CEventUse final : public CGameEvent<CEventUse> {
 public:
   CEventUse() = default;
   ~CEventUse() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventUse> kFields[];
 
   CEventText objectName;
   bool begin = false;
 };
 
-class CEventFatality final : public CGameEvent<CEventFatality, 1> {
+class CEventFatality final : public CGameEvent<CEventFatality> {
 public:
   CEventFatality() = default;
   // Both names are copied.
-  CEventFatality(const CStringHash& fatality, const CStringHash& target,
-                 const plat::Vec3& where, float seconds, float killFrameTime);
+  CEventFatality(const CStringHash& fatality, const CStringHash& target, const plat::Vec3& where,
+                 float seconds, float killFrameTime);
   ~CEventFatality() override = default;
   static const CStringHash& GetClassName();
   // fatality_name, fatality_target_name, duration, kill_frame; not the position.
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventFatality> kFields[];
 
   CStringHash fatalityName;
   CStringHash fatalityTargetName;
@@ -316,7 +274,7 @@ public:
   float killFrame = 0.0f;
 };
 
-class CEventExplosion final : public CGameEvent<CEventExplosion, 5> {
+class CEventExplosion final : public CGameEvent<CEventExplosion> {
 public:
   static constexpr int kDamage = 5;
 
@@ -325,8 +283,7 @@ public:
   CEventExplosion(const CStringHash& sourceName, const plat::Vec3& where, float blastRange);
   ~CEventExplosion() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventExplosion> kFields[];
 
   CStringHash source;
   plat::Vec3 pos;
@@ -334,23 +291,21 @@ public:
   int damage = 0;
 };
 
-class CEventEndGame final : public CGameEvent<CEventEndGame, 1> {
+class CEventEndGame final : public CGameEvent<CEventEndGame> {
 public:
   CEventEndGame() = default;
   ~CEventEndGame() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object&) override { return true; }
-  // An empty table.
-  void ToLua() override;
+  // None: it reads nothing and its table is empty.
+  static const lua::SField<CEventEndGame> kFields[];
 };
 
-class CEventOrbAbsorved final : public CGameEvent<CEventOrbAbsorved, 5> {
+class CEventOrbAbsorved final : public CGameEvent<CEventOrbAbsorved> {
 public:
   CEventOrbAbsorved() = default;
   ~CEventOrbAbsorved() override = default;
   static const CStringHash& GetClassName();
-  bool FromLua(const luabind::object& table) override;
-  void ToLua() override;
+  static const lua::SField<CEventOrbAbsorved> kFields[];
 
   CEventText typeName;  // "life_orb" or "gas_orb"
 };

@@ -26,7 +26,7 @@ void Give(Pool& pool, uint32_t index, std::vector<SRecord*>& objects) {
   pool.Free(index);
 }
 
-TEST(DataPool, SingleSlotChunksReuseLowestChunkFirst) {
+TEST(DataPool, SingleSlotChunksGrowAndReuseTheSlotGivenBackLast) {
   CDataPool<SRecord, 1> pool;
   EXPECT_EQ(pool.ChunkCount(), 1u);
   SRecord* a = pool.Construct(1);
@@ -40,6 +40,16 @@ TEST(DataPool, SingleSlotChunksReuseLowestChunkFirst) {
   EXPECT_EQ(c, a);
   EXPECT_EQ(c->GetPoolIndex(), 0u);
   EXPECT_EQ(pool.ChunkCount(), 2u);
+
+  // Across chunks too: chunk 0's slot given back before chunk 1's comes second.
+  c->~SRecord();
+  pool.Free(0);
+  b->~SRecord();
+  pool.Free(1);
+  EXPECT_EQ(Take(pool), 1u);
+  EXPECT_EQ(Take(pool), 0u);
+  EXPECT_EQ(Take(pool), 2u);
+  EXPECT_EQ(pool.ChunkCount(), 3u);
 }
 
 TEST(DataPool, GrowsByChunksAndReusesInLifoOrder) {
@@ -55,7 +65,7 @@ TEST(DataPool, GrowsByChunksAndReusesInLifoOrder) {
   EXPECT_EQ(pool.ChunkCount(), 2u);
   EXPECT_EQ(objects[20]->GetPoolIndex(), 20u);
 
-  // Slot 5 of chunk 1 goes to the head of chunk 1's list, but chunk 0 comes first.
+  // Slots given back come out in the reverse order, whatever their chunk.
   objects[25]->~SRecord();
   pool.Free(25);
   EXPECT_TRUE(pool.IsSlotFree(25));
@@ -71,16 +81,19 @@ TEST(DataPool, GrowsByChunksAndReusesInLifoOrder) {
   EXPECT_EQ(pool.UsedCount(), 31u);
 }
 
-TEST(DataPool, EmptiedPoolKeepsChunksAndReturnsLastFreedOfChunkZero) {
+TEST(DataPool, EmptiedPoolKeepsChunksAndReturnsTheLastFreedFirst) {
   CDataPool<SRecord, 2> pool;
   std::vector<SRecord*> objects;
   for (int i = 0; i < 4; ++i) objects.push_back(pool.Construct(i));
   for (uint32_t i : {1u, 0u, 2u, 3u}) Give(pool, i, objects);
   EXPECT_EQ(pool.ChunkCount(), 2u);
   EXPECT_EQ(pool.UsedCount(), 0u);
+  EXPECT_EQ(Take(pool), 3u);
+  EXPECT_EQ(Take(pool), 2u);
   EXPECT_EQ(Take(pool), 0u);
   EXPECT_EQ(Take(pool), 1u);
-  EXPECT_EQ(Take(pool), 3u);
+  EXPECT_EQ(Take(pool), 4u);
+  EXPECT_EQ(pool.ChunkCount(), 3u);
 }
 
 TEST(DataPool, SlotGivenBackTwiceOrForeignIndexIsIgnored) {
@@ -119,10 +132,74 @@ TEST(DataPool, ClearDropsChunksAndAllocStartsOver) {
   EXPECT_EQ(pool.ChunkCount(), 1u);
 }
 
-TEST(DataPool, AllocErrorIsBadAllocWithMessage) {
-  CPoolAllocError e("Data pool allocation failed: unknown exception");
-  const std::bad_alloc& base = e;
-  EXPECT_STREQ(base.what(), "Data pool allocation failed: unknown exception");
+// A chunk source that fails on demand, with what it throws.
+struct SFailingSource {
+  enum EFailure { kNone, kBadAlloc, kStandard, kOther };
+  static inline EFailure failure = kNone;
+  static inline int chunks = 0;
+  static void* Allocate(size_t bytes, size_t alignment) {
+    switch (failure) {
+      case kBadAlloc:
+        throw std::bad_alloc();
+      case kStandard:
+        throw std::length_error("chunk too large");
+      case kOther:
+        throw 42;
+      case kNone:
+        break;
+    }
+    ++chunks;
+    return SHeapChunkSource::Allocate(bytes, alignment);
+  }
+  static void Deallocate(void* block, size_t alignment) noexcept {
+    --chunks;
+    SHeapChunkSource::Deallocate(block, alignment);
+  }
+};
+
+TEST(DataPool, FailedGrowthIsBadAllocAndLeavesThePoolUsable) {
+  struct SCase {
+    SFailingSource::EFailure failure;
+    const char* message;
+  };
+  const SCase cases[] = {
+      {SFailingSource::kBadAlloc, "std::bad_alloc"},
+      {SFailingSource::kStandard, "chunk too large"},
+      {SFailingSource::kOther, "Data pool allocation failed: unknown exception"},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.message);
+    SFailingSource::failure = SFailingSource::kNone;
+    {
+      CDataPool<SRecord, 2, SFailingSource> pool;
+      pool.Construct(1);
+      pool.Construct(2);
+      SFailingSource::failure = c.failure;
+      try {
+        pool.Construct(3);
+        ADD_FAILURE() << "a full pool whose chunk source fails must throw";
+      } catch (const std::bad_alloc& e) {
+        EXPECT_STREQ(e.what(), c.message);
+      }
+      try {
+        pool.Alloc();
+        ADD_FAILURE() << "Alloc must throw as Construct does";
+      } catch (const std::bad_alloc& e) {
+        EXPECT_STREQ(e.what(), c.message);
+      }
+      EXPECT_EQ(pool.ChunkCount(), 1u);
+      EXPECT_EQ(pool.UsedCount(), 2u);
+
+      // Once memory is back the pool grows as if nothing had happened.
+      SFailingSource::failure = SFailingSource::kNone;
+      SRecord* next = pool.Construct(3);
+      EXPECT_EQ(next->GetPoolIndex(), 2u);
+      EXPECT_EQ(next->value, 3);
+      EXPECT_EQ(pool.ChunkCount(), 2u);
+      EXPECT_EQ(SFailingSource::chunks, 2);
+    }
+    EXPECT_EQ(SFailingSource::chunks, 0) << "every chunk goes back with the pool";
+  }
 }
 
 }  // namespace

@@ -142,6 +142,44 @@ TEST_F(Manager, TargetedEventsReachOnlyASubscribedTarget) {
   EXPECT_EQ(CTestEvent::GetPool().UsedCount(), 0u);
 }
 
+// Delivery to a target counts its subscriptions, and a target that leaves (or
+// another listener that leaves) during the delivery is honoured.
+TEST_F(Manager, TargetReceivesOncePerSubscriptionWhileSubscribed) {
+  SRecorder target("target"), other("other");
+  manager.AddListener(&other, CTestEvent::s_type);
+  manager.AddListener(&target, CTestEvent::s_type);
+  manager.AddListener(&other, CTestEvent::s_type);
+  manager.AddListener(&target, CTestEvent::s_type);
+  CTestEvent* twice = CTestEvent::New("twice", &target);
+  manager.DispatchEvent(twice);
+  twice->Release();
+  EXPECT_EQ(trace, Lines({"target:twice", "target:twice"}));
+
+  trace.clear();
+  target.onEvent = [&](IEvent*) {
+    manager.RemoveListener(CTestEvent::s_type, &target);
+    manager.RemoveListener(CTestEvent::s_type, &target);
+  };
+  manager.PostEvent(CTestEvent::New("leaves", &target));
+  manager.PostEvent(CTestEvent::New("gone", &target));
+  manager.Update(0.0f);
+  EXPECT_EQ(trace, Lines({"target:leaves"}));
+
+  // Leaving one of two subscriptions keeps the other call.
+  trace.clear();
+  manager.AddListener(&target, CTestEvent::s_type);
+  manager.AddListener(&target, CTestEvent::s_type);
+  target.onEvent = [&](IEvent*) {
+    manager.RemoveListener(CTestEvent::s_type, &target);
+    target.onEvent = nullptr;
+  };
+  manager.PostEvent(CTestEvent::New("half", &target));
+  manager.Update(0.0f);
+  EXPECT_EQ(trace, Lines({"target:half", "target:half"}));
+  EXPECT_EQ(manager.ListenerCount(CTestEvent::s_type), 3u);
+  EXPECT_EQ(CTestEvent::GetPool().UsedCount(), 0u);
+}
+
 TEST_F(Manager, LoadCheckPointDropsEverythingPending) {
   SRecorder all("all");
   manager.AddListener(&all, SH_event_all);

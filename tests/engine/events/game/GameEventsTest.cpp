@@ -6,7 +6,9 @@
 #include <luabind/luabind.hpp>
 
 #include <functional>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,29 +28,28 @@ uint32_t Used() {
   return T::GetPool().UsedCount();
 }
 
-// Every game class: its names, its pool and its chunk size.
+// Every game class, from the one list: its names, its pool and its chunk size.
 struct SClass {
   const CStringHash* className;
   const CStringHash* messageName;
   const char* message;
   uint32_t (*used)();
   uint32_t chunk;
-  uint32_t expectedChunk;
 };
 
-#define HM_CLASS(name, n)                                                                   \
-  SClass {                                                                                  \
-    &SH_CEvent##name, &SH_On##name, "On" #name, &Used<CEvent##name>, CEvent##name::kChunkSize, n \
-  }
-const SClass kClasses[] = {
-    HM_CLASS(HUDChange, 4),  HM_CLASS(ZoneChange, 10), HM_CLASS(PlayerAttack, 2),
-    HM_CLASS(EnemyAttack, 1), HM_CLASS(Cinematic, 1),  HM_CLASS(Sequence, 5),
-    HM_CLASS(ReachPos, 5),   HM_CLASS(Action, 10),    HM_CLASS(Death, 5),
-    HM_CLASS(Hit, 2),        HM_CLASS(ShockWave, 1),  HM_CLASS(Shake, 5),
-    HM_CLASS(EnableUse, 1),  HM_CLASS(Use, 5),        HM_CLASS(Fatality, 1),
-    HM_CLASS(Explosion, 5),  HM_CLASS(EndGame, 1),    HM_CLASS(OrbAbsorved, 5),
-};
+#define HM_CLASS(name, n) \
+  SClass{&SH_CEvent##name, &SH_On##name, "On" #name, &Used<CEvent##name>, CEvent##name::kChunkSize},
+const SClass kClasses[] = {HM_GAME_EVENTS(HM_CLASS)};
 #undef HM_CLASS
+
+// The chunk sizes the game's pools are sized for.
+const std::map<std::string, uint32_t> kExpectedChunks = {
+    {"OnHUDChange", 4},  {"OnZoneChange", 10}, {"OnPlayerAttack", 2}, {"OnEnemyAttack", 1},
+    {"OnCinematic", 1},  {"OnSequence", 5},    {"OnReachPos", 5},     {"OnAction", 10},
+    {"OnDeath", 5},      {"OnHit", 2},         {"OnShockWave", 1},    {"OnShake", 5},
+    {"OnEnableUse", 1},  {"OnUse", 5},         {"OnFatality", 1},     {"OnExplosion", 5},
+    {"OnEndGame", 1},    {"OnOrbAbsorved", 5},
+};
 
 uint32_t TotalUsed() {
   uint32_t total = 0;
@@ -105,9 +106,11 @@ protected:
 
 TEST_F(GameEvents, EachClassHasItsMakerPoolAndMessageName) {
   EXPECT_EQ(makers.size(), 6u + 18u);
+  ASSERT_EQ(std::size(kClasses), kExpectedChunks.size());
   for (const SClass& c : kClasses) {
     SCOPED_TRACE(c.message);
-    EXPECT_EQ(c.chunk, c.expectedChunk);
+    ASSERT_EQ(kExpectedChunks.count(c.message), 1u);
+    EXPECT_EQ(c.chunk, kExpectedChunks.at(c.message));
     const uint32_t before = c.used();
     IEvent* event = utl::CreateByName(makers, *c.className);
     ASSERT_NE(event, nullptr);
