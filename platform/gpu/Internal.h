@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gpu/Device.h"
+#include "platform/gpu/Formats.h"
 
 namespace plat {
 namespace gpu {
@@ -118,18 +119,6 @@ public:
   BufferStore store;
 };
 
-struct GlFormat {
-  GLenum internal, format, type;
-  bool compressed;
-  GLint swizzle[4];
-};
-// False for a format the layer cannot make.
-bool LookUpFormat(uint32_t format, GlFormat* out);
-bool IsDepthFormat(uint32_t format);
-// Bytes of one level, rows of one level (rows of blocks for DXT).
-size_t FormatLevelSize(uint32_t format, uint32_t width, uint32_t height);
-uint32_t FormatRowPitch(uint32_t format, uint32_t width);
-uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth);
 
 class SurfaceImpl;
 
@@ -210,6 +199,18 @@ public:
 class VertexDeclarationImpl final : public VertexDeclaration {
 public:
   explicit VertexDeclarationImpl(std::vector<VertexElement> elements) { m_elements = std::move(elements); }
+};
+
+class UniformBufferImpl final : public UniformBuffer {
+public:
+  UniformBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t size);
+  ~UniformBufferImpl() override;
+  HResult Update(uint32_t offset, uint32_t size, const void* data) override;
+  GLuint buffer = 0;
+  std::string m_name;
+
+private:
+  std::shared_ptr<DeviceCore> m_core;
 };
 
 class ProgramImpl final : public Program {

@@ -63,119 +63,6 @@ void DeviceCore::Unregister(ResourceImpl* r, bool defaultPool) {
 }
 
 // ---------------------------------------------------------------------------------
-// Formats.
-bool IsDepthFormat(uint32_t format) { return format == kFmtD24S8 || format == kFmtD16; }
-
-bool LookUpFormat(uint32_t format, GlFormat* out) {
-  switch (format) {
-    case kFmtA8R8G8B8:
-      *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtX8R8G8B8:
-      *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
-      return true;
-    case kFmtA8:
-      *out = {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED}};
-      return true;
-    case kFmtR32F:
-      *out = {GL_R32F, GL_RED, GL_FLOAT, false, {GL_RED, GL_ONE, GL_ONE, GL_ONE}};
-      return true;
-    case kFmtDXT1:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtDXT3:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtDXT5:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtD24S8:
-      *out = {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtD16:
-      *out = {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    default:
-      return false;
-  }
-}
-
-static uint32_t BytesPerPixel(uint32_t format) {
-  switch (format) {
-    case kFmtA8: return 1;
-    case kFmtD16: return 2;
-    default: return 4;
-  }
-}
-
-uint32_t FormatRowPitch(uint32_t format, uint32_t width) {
-  if (format == kFmtDXT1) return std::max(1u, (width + 3) / 4) * 8;
-  if (format == kFmtDXT3 || format == kFmtDXT5) return std::max(1u, (width + 3) / 4) * 16;
-  return width * BytesPerPixel(format);
-}
-
-size_t FormatLevelSize(uint32_t format, uint32_t width, uint32_t height) {
-  bool dxt = format == kFmtDXT1 || format == kFmtDXT3 || format == kFmtDXT5;
-  uint32_t rows = dxt ? std::max(1u, (height + 3) / 4) : height;
-  return static_cast<size_t>(FormatRowPitch(format, width)) * rows;
-}
-
-uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth) {
-  uint32_t n = 1, m = std::max(width, std::max(height, depth));
-  while (m > 1) {
-    m >>= 1;
-    ++n;
-  }
-  return n;
-}
-
-// ---------------------------------------------------------------------------------
-// FVF.
-uint32_t FvfStride(uint32_t fvf) {
-  uint32_t stride = 0;
-  switch (fvf & kFvfPositionMask) {
-    case 0: break;
-    case kFvfXyz: stride += 12; break;
-    case kFvfXyzRhw: stride += 16; break;
-    case kFvfXyzw: stride += 16; break;
-    case 0x006: stride += 16; break;  // XYZB1..XYZB5
-    case 0x008: stride += 20; break;
-    case 0x00A: stride += 24; break;
-    case 0x00C: stride += 28; break;
-    case 0x00E: stride += 32; break;
-    default: return 0;
-  }
-  if (fvf & kFvfNormal) stride += 12;
-  if (fvf & kFvfPSize) stride += 4;
-  if (fvf & kFvfDiffuse) stride += 4;
-  if (fvf & kFvfSpecular) stride += 4;
-  uint32_t sets = (fvf & kFvfTexCountMask) >> kFvfTexCountShift;
-  if (sets > 8) return 0;
-  static const uint32_t kSizes[4] = {8, 12, 16, 4};
-  for (uint32_t i = 0; i < sets; ++i) stride += kSizes[(fvf >> (16 + i * 2)) & 3];
-  return stride;
-}
-
-const char* AttributeLocationsGlsl() {
-  return "#define HM_ATTR_POSITION 0\n"
-         "#define HM_ATTR_NORMAL 1\n"
-         "#define HM_ATTR_COLOR0 2\n"
-         "#define HM_ATTR_COLOR1 3\n"
-         "#define HM_ATTR_TEXCOORD0 4\n"
-         "#define HM_ATTR_TEXCOORD1 5\n"
-         "#define HM_ATTR_TEXCOORD2 6\n"
-         "#define HM_ATTR_TEXCOORD3 7\n"
-         "#define HM_ATTR_TEXCOORD4 8\n"
-         "#define HM_ATTR_TEXCOORD5 9\n"
-         "#define HM_ATTR_TEXCOORD6 10\n"
-         "#define HM_ATTR_TEXCOORD7 11\n"
-         "#define HM_ATTR_BLENDWEIGHT 12\n"
-         "#define HM_ATTR_BLENDINDICES 13\n"
-         "#define HM_ATTR_TANGENT 14\n"
-         "#define HM_ATTR_BINORMAL 15\n";
-}
-
-// ---------------------------------------------------------------------------------
 // Buffers.
 namespace {
 
@@ -692,6 +579,43 @@ GLuint SurfaceImpl::DepthTwin(uint32_t samples, uint32_t width, uint32_t height)
 namespace {
 std::shared_ptr<DeviceCore> CoreOfTexture(BaseTexture* t) { return DeviceCore::Of(t); }
 }  // namespace
+
+// ---------------------------------------------------------------------------------
+// Uniform buffers: made and filled on the render thread at once.
+UniformBufferImpl::UniformBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t size)
+  : m_core(std::move(core)) {
+  m_size = size;
+  m_name = m_core->NewName("ubo");
+  if (m_core->gl) {
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_UNIFORM_BUFFER, buffer);
+    glBufferData(GL_UNIFORM_BUFFER, size, nullptr, GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+  }
+}
+
+UniformBufferImpl::~UniformBufferImpl() {
+  if (buffer) m_core->Discard({GlGarbage::Buffer, buffer});
+}
+
+HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* data) {
+  if (!data || offset > m_size || size > m_size - offset) {
+    m_core->Misuse("UniformBuffer::Update " + m_name + ": range outside the buffer");
+    return kErrInvalidCall;
+  }
+  if (m_core->renderThread.load() != CurrentThreadId()) {
+    m_core->Misuse("UniformBuffer::Update called off the render thread");
+    return kErrInvalidCall;
+  }
+  m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) + " size=" +
+                 std::to_string(size));
+  if (buffer) {
+    glBindBuffer(GL_UNIFORM_BUFFER, buffer);
+    glBufferSubData(GL_UNIFORM_BUFFER, offset, size, data);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+  }
+  return kOk;
+}
 
 // ---------------------------------------------------------------------------------
 // Programs.
