@@ -19,10 +19,12 @@ HResult Effect::BuildPrograms(std::string* errors) {
     for (size_t i = 0; i < t.passes.size(); ++i) {
       Pass& pass = t.passes[i];
       std::string log;
-      const HResult hr = m_device->CreateProgram(pass.vertex.c_str(), pass.fragment.c_str(), &pass.program, &log);
+      const HResult hr =
+          m_device->CreateProgram(pass.vertex.c_str(), pass.fragment.c_str(), &pass.program, &log);
       if (Failed(hr) || !pass.program) {
         if (errors)
-          *errors = m_name + ": technique " + t.name + " pass " + std::to_string(i) + " does not compile:\n" +
+          *errors = m_name + ": technique " + t.name + " pass " + std::to_string(i) +
+                    " does not compile:\n" +
                     (log.empty() && pass.program ? pass.program->InfoLog() : log);
         return hr == kErrInvalidCall ? kErrInvalidCall : kErrFail;
       }
@@ -30,9 +32,8 @@ HResult Effect::BuildPrograms(std::string* errors) {
   return kOk;
 }
 
-
-HResult Effect::CreateFromMemory(Device* device, const char* text, size_t size, const std::string& name, Effect** out,
-                                 std::string* errors) {
+HResult Effect::CreateFromMemory(Device* device, const char* text, size_t size,
+                                 const std::string& name, Effect** out, std::string* errors) {
   if (out) *out = nullptr;
   if (!device || !out || !text) {
     if (errors) *errors = name + ": invalid call";
@@ -60,7 +61,8 @@ HResult Effect::CreateFromMemory(Device* device, const char* text, size_t size, 
   return kOk;
 }
 
-HResult Effect::CreateFromFile(Device* device, const std::string& path, Effect** out, std::string* errors) {
+HResult Effect::CreateFromFile(Device* device, const std::string& path, Effect** out,
+                               std::string* errors) {
   if (out) *out = nullptr;
   if (!device || !out || path.empty()) {
     if (errors) *errors = path + ": invalid call";
@@ -142,7 +144,8 @@ HResult Effect::Begin(uint32_t* passes, uint32_t flags) {
     std::vector<uint32_t> states;
     for (const Pass& p : t.passes)
       for (const StateValue& s : p.states)
-        if (std::find(states.begin(), states.end(), s.state) == states.end()) states.push_back(s.state);
+        if (std::find(states.begin(), states.end(), s.state) == states.end())
+          states.push_back(s.state);
     for (uint32_t s : states) {
       uint32_t value = 0;
       if (Succeeded(m_device->GetRenderState(s, &value))) m_savedStates.push_back({s, value});
@@ -166,7 +169,8 @@ bool Effect::PreparePass(Pass& pass) {
     const ParameterDesc& d = m_parameters[i].desc;
     if (d.type == ParamType::Texture) continue;
     if (d.buffer)
-      pass.program->BindUniformBlock((d.name + "Block").c_str(), uint32_t(m_parameters[i].bufferIndex));
+      pass.program->BindUniformBlock((d.name + "Block").c_str(),
+                                     uint32_t(m_parameters[i].bufferIndex));
     else
       pass.parameterLocations[i] = pass.program->UniformLocation(d.name.c_str());
   }
@@ -225,12 +229,23 @@ void Effect::Upload(Pass& pass, bool onlyDirty) {
       case ParamType::Int:
         m_device->SetUniformInts(loc, n, reinterpret_cast<const int32_t*>(p.words.data()));
         break;
-      case ParamType::Float: m_device->SetUniformFloat(loc, n, f); break;
-      case ParamType::Float2: m_device->SetUniformVectors(loc, 2, n, f); break;
-      case ParamType::Float3: m_device->SetUniformVectors(loc, 3, n, f); break;
-      case ParamType::Float4: m_device->SetUniformFloats(loc, n, f); break;
-      case ParamType::Float4x4: m_device->SetUniformMatrices(loc, n, f); break;
-      case ParamType::Texture: break;
+      case ParamType::Float:
+        m_device->SetUniformFloat(loc, n, f);
+        break;
+      case ParamType::Float2:
+        m_device->SetUniformVectors(loc, 2, n, f);
+        break;
+      case ParamType::Float3:
+        m_device->SetUniformVectors(loc, 3, n, f);
+        break;
+      case ParamType::Float4:
+        m_device->SetUniformFloats(loc, n, f);
+        break;
+      case ParamType::Float4x4:
+        m_device->SetUniformMatrices(loc, n, f);
+        break;
+      case ParamType::Texture:
+        break;
     }
   }
 }
@@ -246,7 +261,8 @@ HResult Effect::BeginPass(uint32_t index) {
   m_device->SetProgram(pass.program);
   for (const StateValue& s : pass.states) m_device->SetRenderState(s.state, s.value);
   for (size_t i = 0; i < m_samplers.size(); ++i) {
-    for (const StateValue& s : m_samplers[i].states) m_device->SetSamplerState(uint32_t(i), s.state, s.value);
+    for (const StateValue& s : m_samplers[i].states)
+      m_device->SetSamplerState(uint32_t(i), s.state, s.value);
     const int32_t unit = int32_t(i);
     if (pass.samplerLocations[i] >= 0) m_device->SetUniformInts(pass.samplerLocations[i], 1, &unit);
   }
@@ -273,7 +289,8 @@ HResult Effect::End() {
   if (!m_begun) return kErrInvalidCall;
   if (m_pass >= 0) EndPass();
   for (const StateValue& s : m_savedStates) m_device->SetRenderState(s.state, s.value);
-  for (const SamplerStateValue& s : m_savedSamplerStates) m_device->SetSamplerState(s.sampler, s.state, s.value);
+  for (const SamplerStateValue& s : m_savedSamplerStates)
+    m_device->SetSamplerState(s.sampler, s.state, s.value);
   m_savedStates.clear();
   m_savedSamplerStates.clear();
   for (size_t i = 0; i < m_samplers.size(); ++i) m_device->SetTexture(uint32_t(i), nullptr);
@@ -285,8 +302,8 @@ HResult Effect::End() {
 
 // --- values ---
 
-HResult Effect::WriteWords(Handle h, const void* words, uint32_t wordCount, bool floats, uint32_t stride,
-                           uint32_t elementWords) {
+HResult Effect::WriteWords(Handle h, const void* words, uint32_t wordCount, bool floats,
+                           uint32_t stride, uint32_t elementWords) {
   Parameter* p = Find(h);
   if (!p || !words || p->desc.type == ParamType::Texture) return kErrInvalidCall;
   if (floats != IsFloatType(p->desc.type)) return kErrInvalidCall;
@@ -349,8 +366,10 @@ HResult Effect::SetVectorArray(Handle h, const Vec4* values, uint32_t count) {
   if (!p || p->desc.type == ParamType::Float4x4 || !values) return kErrInvalidCall;
   std::vector<float> f;
   f.reserve(size_t(count) * 4);
-  for (uint32_t i = 0; i < count; ++i) f.insert(f.end(), {values[i].x, values[i].y, values[i].z, values[i].w});
-  if (p->desc.type == ParamType::Float) return WriteWords(h, f.data(), uint32_t(f.size()), true, 0, 1);
+  for (uint32_t i = 0; i < count; ++i)
+    f.insert(f.end(), {values[i].x, values[i].y, values[i].z, values[i].w});
+  if (p->desc.type == ParamType::Float)
+    return WriteWords(h, f.data(), uint32_t(f.size()), true, 0, 1);
   return WriteWords(h, f.data(), uint32_t(f.size()), true, 4, 4);
 }
 

@@ -18,11 +18,11 @@ inline bool IsFloatType(ParamType t) {
 
 struct Effect::Parameter {
   ParameterDesc desc;
-  uint32_t elementWords = 0;     // 32-bit words in one element
-  std::vector<uint32_t> words;   // the value: floats, or ints for bool and int
+  uint32_t elementWords = 0;    // 32-bit words in one element
+  std::vector<uint32_t> words;  // the value: floats, or ints for bool and int
   gpu::BaseTexture* texture = nullptr;
   bool dirty = true;
-  int bufferIndex = -1;          // slot of its uniform buffer
+  int bufferIndex = -1;  // slot of its uniform buffer
 };
 
 struct Effect::Sampler {

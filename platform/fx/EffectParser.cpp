@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
 #include <rapidxml/rapidxml.hpp>
 
 #include "platform/fx/EffectInternal.h"
@@ -19,7 +18,9 @@ namespace {
 
 bool EqualNoCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
+    if (std::tolower(static_cast<unsigned char>(*a)) !=
+        std::tolower(static_cast<unsigned char>(*b)))
+      return false;
   return *a == *b;
 }
 
@@ -28,7 +29,8 @@ bool IsIdentifier(const std::string& s) {
   for (char c : s)
     if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
   // Our own names and GLSL's are reserved.
-  return s.compare(0, 3, "hm_") != 0 && s.compare(0, 3, "gl_") != 0 && s.find("__") == std::string::npos;
+  return s.compare(0, 3, "hm_") != 0 && s.compare(0, 3, "gl_") != 0 &&
+         s.find("__") == std::string::npos;
 }
 
 struct NamedValue {
@@ -36,29 +38,54 @@ struct NamedValue {
   uint32_t value;
 };
 
-enum class ValueKind { Bool, Number, Float, Blend, BlendOp, Compare, Cull, Fill, StencilOp, Filter, Address };
+enum class ValueKind {
+  Bool,
+  Number,
+  Float,
+  Blend,
+  BlendOp,
+  Compare,
+  Cull,
+  Fill,
+  StencilOp,
+  Filter,
+  Address
+};
 
-const NamedValue kBlendValues[] = {{"Zero", kBlendZero}, {"One", kBlendOne}, {"SrcColor", kBlendSrcColor},
-                                   {"InvSrcColor", kBlendInvSrcColor}, {"SrcAlpha", kBlendSrcAlpha},
-                                   {"InvSrcAlpha", kBlendInvSrcAlpha}, {"DestAlpha", kBlendDestAlpha},
-                                   {"InvDestAlpha", kBlendInvDestAlpha}, {"DestColor", kBlendDestColor},
-                                   {"InvDestColor", kBlendInvDestColor}};
-const NamedValue kBlendOpValues[] = {{"Add", kBlendOpAdd}, {"Subtract", kBlendOpSubtract},
-                                     {"RevSubtract", kBlendOpRevSubtract}, {"Min", kBlendOpMin}, {"Max", kBlendOpMax}};
-const NamedValue kCompareValues[] = {{"Never", kCmpNever}, {"Less", kCmpLess}, {"Equal", kCmpEqual},
-                                     {"LessEqual", kCmpLessEqual}, {"Greater", kCmpGreater},
-                                     {"NotEqual", kCmpNotEqual}, {"GreaterEqual", kCmpGreaterEqual},
+const NamedValue kBlendValues[] = {
+    {"Zero", kBlendZero},           {"One", kBlendOne},
+    {"SrcColor", kBlendSrcColor},   {"InvSrcColor", kBlendInvSrcColor},
+    {"SrcAlpha", kBlendSrcAlpha},   {"InvSrcAlpha", kBlendInvSrcAlpha},
+    {"DestAlpha", kBlendDestAlpha}, {"InvDestAlpha", kBlendInvDestAlpha},
+    {"DestColor", kBlendDestColor}, {"InvDestColor", kBlendInvDestColor}};
+const NamedValue kBlendOpValues[] = {{"Add", kBlendOpAdd},
+                                     {"Subtract", kBlendOpSubtract},
+                                     {"RevSubtract", kBlendOpRevSubtract},
+                                     {"Min", kBlendOpMin},
+                                     {"Max", kBlendOpMax}};
+const NamedValue kCompareValues[] = {{"Never", kCmpNever},
+                                     {"Less", kCmpLess},
+                                     {"Equal", kCmpEqual},
+                                     {"LessEqual", kCmpLessEqual},
+                                     {"Greater", kCmpGreater},
+                                     {"NotEqual", kCmpNotEqual},
+                                     {"GreaterEqual", kCmpGreaterEqual},
                                      {"Always", kCmpAlways}};
 const NamedValue kCullValues[] = {{"None", kCullNone}, {"CW", kCullCW}, {"CCW", kCullCCW}};
-const NamedValue kFillValues[] = {{"Point", kFillPoint}, {"Wireframe", kFillWireframe}, {"Solid", kFillSolid}};
-const NamedValue kStencilOpValues[] = {{"Keep", kStencilOpKeep}, {"Zero", kStencilOpZero},
-                                       {"Replace", kStencilOpReplace}, {"IncrSat", kStencilOpIncrSat},
-                                       {"DecrSat", kStencilOpDecrSat}, {"Invert", kStencilOpInvert},
-                                       {"Incr", kStencilOpIncr}, {"Decr", kStencilOpDecr}};
-const NamedValue kFilterValues[] = {{"None", kTexFilterNone}, {"Point", kTexFilterPoint},
-                                    {"Linear", kTexFilterLinear}, {"Anisotropic", kTexFilterAnisotropic}};
-const NamedValue kAddressValues[] = {{"Wrap", kAddressWrap}, {"Mirror", kAddressMirror},
-                                     {"Clamp", kAddressClamp}, {"Border", kAddressBorder}};
+const NamedValue kFillValues[] = {
+    {"Point", kFillPoint}, {"Wireframe", kFillWireframe}, {"Solid", kFillSolid}};
+const NamedValue kStencilOpValues[] = {
+    {"Keep", kStencilOpKeep},       {"Zero", kStencilOpZero},       {"Replace", kStencilOpReplace},
+    {"IncrSat", kStencilOpIncrSat}, {"DecrSat", kStencilOpDecrSat}, {"Invert", kStencilOpInvert},
+    {"Incr", kStencilOpIncr},       {"Decr", kStencilOpDecr}};
+const NamedValue kFilterValues[] = {{"None", kTexFilterNone},
+                                    {"Point", kTexFilterPoint},
+                                    {"Linear", kTexFilterLinear},
+                                    {"Anisotropic", kTexFilterAnisotropic}};
+const NamedValue kAddressValues[] = {{"Wrap", kAddressWrap},
+                                     {"Mirror", kAddressMirror},
+                                     {"Clamp", kAddressClamp},
+                                     {"Border", kAddressBorder}};
 
 struct StateName {
   const char* name;
@@ -98,10 +125,14 @@ const StateName kRenderStates[] = {
 };
 
 const StateName kSamplerStates[] = {
-    {"AddressU", kSampAddressU, ValueKind::Address},   {"AddressV", kSampAddressV, ValueKind::Address},
-    {"AddressW", kSampAddressW, ValueKind::Address},   {"BorderColor", kSampBorderColor, ValueKind::Number},
-    {"MagFilter", kSampMagFilter, ValueKind::Filter},  {"MinFilter", kSampMinFilter, ValueKind::Filter},
-    {"MipFilter", kSampMipFilter, ValueKind::Filter},  {"MaxAnisotropy", kSampMaxAnisotropy, ValueKind::Number},
+    {"AddressU", kSampAddressU, ValueKind::Address},
+    {"AddressV", kSampAddressV, ValueKind::Address},
+    {"AddressW", kSampAddressW, ValueKind::Address},
+    {"BorderColor", kSampBorderColor, ValueKind::Number},
+    {"MagFilter", kSampMagFilter, ValueKind::Filter},
+    {"MinFilter", kSampMinFilter, ValueKind::Filter},
+    {"MipFilter", kSampMipFilter, ValueKind::Filter},
+    {"MaxAnisotropy", kSampMaxAnisotropy, ValueKind::Number},
 };
 
 bool ParseNumber(const char* text, uint32_t& out) {
@@ -144,14 +175,22 @@ bool ParseStateValue(ValueKind kind, const char* text, uint32_t& out) {
       std::memcpy(&out, &f, 4);  // float states travel as their bits
       return true;
     }
-    case ValueKind::Blend: return FindNamed(kBlendValues, text, out);
-    case ValueKind::BlendOp: return FindNamed(kBlendOpValues, text, out);
-    case ValueKind::Compare: return FindNamed(kCompareValues, text, out);
-    case ValueKind::Cull: return FindNamed(kCullValues, text, out);
-    case ValueKind::Fill: return FindNamed(kFillValues, text, out);
-    case ValueKind::StencilOp: return FindNamed(kStencilOpValues, text, out);
-    case ValueKind::Filter: return FindNamed(kFilterValues, text, out);
-    case ValueKind::Address: return FindNamed(kAddressValues, text, out);
+    case ValueKind::Blend:
+      return FindNamed(kBlendValues, text, out);
+    case ValueKind::BlendOp:
+      return FindNamed(kBlendOpValues, text, out);
+    case ValueKind::Compare:
+      return FindNamed(kCompareValues, text, out);
+    case ValueKind::Cull:
+      return FindNamed(kCullValues, text, out);
+    case ValueKind::Fill:
+      return FindNamed(kFillValues, text, out);
+    case ValueKind::StencilOp:
+      return FindNamed(kStencilOpValues, text, out);
+    case ValueKind::Filter:
+      return FindNamed(kFilterValues, text, out);
+    case ValueKind::Address:
+      return FindNamed(kAddressValues, text, out);
   }
   return false;
 }
@@ -165,27 +204,40 @@ uint32_t ElementWords(ParamType t) {
   switch (t) {
     case ParamType::Bool:
     case ParamType::Int:
-    case ParamType::Float: return 1;
-    case ParamType::Float2: return 2;
-    case ParamType::Float3: return 3;
-    case ParamType::Float4: return 4;
-    case ParamType::Float4x4: return 16;
-    case ParamType::Texture: return 0;
+    case ParamType::Float:
+      return 1;
+    case ParamType::Float2:
+      return 2;
+    case ParamType::Float3:
+      return 3;
+    case ParamType::Float4:
+      return 4;
+    case ParamType::Float4x4:
+      return 16;
+    case ParamType::Texture:
+      return 0;
   }
   return 0;
 }
 
-
 const char* GlslType(ParamType t) {
   switch (t) {
-    case ParamType::Bool: return "bool";
-    case ParamType::Int: return "int";
-    case ParamType::Float: return "float";
-    case ParamType::Float2: return "vec2";
-    case ParamType::Float3: return "vec3";
-    case ParamType::Float4: return "vec4";
-    case ParamType::Float4x4: return "mat4";
-    case ParamType::Texture: return "";
+    case ParamType::Bool:
+      return "bool";
+    case ParamType::Int:
+      return "int";
+    case ParamType::Float:
+      return "float";
+    case ParamType::Float2:
+      return "vec2";
+    case ParamType::Float3:
+      return "vec3";
+    case ParamType::Float4:
+      return "vec4";
+    case ParamType::Float4x4:
+      return "mat4";
+    case ParamType::Texture:
+      return "";
   }
   return "";
 }
@@ -223,20 +275,20 @@ constexpr const char* kAlphaTestGlsl =
 
 }  // namespace
 
-
 struct Effect::Impl {
   static bool Fail(std::string* errors, const std::string& name, const std::string& text) {
     if (errors) *errors = name + ": " + text;
     return false;
   }
 
-  static bool ParseStates(const rapidxml::xml_node<>* parent, const StateName* table, size_t tableSize,
-                          std::vector<StateValue>& out, const std::string& name, const std::string& where,
-                          std::string* errors) {
+  static bool ParseStates(const rapidxml::xml_node<>* parent, const StateName* table,
+                          size_t tableSize, std::vector<StateValue>& out, const std::string& name,
+                          const std::string& where, std::string* errors) {
     for (auto* s = parent->first_node("state"); s; s = s->next_sibling("state")) {
       const char* stateName = Attr(s, "name");
       const char* value = Attr(s, "value");
-      if (!stateName || !value) return Fail(errors, name, where + ": a state needs a name and a value");
+      if (!stateName || !value)
+        return Fail(errors, name, where + ": a state needs a name and a value");
       const StateName* found = nullptr;
       for (size_t i = 0; i < tableSize; ++i)
         if (EqualNoCase(table[i].name, stateName)) found = &table[i];
@@ -244,7 +296,8 @@ struct Effect::Impl {
       uint32_t v = 0;
       if (!ParseStateValue(found->kind, value, v))
         return Fail(errors, name, where + ": bad value \"" + value + "\" for state " + found->name);
-      auto same = std::find_if(out.begin(), out.end(), [&](const StateValue& sv) { return sv.state == found->code; });
+      auto same = std::find_if(out.begin(), out.end(),
+                               [&](const StateValue& sv) { return sv.state == found->code; });
       if (same != out.end())
         same->value = v;
       else
@@ -257,13 +310,16 @@ struct Effect::Impl {
     const char* name = Attr(node, "name");
     const char* type = Attr(node, "type");
     if (!name || !IsIdentifier(name))
-      return Fail(errors, e.m_name, std::string("bad parameter name \"") + (name ? name : "") + "\"");
-    if (e.GetParameterByName(name) != 0) return Fail(errors, e.m_name, std::string("parameter ") + name + " is declared twice");
+      return Fail(errors, e.m_name,
+                  std::string("bad parameter name \"") + (name ? name : "") + "\"");
+    if (e.GetParameterByName(name) != 0)
+      return Fail(errors, e.m_name, std::string("parameter ") + name + " is declared twice");
     static const struct {
       const char* text;
       ParamType type;
-    } kTypes[] = {{"bool", ParamType::Bool},     {"int", ParamType::Int},       {"float", ParamType::Float},
-                  {"float2", ParamType::Float2}, {"float3", ParamType::Float3}, {"float4", ParamType::Float4},
+    } kTypes[] = {{"bool", ParamType::Bool},         {"int", ParamType::Int},
+                  {"float", ParamType::Float},       {"float2", ParamType::Float2},
+                  {"float3", ParamType::Float3},     {"float4", ParamType::Float4},
                   {"float4x4", ParamType::Float4x4}, {"texture", ParamType::Texture}};
     Parameter p;
     p.desc.name = name;
@@ -273,7 +329,8 @@ struct Effect::Impl {
         p.desc.type = t.type;
         known = true;
       }
-    if (!known) return Fail(errors, e.m_name, std::string("parameter ") + name + " has an unknown type");
+    if (!known)
+      return Fail(errors, e.m_name, std::string("parameter ") + name + " has an unknown type");
     if (const char* count = Attr(node, "count")) {
       uint32_t n = 0;
       if (!ParseNumber(count, n) || n == 0 || n > 65536)
@@ -287,18 +344,24 @@ struct Effect::Impl {
       p.desc.buffer = b != 0;
     }
     if (p.desc.type == ParamType::Texture && p.desc.count != 0)
-      return Fail(errors, e.m_name, std::string("texture parameter ") + name + " cannot be an array");
-    if (p.desc.buffer && (p.desc.count == 0 || !(p.desc.type == ParamType::Float || p.desc.type == ParamType::Float4 ||
-                                                 p.desc.type == ParamType::Float4x4)))
       return Fail(errors, e.m_name,
-                  std::string("buffer parameter ") + name + " must be an array of float, float4 or float4x4");
+                  std::string("texture parameter ") + name + " cannot be an array");
+    if (p.desc.buffer && (p.desc.count == 0 ||
+                          !(p.desc.type == ParamType::Float || p.desc.type == ParamType::Float4 ||
+                            p.desc.type == ParamType::Float4x4)))
+      return Fail(errors, e.m_name,
+                  std::string("buffer parameter ") + name +
+                      " must be an array of float, float4 or float4x4");
     p.elementWords = ElementWords(p.desc.type);
     const uint32_t elements = p.desc.count ? p.desc.count : 1;
-    p.words.assign(p.desc.buffer ? BufferWords(p.desc, p.elementWords) : size_t(p.elementWords) * elements, 0u);
+    p.words.assign(
+        p.desc.buffer ? BufferWords(p.desc, p.elementWords) : size_t(p.elementWords) * elements,
+        0u);
 
     if (const char* def = Attr(node, "default")) {
       if (p.desc.type == ParamType::Texture)
-        return Fail(errors, e.m_name, std::string("texture parameter ") + name + " cannot have a default");
+        return Fail(errors, e.m_name,
+                    std::string("texture parameter ") + name + " cannot have a default");
       std::string text(def);
       std::replace(text.begin(), text.end(), ',', ' ');
       size_t pos = 0, index = 0;
@@ -310,16 +373,19 @@ struct Effect::Impl {
         const std::string token = text.substr(pos, end - pos);
         pos = end;
         if (index >= size_t(p.elementWords) * elements)
-          return Fail(errors, e.m_name, std::string("parameter ") + name + " has too many default values");
+          return Fail(errors, e.m_name,
+                      std::string("parameter ") + name + " has too many default values");
         if (IsFloatType(p.desc.type)) {
           float f;
           if (!ParseFloat(token.c_str(), f))
-            return Fail(errors, e.m_name, std::string("parameter ") + name + ": bad default \"" + token + "\"");
+            return Fail(errors, e.m_name,
+                        std::string("parameter ") + name + ": bad default \"" + token + "\"");
           std::memcpy(&p.words[index], &f, 4);
         } else {
           uint32_t v;
           if (!ParseStateValue(ValueKind::Bool, token.c_str(), v))
-            return Fail(errors, e.m_name, std::string("parameter ") + name + ": bad default \"" + token + "\"");
+            return Fail(errors, e.m_name,
+                        std::string("parameter ") + name + ": bad default \"" + token + "\"");
           p.words[index] = p.desc.type == ParamType::Bool ? (v != 0) : v;
         }
         ++index;
@@ -334,7 +400,8 @@ struct Effect::Impl {
     if (!name || !IsIdentifier(name))
       return Fail(errors, e.m_name, std::string("bad sampler name \"") + (name ? name : "") + "\"");
     if (e.GetParameterByName(name) != 0 ||
-        std::any_of(e.m_samplers.begin(), e.m_samplers.end(), [&](const Sampler& s) { return s.name == name; }))
+        std::any_of(e.m_samplers.begin(), e.m_samplers.end(),
+                    [&](const Sampler& s) { return s.name == name; }))
       return Fail(errors, e.m_name, std::string("sampler ") + name + " clashes with another name");
     Sampler s;
     s.name = name;
@@ -350,10 +417,11 @@ struct Effect::Impl {
     const char* texture = Attr(node, "texture");
     const Handle h = texture ? e.GetParameterByName(texture) : 0;
     if (h == 0 || e.m_parameters[h - 1].desc.type != ParamType::Texture)
-      return Fail(errors, e.m_name, std::string("sampler ") + name + " does not name a texture parameter");
+      return Fail(errors, e.m_name,
+                  std::string("sampler ") + name + " does not name a texture parameter");
     s.parameter = h - 1;
-    if (!ParseStates(node, kSamplerStates, sizeof(kSamplerStates) / sizeof(kSamplerStates[0]), s.states, e.m_name,
-                     std::string("sampler ") + name, errors))
+    if (!ParseStates(node, kSamplerStates, sizeof(kSamplerStates) / sizeof(kSamplerStates[0]),
+                     s.states, e.m_name, std::string("sampler ") + name, errors))
       return false;
     e.m_samplers.push_back(std::move(s));
     return true;
@@ -367,8 +435,8 @@ struct Effect::Impl {
       if (pd.buffer) {
         const uint32_t words = BufferWords(pd, p.elementWords);
         const bool matrices = pd.type == ParamType::Float4x4;
-        d += "layout(std140) uniform " + pd.name + "Block { " + (matrices ? "mat4 " : "vec4 ") + pd.name + "[" +
-             std::to_string(matrices ? pd.count : words / 4) + "]; };\n";
+        d += "layout(std140) uniform " + pd.name + "Block { " + (matrices ? "mat4 " : "vec4 ") +
+             pd.name + "[" + std::to_string(matrices ? pd.count : words / 4) + "]; };\n";
       } else {
         d += std::string("uniform ") + GlslType(pd.type) + " " + pd.name;
         if (pd.count) d += "[" + std::to_string(pd.count) + "]";
@@ -395,8 +463,8 @@ struct Effect::Impl {
 
   static bool ParsePass(Effect& e, const char* text, const rapidxml::xml_node<>* node, Pass& pass,
                         const std::string& where, std::string* errors) {
-    if (!ParseStates(node, kRenderStates, sizeof(kRenderStates) / sizeof(kRenderStates[0]), pass.states, e.m_name,
-                     where, errors))
+    if (!ParseStates(node, kRenderStates, sizeof(kRenderStates) / sizeof(kRenderStates[0]),
+                     pass.states, e.m_name, where, errors))
       return false;
     const rapidxml::xml_node<>* vs = node->first_node("vertex");
     const rapidxml::xml_node<>* fs = node->first_node("fragment");
@@ -410,10 +478,11 @@ struct Effect::Impl {
         fsText.find_first_not_of(" \t\r\n") == std::string::npos)
       return Fail(errors, e.m_name, where + " has an empty shader");
     // #line makes the compiler's messages point at lines of the effect file.
-    pass.vertex = std::string("#version 330 core\n") + (attributes ? attributes : "") + "\n" + decls + "#line " +
-                  std::to_string(vsLine) + "\n" + vsText + "\n";
-    pass.fragment = std::string("#version 330 core\n") + decls + "layout(location = 0) out vec4 oColor;\n" +
-                    kAlphaTestGlsl + "#define main hm_PassMain\n" + "#line " + std::to_string(fsLine) + "\n" +
+    pass.vertex = std::string("#version 330 core\n") + (attributes ? attributes : "") + "\n" +
+                  decls + "#line " + std::to_string(vsLine) + "\n" + vsText + "\n";
+    pass.fragment = std::string("#version 330 core\n") + decls +
+                    "layout(location = 0) out vec4 oColor;\n" + kAlphaTestGlsl +
+                    "#define main hm_PassMain\n" + "#line " + std::to_string(fsLine) + "\n" +
                     fsText +
                     "\n#undef main\n"
                     "void main() {\n"
@@ -429,7 +498,8 @@ struct Effect::Impl {
       doc.parse<rapidxml::parse_default>(text);
     } catch (const rapidxml::parse_error& err) {
       Fail(errors, e.m_name,
-           std::string("malformed XML: ") + err.what() + " at line " + std::to_string(LineOf(text, err.where<char>())));
+           std::string("malformed XML: ") + err.what() + " at line " +
+               std::to_string(LineOf(text, err.where<char>())));
       return kErrInvalidData;
     }
     const rapidxml::xml_node<>* root = doc.first_node("effect");
@@ -443,33 +513,39 @@ struct Effect::Impl {
     e.m_buffers.assign(size_t(buffers), nullptr);
     for (auto* n = root->first_node("sampler"); n; n = n->next_sibling("sampler"))
       if (!ParseSampler(e, n, errors)) return kErrInvalidData;
-    if (e.m_samplers.size() > kMaxSamplers) return Fail(errors, e.m_name, "too many samplers"), kErrInvalidData;
+    if (e.m_samplers.size() > kMaxSamplers)
+      return Fail(errors, e.m_name, "too many samplers"), kErrInvalidData;
 
     for (auto* t = root->first_node("technique"); t; t = t->next_sibling("technique")) {
       Technique tech;
       const char* name = Attr(t, "name");
       tech.name = name ? name : "";
-      if (tech.name.empty()) return Fail(errors, e.m_name, "a technique has no name"), kErrInvalidData;
+      if (tech.name.empty())
+        return Fail(errors, e.m_name, "a technique has no name"), kErrInvalidData;
       if (e.GetTechniqueByName(tech.name.c_str()) != 0)
-        return Fail(errors, e.m_name, "technique " + tech.name + " is declared twice"), kErrInvalidData;
+        return Fail(errors, e.m_name, "technique " + tech.name + " is declared twice"),
+               kErrInvalidData;
       for (auto* p = t->first_node("pass"); p; p = p->next_sibling("pass")) {
         Pass pass;
         const char* passName = Attr(p, "name");
         pass.name = passName ? passName : "";
-        const std::string where = "technique " + tech.name + " pass " + std::to_string(tech.passes.size());
+        const std::string where =
+            "technique " + tech.name + " pass " + std::to_string(tech.passes.size());
         if (!ParsePass(e, text, p, pass, where, errors)) return kErrInvalidData;
         tech.passes.push_back(std::move(pass));
       }
-      if (tech.passes.empty()) return Fail(errors, e.m_name, "technique " + tech.name + " has no pass"), kErrInvalidData;
+      if (tech.passes.empty())
+        return Fail(errors, e.m_name, "technique " + tech.name + " has no pass"), kErrInvalidData;
       e.m_techniques.push_back(std::move(tech));
     }
     if (e.m_techniques.empty()) return Fail(errors, e.m_name, "no technique"), kErrInvalidData;
     return kOk;
   }
-
 };
 
-HResult ParseEffect(Effect& e, char* text, std::string* errors) { return Effect::Impl::Parse(e, text, errors); }
+HResult ParseEffect(Effect& e, char* text, std::string* errors) {
+  return Effect::Impl::Parse(e, text, errors);
+}
 
 }  // namespace fx
 }  // namespace plat

@@ -43,21 +43,24 @@ public:
     }
     // Some video drivers (offscreen) list no usable mode: offer the desktop's.
     SDL_DisplayMode desktop;
-    if (out.empty() && n >= 0 && SDL_GetDesktopDisplayMode(static_cast<int>(adapter), &desktop) == 0 &&
-        desktop.w > 0 && desktop.h > 0)
+    if (out.empty() && n >= 0 &&
+        SDL_GetDesktopDisplayMode(static_cast<int>(adapter), &desktop) == 0 && desktop.w > 0 &&
+        desktop.h > 0)
       out.push_back({static_cast<uint32_t>(desktop.w), static_cast<uint32_t>(desktop.h),
                      static_cast<uint32_t>(desktop.refresh_rate), kFmtX8R8G8B8});
     return out;
   }
 
   uint32_t GetAdapterModeCount(uint32_t adapter, uint32_t format) override {
-    Record("GetAdapterModeCount adapter=" + std::to_string(adapter) + " format=" + std::to_string(format));
+    Record("GetAdapterModeCount adapter=" + std::to_string(adapter) +
+           " format=" + std::to_string(format));
     return static_cast<uint32_t>(Modes(adapter, format).size());
   }
 
-  HResult EnumAdapterModes(uint32_t adapter, uint32_t format, uint32_t mode, DisplayMode* out) override {
-    Record("EnumAdapterModes adapter=" + std::to_string(adapter) + " format=" + std::to_string(format) +
-           " mode=" + std::to_string(mode));
+  HResult EnumAdapterModes(uint32_t adapter, uint32_t format, uint32_t mode,
+                           DisplayMode* out) override {
+    Record("EnumAdapterModes adapter=" + std::to_string(adapter) +
+           " format=" + std::to_string(format) + " mode=" + std::to_string(mode));
     auto modes = Modes(adapter, format);
     if (!out || mode >= modes.size()) return kErrInvalidCall;
     *out = modes[mode];
@@ -74,15 +77,16 @@ public:
     }
     SDL_DisplayMode m;
     if (SDL_GetDesktopDisplayMode(static_cast<int>(adapter), &m) != 0) return kErrInvalidCall;
-    *out = {static_cast<uint32_t>(m.w), static_cast<uint32_t>(m.h), static_cast<uint32_t>(m.refresh_rate),
-            kFmtX8R8G8B8};
+    *out = {static_cast<uint32_t>(m.w), static_cast<uint32_t>(m.h),
+            static_cast<uint32_t>(m.refresh_rate), kFmtX8R8G8B8};
     return kOk;
   }
 
   HResult CheckDeviceType(uint32_t adapter, uint32_t deviceType, uint32_t displayFormat,
                           uint32_t backBufferFormat, bool windowed) override {
-    Record("CheckDeviceType adapter=" + std::to_string(adapter) + " type=" + std::to_string(deviceType) +
-           " display=" + std::to_string(displayFormat) + " backbuffer=" + std::to_string(backBufferFormat) +
+    Record("CheckDeviceType adapter=" + std::to_string(adapter) +
+           " type=" + std::to_string(deviceType) + " display=" + std::to_string(displayFormat) +
+           " backbuffer=" + std::to_string(backBufferFormat) +
            " windowed=" + std::to_string(windowed));
     if (m_rec) return m_rec->checkDeviceTypeResult;
     bool ok = deviceType == kDevTypeHal &&
@@ -91,11 +95,12 @@ public:
     return ok ? kOk : kErrNotAvailable;
   }
 
-  HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format, bool windowed,
-                                     uint32_t type, uint32_t* qualityLevels) override {
-    Record("CheckDeviceMultiSampleType adapter=" + std::to_string(adapter) + " type=" +
-           std::to_string(deviceType) + " format=" + std::to_string(format) + " windowed=" +
-           std::to_string(windowed) + " samples=" + std::to_string(type));
+  HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format,
+                                     bool windowed, uint32_t type,
+                                     uint32_t* qualityLevels) override {
+    Record("CheckDeviceMultiSampleType adapter=" + std::to_string(adapter) +
+           " type=" + std::to_string(deviceType) + " format=" + std::to_string(format) +
+           " windowed=" + std::to_string(windowed) + " samples=" + std::to_string(type));
     if (qualityLevels) *qualityLevels = 0;
     if (type == 0) {
       if (qualityLevels) *qualityLevels = 1;
@@ -123,7 +128,8 @@ public:
   }
 
   HResult GetDeviceCaps(uint32_t adapter, uint32_t deviceType, Caps* caps) override {
-    Record("GetDeviceCaps adapter=" + std::to_string(adapter) + " type=" + std::to_string(deviceType));
+    Record("GetDeviceCaps adapter=" + std::to_string(adapter) +
+           " type=" + std::to_string(deviceType));
     if (!caps) return kErrInvalidCall;
     if (m_rec) {
       *caps = m_rec->caps;
@@ -150,12 +156,15 @@ public:
     return kOk;
   }
 
-  HResult CreateDevice(uint32_t adapter, uint32_t deviceType, Window* window, uint32_t behaviourFlags,
-                       PresentParameters* parameters, Device** out) override {
-    Record("CreateDevice adapter=" + std::to_string(adapter) + " type=" + std::to_string(deviceType) +
-           " flags=" + Hex(behaviourFlags) + (parameters ? " size=" + std::to_string(parameters->backBufferWidth) +
-           "x" + std::to_string(parameters->backBufferHeight) + " samples=" +
-           std::to_string(parameters->multiSampleType) : std::string()));
+  HResult CreateDevice(uint32_t adapter, uint32_t deviceType, Window* window,
+                       uint32_t behaviourFlags, PresentParameters* parameters,
+                       Device** out) override {
+    Record("CreateDevice adapter=" + std::to_string(adapter) +
+           " type=" + std::to_string(deviceType) + " flags=" + Hex(behaviourFlags) +
+           (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
+                             std::to_string(parameters->backBufferHeight) +
+                             " samples=" + std::to_string(parameters->multiSampleType)
+                       : std::string()));
     if (!out || !parameters) return kErrInvalidCall;
     *out = nullptr;
     if (m_rec && m_rec->ShouldFail("CreateDevice")) return m_rec->failResult;
@@ -173,7 +182,6 @@ public:
     *out = device;
     return kOk;
   }
-
 
 private:
   void Record(const std::string& line) {

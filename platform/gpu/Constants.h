@@ -39,8 +39,8 @@ constexpr uint32_t kFmtDXT3 = 0x33545844;
 constexpr uint32_t kFmtDXT5 = 0x35545844;
 
 // Pools, usages, lock flags.
-constexpr uint32_t kPoolDefault = 0;   // lost on Reset: release before, re-create after
-constexpr uint32_t kPoolManaged = 1;   // survives Reset
+constexpr uint32_t kPoolDefault = 0;  // lost on Reset: release before, re-create after
+constexpr uint32_t kPoolManaged = 1;  // survives Reset
 constexpr uint32_t kPoolSystemMem = 2;
 constexpr uint32_t kUsageRenderTarget = 0x1;
 constexpr uint32_t kUsageDepthStencil = 0x2;
@@ -72,8 +72,12 @@ constexpr uint32_t kClearStencil = 4;
 
 // Primitive types.
 enum PrimitiveType : uint32_t {
-  kPointList = 1, kLineList = 2, kLineStrip = 3,
-  kTriangleList = 4, kTriangleStrip = 5, kTriangleFan = 6,
+  kPointList = 1,
+  kLineList = 2,
+  kLineStrip = 3,
+  kTriangleList = 4,
+  kTriangleStrip = 5,
+  kTriangleFan = 6,
 };
 
 // Texture filters (StretchRect, sampler states, D3DX filters).
@@ -85,7 +89,12 @@ constexpr uint32_t kDxFilterNone = 1;
 
 // Cube faces (D3DCUBEMAP_FACES).
 enum CubeFace : uint32_t {
-  kFacePosX = 0, kFaceNegX = 1, kFacePosY = 2, kFaceNegY = 3, kFacePosZ = 4, kFaceNegZ = 5,
+  kFacePosX = 0,
+  kFaceNegX = 1,
+  kFacePosY = 2,
+  kFaceNegY = 3,
+  kFacePosZ = 4,
+  kFaceNegZ = 5,
 };
 
 // ---------------------------------------------------------------------------------
@@ -93,33 +102,60 @@ enum CubeFace : uint32_t {
 // does not act on are still stored and reported by GetRenderState; the alpha test
 // is stored for the effect layer, which carries it out in the fragment shader.
 enum RenderState : uint32_t {
-  kRsZEnable = 7, kRsFillMode = 8, kRsZWriteEnable = 14, kRsAlphaTestEnable = 15,
-  kRsSrcBlend = 19, kRsDestBlend = 20, kRsCullMode = 22, kRsZFunc = 23, kRsAlphaRef = 24,
-  kRsAlphaFunc = 25, kRsAlphaBlendEnable = 27, kRsStencilEnable = 52, kRsStencilFail = 53,
-  kRsStencilZFail = 54, kRsStencilPass = 55, kRsStencilFunc = 56, kRsStencilRef = 57,
-  kRsStencilMask = 58, kRsStencilWriteMask = 59, kRsLighting = 137, kRsColorWriteEnable = 168,
-  kRsBlendOp = 171, kRsScissorTestEnable = 174, kRsSlopeScaleDepthBias = 175,
-  kRsSeparateAlphaBlendEnable = 206, kRsSrcBlendAlpha = 207, kRsDestBlendAlpha = 208,
-  kRsBlendOpAlpha = 209, kRsDepthBias = 195,
+  kRsZEnable = 7,
+  kRsFillMode = 8,
+  kRsZWriteEnable = 14,
+  kRsAlphaTestEnable = 15,
+  kRsSrcBlend = 19,
+  kRsDestBlend = 20,
+  kRsCullMode = 22,
+  kRsZFunc = 23,
+  kRsAlphaRef = 24,
+  kRsAlphaFunc = 25,
+  kRsAlphaBlendEnable = 27,
+  kRsStencilEnable = 52,
+  kRsStencilFail = 53,
+  kRsStencilZFail = 54,
+  kRsStencilPass = 55,
+  kRsStencilFunc = 56,
+  kRsStencilRef = 57,
+  kRsStencilMask = 58,
+  kRsStencilWriteMask = 59,
+  kRsLighting = 137,
+  kRsColorWriteEnable = 168,
+  kRsBlendOp = 171,
+  kRsScissorTestEnable = 174,
+  kRsSlopeScaleDepthBias = 175,
+  kRsSeparateAlphaBlendEnable = 206,
+  kRsSrcBlendAlpha = 207,
+  kRsDestBlendAlpha = 208,
+  kRsBlendOpAlpha = 209,
+  kRsDepthBias = 195,
 };
 constexpr uint32_t kRenderStateCount = 256;
 constexpr uint32_t kFillPoint = 1, kFillWireframe = 2, kFillSolid = 3;
 constexpr uint32_t kCullNone = 1, kCullCW = 2, kCullCCW = 3;
-constexpr uint32_t kCmpNever = 1, kCmpLess = 2, kCmpEqual = 3, kCmpLessEqual = 4,
-                   kCmpGreater = 5, kCmpNotEqual = 6, kCmpGreaterEqual = 7, kCmpAlways = 8;
+constexpr uint32_t kCmpNever = 1, kCmpLess = 2, kCmpEqual = 3, kCmpLessEqual = 4, kCmpGreater = 5,
+                   kCmpNotEqual = 6, kCmpGreaterEqual = 7, kCmpAlways = 8;
 constexpr uint32_t kBlendZero = 1, kBlendOne = 2, kBlendSrcColor = 3, kBlendInvSrcColor = 4,
                    kBlendSrcAlpha = 5, kBlendInvSrcAlpha = 6, kBlendDestAlpha = 7,
                    kBlendInvDestAlpha = 8, kBlendDestColor = 9, kBlendInvDestColor = 10;
-constexpr uint32_t kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3,
-                   kBlendOpMin = 4, kBlendOpMax = 5;
+constexpr uint32_t kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3, kBlendOpMin = 4,
+                   kBlendOpMax = 5;
 constexpr uint32_t kStencilOpKeep = 1, kStencilOpZero = 2, kStencilOpReplace = 3,
                    kStencilOpIncrSat = 4, kStencilOpDecrSat = 5, kStencilOpInvert = 6,
                    kStencilOpIncr = 7, kStencilOpDecr = 8;
 
 // Sampler states (D3DSAMPLERSTATETYPE) and address modes.
 enum SamplerState : uint32_t {
-  kSampAddressU = 1, kSampAddressV = 2, kSampAddressW = 3, kSampBorderColor = 4,
-  kSampMagFilter = 5, kSampMinFilter = 6, kSampMipFilter = 7, kSampMaxAnisotropy = 10,
+  kSampAddressU = 1,
+  kSampAddressV = 2,
+  kSampAddressW = 3,
+  kSampBorderColor = 4,
+  kSampMagFilter = 5,
+  kSampMinFilter = 6,
+  kSampMipFilter = 7,
+  kSampMaxAnisotropy = 10,
 };
 constexpr uint32_t kAddressWrap = 1, kAddressMirror = 2, kAddressClamp = 3, kAddressBorder = 4;
 constexpr uint32_t kMaxSamplers = 16;
@@ -140,15 +176,34 @@ uint32_t FvfStride(uint32_t fvf);
 
 // Declaration element types and usages (D3DDECLTYPE, D3DDECLUSAGE).
 enum DeclType : uint8_t {
-  kDeclFloat1 = 0, kDeclFloat2 = 1, kDeclFloat3 = 2, kDeclFloat4 = 3, kDeclColor = 4,
-  kDeclUByte4 = 5, kDeclShort2 = 6, kDeclShort4 = 7, kDeclUByte4N = 8, kDeclShort2N = 9,
-  kDeclShort4N = 10, kDeclUShort2N = 11, kDeclUShort4N = 12, kDeclFloat16x2 = 15,
-  kDeclFloat16x4 = 16, kDeclUnused = 17,
+  kDeclFloat1 = 0,
+  kDeclFloat2 = 1,
+  kDeclFloat3 = 2,
+  kDeclFloat4 = 3,
+  kDeclColor = 4,
+  kDeclUByte4 = 5,
+  kDeclShort2 = 6,
+  kDeclShort4 = 7,
+  kDeclUByte4N = 8,
+  kDeclShort2N = 9,
+  kDeclShort4N = 10,
+  kDeclUShort2N = 11,
+  kDeclUShort4N = 12,
+  kDeclFloat16x2 = 15,
+  kDeclFloat16x4 = 16,
+  kDeclUnused = 17,
 };
 enum DeclUsage : uint8_t {
-  kUsagePosition = 0, kUsageBlendWeight = 1, kUsageBlendIndices = 2, kUsageNormal = 3,
-  kUsagePSize = 4, kUsageTexCoord = 5, kUsageTangent = 6, kUsageBinormal = 7,
-  kUsagePositionT = 9, kUsageColor = 10,
+  kUsagePosition = 0,
+  kUsageBlendWeight = 1,
+  kUsageBlendIndices = 2,
+  kUsageNormal = 3,
+  kUsagePSize = 4,
+  kUsageTexCoord = 5,
+  kUsageTangent = 6,
+  kUsageBinormal = 7,
+  kUsagePositionT = 9,
+  kUsageColor = 10,
 };
 struct VertexElement {
   uint16_t stream;
@@ -169,14 +224,14 @@ constexpr VertexElement kDeclEnd = {0xFF, 0, kDeclUnused, 0, 0, 0};
 //   texture coordinates n at 4 + n (n < 8), blend weights 12, blend indices 13,
 //   tangent 14, binormal 15. A point size has no attribute.
 constexpr int kAttrPosition = 0, kAttrNormal = 1, kAttrColor0 = 2, kAttrColor1 = 3,
-              kAttrTexCoord0 = 4, kAttrBlendWeight = 12, kAttrBlendIndices = 13,
-              kAttrTangent = 14, kAttrBinormal = 15;
+              kAttrTexCoord0 = 4, kAttrBlendWeight = 12, kAttrBlendIndices = 13, kAttrTangent = 14,
+              kAttrBinormal = 15;
 // "layout(location=N)" lines (#define HM_ATTR_*) that a vertex shader may include.
 const char* AttributeLocationsGlsl();
 
 // Stream frequency (SetStreamSourceFreq): instanced drawing.
-constexpr uint32_t kStreamIndexedData = 0x40000000u;  // | instance count, on stream 0
-constexpr uint32_t kStreamInstanceData = 0x80000000u; // | 1, on per-instance streams
+constexpr uint32_t kStreamIndexedData = 0x40000000u;   // | instance count, on stream 0
+constexpr uint32_t kStreamInstanceData = 0x80000000u;  // | 1, on per-instance streams
 
 }  // namespace gpu
 }  // namespace plat

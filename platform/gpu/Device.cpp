@@ -23,13 +23,19 @@ uint64_t ThisThread() {
 
 uint32_t VerticesFor(uint32_t type, uint32_t prims) {
   switch (type) {
-    case kPointList: return prims;
-    case kLineList: return prims * 2;
-    case kLineStrip: return prims ? prims + 1 : 0;
-    case kTriangleList: return prims * 3;
+    case kPointList:
+      return prims;
+    case kLineList:
+      return prims * 2;
+    case kLineStrip:
+      return prims ? prims + 1 : 0;
+    case kTriangleList:
+      return prims * 3;
     case kTriangleStrip:
-    case kTriangleFan: return prims ? prims + 2 : 0;
-    default: return 0;
+    case kTriangleFan:
+      return prims ? prims + 2 : 0;
+    default:
+      return 0;
   }
 }
 
@@ -70,8 +76,14 @@ void DefaultSamplerStates(uint32_t (*ss)[16]) {
 // ---------------------------------------------------------------------------------
 DeviceImpl::DeviceImpl(Gpu* gpu, void* glContext, std::shared_ptr<Recorder> rec, Window* window,
                        const PresentParameters& pp)
-    : m_gpu(gpu), m_context(glContext), m_rec(rec), m_core(std::make_shared<DeviceCore>(rec, rec == nullptr)), m_gl(rec == nullptr),
-      m_window(window), m_pp(pp), m_thread(ThisThread()) {
+    : m_gpu(gpu),
+      m_context(glContext),
+      m_rec(rec),
+      m_core(std::make_shared<DeviceCore>(rec, rec == nullptr)),
+      m_gl(rec == nullptr),
+      m_window(window),
+      m_pp(pp),
+      m_thread(ThisThread()) {
   m_gpu->AddRef();
   m_core->renderThread = m_thread;
   DefaultRenderStates(m_rs, pp.enableAutoDepthStencil);
@@ -119,13 +131,15 @@ void DeviceImpl::SetRef(Surface*& slot, Surface* value) {
 void DeviceImpl::BuildSwapChain() {
   uint32_t samples = m_pp.multiSampleType >= 2 ? m_pp.multiSampleType : 0;
   if (!m_backBuffer) {
-    m_backBuffer = new SurfaceImpl(m_core, SurfaceImpl::Kind::BackBuffer, m_pp.backBufferWidth,
-                                   m_pp.backBufferHeight, kFmtA8R8G8B8, samples, kPoolDefault, false);
+    m_backBuffer =
+        new SurfaceImpl(m_core, SurfaceImpl::Kind::BackBuffer, m_pp.backBufferWidth,
+                        m_pp.backBufferHeight, kFmtA8R8G8B8, samples, kPoolDefault, false);
   } else {
     m_backBuffer->Rebuild(m_pp.backBufferWidth, m_pp.backBufferHeight, kFmtA8R8G8B8, samples);
   }
   if (m_pp.enableAutoDepthStencil) {
-    uint32_t format = IsDepthFormat(m_pp.autoDepthStencilFormat) ? m_pp.autoDepthStencilFormat : kFmtD24S8;
+    uint32_t format =
+        IsDepthFormat(m_pp.autoDepthStencilFormat) ? m_pp.autoDepthStencilFormat : kFmtD24S8;
     if (!m_autoDepth)
       m_autoDepth = new SurfaceImpl(m_core, SurfaceImpl::Kind::Renderbuffer, m_pp.backBufferWidth,
                                     m_pp.backBufferHeight, format, samples, kPoolDefault, false);
@@ -147,7 +161,8 @@ void DeviceImpl::ResetState() {
   for (int i = 1; i < 4; ++i) SetRef(m_targets[i], nullptr);
   SetRef(m_depth, m_autoDepth);
   m_viewport = {0, 0, m_pp.backBufferWidth, m_pp.backBufferHeight, 0.0f, 1.0f};
-  m_scissor = {0, 0, static_cast<int32_t>(m_pp.backBufferWidth), static_cast<int32_t>(m_pp.backBufferHeight)};
+  m_scissor = {0, 0, static_cast<int32_t>(m_pp.backBufferWidth),
+               static_cast<int32_t>(m_pp.backBufferHeight)};
   m_targetsDirty = m_statesDirty = m_layoutDirty = m_viewportDirty = true;
   m_limitsValid = false;
   m_samplerDirty = m_textureDirty = 0xFFFF;
@@ -156,8 +171,8 @@ void DeviceImpl::ResetState() {
 
 std::string DeviceImpl::Context() const {
   std::string target = m_targets[0] ? m_targets[0]->DebugName() : "none";
-  return " [effect=" + (m_effect.empty() ? std::string("none") : m_effect) + " pass=" + std::to_string(m_pass) +
-         " target=" + target + "]";
+  return " [effect=" + (m_effect.empty() ? std::string("none") : m_effect) +
+         " pass=" + std::to_string(m_pass) + " target=" + target + "]";
 }
 
 HResult DeviceImpl::CreationFailure(const char* call, void* out) {
@@ -170,8 +185,8 @@ HResult DeviceImpl::CreationFailure(const char* call, void* out) {
 // Resource creation.
 HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        VertexBuffer** out) {
-  Record("CreateVertexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) + " fvf=" + Hex(fvf) +
-         " pool=" + std::to_string(pool));
+  Record("CreateVertexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
+         " fvf=" + Hex(fvf) + " pool=" + std::to_string(pool));
   if (!out || length == 0) {
     m_core->Misuse("CreateVertexBuffer: empty buffer or no output");
     if (out) *out = nullptr;
@@ -182,10 +197,10 @@ HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t
   return kOk;
 }
 
-HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool,
-                                      IndexBuffer** out) {
-  Record("CreateIndexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) + " format=" +
-         std::to_string(format) + " pool=" + std::to_string(pool));
+HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format,
+                                      uint32_t pool, IndexBuffer** out) {
+  Record("CreateIndexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
+         " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
   if (!out || length == 0 || (format != kFmtIndex16 && format != kFmtIndex32)) {
     m_core->Misuse("CreateIndexBuffer: empty buffer, bad format or no output");
     if (out) *out = nullptr;
@@ -198,12 +213,13 @@ HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t 
 
 HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                   uint32_t format, uint32_t pool, Texture** out) {
-  Record("CreateTexture size=" + std::to_string(width) + "x" + std::to_string(height) + " levels=" +
-         std::to_string(levels) + " usage=" + Hex(usage) + " format=" + std::to_string(format) + " pool=" +
-         std::to_string(pool));
+  Record("CreateTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
+         " levels=" + std::to_string(levels) + " usage=" + Hex(usage) +
+         " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
   GlFormat gf;
-  if (!out || width == 0 || height == 0 || width > 16384 || height > 16384 || !LookUpFormat(format, &gf) ||
-      IsDepthFormat(format) || ((usage & kUsageRenderTarget) && (gf.compressed || pool != kPoolDefault))) {
+  if (!out || width == 0 || height == 0 || width > 16384 || height > 16384 ||
+      !LookUpFormat(format, &gf) || IsDepthFormat(format) ||
+      ((usage & kUsageRenderTarget) && (gf.compressed || pool != kPoolDefault))) {
     m_core->Misuse("CreateTexture: bad size, format, usage or pool");
     if (out) *out = nullptr;
     return kErrInvalidCall;
@@ -215,10 +231,11 @@ HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t leve
   return kOk;
 }
 
-HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
-                                      uint32_t pool, CubeTexture** out) {
-  Record("CreateCubeTexture edge=" + std::to_string(edge) + " levels=" + std::to_string(levels) + " usage=" +
-         Hex(usage) + " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
+HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage,
+                                      uint32_t format, uint32_t pool, CubeTexture** out) {
+  Record("CreateCubeTexture edge=" + std::to_string(edge) + " levels=" + std::to_string(levels) +
+         " usage=" + Hex(usage) + " format=" + std::to_string(format) +
+         " pool=" + std::to_string(pool));
   GlFormat gf;
   if (!out || edge == 0 || edge > 16384 || !LookUpFormat(format, &gf) || IsDepthFormat(format) ||
       ((usage & kUsageRenderTarget) && (gf.compressed || pool != kPoolDefault))) {
@@ -234,16 +251,18 @@ HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t u
 }
 
 HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture** out) {
-  Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) + " size=" +
-         std::to_string(img.width) + "x" + std::to_string(img.height) + "x" + std::to_string(img.depth) +
-         " levels=" + std::to_string(img.mipLevels) + " format=" + Hex(img.format));
+  Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) +
+         " size=" + std::to_string(img.width) + "x" + std::to_string(img.height) + "x" +
+         std::to_string(img.depth) + " levels=" + std::to_string(img.mipLevels) +
+         " format=" + Hex(img.format));
   if (!out) return kErrInvalidCall;
   *out = nullptr;
   GlFormat gf;
   uint32_t faces = img.kind == image::Kind::Cube ? 6 : 1;
   uint32_t depth = img.kind == image::Kind::Volume ? img.depth : 1;
-  bool ok = LookUpFormat(img.format, &gf) && !IsDepthFormat(img.format) && img.width > 0 && img.height > 0 &&
-            depth > 0 && img.mipLevels > 0 && img.mipLevels <= FullMipCount(img.width, img.height, depth) &&
+  bool ok = LookUpFormat(img.format, &gf) && !IsDepthFormat(img.format) && img.width > 0 &&
+            img.height > 0 && depth > 0 && img.mipLevels > 0 &&
+            img.mipLevels <= FullMipCount(img.width, img.height, depth) &&
             img.levels.size() == static_cast<size_t>(faces) * img.mipLevels &&
             (img.kind != image::Kind::Cube || img.width == img.height);
   // Every level must hold exactly the bytes its size implies.
@@ -251,7 +270,8 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
     uint32_t w = img.width, h = img.height, d = depth;
     for (uint32_t l = 0; ok && l < img.mipLevels; ++l) {
       const auto& level = img.levels[f * img.mipLevels + l];
-      ok = level.width == w && level.height == h && level.data.size() == FormatLevelSize(img.format, w, h) * d;
+      ok = level.width == w && level.height == h &&
+           level.data.size() == FormatLevelSize(img.format, w, h) * d;
       w = std::max(1u, w / 2);
       h = std::max(1u, h / 2);
       d = std::max(1u, d / 2);
@@ -265,7 +285,8 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
   TextureStore* store = nullptr;
   BaseTexture* texture = nullptr;
   if (img.kind == image::Kind::Volume) {
-    auto* t = new VolumeTextureImpl(m_core, img.width, img.height, img.depth, img.mipLevels, img.format);
+    auto* t =
+        new VolumeTextureImpl(m_core, img.width, img.height, img.depth, img.mipLevels, img.format);
     store = &t->store;
     texture = t;
   } else if (img.kind == image::Kind::Cube) {
@@ -273,7 +294,8 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
     store = &t->store;
     texture = t;
   } else {
-    auto* t = new TextureImpl(m_core, img.width, img.height, img.mipLevels, 0, img.format, kPoolManaged);
+    auto* t =
+        new TextureImpl(m_core, img.width, img.height, img.mipLevels, 0, img.format, kPoolManaged);
     store = &t->store;
     texture = t;
   }
@@ -294,18 +316,20 @@ HResult DeviceImpl::CreateDepthStencilSurface(uint32_t width, uint32_t height, u
     if (out) *out = nullptr;
     return kErrInvalidCall;
   }
-  if (ShouldFail("CreateDepthStencilSurface")) return CreationFailure("CreateDepthStencilSurface", out);
+  if (ShouldFail("CreateDepthStencilSurface"))
+    return CreationFailure("CreateDepthStencilSurface", out);
   *out = new SurfaceImpl(m_core, SurfaceImpl::Kind::Renderbuffer, width, height, format,
                          multiSample >= 2 ? multiSample : 0, kPoolDefault, true);
   return kOk;
 }
 
-HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format, uint32_t multiSample,
-                                       Surface** out) {
-  Record("CreateRenderTarget size=" + std::to_string(width) + "x" + std::to_string(height) + " format=" +
-         std::to_string(format) + " samples=" + std::to_string(multiSample));
+HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format,
+                                       uint32_t multiSample, Surface** out) {
+  Record("CreateRenderTarget size=" + std::to_string(width) + "x" + std::to_string(height) +
+         " format=" + std::to_string(format) + " samples=" + std::to_string(multiSample));
   GlFormat gf;
-  if (!out || width == 0 || height == 0 || !LookUpFormat(format, &gf) || gf.compressed || IsDepthFormat(format)) {
+  if (!out || width == 0 || height == 0 || !LookUpFormat(format, &gf) || gf.compressed ||
+      IsDepthFormat(format)) {
     m_core->Misuse("CreateRenderTarget: bad size or format");
     if (out) *out = nullptr;
     return kErrInvalidCall;
@@ -316,7 +340,8 @@ HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t
   return kOk;
 }
 
-HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** out) {
+HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
+                                            VertexDeclaration** out) {
   Record("CreateVertexDeclaration");
   if (!out || !elements) return kErrInvalidCall;
   *out = nullptr;
@@ -332,11 +357,12 @@ HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements, Verte
   return kOk;
 }
 
-HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint32_t format, bool depthStencil,
-                                          uint32_t depthFormat, RenderToSurface** out) {
-  Record("CreateRenderToSurface size=" + std::to_string(width) + "x" + std::to_string(height) + " format=" +
-         std::to_string(format) + " depth=" + std::to_string(depthStencil) + " depthFormat=" +
-         std::to_string(depthFormat));
+HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint32_t format,
+                                          bool depthStencil, uint32_t depthFormat,
+                                          RenderToSurface** out) {
+  Record("CreateRenderToSurface size=" + std::to_string(width) + "x" + std::to_string(height) +
+         " format=" + std::to_string(format) + " depth=" + std::to_string(depthStencil) +
+         " depthFormat=" + std::to_string(depthFormat));
   if (!out || width == 0 || height == 0 || (depthStencil && !IsDepthFormat(depthFormat))) {
     if (out) *out = nullptr;
     return kErrInvalidCall;
@@ -357,8 +383,8 @@ HResult DeviceImpl::CreateSprite(Sprite** out) {
 
 // ---------------------------------------------------------------------------------
 // Shaders.
-HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragmentSource, Program** out,
-                                  std::string* log) {
+HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragmentSource,
+                                  Program** out, std::string* log) {
   Record("CreateProgram");
   if (log) log->clear();
   if (!out || !vertexSource || !fragmentSource) {
@@ -443,11 +469,13 @@ std::string Values(const int32_t* v, size_t n) {
 }
 }  // namespace
 
-HResult DeviceImpl::SetUniformVectors(int location, uint32_t components, uint32_t count, const float* values) {
+HResult DeviceImpl::SetUniformVectors(int location, uint32_t components, uint32_t count,
+                                      const float* values) {
   if (!OnRenderThread("SetUniformVectors")) return kErrInvalidCall;
   if (m_rec)
-    Record("SetUniformVectors loc=" + std::to_string(location) + " components=" + std::to_string(components) +
-           " n=" + std::to_string(count) + Values(values, static_cast<size_t>(count) * components));
+    Record("SetUniformVectors loc=" + std::to_string(location) +
+           " components=" + std::to_string(components) + " n=" + std::to_string(count) +
+           Values(values, static_cast<size_t>(count) * components));
   if (!m_program || !values || components < 1 || components > 4) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) GlUniform(location, components, count, values);
@@ -468,7 +496,8 @@ HResult DeviceImpl::SetUniformFloats(int location, uint32_t vec4Count, const flo
 HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* values) {
   if (!OnRenderThread("SetUniformFloat")) return kErrInvalidCall;
   if (m_rec)
-    Record("SetUniformFloat loc=" + std::to_string(location) + " n=" + std::to_string(count) + Values(values, count));
+    Record("SetUniformFloat loc=" + std::to_string(location) + " n=" + std::to_string(count) +
+           Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) GlUniform(location, 1, count, values);
@@ -478,7 +507,8 @@ HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* v
 HResult DeviceImpl::SetUniformInts(int location, uint32_t count, const int32_t* values) {
   if (!OnRenderThread("SetUniformInts")) return kErrInvalidCall;
   if (m_rec)
-    Record("SetUniformInts loc=" + std::to_string(location) + " n=" + std::to_string(count) + Values(values, count));
+    Record("SetUniformInts loc=" + std::to_string(location) + " n=" + std::to_string(count) +
+           Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
   if (location < 0) return kOk;
   if (m_gl) GlUniformInts(location, count, values);
@@ -499,7 +529,8 @@ HResult DeviceImpl::SetUniformMatrices(int location, uint32_t count, const float
 HResult DeviceImpl::SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) {
   if (!OnRenderThread("SetUniformBuffer")) return kErrInvalidCall;
   auto* b = static_cast<UniformBufferImpl*>(buffer);
-  Record("SetUniformBuffer slot=" + std::to_string(slot) + " " + (b ? b->m_name : std::string("none")));
+  Record("SetUniformBuffer slot=" + std::to_string(slot) + " " +
+         (b ? b->m_name : std::string("none")));
   if (slot >= 16) return kErrInvalidCall;
   if (m_gl) GlBindUniformBuffer(slot, b);
   return kOk;
@@ -532,8 +563,8 @@ HResult DeviceImpl::GetRenderState(uint32_t state, uint32_t* value) {
 
 HResult DeviceImpl::SetSamplerState(uint32_t sampler, uint32_t state, uint32_t value) {
   if (!OnRenderThread("SetSamplerState")) return kErrInvalidCall;
-  Record("SetSamplerState sampler=" + std::to_string(sampler) + " state=" + std::to_string(state) + " value=" +
-         std::to_string(value));
+  Record("SetSamplerState sampler=" + std::to_string(sampler) + " state=" + std::to_string(state) +
+         " value=" + std::to_string(value));
   if (sampler >= kMaxSamplers || state >= 16) return kErrInvalidCall;
   if (m_ss[sampler][state] != value) {
     m_ss[sampler][state] = value;
@@ -551,7 +582,8 @@ HResult DeviceImpl::GetSamplerState(uint32_t sampler, uint32_t state, uint32_t* 
 
 HResult DeviceImpl::SetTexture(uint32_t stage, BaseTexture* texture) {
   if (!OnRenderThread("SetTexture")) return kErrInvalidCall;
-  Record("SetTexture stage=" + std::to_string(stage) + " " + (texture ? texture->DebugName() : std::string("none")));
+  Record("SetTexture stage=" + std::to_string(stage) + " " +
+         (texture ? texture->DebugName() : std::string("none")));
   if (stage >= kMaxSamplers) return kErrInvalidCall;
   if (m_textures[stage] == texture) return kOk;
   if (texture) texture->AddRef();
@@ -571,8 +603,8 @@ HResult DeviceImpl::GetTexture(uint32_t stage, BaseTexture** texture) {
 
 HResult DeviceImpl::SetViewport(const Viewport& v) {
   if (!OnRenderThread("SetViewport")) return kErrInvalidCall;
-  Record("SetViewport x=" + std::to_string(v.x) + " y=" + std::to_string(v.y) + " w=" + std::to_string(v.width) +
-         " h=" + std::to_string(v.height));
+  Record("SetViewport x=" + std::to_string(v.x) + " y=" + std::to_string(v.y) +
+         " w=" + std::to_string(v.width) + " h=" + std::to_string(v.height));
   if (v.width == 0 || v.height == 0 || v.minZ < 0.0f || v.maxZ > 1.0f || v.minZ > v.maxZ) {
     m_core->Misuse("SetViewport: empty viewport or depth range outside 0..1");
     return kErrInvalidCall;
@@ -591,8 +623,8 @@ HResult DeviceImpl::GetViewport(Viewport* v) {
 
 HResult DeviceImpl::SetScissorRect(const Rect& r) {
   if (!OnRenderThread("SetScissorRect")) return kErrInvalidCall;
-  Record("SetScissorRect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-         "," + std::to_string(r.bottom));
+  Record("SetScissorRect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+         std::to_string(r.right) + "," + std::to_string(r.bottom));
   m_scissor = r;
   m_statesDirty = true;
   return kOk;
@@ -600,7 +632,8 @@ HResult DeviceImpl::SetScissorRect(const Rect& r) {
 
 HResult DeviceImpl::SetRenderTarget(uint32_t index, Surface* surface) {
   if (!OnRenderThread("SetRenderTarget")) return kErrInvalidCall;
-  Record("SetRenderTarget index=" + std::to_string(index) + " " + (surface ? surface->DebugName() : std::string("none")));
+  Record("SetRenderTarget index=" + std::to_string(index) + " " +
+         (surface ? surface->DebugName() : std::string("none")));
   if (index >= 4 || (index == 0 && !surface) || (surface && surface->IsDepthStencil()) ||
       (surface && !(surface->Usage() & kUsageRenderTarget))) {
     m_core->Misuse("SetRenderTarget: not a render target");
@@ -656,9 +689,11 @@ HResult DeviceImpl::GetBackBuffer(uint32_t swapChain, uint32_t index, Surface** 
 
 // ---------------------------------------------------------------------------------
 // Geometry.
-HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) {
+HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset,
+                                    uint32_t stride) {
   if (!OnRenderThread("SetStreamSource")) return kErrInvalidCall;
-  Record("SetStreamSource stream=" + std::to_string(stream) + " " + (buffer ? buffer->DebugName() : std::string("none")) +
+  Record("SetStreamSource stream=" + std::to_string(stream) + " " +
+         (buffer ? buffer->DebugName() : std::string("none")) +
          " offset=" + std::to_string(offset) + " stride=" + std::to_string(stride));
   if (stream >= kMaxStreams) return kErrInvalidCall;
   Stream& s = m_streams[stream];
@@ -762,7 +797,8 @@ uint32_t DeviceImpl::InstanceCount() const {
 
 // Checks that a draw stays inside its buffers: a range from the caller never makes
 // GL read past a buffer.
-bool DeviceImpl::ValidateDraw(const char* call, uint32_t lastVertex, uint32_t instances, bool report) {
+bool DeviceImpl::ValidateDraw(const char* call, uint32_t lastVertex, uint32_t instances,
+                              bool report) {
   if (m_limitsValid && m_limitsUsable && m_inScene && (!m_gl || m_program))
     return lastVertex <= m_vertexLimit && (instances == 0 ? 0 : instances - 1) <= m_instanceLimit
                ? true
@@ -770,7 +806,8 @@ bool DeviceImpl::ValidateDraw(const char* call, uint32_t lastVertex, uint32_t in
   return ValidateDrawSlow(call, lastVertex, instances, report);
 }
 
-bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_t instances, bool report) {
+bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_t instances,
+                                  bool report) {
   auto fail = [&](const std::string& why) {
     if (report) m_core->Misuse(std::string(call) + why);
     return false;
@@ -811,8 +848,8 @@ bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_
 
 HResult DeviceImpl::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
   if (!OnRenderThread("DrawPrimitive")) return kErrInvalidCall;
-  Record("DrawPrimitive type=" + std::to_string(type) + " start=" + std::to_string(startVertex) + " prims=" +
-         std::to_string(primitiveCount));
+  Record("DrawPrimitive type=" + std::to_string(type) + " start=" + std::to_string(startVertex) +
+         " prims=" + std::to_string(primitiveCount));
   uint32_t count = VerticesFor(type, primitiveCount);
   if (count == 0) return primitiveCount == 0 ? kOk : kErrInvalidCall;
   uint32_t instances = InstanceCount();
@@ -821,13 +858,15 @@ HResult DeviceImpl::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t 
   return kOk;
 }
 
-HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
-                                         uint32_t startIndex, uint32_t primitiveCount) {
+HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex,
+                                         uint32_t numVertices, uint32_t startIndex,
+                                         uint32_t primitiveCount) {
   if (!OnRenderThread("DrawIndexedPrimitive")) return kErrInvalidCall;
   if (m_rec)
-    Record("DrawIndexedPrimitive type=" + std::to_string(type) + " base=" + std::to_string(baseVertex) + " min=" +
-           std::to_string(minIndex) + " verts=" + std::to_string(numVertices) + " start=" +
-           std::to_string(startIndex) + " prims=" + std::to_string(primitiveCount));
+    Record("DrawIndexedPrimitive type=" + std::to_string(type) +
+           " base=" + std::to_string(baseVertex) + " min=" + std::to_string(minIndex) +
+           " verts=" + std::to_string(numVertices) + " start=" + std::to_string(startIndex) +
+           " prims=" + std::to_string(primitiveCount));
   uint32_t count = VerticesFor(type, primitiveCount);
   if (count == 0) return primitiveCount == 0 ? kOk : kErrInvalidCall;
   auto* ib = static_cast<IndexBufferImpl*>(m_indices);
@@ -849,7 +888,8 @@ HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint
     return kErrInvalidCall;
   }
   uint32_t instances = InstanceCount();
-  if (!ValidateDraw("DrawIndexedPrimitive", static_cast<uint32_t>(baseVertex) + maxIndex, instances, false)) {
+  if (!ValidateDraw("DrawIndexedPrimitive", static_cast<uint32_t>(baseVertex) + maxIndex, instances,
+                    false)) {
     if (!ValidateDraw("DrawIndexedPrimitive", 0, instances, true)) return kErrInvalidCall;
     uint32_t rangeMax = 0;
     {
@@ -861,17 +901,19 @@ HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint
         rangeMax = std::max(rangeMax, v);
       }
     }
-    if (!ValidateDraw("DrawIndexedPrimitive", static_cast<uint32_t>(baseVertex) + rangeMax, instances, true))
+    if (!ValidateDraw("DrawIndexedPrimitive", static_cast<uint32_t>(baseVertex) + rangeMax,
+                      instances, true))
       return kErrInvalidCall;
   }
   if (m_gl) GlDrawIndexed(type, baseVertex, startIndex, count, isize, instances);
   return kOk;
 }
 
-HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices, uint32_t stride) {
+HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices,
+                                    uint32_t stride) {
   if (!OnRenderThread("DrawPrimitiveUP")) return kErrInvalidCall;
-  Record("DrawPrimitiveUP type=" + std::to_string(type) + " prims=" + std::to_string(primitiveCount) + " stride=" +
-         std::to_string(stride));
+  Record("DrawPrimitiveUP type=" + std::to_string(type) +
+         " prims=" + std::to_string(primitiveCount) + " stride=" + std::to_string(stride));
   uint32_t count = VerticesFor(type, primitiveCount);
   if (count == 0) return primitiveCount == 0 ? kOk : kErrInvalidCall;
   if (!vertices || stride == 0) return kErrInvalidCall;
@@ -924,11 +966,11 @@ HResult DeviceImpl::EndScene() {
   return kOk;
 }
 
-HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t colour, float z,
-                          uint32_t stencil) {
+HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t colour,
+                          float z, uint32_t stencil) {
   if (!OnRenderThread("Clear")) return kErrInvalidCall;
-  Record("Clear rects=" + std::to_string(rectCount) + " flags=" + Hex(flags) + " colour=" + Hex(colour) + " z=" +
-         std::to_string(z) + " stencil=" + std::to_string(stencil));
+  Record("Clear rects=" + std::to_string(rectCount) + " flags=" + Hex(flags) + " colour=" +
+         Hex(colour) + " z=" + std::to_string(z) + " stencil=" + std::to_string(stencil));
   if ((rectCount > 0 && !rects) || flags == 0 || (flags & ~7u)) return kErrInvalidCall;
   if ((flags & (kClearZBuffer | kClearStencil)) && !m_depth) {
     m_core->Misuse("Clear of depth or stencil without a depth-stencil surface");
@@ -938,8 +980,8 @@ HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags,
   return kOk;
 }
 
-HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
-                                uint32_t filter) {
+HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest,
+                                const Rect* destRect, uint32_t filter) {
   if (!OnRenderThread("StretchRect")) return kErrInvalidCall;
   Record("StretchRect " + (source ? source->DebugName() : std::string("none")) + " -> " +
          (dest ? dest->DebugName() : std::string("none")) + " filter=" + std::to_string(filter));
@@ -948,18 +990,24 @@ HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface
     m_core->Misuse("StretchRect: needs two different colour surfaces, the second a render target");
     return kErrInvalidCall;
   }
-  Rect sr = sourceRect ? *sourceRect : Rect{0, 0, static_cast<int32_t>(source->Width()), static_cast<int32_t>(source->Height())};
-  Rect dr = destRect ? *destRect : Rect{0, 0, static_cast<int32_t>(dest->Width()), static_cast<int32_t>(dest->Height())};
+  Rect sr = sourceRect ? *sourceRect
+                       : Rect{0, 0, static_cast<int32_t>(source->Width()),
+                              static_cast<int32_t>(source->Height())};
+  Rect dr = destRect ? *destRect
+                     : Rect{0, 0, static_cast<int32_t>(dest->Width()),
+                            static_cast<int32_t>(dest->Height())};
   auto inside = [](const Rect& r, Surface* s) {
     return r.left >= 0 && r.top >= 0 && r.right > r.left && r.bottom > r.top &&
-           static_cast<uint32_t>(r.right) <= s->Width() && static_cast<uint32_t>(r.bottom) <= s->Height();
+           static_cast<uint32_t>(r.right) <= s->Width() &&
+           static_cast<uint32_t>(r.bottom) <= s->Height();
   };
   if (!inside(sr, source) || !inside(dr, dest)) {
     m_core->Misuse("StretchRect: rectangle outside its surface");
     return kErrInvalidCall;
   }
   if (m_gl)
-    GlStretchRect(static_cast<SurfaceImpl*>(source), sr, static_cast<SurfaceImpl*>(dest), dr, filter);
+    GlStretchRect(static_cast<SurfaceImpl*>(source), sr, static_cast<SurfaceImpl*>(dest), dr,
+                  filter);
   return kOk;
 }
 
@@ -1004,8 +1052,8 @@ void DeviceImpl::SimulateDeviceLoss(uint32_t lostCalls) {
 HResult DeviceImpl::Reset(PresentParameters* parameters) {
   if (!OnRenderThread("Reset")) return kErrInvalidCall;
   Record("Reset" + (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
-                                     std::to_string(parameters->backBufferHeight) + " samples=" +
-                                     std::to_string(parameters->multiSampleType)
+                                     std::to_string(parameters->backBufferHeight) +
+                                     " samples=" + std::to_string(parameters->multiSampleType)
                                : std::string()));
   if (!parameters) return kErrInvalidCall;
   if (m_inScene) {
@@ -1039,8 +1087,8 @@ HResult DeviceImpl::ReadPixels(Surface* surface, const Rect& r, std::vector<uint
   if (!bgra) return kErrInvalidCall;
   Surface* s = surface ? surface : m_backBuffer;
   if (r.left < 0 || r.top < 0 || r.right <= r.left || r.bottom <= r.top ||
-      static_cast<uint32_t>(r.right) > s->Width() || static_cast<uint32_t>(r.bottom) > s->Height() ||
-      s->IsDepthStencil()) {
+      static_cast<uint32_t>(r.right) > s->Width() ||
+      static_cast<uint32_t>(r.bottom) > s->Height() || s->IsDepthStencil()) {
     m_core->Misuse("ReadPixels: rectangle outside the surface");
     return kErrInvalidCall;
   }

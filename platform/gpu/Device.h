@@ -295,13 +295,13 @@ public:
   // -- resources (any thread) --
   virtual HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                      VertexBuffer** out) = 0;
-  virtual HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format,
-                                    uint32_t pool, IndexBuffer** out) = 0;
+  virtual HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool,
+                                    IndexBuffer** out) = 0;
   // levels 0: the whole chain down to 1x1.
   virtual HResult CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                 uint32_t format, uint32_t pool, Texture** out) = 0;
-  virtual HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage,
-                                    uint32_t format, uint32_t pool, CubeTexture** out) = 0;
+  virtual HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
+                                    uint32_t pool, CubeTexture** out) = 0;
   // A managed texture of the image's kind (Texture, CubeTexture or VolumeTexture).
   virtual HResult CreateTextureFromImage(const image::Image& image, BaseTexture** out) = 0;
   virtual HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
@@ -320,8 +320,8 @@ public:
   // On the render thread the program is compiled and linked at once: kOk, or kErrFail
   // with the compiler's text in `log` (and in InfoLog). From another thread it is
   // queued (Status Pending) and compiled at the next drain.
-  virtual HResult CreateProgram(const char* vertexSource, const char* fragmentSource,
-                                Program** out, std::string* log) = 0;
+  virtual HResult CreateProgram(const char* vertexSource, const char* fragmentSource, Program** out,
+                                std::string* log) = 0;
   virtual HResult CreateUniformBuffer(uint32_t size, UniformBuffer** out) = 0;
   // Render thread. Uniform setters act on the current program.
   virtual HResult SetProgram(Program* program) = 0;
@@ -433,12 +433,12 @@ class Recorder {
 public:
   Recorder();
   // -- fault tables (set before use; any thread) --
-  bool failCreateGpu = false;           // CreateGpu returns null
+  bool failCreateGpu = false;  // CreateGpu returns null
   uint32_t adapterCount = 1;
   std::vector<std::vector<DisplayMode>> modes;  // per adapter (format X8R8G8B8)
   DisplayMode desktopMode{1024, 768, 60, kFmtX8R8G8B8};
   HResult checkDeviceTypeResult = kOk;
-  Caps caps;                            // what GetDeviceCaps reports
+  Caps caps;  // what GetDeviceCaps reports
   // Supported (format, type) pairs; type 0 always succeeds with quality 1.
   std::vector<MultiSampleSupport> multiSample;
   // Names of creation calls that fail ("CreateDevice", "CreateTexture", ...) and
@@ -482,8 +482,8 @@ public:
   virtual HResult GetAdapterDisplayMode(uint32_t adapter, DisplayMode* out) = 0;
   virtual HResult CheckDeviceType(uint32_t adapter, uint32_t deviceType, uint32_t displayFormat,
                                   uint32_t backBufferFormat, bool windowed) = 0;
-  virtual HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType,
-                                             uint32_t format, bool windowed, uint32_t type,
+  virtual HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format,
+                                             bool windowed, uint32_t type,
                                              uint32_t* qualityLevels) = 0;
   virtual HResult GetDeviceCaps(uint32_t adapter, uint32_t deviceType, Caps* caps) = 0;
   // The calling thread becomes the render thread. With the GL back end the window of

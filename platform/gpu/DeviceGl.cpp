@@ -16,73 +16,115 @@ namespace {
 
 GLenum GlPrimitive(uint32_t type) {
   switch (type) {
-    case kPointList: return GL_POINTS;
-    case kLineList: return GL_LINES;
-    case kLineStrip: return GL_LINE_STRIP;
-    case kTriangleStrip: return GL_TRIANGLE_STRIP;
-    case kTriangleFan: return GL_TRIANGLE_FAN;
-    default: return GL_TRIANGLES;
+    case kPointList:
+      return GL_POINTS;
+    case kLineList:
+      return GL_LINES;
+    case kLineStrip:
+      return GL_LINE_STRIP;
+    case kTriangleStrip:
+      return GL_TRIANGLE_STRIP;
+    case kTriangleFan:
+      return GL_TRIANGLE_FAN;
+    default:
+      return GL_TRIANGLES;
   }
 }
 
 GLenum GlCompare(uint32_t f) {
   switch (f) {
-    case kCmpNever: return GL_NEVER;
-    case kCmpLess: return GL_LESS;
-    case kCmpEqual: return GL_EQUAL;
-    case kCmpLessEqual: return GL_LEQUAL;
-    case kCmpGreater: return GL_GREATER;
-    case kCmpNotEqual: return GL_NOTEQUAL;
-    case kCmpGreaterEqual: return GL_GEQUAL;
-    default: return GL_ALWAYS;
+    case kCmpNever:
+      return GL_NEVER;
+    case kCmpLess:
+      return GL_LESS;
+    case kCmpEqual:
+      return GL_EQUAL;
+    case kCmpLessEqual:
+      return GL_LEQUAL;
+    case kCmpGreater:
+      return GL_GREATER;
+    case kCmpNotEqual:
+      return GL_NOTEQUAL;
+    case kCmpGreaterEqual:
+      return GL_GEQUAL;
+    default:
+      return GL_ALWAYS;
   }
 }
 
 GLenum GlBlend(uint32_t b) {
   switch (b) {
-    case kBlendZero: return GL_ZERO;
-    case kBlendOne: return GL_ONE;
-    case kBlendSrcColor: return GL_SRC_COLOR;
-    case kBlendInvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
-    case kBlendSrcAlpha: return GL_SRC_ALPHA;
-    case kBlendInvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
-    case kBlendDestAlpha: return GL_DST_ALPHA;
-    case kBlendInvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
-    case kBlendDestColor: return GL_DST_COLOR;
-    case kBlendInvDestColor: return GL_ONE_MINUS_DST_COLOR;
-    default: return GL_ONE;
+    case kBlendZero:
+      return GL_ZERO;
+    case kBlendOne:
+      return GL_ONE;
+    case kBlendSrcColor:
+      return GL_SRC_COLOR;
+    case kBlendInvSrcColor:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case kBlendSrcAlpha:
+      return GL_SRC_ALPHA;
+    case kBlendInvSrcAlpha:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case kBlendDestAlpha:
+      return GL_DST_ALPHA;
+    case kBlendInvDestAlpha:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case kBlendDestColor:
+      return GL_DST_COLOR;
+    case kBlendInvDestColor:
+      return GL_ONE_MINUS_DST_COLOR;
+    default:
+      return GL_ONE;
   }
 }
 
 GLenum GlBlendOp(uint32_t op) {
   switch (op) {
-    case kBlendOpSubtract: return GL_FUNC_SUBTRACT;
-    case kBlendOpRevSubtract: return GL_FUNC_REVERSE_SUBTRACT;
-    case kBlendOpMin: return GL_MIN;
-    case kBlendOpMax: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case kBlendOpSubtract:
+      return GL_FUNC_SUBTRACT;
+    case kBlendOpRevSubtract:
+      return GL_FUNC_REVERSE_SUBTRACT;
+    case kBlendOpMin:
+      return GL_MIN;
+    case kBlendOpMax:
+      return GL_MAX;
+    default:
+      return GL_FUNC_ADD;
   }
 }
 
 GLenum GlStencilOp(uint32_t op) {
   switch (op) {
-    case kStencilOpZero: return GL_ZERO;
-    case kStencilOpReplace: return GL_REPLACE;
-    case kStencilOpIncrSat: return GL_INCR;
-    case kStencilOpDecrSat: return GL_DECR;
-    case kStencilOpInvert: return GL_INVERT;
-    case kStencilOpIncr: return GL_INCR_WRAP;
-    case kStencilOpDecr: return GL_DECR_WRAP;
-    default: return GL_KEEP;
+    case kStencilOpZero:
+      return GL_ZERO;
+    case kStencilOpReplace:
+      return GL_REPLACE;
+    case kStencilOpIncrSat:
+      return GL_INCR;
+    case kStencilOpDecrSat:
+      return GL_DECR;
+    case kStencilOpInvert:
+      return GL_INVERT;
+    case kStencilOpIncr:
+      return GL_INCR_WRAP;
+    case kStencilOpDecr:
+      return GL_DECR_WRAP;
+    default:
+      return GL_KEEP;
   }
 }
 
 GLenum GlAddress(uint32_t a) {
   switch (a) {
-    case kAddressMirror: return GL_MIRRORED_REPEAT;
-    case kAddressClamp: return GL_CLAMP_TO_EDGE;
-    case kAddressBorder: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
+    case kAddressMirror:
+      return GL_MIRRORED_REPEAT;
+    case kAddressClamp:
+      return GL_CLAMP_TO_EDGE;
+    case kAddressBorder:
+      return GL_CLAMP_TO_BORDER;
+    default:
+      return GL_REPEAT;
   }
 }
 
@@ -111,7 +153,8 @@ bool DeviceImpl::GlInit(std::string* error) {
   glGenBuffers(1, &m_glo.upBuffer);
   glGenSamplers(kMaxSamplers, m_glo.samplers);
   for (GLuint i = 0; i < kMaxSamplers; ++i) glBindSampler(i, m_glo.samplers[i]);
-  m_glo.haveAnisotropy = epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic");
+  m_glo.haveAnisotropy =
+      epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic");
   glFrontFace(GL_CW);
   SDL_GL_SetSwapInterval(m_pp.presentationInterval == kPresentIntervalOne ? 1 : 0);
   return true;
@@ -154,14 +197,21 @@ void DeviceImpl::GlBuildSwapChain() {
 // Programs and uniforms.
 void DeviceImpl::GlUseProgram(ProgramImpl* p) { glUseProgram(p ? p->name : 0); }
 
-void DeviceImpl::GlUniform(int location, uint32_t components, uint32_t count,
-                           const float* values) {
+void DeviceImpl::GlUniform(int location, uint32_t components, uint32_t count, const float* values) {
   GLsizei n = static_cast<GLsizei>(count);
   switch (components) {
-    case 1: glUniform1fv(location, n, values); break;
-    case 2: glUniform2fv(location, n, values); break;
-    case 3: glUniform3fv(location, n, values); break;
-    default: glUniform4fv(location, n, values); break;
+    case 1:
+      glUniform1fv(location, n, values);
+      break;
+    case 2:
+      glUniform2fv(location, n, values);
+      break;
+    case 3:
+      glUniform3fv(location, n, values);
+      break;
+    default:
+      glUniform4fv(location, n, values);
+      break;
   }
 }
 
@@ -194,7 +244,8 @@ void DeviceImpl::ApplyLayout(uint32_t instances) {
     auto* vb = static_cast<VertexBufferImpl*>(s.vb);
     glBindBuffer(GL_ARRAY_BUFFER, vb->store.name);
     const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(s.offset + a.offset));
-    glVertexAttribPointer(a.location, a.size, a.type, a.normalised, static_cast<GLsizei>(s.stride), offset);
+    glVertexAttribPointer(a.location, a.size, a.type, a.normalised, static_cast<GLsizei>(s.stride),
+                          offset);
     glVertexAttribDivisor(a.location, (s.freq & kStreamInstanceData) ? 1 : 0);
     mask |= 1u << a.location;
   }
@@ -212,8 +263,8 @@ void DeviceImpl::GlDraw(uint32_t type, uint32_t startVertex, uint32_t count, uin
   ApplyForDraw();
   ApplyLayout(instances);
   if (instances > 1 || (m_streams[0].freq & kStreamIndexedData))
-    glDrawArraysInstanced(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count),
-                          static_cast<GLsizei>(instances));
+    glDrawArraysInstanced(GlPrimitive(type), static_cast<GLint>(startVertex),
+                          static_cast<GLsizei>(count), static_cast<GLsizei>(instances));
   else
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
 }
@@ -228,7 +279,8 @@ void DeviceImpl::GlDrawIndexed(uint32_t type, int32_t baseVertex, uint32_t start
     glDrawElementsInstancedBaseVertex(GlPrimitive(type), static_cast<GLsizei>(count), itype, offset,
                                       static_cast<GLsizei>(instances), baseVertex);
   else if (baseVertex != 0)
-    glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(count), itype, offset, baseVertex);
+    glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(count), itype, offset,
+                             baseVertex);
   else
     glDrawElements(GlPrimitive(type), static_cast<GLsizei>(count), itype, offset);
 }
@@ -277,8 +329,10 @@ void DeviceImpl::BindSurfaceTo(GLenum fboTarget, GLenum attachment, SurfaceImpl*
   if (s->kind == SurfaceImpl::Kind::TextureLevel) {
     TextureStore* store = StoreOf(s->owner);
     if (store->name == 0) DrainQueues();
-    GLenum target = store->target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + s->face : GL_TEXTURE_2D;
-    glFramebufferTexture2D(fboTarget, attachment, target, store->name, static_cast<GLint>(s->level));
+    GLenum target = store->target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + s->face
+                                                         : GL_TEXTURE_2D;
+    glFramebufferTexture2D(fboTarget, attachment, target, store->name,
+                           static_cast<GLint>(s->level));
   } else {
     if (s->renderbuffer == 0) s->Upload();
     glFramebufferRenderbuffer(fboTarget, attachment, GL_RENDERBUFFER, s->renderbuffer);
@@ -319,7 +373,8 @@ void DeviceImpl::ApplyTargets() {
     } else {
       depthRb = d->DepthTwin(samples, std::max(w, d->Width()), std::max(h, d->Height()));
       if (d->MultiSampleType() > 1 && samples <= 1) {
-        GLbitfield bits = GL_DEPTH_BUFFER_BIT | (d->Format() == kFmtD24S8 ? GL_STENCIL_BUFFER_BIT : 0);
+        GLbitfield bits =
+            GL_DEPTH_BUFFER_BIT | (d->Format() == kFmtD24S8 ? GL_STENCIL_BUFFER_BIT : 0);
         GLenum point = d->Format() == kFmtD24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.readFbo);
         glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
@@ -342,7 +397,8 @@ void DeviceImpl::ApplyTargets() {
   }
   bool stencil = d && d->Format() == kFmtD24S8;
   glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
-  glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+  glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER,
+                            stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                             GL_RENDERBUFFER, depthRb);
   GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
   if (status != GL_FRAMEBUFFER_COMPLETE)
@@ -353,7 +409,10 @@ void DeviceImpl::ApplyTargets() {
 
 void DeviceImpl::ApplyRenderStates() {
   const uint32_t* rs = m_rs;
-  if (rs[kRsZEnable]) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
+  if (rs[kRsZEnable])
+    glEnable(GL_DEPTH_TEST);
+  else
+    glDisable(GL_DEPTH_TEST);
   glDepthMask(rs[kRsZWriteEnable] ? GL_TRUE : GL_FALSE);
   glDepthFunc(GlCompare(rs[kRsZFunc]));
   if (rs[kRsCullMode] == kCullNone) {
@@ -366,21 +425,29 @@ void DeviceImpl::ApplyRenderStates() {
   glPolygonMode(GL_FRONT_AND_BACK, rs[kRsFillMode] == kFillWireframe ? GL_LINE
                                    : rs[kRsFillMode] == kFillPoint   ? GL_POINT
                                                                      : GL_FILL);
-  if (rs[kRsAlphaBlendEnable]) glEnable(GL_BLEND); else glDisable(GL_BLEND);
+  if (rs[kRsAlphaBlendEnable])
+    glEnable(GL_BLEND);
+  else
+    glDisable(GL_BLEND);
   if (rs[kRsSeparateAlphaBlendEnable]) {
-    glBlendFuncSeparate(GlBlend(rs[kRsSrcBlend]), GlBlend(rs[kRsDestBlend]), GlBlend(rs[kRsSrcBlendAlpha]),
-                        GlBlend(rs[kRsDestBlendAlpha]));
+    glBlendFuncSeparate(GlBlend(rs[kRsSrcBlend]), GlBlend(rs[kRsDestBlend]),
+                        GlBlend(rs[kRsSrcBlendAlpha]), GlBlend(rs[kRsDestBlendAlpha]));
     glBlendEquationSeparate(GlBlendOp(rs[kRsBlendOp]), GlBlendOp(rs[kRsBlendOpAlpha]));
   } else {
     glBlendFunc(GlBlend(rs[kRsSrcBlend]), GlBlend(rs[kRsDestBlend]));
     glBlendEquation(GlBlendOp(rs[kRsBlendOp]));
   }
   uint32_t mask = rs[kRsColorWriteEnable];
-  glColorMask(mask & 1 ? GL_TRUE : GL_FALSE, mask & 2 ? GL_TRUE : GL_FALSE, mask & 4 ? GL_TRUE : GL_FALSE,
-              mask & 8 ? GL_TRUE : GL_FALSE);
-  if (rs[kRsStencilEnable]) glEnable(GL_STENCIL_TEST); else glDisable(GL_STENCIL_TEST);
-  glStencilFunc(GlCompare(rs[kRsStencilFunc]), static_cast<GLint>(rs[kRsStencilRef]), rs[kRsStencilMask]);
-  glStencilOp(GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]), GlStencilOp(rs[kRsStencilPass]));
+  glColorMask(mask & 1 ? GL_TRUE : GL_FALSE, mask & 2 ? GL_TRUE : GL_FALSE,
+              mask & 4 ? GL_TRUE : GL_FALSE, mask & 8 ? GL_TRUE : GL_FALSE);
+  if (rs[kRsStencilEnable])
+    glEnable(GL_STENCIL_TEST);
+  else
+    glDisable(GL_STENCIL_TEST);
+  glStencilFunc(GlCompare(rs[kRsStencilFunc]), static_cast<GLint>(rs[kRsStencilRef]),
+                rs[kRsStencilMask]);
+  glStencilOp(GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]),
+              GlStencilOp(rs[kRsStencilPass]));
   glStencilMask(rs[kRsStencilWriteMask]);
   if (rs[kRsScissorTestEnable]) {
     glEnable(GL_SCISSOR_TEST);
@@ -409,21 +476,29 @@ void DeviceImpl::ApplySamplers() {
       glSamplerParameteri(s, GL_TEXTURE_WRAP_T, static_cast<GLint>(GlAddress(ss[kSampAddressV])));
       glSamplerParameteri(s, GL_TEXTURE_WRAP_R, static_cast<GLint>(GlAddress(ss[kSampAddressW])));
       uint32_t c = ss[kSampBorderColor];
-      float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-                         ((c >> 24) & 0xFF) / 255.0f};
+      float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                         (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f};
       glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
       bool magLinear = ss[kSampMagFilter] >= kTexFilterLinear;
       bool minLinear = ss[kSampMinFilter] >= kTexFilterLinear;
       glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
       GLint minFilter;
       switch (ss[kSampMipFilter]) {
-        case kTexFilterNone: minFilter = minLinear ? GL_LINEAR : GL_NEAREST; break;
-        case kTexFilterPoint: minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST; break;
-        default: minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR; break;
+        case kTexFilterNone:
+          minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+          break;
+        case kTexFilterPoint:
+          minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+          break;
+        default:
+          minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+          break;
       }
       glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter);
       if (m_glo.haveAnisotropy) {
-        float aniso = ss[kSampMinFilter] == kTexFilterAnisotropic ? static_cast<float>(std::max(1u, ss[kSampMaxAnisotropy])) : 1.0f;
+        float aniso = ss[kSampMinFilter] == kTexFilterAnisotropic
+                          ? static_cast<float>(std::max(1u, ss[kSampMaxAnisotropy]))
+                          : 1.0f;
         glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, aniso);
       }
     }
@@ -432,7 +507,8 @@ void DeviceImpl::ApplySamplers() {
     bool regen = store && store->mipsStale;
     if ((m_textureDirty & bit) || regen) {
       glActiveTexture(GL_TEXTURE0 + i);
-      if (m_glo.boundTargets[i] && (!store || m_glo.boundTargets[i] != store->target)) glBindTexture(m_glo.boundTargets[i], 0);
+      if (m_glo.boundTargets[i] && (!store || m_glo.boundTargets[i] != store->target))
+        glBindTexture(m_glo.boundTargets[i], 0);
       if (store) {
         glBindTexture(store->target, store->name);
         m_glo.boundTargets[i] = store->target;
@@ -476,10 +552,18 @@ void DeviceImpl::DrainQueues() {
   if (m_gl) {
     for (const auto& g : garbage) {
       switch (g.kind) {
-        case GlGarbage::Buffer: glDeleteBuffers(1, &g.name); break;
-        case GlGarbage::Texture: glDeleteTextures(1, &g.name); break;
-        case GlGarbage::Renderbuffer: glDeleteRenderbuffers(1, &g.name); break;
-        case GlGarbage::Program: glDeleteProgram(g.name); break;
+        case GlGarbage::Buffer:
+          glDeleteBuffers(1, &g.name);
+          break;
+        case GlGarbage::Texture:
+          glDeleteTextures(1, &g.name);
+          break;
+        case GlGarbage::Renderbuffer:
+          glDeleteRenderbuffers(1, &g.name);
+          break;
+        case GlGarbage::Program:
+          glDeleteProgram(g.name);
+          break;
       }
     }
     if (!garbage.empty()) {
@@ -498,8 +582,8 @@ void DeviceImpl::GlClear(uint32_t rectCount, const Rect* rects, uint32_t flags, 
   GLbitfield mask = 0;
   if (flags & kClearTarget) {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,
-                 ((colour >> 24) & 0xFF) / 255.0f);
+    glClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                 (colour & 0xFF) / 255.0f, ((colour >> 24) & 0xFF) / 255.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & kClearZBuffer) {
@@ -514,7 +598,8 @@ void DeviceImpl::GlClear(uint32_t rectCount, const Rect* rects, uint32_t flags, 
   }
   glEnable(GL_SCISSOR_TEST);
   int32_t vx0 = static_cast<int32_t>(m_viewport.x), vy0 = static_cast<int32_t>(m_viewport.y);
-  int32_t vx1 = vx0 + static_cast<int32_t>(m_viewport.width), vy1 = vy0 + static_cast<int32_t>(m_viewport.height);
+  int32_t vx1 = vx0 + static_cast<int32_t>(m_viewport.width),
+          vy1 = vy0 + static_cast<int32_t>(m_viewport.height);
   auto clearRect = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     x0 = std::max(x0, vx0);
     y0 = std::max(y0, vy0);
@@ -527,7 +612,8 @@ void DeviceImpl::GlClear(uint32_t rectCount, const Rect* rects, uint32_t flags, 
   if (rectCount == 0) {
     clearRect(vx0, vy0, vx1, vy1);
   } else {
-    for (uint32_t i = 0; i < rectCount; ++i) clearRect(rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
+    for (uint32_t i = 0; i < rectCount; ++i)
+      clearRect(rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
   }
   m_statesDirty = true;  // colour mask, depth mask and scissor go back at the next draw
 }
@@ -544,7 +630,8 @@ void DeviceImpl::GlStretchRect(SurfaceImpl* src, const Rect& sr, SurfaceImpl* ds
   if (m_core->anyDirty.load()) DrainQueues();
   GLenum glFilter = filter >= kTexFilterLinear ? GL_LINEAR : GL_NEAREST;
   glDisable(GL_SCISSOR_TEST);
-  bool sameSize = sr.right - sr.left == dr.right - dr.left && sr.bottom - sr.top == dr.bottom - dr.top;
+  bool sameSize =
+      sr.right - sr.left == dr.right - dr.left && sr.bottom - sr.top == dr.bottom - dr.top;
   if (src->MultiSampleType() > 1 && (!sameSize || dst->MultiSampleType() > 1)) {
     // A multisampled source is resolved at its own size first.
     ReadFboFor(src, GL_READ_FRAMEBUFFER, m_glo.readFbo);
@@ -556,8 +643,8 @@ void DeviceImpl::GlStretchRect(SurfaceImpl* src, const Rect& sr, SurfaceImpl* ds
     ReadFboFor(src, GL_READ_FRAMEBUFFER, m_glo.readFbo);
   }
   ReadFboFor(dst, GL_DRAW_FRAMEBUFFER, m_glo.drawFbo);
-  glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom, GL_COLOR_BUFFER_BIT,
-                    glFilter);
+  glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, dr.left, dr.top, dr.right, dr.bottom,
+                    GL_COLOR_BUFFER_BIT, glFilter);
   if (dst->kind == SurfaceImpl::Kind::TextureLevel)
     if (TextureStore* store = StoreOf(dst->owner)) store->mipsStale = store->autoMips;
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -582,8 +669,9 @@ void DeviceImpl::GlPresent() {
   glClearColor(0, 0, 0, 1);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glClear(GL_COLOR_BUFFER_BIT);
-  glBlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                    static_cast<uint32_t>(dw) == w && static_cast<uint32_t>(dh) == h ? GL_NEAREST : GL_LINEAR);
+  glBlitFramebuffer(
+      0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
+      static_cast<uint32_t>(dw) == w && static_cast<uint32_t>(dh) == h ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(m_window->Handle());
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.fbo);
@@ -604,8 +692,8 @@ HResult DeviceImpl::GlReadPixels(SurfaceImpl* surface, const Rect& r, std::vecto
     m_statesDirty = true;
     ReadFboFor(s, GL_READ_FRAMEBUFFER, m_glo.readFbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.resolveFbo);
-    glBlitFramebuffer(r.left, r.top, r.right, r.bottom, r.left, r.top, r.right, r.bottom, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
+    glBlitFramebuffer(r.left, r.top, r.right, r.bottom, r.left, r.top, r.right, r.bottom,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.fbo);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.resolveFbo);
     m_glo.everPresented = false;  // the copy no longer holds the presented frame
@@ -615,11 +703,12 @@ HResult DeviceImpl::GlReadPixels(SurfaceImpl* surface, const Rect& r, std::vecto
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   if (s->Format() == kFmtA8) {
     std::vector<uint8_t> a(static_cast<size_t>(w) * h);
-    glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RED, GL_UNSIGNED_BYTE, a.data());
+    glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RED,
+                 GL_UNSIGNED_BYTE, a.data());
     for (size_t i = 0; i < a.size(); ++i) (*bgra)[i * 4 + 3] = a[i];
   } else {
-    glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA, GL_UNSIGNED_BYTE,
-                 bgra->data());
+    glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
+                 GL_UNSIGNED_BYTE, bgra->data());
   }
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   return glGetError() == GL_NO_ERROR ? kOk : kErrFail;

@@ -27,15 +27,17 @@ public:
   bool Init(std::string* error);
 
   // resources
-  HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool, VertexBuffer** out) override;
-  HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool, IndexBuffer** out) override;
-  HResult CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format,
-                        uint32_t pool, Texture** out) override;
-  HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
-                            CubeTexture** out) override;
+  HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
+                             VertexBuffer** out) override;
+  HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool,
+                            IndexBuffer** out) override;
+  HResult CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                        uint32_t format, uint32_t pool, Texture** out) override;
+  HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
+                            uint32_t pool, CubeTexture** out) override;
   HResult CreateTextureFromImage(const image::Image& image, BaseTexture** out) override;
-  HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format, uint32_t multiSample,
-                                    Surface** out) override;
+  HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
+                                    uint32_t multiSample, Surface** out) override;
   HResult CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format, uint32_t multiSample,
                              Surface** out) override;
   HResult CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** out) override;
@@ -50,7 +52,8 @@ public:
   HResult SetProgram(Program* program) override;
   HResult SetUniformFloats(int location, uint32_t vec4Count, const float* values) override;
   HResult SetUniformFloat(int location, uint32_t count, const float* values) override;
-  HResult SetUniformVectors(int location, uint32_t components, uint32_t count, const float* values) override;
+  HResult SetUniformVectors(int location, uint32_t components, uint32_t count,
+                            const float* values) override;
   HResult SetUniformInts(int location, uint32_t count, const int32_t* values) override;
   HResult SetUniformMatrices(int location, uint32_t count, const float* values) override;
   HResult SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) override;
@@ -72,15 +75,18 @@ public:
   HResult GetBackBuffer(uint32_t swapChain, uint32_t index, Surface** surface) override;
 
   // geometry
-  HResult SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) override;
+  HResult SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset,
+                          uint32_t stride) override;
   HResult SetStreamSourceFreq(uint32_t stream, uint32_t setting) override;
   HResult SetFVF(uint32_t fvf) override;
   HResult SetVertexDeclaration(VertexDeclaration* declaration) override;
   HResult SetIndices(IndexBuffer* buffer) override;
   HResult DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) override;
-  HResult DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
-                               uint32_t startIndex, uint32_t primitiveCount) override;
-  HResult DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices, uint32_t stride) override;
+  HResult DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex,
+                               uint32_t numVertices, uint32_t startIndex,
+                               uint32_t primitiveCount) override;
+  HResult DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices,
+                          uint32_t stride) override;
 
   // frame
   HResult BeginScene() override;

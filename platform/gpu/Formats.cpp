@@ -38,10 +38,18 @@ bool LookUpFormat(uint32_t format, GlFormat* out) {
       *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
       return true;
     case kFmtD24S8:
-      *out = {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
+      *out = {GL_DEPTH24_STENCIL8,
+              GL_DEPTH_STENCIL,
+              GL_UNSIGNED_INT_24_8,
+              false,
+              {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
       return true;
     case kFmtD16:
-      *out = {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
+      *out = {GL_DEPTH_COMPONENT16,
+              GL_DEPTH_COMPONENT,
+              GL_UNSIGNED_SHORT,
+              false,
+              {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
       return true;
     default:
       return false;
@@ -50,9 +58,12 @@ bool LookUpFormat(uint32_t format, GlFormat* out) {
 
 uint32_t BytesPerPixel(uint32_t format) {
   switch (format) {
-    case kFmtA8: return 1;
-    case kFmtD16: return 2;
-    default: return 4;
+    case kFmtA8:
+      return 1;
+    case kFmtD16:
+      return 2;
+    default:
+      return 4;
   }
 }
 
@@ -82,16 +93,34 @@ uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth) {
 uint32_t FvfStride(uint32_t fvf) {
   uint32_t stride = 0;
   switch (fvf & kFvfPositionMask) {
-    case 0: break;
-    case kFvfXyz: stride += 12; break;
-    case kFvfXyzRhw: stride += 16; break;
-    case kFvfXyzw: stride += 16; break;
-    case 0x006: stride += 16; break;  // XYZB1..XYZB5
-    case 0x008: stride += 20; break;
-    case 0x00A: stride += 24; break;
-    case 0x00C: stride += 28; break;
-    case 0x00E: stride += 32; break;
-    default: return 0;
+    case 0:
+      break;
+    case kFvfXyz:
+      stride += 12;
+      break;
+    case kFvfXyzRhw:
+      stride += 16;
+      break;
+    case kFvfXyzw:
+      stride += 16;
+      break;
+    case 0x006:
+      stride += 16;
+      break;  // XYZB1..XYZB5
+    case 0x008:
+      stride += 20;
+      break;
+    case 0x00A:
+      stride += 24;
+      break;
+    case 0x00C:
+      stride += 28;
+      break;
+    case 0x00E:
+      stride += 32;
+      break;
+    default:
+      return 0;
   }
   if (fvf & kFvfNormal) stride += 12;
   if (fvf & kFvfPSize) stride += 4;
@@ -127,37 +156,122 @@ const char* AttributeLocationsGlsl() {
 // Vertex layouts.
 bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm, uint32_t* bytes) {
   switch (type) {
-    case kDeclFloat1: *size = 1; *glType = GL_FLOAT; *norm = GL_FALSE; *bytes = 4; return true;
-    case kDeclFloat2: *size = 2; *glType = GL_FLOAT; *norm = GL_FALSE; *bytes = 8; return true;
-    case kDeclFloat3: *size = 3; *glType = GL_FLOAT; *norm = GL_FALSE; *bytes = 12; return true;
-    case kDeclFloat4: *size = 4; *glType = GL_FLOAT; *norm = GL_FALSE; *bytes = 16; return true;
-    case kDeclColor: *size = GL_BGRA; *glType = GL_UNSIGNED_BYTE; *norm = GL_TRUE; *bytes = 4; return true;
-    case kDeclUByte4: *size = 4; *glType = GL_UNSIGNED_BYTE; *norm = GL_FALSE; *bytes = 4; return true;
-    case kDeclUByte4N: *size = 4; *glType = GL_UNSIGNED_BYTE; *norm = GL_TRUE; *bytes = 4; return true;
-    case kDeclShort2: *size = 2; *glType = GL_SHORT; *norm = GL_FALSE; *bytes = 4; return true;
-    case kDeclShort4: *size = 4; *glType = GL_SHORT; *norm = GL_FALSE; *bytes = 8; return true;
-    case kDeclShort2N: *size = 2; *glType = GL_SHORT; *norm = GL_TRUE; *bytes = 4; return true;
-    case kDeclShort4N: *size = 4; *glType = GL_SHORT; *norm = GL_TRUE; *bytes = 8; return true;
-    case kDeclUShort2N: *size = 2; *glType = GL_UNSIGNED_SHORT; *norm = GL_TRUE; *bytes = 4; return true;
-    case kDeclUShort4N: *size = 4; *glType = GL_UNSIGNED_SHORT; *norm = GL_TRUE; *bytes = 8; return true;
-    case kDeclFloat16x2: *size = 2; *glType = GL_HALF_FLOAT; *norm = GL_FALSE; *bytes = 4; return true;
-    case kDeclFloat16x4: *size = 4; *glType = GL_HALF_FLOAT; *norm = GL_FALSE; *bytes = 8; return true;
-    default: return false;
+    case kDeclFloat1:
+      *size = 1;
+      *glType = GL_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 4;
+      return true;
+    case kDeclFloat2:
+      *size = 2;
+      *glType = GL_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 8;
+      return true;
+    case kDeclFloat3:
+      *size = 3;
+      *glType = GL_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 12;
+      return true;
+    case kDeclFloat4:
+      *size = 4;
+      *glType = GL_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 16;
+      return true;
+    case kDeclColor:
+      *size = GL_BGRA;
+      *glType = GL_UNSIGNED_BYTE;
+      *norm = GL_TRUE;
+      *bytes = 4;
+      return true;
+    case kDeclUByte4:
+      *size = 4;
+      *glType = GL_UNSIGNED_BYTE;
+      *norm = GL_FALSE;
+      *bytes = 4;
+      return true;
+    case kDeclUByte4N:
+      *size = 4;
+      *glType = GL_UNSIGNED_BYTE;
+      *norm = GL_TRUE;
+      *bytes = 4;
+      return true;
+    case kDeclShort2:
+      *size = 2;
+      *glType = GL_SHORT;
+      *norm = GL_FALSE;
+      *bytes = 4;
+      return true;
+    case kDeclShort4:
+      *size = 4;
+      *glType = GL_SHORT;
+      *norm = GL_FALSE;
+      *bytes = 8;
+      return true;
+    case kDeclShort2N:
+      *size = 2;
+      *glType = GL_SHORT;
+      *norm = GL_TRUE;
+      *bytes = 4;
+      return true;
+    case kDeclShort4N:
+      *size = 4;
+      *glType = GL_SHORT;
+      *norm = GL_TRUE;
+      *bytes = 8;
+      return true;
+    case kDeclUShort2N:
+      *size = 2;
+      *glType = GL_UNSIGNED_SHORT;
+      *norm = GL_TRUE;
+      *bytes = 4;
+      return true;
+    case kDeclUShort4N:
+      *size = 4;
+      *glType = GL_UNSIGNED_SHORT;
+      *norm = GL_TRUE;
+      *bytes = 8;
+      return true;
+    case kDeclFloat16x2:
+      *size = 2;
+      *glType = GL_HALF_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 4;
+      return true;
+    case kDeclFloat16x4:
+      *size = 4;
+      *glType = GL_HALF_FLOAT;
+      *norm = GL_FALSE;
+      *bytes = 8;
+      return true;
+    default:
+      return false;
   }
 }
 
 int LocationOf(uint8_t usage, uint8_t index) {
   switch (usage) {
     case kUsagePosition:
-    case kUsagePositionT: return index == 0 ? kAttrPosition : -1;
-    case kUsageNormal: return index == 0 ? kAttrNormal : -1;
-    case kUsageColor: return index < 2 ? kAttrColor0 + index : -1;
-    case kUsageTexCoord: return index < 8 ? kAttrTexCoord0 + index : -1;
-    case kUsageBlendWeight: return index == 0 ? kAttrBlendWeight : -1;
-    case kUsageBlendIndices: return index == 0 ? kAttrBlendIndices : -1;
-    case kUsageTangent: return index == 0 ? kAttrTangent : -1;
-    case kUsageBinormal: return index == 0 ? kAttrBinormal : -1;
-    default: return -1;
+    case kUsagePositionT:
+      return index == 0 ? kAttrPosition : -1;
+    case kUsageNormal:
+      return index == 0 ? kAttrNormal : -1;
+    case kUsageColor:
+      return index < 2 ? kAttrColor0 + index : -1;
+    case kUsageTexCoord:
+      return index < 8 ? kAttrTexCoord0 + index : -1;
+    case kUsageBlendWeight:
+      return index == 0 ? kAttrBlendWeight : -1;
+    case kUsageBlendIndices:
+      return index == 0 ? kAttrBlendIndices : -1;
+    case kUsageTangent:
+      return index == 0 ? kAttrTangent : -1;
+    case kUsageBinormal:
+      return index == 0 ? kAttrBinormal : -1;
+    default:
+      return -1;
   }
 }
 
@@ -196,7 +310,8 @@ bool ElementsFromFvf(uint32_t fvf, std::vector<VertexElement>* out) {
   } else if (pos >= 0x006 && pos <= 0x00E) {
     uint32_t betas = (pos - 0x004) / 2;  // XYZB1 = 0x006
     add(kDeclFloat3, kUsagePosition, 0, 12);
-    static const uint8_t kBetaTypes[5] = {kDeclFloat1, kDeclFloat2, kDeclFloat3, kDeclFloat4, kDeclFloat4};
+    static const uint8_t kBetaTypes[5] = {kDeclFloat1, kDeclFloat2, kDeclFloat3, kDeclFloat4,
+                                          kDeclFloat4};
     add(kBetaTypes[betas - 1], kUsageBlendWeight, 0, static_cast<uint16_t>(betas * 4));
   }
   if (fvf & kFvfNormal) add(kDeclFloat3, kUsageNormal, 0, 12);

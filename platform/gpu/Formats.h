@@ -37,8 +37,7 @@ struct AttribDesc {
   uint32_t bytes;  // size of the element in the vertex
 };
 
-bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm,
-                      uint32_t* bytes);
+bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm, uint32_t* bytes);
 // The attribute location of a declaration usage and usage index; -1 when none.
 int LocationOf(uint8_t usage, uint8_t index);
 // False when an element has an unknown type or a usage without a location.

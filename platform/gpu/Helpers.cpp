@@ -20,7 +20,8 @@ const char* kSpriteVs =
     "layout(location = 4) in vec2 a_texcoord0;\n"
     "out vec4 v_colour;\n"
     "out vec2 v_uv;\n"
-    "void main() { gl_Position = vec4(a_position, 1.0); v_colour = a_color0; v_uv = a_texcoord0; }\n";
+    "void main() { gl_Position = vec4(a_position, 1.0); v_colour = a_color0; v_uv = a_texcoord0; "
+    "}\n";
 const char* kSpriteFs =
     "#version 330 core\n"
     "uniform sampler2D u_texture;\n"
@@ -32,9 +33,13 @@ const char* kSpriteFs =
 // D3DX-style render-to-surface: a scene on a surface with its own depth buffer.
 class RenderToSurfaceImpl final : public RenderToSurface {
 public:
-  RenderToSurfaceImpl(Device* device, uint32_t width, uint32_t height, uint32_t format, bool depthStencil,
-                      uint32_t depthFormat)
-      : m_device(device), m_width(width), m_height(height), m_format(format), m_wantDepth(depthStencil),
+  RenderToSurfaceImpl(Device* device, uint32_t width, uint32_t height, uint32_t format,
+                      bool depthStencil, uint32_t depthFormat)
+      : m_device(device),
+        m_width(width),
+        m_height(height),
+        m_format(format),
+        m_wantDepth(depthStencil),
         m_depthFormat(depthFormat) {
     m_device->AddRef();
     MakeDepth();
@@ -46,7 +51,8 @@ public:
   }
 
   HResult BeginScene(Surface* surface, const Viewport* viewport) override {
-    m_device->RecordCall("RenderToSurface::BeginScene " + (surface ? surface->DebugName() : std::string("none")));
+    m_device->RecordCall("RenderToSurface::BeginScene " +
+                         (surface ? surface->DebugName() : std::string("none")));
     if (m_inScene || !surface) {
       m_device->ReportMisuse("RenderToSurface::BeginScene: already in a scene or no surface");
       return kErrInvalidCall;
@@ -178,18 +184,23 @@ public:
     return kOk;
   }
 
-  HResult Draw(BaseTexture* texture, const Rect* source, const float center[3], const float position[3],
-               uint32_t colour) override {
-    m_device->RecordCall("Sprite::Draw " + (texture ? texture->DebugName() : std::string("none")) + " colour=" + Hex(colour));
+  HResult Draw(BaseTexture* texture, const Rect* source, const float center[3],
+               const float position[3], uint32_t colour) override {
+    m_device->RecordCall("Sprite::Draw " + (texture ? texture->DebugName() : std::string("none")) +
+                         " colour=" + Hex(colour));
     if (!m_begun || !texture || texture->Type() != ResourceType::Texture) {
       m_device->ReportMisuse("Sprite::Draw outside Begin/End or without a 2D texture");
       return kErrInvalidCall;
     }
     auto* t = static_cast<Texture*>(texture);
     float tw = static_cast<float>(t->Width()), th = static_cast<float>(t->Height());
-    Rect r = source ? *source : Rect{0, 0, static_cast<int32_t>(t->Width()), static_cast<int32_t>(t->Height())};
-    float cx = center ? center[0] : 0.0f, cy = center ? center[1] : 0.0f, cz = center ? center[2] : 0.0f;
-    float px = position ? position[0] : 0.0f, py = position ? position[1] : 0.0f, pz = position ? position[2] : 0.0f;
+    Rect r = source
+                 ? *source
+                 : Rect{0, 0, static_cast<int32_t>(t->Width()), static_cast<int32_t>(t->Height())};
+    float cx = center ? center[0] : 0.0f, cy = center ? center[1] : 0.0f,
+          cz = center ? center[2] : 0.0f;
+    float px = position ? position[0] : 0.0f, py = position ? position[1] : 0.0f,
+          pz = position ? position[2] : 0.0f;
     float w = static_cast<float>(r.right - r.left), h = static_cast<float>(r.bottom - r.top);
     float u0 = r.left / tw, v0 = r.top / th, u1 = r.right / tw, v1 = r.bottom / th;
     float corners[4][4] = {{0, 0, u0, v0}, {w, 0, u1, v0}, {0, h, u0, v1}, {w, h, u1, v1}};
@@ -235,8 +246,8 @@ public:
         bool last = i + 1 == m_quads.size() || m_quads[i + 1].texture != q.texture;
         if (last) {
           d.SetTexture(0, q.texture);
-          HResult hr = d.DrawPrimitiveUP(kTriangleList, static_cast<uint32_t>(batch.size() / 3), batch.data(),
-                                         sizeof(Vertex));
+          HResult hr = d.DrawPrimitiveUP(kTriangleList, static_cast<uint32_t>(batch.size() / 3),
+                                         batch.data(), sizeof(Vertex));
           if (Failed(hr)) result = hr;
           batch.clear();
         }
@@ -286,9 +297,16 @@ private:
     Texture* texture;
     Vertex v[4];
   };
-  static constexpr uint32_t kStates[10] = {kRsCullMode, kRsZEnable, kRsZWriteEnable, kRsAlphaTestEnable,
-                                           kRsSeparateAlphaBlendEnable, kRsColorWriteEnable, kRsBlendOp,
-                                           kRsAlphaBlendEnable, kRsSrcBlend, kRsDestBlend};
+  static constexpr uint32_t kStates[10] = {kRsCullMode,
+                                           kRsZEnable,
+                                           kRsZWriteEnable,
+                                           kRsAlphaTestEnable,
+                                           kRsSeparateAlphaBlendEnable,
+                                           kRsColorWriteEnable,
+                                           kRsBlendOp,
+                                           kRsAlphaBlendEnable,
+                                           kRsSrcBlend,
+                                           kRsDestBlend};
   Device* m_device;
   Program* m_program = nullptr;
   float m_transform[16];

@@ -50,7 +50,9 @@ public:
   // A texture's surfaces share its core.
   static std::shared_ptr<DeviceCore> Of(Resource* r) { return r->m_core; }
 
-  std::string NewName(const char* kind) { return std::string(kind) + "#" + std::to_string(++m_nextId); }
+  std::string NewName(const char* kind) {
+    return std::string(kind) + "#" + std::to_string(++m_nextId);
+  }
 
   void Register(ResourceImpl* r, bool defaultPool);
   void Unregister(ResourceImpl* r, bool defaultPool);
@@ -111,14 +113,13 @@ public:
 
 class IndexBufferImpl final : public IndexBuffer, public ResourceImpl {
 public:
-  IndexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage, uint32_t format,
-                  uint32_t pool);
+  IndexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage,
+                  uint32_t format, uint32_t pool);
   ~IndexBufferImpl() override;
   void Upload() override;
   uint32_t IndexSize() const { return m_format == kFmtIndex32 ? 4 : 2; }
   BufferStore store;
 };
-
 
 class SurfaceImpl;
 
@@ -198,7 +199,9 @@ public:
 
 class VertexDeclarationImpl final : public VertexDeclaration {
 public:
-  explicit VertexDeclarationImpl(std::vector<VertexElement> elements) { m_elements = std::move(elements); }
+  explicit VertexDeclarationImpl(std::vector<VertexElement> elements) {
+    m_elements = std::move(elements);
+  }
 };
 
 class UniformBufferImpl final : public UniformBuffer {

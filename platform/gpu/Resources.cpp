@@ -46,7 +46,8 @@ uint32_t Unknown::Release() {
   return left;
 }
 
-Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usage, const char* kind)
+Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usage,
+                   const char* kind)
     : m_core(std::move(core)), m_pool(pool), m_usage(usage), m_name(m_core->NewName(kind)) {}
 
 Resource::~Resource() { m_core->Record("Free " + m_name); }
@@ -85,8 +86,8 @@ HResult LockStore(DeviceCore& core, const std::string& name, BufferStore& s, uin
                 " outside " + std::to_string(length) + " bytes");
     return kErrInvalidCall;
   }
-  core.Record("Lock " + name + " offset=" + std::to_string(offset) + " size=" + std::to_string(size) +
-              " flags=" + Hex(flags));
+  core.Record("Lock " + name + " offset=" + std::to_string(offset) +
+              " size=" + std::to_string(size) + " flags=" + Hex(flags));
   s.locked = true;
   s.readOnlyLock = (flags & kLockReadOnly) != 0;
   s.lockLo = offset;
@@ -171,8 +172,8 @@ void ComputeMaxIndex(BufferStore& s, uint32_t indexSize) {
 
 }  // namespace
 
-VertexBufferImpl::VertexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage,
-                                   uint32_t fvf, uint32_t pool)
+VertexBufferImpl::VertexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length,
+                                   uint32_t usage, uint32_t fvf, uint32_t pool)
     : VertexBuffer(std::move(core), pool, usage, "vb") {
   m_length = length;
   m_fvf = fvf;
@@ -236,8 +237,8 @@ HResult IndexBuffer::Unlock() {
 // Textures.
 namespace {
 
-void InitTextureStore(TextureStore& s, GLenum target, uint32_t faces, uint32_t levels, uint32_t format,
-                      uint32_t w, uint32_t h, uint32_t d, bool renderTarget) {
+void InitTextureStore(TextureStore& s, GLenum target, uint32_t faces, uint32_t levels,
+                      uint32_t format, uint32_t w, uint32_t h, uint32_t d, bool renderTarget) {
   s.target = target;
   s.faces = faces;
   s.renderTarget = renderTarget;
@@ -282,7 +283,9 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
       for (uint32_t l = 0; l < levels; ++l) {
         size_t i = f * levels + l;
         GLenum t = s.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + f : s.target;
-        const void* bits = s.levelDirty[i] && !s.levelLocked[i] && !s.levels[i].empty() ? s.levels[i].data() : nullptr;
+        const void* bits = s.levelDirty[i] && !s.levelLocked[i] && !s.levels[i].empty()
+                               ? s.levels[i].data()
+                               : nullptr;
         if (gf.compressed) {
           // Compressed levels can only be specified with their data.
           std::vector<uint8_t> zeros;
@@ -290,13 +293,16 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
             zeros.assign(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i], 0);
             bits = zeros.data();
           }
-          GLsizei size = static_cast<GLsizei>(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i]);
+          GLsizei size =
+              static_cast<GLsizei>(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i]);
           if (s.target == GL_TEXTURE_3D)
-            glCompressedTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, size, bits);
+            glCompressedTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0,
+                                   size, bits);
           else
             glCompressedTexImage2D(t, l, gf.internal, s.levelW[i], s.levelH[i], 0, size, bits);
         } else if (s.target == GL_TEXTURE_3D) {
-          glTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, gf.format, gf.type, bits);
+          glTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, gf.format,
+                       gf.type, bits);
         } else {
           glTexImage2D(t, l, gf.internal, s.levelW[i], s.levelH[i], 0, gf.format, gf.type, bits);
         }
@@ -314,13 +320,17 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
       GLsizei size = static_cast<GLsizei>(s.levels[i].size());
       if (gf.compressed) {
         if (s.target == GL_TEXTURE_3D)
-          glCompressedTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.internal, size, s.levels[i].data());
+          glCompressedTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i],
+                                    gf.internal, size, s.levels[i].data());
         else
-          glCompressedTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.internal, size, s.levels[i].data());
+          glCompressedTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.internal, size,
+                                    s.levels[i].data());
       } else if (s.target == GL_TEXTURE_3D) {
-        glTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.format, gf.type, s.levels[i].data());
+        glTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.format, gf.type,
+                        s.levels[i].data());
       } else {
-        glTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.format, gf.type, s.levels[i].data());
+        glTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.format, gf.type,
+                        s.levels[i].data());
       }
       s.levelDirty[i] = false;
     }
@@ -334,8 +344,8 @@ void DiscardTextureStore(DeviceCore& core, TextureStore& s) {
   s.name = 0;
 }
 
-HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32_t levels, uint32_t face,
-                   uint32_t level, Surface** out) {
+HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32_t levels,
+                   uint32_t face, uint32_t level, Surface** out) {
   if (!out || level >= levels || face >= s.faces) {
     core.Misuse("GetSurface: no level " + std::to_string(level) + " face " + std::to_string(face));
     if (out) *out = nullptr;
@@ -345,7 +355,8 @@ HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32
   std::lock_guard<std::mutex> lock(s.mutex);
   if (!s.surfaces[i]) {
     // The surface holds the texture; the texture keeps a weak pointer back.
-    s.surfaces[i] = new SurfaceImpl(std::shared_ptr<DeviceCore>(), owner, face, level, s.levelW[i], s.levelH[i]);
+    s.surfaces[i] = new SurfaceImpl(std::shared_ptr<DeviceCore>(), owner, face, level, s.levelW[i],
+                                    s.levelH[i]);
   } else {
     s.surfaces[i]->AddRef();
   }
@@ -358,10 +369,14 @@ HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32
 TextureStore* StoreOf(BaseTexture* texture) {
   if (!texture) return nullptr;
   switch (texture->Type()) {
-    case ResourceType::Texture: return &static_cast<TextureImpl*>(texture)->store;
-    case ResourceType::CubeTexture: return &static_cast<CubeTextureImpl*>(texture)->store;
-    case ResourceType::VolumeTexture: return &static_cast<VolumeTextureImpl*>(texture)->store;
-    default: return nullptr;
+    case ResourceType::Texture:
+      return &static_cast<TextureImpl*>(texture)->store;
+    case ResourceType::CubeTexture:
+      return &static_cast<CubeTextureImpl*>(texture)->store;
+    case ResourceType::VolumeTexture:
+      return &static_cast<VolumeTextureImpl*>(texture)->store;
+    default:
+      return nullptr;
   }
 }
 
@@ -413,7 +428,8 @@ HResult Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, 
       return kErrInvalidCall;
     }
     uint32_t row = dxt ? rect->top / 4 : rect->top;
-    uint32_t col = dxt ? (rect->left / 4) * (m_format == kFmtDXT1 ? 8 : 16) : rect->left * BytesPerPixel(m_format);
+    uint32_t col = dxt ? (rect->left / 4) * (m_format == kFmtDXT1 ? 8 : 16)
+                       : rect->left * BytesPerPixel(m_format);
     offset = static_cast<size_t>(row) * pitch + col;
   }
   m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) + " flags=" + Hex(flags));
@@ -464,8 +480,9 @@ HResult CubeTexture::GetCubeMapSurface(uint32_t face, uint32_t level, Surface** 
   return GetSurface(*m_core, this, self->store, m_levels, face, level, surface);
 }
 
-VolumeTextureImpl::VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width, uint32_t height,
-                                     uint32_t depth, uint32_t levels, uint32_t format)
+VolumeTextureImpl::VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width,
+                                     uint32_t height, uint32_t depth, uint32_t levels,
+                                     uint32_t format)
     : VolumeTexture(std::move(core), kPoolManaged, 0, "vol") {
   m_width = width;
   m_height = height;
@@ -492,21 +509,28 @@ std::shared_ptr<DeviceCore> CoreOfTexture(BaseTexture* t);
 SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore>, BaseTexture* owner_, uint32_t face_,
                          uint32_t level_, uint32_t width, uint32_t height)
     : Surface(CoreOfTexture(owner_), owner_->Pool(), owner_->Usage(), "surf"),
-      kind(Kind::TextureLevel), owner(owner_), face(face_), level(level_) {
+      kind(Kind::TextureLevel),
+      owner(owner_),
+      face(face_),
+      level(level_) {
   m_width = width;
   m_height = height;
   m_format = owner->Format();
-  m_name = owner->DebugName() + (owner->Type() == ResourceType::CubeTexture ? ".F" + std::to_string(face) : "") +
-           ".L" + std::to_string(level);
+  m_name = owner->DebugName() +
+           (owner->Type() == ResourceType::CubeTexture ? ".F" + std::to_string(face) : "") + ".L" +
+           std::to_string(level);
   counted = false;  // the texture is what counts
   owner->AddRef();
 }
 
-SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore> core, Kind kind_, uint32_t width, uint32_t height,
-                         uint32_t format, uint32_t samples, uint32_t pool, bool counted_)
-    : Surface(std::move(core), pool, IsDepthFormat(format) ? kUsageDepthStencil : kUsageRenderTarget,
+SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore> core, Kind kind_, uint32_t width,
+                         uint32_t height, uint32_t format, uint32_t samples, uint32_t pool,
+                         bool counted_)
+    : Surface(std::move(core), pool,
+              IsDepthFormat(format) ? kUsageDepthStencil : kUsageRenderTarget,
               kind_ == Kind::BackBuffer ? "backbuffer" : "rb"),
-      kind(kind_), counted(counted_) {
+      kind(kind_),
+      counted(counted_) {
   if (kind == Kind::BackBuffer) m_name = "backbuffer";
   m_width = width;
   m_height = height;
@@ -583,7 +607,7 @@ std::shared_ptr<DeviceCore> CoreOfTexture(BaseTexture* t) { return DeviceCore::O
 // ---------------------------------------------------------------------------------
 // Uniform buffers: made and filled on the render thread at once.
 UniformBufferImpl::UniformBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t size)
-  : m_core(std::move(core)) {
+    : m_core(std::move(core)) {
   m_size = size;
   m_name = m_core->NewName("ubo");
   if (m_core->gl) {
@@ -607,8 +631,8 @@ HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* da
     m_core->Misuse("UniformBuffer::Update called off the render thread");
     return kErrInvalidCall;
   }
-  m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) + " size=" +
-                 std::to_string(size));
+  m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) +
+                 " size=" + std::to_string(size));
   if (buffer) {
     glBindBuffer(GL_UNIFORM_BUFFER, buffer);
     glBufferSubData(GL_UNIFORM_BUFFER, offset, size, data);
@@ -620,13 +644,18 @@ HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* da
 // ---------------------------------------------------------------------------------
 // Programs.
 ProgramImpl::ProgramImpl(std::shared_ptr<DeviceCore> core_, std::string vs_, std::string fs_)
-    : core(std::move(core_)), vs(std::move(vs_)), fs(std::move(fs_)), debugName(core->NewName("prog")) {}
+    : core(std::move(core_)),
+      vs(std::move(vs_)),
+      fs(std::move(fs_)),
+      debugName(core->NewName("prog")) {}
 
 ProgramImpl::~ProgramImpl() {
   if (name) core->Discard({GlGarbage::Program, name});
 }
 
-Program::Status Program::GetStatus() const { return static_cast<const ProgramImpl*>(this)->status.load(); }
+Program::Status Program::GetStatus() const {
+  return static_cast<const ProgramImpl*>(this)->status.load();
+}
 
 std::string Program::InfoLog() const {
   auto* self = static_cast<const ProgramImpl*>(this);
@@ -646,7 +675,8 @@ bool Program::BindUniformBlock(const char* name, uint32_t slot) {
   if (!name || self->status.load() != Status::Ready) return false;
   auto it = self->blocks.find(name);
   if (it == self->blocks.end()) return false;
-  self->core->Record("BindUniformBlock " + self->debugName + " " + name + " slot=" + std::to_string(slot));
+  self->core->Record("BindUniformBlock " + self->debugName + " " + name +
+                     " slot=" + std::to_string(slot));
   if (self->core->gl) {
     if (self->core->renderThread.load() != CurrentThreadId()) {
       self->core->Misuse("BindUniformBlock called off the render thread");
@@ -750,10 +780,10 @@ bool ProgramImpl::Build() {
   name = glCreateProgram();
   glAttachShader(name, v);
   glAttachShader(name, f);
-  static const char* kNames[16] = {"a_position", "a_normal", "a_color0", "a_color1",
-                                   "a_texcoord0", "a_texcoord1", "a_texcoord2", "a_texcoord3",
-                                   "a_texcoord4", "a_texcoord5", "a_texcoord6", "a_texcoord7",
-                                   "a_blendweight", "a_blendindices", "a_tangent", "a_binormal"};
+  static const char* kNames[16] = {"a_position",    "a_normal",       "a_color0",    "a_color1",
+                                   "a_texcoord0",   "a_texcoord1",    "a_texcoord2", "a_texcoord3",
+                                   "a_texcoord4",   "a_texcoord5",    "a_texcoord6", "a_texcoord7",
+                                   "a_blendweight", "a_blendindices", "a_tangent",   "a_binormal"};
   for (GLuint i = 0; i < 16; ++i) glBindAttribLocation(name, i, kNames[i]);
   glLinkProgram(name);
   glDetachShader(name, v);

@@ -131,7 +131,8 @@ bool DecodeDds(const uint8_t* bytes, size_t size, Image& out, std::string& error
 
   if (width == 0 || height == 0) return Fail(error, "DDS has a zero width or height");
   if (width > kMaxDimension || height > kMaxDimension)
-    return Fail(error, "DDS size " + std::to_string(width) + "x" + std::to_string(height) + " is too large");
+    return Fail(error, "DDS size " + std::to_string(width) + "x" + std::to_string(height) +
+                           " is too large");
 
   img.width = width;
   img.height = height;
@@ -161,12 +162,13 @@ bool DecodeDds(const uint8_t* bytes, size_t size, Image& out, std::string& error
   // Sizes are bounded above, so the total fits in 64 bits; check it against the data.
   uint64_t total = 0;
   for (uint32_t mip = 0; mip < img.mipLevels; ++mip)
-    total += LevelSize(img.format, MipDim(img.width, mip), MipDim(img.height, mip), MipDim(img.depth, mip));
+    total += LevelSize(img.format, MipDim(img.width, mip), MipDim(img.height, mip),
+                       MipDim(img.depth, mip));
   total *= img.faces;
   const uint64_t available = size - kMagicSize - kHeaderSize;
   if (total > available)
-    return Fail(error, "DDS file is truncated: its levels need " + std::to_string(total) + " bytes, " +
-                           std::to_string(available) + " are present");
+    return Fail(error, "DDS file is truncated: its levels need " + std::to_string(total) +
+                           " bytes, " + std::to_string(available) + " are present");
 
   const uint8_t* p = bytes + kMagicSize + kHeaderSize;
   img.levels.reserve(size_t(img.faces) * img.mipLevels);
@@ -248,7 +250,8 @@ bool Decode(const uint8_t* bytes, size_t size, Image& out, std::string& error) {
   static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (!bytes || size == 0) return Fail(error, "empty texture data");
   if (size >= 4 && std::memcmp(bytes, "DDS ", 4) == 0) return DecodeDds(bytes, size, out, error);
-  if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) return DecodePng(bytes, size, out, error);
+  if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0)
+    return DecodePng(bytes, size, out, error);
   return Fail(error, "unknown texture file type (neither DDS nor PNG)");
 }
 
