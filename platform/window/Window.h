@@ -26,12 +26,12 @@ bool GetDesktopSize(int* width, int* height);
 enum class PumpMessage { None, Quit, Other };
 
 struct WindowDesc {
-  int x = -1, y = -1;      // -1: centred on the desktop
+  int x = -1, y = -1;  // -1: centred on the desktop
   int width = 800, height = 600;
-  bool visible = true;     // shown at once
+  bool visible = true;  // shown at once
   bool resizable = false;
   bool fullScreen = false;
-  bool openGL = true;      // the window will carry a GL context (platform/gpu)
+  bool openGL = true;  // the window will carry a GL context (platform/gpu)
 };
 
 struct Window {
@@ -59,7 +59,7 @@ struct Window {
 
   int X() const;
   int Y() const;
-  int Width() const;   // client area
+  int Width() const;  // client area
   int Height() const;
   bool Minimised() const;
   bool Visible() const;
