@@ -21,7 +21,7 @@ public:
   }
 
   uint32_t GetAdapterCount() override {
-    Record("GetAdapterCount");
+    if (m_rec) Record("GetAdapterCount");
     if (m_rec) return m_rec->adapterCount;
     int n = SDL_GetNumVideoDisplays();
     return n > 0 ? static_cast<uint32_t>(n) : 0;
@@ -52,15 +52,17 @@ public:
   }
 
   uint32_t GetAdapterModeCount(uint32_t adapter, uint32_t format) override {
-    Record("GetAdapterModeCount adapter=" + std::to_string(adapter) +
-           " format=" + std::to_string(format));
+    if (m_rec)
+      Record("GetAdapterModeCount adapter=" + std::to_string(adapter) +
+             " format=" + std::to_string(format));
     return static_cast<uint32_t>(Modes(adapter, format).size());
   }
 
   HResult EnumAdapterModes(uint32_t adapter, uint32_t format, uint32_t mode,
                            DisplayMode* out) override {
-    Record("EnumAdapterModes adapter=" + std::to_string(adapter) +
-           " format=" + std::to_string(format) + " mode=" + std::to_string(mode));
+    if (m_rec)
+      Record("EnumAdapterModes adapter=" + std::to_string(adapter) +
+             " format=" + std::to_string(format) + " mode=" + std::to_string(mode));
     auto modes = Modes(adapter, format);
     if (!out || mode >= modes.size()) return kErrInvalidCall;
     *out = modes[mode];
@@ -68,7 +70,7 @@ public:
   }
 
   HResult GetAdapterDisplayMode(uint32_t adapter, DisplayMode* out) override {
-    Record("GetAdapterDisplayMode adapter=" + std::to_string(adapter));
+    if (m_rec) Record("GetAdapterDisplayMode adapter=" + std::to_string(adapter));
     if (!out) return kErrInvalidCall;
     if (m_rec) {
       if (adapter >= m_rec->adapterCount) return kErrInvalidCall;
@@ -84,10 +86,11 @@ public:
 
   HResult CheckDeviceType(uint32_t adapter, uint32_t deviceType, uint32_t displayFormat,
                           uint32_t backBufferFormat, bool windowed) override {
-    Record("CheckDeviceType adapter=" + std::to_string(adapter) +
-           " type=" + std::to_string(deviceType) + " display=" + std::to_string(displayFormat) +
-           " backbuffer=" + std::to_string(backBufferFormat) +
-           " windowed=" + std::to_string(windowed));
+    if (m_rec)
+      Record("CheckDeviceType adapter=" + std::to_string(adapter) +
+             " type=" + std::to_string(deviceType) + " display=" + std::to_string(displayFormat) +
+             " backbuffer=" + std::to_string(backBufferFormat) +
+             " windowed=" + std::to_string(windowed));
     if (m_rec) return m_rec->checkDeviceTypeResult;
     bool ok = deviceType == kDevTypeHal &&
               (displayFormat == kFmtX8R8G8B8 || displayFormat == kFmtA8R8G8B8) &&
@@ -98,9 +101,10 @@ public:
   HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format,
                                      bool windowed, uint32_t type,
                                      uint32_t* qualityLevels) override {
-    Record("CheckDeviceMultiSampleType adapter=" + std::to_string(adapter) +
-           " type=" + std::to_string(deviceType) + " format=" + std::to_string(format) +
-           " windowed=" + std::to_string(windowed) + " samples=" + std::to_string(type));
+    if (m_rec)
+      Record("CheckDeviceMultiSampleType adapter=" + std::to_string(adapter) +
+             " type=" + std::to_string(deviceType) + " format=" + std::to_string(format) +
+             " windowed=" + std::to_string(windowed) + " samples=" + std::to_string(type));
     if (qualityLevels) *qualityLevels = 0;
     if (type == 0) {
       if (qualityLevels) *qualityLevels = 1;
@@ -128,8 +132,9 @@ public:
   }
 
   HResult GetDeviceCaps(uint32_t adapter, uint32_t deviceType, Caps* caps) override {
-    Record("GetDeviceCaps adapter=" + std::to_string(adapter) +
-           " type=" + std::to_string(deviceType));
+    if (m_rec)
+      Record("GetDeviceCaps adapter=" + std::to_string(adapter) +
+             " type=" + std::to_string(deviceType));
     if (!caps) return kErrInvalidCall;
     if (m_rec) {
       *caps = m_rec->caps;
@@ -159,12 +164,13 @@ public:
   HResult CreateDevice(uint32_t adapter, uint32_t deviceType, Window* window,
                        uint32_t behaviourFlags, PresentParameters* parameters,
                        Device** out) override {
-    Record("CreateDevice adapter=" + std::to_string(adapter) +
-           " type=" + std::to_string(deviceType) + " flags=" + Hex(behaviourFlags) +
-           (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
-                             std::to_string(parameters->backBufferHeight) +
-                             " samples=" + std::to_string(parameters->multiSampleType)
-                       : std::string()));
+    if (m_rec)
+      Record("CreateDevice adapter=" + std::to_string(adapter) +
+             " type=" + std::to_string(deviceType) + " flags=" + Hex(behaviourFlags) +
+             (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
+                               std::to_string(parameters->backBufferHeight) +
+                               " samples=" + std::to_string(parameters->multiSampleType)
+                         : std::string()));
     if (!out || !parameters) return kErrInvalidCall;
     *out = nullptr;
     if (m_rec && m_rec->ShouldFail("CreateDevice")) return m_rec->failResult;

@@ -176,7 +176,7 @@ std::string DeviceImpl::Context() const {
 }
 
 HResult DeviceImpl::CreationFailure(const char* call, void* out) {
-  m_core->Record(std::string(call) + " failed (injected)");
+  if (m_core->rec) m_core->Record(std::string(call) + " failed (injected)");
   if (out) *static_cast<void**>(out) = nullptr;
   return m_rec ? m_rec->failResult : kErrOutOfVideoMemory;
 }
@@ -185,8 +185,9 @@ HResult DeviceImpl::CreationFailure(const char* call, void* out) {
 // Resource creation.
 HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        VertexBuffer** out) {
-  Record("CreateVertexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
-         " fvf=" + Hex(fvf) + " pool=" + std::to_string(pool));
+  if (m_rec)
+    Record("CreateVertexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
+           " fvf=" + Hex(fvf) + " pool=" + std::to_string(pool));
   if (!out || length == 0) {
     m_core->Misuse("CreateVertexBuffer: empty buffer or no output");
     if (out) *out = nullptr;
@@ -199,8 +200,9 @@ HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t
 
 HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format,
                                       uint32_t pool, IndexBuffer** out) {
-  Record("CreateIndexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
-         " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
+  if (m_rec)
+    Record("CreateIndexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
+           " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
   if (!out || length == 0 || (format != kFmtIndex16 && format != kFmtIndex32)) {
     m_core->Misuse("CreateIndexBuffer: empty buffer, bad format or no output");
     if (out) *out = nullptr;
@@ -213,9 +215,10 @@ HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t 
 
 HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                   uint32_t format, uint32_t pool, Texture** out) {
-  Record("CreateTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
-         " levels=" + std::to_string(levels) + " usage=" + Hex(usage) +
-         " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
+  if (m_rec)
+    Record("CreateTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
+           " levels=" + std::to_string(levels) + " usage=" + Hex(usage) +
+           " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
   GlFormat gf;
   if (!out || width == 0 || height == 0 || width > 16384 || height > 16384 ||
       !LookUpFormat(format, &gf) || IsDepthFormat(format) ||
@@ -233,9 +236,10 @@ HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t leve
 
 HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage,
                                       uint32_t format, uint32_t pool, CubeTexture** out) {
-  Record("CreateCubeTexture edge=" + std::to_string(edge) + " levels=" + std::to_string(levels) +
-         " usage=" + Hex(usage) + " format=" + std::to_string(format) +
-         " pool=" + std::to_string(pool));
+  if (m_rec)
+    Record("CreateCubeTexture edge=" + std::to_string(edge) + " levels=" + std::to_string(levels) +
+           " usage=" + Hex(usage) + " format=" + std::to_string(format) +
+           " pool=" + std::to_string(pool));
   GlFormat gf;
   if (!out || edge == 0 || edge > 16384 || !LookUpFormat(format, &gf) || IsDepthFormat(format) ||
       ((usage & kUsageRenderTarget) && (gf.compressed || pool != kPoolDefault))) {
@@ -251,10 +255,11 @@ HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t u
 }
 
 HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture** out) {
-  Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) +
-         " size=" + std::to_string(img.width) + "x" + std::to_string(img.height) + "x" +
-         std::to_string(img.depth) + " levels=" + std::to_string(img.mipLevels) +
-         " format=" + Hex(img.format));
+  if (m_rec)
+    Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) +
+           " size=" + std::to_string(img.width) + "x" + std::to_string(img.height) + "x" +
+           std::to_string(img.depth) + " levels=" + std::to_string(img.mipLevels) +
+           " format=" + Hex(img.format));
   if (!out) return kErrInvalidCall;
   *out = nullptr;
   GlFormat gf;
@@ -309,8 +314,10 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
 
 HResult DeviceImpl::CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
                                               uint32_t multiSample, Surface** out) {
-  Record("CreateDepthStencilSurface size=" + std::to_string(width) + "x" + std::to_string(height) +
-         " format=" + std::to_string(format) + " samples=" + std::to_string(multiSample));
+  if (m_rec)
+    Record("CreateDepthStencilSurface size=" + std::to_string(width) + "x" +
+           std::to_string(height) + " format=" + std::to_string(format) +
+           " samples=" + std::to_string(multiSample));
   if (!out || width == 0 || height == 0 || !IsDepthFormat(format)) {
     m_core->Misuse("CreateDepthStencilSurface: bad size or format");
     if (out) *out = nullptr;
@@ -325,8 +332,9 @@ HResult DeviceImpl::CreateDepthStencilSurface(uint32_t width, uint32_t height, u
 
 HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format,
                                        uint32_t multiSample, Surface** out) {
-  Record("CreateRenderTarget size=" + std::to_string(width) + "x" + std::to_string(height) +
-         " format=" + std::to_string(format) + " samples=" + std::to_string(multiSample));
+  if (m_rec)
+    Record("CreateRenderTarget size=" + std::to_string(width) + "x" + std::to_string(height) +
+           " format=" + std::to_string(format) + " samples=" + std::to_string(multiSample));
   GlFormat gf;
   if (!out || width == 0 || height == 0 || !LookUpFormat(format, &gf) || gf.compressed ||
       IsDepthFormat(format)) {
@@ -342,7 +350,7 @@ HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t
 
 HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
                                             VertexDeclaration** out) {
-  Record("CreateVertexDeclaration");
+  if (m_rec) Record("CreateVertexDeclaration");
   if (!out || !elements) return kErrInvalidCall;
   *out = nullptr;
   std::vector<VertexElement> list;
@@ -360,9 +368,10 @@ HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
 HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint32_t format,
                                           bool depthStencil, uint32_t depthFormat,
                                           RenderToSurface** out) {
-  Record("CreateRenderToSurface size=" + std::to_string(width) + "x" + std::to_string(height) +
-         " format=" + std::to_string(format) + " depth=" + std::to_string(depthStencil) +
-         " depthFormat=" + std::to_string(depthFormat));
+  if (m_rec)
+    Record("CreateRenderToSurface size=" + std::to_string(width) + "x" + std::to_string(height) +
+           " format=" + std::to_string(format) + " depth=" + std::to_string(depthStencil) +
+           " depthFormat=" + std::to_string(depthFormat));
   if (!out || width == 0 || height == 0 || (depthStencil && !IsDepthFormat(depthFormat))) {
     if (out) *out = nullptr;
     return kErrInvalidCall;
@@ -373,7 +382,7 @@ HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint3
 }
 
 HResult DeviceImpl::CreateSprite(Sprite** out) {
-  Record("CreateSprite");
+  if (m_rec) Record("CreateSprite");
   if (!out) return kErrInvalidCall;
   *out = nullptr;
   if (ShouldFail("CreateSprite")) return CreationFailure("CreateSprite", out);
@@ -385,7 +394,7 @@ HResult DeviceImpl::CreateSprite(Sprite** out) {
 // Shaders.
 HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragmentSource,
                                   Program** out, std::string* log) {
-  Record("CreateProgram");
+  if (m_rec) Record("CreateProgram");
   if (log) log->clear();
   if (!out || !vertexSource || !fragmentSource) {
     if (out) *out = nullptr;
@@ -417,7 +426,7 @@ HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragment
 }
 
 HResult DeviceImpl::CreateUniformBuffer(uint32_t size, UniformBuffer** out) {
-  Record("CreateUniformBuffer size=" + std::to_string(size));
+  if (m_rec) Record("CreateUniformBuffer size=" + std::to_string(size));
   if (!out || size == 0) return kErrInvalidCall;
   *out = nullptr;
   if (!OnRenderThread("CreateUniformBuffer")) return kErrInvalidCall;
@@ -429,7 +438,7 @@ HResult DeviceImpl::CreateUniformBuffer(uint32_t size, UniformBuffer** out) {
 HResult DeviceImpl::SetProgram(Program* program) {
   if (!OnRenderThread("SetProgram")) return kErrInvalidCall;
   auto* p = static_cast<ProgramImpl*>(program);
-  Record("SetProgram " + (p ? p->debugName : std::string("none")));
+  if (m_rec) Record("SetProgram " + (p ? p->debugName : std::string("none")));
   if (p && p->status.load() != Program::Status::Ready) {
     if (p->status.load() == Program::Status::Pending) DrainQueues();
     if (p->status.load() != Program::Status::Ready) {
@@ -529,8 +538,9 @@ HResult DeviceImpl::SetUniformMatrices(int location, uint32_t count, const float
 HResult DeviceImpl::SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) {
   if (!OnRenderThread("SetUniformBuffer")) return kErrInvalidCall;
   auto* b = static_cast<UniformBufferImpl*>(buffer);
-  Record("SetUniformBuffer slot=" + std::to_string(slot) + " " +
-         (b ? b->m_name : std::string("none")));
+  if (m_rec)
+    Record("SetUniformBuffer slot=" + std::to_string(slot) + " " +
+           (b ? b->m_name : std::string("none")));
   if (slot >= 16) return kErrInvalidCall;
   if (m_gl) GlBindUniformBuffer(slot, b);
   return kOk;
@@ -545,7 +555,8 @@ void DeviceImpl::SetDebugEffect(const char* effect, int pass) {
 // State.
 HResult DeviceImpl::SetRenderState(uint32_t state, uint32_t value) {
   if (!OnRenderThread("SetRenderState")) return kErrInvalidCall;
-  Record("SetRenderState state=" + std::to_string(state) + " value=" + std::to_string(value));
+  if (m_rec)
+    Record("SetRenderState state=" + std::to_string(state) + " value=" + std::to_string(value));
   if (state >= kRenderStateCount) return kErrInvalidCall;
   if (m_rs[state] != value) {
     m_rs[state] = value;
@@ -563,8 +574,9 @@ HResult DeviceImpl::GetRenderState(uint32_t state, uint32_t* value) {
 
 HResult DeviceImpl::SetSamplerState(uint32_t sampler, uint32_t state, uint32_t value) {
   if (!OnRenderThread("SetSamplerState")) return kErrInvalidCall;
-  Record("SetSamplerState sampler=" + std::to_string(sampler) + " state=" + std::to_string(state) +
-         " value=" + std::to_string(value));
+  if (m_rec)
+    Record("SetSamplerState sampler=" + std::to_string(sampler) +
+           " state=" + std::to_string(state) + " value=" + std::to_string(value));
   if (sampler >= kMaxSamplers || state >= 16) return kErrInvalidCall;
   if (m_ss[sampler][state] != value) {
     m_ss[sampler][state] = value;
@@ -582,8 +594,9 @@ HResult DeviceImpl::GetSamplerState(uint32_t sampler, uint32_t state, uint32_t* 
 
 HResult DeviceImpl::SetTexture(uint32_t stage, BaseTexture* texture) {
   if (!OnRenderThread("SetTexture")) return kErrInvalidCall;
-  Record("SetTexture stage=" + std::to_string(stage) + " " +
-         (texture ? texture->DebugName() : std::string("none")));
+  if (m_rec)
+    Record("SetTexture stage=" + std::to_string(stage) + " " +
+           (texture ? texture->DebugName() : std::string("none")));
   if (stage >= kMaxSamplers) return kErrInvalidCall;
   if (m_textures[stage] == texture) return kOk;
   if (texture) texture->AddRef();
@@ -603,8 +616,9 @@ HResult DeviceImpl::GetTexture(uint32_t stage, BaseTexture** texture) {
 
 HResult DeviceImpl::SetViewport(const Viewport& v) {
   if (!OnRenderThread("SetViewport")) return kErrInvalidCall;
-  Record("SetViewport x=" + std::to_string(v.x) + " y=" + std::to_string(v.y) +
-         " w=" + std::to_string(v.width) + " h=" + std::to_string(v.height));
+  if (m_rec)
+    Record("SetViewport x=" + std::to_string(v.x) + " y=" + std::to_string(v.y) +
+           " w=" + std::to_string(v.width) + " h=" + std::to_string(v.height));
   if (v.width == 0 || v.height == 0 || v.minZ < 0.0f || v.maxZ > 1.0f || v.minZ > v.maxZ) {
     m_core->Misuse("SetViewport: empty viewport or depth range outside 0..1");
     return kErrInvalidCall;
@@ -623,8 +637,9 @@ HResult DeviceImpl::GetViewport(Viewport* v) {
 
 HResult DeviceImpl::SetScissorRect(const Rect& r) {
   if (!OnRenderThread("SetScissorRect")) return kErrInvalidCall;
-  Record("SetScissorRect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-         std::to_string(r.right) + "," + std::to_string(r.bottom));
+  if (m_rec)
+    Record("SetScissorRect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom));
   m_scissor = r;
   m_statesDirty = true;
   return kOk;
@@ -632,8 +647,9 @@ HResult DeviceImpl::SetScissorRect(const Rect& r) {
 
 HResult DeviceImpl::SetRenderTarget(uint32_t index, Surface* surface) {
   if (!OnRenderThread("SetRenderTarget")) return kErrInvalidCall;
-  Record("SetRenderTarget index=" + std::to_string(index) + " " +
-         (surface ? surface->DebugName() : std::string("none")));
+  if (m_rec)
+    Record("SetRenderTarget index=" + std::to_string(index) + " " +
+           (surface ? surface->DebugName() : std::string("none")));
   if (index >= 4 || (index == 0 && !surface) || (surface && surface->IsDepthStencil()) ||
       (surface && !(surface->Usage() & kUsageRenderTarget))) {
     m_core->Misuse("SetRenderTarget: not a render target");
@@ -660,7 +676,8 @@ HResult DeviceImpl::GetRenderTarget(uint32_t index, Surface** surface) {
 
 HResult DeviceImpl::SetDepthStencilSurface(Surface* surface) {
   if (!OnRenderThread("SetDepthStencilSurface")) return kErrInvalidCall;
-  Record("SetDepthStencilSurface " + (surface ? surface->DebugName() : std::string("none")));
+  if (m_rec)
+    Record("SetDepthStencilSurface " + (surface ? surface->DebugName() : std::string("none")));
   if (surface && !surface->IsDepthStencil()) {
     m_core->Misuse("SetDepthStencilSurface: not a depth-stencil surface");
     return kErrInvalidCall;
@@ -692,9 +709,10 @@ HResult DeviceImpl::GetBackBuffer(uint32_t swapChain, uint32_t index, Surface** 
 HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset,
                                     uint32_t stride) {
   if (!OnRenderThread("SetStreamSource")) return kErrInvalidCall;
-  Record("SetStreamSource stream=" + std::to_string(stream) + " " +
-         (buffer ? buffer->DebugName() : std::string("none")) +
-         " offset=" + std::to_string(offset) + " stride=" + std::to_string(stride));
+  if (m_rec)
+    Record("SetStreamSource stream=" + std::to_string(stream) + " " +
+           (buffer ? buffer->DebugName() : std::string("none")) +
+           " offset=" + std::to_string(offset) + " stride=" + std::to_string(stride));
   if (stream >= kMaxStreams) return kErrInvalidCall;
   Stream& s = m_streams[stream];
   if (s.vb == buffer && s.offset == offset && s.stride == stride) return kOk;
@@ -710,7 +728,8 @@ HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint3
 
 HResult DeviceImpl::SetStreamSourceFreq(uint32_t stream, uint32_t setting) {
   if (!OnRenderThread("SetStreamSourceFreq")) return kErrInvalidCall;
-  Record("SetStreamSourceFreq stream=" + std::to_string(stream) + " setting=" + Hex(setting));
+  if (m_rec)
+    Record("SetStreamSourceFreq stream=" + std::to_string(stream) + " setting=" + Hex(setting));
   if (stream >= kMaxStreams) return kErrInvalidCall;
   if ((setting & kStreamIndexedData) && stream != 0) return kErrInvalidCall;
   if ((setting & kStreamInstanceData) && stream == 0) return kErrInvalidCall;
@@ -722,7 +741,7 @@ HResult DeviceImpl::SetStreamSourceFreq(uint32_t stream, uint32_t setting) {
 
 HResult DeviceImpl::SetFVF(uint32_t fvf) {
   if (!OnRenderThread("SetFVF")) return kErrInvalidCall;
-  Record("SetFVF " + Hex(fvf));
+  if (m_rec) Record("SetFVF " + Hex(fvf));
   if (fvf == m_fvf && !m_decl) return kOk;
   auto it = m_fvfLayouts.find(fvf);
   if (it == m_fvfLayouts.end()) {
@@ -747,7 +766,7 @@ HResult DeviceImpl::SetFVF(uint32_t fvf) {
 
 HResult DeviceImpl::SetVertexDeclaration(VertexDeclaration* declaration) {
   if (!OnRenderThread("SetVertexDeclaration")) return kErrInvalidCall;
-  Record("SetVertexDeclaration");
+  if (m_rec) Record("SetVertexDeclaration");
   if (declaration == m_decl) return kOk;
   if (declaration) {
     declaration->AddRef();
@@ -780,7 +799,7 @@ HResult DeviceImpl::GetVertexDeclaration(VertexDeclaration** declaration) {
 
 HResult DeviceImpl::SetIndices(IndexBuffer* buffer) {
   if (!OnRenderThread("SetIndices")) return kErrInvalidCall;
-  Record("SetIndices " + (buffer ? buffer->DebugName() : std::string("none")));
+  if (m_rec) Record("SetIndices " + (buffer ? buffer->DebugName() : std::string("none")));
   if (m_indices == buffer) return kOk;
   if (buffer) buffer->AddRef();
   if (m_indices) m_indices->Release();
@@ -848,8 +867,9 @@ bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_
 
 HResult DeviceImpl::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
   if (!OnRenderThread("DrawPrimitive")) return kErrInvalidCall;
-  Record("DrawPrimitive type=" + std::to_string(type) + " start=" + std::to_string(startVertex) +
-         " prims=" + std::to_string(primitiveCount));
+  if (m_rec)
+    Record("DrawPrimitive type=" + std::to_string(type) + " start=" + std::to_string(startVertex) +
+           " prims=" + std::to_string(primitiveCount));
   uint32_t count = VerticesFor(type, primitiveCount);
   if (count == 0) return primitiveCount == 0 ? kOk : kErrInvalidCall;
   uint32_t instances = InstanceCount();
@@ -912,8 +932,9 @@ HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint
 HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices,
                                     uint32_t stride) {
   if (!OnRenderThread("DrawPrimitiveUP")) return kErrInvalidCall;
-  Record("DrawPrimitiveUP type=" + std::to_string(type) +
-         " prims=" + std::to_string(primitiveCount) + " stride=" + std::to_string(stride));
+  if (m_rec)
+    Record("DrawPrimitiveUP type=" + std::to_string(type) +
+           " prims=" + std::to_string(primitiveCount) + " stride=" + std::to_string(stride));
   uint32_t count = VerticesFor(type, primitiveCount);
   if (count == 0) return primitiveCount == 0 ? kOk : kErrInvalidCall;
   if (!vertices || stride == 0) return kErrInvalidCall;
@@ -945,7 +966,7 @@ HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, cons
 // Frame.
 HResult DeviceImpl::BeginScene() {
   if (!OnRenderThread("BeginScene")) return kErrInvalidCall;
-  Record("BeginScene");
+  if (m_rec) Record("BeginScene");
   if (m_inScene) {
     m_core->Misuse("BeginScene inside a scene");
     return kErrInvalidCall;
@@ -957,7 +978,7 @@ HResult DeviceImpl::BeginScene() {
 
 HResult DeviceImpl::EndScene() {
   if (!OnRenderThread("EndScene")) return kErrInvalidCall;
-  Record("EndScene");
+  if (m_rec) Record("EndScene");
   if (!m_inScene) {
     m_core->Misuse("EndScene without BeginScene");
     return kErrInvalidCall;
@@ -969,8 +990,9 @@ HResult DeviceImpl::EndScene() {
 HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t colour,
                           float z, uint32_t stencil) {
   if (!OnRenderThread("Clear")) return kErrInvalidCall;
-  Record("Clear rects=" + std::to_string(rectCount) + " flags=" + Hex(flags) + " colour=" +
-         Hex(colour) + " z=" + std::to_string(z) + " stencil=" + std::to_string(stencil));
+  if (m_rec)
+    Record("Clear rects=" + std::to_string(rectCount) + " flags=" + Hex(flags) + " colour=" +
+           Hex(colour) + " z=" + std::to_string(z) + " stencil=" + std::to_string(stencil));
   if ((rectCount > 0 && !rects) || flags == 0 || (flags & ~7u)) return kErrInvalidCall;
   if ((flags & (kClearZBuffer | kClearStencil)) && !m_depth) {
     m_core->Misuse("Clear of depth or stencil without a depth-stencil surface");
@@ -983,8 +1005,9 @@ HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags,
 HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest,
                                 const Rect* destRect, uint32_t filter) {
   if (!OnRenderThread("StretchRect")) return kErrInvalidCall;
-  Record("StretchRect " + (source ? source->DebugName() : std::string("none")) + " -> " +
-         (dest ? dest->DebugName() : std::string("none")) + " filter=" + std::to_string(filter));
+  if (m_rec)
+    Record("StretchRect " + (source ? source->DebugName() : std::string("none")) + " -> " +
+           (dest ? dest->DebugName() : std::string("none")) + " filter=" + std::to_string(filter));
   if (!source || !dest || source == dest || source->IsDepthStencil() || dest->IsDepthStencil() ||
       !(dest->Usage() & kUsageRenderTarget)) {
     m_core->Misuse("StretchRect: needs two different colour surfaces, the second a render target");
@@ -1013,7 +1036,7 @@ HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface
 
 HResult DeviceImpl::Present() {
   if (!OnRenderThread("Present")) return kErrInvalidCall;
-  Record("Present");
+  if (m_rec) Record("Present");
   if (m_inScene) {
     m_core->Misuse("Present inside BeginScene/EndScene");
     return kErrInvalidCall;
@@ -1040,7 +1063,7 @@ HResult DeviceImpl::TestCooperativeLevel() {
       hr = kErrDeviceNotReset;
     }
   }
-  Record("TestCooperativeLevel -> " + Hex(static_cast<uint32_t>(hr)));
+  if (m_rec) Record("TestCooperativeLevel -> " + Hex(static_cast<uint32_t>(hr)));
   return hr;
 }
 
@@ -1051,10 +1074,11 @@ void DeviceImpl::SimulateDeviceLoss(uint32_t lostCalls) {
 
 HResult DeviceImpl::Reset(PresentParameters* parameters) {
   if (!OnRenderThread("Reset")) return kErrInvalidCall;
-  Record("Reset" + (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
-                                     std::to_string(parameters->backBufferHeight) +
-                                     " samples=" + std::to_string(parameters->multiSampleType)
-                               : std::string()));
+  if (m_rec)
+    Record("Reset" + (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
+                                       std::to_string(parameters->backBufferHeight) +
+                                       " samples=" + std::to_string(parameters->multiSampleType)
+                                 : std::string()));
   if (!parameters) return kErrInvalidCall;
   if (m_inScene) {
     m_core->Misuse("Reset inside BeginScene/EndScene");

@@ -342,6 +342,8 @@ public:
   // For helpers layered on the device (sprites, render-to-surface): a line in the
   // recording log with the device's context (nothing without a recorder), and misuse
   // reported as the device reports its own.
+  // Build the text of a line only when this is true.
+  virtual bool IsRecording() const = 0;
   virtual void RecordCall(const std::string& line) = 0;
   virtual void ReportMisuse(const std::string& line) = 0;
 

@@ -111,6 +111,7 @@ public:
   HResult GetVertexDeclaration(VertexDeclaration** declaration) override;
   HResult GetProgram(Program** program) override;
   bool InScene() const override { return m_inScene; }
+  bool IsRecording() const override { return m_rec != nullptr; }
   void RecordCall(const std::string& line) override { Record(line); }
   void ReportMisuse(const std::string& line) override { m_core->Misuse(line); }
 
@@ -121,6 +122,7 @@ private:
     return false;
   }
   std::string Context() const;
+  // Call sites test m_rec first, so that no text is built without a recorder.
   void Record(const std::string& line) {
     if (m_rec) m_rec->Append(line + Context());
   }

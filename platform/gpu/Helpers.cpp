@@ -51,8 +51,9 @@ public:
   }
 
   HResult BeginScene(Surface* surface, const Viewport* viewport) override {
-    m_device->RecordCall("RenderToSurface::BeginScene " +
-                         (surface ? surface->DebugName() : std::string("none")));
+    if (m_device->IsRecording())
+      m_device->RecordCall("RenderToSurface::BeginScene " +
+                           (surface ? surface->DebugName() : std::string("none")));
     if (m_inScene || !surface) {
       m_device->ReportMisuse("RenderToSurface::BeginScene: already in a scene or no surface");
       return kErrInvalidCall;
@@ -75,7 +76,8 @@ public:
   }
 
   HResult EndScene(uint32_t mipFilter) override {
-    m_device->RecordCall("RenderToSurface::EndScene filter=" + std::to_string(mipFilter));
+    if (m_device->IsRecording())
+      m_device->RecordCall("RenderToSurface::EndScene filter=" + std::to_string(mipFilter));
     if (!m_inScene) {
       m_device->ReportMisuse("RenderToSurface::EndScene without BeginScene");
       return kErrInvalidCall;
@@ -139,7 +141,7 @@ public:
   }
 
   HResult Begin(uint32_t flags) override {
-    m_device->RecordCall("Sprite::Begin flags=" + Hex(flags));
+    if (m_device->IsRecording()) m_device->RecordCall("Sprite::Begin flags=" + Hex(flags));
     if (m_begun) {
       m_device->ReportMisuse("Sprite::Begin twice");
       return kErrInvalidCall;
@@ -186,8 +188,10 @@ public:
 
   HResult Draw(BaseTexture* texture, const Rect* source, const float center[3],
                const float position[3], uint32_t colour) override {
-    m_device->RecordCall("Sprite::Draw " + (texture ? texture->DebugName() : std::string("none")) +
-                         " colour=" + Hex(colour));
+    if (m_device->IsRecording())
+      m_device->RecordCall("Sprite::Draw " +
+                           (texture ? texture->DebugName() : std::string("none")) +
+                           " colour=" + Hex(colour));
     if (!m_begun || !texture || texture->Type() != ResourceType::Texture) {
       m_device->ReportMisuse("Sprite::Draw outside Begin/End or without a 2D texture");
       return kErrInvalidCall;
@@ -222,7 +226,8 @@ public:
   }
 
   HResult Flush() override {
-    m_device->RecordCall("Sprite::Flush quads=" + std::to_string(m_quads.size()));
+    if (m_device->IsRecording())
+      m_device->RecordCall("Sprite::Flush quads=" + std::to_string(m_quads.size()));
     if (!m_begun) return kErrInvalidCall;
     HResult result = kOk;
     Device& d = *m_device;
@@ -259,7 +264,7 @@ public:
   }
 
   HResult End() override {
-    m_device->RecordCall("Sprite::End");
+    if (m_device->IsRecording()) m_device->RecordCall("Sprite::End");
     if (!m_begun) {
       m_device->ReportMisuse("Sprite::End without Begin");
       return kErrInvalidCall;

@@ -50,7 +50,9 @@ Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usa
                    const char* kind)
     : m_core(std::move(core)), m_pool(pool), m_usage(usage), m_name(m_core->NewName(kind)) {}
 
-Resource::~Resource() { m_core->Record("Free " + m_name); }
+Resource::~Resource() {
+  if (m_core->rec) m_core->Record("Free " + m_name);
+}
 
 void DeviceCore::Register(ResourceImpl* r, bool defaultPool) {
   if (defaultPool) ++defaultCount;
@@ -86,8 +88,9 @@ HResult LockStore(DeviceCore& core, const std::string& name, BufferStore& s, uin
                 " outside " + std::to_string(length) + " bytes");
     return kErrInvalidCall;
   }
-  core.Record("Lock " + name + " offset=" + std::to_string(offset) +
-              " size=" + std::to_string(size) + " flags=" + Hex(flags));
+  if (core.rec)
+    core.Record("Lock " + name + " offset=" + std::to_string(offset) +
+                " size=" + std::to_string(size) + " flags=" + Hex(flags));
   s.locked = true;
   s.readOnlyLock = (flags & kLockReadOnly) != 0;
   s.lockLo = offset;
@@ -111,7 +114,7 @@ HResult UnlockStore(DeviceCore& core, const std::string& name, BufferStore& s, R
       changed = true;
     }
   }
-  core.Record("Unlock " + name);
+  if (core.rec) core.Record("Unlock " + name);
   if (changed) core.MarkDirty(self);
   return kOk;
 }
@@ -432,7 +435,9 @@ HResult Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, 
                        : rect->left * BytesPerPixel(m_format);
     offset = static_cast<size_t>(row) * pitch + col;
   }
-  m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) + " flags=" + Hex(flags));
+  if (m_core->rec)
+    m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) +
+                   " flags=" + Hex(flags));
   s.levelLocked[level] = true;
   locked->pitch = static_cast<int32_t>(pitch);
   locked->bits = s.levels[level].data() + offset;
@@ -451,7 +456,7 @@ HResult Texture::UnlockRect(uint32_t level) {
     s.levelLocked[level] = false;
     s.levelDirty[level] = true;
   }
-  m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
+  if (m_core->rec) m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
   m_core->MarkDirty(self);
   return kOk;
 }
@@ -631,8 +636,9 @@ HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* da
     m_core->Misuse("UniformBuffer::Update called off the render thread");
     return kErrInvalidCall;
   }
-  m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) +
-                 " size=" + std::to_string(size));
+  if (m_core->rec)
+    m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) +
+                   " size=" + std::to_string(size));
   if (buffer) {
     glBindBuffer(GL_UNIFORM_BUFFER, buffer);
     glBufferSubData(GL_UNIFORM_BUFFER, offset, size, data);
@@ -675,8 +681,9 @@ bool Program::BindUniformBlock(const char* name, uint32_t slot) {
   if (!name || self->status.load() != Status::Ready) return false;
   auto it = self->blocks.find(name);
   if (it == self->blocks.end()) return false;
-  self->core->Record("BindUniformBlock " + self->debugName + " " + name +
-                     " slot=" + std::to_string(slot));
+  if (self->core->rec)
+    self->core->Record("BindUniformBlock " + self->debugName + " " + name +
+                       " slot=" + std::to_string(slot));
   if (self->core->gl) {
     if (self->core->renderThread.load() != CurrentThreadId()) {
       self->core->Misuse("BindUniformBlock called off the render thread");
