@@ -29,6 +29,7 @@ constexpr uint32_t kFmtUnknown = 0;
 constexpr uint32_t kFmtA8R8G8B8 = 21;
 constexpr uint32_t kFmtX8R8G8B8 = 22;
 constexpr uint32_t kFmtA8 = 28;
+constexpr uint32_t kFmtL8 = 50;
 constexpr uint32_t kFmtD24S8 = 75;
 constexpr uint32_t kFmtD16 = 80;
 constexpr uint32_t kFmtIndex16 = 101;

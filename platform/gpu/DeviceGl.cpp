@@ -701,11 +701,21 @@ HResult DeviceImpl::GlReadPixels(SurfaceImpl* surface, const Rect& r, std::vecto
     ReadFboFor(s, GL_READ_FRAMEBUFFER, m_glo.readFbo);
   }
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (s->Format() == kFmtA8) {
+  if (s->Format() == kFmtA8 || s->Format() == kFmtL8) {
+    // One channel: alpha for A8, grey (and opaque) for L8.
     std::vector<uint8_t> a(static_cast<size_t>(w) * h);
     glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_RED,
                  GL_UNSIGNED_BYTE, a.data());
-    for (size_t i = 0; i < a.size(); ++i) (*bgra)[i * 4 + 3] = a[i];
+    const bool alpha = s->Format() == kFmtA8;
+    for (size_t i = 0; i < a.size(); ++i) {
+      uint8_t* p = &(*bgra)[i * 4];
+      if (alpha) {
+        p[3] = a[i];
+      } else {
+        p[0] = p[1] = p[2] = a[i];
+        p[3] = 0xFF;
+      }
+    }
   } else {
     glReadPixels(r.left, r.top, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
                  GL_UNSIGNED_BYTE, bgra->data());

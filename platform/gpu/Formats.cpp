@@ -25,6 +25,9 @@ bool LookUpFormat(uint32_t format, GlFormat* out) {
     case kFmtA8:
       *out = {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED}};
       return true;
+    case kFmtL8:
+      *out = {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, {GL_RED, GL_RED, GL_RED, GL_ONE}};
+      return true;
     case kFmtR32F:
       *out = {GL_R32F, GL_RED, GL_FLOAT, false, {GL_RED, GL_ONE, GL_ONE, GL_ONE}};
       return true;
@@ -59,6 +62,7 @@ bool LookUpFormat(uint32_t format, GlFormat* out) {
 uint32_t BytesPerPixel(uint32_t format) {
   switch (format) {
     case kFmtA8:
+    case kFmtL8:
       return 1;
     case kFmtD16:
       return 2;

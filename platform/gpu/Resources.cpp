@@ -275,6 +275,9 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
   if (!LookUpFormat(format, &gf)) return;
   std::lock_guard<std::mutex> lock(s.mutex);
   glActiveTexture(GL_TEXTURE0 + kMaxSamplers);  // a unit the device never samples from
+  // The CPU copies keep rows tightly packed: GL's default 4-byte row alignment would
+  // skew the rows of 1-byte formats and read past the copy's end.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   if (s.name == 0) {
     glGenTextures(1, &s.name);
     glBindTexture(s.target, s.name);
