@@ -217,18 +217,38 @@ struct VertexElement {
 // The terminator of a declaration (D3DDECL_END).
 constexpr VertexElement kDeclEnd = {0xFF, 0, kDeclUnused, 0, 0, 0};
 
-// Fixed attribute locations, the same for FVF codes and declarations. A vertex shader
-// uses "layout(location = N)" or these input names, bound before linking: a_position,
-// a_normal, a_color0, a_color1, a_texcoord0..a_texcoord7, a_blendweight,
-// a_blendindices, a_tangent, a_binormal.
-//   position 0, normal 1, colour 0 (FVF diffuse) 2, colour 1 (FVF specular) 3,
-//   texture coordinates n at 4 + n (n < 8), blend weights 12, blend indices 13,
-//   tangent 14, binormal 15. A point size has no attribute.
+// Fixed attribute locations, the same for FVF codes and declarations: the one table.
+// A vertex shader uses "layout(location = N)", the HM_ATTR_* defines of
+// AttributeLocationsGlsl(), or the input names, bound before linking:
+//   location  usage (index)             input name         define
+//   0         position 0 (and XYZRHW)   a_position         HM_ATTR_POSITION
+//   1         normal 0                  a_normal           HM_ATTR_NORMAL
+//   2, 3      colour 0, 1               a_color0, 1        HM_ATTR_COLOR0, 1
+//   4..11     texture coordinate 0..7   a_texcoord0..7     HM_ATTR_TEXCOORD0..7
+//   12        blend weights 0           a_blendweight      HM_ATTR_BLENDWEIGHT
+//   13        blend indices 0           a_blendindices     HM_ATTR_BLENDINDICES
+//   14        tangent 0                 a_tangent          HM_ATTR_TANGENT
+//   15        binormal 0                a_binormal         HM_ATTR_BINORMAL
+//   11        position 1                a_position1        HM_ATTR_POSITION1
+//   10        normal 1                  a_normal1          HM_ATTR_NORMAL1
+//   9         tangent 1                 a_tangent1         HM_ATTR_TANGENT1
+//   8         binormal 1                a_binormal1        HM_ATTR_BINORMAL1
+//   7         blend weights 1           a_blendweight1     HM_ATTR_BLENDWEIGHT1
+// GL promises sixteen locations, and the first table fills them: the second index of
+// position, normal, tangent, binormal and blend weights shares a location with one of
+// the last texture coordinates (7 down to 3), as Direct3D 9 hardware aliased them. A
+// declaration that puts two elements on one location is refused. A point size has no
+// attribute.
 constexpr int kAttrPosition = 0, kAttrNormal = 1, kAttrColor0 = 2, kAttrColor1 = 3,
               kAttrTexCoord0 = 4, kAttrBlendWeight = 12, kAttrBlendIndices = 13, kAttrTangent = 14,
               kAttrBinormal = 15;
+constexpr int kAttrPosition1 = 11, kAttrNormal1 = 10, kAttrTangent1 = 9, kAttrBinormal1 = 8,
+              kAttrBlendWeight1 = 7;
+constexpr int kAttrCount = 16;
 // "layout(location=N)" lines (#define HM_ATTR_*) that a vertex shader may include.
 const char* AttributeLocationsGlsl();
+// The location of a declaration usage and usage index; -1 when it has none.
+int AttributeLocation(uint8_t usage, uint8_t index);
 
 // Stream frequency (SetStreamSourceFreq): instanced drawing.
 constexpr uint32_t kStreamIndexedData = 0x40000000u;   // | instance count, on stream 0

@@ -357,7 +357,8 @@ HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
   for (size_t i = 0; i < 64 && elements[i].stream != 0xFF; ++i) list.push_back(elements[i]);
   std::vector<AttribDesc> layout;
   if (list.empty() || list.size() == 64 || !LayoutFromElements(list, &layout)) {
-    m_core->Misuse("CreateVertexDeclaration: unterminated or unsupported elements");
+    m_core->Misuse(
+        "CreateVertexDeclaration: unterminated or unsupported elements, or two on one location");
     return kErrInvalidCall;
   }
   if (ShouldFail("CreateVertexDeclaration")) return CreationFailure("CreateVertexDeclaration", out);

@@ -249,7 +249,7 @@ void DeviceImpl::ApplyLayout(uint32_t instances) {
     glVertexAttribDivisor(a.location, (s.freq & kStreamInstanceData) ? 1 : 0);
     mask |= 1u << a.location;
   }
-  for (GLuint i = 0; i < 16; ++i) {
+  for (GLuint i = 0; i < static_cast<GLuint>(kAttrCount); ++i) {
     uint32_t bit = 1u << i;
     if ((mask & bit) && !(m_glo.enabledAttribs & bit)) glEnableVertexAttribArray(i);
     if (!(mask & bit) && (m_glo.enabledAttribs & bit)) glDisableVertexAttribArray(i);
@@ -297,7 +297,7 @@ void DeviceImpl::GlDrawFromMemory(uint32_t type, uint32_t count, const void* ver
     glVertexAttribDivisor(a.location, 0);
     mask |= 1u << a.location;
   }
-  for (GLuint i = 0; i < 16; ++i) {
+  for (GLuint i = 0; i < static_cast<GLuint>(kAttrCount); ++i) {
     uint32_t bit = 1u << i;
     if ((mask & bit) && !(m_glo.enabledAttribs & bit)) glEnableVertexAttribArray(i);
     if (!(mask & bit) && (m_glo.enabledAttribs & bit)) glDisableVertexAttribArray(i);

@@ -2,6 +2,9 @@
 #include "platform/gpu/Formats.h"
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
+#include <string>
 
 namespace plat {
 namespace gpu {
@@ -137,25 +140,6 @@ uint32_t FvfStride(uint32_t fvf) {
   return stride;
 }
 
-const char* AttributeLocationsGlsl() {
-  return "#define HM_ATTR_POSITION 0\n"
-         "#define HM_ATTR_NORMAL 1\n"
-         "#define HM_ATTR_COLOR0 2\n"
-         "#define HM_ATTR_COLOR1 3\n"
-         "#define HM_ATTR_TEXCOORD0 4\n"
-         "#define HM_ATTR_TEXCOORD1 5\n"
-         "#define HM_ATTR_TEXCOORD2 6\n"
-         "#define HM_ATTR_TEXCOORD3 7\n"
-         "#define HM_ATTR_TEXCOORD4 8\n"
-         "#define HM_ATTR_TEXCOORD5 9\n"
-         "#define HM_ATTR_TEXCOORD6 10\n"
-         "#define HM_ATTR_TEXCOORD7 11\n"
-         "#define HM_ATTR_BLENDWEIGHT 12\n"
-         "#define HM_ATTR_BLENDINDICES 13\n"
-         "#define HM_ATTR_TANGENT 14\n"
-         "#define HM_ATTR_BINORMAL 15\n";
-}
-
 // ---------------------------------------------------------------------------------
 // Vertex layouts.
 bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm, uint32_t* bytes) {
@@ -255,28 +239,65 @@ bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm
   }
 }
 
+namespace {
+
+struct AttributeEntry {
+  uint8_t usage, index;
+  int location;
+  const char* name;
+};
+// The table of Constants.h: the input name of each usage and index.
+const AttributeEntry kAttributes[] = {
+    {kUsagePosition, 0, kAttrPosition, "a_position"},
+    {kUsageNormal, 0, kAttrNormal, "a_normal"},
+    {kUsageColor, 0, kAttrColor0, "a_color0"},
+    {kUsageColor, 1, kAttrColor1, "a_color1"},
+    {kUsageTexCoord, 0, kAttrTexCoord0 + 0, "a_texcoord0"},
+    {kUsageTexCoord, 1, kAttrTexCoord0 + 1, "a_texcoord1"},
+    {kUsageTexCoord, 2, kAttrTexCoord0 + 2, "a_texcoord2"},
+    {kUsageTexCoord, 3, kAttrTexCoord0 + 3, "a_texcoord3"},
+    {kUsageTexCoord, 4, kAttrTexCoord0 + 4, "a_texcoord4"},
+    {kUsageTexCoord, 5, kAttrTexCoord0 + 5, "a_texcoord5"},
+    {kUsageTexCoord, 6, kAttrTexCoord0 + 6, "a_texcoord6"},
+    {kUsageTexCoord, 7, kAttrTexCoord0 + 7, "a_texcoord7"},
+    {kUsageBlendWeight, 0, kAttrBlendWeight, "a_blendweight"},
+    {kUsageBlendIndices, 0, kAttrBlendIndices, "a_blendindices"},
+    {kUsageTangent, 0, kAttrTangent, "a_tangent"},
+    {kUsageBinormal, 0, kAttrBinormal, "a_binormal"},
+    {kUsagePosition, 1, kAttrPosition1, "a_position1"},
+    {kUsageNormal, 1, kAttrNormal1, "a_normal1"},
+    {kUsageTangent, 1, kAttrTangent1, "a_tangent1"},
+    {kUsageBinormal, 1, kAttrBinormal1, "a_binormal1"},
+    {kUsageBlendWeight, 1, kAttrBlendWeight1, "a_blendweight1"},
+};
+
+}  // namespace
+
 int LocationOf(uint8_t usage, uint8_t index) {
-  switch (usage) {
-    case kUsagePosition:
-    case kUsagePositionT:
-      return index == 0 ? kAttrPosition : -1;
-    case kUsageNormal:
-      return index == 0 ? kAttrNormal : -1;
-    case kUsageColor:
-      return index < 2 ? kAttrColor0 + index : -1;
-    case kUsageTexCoord:
-      return index < 8 ? kAttrTexCoord0 + index : -1;
-    case kUsageBlendWeight:
-      return index == 0 ? kAttrBlendWeight : -1;
-    case kUsageBlendIndices:
-      return index == 0 ? kAttrBlendIndices : -1;
-    case kUsageTangent:
-      return index == 0 ? kAttrTangent : -1;
-    case kUsageBinormal:
-      return index == 0 ? kAttrBinormal : -1;
-    default:
-      return -1;
-  }
+  if (usage == kUsagePositionT) return index == 0 ? kAttrPosition : -1;
+  for (const AttributeEntry& a : kAttributes)
+    if (a.usage == usage && a.index == index) return a.location;
+  return -1;
+}
+
+int AttributeLocation(uint8_t usage, uint8_t index) { return LocationOf(usage, index); }
+
+void ForEachAttributeName(const std::function<void(int, const char*)>& visit) {
+  for (const AttributeEntry& a : kAttributes) visit(a.location, a.name);
+}
+
+const char* AttributeLocationsGlsl() {
+  // The defines follow the input names: a_texcoord3 -> HM_ATTR_TEXCOORD3.
+  static const std::string text = [] {
+    std::string out;
+    for (const AttributeEntry& a : kAttributes) {
+      std::string name = a.name + 2;
+      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      out += "#define HM_ATTR_" + name + " " + std::to_string(a.location) + "\n";
+    }
+    return out;
+  }();
+  return text.c_str();
 }
 
 bool LayoutFromElements(const std::vector<VertexElement>& elements, std::vector<AttribDesc>* out) {
@@ -287,6 +308,8 @@ bool LayoutFromElements(const std::vector<VertexElement>& elements, std::vector<
     int loc = LocationOf(e.usage, e.usageIndex);
     if (e.usage == kUsagePSize) continue;
     if (loc < 0 || e.stream >= kMaxStreams) return false;
+    for (const AttribDesc& other : *out)
+      if (other.location == static_cast<GLuint>(loc)) return false;  // two on one location
     d.location = static_cast<GLuint>(loc);
     d.stream = e.stream;
     d.offset = e.offset;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/gpu/Constants.h"
@@ -40,6 +41,8 @@ struct AttribDesc {
 bool DescribeDeclType(uint8_t type, GLint* size, GLenum* glType, GLboolean* norm, uint32_t* bytes);
 // The attribute location of a declaration usage and usage index; -1 when none.
 int LocationOf(uint8_t usage, uint8_t index);
+// Every input name of the attribute table with its location (names may share one).
+void ForEachAttributeName(const std::function<void(int, const char*)>& visit);
 // False when an element has an unknown type or a usage without a location.
 bool LayoutFromElements(const std::vector<VertexElement>& elements, std::vector<AttribDesc>* out);
 // An FVF code as declaration elements on stream 0.

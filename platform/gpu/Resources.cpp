@@ -790,11 +790,9 @@ bool ProgramImpl::Build() {
   name = glCreateProgram();
   glAttachShader(name, v);
   glAttachShader(name, f);
-  static const char* kNames[16] = {"a_position",    "a_normal",       "a_color0",    "a_color1",
-                                   "a_texcoord0",   "a_texcoord1",    "a_texcoord2", "a_texcoord3",
-                                   "a_texcoord4",   "a_texcoord5",    "a_texcoord6", "a_texcoord7",
-                                   "a_blendweight", "a_blendindices", "a_tangent",   "a_binormal"};
-  for (GLuint i = 0; i < 16; ++i) glBindAttribLocation(name, i, kNames[i]);
+  ForEachAttributeName([this](int location, const char* input) {
+    glBindAttribLocation(name, static_cast<GLuint>(location), input);
+  });
   glLinkProgram(name);
   glDetachShader(name, v);
   glDetachShader(name, f);

@@ -582,6 +582,59 @@ TEST_F(GlDeviceTest, BufferCreatedAndFilledOnAnotherThread) {
 }
 
 // Per-instance data from a second stream (attribute divisors) with a declaration.
+// The decal pass's layout: a second position (usage index 1) from a second stream,
+// read by the shader at its own location.
+TEST_F(GlDeviceTest, SecondPositionFromASecondStream) {
+  MakeDevice();
+  std::string vs = std::string("#version 330 core\n") + gpu::AttributeLocationsGlsl() +
+                   "layout(location = HM_ATTR_POSITION) in vec3 a_position;\n"
+                   "layout(location = HM_ATTR_POSITION1) in vec3 a_offset;\n"
+                   "layout(location = HM_ATTR_COLOR0) in vec4 a_color0;\n"
+                   "out vec4 v_colour;\n"
+                   "void main() { gl_Position = vec4(a_position + a_offset, 1.0); "
+                   "v_colour = a_color0; }\n";
+  gpu::Program* program = nullptr;
+  std::string log;
+  ASSERT_EQ(device->CreateProgram(vs.c_str(), kColourFs, &program, &log), gpu::kOk) << log;
+  const gpu::VertexElement elements[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                         {0, 12, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
+                                         {1, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 1},
+                                         gpu::kDeclEnd};
+  gpu::VertexDeclaration* decl = nullptr;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
+  // The left half of the screen, moved to the right half by the second position.
+  std::vector<ColouredVertex> leftHalf = {{-1, 1, 0, 0xFFFF0000},
+                                          {0, 1, 0, 0xFFFF0000},
+                                          {-1, -1, 0, 0xFFFF0000},
+                                          {0, -1, 0, 0xFFFF0000}};
+  struct Offset {
+    float x, y, z;
+  };
+  std::vector<Offset> offsets(4, Offset{1, 0, 0});
+  gpu::VertexBuffer* geometry = MakeBuffer(device, leftHalf, 0);
+  gpu::VertexBuffer* moved = MakeBuffer(device, offsets, 0);
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+  device->SetProgram(program);
+  device->SetVertexDeclaration(decl);
+  device->SetStreamSource(0, geometry, 0, sizeof(ColouredVertex));
+  device->SetStreamSource(1, moved, 0, sizeof(Offset));
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleStrip, 0, 2), gpu::kOk);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  EXPECT_EQ(PixelAt(pixels, kW, 4, kH / 2), 0xFF000000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH / 2), 0xFFFF0000u);
+  device->SetStreamSource(0, nullptr, 0, 0);
+  device->SetStreamSource(1, nullptr, 0, 0);
+  device->SetVertexDeclaration(nullptr);
+  geometry->Release();
+  moved->Release();
+  decl->Release();
+  program->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(GlDeviceTest, InstancedDrawFromADeclaration) {
   MakeDevice();
   const char* vs =

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,9 @@ TEST_F(RecordingDeviceTest, MisuseIsRejectedAndRecorded) {
   ASSERT_EQ(device->BeginScene(), gpu::kOk);
   EXPECT_EQ(device->BeginScene(), gpu::kErrInvalidCall);
   EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kOk);
-  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 2, 1), gpu::kErrInvalidCall);  // vertices 2..4 of 4
-  EXPECT_EQ(device->Present(), gpu::kErrInvalidCall);                                 // inside the scene
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 2, 1),
+            gpu::kErrInvalidCall);                     // vertices 2..4 of 4
+  EXPECT_EQ(device->Present(), gpu::kErrInvalidCall);  // inside the scene
   ASSERT_EQ(device->EndScene(), gpu::kOk);
 
   // Locks that do not pair.
@@ -91,10 +93,12 @@ TEST_F(RecordingDeviceTest, MisuseIsRejectedAndRecorded) {
 TEST_F(RecordingDeviceTest, ResetFailsWhileADefaultResourceLives) {
   MakeDevice();
   gpu::Texture* target = nullptr;
-  ASSERT_EQ(device->CreateTexture(64, 64, 1, gpu::kUsageRenderTarget, gpu::kFmtR32F, gpu::kPoolDefault, &target),
+  ASSERT_EQ(device->CreateTexture(64, 64, 1, gpu::kUsageRenderTarget, gpu::kFmtR32F,
+                                  gpu::kPoolDefault, &target),
             gpu::kOk);
   gpu::Texture* managed = nullptr;
-  ASSERT_EQ(device->CreateTexture(64, 64, 0, 0, gpu::kFmtDXT5, gpu::kPoolManaged, &managed), gpu::kOk);
+  ASSERT_EQ(device->CreateTexture(64, 64, 0, 0, gpu::kFmtDXT5, gpu::kPoolManaged, &managed),
+            gpu::kOk);
   EXPECT_EQ(managed->LevelCount(), 7u);
   gpu::Surface* surface = nullptr;
   ASSERT_EQ(target->GetSurfaceLevel(0, &surface), gpu::kOk);
@@ -112,7 +116,8 @@ TEST_F(RecordingDeviceTest, CreationFaultsAreInjected) {
   recorder->failingCalls = {"CreateTexture", "CreateDevice"};
   recorder->failResult = gpu::kErrOutOfVideoMemory;
   gpu::Device* failed = nullptr;
-  EXPECT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &failed), gpu::kErrOutOfVideoMemory);
+  EXPECT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &failed),
+            gpu::kErrOutOfVideoMemory);
   EXPECT_EQ(failed, nullptr);
   recorder->failingCalls = {"CreateTexture"};
   MakeDevice();
@@ -131,7 +136,8 @@ TEST_F(RecordingDeviceTest, CreationFaultsAreInjected) {
 
 TEST_F(RecordingDeviceTest, CapabilityMultisampleAndModeTables) {
   recorder->caps.devCaps = gpu::kDevCapsHwTransformAndLight;
-  recorder->multiSample = {{gpu::kFmtA8R8G8B8, 4, 2}, {gpu::kFmtD24S8, 4, 3}, {gpu::kFmtA8R8G8B8, 8, 1}};
+  recorder->multiSample = {
+      {gpu::kFmtA8R8G8B8, 4, 2}, {gpu::kFmtD24S8, 4, 3}, {gpu::kFmtA8R8G8B8, 8, 1}};
   recorder->adapterCount = 2;
   recorder->modes = {{{640, 480, 60, gpu::kFmtX8R8G8B8}, {640, 480, 75, gpu::kFmtX8R8G8B8}},
                      {{800, 600, 60, gpu::kFmtX8R8G8B8}}};
@@ -141,10 +147,13 @@ TEST_F(RecordingDeviceTest, CapabilityMultisampleAndModeTables) {
   ASSERT_EQ(gpuObject->GetDeviceCaps(0, gpu::kDevTypeHal, &caps), gpu::kOk);
   EXPECT_EQ(caps.devCaps, gpu::kDevCapsHwTransformAndLight);
   uint32_t quality = 0;
-  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 4, &quality), gpu::kOk);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 4, &quality),
+            gpu::kOk);
   EXPECT_EQ(quality, 3u);
-  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 8, &quality), gpu::kErrNotAvailable);
-  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 0, &quality), gpu::kOk);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 8, &quality),
+            gpu::kErrNotAvailable);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, 1, gpu::kFmtD24S8, true, 0, &quality),
+            gpu::kOk);
   EXPECT_EQ(quality, 1u);
   EXPECT_EQ(gpuObject->GetAdapterCount(), 2u);
   EXPECT_EQ(gpuObject->GetAdapterModeCount(0, gpu::kFmtX8R8G8B8), 2u);
@@ -152,15 +161,16 @@ TEST_F(RecordingDeviceTest, CapabilityMultisampleAndModeTables) {
   gpu::DisplayMode mode{};
   ASSERT_EQ(gpuObject->EnumAdapterModes(0, gpu::kFmtX8R8G8B8, 1, &mode), gpu::kOk);
   EXPECT_EQ(mode.refreshRate, 75u);
-  EXPECT_EQ(gpuObject->CheckDeviceType(0, 1, gpu::kFmtX8R8G8B8, gpu::kFmtA8R8G8B8, true), gpu::kErrNotAvailable);
+  EXPECT_EQ(gpuObject->CheckDeviceType(0, 1, gpu::kFmtX8R8G8B8, gpu::kFmtA8R8G8B8, true),
+            gpu::kErrNotAvailable);
   EXPECT_EQ(recorder->CountCalls("CheckDeviceMultiSampleType"), 3u);
 }
 
 // A device check driven through the sequences a graphics manager meets.
 TEST_F(RecordingDeviceTest, LostDeviceSequences) {
   MakeDevice();
-  recorder->ScriptCooperativeLevel({gpu::kErrDeviceLost, gpu::kErrDeviceLost, gpu::kErrDeviceNotReset,
-                                    gpu::kErrDriverInternal});
+  recorder->ScriptCooperativeLevel(
+      {gpu::kErrDeviceLost, gpu::kErrDeviceLost, gpu::kErrDeviceNotReset, gpu::kErrDriverInternal});
   EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceLost);
   EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceLost);
   EXPECT_EQ(device->TestCooperativeLevel(), gpu::kErrDeviceNotReset);
@@ -183,9 +193,10 @@ TEST_F(RecordingDeviceTest, LostDeviceSequences) {
 TEST_F(RecordingDeviceTest, CallsAreLoggedWithEffectPassAndTarget) {
   MakeDevice();
   gpu::Program* program = nullptr;
-  ASSERT_EQ(device->CreateProgram("uniform mat4 gWorld;\nuniform Bones { vec4 b[240]; };\nvoid main(){}",
-                                  "uniform sampler2D gTex;\nvoid main(){}", &program, nullptr),
-            gpu::kOk);
+  ASSERT_EQ(
+      device->CreateProgram("uniform mat4 gWorld;\nuniform Bones { vec4 b[240]; };\nvoid main(){}",
+                            "uniform sampler2D gTex;\nvoid main(){}", &program, nullptr),
+      gpu::kOk);
   EXPECT_GE(program->UniformLocation("gWorld"), 0);
   EXPECT_GE(program->UniformLocation("gTex"), 0);
   EXPECT_EQ(program->UniformLocation("gMissing"), -1);
@@ -202,7 +213,8 @@ TEST_F(RecordingDeviceTest, CallsAreLoggedWithEffectPassAndTarget) {
   device->EndScene();
   auto draws = recorder->CallsNamed("DrawPrimitive");
   ASSERT_EQ(draws.size(), 1u);
-  EXPECT_EQ(draws[0], "DrawPrimitive type=4 start=0 prims=1 [effect=water pass=1 target=backbuffer]");
+  EXPECT_EQ(draws[0],
+            "DrawPrimitive type=4 start=0 prims=1 [effect=water pass=1 target=backbuffer]");
   device->SetStreamSource(0, nullptr, 0, 0);
   device->SetProgram(nullptr);
   vb->Release();
@@ -227,27 +239,27 @@ TEST_F(RecordingDeviceTest, ProgramsWithoutACompiler) {
   ASSERT_EQ(device->SetProgram(program), gpu::kOk);
   const float v[6] = {1, 0.5f, 0, 1, 2, 3};
   device->SetUniformVectors(program->UniformLocation("gV"), 3, 2, v);
-  std::string expected =
-      "SetUniformVectors loc=" + std::to_string(program->UniformLocation("gV")) + " components=3 n=2 1 0.5 0 1 2 3 [";
+  std::string expected = "SetUniformVectors loc=" + std::to_string(program->UniformLocation("gV")) +
+                         " components=3 n=2 1 0.5 0 1 2 3 [";
   EXPECT_EQ(recorder->CallsNamed("SetUniformVectors").at(0).rfind(expected, 0), 0u);
   EXPECT_EQ(device->SetProgram(nullptr), gpu::kOk);
   program->Release();
 
   std::string log;
   program = nullptr;
-  EXPECT_EQ(device->CreateProgram("void main() {}", "#error bad sampler\nvoid main() {}", &program, &log),
-            gpu::kErrFail);
+  EXPECT_EQ(
+      device->CreateProgram("void main() {}", "#error bad sampler\nvoid main() {}", &program, &log),
+      gpu::kErrFail);
   EXPECT_EQ(program, nullptr);
   EXPECT_NE(log.find("bad sampler"), std::string::npos) << log;
 }
 
 TEST_F(RecordingDeviceTest, InstancedStreamsAndDeclarations) {
   MakeDevice();
-  const gpu::VertexElement elements[] = {
-      {0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
-      {0, 12, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
-      {1, 0, gpu::kDeclFloat4, 0, gpu::kUsageTexCoord, 1},
-      gpu::kDeclEnd};
+  const gpu::VertexElement elements[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                         {0, 12, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
+                                         {1, 0, gpu::kDeclFloat4, 0, gpu::kUsageTexCoord, 1},
+                                         gpu::kDeclEnd};
   gpu::VertexDeclaration* decl = nullptr;
   ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
   gpu::VertexBuffer* geometry = nullptr;
@@ -261,7 +273,8 @@ TEST_F(RecordingDeviceTest, InstancedStreamsAndDeclarations) {
   device->BeginScene();
   device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | 4);
   EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kOk);
-  device->SetStreamSourceFreq(0, gpu::kStreamIndexedData | 5);  // one instance more than the stream holds
+  device->SetStreamSourceFreq(
+      0, gpu::kStreamIndexedData | 5);  // one instance more than the stream holds
   EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 0, 1), gpu::kErrInvalidCall);
   device->EndScene();
   device->SetStreamSource(0, nullptr, 0, 0);
@@ -271,8 +284,55 @@ TEST_F(RecordingDeviceTest, InstancedStreamsAndDeclarations) {
   instances->Release();
   decl->Release();
 
-  const gpu::VertexElement unterminatedBad[] = {{0, 0, 99, 0, gpu::kUsagePosition, 0}, gpu::kDeclEnd};
+  const gpu::VertexElement unterminatedBad[] = {{0, 0, 99, 0, gpu::kUsagePosition, 0},
+                                                gpu::kDeclEnd};
   EXPECT_EQ(device->CreateVertexDeclaration(unterminatedBad, &decl), gpu::kErrInvalidCall);
+}
+
+// A second usage index of position, normal, tangent, binormal and blend weights is
+// accepted (the decal pass reads a second position from a second stream) at a location
+// of its own within the declaration; what has no location, or shares one, is refused.
+TEST_F(RecordingDeviceTest, SecondUsageIndicesHaveTheirOwnLocations) {
+  MakeDevice();
+  struct Case {
+    uint8_t usage, index;
+    bool accepted;
+  };
+  const Case cases[] = {{gpu::kUsagePosition, 1, true},      {gpu::kUsageNormal, 1, true},
+                        {gpu::kUsageTangent, 1, true},       {gpu::kUsageBinormal, 1, true},
+                        {gpu::kUsageBlendWeight, 1, true},   {gpu::kUsagePosition, 2, false},
+                        {gpu::kUsageBlendIndices, 1, false}, {gpu::kUsagePositionT, 1, false},
+                        {gpu::kUsageColor, 2, false}};
+  for (const Case& c : cases) {
+    const gpu::VertexElement elements[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                           {0, 12, gpu::kDeclFloat3, 0, gpu::kUsageNormal, 0},
+                                           {0, 24, gpu::kDeclFloat2, 0, gpu::kUsageTexCoord, 0},
+                                           {1, 0, gpu::kDeclFloat3, 0, c.usage, c.index},
+                                           gpu::kDeclEnd};
+    gpu::VertexDeclaration* decl = nullptr;
+    EXPECT_EQ(device->CreateVertexDeclaration(elements, &decl),
+              c.accepted ? gpu::kOk : gpu::kErrInvalidCall)
+        << "usage " << int(c.usage) << " index " << int(c.index);
+    if (decl) decl->Release();
+  }
+  // The second position shares its location with the last texture coordinate: both in
+  // one declaration cannot be.
+  const gpu::VertexElement clash[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                      {0, 12, gpu::kDeclFloat2, 0, gpu::kUsageTexCoord, 7},
+                                      {1, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 1},
+                                      gpu::kDeclEnd};
+  gpu::VertexDeclaration* decl = nullptr;
+  EXPECT_EQ(device->CreateVertexDeclaration(clash, &decl), gpu::kErrInvalidCall);
+  // The second indices are distinct from each other and from every first index but
+  // the texture coordinates they share with.
+  std::set<int> locations;
+  for (uint8_t usage : {gpu::kUsagePosition, gpu::kUsageNormal, gpu::kUsageTangent,
+                        gpu::kUsageBinormal, gpu::kUsageBlendWeight})
+    for (uint8_t index = 0; index < 2; ++index)
+      EXPECT_TRUE(locations.insert(gpu::AttributeLocation(usage, index)).second);
+  for (int location : locations) EXPECT_LT(location, gpu::kAttrCount);
+  EXPECT_NE(std::string(gpu::AttributeLocationsGlsl()).find("#define HM_ATTR_POSITION1 11\n"),
+            std::string::npos);
 }
 
 // Stride of every vertex layout the renderer uses.
@@ -280,9 +340,10 @@ TEST(FvfStride, MatchesTheLayouts) {
   struct Case {
     uint32_t fvf, stride;
   };
-  const Case cases[] = {{0x002, 12},    {0x042, 16},   {0x052, 28},    {0x102, 20},  {0x202, 28},    {0x302, 36},
-                        {0x112, 32},    {0x212, 40},   {0x312, 48},    {0x80212, 48}, {0x200312, 56}, {0x800412, 64},
-                        {0x1D2, 40},    {0x802D2, 56}, {0x40202, 32},  {0x142, 24}};
+  const Case cases[] = {{0x002, 12}, {0x042, 16},   {0x052, 28},    {0x102, 20},
+                        {0x202, 28}, {0x302, 36},   {0x112, 32},    {0x212, 40},
+                        {0x312, 48}, {0x80212, 48}, {0x200312, 56}, {0x800412, 64},
+                        {0x1D2, 40}, {0x802D2, 56}, {0x40202, 32},  {0x142, 24}};
   for (const auto& c : cases) EXPECT_EQ(gpu::FvfStride(c.fvf), c.stride) << std::hex << c.fvf;
   EXPECT_EQ(gpu::FvfStride(0x900), 0u);  // nine texture sets
 }
