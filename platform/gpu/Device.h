@@ -97,6 +97,9 @@ public:
 protected:
   Unknown() = default;
   virtual ~Unknown() = default;
+  // Adds a reference unless the last one is already gone (the object is being
+  // destroyed): for caches that keep a plain pointer to what they hand out.
+  bool TryAddRef();
 
 private:
   std::atomic<uint32_t> m_refs{1};

@@ -181,6 +181,7 @@ public:
               uint32_t format, uint32_t samples, uint32_t pool, bool counted);
   ~SurfaceImpl() override;
   void Upload() override;
+  using Unknown::TryAddRef;
 
   // Rebuilds an internal surface for a new size (the back buffer on Reset).
   void Rebuild(uint32_t width, uint32_t height, uint32_t format, uint32_t samples);

@@ -40,6 +40,13 @@ std::string Hex(uint32_t value) {
 // ---------------------------------------------------------------------------------
 uint32_t Unknown::AddRef() { return ++m_refs; }
 
+bool Unknown::TryAddRef() {
+  uint32_t refs = m_refs.load();
+  while (refs != 0)
+    if (m_refs.compare_exchange_weak(refs, refs + 1)) return true;
+  return false;
+}
+
 uint32_t Unknown::Release() {
   uint32_t left = --m_refs;
   if (left == 0) delete this;
@@ -359,13 +366,12 @@ HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32
   }
   size_t i = face * levels + level;
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (!s.surfaces[i]) {
-    // The surface holds the texture; the texture keeps a weak pointer back.
+  // The surface holds the texture; the texture keeps a weak pointer back. A surface
+  // whose last reference has just gone is on its way out (its destructor waits for this
+  // lock to unlink itself): it gets a successor instead of a new reference.
+  if (!s.surfaces[i] || !s.surfaces[i]->TryAddRef())
     s.surfaces[i] = new SurfaceImpl(std::shared_ptr<DeviceCore>(), owner, face, level, s.levelW[i],
                                     s.levelH[i]);
-  } else {
-    s.surfaces[i]->AddRef();
-  }
   *out = s.surfaces[i];
   return kOk;
 }

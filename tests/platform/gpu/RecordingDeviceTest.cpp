@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gpu/Device.h"
@@ -333,6 +335,35 @@ TEST_F(RecordingDeviceTest, SecondUsageIndicesHaveTheirOwnLocations) {
   for (int location : locations) EXPECT_LT(location, gpu::kAttrCount);
   EXPECT_NE(std::string(gpu::AttributeLocationsGlsl()).find("#define HM_ATTR_POSITION1 11\n"),
             std::string::npos);
+}
+
+// Two threads taking and dropping the same texture level: the last release of a level
+// surface and a GetSurfaceLevel that finds it must never meet (a reference to a
+// surface being destroyed). The sanitizer build catches the use after free.
+TEST_F(RecordingDeviceTest, LevelSurfacesSurviveRacingGetAndRelease) {
+  MakeDevice();
+  gpu::Texture* texture = nullptr;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture),
+            gpu::kOk);
+  std::atomic<bool> go{false};
+  std::atomic<int> failures{0};
+  auto churn = [&] {
+    while (!go.load()) {
+    }
+    for (int i = 0; i < 20000; ++i) {
+      gpu::Surface* surface = nullptr;
+      if (gpu::Failed(texture->GetSurfaceLevel(0, &surface)) || surface->Width() != 8)
+        ++failures;
+      else
+        surface->Release();
+    }
+  };
+  std::thread a(churn), b(churn);
+  go = true;
+  a.join();
+  b.join();
+  EXPECT_EQ(failures.load(), 0);
+  texture->Release();
 }
 
 // Stride of every vertex layout the renderer uses.
