@@ -254,6 +254,28 @@ HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t u
   return kOk;
 }
 
+HResult DeviceImpl::CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth,
+                                        uint32_t levels, uint32_t usage, uint32_t format,
+                                        uint32_t pool, VolumeTexture** out) {
+  if (m_rec)
+    Record("CreateVolumeTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
+           "x" + std::to_string(depth) + " levels=" + std::to_string(levels) + " usage=" +
+           Hex(usage) + " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
+  GlFormat gf;
+  if (!out || width == 0 || height == 0 || depth == 0 || width > 2048 || height > 2048 ||
+      depth > 2048 || !LookUpFormat(format, &gf) || IsDepthFormat(format) ||
+      (usage & (kUsageRenderTarget | kUsageDepthStencil))) {
+    m_core->Misuse("CreateVolumeTexture: bad size, format or usage");
+    if (out) *out = nullptr;
+    return kErrInvalidCall;
+  }
+  if (ShouldFail("CreateVolumeTexture")) return CreationFailure("CreateVolumeTexture", out);
+  uint32_t full = FullMipCount(width, height, depth);
+  if (levels == 0 || levels > full) levels = full;
+  *out = new VolumeTextureImpl(m_core, width, height, depth, levels, usage, format, pool);
+  return kOk;
+}
+
 HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture** out) {
   if (m_rec)
     Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) +
@@ -290,8 +312,8 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
   TextureStore* store = nullptr;
   BaseTexture* texture = nullptr;
   if (img.kind == image::Kind::Volume) {
-    auto* t =
-        new VolumeTextureImpl(m_core, img.width, img.height, img.depth, img.mipLevels, img.format);
+    auto* t = new VolumeTextureImpl(m_core, img.width, img.height, img.depth, img.mipLevels, 0,
+                                    img.format, kPoolManaged);
     store = &t->store;
     texture = t;
   } else if (img.kind == image::Kind::Cube) {

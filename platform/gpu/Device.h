@@ -55,6 +55,15 @@ struct LockedRect {
   int32_t pitch;  // bytes per row (per row of 4x4 blocks for DXT formats)
   void* bits;
 };
+// A box within a volume level: [left, right) x [top, bottom) x [front, back).
+struct Box {
+  uint32_t left, top, right, bottom, front, back;
+};
+struct LockedBox {
+  int32_t rowPitch;    // bytes per row (per row of 4x4 blocks for DXT formats)
+  int32_t slicePitch;  // bytes per depth slice
+  void* bits;
+};
 struct DisplayMode {
   uint32_t width, height, refreshRate, format;
 };
@@ -196,6 +205,10 @@ public:
   uint32_t Width() const { return m_width; }
   uint32_t Height() const { return m_height; }
   uint32_t Depth() const { return m_depth; }
+  // Any thread. The slices of the level are kept CPU-side; `box` null locks it whole.
+  // A second lock of a level before its unlock fails.
+  HResult LockBox(uint32_t level, LockedBox* locked, const Box* box, uint32_t flags);
+  HResult UnlockBox(uint32_t level);
 
 protected:
   using BaseTexture::BaseTexture;
@@ -305,6 +318,11 @@ public:
                                 uint32_t format, uint32_t pool, Texture** out) = 0;
   virtual HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
                                     uint32_t pool, CubeTexture** out) = 0;
+  // A 3D texture (GL_TEXTURE_3D); levels 0: the whole chain down to 1x1x1. Not a
+  // render target.
+  virtual HResult CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth,
+                                      uint32_t levels, uint32_t usage, uint32_t format,
+                                      uint32_t pool, VolumeTexture** out) = 0;
   // A managed texture of the image's kind (Texture, CubeTexture or VolumeTexture).
   virtual HResult CreateTextureFromImage(const image::Image& image, BaseTexture** out) = 0;
   virtual HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,

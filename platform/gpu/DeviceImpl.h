@@ -35,6 +35,9 @@ public:
                         uint32_t format, uint32_t pool, Texture** out) override;
   HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
                             uint32_t pool, CubeTexture** out) override;
+  HResult CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth, uint32_t levels,
+                              uint32_t usage, uint32_t format, uint32_t pool,
+                              VolumeTexture** out) override;
   HResult CreateTextureFromImage(const image::Image& image, BaseTexture** out) override;
   HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
                                     uint32_t multiSample, Surface** out) override;

@@ -162,7 +162,8 @@ public:
 class VolumeTextureImpl final : public VolumeTexture, public ResourceImpl {
 public:
   VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width, uint32_t height,
-                    uint32_t depth, uint32_t levels, uint32_t format);
+                    uint32_t depth, uint32_t levels, uint32_t usage, uint32_t format,
+                    uint32_t pool);
   ~VolumeTextureImpl() override;
   void Upload() override;
   TextureStore store;

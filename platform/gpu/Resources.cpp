@@ -496,23 +496,79 @@ HResult CubeTexture::GetCubeMapSurface(uint32_t face, uint32_t level, Surface** 
 
 VolumeTextureImpl::VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width,
                                      uint32_t height, uint32_t depth, uint32_t levels,
-                                     uint32_t format)
-    : VolumeTexture(std::move(core), kPoolManaged, 0, "vol") {
+                                     uint32_t usage, uint32_t format, uint32_t pool)
+    : VolumeTexture(std::move(core), pool, usage, "vol") {
   m_width = width;
   m_height = height;
   m_depth = depth;
   m_format = format;
   m_levels = levels;
   InitTextureStore(store, GL_TEXTURE_3D, 1, levels, format, width, height, depth, false);
-  m_core->Register(this, false);
+  m_core->Register(this, pool == kPoolDefault);
 }
 
 VolumeTextureImpl::~VolumeTextureImpl() {
-  m_core->Unregister(this, false);
+  m_core->Unregister(this, m_pool == kPoolDefault);
   DiscardTextureStore(*m_core, store);
 }
 
 void VolumeTextureImpl::Upload() { UploadTextureStore(*m_core, store, m_format, m_levels); }
+
+HResult VolumeTexture::LockBox(uint32_t level, LockedBox* locked, const Box* box, uint32_t flags) {
+  auto* self = static_cast<VolumeTextureImpl*>(this);
+  TextureStore& s = self->store;
+  if (!locked || level >= m_levels) {
+    m_core->Misuse("LockBox " + m_name + ": bad level");
+    return kErrInvalidCall;
+  }
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.levelLocked[level]) {
+    m_core->Misuse("LockBox " + m_name + ": level " + std::to_string(level) + " already locked");
+    return kErrInvalidCall;
+  }
+  const uint32_t w = s.levelW[level], h = s.levelH[level], d = s.levelD[level];
+  const uint32_t rowPitch = FormatRowPitch(m_format, w);
+  const size_t slicePitch = FormatLevelSize(m_format, w, h);
+  size_t offset = 0;
+  if (box) {
+    const bool dxt = IsCompressedFormat(m_format);
+    if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front ||
+        box->right > w || box->bottom > h || box->back > d ||
+        (dxt && (box->left % 4 != 0 || box->top % 4 != 0))) {
+      m_core->Misuse("LockBox " + m_name + ": box outside the level");
+      return kErrInvalidCall;
+    }
+    const uint32_t row = dxt ? box->top / 4 : box->top;
+    const uint32_t col = dxt ? (box->left / 4) * (m_format == kFmtDXT1 ? 8 : 16)
+                             : box->left * BytesPerPixel(m_format);
+    offset = box->front * slicePitch + static_cast<size_t>(row) * rowPitch + col;
+  }
+  if (m_core->rec)
+    m_core->Record("LockBox " + m_name + " level=" + std::to_string(level) +
+                   " flags=" + Hex(flags));
+  s.levelLocked[level] = true;
+  locked->rowPitch = static_cast<int32_t>(rowPitch);
+  locked->slicePitch = static_cast<int32_t>(slicePitch);
+  locked->bits = s.levels[level].data() + offset;
+  return kOk;
+}
+
+HResult VolumeTexture::UnlockBox(uint32_t level) {
+  auto* self = static_cast<VolumeTextureImpl*>(this);
+  TextureStore& s = self->store;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (level >= m_levels || !s.levelLocked[level]) {
+      m_core->Misuse("UnlockBox " + m_name + ": level " + std::to_string(level) + " not locked");
+      return kErrInvalidCall;
+    }
+    s.levelLocked[level] = false;
+    s.levelDirty[level] = true;
+  }
+  if (m_core->rec) m_core->Record("UnlockBox " + m_name + " level=" + std::to_string(level));
+  m_core->MarkDirty(self);
+  return kOk;
+}
 
 // ---------------------------------------------------------------------------------
 // Surfaces.

@@ -119,8 +119,8 @@ protected:
     return pixels;
   }
 
-  void DrawFullScreenTexture(gpu::BaseTexture* texture) {
-    gpu::Program* program = MakeProgram(kTextureFs);
+  void DrawFullScreenTexture(gpu::BaseTexture* texture, const char* fs = kTextureFs) {
+    gpu::Program* program = MakeProgram(fs);
     ASSERT_NE(program, nullptr);
     std::vector<TexturedVertex> quad = {{-1, 1, 0, 0, 0},  {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1},
                                         {-1, -1, 0, 0, 1}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}};
@@ -411,6 +411,39 @@ TEST_F(GlDeviceTest, OneByteTexelsKeepTheirRows) {
     surface->Release();
     texture->Release();
   }
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// A volume filled through LockBox: slice 0 red, slice 1 green, sampled across depth.
+TEST_F(GlDeviceTest, VolumeTextureSlicesAreSampledInDepth) {
+  MakeDevice();
+  gpu::VolumeTexture* volume = nullptr;
+  ASSERT_EQ(
+      device->CreateVolumeTexture(2, 2, 2, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &volume),
+      gpu::kOk);
+  gpu::LockedBox lb;
+  ASSERT_EQ(volume->LockBox(0, &lb, nullptr, 0), gpu::kOk);
+  for (int slice = 0; slice < 2; ++slice)
+    for (int texel = 0; texel < 4; ++texel) {
+      uint32_t colour = slice ? 0xFF00FF00u : 0xFFFF0000u;
+      std::memcpy(static_cast<uint8_t*>(lb.bits) + slice * lb.slicePitch + texel * 4, &colour, 4);
+    }
+  ASSERT_EQ(volume->UnlockBox(0), gpu::kOk);
+  const char* fs =
+      "#version 330 core\n"
+      "uniform sampler3D u_volume;\n"
+      "in vec2 v_uv;\n"
+      "out vec4 o_colour;\n"
+      "void main() { o_colour = texture(u_volume, vec3(v_uv, v_uv.x)); }\n";
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+  DrawFullScreenTexture(volume, fs);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  EXPECT_EQ(PixelAt(pixels, kW, 4, kH / 2), 0xFFFF0000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH / 2), 0xFF00FF00u);
+  volume->Release();
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/gpu/Device.h"
+#include "platform/gpu/Sphere.h"
 #include "platform/thread/Thread.h"
 
 namespace gpu = plat::gpu;
@@ -364,6 +367,90 @@ TEST_F(RecordingDeviceTest, LevelSurfacesSurviveRacingGetAndRelease) {
   b.join();
   EXPECT_EQ(failures.load(), 0);
   texture->Release();
+}
+
+TEST_F(RecordingDeviceTest, VolumeTexturesAreCreatedAndLockedByBox) {
+  MakeDevice();
+  gpu::VolumeTexture* volume = nullptr;
+  ASSERT_EQ(device->CreateVolumeTexture(8, 4, 4, 0, 0, gpu::kFmtA8, gpu::kPoolManaged, &volume),
+            gpu::kOk);
+  EXPECT_EQ(volume->LevelCount(), 4u);  // 8x4x4 down to 1x1x1
+  EXPECT_EQ(volume->Depth(), 4u);
+  gpu::LockedBox lb;
+  ASSERT_EQ(volume->LockBox(0, &lb, nullptr, 0), gpu::kOk);
+  EXPECT_EQ(lb.rowPitch, 8);
+  EXPECT_EQ(lb.slicePitch, 32);
+  auto* whole = static_cast<uint8_t*>(lb.bits);
+  EXPECT_EQ(volume->LockBox(0, &lb, nullptr, 0), gpu::kErrInvalidCall);  // already locked
+  EXPECT_EQ(volume->UnlockBox(0), gpu::kOk);
+  const gpu::Box box{2, 1, 4, 3, 1, 3};
+  ASSERT_EQ(volume->LockBox(0, &lb, &box, 0), gpu::kOk);
+  EXPECT_EQ(static_cast<uint8_t*>(lb.bits) - whole, 1 * 32 + 1 * 8 + 2);
+  EXPECT_EQ(volume->UnlockBox(0), gpu::kOk);
+  EXPECT_EQ(volume->UnlockBox(0), gpu::kErrInvalidCall);  // not locked
+  const gpu::Box outside{0, 0, 8, 4, 2, 5};
+  EXPECT_EQ(volume->LockBox(0, &lb, &outside, 0), gpu::kErrInvalidCall);
+  EXPECT_EQ(volume->LockBox(4, &lb, nullptr, 0), gpu::kErrInvalidCall);
+  EXPECT_EQ(recorder->CountCalls("LockBox"), 2u);
+  EXPECT_EQ(recorder->CountCalls("UnlockBox"), 2u);
+  device->SetTexture(0, volume);
+  device->SetTexture(0, nullptr);
+  volume->Release();
+
+  gpu::VolumeTexture* bad = nullptr;
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 0, 1, 0, gpu::kFmtA8, gpu::kPoolManaged, &bad),
+            gpu::kErrInvalidCall);
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                        gpu::kPoolDefault, &bad),
+            gpu::kErrInvalidCall);
+  EXPECT_EQ(bad, nullptr);
+  recorder->failingCalls.push_back("CreateVolumeTexture");
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, gpu::kFmtA8, gpu::kPoolManaged, &bad),
+            recorder->failResult);
+}
+
+TEST(Sphere, ARoundMeshFacingOutwards) {
+  gpu::SphereMesh mesh;
+  ASSERT_TRUE(gpu::GenerateSphere(2.0f, 12, 6, &mesh));
+  EXPECT_EQ(mesh.vertices.size(), 2u + 12u * 5u);
+  EXPECT_EQ(mesh.indices.size(), 3u * 2u * 12u * 5u);
+  for (const auto& v : mesh.vertices) {
+    EXPECT_NEAR(std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z), 2.0f, 1e-5f);
+    EXPECT_NEAR(v.nx * 2.0f, v.x, 1e-5f);
+    EXPECT_NEAR(v.ny * 2.0f, v.y, 1e-5f);
+    EXPECT_NEAR(v.nz * 2.0f, v.z, 1e-5f);
+  }
+  for (size_t i = 0; i < mesh.indices.size(); i += 3) {
+    const auto& a = mesh.vertices.at(mesh.indices[i]);
+    const auto& b = mesh.vertices.at(mesh.indices[i + 1]);
+    const auto& c = mesh.vertices.at(mesh.indices[i + 2]);
+    // Clockwise seen from outside: the right-handed normal of a, b, c points inwards.
+    const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+    const float vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+    const float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    EXPECT_LT(nx * (a.x + b.x + c.x) + ny * (a.y + b.y + c.y) + nz * (a.z + b.z + c.z), 0.0f)
+        << "triangle " << i / 3;
+  }
+  for (auto bad : {std::make_tuple(0.0f, 12u, 6u), std::make_tuple(1.0f, 2u, 6u),
+                   std::make_tuple(1.0f, 12u, 1u), std::make_tuple(NAN, 12u, 6u),
+                   std::make_tuple(1.0f, 1000u, 1000u)})
+    EXPECT_FALSE(gpu::GenerateSphere(std::get<0>(bad), std::get<1>(bad), std::get<2>(bad), &mesh));
+
+  auto recorder = std::make_shared<gpu::Recorder>();
+  gpu::Gpu* gpuObject = gpu::CreateRecordingGpu(recorder);
+  gpu::PresentParameters pp;
+  gpu::Device* device = nullptr;
+  ASSERT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &device), gpu::kOk);
+  gpu::VertexBuffer* vb = nullptr;
+  gpu::IndexBuffer* ib = nullptr;
+  ASSERT_EQ(gpu::CreateSphere(device, 1.0f, 8, 4, &vb, &ib), gpu::kOk);
+  EXPECT_EQ(vb->Length(), (2u + 8u * 3u) * sizeof(gpu::SphereVertex));
+  EXPECT_EQ(vb->Fvf(), gpu::kFvfXyz | gpu::kFvfNormal);
+  EXPECT_EQ(ib->Length(), 3u * 2u * 8u * 3u * 2u);
+  vb->Release();
+  ib->Release();
+  device->Release();
+  gpuObject->Release();
 }
 
 // Stride of every vertex layout the renderer uses.
