@@ -242,6 +242,12 @@ const char* GlslType(ParamType t) {
   return "";
 }
 
+// What a shader can use: one parameter within a uniform block's guaranteed size (16 KiB,
+// GL_MAX_UNIFORM_BLOCK_SIZE's minimum; the bone palette takes 3.75 KiB), and all the
+// parameters of one effect within a few such blocks.
+constexpr size_t kMaxParameterWords = 16384 / 4;
+constexpr size_t kMaxEffectWords = 65536 / 4;
+
 // Words of a buffer parameter as std140 stores them: float arrays are packed four to
 // a vec4, so the size is rounded up to whole vec4s.
 uint32_t BufferWords(const ParameterDesc& d, uint32_t elementWords) {
@@ -354,9 +360,21 @@ struct Effect::Impl {
                       " must be an array of float, float4 or float4x4");
     p.elementWords = ElementWords(p.desc.type);
     const uint32_t elements = p.desc.count ? p.desc.count : 1;
-    p.words.assign(
-        p.desc.buffer ? BufferWords(p.desc, p.elementWords) : size_t(p.elementWords) * elements,
-        0u);
+    const size_t words =
+        p.desc.buffer ? BufferWords(p.desc, p.elementWords) : size_t(p.elementWords) * elements;
+    // No shader holds more: refuse before reserving anything.
+    if (words > kMaxParameterWords)
+      return Fail(errors, e.m_name,
+                  std::string("parameter ") + name + " needs " + std::to_string(words * 4) +
+                      " bytes, more than the " + std::to_string(kMaxParameterWords * 4) +
+                      " a shader can hold");
+    size_t total = words;
+    for (const Parameter& other : e.m_parameters) total += other.words.size();
+    if (total > kMaxEffectWords)
+      return Fail(errors, e.m_name,
+                  std::string("parameter ") + name + " takes the effect's parameters past " +
+                      std::to_string(kMaxEffectWords * 4) + " bytes");
+    p.words.assign(words, 0u);
 
     if (const char* def = Attr(node, "default")) {
       if (p.desc.type == ParamType::Texture)
