@@ -176,6 +176,8 @@ void DeviceImpl::GlShutdown() {
   GLuint fbos[4] = {m_glo.fbo, m_glo.readFbo, m_glo.drawFbo, m_glo.resolveFbo};
   glDeleteFramebuffers(4, fbos);
   if (m_glo.resolveRb) glDeleteRenderbuffers(1, &m_glo.resolveRb);
+  if (m_glo.scratchFbo) glDeleteFramebuffers(1, &m_glo.scratchFbo);
+  if (m_glo.scratchRb) glDeleteRenderbuffers(1, &m_glo.scratchRb);
   glDeleteBuffers(1, &m_glo.upBuffer);
   glDeleteSamplers(kMaxSamplers, m_glo.samplers);
 }
@@ -625,6 +627,30 @@ GLuint DeviceImpl::ReadFboFor(SurfaceImpl* s, GLenum fboTarget, GLuint fbo) {
   return fbo;
 }
 
+GLuint DeviceImpl::ScratchResolve(SurfaceImpl* source) {
+  GlFormat gf;
+  if (!LookUpFormat(source->Format(), &gf)) gf.internal = GL_RGBA8;
+  const uint32_t w = std::max(m_glo.scratchW, source->Width());
+  const uint32_t h = std::max(m_glo.scratchH, source->Height());
+  if (!m_glo.scratchFbo) glGenFramebuffers(1, &m_glo.scratchFbo);
+  if (!m_glo.scratchRb || w != m_glo.scratchW || h != m_glo.scratchH ||
+      gf.internal != m_glo.scratchFormat) {
+    if (m_glo.scratchRb) glDeleteRenderbuffers(1, &m_glo.scratchRb);
+    glGenRenderbuffers(1, &m_glo.scratchRb);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_glo.scratchRb);
+    glRenderbufferStorage(GL_RENDERBUFFER, gf.internal, static_cast<GLsizei>(w),
+                          static_cast<GLsizei>(h));
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.scratchFbo);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                              m_glo.scratchRb);
+    m_glo.scratchW = w;
+    m_glo.scratchH = h;
+    m_glo.scratchFormat = gf.internal;
+  }
+  return m_glo.scratchFbo;
+}
+
 void DeviceImpl::GlStretchRect(SurfaceImpl* src, const Rect& sr, SurfaceImpl* dst, const Rect& dr,
                                uint32_t filter) {
   if (m_core->anyDirty.load()) DrainQueues();
@@ -633,12 +659,13 @@ void DeviceImpl::GlStretchRect(SurfaceImpl* src, const Rect& sr, SurfaceImpl* ds
   bool sameSize =
       sr.right - sr.left == dr.right - dr.left && sr.bottom - sr.top == dr.bottom - dr.top;
   if (src->MultiSampleType() > 1 && (!sameSize || dst->MultiSampleType() > 1)) {
-    // A multisampled source is resolved at its own size first.
+    // A multisampled source is resolved at its own size first, into a buffer of its own
+    // (the back buffer's resolve copy holds the presented frame).
     ReadFboFor(src, GL_READ_FRAMEBUFFER, m_glo.readFbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.resolveFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, ScratchResolve(src));
     glBlitFramebuffer(sr.left, sr.top, sr.right, sr.bottom, sr.left, sr.top, sr.right, sr.bottom,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.resolveFbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.scratchFbo);
   } else {
     ReadFboFor(src, GL_READ_FRAMEBUFFER, m_glo.readFbo);
   }
@@ -691,12 +718,11 @@ HResult DeviceImpl::GlReadPixels(SurfaceImpl* surface, const Rect& r, std::vecto
     glDisable(GL_SCISSOR_TEST);
     m_statesDirty = true;
     ReadFboFor(s, GL_READ_FRAMEBUFFER, m_glo.readFbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.resolveFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, ScratchResolve(s));
     glBlitFramebuffer(r.left, r.top, r.right, r.bottom, r.left, r.top, r.right, r.bottom,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_glo.fbo);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.resolveFbo);
-    m_glo.everPresented = false;  // the copy no longer holds the presented frame
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_glo.scratchFbo);
   } else {
     ReadFboFor(s, GL_READ_FRAMEBUFFER, m_glo.readFbo);
   }

@@ -169,6 +169,8 @@ private:
   void ApplyLayout(uint32_t instances);
   void BindSurfaceTo(GLenum fboTarget, GLenum attachment, SurfaceImpl* s);
   GLuint ReadFboFor(SurfaceImpl* s, GLenum fboTarget, GLuint fbo);
+  // The scratch resolve framebuffer, ready for `source` (its size and format).
+  GLuint ScratchResolve(SurfaceImpl* source);
 
   Gpu* m_gpu;
   void* m_context;
@@ -224,6 +226,11 @@ private:
     bool haveAnisotropy = false;
     // The resolve buffer holds the last presented frame (what ReadPixels reads).
     bool everPresented = false;
+    // Where multisampled surfaces other than the back buffer are resolved: grown to the
+    // largest source, in the last source's format.
+    GLuint scratchFbo = 0, scratchRb = 0;
+    uint32_t scratchW = 0, scratchH = 0;
+    GLenum scratchFormat = 0;
   } m_glo;
 };
 

@@ -545,6 +545,46 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// A multisampled target larger than the back buffer is resolved whole, and the resolve
+// leaves the presented frame (what ReadPixels of the back buffer reads) alone.
+TEST_F(GlDeviceTest, StretchRectResolvesALargeMultisampledTargetWhole) {
+  MakeDevice();
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF0000FF, 1.0f, 0);
+  device->EndScene();
+  ASSERT_EQ(device->Present(), gpu::kOk);
+  gpu::Surface* large = nullptr;
+  ASSERT_EQ(device->CreateRenderTarget(2 * kW, 2 * kH, gpu::kFmtA8R8G8B8, 4, &large), gpu::kOk);
+  gpu::Surface* back = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(0, &back), gpu::kOk);
+  device->BeginScene();
+  device->SetRenderTarget(0, large);
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFFFF0000, 1.0f, 0);
+  const gpu::Rect beyond{kW, kH, 2 * kW, 2 * kH};  // outside the back buffer's size
+  device->Clear(1, &beyond, gpu::kClearTarget, 0xFF00FF00, 1.0f, 0);
+  device->SetRenderTarget(0, back);
+  device->EndScene();
+  gpu::Texture* half = nullptr;
+  ASSERT_EQ(device->CreateTexture(kW, kH, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &half),
+            gpu::kOk);
+  gpu::Surface* halfSurface = nullptr;
+  half->GetSurfaceLevel(0, &halfSurface);
+  ASSERT_EQ(device->StretchRect(large, nullptr, halfSurface, nullptr, gpu::kTexFilterNone),
+            gpu::kOk);
+  std::vector<uint8_t> pixels;
+  ASSERT_EQ(device->ReadPixels(halfSurface, gpu::Rect{0, 0, kW, kH}, &pixels), gpu::kOk);
+  EXPECT_EQ(PixelAt(pixels, kW, 4, 4), 0xFFFF0000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH - 4), 0xFF00FF00u);
+  // The presented frame is still the blue one.
+  EXPECT_EQ(PixelAt(Frame(), kW, kW / 2, kH / 2), 0xFF0000FFu);
+  halfSurface->Release();
+  half->Release();
+  back->Release();
+  large->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(GlDeviceTest, SpriteDrawsTexturedQuadsInTargetPixels) {
   MakeDevice();
   gpu::Texture* texture = nullptr;
