@@ -23,10 +23,11 @@ namespace audio {
 using Handle = uint32_t;
 
 // Loading and channel flags.
-constexpr uint32_t kFlagLoop = 0x4;         // the channel loops
-constexpr uint32_t kFlag3D = 0x8;           // 3D sample: decoded as mono
-constexpr uint32_t kFlagMuteMax = 0x20;     // silent beyond the maximum distance
-constexpr uint32_t kFlagOverPos = 0x20000;  // a playback beyond the limit takes over the longest-playing one
+constexpr uint32_t kFlagLoop = 0x4;      // the channel loops
+constexpr uint32_t kFlag3D = 0x8;        // 3D sample: decoded as mono
+constexpr uint32_t kFlagMuteMax = 0x20;  // silent beyond the maximum distance
+constexpr uint32_t kFlagOverPos =
+    0x20000;  // a playback beyond the limit takes over the longest-playing one
 
 // Channel states as IsActive reports them.
 enum ChannelState : int { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 };
@@ -35,15 +36,15 @@ enum ChannelState : int { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 
 enum ErrorCode : int {
   kOk = 0,
   kErrorMemory = 1,
-  kErrorFileOpen = 2,  // missing or unreadable file
-  kErrorHandle = 5,    // not a valid handle
-  kErrorFormat = 6,    // not a sound file the decoder understands
-  kErrorInit = 8,      // Init has not been called
-  kErrorStart = 9,     // a sample channel that is stopped cannot be resumed
-  kErrorAlready = 14,  // already paused
-  kErrorNotAvail = 37, // nothing left to play on (a sample without free playbacks)
-  kErrorIllegal = 20,  // a parameter out of range
-  kErrorNo3D = 21,     // the channel is not 3D
+  kErrorFileOpen = 2,   // missing or unreadable file
+  kErrorHandle = 5,     // not a valid handle
+  kErrorFormat = 6,     // not a sound file the decoder understands
+  kErrorInit = 8,       // Init has not been called
+  kErrorStart = 9,      // a sample channel that is stopped cannot be resumed
+  kErrorAlready = 14,   // already paused
+  kErrorNotAvail = 37,  // nothing left to play on (a sample without free playbacks)
+  kErrorIllegal = 20,   // a parameter out of range
+  kErrorNo3D = 21,      // the channel is not 3D
   kErrorDecode = 38,
 };
 
@@ -126,8 +127,7 @@ public:
   bool Set3DPosition(Handle channel, const Vec3* position, const Vec3* orientation,
                      const Vec3* velocity);
   // Listener; any pointer may be null. Takes effect at Apply3D.
-  bool SetListener(const Vec3* position, const Vec3* velocity, const Vec3* front,
-                   const Vec3* top);
+  bool SetListener(const Vec3* position, const Vec3* velocity, const Vec3* front, const Vec3* top);
   void Apply3D();
   // Whether the channel is muted by its distance from the listener.
   bool IsMutedByDistance(Handle channel);

@@ -166,6 +166,8 @@ private:
   bool PreparePass(Pass& pass);
   void Upload(Pass& pass, bool onlyDirty);
   void UploadAlphaTest(Pass& pass, bool onlyChanged);
+  // Compiles and links the program of every pass.
+  HResult BuildPrograms(std::string* errors);
 
   gpu::Device* m_device = nullptr;
   std::string m_name;

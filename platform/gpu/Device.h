@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gpu/Constants.h"
+
 namespace plat {
 struct Window;
 namespace image {
@@ -42,177 +44,6 @@ namespace plat {
 namespace gpu {
 
 // ---------------------------------------------------------------------------------
-// Results (HRESULT values of Direct3D).
-using HResult = int32_t;
-constexpr HResult kOk = 0;
-constexpr HResult kFalse = 1;
-constexpr HResult kErrFail = static_cast<HResult>(0x80004005u);
-constexpr HResult kErrOutOfMemory = static_cast<HResult>(0x8007000Eu);
-constexpr HResult kErrInvalidCall = static_cast<HResult>(0x8876086Cu);
-constexpr HResult kErrNotAvailable = static_cast<HResult>(0x8876086Au);
-constexpr HResult kErrDeviceLost = static_cast<HResult>(0x88760868u);
-constexpr HResult kErrDeviceNotReset = static_cast<HResult>(0x88760869u);
-constexpr HResult kErrDriverInternal = static_cast<HResult>(0x88760827u);
-constexpr HResult kErrOutOfVideoMemory = static_cast<HResult>(0x8876017Cu);
-inline bool Succeeded(HResult hr) { return hr >= 0; }
-inline bool Failed(HResult hr) { return hr < 0; }
-
-// ---------------------------------------------------------------------------------
-// Formats (D3DFORMAT codes).
-constexpr uint32_t kFmtUnknown = 0;
-constexpr uint32_t kFmtA8R8G8B8 = 21;
-constexpr uint32_t kFmtX8R8G8B8 = 22;
-constexpr uint32_t kFmtA8 = 28;
-constexpr uint32_t kFmtD24S8 = 75;
-constexpr uint32_t kFmtD16 = 80;
-constexpr uint32_t kFmtIndex16 = 101;
-constexpr uint32_t kFmtIndex32 = 102;
-constexpr uint32_t kFmtR32F = 114;
-constexpr uint32_t kFmtDXT1 = 0x31545844;
-constexpr uint32_t kFmtDXT3 = 0x33545844;
-constexpr uint32_t kFmtDXT5 = 0x35545844;
-
-// Pools, usages, lock flags.
-constexpr uint32_t kPoolDefault = 0;   // lost on Reset: release before, re-create after
-constexpr uint32_t kPoolManaged = 1;   // survives Reset
-constexpr uint32_t kPoolSystemMem = 2;
-constexpr uint32_t kUsageRenderTarget = 0x1;
-constexpr uint32_t kUsageDepthStencil = 0x2;
-constexpr uint32_t kUsageWriteOnly = 0x8;
-constexpr uint32_t kUsageDynamic = 0x200;
-constexpr uint32_t kUsageAutoGenMipmap = 0x400;
-constexpr uint32_t kLockReadOnly = 0x10;
-constexpr uint32_t kLockNoOverwrite = 0x1000;
-constexpr uint32_t kLockDiscard = 0x2000;
-
-// Device types and creation flags.
-constexpr uint32_t kDevTypeHal = 1;
-constexpr uint32_t kCreatePureDevice = 0x10;
-constexpr uint32_t kCreateSoftwareVertexProcessing = 0x20;
-constexpr uint32_t kCreateHardwareVertexProcessing = 0x40;
-constexpr uint32_t kDevCapsHwTransformAndLight = 0x10000;
-constexpr uint32_t kDevCapsPureDevice = 0x100000;
-
-// Swap and presentation.
-constexpr uint32_t kSwapEffectDiscard = 1;
-constexpr uint32_t kPresentIntervalDefault = 0;
-constexpr uint32_t kPresentIntervalOne = 1;
-constexpr uint32_t kPresentIntervalImmediate = 0x80000000u;
-
-// Clear flags.
-constexpr uint32_t kClearTarget = 1;
-constexpr uint32_t kClearZBuffer = 2;
-constexpr uint32_t kClearStencil = 4;
-
-// Primitive types.
-enum PrimitiveType : uint32_t {
-  kPointList = 1, kLineList = 2, kLineStrip = 3,
-  kTriangleList = 4, kTriangleStrip = 5, kTriangleFan = 6,
-};
-
-// Texture filters (StretchRect, sampler states, D3DX filters).
-constexpr uint32_t kTexFilterNone = 0;
-constexpr uint32_t kTexFilterPoint = 1;
-constexpr uint32_t kTexFilterLinear = 2;
-constexpr uint32_t kTexFilterAnisotropic = 3;
-constexpr uint32_t kDxFilterNone = 1;
-
-// Cube faces (D3DCUBEMAP_FACES).
-enum CubeFace : uint32_t {
-  kFacePosX = 0, kFaceNegX = 1, kFacePosY = 2, kFaceNegY = 3, kFacePosZ = 4, kFaceNegZ = 5,
-};
-
-// ---------------------------------------------------------------------------------
-// Render states (D3DRENDERSTATETYPE codes) and their values. States the GL back end
-// does not act on are still stored and reported by GetRenderState; the alpha test
-// is stored for the effect layer, which carries it out in the fragment shader.
-enum RenderState : uint32_t {
-  kRsZEnable = 7, kRsFillMode = 8, kRsZWriteEnable = 14, kRsAlphaTestEnable = 15,
-  kRsSrcBlend = 19, kRsDestBlend = 20, kRsCullMode = 22, kRsZFunc = 23, kRsAlphaRef = 24,
-  kRsAlphaFunc = 25, kRsAlphaBlendEnable = 27, kRsStencilEnable = 52, kRsStencilFail = 53,
-  kRsStencilZFail = 54, kRsStencilPass = 55, kRsStencilFunc = 56, kRsStencilRef = 57,
-  kRsStencilMask = 58, kRsStencilWriteMask = 59, kRsLighting = 137, kRsColorWriteEnable = 168,
-  kRsBlendOp = 171, kRsScissorTestEnable = 174, kRsSlopeScaleDepthBias = 175,
-  kRsSeparateAlphaBlendEnable = 206, kRsSrcBlendAlpha = 207, kRsDestBlendAlpha = 208,
-  kRsBlendOpAlpha = 209, kRsDepthBias = 195,
-};
-constexpr uint32_t kRenderStateCount = 256;
-constexpr uint32_t kFillPoint = 1, kFillWireframe = 2, kFillSolid = 3;
-constexpr uint32_t kCullNone = 1, kCullCW = 2, kCullCCW = 3;
-constexpr uint32_t kCmpNever = 1, kCmpLess = 2, kCmpEqual = 3, kCmpLessEqual = 4,
-                   kCmpGreater = 5, kCmpNotEqual = 6, kCmpGreaterEqual = 7, kCmpAlways = 8;
-constexpr uint32_t kBlendZero = 1, kBlendOne = 2, kBlendSrcColor = 3, kBlendInvSrcColor = 4,
-                   kBlendSrcAlpha = 5, kBlendInvSrcAlpha = 6, kBlendDestAlpha = 7,
-                   kBlendInvDestAlpha = 8, kBlendDestColor = 9, kBlendInvDestColor = 10;
-constexpr uint32_t kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3,
-                   kBlendOpMin = 4, kBlendOpMax = 5;
-constexpr uint32_t kStencilOpKeep = 1, kStencilOpZero = 2, kStencilOpReplace = 3,
-                   kStencilOpIncrSat = 4, kStencilOpDecrSat = 5, kStencilOpInvert = 6,
-                   kStencilOpIncr = 7, kStencilOpDecr = 8;
-
-// Sampler states (D3DSAMPLERSTATETYPE) and address modes.
-enum SamplerState : uint32_t {
-  kSampAddressU = 1, kSampAddressV = 2, kSampAddressW = 3, kSampBorderColor = 4,
-  kSampMagFilter = 5, kSampMinFilter = 6, kSampMipFilter = 7, kSampMaxAnisotropy = 10,
-};
-constexpr uint32_t kAddressWrap = 1, kAddressMirror = 2, kAddressClamp = 3, kAddressBorder = 4;
-constexpr uint32_t kMaxSamplers = 16;
-constexpr uint32_t kMaxStreams = 8;
-
-// ---------------------------------------------------------------------------------
-// Vertex layouts. FVF bits (D3DFVF_*).
-constexpr uint32_t kFvfXyz = 0x002, kFvfXyzRhw = 0x004, kFvfXyzw = 0x4002;
-constexpr uint32_t kFvfPositionMask = 0x400E;
-constexpr uint32_t kFvfNormal = 0x010, kFvfPSize = 0x020, kFvfDiffuse = 0x040, kFvfSpecular = 0x080;
-constexpr uint32_t kFvfTexCountMask = 0xF00, kFvfTexCountShift = 8;
-// TEXCOORDSIZEn(set): bits 16 + 2*set; 0 = 2 floats, 1 = 3, 2 = 4, 3 = 1.
-constexpr uint32_t FvfTexCoordSize3(uint32_t set) { return 1u << (16 + set * 2); }
-constexpr uint32_t FvfTexCoordSize4(uint32_t set) { return 2u << (16 + set * 2); }
-constexpr uint32_t FvfTexCoordSize1(uint32_t set) { return 3u << (16 + set * 2); }
-// The stride an FVF code implies (0 for a code the layer does not understand).
-uint32_t FvfStride(uint32_t fvf);
-
-// Declaration element types and usages (D3DDECLTYPE, D3DDECLUSAGE).
-enum DeclType : uint8_t {
-  kDeclFloat1 = 0, kDeclFloat2 = 1, kDeclFloat3 = 2, kDeclFloat4 = 3, kDeclColor = 4,
-  kDeclUByte4 = 5, kDeclShort2 = 6, kDeclShort4 = 7, kDeclUByte4N = 8, kDeclShort2N = 9,
-  kDeclShort4N = 10, kDeclUShort2N = 11, kDeclUShort4N = 12, kDeclFloat16x2 = 15,
-  kDeclFloat16x4 = 16, kDeclUnused = 17,
-};
-enum DeclUsage : uint8_t {
-  kUsagePosition = 0, kUsageBlendWeight = 1, kUsageBlendIndices = 2, kUsageNormal = 3,
-  kUsagePSize = 4, kUsageTexCoord = 5, kUsageTangent = 6, kUsageBinormal = 7,
-  kUsagePositionT = 9, kUsageColor = 10,
-};
-struct VertexElement {
-  uint16_t stream;
-  uint16_t offset;
-  uint8_t type;    // DeclType
-  uint8_t method;  // always 0
-  uint8_t usage;   // DeclUsage
-  uint8_t usageIndex;
-};
-// The terminator of a declaration (D3DDECL_END).
-constexpr VertexElement kDeclEnd = {0xFF, 0, kDeclUnused, 0, 0, 0};
-
-// Fixed attribute locations, the same for FVF codes and declarations. A vertex shader
-// uses "layout(location = N)" or these input names, bound before linking: a_position,
-// a_normal, a_color0, a_color1, a_texcoord0..a_texcoord7, a_blendweight,
-// a_blendindices, a_tangent, a_binormal.
-//   position 0, normal 1, colour 0 (FVF diffuse) 2, colour 1 (FVF specular) 3,
-//   texture coordinates n at 4 + n (n < 8), blend weights 12, blend indices 13,
-//   tangent 14, binormal 15. A point size has no attribute.
-constexpr int kAttrPosition = 0, kAttrNormal = 1, kAttrColor0 = 2, kAttrColor1 = 3,
-              kAttrTexCoord0 = 4, kAttrBlendWeight = 12, kAttrBlendIndices = 13,
-              kAttrTangent = 14, kAttrBinormal = 15;
-// "layout(location=N)" lines (#define HM_ATTR_*) that a vertex shader may include.
-const char* AttributeLocationsGlsl();
-
-// Stream frequency (SetStreamSourceFreq): instanced drawing.
-constexpr uint32_t kStreamIndexedData = 0x40000000u;  // | instance count, on stream 0
-constexpr uint32_t kStreamInstanceData = 0x80000000u; // | 1, on per-instance streams
-
-// ---------------------------------------------------------------------------------
 struct Viewport {
   uint32_t x = 0, y = 0, width = 0, height = 0;
   float minZ = 0.0f, maxZ = 1.0f;
@@ -222,6 +53,15 @@ struct Rect {
 };
 struct LockedRect {
   int32_t pitch;  // bytes per row (per row of 4x4 blocks for DXT formats)
+  void* bits;
+};
+// A box within a volume level: [left, right) x [top, bottom) x [front, back).
+struct Box {
+  uint32_t left, top, right, bottom, front, back;
+};
+struct LockedBox {
+  int32_t rowPitch;    // bytes per row (per row of 4x4 blocks for DXT formats)
+  int32_t slicePitch;  // bytes per depth slice
   void* bits;
 };
 struct DisplayMode {
@@ -266,6 +106,9 @@ public:
 protected:
   Unknown() = default;
   virtual ~Unknown() = default;
+  // Adds a reference unless the last one is already gone (the object is being
+  // destroyed): for caches that keep a plain pointer to what they hand out.
+  bool TryAddRef();
 
 private:
   std::atomic<uint32_t> m_refs{1};
@@ -362,6 +205,10 @@ public:
   uint32_t Width() const { return m_width; }
   uint32_t Height() const { return m_height; }
   uint32_t Depth() const { return m_depth; }
+  // Any thread. The slices of the level are kept CPU-side; `box` null locks it whole.
+  // A second lock of a level before its unlock fails.
+  HResult LockBox(uint32_t level, LockedBox* locked, const Box* box, uint32_t flags);
+  HResult UnlockBox(uint32_t level);
 
 protected:
   using BaseTexture::BaseTexture;
@@ -464,13 +311,18 @@ public:
   // -- resources (any thread) --
   virtual HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                      VertexBuffer** out) = 0;
-  virtual HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format,
-                                    uint32_t pool, IndexBuffer** out) = 0;
+  virtual HResult CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool,
+                                    IndexBuffer** out) = 0;
   // levels 0: the whole chain down to 1x1.
   virtual HResult CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                 uint32_t format, uint32_t pool, Texture** out) = 0;
-  virtual HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage,
-                                    uint32_t format, uint32_t pool, CubeTexture** out) = 0;
+  virtual HResult CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, uint32_t format,
+                                    uint32_t pool, CubeTexture** out) = 0;
+  // A 3D texture (GL_TEXTURE_3D); levels 0: the whole chain down to 1x1x1. Not a
+  // render target.
+  virtual HResult CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth,
+                                      uint32_t levels, uint32_t usage, uint32_t format,
+                                      uint32_t pool, VolumeTexture** out) = 0;
   // A managed texture of the image's kind (Texture, CubeTexture or VolumeTexture).
   virtual HResult CreateTextureFromImage(const image::Image& image, BaseTexture** out) = 0;
   virtual HResult CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
@@ -489,11 +341,13 @@ public:
   // On the render thread the program is compiled and linked at once: kOk, or kErrFail
   // with the compiler's text in `log` (and in InfoLog). From another thread it is
   // queued (Status Pending) and compiled at the next drain.
-  virtual HResult CreateProgram(const char* vertexSource, const char* fragmentSource,
-                                Program** out, std::string* log) = 0;
+  virtual HResult CreateProgram(const char* vertexSource, const char* fragmentSource, Program** out,
+                                std::string* log) = 0;
   virtual HResult CreateUniformBuffer(uint32_t size, UniformBuffer** out) = 0;
   // Render thread. Uniform setters act on the current program.
   virtual HResult SetProgram(Program* program) = 0;
+  // Null (and kOk) when none is set.
+  virtual HResult GetProgram(Program** program) = 0;
   virtual HResult SetUniformFloats(int location, uint32_t vec4Count, const float* values) = 0;
   virtual HResult SetUniformFloat(int location, uint32_t count, const float* values) = 0;
   // components 1..4: count vectors of that many floats (vec2/vec3 arrays and the like).
@@ -506,6 +360,13 @@ public:
   virtual HResult SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) = 0;
   // What the recording log shows as the bound effect and pass (empty: none).
   virtual void SetDebugEffect(const char* effect, int pass) = 0;
+  // For helpers layered on the device (sprites, render-to-surface): a line in the
+  // recording log with the device's context (nothing without a recorder), and misuse
+  // reported as the device reports its own.
+  // Build the text of a line only when this is true.
+  virtual bool IsRecording() const = 0;
+  virtual void RecordCall(const std::string& line) = 0;
+  virtual void ReportMisuse(const std::string& line) = 0;
 
   // -- state (render thread) --
   virtual HResult SetRenderState(uint32_t state, uint32_t value) = 0;
@@ -513,6 +374,7 @@ public:
   virtual HResult SetSamplerState(uint32_t sampler, uint32_t state, uint32_t value) = 0;
   virtual HResult GetSamplerState(uint32_t sampler, uint32_t state, uint32_t* value) = 0;
   virtual HResult SetTexture(uint32_t stage, BaseTexture* texture) = 0;
+  virtual HResult GetTexture(uint32_t stage, BaseTexture** texture) = 0;
   virtual HResult SetViewport(const Viewport& viewport) = 0;
   virtual HResult GetViewport(Viewport* viewport) = 0;
   virtual HResult SetScissorRect(const Rect& rect) = 0;
@@ -527,7 +389,11 @@ public:
                                   uint32_t stride) = 0;
   virtual HResult SetStreamSourceFreq(uint32_t stream, uint32_t setting) = 0;
   virtual HResult SetFVF(uint32_t fvf) = 0;
+  // 0 while a declaration is set.
+  virtual HResult GetFVF(uint32_t* fvf) = 0;
   virtual HResult SetVertexDeclaration(VertexDeclaration* declaration) = 0;
+  // Null (and kOk) while an FVF code is set.
+  virtual HResult GetVertexDeclaration(VertexDeclaration** declaration) = 0;
   virtual HResult SetIndices(IndexBuffer* buffer) = 0;
   virtual HResult DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) = 0;
   virtual HResult DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex,
@@ -539,6 +405,8 @@ public:
 
   // -- frame (render thread) --
   virtual HResult BeginScene() = 0;
+  // Between BeginScene and EndScene.
+  virtual bool InScene() const = 0;
   virtual HResult EndScene() = 0;
   // Clears within the viewport (and within each rect when given).
   virtual HResult Clear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t colour,
@@ -588,12 +456,12 @@ class Recorder {
 public:
   Recorder();
   // -- fault tables (set before use; any thread) --
-  bool failCreateGpu = false;           // CreateGpu returns null
+  bool failCreateGpu = false;  // CreateGpu returns null
   uint32_t adapterCount = 1;
   std::vector<std::vector<DisplayMode>> modes;  // per adapter (format X8R8G8B8)
   DisplayMode desktopMode{1024, 768, 60, kFmtX8R8G8B8};
   HResult checkDeviceTypeResult = kOk;
-  Caps caps;                            // what GetDeviceCaps reports
+  Caps caps;  // what GetDeviceCaps reports
   // Supported (format, type) pairs; type 0 always succeeds with quality 1.
   std::vector<MultiSampleSupport> multiSample;
   // Names of creation calls that fail ("CreateDevice", "CreateTexture", ...) and
@@ -637,8 +505,8 @@ public:
   virtual HResult GetAdapterDisplayMode(uint32_t adapter, DisplayMode* out) = 0;
   virtual HResult CheckDeviceType(uint32_t adapter, uint32_t deviceType, uint32_t displayFormat,
                                   uint32_t backBufferFormat, bool windowed) = 0;
-  virtual HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType,
-                                             uint32_t format, bool windowed, uint32_t type,
+  virtual HResult CheckDeviceMultiSampleType(uint32_t adapter, uint32_t deviceType, uint32_t format,
+                                             bool windowed, uint32_t type,
                                              uint32_t* qualityLevels) = 0;
   virtual HResult GetDeviceCaps(uint32_t adapter, uint32_t deviceType, Caps* caps) = 0;
   // The calling thread becomes the render thread. With the GL back end the window of

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gpu/Device.h"
+#include "platform/gpu/Formats.h"
 
 namespace plat {
 namespace gpu {
@@ -49,7 +50,9 @@ public:
   // A texture's surfaces share its core.
   static std::shared_ptr<DeviceCore> Of(Resource* r) { return r->m_core; }
 
-  std::string NewName(const char* kind) { return std::string(kind) + "#" + std::to_string(++m_nextId); }
+  std::string NewName(const char* kind) {
+    return std::string(kind) + "#" + std::to_string(++m_nextId);
+  }
 
   void Register(ResourceImpl* r, bool defaultPool);
   void Unregister(ResourceImpl* r, bool defaultPool);
@@ -110,26 +113,13 @@ public:
 
 class IndexBufferImpl final : public IndexBuffer, public ResourceImpl {
 public:
-  IndexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage, uint32_t format,
-                  uint32_t pool);
+  IndexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage,
+                  uint32_t format, uint32_t pool);
   ~IndexBufferImpl() override;
   void Upload() override;
   uint32_t IndexSize() const { return m_format == kFmtIndex32 ? 4 : 2; }
   BufferStore store;
 };
-
-struct GlFormat {
-  GLenum internal, format, type;
-  bool compressed;
-  GLint swizzle[4];
-};
-// False for a format the layer cannot make.
-bool LookUpFormat(uint32_t format, GlFormat* out);
-bool IsDepthFormat(uint32_t format);
-// Bytes of one level, rows of one level (rows of blocks for DXT).
-size_t FormatLevelSize(uint32_t format, uint32_t width, uint32_t height);
-uint32_t FormatRowPitch(uint32_t format, uint32_t width);
-uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth);
 
 class SurfaceImpl;
 
@@ -172,7 +162,8 @@ public:
 class VolumeTextureImpl final : public VolumeTexture, public ResourceImpl {
 public:
   VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width, uint32_t height,
-                    uint32_t depth, uint32_t levels, uint32_t format);
+                    uint32_t depth, uint32_t levels, uint32_t usage, uint32_t format,
+                    uint32_t pool);
   ~VolumeTextureImpl() override;
   void Upload() override;
   TextureStore store;
@@ -191,6 +182,7 @@ public:
               uint32_t format, uint32_t samples, uint32_t pool, bool counted);
   ~SurfaceImpl() override;
   void Upload() override;
+  using Unknown::TryAddRef;
 
   // Rebuilds an internal surface for a new size (the back buffer on Reset).
   void Rebuild(uint32_t width, uint32_t height, uint32_t format, uint32_t samples);
@@ -209,7 +201,21 @@ public:
 
 class VertexDeclarationImpl final : public VertexDeclaration {
 public:
-  explicit VertexDeclarationImpl(std::vector<VertexElement> elements) { m_elements = std::move(elements); }
+  explicit VertexDeclarationImpl(std::vector<VertexElement> elements) {
+    m_elements = std::move(elements);
+  }
+};
+
+class UniformBufferImpl final : public UniformBuffer {
+public:
+  UniformBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t size);
+  ~UniformBufferImpl() override;
+  HResult Update(uint32_t offset, uint32_t size, const void* data) override;
+  GLuint buffer = 0;
+  std::string m_name;
+
+private:
+  std::shared_ptr<DeviceCore> m_core;
 };
 
 class ProgramImpl final : public Program {

@@ -40,16 +40,26 @@ std::string Hex(uint32_t value) {
 // ---------------------------------------------------------------------------------
 uint32_t Unknown::AddRef() { return ++m_refs; }
 
+bool Unknown::TryAddRef() {
+  uint32_t refs = m_refs.load();
+  while (refs != 0)
+    if (m_refs.compare_exchange_weak(refs, refs + 1)) return true;
+  return false;
+}
+
 uint32_t Unknown::Release() {
   uint32_t left = --m_refs;
   if (left == 0) delete this;
   return left;
 }
 
-Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usage, const char* kind)
+Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usage,
+                   const char* kind)
     : m_core(std::move(core)), m_pool(pool), m_usage(usage), m_name(m_core->NewName(kind)) {}
 
-Resource::~Resource() { m_core->Record("Free " + m_name); }
+Resource::~Resource() {
+  if (m_core->rec) m_core->Record("Free " + m_name);
+}
 
 void DeviceCore::Register(ResourceImpl* r, bool defaultPool) {
   if (defaultPool) ++defaultCount;
@@ -60,119 +70,6 @@ void DeviceCore::Unregister(ResourceImpl* r, bool defaultPool) {
   if (defaultPool) --defaultCount;
   std::lock_guard<std::mutex> lock(mutex);
   dirty.erase(r);
-}
-
-// ---------------------------------------------------------------------------------
-// Formats.
-bool IsDepthFormat(uint32_t format) { return format == kFmtD24S8 || format == kFmtD16; }
-
-bool LookUpFormat(uint32_t format, GlFormat* out) {
-  switch (format) {
-    case kFmtA8R8G8B8:
-      *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtX8R8G8B8:
-      *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
-      return true;
-    case kFmtA8:
-      *out = {GL_R8, GL_RED, GL_UNSIGNED_BYTE, false, {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED}};
-      return true;
-    case kFmtR32F:
-      *out = {GL_R32F, GL_RED, GL_FLOAT, false, {GL_RED, GL_ONE, GL_ONE, GL_ONE}};
-      return true;
-    case kFmtDXT1:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtDXT3:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtDXT5:
-      *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtD24S8:
-      *out = {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    case kFmtD16:
-      *out = {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, false, {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}};
-      return true;
-    default:
-      return false;
-  }
-}
-
-static uint32_t BytesPerPixel(uint32_t format) {
-  switch (format) {
-    case kFmtA8: return 1;
-    case kFmtD16: return 2;
-    default: return 4;
-  }
-}
-
-uint32_t FormatRowPitch(uint32_t format, uint32_t width) {
-  if (format == kFmtDXT1) return std::max(1u, (width + 3) / 4) * 8;
-  if (format == kFmtDXT3 || format == kFmtDXT5) return std::max(1u, (width + 3) / 4) * 16;
-  return width * BytesPerPixel(format);
-}
-
-size_t FormatLevelSize(uint32_t format, uint32_t width, uint32_t height) {
-  bool dxt = format == kFmtDXT1 || format == kFmtDXT3 || format == kFmtDXT5;
-  uint32_t rows = dxt ? std::max(1u, (height + 3) / 4) : height;
-  return static_cast<size_t>(FormatRowPitch(format, width)) * rows;
-}
-
-uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth) {
-  uint32_t n = 1, m = std::max(width, std::max(height, depth));
-  while (m > 1) {
-    m >>= 1;
-    ++n;
-  }
-  return n;
-}
-
-// ---------------------------------------------------------------------------------
-// FVF.
-uint32_t FvfStride(uint32_t fvf) {
-  uint32_t stride = 0;
-  switch (fvf & kFvfPositionMask) {
-    case 0: break;
-    case kFvfXyz: stride += 12; break;
-    case kFvfXyzRhw: stride += 16; break;
-    case kFvfXyzw: stride += 16; break;
-    case 0x006: stride += 16; break;  // XYZB1..XYZB5
-    case 0x008: stride += 20; break;
-    case 0x00A: stride += 24; break;
-    case 0x00C: stride += 28; break;
-    case 0x00E: stride += 32; break;
-    default: return 0;
-  }
-  if (fvf & kFvfNormal) stride += 12;
-  if (fvf & kFvfPSize) stride += 4;
-  if (fvf & kFvfDiffuse) stride += 4;
-  if (fvf & kFvfSpecular) stride += 4;
-  uint32_t sets = (fvf & kFvfTexCountMask) >> kFvfTexCountShift;
-  if (sets > 8) return 0;
-  static const uint32_t kSizes[4] = {8, 12, 16, 4};
-  for (uint32_t i = 0; i < sets; ++i) stride += kSizes[(fvf >> (16 + i * 2)) & 3];
-  return stride;
-}
-
-const char* AttributeLocationsGlsl() {
-  return "#define HM_ATTR_POSITION 0\n"
-         "#define HM_ATTR_NORMAL 1\n"
-         "#define HM_ATTR_COLOR0 2\n"
-         "#define HM_ATTR_COLOR1 3\n"
-         "#define HM_ATTR_TEXCOORD0 4\n"
-         "#define HM_ATTR_TEXCOORD1 5\n"
-         "#define HM_ATTR_TEXCOORD2 6\n"
-         "#define HM_ATTR_TEXCOORD3 7\n"
-         "#define HM_ATTR_TEXCOORD4 8\n"
-         "#define HM_ATTR_TEXCOORD5 9\n"
-         "#define HM_ATTR_TEXCOORD6 10\n"
-         "#define HM_ATTR_TEXCOORD7 11\n"
-         "#define HM_ATTR_BLENDWEIGHT 12\n"
-         "#define HM_ATTR_BLENDINDICES 13\n"
-         "#define HM_ATTR_TANGENT 14\n"
-         "#define HM_ATTR_BINORMAL 15\n";
 }
 
 // ---------------------------------------------------------------------------------
@@ -198,8 +95,9 @@ HResult LockStore(DeviceCore& core, const std::string& name, BufferStore& s, uin
                 " outside " + std::to_string(length) + " bytes");
     return kErrInvalidCall;
   }
-  core.Record("Lock " + name + " offset=" + std::to_string(offset) + " size=" + std::to_string(size) +
-              " flags=" + Hex(flags));
+  if (core.rec)
+    core.Record("Lock " + name + " offset=" + std::to_string(offset) +
+                " size=" + std::to_string(size) + " flags=" + Hex(flags));
   s.locked = true;
   s.readOnlyLock = (flags & kLockReadOnly) != 0;
   s.lockLo = offset;
@@ -223,7 +121,7 @@ HResult UnlockStore(DeviceCore& core, const std::string& name, BufferStore& s, R
       changed = true;
     }
   }
-  core.Record("Unlock " + name);
+  if (core.rec) core.Record("Unlock " + name);
   if (changed) core.MarkDirty(self);
   return kOk;
 }
@@ -284,8 +182,8 @@ void ComputeMaxIndex(BufferStore& s, uint32_t indexSize) {
 
 }  // namespace
 
-VertexBufferImpl::VertexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length, uint32_t usage,
-                                   uint32_t fvf, uint32_t pool)
+VertexBufferImpl::VertexBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t length,
+                                   uint32_t usage, uint32_t fvf, uint32_t pool)
     : VertexBuffer(std::move(core), pool, usage, "vb") {
   m_length = length;
   m_fvf = fvf;
@@ -349,8 +247,8 @@ HResult IndexBuffer::Unlock() {
 // Textures.
 namespace {
 
-void InitTextureStore(TextureStore& s, GLenum target, uint32_t faces, uint32_t levels, uint32_t format,
-                      uint32_t w, uint32_t h, uint32_t d, bool renderTarget) {
+void InitTextureStore(TextureStore& s, GLenum target, uint32_t faces, uint32_t levels,
+                      uint32_t format, uint32_t w, uint32_t h, uint32_t d, bool renderTarget) {
   s.target = target;
   s.faces = faces;
   s.renderTarget = renderTarget;
@@ -384,6 +282,9 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
   if (!LookUpFormat(format, &gf)) return;
   std::lock_guard<std::mutex> lock(s.mutex);
   glActiveTexture(GL_TEXTURE0 + kMaxSamplers);  // a unit the device never samples from
+  // The CPU copies keep rows tightly packed: GL's default 4-byte row alignment would
+  // skew the rows of 1-byte formats and read past the copy's end.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   if (s.name == 0) {
     glGenTextures(1, &s.name);
     glBindTexture(s.target, s.name);
@@ -395,7 +296,9 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
       for (uint32_t l = 0; l < levels; ++l) {
         size_t i = f * levels + l;
         GLenum t = s.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + f : s.target;
-        const void* bits = s.levelDirty[i] && !s.levelLocked[i] && !s.levels[i].empty() ? s.levels[i].data() : nullptr;
+        const void* bits = s.levelDirty[i] && !s.levelLocked[i] && !s.levels[i].empty()
+                               ? s.levels[i].data()
+                               : nullptr;
         if (gf.compressed) {
           // Compressed levels can only be specified with their data.
           std::vector<uint8_t> zeros;
@@ -403,13 +306,16 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
             zeros.assign(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i], 0);
             bits = zeros.data();
           }
-          GLsizei size = static_cast<GLsizei>(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i]);
+          GLsizei size =
+              static_cast<GLsizei>(FormatLevelSize(format, s.levelW[i], s.levelH[i]) * s.levelD[i]);
           if (s.target == GL_TEXTURE_3D)
-            glCompressedTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, size, bits);
+            glCompressedTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0,
+                                   size, bits);
           else
             glCompressedTexImage2D(t, l, gf.internal, s.levelW[i], s.levelH[i], 0, size, bits);
         } else if (s.target == GL_TEXTURE_3D) {
-          glTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, gf.format, gf.type, bits);
+          glTexImage3D(t, l, gf.internal, s.levelW[i], s.levelH[i], s.levelD[i], 0, gf.format,
+                       gf.type, bits);
         } else {
           glTexImage2D(t, l, gf.internal, s.levelW[i], s.levelH[i], 0, gf.format, gf.type, bits);
         }
@@ -427,13 +333,17 @@ void UploadTextureStore(DeviceCore& core, TextureStore& s, uint32_t format, uint
       GLsizei size = static_cast<GLsizei>(s.levels[i].size());
       if (gf.compressed) {
         if (s.target == GL_TEXTURE_3D)
-          glCompressedTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.internal, size, s.levels[i].data());
+          glCompressedTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i],
+                                    gf.internal, size, s.levels[i].data());
         else
-          glCompressedTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.internal, size, s.levels[i].data());
+          glCompressedTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.internal, size,
+                                    s.levels[i].data());
       } else if (s.target == GL_TEXTURE_3D) {
-        glTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.format, gf.type, s.levels[i].data());
+        glTexSubImage3D(t, l, 0, 0, 0, s.levelW[i], s.levelH[i], s.levelD[i], gf.format, gf.type,
+                        s.levels[i].data());
       } else {
-        glTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.format, gf.type, s.levels[i].data());
+        glTexSubImage2D(t, l, 0, 0, s.levelW[i], s.levelH[i], gf.format, gf.type,
+                        s.levels[i].data());
       }
       s.levelDirty[i] = false;
     }
@@ -447,8 +357,8 @@ void DiscardTextureStore(DeviceCore& core, TextureStore& s) {
   s.name = 0;
 }
 
-HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32_t levels, uint32_t face,
-                   uint32_t level, Surface** out) {
+HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32_t levels,
+                   uint32_t face, uint32_t level, Surface** out) {
   if (!out || level >= levels || face >= s.faces) {
     core.Misuse("GetSurface: no level " + std::to_string(level) + " face " + std::to_string(face));
     if (out) *out = nullptr;
@@ -456,12 +366,12 @@ HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32
   }
   size_t i = face * levels + level;
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (!s.surfaces[i]) {
-    // The surface holds the texture; the texture keeps a weak pointer back.
-    s.surfaces[i] = new SurfaceImpl(std::shared_ptr<DeviceCore>(), owner, face, level, s.levelW[i], s.levelH[i]);
-  } else {
-    s.surfaces[i]->AddRef();
-  }
+  // The surface holds the texture; the texture keeps a weak pointer back. A surface
+  // whose last reference has just gone is on its way out (its destructor waits for this
+  // lock to unlink itself): it gets a successor instead of a new reference.
+  if (!s.surfaces[i] || !s.surfaces[i]->TryAddRef())
+    s.surfaces[i] = new SurfaceImpl(std::shared_ptr<DeviceCore>(), owner, face, level, s.levelW[i],
+                                    s.levelH[i]);
   *out = s.surfaces[i];
   return kOk;
 }
@@ -471,10 +381,14 @@ HResult GetSurface(DeviceCore& core, BaseTexture* owner, TextureStore& s, uint32
 TextureStore* StoreOf(BaseTexture* texture) {
   if (!texture) return nullptr;
   switch (texture->Type()) {
-    case ResourceType::Texture: return &static_cast<TextureImpl*>(texture)->store;
-    case ResourceType::CubeTexture: return &static_cast<CubeTextureImpl*>(texture)->store;
-    case ResourceType::VolumeTexture: return &static_cast<VolumeTextureImpl*>(texture)->store;
-    default: return nullptr;
+    case ResourceType::Texture:
+      return &static_cast<TextureImpl*>(texture)->store;
+    case ResourceType::CubeTexture:
+      return &static_cast<CubeTextureImpl*>(texture)->store;
+    case ResourceType::VolumeTexture:
+      return &static_cast<VolumeTextureImpl*>(texture)->store;
+    default:
+      return nullptr;
   }
 }
 
@@ -526,10 +440,13 @@ HResult Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, 
       return kErrInvalidCall;
     }
     uint32_t row = dxt ? rect->top / 4 : rect->top;
-    uint32_t col = dxt ? (rect->left / 4) * (m_format == kFmtDXT1 ? 8 : 16) : rect->left * BytesPerPixel(m_format);
+    uint32_t col = dxt ? (rect->left / 4) * (m_format == kFmtDXT1 ? 8 : 16)
+                       : rect->left * BytesPerPixel(m_format);
     offset = static_cast<size_t>(row) * pitch + col;
   }
-  m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) + " flags=" + Hex(flags));
+  if (m_core->rec)
+    m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) +
+                   " flags=" + Hex(flags));
   s.levelLocked[level] = true;
   locked->pitch = static_cast<int32_t>(pitch);
   locked->bits = s.levels[level].data() + offset;
@@ -548,7 +465,7 @@ HResult Texture::UnlockRect(uint32_t level) {
     s.levelLocked[level] = false;
     s.levelDirty[level] = true;
   }
-  m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
+  if (m_core->rec) m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
   m_core->MarkDirty(self);
   return kOk;
 }
@@ -577,24 +494,81 @@ HResult CubeTexture::GetCubeMapSurface(uint32_t face, uint32_t level, Surface** 
   return GetSurface(*m_core, this, self->store, m_levels, face, level, surface);
 }
 
-VolumeTextureImpl::VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width, uint32_t height,
-                                     uint32_t depth, uint32_t levels, uint32_t format)
-    : VolumeTexture(std::move(core), kPoolManaged, 0, "vol") {
+VolumeTextureImpl::VolumeTextureImpl(std::shared_ptr<DeviceCore> core, uint32_t width,
+                                     uint32_t height, uint32_t depth, uint32_t levels,
+                                     uint32_t usage, uint32_t format, uint32_t pool)
+    : VolumeTexture(std::move(core), pool, usage, "vol") {
   m_width = width;
   m_height = height;
   m_depth = depth;
   m_format = format;
   m_levels = levels;
   InitTextureStore(store, GL_TEXTURE_3D, 1, levels, format, width, height, depth, false);
-  m_core->Register(this, false);
+  m_core->Register(this, pool == kPoolDefault);
 }
 
 VolumeTextureImpl::~VolumeTextureImpl() {
-  m_core->Unregister(this, false);
+  m_core->Unregister(this, m_pool == kPoolDefault);
   DiscardTextureStore(*m_core, store);
 }
 
 void VolumeTextureImpl::Upload() { UploadTextureStore(*m_core, store, m_format, m_levels); }
+
+HResult VolumeTexture::LockBox(uint32_t level, LockedBox* locked, const Box* box, uint32_t flags) {
+  auto* self = static_cast<VolumeTextureImpl*>(this);
+  TextureStore& s = self->store;
+  if (!locked || level >= m_levels) {
+    m_core->Misuse("LockBox " + m_name + ": bad level");
+    return kErrInvalidCall;
+  }
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.levelLocked[level]) {
+    m_core->Misuse("LockBox " + m_name + ": level " + std::to_string(level) + " already locked");
+    return kErrInvalidCall;
+  }
+  const uint32_t w = s.levelW[level], h = s.levelH[level], d = s.levelD[level];
+  const uint32_t rowPitch = FormatRowPitch(m_format, w);
+  const size_t slicePitch = FormatLevelSize(m_format, w, h);
+  size_t offset = 0;
+  if (box) {
+    const bool dxt = IsCompressedFormat(m_format);
+    if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front ||
+        box->right > w || box->bottom > h || box->back > d ||
+        (dxt && (box->left % 4 != 0 || box->top % 4 != 0))) {
+      m_core->Misuse("LockBox " + m_name + ": box outside the level");
+      return kErrInvalidCall;
+    }
+    const uint32_t row = dxt ? box->top / 4 : box->top;
+    const uint32_t col = dxt ? (box->left / 4) * (m_format == kFmtDXT1 ? 8 : 16)
+                             : box->left * BytesPerPixel(m_format);
+    offset = box->front * slicePitch + static_cast<size_t>(row) * rowPitch + col;
+  }
+  if (m_core->rec)
+    m_core->Record("LockBox " + m_name + " level=" + std::to_string(level) +
+                   " flags=" + Hex(flags));
+  s.levelLocked[level] = true;
+  locked->rowPitch = static_cast<int32_t>(rowPitch);
+  locked->slicePitch = static_cast<int32_t>(slicePitch);
+  locked->bits = s.levels[level].data() + offset;
+  return kOk;
+}
+
+HResult VolumeTexture::UnlockBox(uint32_t level) {
+  auto* self = static_cast<VolumeTextureImpl*>(this);
+  TextureStore& s = self->store;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (level >= m_levels || !s.levelLocked[level]) {
+      m_core->Misuse("UnlockBox " + m_name + ": level " + std::to_string(level) + " not locked");
+      return kErrInvalidCall;
+    }
+    s.levelLocked[level] = false;
+    s.levelDirty[level] = true;
+  }
+  if (m_core->rec) m_core->Record("UnlockBox " + m_name + " level=" + std::to_string(level));
+  m_core->MarkDirty(self);
+  return kOk;
+}
 
 // ---------------------------------------------------------------------------------
 // Surfaces.
@@ -605,21 +579,28 @@ std::shared_ptr<DeviceCore> CoreOfTexture(BaseTexture* t);
 SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore>, BaseTexture* owner_, uint32_t face_,
                          uint32_t level_, uint32_t width, uint32_t height)
     : Surface(CoreOfTexture(owner_), owner_->Pool(), owner_->Usage(), "surf"),
-      kind(Kind::TextureLevel), owner(owner_), face(face_), level(level_) {
+      kind(Kind::TextureLevel),
+      owner(owner_),
+      face(face_),
+      level(level_) {
   m_width = width;
   m_height = height;
   m_format = owner->Format();
-  m_name = owner->DebugName() + (owner->Type() == ResourceType::CubeTexture ? ".F" + std::to_string(face) : "") +
-           ".L" + std::to_string(level);
+  m_name = owner->DebugName() +
+           (owner->Type() == ResourceType::CubeTexture ? ".F" + std::to_string(face) : "") + ".L" +
+           std::to_string(level);
   counted = false;  // the texture is what counts
   owner->AddRef();
 }
 
-SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore> core, Kind kind_, uint32_t width, uint32_t height,
-                         uint32_t format, uint32_t samples, uint32_t pool, bool counted_)
-    : Surface(std::move(core), pool, IsDepthFormat(format) ? kUsageDepthStencil : kUsageRenderTarget,
+SurfaceImpl::SurfaceImpl(std::shared_ptr<DeviceCore> core, Kind kind_, uint32_t width,
+                         uint32_t height, uint32_t format, uint32_t samples, uint32_t pool,
+                         bool counted_)
+    : Surface(std::move(core), pool,
+              IsDepthFormat(format) ? kUsageDepthStencil : kUsageRenderTarget,
               kind_ == Kind::BackBuffer ? "backbuffer" : "rb"),
-      kind(kind_), counted(counted_) {
+      kind(kind_),
+      counted(counted_) {
   if (kind == Kind::BackBuffer) m_name = "backbuffer";
   m_width = width;
   m_height = height;
@@ -694,15 +675,58 @@ std::shared_ptr<DeviceCore> CoreOfTexture(BaseTexture* t) { return DeviceCore::O
 }  // namespace
 
 // ---------------------------------------------------------------------------------
+// Uniform buffers: made and filled on the render thread at once.
+UniformBufferImpl::UniformBufferImpl(std::shared_ptr<DeviceCore> core, uint32_t size)
+    : m_core(std::move(core)) {
+  m_size = size;
+  m_name = m_core->NewName("ubo");
+  if (m_core->gl) {
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_UNIFORM_BUFFER, buffer);
+    glBufferData(GL_UNIFORM_BUFFER, size, nullptr, GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+  }
+}
+
+UniformBufferImpl::~UniformBufferImpl() {
+  if (buffer) m_core->Discard({GlGarbage::Buffer, buffer});
+}
+
+HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* data) {
+  if (!data || offset > m_size || size > m_size - offset) {
+    m_core->Misuse("UniformBuffer::Update " + m_name + ": range outside the buffer");
+    return kErrInvalidCall;
+  }
+  if (m_core->renderThread.load() != CurrentThreadId()) {
+    m_core->Misuse("UniformBuffer::Update called off the render thread");
+    return kErrInvalidCall;
+  }
+  if (m_core->rec)
+    m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) +
+                   " size=" + std::to_string(size));
+  if (buffer) {
+    glBindBuffer(GL_UNIFORM_BUFFER, buffer);
+    glBufferSubData(GL_UNIFORM_BUFFER, offset, size, data);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+  }
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------------
 // Programs.
 ProgramImpl::ProgramImpl(std::shared_ptr<DeviceCore> core_, std::string vs_, std::string fs_)
-    : core(std::move(core_)), vs(std::move(vs_)), fs(std::move(fs_)), debugName(core->NewName("prog")) {}
+    : core(std::move(core_)),
+      vs(std::move(vs_)),
+      fs(std::move(fs_)),
+      debugName(core->NewName("prog")) {}
 
 ProgramImpl::~ProgramImpl() {
   if (name) core->Discard({GlGarbage::Program, name});
 }
 
-Program::Status Program::GetStatus() const { return static_cast<const ProgramImpl*>(this)->status.load(); }
+Program::Status Program::GetStatus() const {
+  return static_cast<const ProgramImpl*>(this)->status.load();
+}
 
 std::string Program::InfoLog() const {
   auto* self = static_cast<const ProgramImpl*>(this);
@@ -722,7 +746,9 @@ bool Program::BindUniformBlock(const char* name, uint32_t slot) {
   if (!name || self->status.load() != Status::Ready) return false;
   auto it = self->blocks.find(name);
   if (it == self->blocks.end()) return false;
-  self->core->Record("BindUniformBlock " + self->debugName + " " + name + " slot=" + std::to_string(slot));
+  if (self->core->rec)
+    self->core->Record("BindUniformBlock " + self->debugName + " " + name +
+                       " slot=" + std::to_string(slot));
   if (self->core->gl) {
     if (self->core->renderThread.load() != CurrentThreadId()) {
       self->core->Misuse("BindUniformBlock called off the render thread");
@@ -826,11 +852,9 @@ bool ProgramImpl::Build() {
   name = glCreateProgram();
   glAttachShader(name, v);
   glAttachShader(name, f);
-  static const char* kNames[16] = {"a_position", "a_normal", "a_color0", "a_color1",
-                                   "a_texcoord0", "a_texcoord1", "a_texcoord2", "a_texcoord3",
-                                   "a_texcoord4", "a_texcoord5", "a_texcoord6", "a_texcoord7",
-                                   "a_blendweight", "a_blendindices", "a_tangent", "a_binormal"};
-  for (GLuint i = 0; i < 16; ++i) glBindAttribLocation(name, i, kNames[i]);
+  ForEachAttributeName([this](int location, const char* input) {
+    glBindAttribLocation(name, static_cast<GLuint>(location), input);
+  });
   glLinkProgram(name);
   glDetachShader(name, v);
   glDetachShader(name, f);

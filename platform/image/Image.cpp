@@ -131,7 +131,8 @@ bool DecodeDds(const uint8_t* bytes, size_t size, Image& out, std::string& error
 
   if (width == 0 || height == 0) return Fail(error, "DDS has a zero width or height");
   if (width > kMaxDimension || height > kMaxDimension)
-    return Fail(error, "DDS size " + std::to_string(width) + "x" + std::to_string(height) + " is too large");
+    return Fail(error, "DDS size " + std::to_string(width) + "x" + std::to_string(height) +
+                           " is too large");
 
   img.width = width;
   img.height = height;
@@ -161,12 +162,13 @@ bool DecodeDds(const uint8_t* bytes, size_t size, Image& out, std::string& error
   // Sizes are bounded above, so the total fits in 64 bits; check it against the data.
   uint64_t total = 0;
   for (uint32_t mip = 0; mip < img.mipLevels; ++mip)
-    total += LevelSize(img.format, MipDim(img.width, mip), MipDim(img.height, mip), MipDim(img.depth, mip));
+    total += LevelSize(img.format, MipDim(img.width, mip), MipDim(img.height, mip),
+                       MipDim(img.depth, mip));
   total *= img.faces;
   const uint64_t available = size - kMagicSize - kHeaderSize;
   if (total > available)
-    return Fail(error, "DDS file is truncated: its levels need " + std::to_string(total) + " bytes, " +
-                           std::to_string(available) + " are present");
+    return Fail(error, "DDS file is truncated: its levels need " + std::to_string(total) +
+                           " bytes, " + std::to_string(available) + " are present");
 
   const uint8_t* p = bytes + kMagicSize + kHeaderSize;
   img.levels.reserve(size_t(img.faces) * img.mipLevels);
@@ -188,8 +190,52 @@ bool DecodeDds(const uint8_t* bytes, size_t size, Image& out, std::string& error
   return true;
 }
 
+uint32_t ReadU32BigEndian(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// The decoder trusts a PNG's chunk lengths (it reserves what an IDAT declares) and
+// misbehaves on an empty IDAT: the chunk list is walked here first. Signature, then IHDR
+// with sane dimensions, every chunk within the file, at least one IDAT and none
+// empty, and IEND.
+constexpr uint64_t kMaxPngPixels = uint64_t(8192) * 8192;
+
+bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string& error) {
+  size_t pos = 8;  // after the signature
+  bool first = true, haveData = false;
+  while (true) {
+    if (size - pos < 12) return Fail(error, "PNG chunk list is truncated (no IEND)");
+    const uint32_t length = ReadU32BigEndian(bytes + pos);
+    const std::string type(reinterpret_cast<const char*>(bytes + pos + 4), 4);
+    const uint8_t* data = bytes + pos + 8;
+    if (length > size - pos - 12)
+      return Fail(error, "PNG chunk '" + FourCCText(ReadU32(bytes + pos + 4)) + "' declares " +
+                             std::to_string(length) + " bytes; " + std::to_string(size - pos - 12) +
+                             " remain in the file");
+    if (first) {
+      if (type != "IHDR" || length != 13) return Fail(error, "PNG does not start with IHDR");
+      const uint32_t width = ReadU32BigEndian(data), height = ReadU32BigEndian(data + 4);
+      if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension ||
+          uint64_t(width) * height > kMaxPngPixels)
+        return Fail(error, "PNG size " + std::to_string(width) + "x" + std::to_string(height) +
+                               " is zero or too large");
+      first = false;
+    } else if (type == "IHDR") {
+      return Fail(error, "PNG has a second IHDR");
+    } else if (type == "IDAT") {
+      if (length == 0) return Fail(error, "PNG has an empty IDAT chunk");
+      haveData = true;
+    } else if (type == "IEND") {
+      if (!haveData) return Fail(error, "PNG has no image data (IDAT)");
+      return true;
+    }
+    pos += size_t(length) + 12;
+  }
+}
+
 bool DecodePng(const uint8_t* bytes, size_t size, Image& out, std::string& error) {
   if (size > size_t(std::numeric_limits<int>::max())) return Fail(error, "PNG file is too large");
+  if (!CheckPngChunks(bytes, size, error)) return false;
   int w = 0, h = 0, comp = 0;
   stbi_uc* pixels = stbi_load_from_memory(bytes, int(size), &w, &h, &comp, 4);
   if (!pixels) {
@@ -248,7 +294,8 @@ bool Decode(const uint8_t* bytes, size_t size, Image& out, std::string& error) {
   static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (!bytes || size == 0) return Fail(error, "empty texture data");
   if (size >= 4 && std::memcmp(bytes, "DDS ", 4) == 0) return DecodeDds(bytes, size, out, error);
-  if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) return DecodePng(bytes, size, out, error);
+  if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0)
+    return DecodePng(bytes, size, out, error);
   return Fail(error, "unknown texture file type (neither DDS nor PNG)");
 }
 

@@ -43,8 +43,9 @@ bool EncodeDds(const Image& img, std::vector<uint8_t>& out, std::string& error) 
     return false;
   }
   const uint32_t faces = img.kind == Kind::Cube ? 6 : 1;
-  if (img.width == 0 || img.height == 0 || img.depth == 0 || img.mipLevels == 0 || img.faces != faces ||
-      img.levels.size() != size_t(faces) * img.mipLevels || (img.kind != Kind::Volume && img.depth != 1)) {
+  if (img.width == 0 || img.height == 0 || img.depth == 0 || img.mipLevels == 0 ||
+      img.faces != faces || img.levels.size() != size_t(faces) * img.mipLevels ||
+      (img.kind != Kind::Volume && img.depth != 1)) {
     error = "image description is inconsistent";
     return false;
   }
@@ -52,8 +53,10 @@ bool EncodeDds(const Image& img, std::vector<uint8_t>& out, std::string& error) 
     for (uint32_t m = 0; m < img.mipLevels; ++m) {
       const Level& l = img.levels[size_t(f) * img.mipLevels + m];
       if (l.width != MipDim(img.width, m) || l.height != MipDim(img.height, m) ||
-          l.depth != MipDim(img.depth, m) || l.data.size() != LevelSize(img.format, l.width, l.height, l.depth)) {
-        error = "level " + std::to_string(m) + " of face " + std::to_string(f) + " has the wrong size";
+          l.depth != MipDim(img.depth, m) ||
+          l.data.size() != LevelSize(img.format, l.width, l.height, l.depth)) {
+        error =
+            "level " + std::to_string(m) + " of face " + std::to_string(f) + " has the wrong size";
         return false;
       }
     }
@@ -116,25 +119,30 @@ bool EncodeDds(const Image& img, std::vector<uint8_t>& out, std::string& error) 
   return true;
 }
 
-bool EncodePng(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra, std::vector<uint8_t>& out,
-               std::string& error) {
-  if (width == 0 || height == 0 || width > 16384 || height > 16384 || bgra.size() != size_t(width) * height * 4) {
+bool EncodePng(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra,
+               std::vector<uint8_t>& out, std::string& error) {
+  if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
+      bgra.size() != size_t(width) * height * 4) {
     error = "PNG pixels do not match the size";
     return false;
   }
   std::vector<uint8_t> rgba(bgra);
   for (size_t i = 0; i < rgba.size(); i += 4) std::swap(rgba[i], rgba[i + 2]);
   out.clear();
-  if (!stbi_write_png_to_func(AppendBytes, &out, int(width), int(height), 4, rgba.data(), int(width * 4))) {
+  if (!stbi_write_png_to_func(AppendBytes, &out, int(width), int(height), 4, rgba.data(),
+                              int(width * 4))) {
     error = "PNG could not be encoded";
     return false;
   }
   return true;
 }
 
-std::vector<uint8_t> CompressDxt(uint32_t format, uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra) {
+std::vector<uint8_t> CompressDxt(uint32_t format, uint32_t width, uint32_t height,
+                                 const std::vector<uint8_t>& bgra) {
   std::vector<uint8_t> out;
-  if (!IsCompressed(format) || width == 0 || height == 0 || bgra.size() != size_t(width) * height * 4) return out;
+  if (!IsCompressed(format) || width == 0 || height == 0 ||
+      bgra.size() != size_t(width) * height * 4)
+    return out;
   out.reserve(LevelSize(format, width, height, 1));
   for (uint32_t by = 0; by < height; by += 4)
     for (uint32_t bx = 0; bx < width; bx += 4) {
@@ -177,8 +185,9 @@ std::vector<uint8_t> Downsample(uint32_t width, uint32_t height, const std::vect
       for (int c = 0; c < 4; ++c) {
         const uint32_t x0 = width > 1 ? 2 * x : 0, x1 = width > 1 ? 2 * x + 1 : 0;
         const uint32_t y0 = height > 1 ? 2 * y : 0, y1 = height > 1 ? 2 * y + 1 : 0;
-        const unsigned sum = bgra[(size_t(y0) * width + x0) * 4 + c] + bgra[(size_t(y0) * width + x1) * 4 + c] +
-                             bgra[(size_t(y1) * width + x0) * 4 + c] + bgra[(size_t(y1) * width + x1) * 4 + c];
+        const unsigned sum =
+            bgra[(size_t(y0) * width + x0) * 4 + c] + bgra[(size_t(y0) * width + x1) * 4 + c] +
+            bgra[(size_t(y1) * width + x0) * 4 + c] + bgra[(size_t(y1) * width + x1) * 4 + c];
         out[(size_t(y) * w + x) * 4 + c] = uint8_t((sum + 2) / 4);
       }
   return out;

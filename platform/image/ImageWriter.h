@@ -14,12 +14,13 @@ namespace image {
 // message when the levels do not match the image's size, mip count and faces.
 bool EncodeDds(const Image& img, std::vector<uint8_t>& out, std::string& error);
 // A PNG of width × height pixels stored B,G,R,A.
-bool EncodePng(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra, std::vector<uint8_t>& out,
-               std::string& error);
+bool EncodePng(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra,
+               std::vector<uint8_t>& out, std::string& error);
 // Compresses width × height pixels stored B,G,R,A into DXT1, DXT3 or DXT5 blocks
 // (edge blocks repeat the last row and column). Empty for another format or a
 // pixel buffer of the wrong size.
-std::vector<uint8_t> CompressDxt(uint32_t format, uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra);
+std::vector<uint8_t> CompressDxt(uint32_t format, uint32_t width, uint32_t height,
+                                 const std::vector<uint8_t>& bgra);
 // Halves a B,G,R,A image (each side at least 1) by averaging 2×2 pixels.
 std::vector<uint8_t> Downsample(uint32_t width, uint32_t height, const std::vector<uint8_t>& bgra);
 

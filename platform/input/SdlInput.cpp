@@ -29,21 +29,21 @@ uint8_t TriggerByte(int16_t value) {
 }
 
 constexpr uint16_t kButtonBits[SDL_CONTROLLER_BUTTON_MAX] = {
-    kPadA,             // SDL_CONTROLLER_BUTTON_A
-    kPadB,             // B
-    kPadX,             // X
-    kPadY,             // Y
-    kPadBack,          // BACK
-    0,                 // GUIDE: XInput does not report it
-    kPadStart,         // START
-    kPadLeftThumb,     // LEFTSTICK
-    kPadRightThumb,    // RIGHTSTICK
-    kPadLeftShoulder,  // LEFTSHOULDER
-    kPadRightShoulder, // RIGHTSHOULDER
-    kPadDpadUp,        // DPAD_UP
-    kPadDpadDown,      // DPAD_DOWN
-    kPadDpadLeft,      // DPAD_LEFT
-    kPadDpadRight,     // DPAD_RIGHT
+    kPadA,              // SDL_CONTROLLER_BUTTON_A
+    kPadB,              // B
+    kPadX,              // X
+    kPadY,              // Y
+    kPadBack,           // BACK
+    0,                  // GUIDE: XInput does not report it
+    kPadStart,          // START
+    kPadLeftThumb,      // LEFTSTICK
+    kPadRightThumb,     // RIGHTSTICK
+    kPadLeftShoulder,   // LEFTSHOULDER
+    kPadRightShoulder,  // RIGHTSHOULDER
+    kPadDpadUp,         // DPAD_UP
+    kPadDpadDown,       // DPAD_DOWN
+    kPadDpadLeft,       // DPAD_LEFT
+    kPadDpadRight,      // DPAD_RIGHT
 };
 
 // SDL caps one rumble request; motors that should keep running are asked again

@@ -48,7 +48,8 @@ Vec3 CatmullRom(const Vec3& v0, const Vec3& v1, const Vec3& v2, const Vec3& v3, 
     return 0.5f * (2.0f * p1 + (p2 - p0) * s + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * s2 +
                    (3.0f * p1 - p0 - 3.0f * p2 + p3) * s3);
   };
-  return Vec3(one(v0.x, v1.x, v2.x, v3.x), one(v0.y, v1.y, v2.y, v3.y), one(v0.z, v1.z, v2.z, v3.z));
+  return Vec3(one(v0.x, v1.x, v2.x, v3.x), one(v0.y, v1.y, v2.y, v3.y),
+              one(v0.z, v1.z, v2.z, v3.z));
 }
 
 Vec4 Transform(const Vec4& v, const Mat4& m) {
@@ -274,10 +275,8 @@ Mat4 LookAtRH(const Vec3& eye, const Vec3& at, const Vec3& up) {
   const Vec3 zAxis = Normalize(eye - at);
   const Vec3 xAxis = Normalize(Cross(up, zAxis));
   const Vec3 yAxis = Cross(zAxis, xAxis);
-  return Mat4(xAxis.x, yAxis.x, zAxis.x, 0.0f,
-              xAxis.y, yAxis.y, zAxis.y, 0.0f,
-              xAxis.z, yAxis.z, zAxis.z, 0.0f,
-              -Dot(xAxis, eye), -Dot(yAxis, eye), -Dot(zAxis, eye), 1.0f);
+  return Mat4(xAxis.x, yAxis.x, zAxis.x, 0.0f, xAxis.y, yAxis.y, zAxis.y, 0.0f, xAxis.z, yAxis.z,
+              zAxis.z, 0.0f, -Dot(xAxis, eye), -Dot(yAxis, eye), -Dot(zAxis, eye), 1.0f);
 }
 
 Mat4 Transformation2D(const Vec2* scalingCenter, float scalingRotation, const Vec2* scaling,
@@ -312,19 +311,16 @@ Quat Conjugate(const Quat& q) { return Quat(-q.x, -q.y, -q.z, q.w); }
 
 Quat Multiply(const Quat& a, const Quat& b) {
   // Hamilton product b·a: rotating by the result equals rotating by a, then by b.
-  return Quat(b.w * a.x + b.x * a.w + b.y * a.z - b.z * a.y,
-              b.w * a.y - b.x * a.z + b.y * a.w + b.z * a.x,
-              b.w * a.z + b.x * a.y - b.y * a.x + b.z * a.w,
-              b.w * a.w - b.x * a.x - b.y * a.y - b.z * a.z);
+  return Quat(
+      b.w * a.x + b.x * a.w + b.y * a.z - b.z * a.y, b.w * a.y - b.x * a.z + b.y * a.w + b.z * a.x,
+      b.w * a.z + b.x * a.y - b.y * a.x + b.z * a.w, b.w * a.w - b.x * a.x - b.y * a.y - b.z * a.z);
 }
 
 Quat QuatRotationYawPitchRoll(float yaw, float pitch, float roll) {
   const float sy = std::sin(yaw * 0.5f), cy = std::cos(yaw * 0.5f);
   const float sp = std::sin(pitch * 0.5f), cp = std::cos(pitch * 0.5f);
   const float sr = std::sin(roll * 0.5f), cr = std::cos(roll * 0.5f);
-  return Quat(cy * sp * cr + sy * cp * sr,
-              sy * cp * cr - cy * sp * sr,
-              cy * cp * sr - sy * sp * cr,
+  return Quat(cy * sp * cr + sy * cp * sr, sy * cp * cr - cy * sp * sr, cy * cp * sr - sy * sp * cr,
               cy * cp * cr + sy * sp * sr);
 }
 
@@ -339,7 +335,8 @@ Quat QuatRotationMatrix(const Mat4& mat) {
   const float trace = m[0][0] + m[1][1] + m[2][2] + 1.0f;
   if (trace > 1.0f) {
     const float s = 2.0f * std::sqrt(trace);
-    return Quat((m[1][2] - m[2][1]) / s, (m[2][0] - m[0][2]) / s, (m[0][1] - m[1][0]) / s, 0.25f * s);
+    return Quat((m[1][2] - m[2][1]) / s, (m[2][0] - m[0][2]) / s, (m[0][1] - m[1][0]) / s,
+                0.25f * s);
   }
   // Pick the largest diagonal element to keep the division well away from zero.
   int i = 0;
@@ -347,11 +344,13 @@ Quat QuatRotationMatrix(const Mat4& mat) {
   if (m[2][2] > m[i][i]) i = 2;
   if (i == 0) {
     const float s = 2.0f * std::sqrt(1.0f + m[0][0] - m[1][1] - m[2][2]);
-    return Quat(0.25f * s, (m[0][1] + m[1][0]) / s, (m[0][2] + m[2][0]) / s, (m[1][2] - m[2][1]) / s);
+    return Quat(0.25f * s, (m[0][1] + m[1][0]) / s, (m[0][2] + m[2][0]) / s,
+                (m[1][2] - m[2][1]) / s);
   }
   if (i == 1) {
     const float s = 2.0f * std::sqrt(1.0f + m[1][1] - m[0][0] - m[2][2]);
-    return Quat((m[0][1] + m[1][0]) / s, 0.25f * s, (m[1][2] + m[2][1]) / s, (m[2][0] - m[0][2]) / s);
+    return Quat((m[0][1] + m[1][0]) / s, 0.25f * s, (m[1][2] + m[2][1]) / s,
+                (m[2][0] - m[0][2]) / s);
   }
   const float s = 2.0f * std::sqrt(1.0f + m[2][2] - m[0][0] - m[1][1]);
   return Quat((m[0][2] + m[2][0]) / s, (m[1][2] + m[2][1]) / s, 0.25f * s, (m[0][1] - m[1][0]) / s);
@@ -391,7 +390,9 @@ Plane PlaneFromPoints(const Vec3& p1, const Vec3& p2, const Vec3& p3) {
   return PlaneFromPointNormal(p1, n);
 }
 
-float PlaneDotCoord(const Plane& p, const Vec3& v) { return p.a * v.x + p.b * v.y + p.c * v.z + p.d; }
+float PlaneDotCoord(const Plane& p, const Vec3& v) {
+  return p.a * v.x + p.b * v.y + p.c * v.z + p.d;
+}
 float PlaneDotNormal(const Plane& p, const Vec3& v) { return p.a * v.x + p.b * v.y + p.c * v.z; }
 
 }  // namespace plat

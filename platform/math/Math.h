@@ -13,7 +13,9 @@ struct Quat {
   float x = 0.0f, y = 0.0f, z = 0.0f, w = 1.0f;  // identity by default
   Quat() = default;
   constexpr Quat(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
-  constexpr bool operator==(const Quat& q) const { return x == q.x && y == q.y && z == q.z && w == q.w; }
+  constexpr bool operator==(const Quat& q) const {
+    return x == q.x && y == q.y && z == q.z && w == q.w;
+  }
   constexpr bool operator!=(const Quat& q) const { return !(*this == q); }
 };
 
@@ -21,8 +23,9 @@ struct Quat {
 struct Mat4 {
   float m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
   Mat4() = default;
-  constexpr Mat4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13,
-                 float m20, float m21, float m22, float m23, float m30, float m31, float m32, float m33)
+  constexpr Mat4(float m00, float m01, float m02, float m03, float m10, float m11, float m12,
+                 float m13, float m20, float m21, float m22, float m23, float m30, float m31,
+                 float m32, float m33)
       : m{{m00, m01, m02, m03}, {m10, m11, m12, m13}, {m20, m21, m22, m23}, {m30, m31, m32, m33}} {}
   static constexpr Mat4 Identity() { return Mat4(); }
   static constexpr Mat4 Zero() { return Mat4(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0); }

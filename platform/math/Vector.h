@@ -13,10 +13,26 @@ struct Vec2 {
   constexpr Vec2 operator-() const { return Vec2(-x, -y); }
   constexpr Vec2 operator*(float s) const { return Vec2(x * s, y * s); }
   constexpr Vec2 operator/(float s) const { return Vec2(x / s, y / s); }
-  Vec2& operator+=(const Vec2& v) { x += v.x; y += v.y; return *this; }
-  Vec2& operator-=(const Vec2& v) { x -= v.x; y -= v.y; return *this; }
-  Vec2& operator*=(float s) { x *= s; y *= s; return *this; }
-  Vec2& operator/=(float s) { x /= s; y /= s; return *this; }
+  Vec2& operator+=(const Vec2& v) {
+    x += v.x;
+    y += v.y;
+    return *this;
+  }
+  Vec2& operator-=(const Vec2& v) {
+    x -= v.x;
+    y -= v.y;
+    return *this;
+  }
+  Vec2& operator*=(float s) {
+    x *= s;
+    y *= s;
+    return *this;
+  }
+  Vec2& operator/=(float s) {
+    x /= s;
+    y /= s;
+    return *this;
+  }
   constexpr bool operator==(const Vec2& v) const { return x == v.x && y == v.y; }
   constexpr bool operator!=(const Vec2& v) const { return !(*this == v); }
 };
@@ -31,10 +47,30 @@ struct Vec3 {
   constexpr Vec3 operator-() const { return Vec3(-x, -y, -z); }
   constexpr Vec3 operator*(float s) const { return Vec3(x * s, y * s, z * s); }
   constexpr Vec3 operator/(float s) const { return Vec3(x / s, y / s, z / s); }
-  Vec3& operator+=(const Vec3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-  Vec3& operator-=(const Vec3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-  Vec3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
-  Vec3& operator/=(float s) { x /= s; y /= s; z /= s; return *this; }
+  Vec3& operator+=(const Vec3& v) {
+    x += v.x;
+    y += v.y;
+    z += v.z;
+    return *this;
+  }
+  Vec3& operator-=(const Vec3& v) {
+    x -= v.x;
+    y -= v.y;
+    z -= v.z;
+    return *this;
+  }
+  Vec3& operator*=(float s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
+  Vec3& operator/=(float s) {
+    x /= s;
+    y /= s;
+    z /= s;
+    return *this;
+  }
   constexpr bool operator==(const Vec3& v) const { return x == v.x && y == v.y && z == v.z; }
   constexpr bool operator!=(const Vec3& v) const { return !(*this == v); }
 };
@@ -49,11 +85,37 @@ struct Vec4 {
   constexpr Vec4 operator-() const { return Vec4(-x, -y, -z, -w); }
   constexpr Vec4 operator*(float s) const { return Vec4(x * s, y * s, z * s, w * s); }
   constexpr Vec4 operator/(float s) const { return Vec4(x / s, y / s, z / s, w / s); }
-  Vec4& operator+=(const Vec4& v) { x += v.x; y += v.y; z += v.z; w += v.w; return *this; }
-  Vec4& operator-=(const Vec4& v) { x -= v.x; y -= v.y; z -= v.z; w -= v.w; return *this; }
-  Vec4& operator*=(float s) { x *= s; y *= s; z *= s; w *= s; return *this; }
-  Vec4& operator/=(float s) { x /= s; y /= s; z /= s; w /= s; return *this; }
-  constexpr bool operator==(const Vec4& v) const { return x == v.x && y == v.y && z == v.z && w == v.w; }
+  Vec4& operator+=(const Vec4& v) {
+    x += v.x;
+    y += v.y;
+    z += v.z;
+    w += v.w;
+    return *this;
+  }
+  Vec4& operator-=(const Vec4& v) {
+    x -= v.x;
+    y -= v.y;
+    z -= v.z;
+    w -= v.w;
+    return *this;
+  }
+  Vec4& operator*=(float s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    w *= s;
+    return *this;
+  }
+  Vec4& operator/=(float s) {
+    x /= s;
+    y /= s;
+    z /= s;
+    w /= s;
+    return *this;
+  }
+  constexpr bool operator==(const Vec4& v) const {
+    return x == v.x && y == v.y && z == v.z && w == v.w;
+  }
   constexpr bool operator!=(const Vec4& v) const { return !(*this == v); }
 };
 

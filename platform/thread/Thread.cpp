@@ -1,9 +1,10 @@
 #include "platform/thread/Thread.h"
 
-#include <atomic>
-#include <chrono>
 #include <pthread.h>
 #include <sched.h>
+
+#include <atomic>
+#include <chrono>
 
 namespace plat {
 

@@ -1,6 +1,7 @@
 #include "platform/window/MessageBox.h"
 
 #include <SDL.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>

@@ -34,12 +34,23 @@ Icon MakeAppIcon() {
         p[0] = p[1] = p[2] = p[3] = 0;
         continue;
       }
-      p[0] = 24; p[1] = 30; p[2] = 40; p[3] = 255;
+      p[0] = 24;
+      p[1] = 30;
+      p[2] = 40;
+      p[3] = 255;
       float mx = x + 0.5f - 13.0f, my = y + 0.5f - 11.0f;
       float cx = x + 0.5f - 16.0f, cy = y + 0.5f - 9.0f;
       bool moon = mx * mx + my * my < 36.0f && cx * cx + cy * cy >= 30.0f;
-      if (moon) { p[0] = 225; p[1] = 220; p[2] = 190; }
-      if (y > 21) { p[0] = 40; p[1] = 70; p[2] = 80; }
+      if (moon) {
+        p[0] = 225;
+        p[1] = 220;
+        p[2] = 190;
+      }
+      if (y > 21) {
+        p[0] = 40;
+        p[1] = 70;
+        p[2] = 80;
+      }
     }
   }
   return icon;

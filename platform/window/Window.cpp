@@ -14,13 +14,13 @@ namespace plat {
 namespace {
 
 std::mutex g_videoMutex;
-int g_videoUsers = 0;           // windows alive (each holds SDL video)
+int g_videoUsers = 0;  // windows alive (each holds SDL video)
 int g_desktopW = 0, g_desktopH = 0;
 std::atomic<bool> g_quitPending{false};
 std::atomic<int> g_quitCode{0};
 std::atomic<int> g_cursorCount{0};
 
-bool g_videoKept = false;       // a window has brought video up for good
+bool g_videoKept = false;  // a window has brought video up for good
 
 // With no display SDL falls back to its offscreen driver: a window nobody sees, and a
 // game that runs for ever. That driver (or the dummy one) is taken only when asked for.
@@ -142,9 +142,9 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
     return nullptr;  // the destructor gives video back
   }
   if (const Icon* icon = LoadIcon(kIconApp)) {
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint8_t*>(icon->rgba.data()), icon->size, icon->size, 32, icon->size * 4,
-        SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(icon->rgba.data()), icon->size,
+                                           icon->size, 32, icon->size * 4, SDL_PIXELFORMAT_RGBA32);
     if (surface) {
       SDL_SetWindowIcon(window->m_window, surface);
       SDL_FreeSurface(surface);
@@ -207,7 +207,9 @@ void Window::SetPos(int x, int y, int width, int height, unsigned flags) {
 
 void Window::SetPosition(int x, int y) { SetPos(x, y, 0, 0, kSwpNoSize | kSwpNoZOrder); }
 
-void Window::Resize(int width, int height) { SetPos(0, 0, width, height, kSwpNoMove | kSwpNoZOrder); }
+void Window::Resize(int width, int height) {
+  SetPos(0, 0, width, height, kSwpNoMove | kSwpNoZOrder);
+}
 
 void Window::CentreOnDesktop() {
   if (!m_window) return;

@@ -34,12 +34,12 @@ bool CheckDisplay(std::string* error);
 enum class PumpMessage { None, Quit, Other };
 
 struct WindowDesc {
-  int x = -1, y = -1;      // -1: centred on the desktop
+  int x = -1, y = -1;  // -1: centred on the desktop
   int width = 800, height = 600;
-  bool visible = true;     // shown at once
+  bool visible = true;  // shown at once
   bool resizable = false;
   bool fullScreen = false;
-  bool openGL = true;      // the window will carry a GL context (platform/gpu)
+  bool openGL = true;  // the window will carry a GL context (platform/gpu)
 };
 
 struct Window {
@@ -67,7 +67,7 @@ struct Window {
 
   int X() const;
   int Y() const;
-  int Width() const;   // client area
+  int Width() const;  // client area
   int Height() const;
   bool Minimised() const;
   bool Visible() const;

@@ -133,6 +133,14 @@ TEST_F(EffectTest, CreationReportsInvalidDataForMalformedFiles) {
       {"state without value", "<effect><technique name='t'><pass><state name='ZEnable'/>" + body + "</pass></technique></effect>"},
       {"empty shader", "<effect><technique name='t'><pass><vertex> </vertex><fragment>void main(){}</fragment></pass></technique></effect>"},
       {"zero byte inside", std::string("<effect>\0</effect>", 18)},
+      {"array larger than a shader holds", "<effect><parameter name='a' type='float4x4' count='65536'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"buffer larger than a block", "<effect><parameter name='a' type='float4' count='1025' buffer='true'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"parameters together too large", [&] {
+         std::string text = "<effect>";
+         for (int i = 0; i < 5; ++i)
+           text += "<parameter name='a" + std::to_string(i) + "' type='float4x4' count='256'/>";
+         return text + "<technique name='t'><pass>" + body + "</pass></technique></effect>";
+       }()},
   };
   for (const Case& c : cases) {
     std::string errors;

@@ -25,7 +25,8 @@ const char* kVs =
     "layout(location = 4) in vec2 a_texcoord0;\n"
     "out vec4 v_colour;\n"
     "out vec2 v_uv;\n"
-    "void main() { gl_Position = vec4(a_position, 1.0); v_colour = a_color0; v_uv = a_texcoord0; }\n";
+    "void main() { gl_Position = vec4(a_position, 1.0); v_colour = a_color0; v_uv = a_texcoord0; "
+    "}\n";
 const char* kColourFs =
     "#version 330 core\n"
     "in vec4 v_colour;\n"
@@ -38,8 +39,8 @@ const char* kTextureFs =
     "out vec4 o_colour;\n"
     "void main() { o_colour = texture(u_texture, v_uv); }\n";
 
-constexpr uint32_t kFvfColoured = gpu::kFvfXyz | gpu::kFvfDiffuse;                                  // 16 bytes
-constexpr uint32_t kFvfTextured = gpu::kFvfXyz | (1u << gpu::kFvfTexCountShift);                    // 20 bytes
+constexpr uint32_t kFvfColoured = gpu::kFvfXyz | gpu::kFvfDiffuse;                // 16 bytes
+constexpr uint32_t kFvfTextured = gpu::kFvfXyz | (1u << gpu::kFvfTexCountShift);  // 20 bytes
 
 struct ColouredVertex {
   float x, y, z;
@@ -51,14 +52,16 @@ struct TexturedVertex {
 
 uint32_t PixelAt(const std::vector<uint8_t>& bgra, int width, int x, int y) {
   const uint8_t* p = &bgra[static_cast<size_t>((y * width + x) * 4)];
-  return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+  return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[1]) << 8 | p[0];
 }
 
 template <typename T>
 gpu::VertexBuffer* MakeBuffer(gpu::Device* device, const std::vector<T>& vertices, uint32_t fvf) {
   gpu::VertexBuffer* vb = nullptr;
   uint32_t bytes = static_cast<uint32_t>(vertices.size() * sizeof(T));
-  if (gpu::Failed(device->CreateVertexBuffer(bytes, 0, fvf, gpu::kPoolManaged, &vb))) return nullptr;
+  if (gpu::Failed(device->CreateVertexBuffer(bytes, 0, fvf, gpu::kPoolManaged, &vb)))
+    return nullptr;
   void* data = nullptr;
   if (gpu::Failed(vb->Lock(0, 0, &data, 0))) return vb;
   std::memcpy(data, vertices.data(), bytes);
@@ -98,8 +101,8 @@ protected:
     pp.backBufferHeight = static_cast<uint32_t>(h);
     pp.multiSampleType = samples;
     pp.deviceWindow = window.get();
-    ASSERT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, window.get(), gpu::kCreateHardwareVertexProcessing, &pp,
-                                      &device),
+    ASSERT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, window.get(),
+                                      gpu::kCreateHardwareVertexProcessing, &pp, &device),
               gpu::kOk);
   }
 
@@ -116,10 +119,10 @@ protected:
     return pixels;
   }
 
-  void DrawFullScreenTexture(gpu::BaseTexture* texture) {
-    gpu::Program* program = MakeProgram(kTextureFs);
+  void DrawFullScreenTexture(gpu::BaseTexture* texture, const char* fs = kTextureFs) {
+    gpu::Program* program = MakeProgram(fs);
     ASSERT_NE(program, nullptr);
-    std::vector<TexturedVertex> quad = {{-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1},
+    std::vector<TexturedVertex> quad = {{-1, 1, 0, 0, 0},  {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1},
                                         {-1, -1, 0, 0, 1}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}};
     gpu::VertexBuffer* vb = MakeBuffer(device, quad, kFvfTextured);
     ASSERT_NE(vb, nullptr);
@@ -144,13 +147,14 @@ protected:
 
 TEST_F(GlDeviceTest, ClearIsLimitedToTheViewportWithTheTopRowFirst) {
   MakeDevice();
-  ASSERT_EQ(device->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, 0xFFFF0000, 1.0f, 0), gpu::kOk);
+  ASSERT_EQ(device->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, 0xFFFF0000, 1.0f, 0),
+            gpu::kOk);
   gpu::Viewport topLeft{0, 0, kW / 2, kH / 2, 0.0f, 1.0f};
   ASSERT_EQ(device->SetViewport(topLeft), gpu::kOk);
   ASSERT_EQ(device->Clear(0, nullptr, gpu::kClearTarget, 0xFF00FF00, 1.0f, 0), gpu::kOk);
   ASSERT_EQ(device->Present(), gpu::kOk);
   auto pixels = Frame();
-  EXPECT_EQ(PixelAt(pixels, kW, 2, 2), 0xFF00FF00u);            // top left: inside the viewport
+  EXPECT_EQ(PixelAt(pixels, kW, 2, 2), 0xFF00FF00u);  // top left: inside the viewport
   EXPECT_EQ(PixelAt(pixels, kW, kW / 2 - 1, kH / 2 - 1), 0xFF00FF00u);
   EXPECT_EQ(PixelAt(pixels, kW, kW / 2, kH / 2), 0xFFFF0000u);  // outside it
   EXPECT_EQ(PixelAt(pixels, kW, kW - 1, kH - 1), 0xFFFF0000u);
@@ -165,10 +169,13 @@ TEST_F(GlDeviceTest, TrianglesFromAVertexBuffer) {
   gpu::Program* program = MakeProgram(kColourFs);
   ASSERT_NE(program, nullptr);
   // Clockwise on screen (x right, y up in clip space): top-left, top-right, centre.
-  std::vector<ColouredVertex> vertices = {
-      {-1.0f, 1.0f, 0.5f, 0xFF0000FF}, {1.0f, 1.0f, 0.5f, 0xFF0000FF}, {0.0f, 0.0f, 0.5f, 0xFF0000FF},
-      // Counter-clockwise, in the lower half: culled.
-      {-1.0f, -1.0f, 0.5f, 0xFFFFFF00}, {1.0f, -1.0f, 0.5f, 0xFFFFFF00}, {0.0f, 0.0f, 0.5f, 0xFFFFFF00}};
+  std::vector<ColouredVertex> vertices = {{-1.0f, 1.0f, 0.5f, 0xFF0000FF},
+                                          {1.0f, 1.0f, 0.5f, 0xFF0000FF},
+                                          {0.0f, 0.0f, 0.5f, 0xFF0000FF},
+                                          // Counter-clockwise, in the lower half: culled.
+                                          {-1.0f, -1.0f, 0.5f, 0xFFFFFF00},
+                                          {1.0f, -1.0f, 0.5f, 0xFFFFFF00},
+                                          {0.0f, 0.0f, 0.5f, 0xFFFFFF00}};
   gpu::VertexBuffer* vb = MakeBuffer(device, vertices, kFvfColoured);
   ASSERT_NE(vb, nullptr);
   ASSERT_EQ(device->BeginScene(), gpu::kOk);
@@ -180,8 +187,9 @@ TEST_F(GlDeviceTest, TrianglesFromAVertexBuffer) {
   ASSERT_EQ(device->EndScene(), gpu::kOk);
   ASSERT_EQ(device->Present(), gpu::kOk);
   auto pixels = Frame();
-  EXPECT_EQ(PixelAt(pixels, kW, kW / 2, 4), 0xFF0000FFu);        // inside the first triangle, near the top
-  EXPECT_EQ(PixelAt(pixels, kW, kW / 2, kH - 4), 0xFF000000u);   // the culled one
+  EXPECT_EQ(PixelAt(pixels, kW, kW / 2, 4),
+            0xFF0000FFu);  // inside the first triangle, near the top
+  EXPECT_EQ(PixelAt(pixels, kW, kW / 2, kH - 4), 0xFF000000u);  // the culled one
   EXPECT_EQ(PixelAt(pixels, kW, 1, kH / 2 + 2), 0xFF000000u);
 
   // With culling off the second one shows.
@@ -201,11 +209,15 @@ TEST_F(GlDeviceTest, TrianglesFromAVertexBuffer) {
 TEST_F(GlDeviceTest, IndexedDrawAndRangesOutsideTheBuffersAreRefused) {
   MakeDevice();
   gpu::Program* program = MakeProgram(kColourFs);
-  std::vector<ColouredVertex> quad = {{-1, 1, 0, 0xFF00FF00}, {1, 1, 0, 0xFF00FF00}, {-1, -1, 0, 0xFF00FF00},
+  std::vector<ColouredVertex> quad = {{-1, 1, 0, 0xFF00FF00},
+                                      {1, 1, 0, 0xFF00FF00},
+                                      {-1, -1, 0, 0xFF00FF00},
                                       {1, -1, 0, 0xFF00FF00}};
   gpu::VertexBuffer* vb = MakeBuffer(device, quad, kFvfColoured);
   gpu::IndexBuffer* ib = nullptr;
-  ASSERT_EQ(device->CreateIndexBuffer(12, gpu::kUsageWriteOnly, gpu::kFmtIndex16, gpu::kPoolManaged, &ib), gpu::kOk);
+  ASSERT_EQ(
+      device->CreateIndexBuffer(12, gpu::kUsageWriteOnly, gpu::kFmtIndex16, gpu::kPoolManaged, &ib),
+      gpu::kOk);
   uint16_t* idx = nullptr;
   ASSERT_EQ(ib->Lock(0, 0, reinterpret_cast<void**>(&idx), 0), gpu::kOk);
   const uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
@@ -218,9 +230,12 @@ TEST_F(GlDeviceTest, IndexedDrawAndRangesOutsideTheBuffersAreRefused) {
   device->SetStreamSource(0, vb, 0, sizeof(ColouredVertex));
   device->SetIndices(ib);
   EXPECT_EQ(device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 0, 2), gpu::kOk);
-  EXPECT_EQ(device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 3, 2), gpu::kErrInvalidCall);  // past the indices
-  EXPECT_EQ(device->DrawIndexedPrimitive(gpu::kTriangleList, 1, 0, 4, 0, 2), gpu::kErrInvalidCall);  // index 3 + 1
-  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 2, 1), gpu::kErrInvalidCall);                  // vertices 2..4
+  EXPECT_EQ(device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 3, 2),
+            gpu::kErrInvalidCall);  // past the indices
+  EXPECT_EQ(device->DrawIndexedPrimitive(gpu::kTriangleList, 1, 0, 4, 0, 2),
+            gpu::kErrInvalidCall);  // index 3 + 1
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleList, 2, 1),
+            gpu::kErrInvalidCall);  // vertices 2..4
   device->EndScene();
   device->Present();
   auto pixels = Frame();
@@ -239,12 +254,14 @@ TEST_F(GlDeviceTest, IndexedDrawAndRangesOutsideTheBuffersAreRefused) {
 TEST_F(GlDeviceTest, RenderToSurfaceThenSampleAndStretchRect) {
   MakeDevice();
   gpu::Texture* target = nullptr;
-  ASSERT_EQ(device->CreateTexture(32, 32, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8, gpu::kPoolDefault, &target),
+  ASSERT_EQ(device->CreateTexture(32, 32, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &target),
             gpu::kOk);
   gpu::Surface* surface = nullptr;
   ASSERT_EQ(target->GetSurfaceLevel(0, &surface), gpu::kOk);
   gpu::RenderToSurface* rts = nullptr;
-  ASSERT_EQ(device->CreateRenderToSurface(32, 32, gpu::kFmtA8R8G8B8, true, gpu::kFmtD24S8, &rts), gpu::kOk);
+  ASSERT_EQ(device->CreateRenderToSurface(32, 32, gpu::kFmtA8R8G8B8, true, gpu::kFmtD24S8, &rts),
+            gpu::kOk);
 
   gpu::Viewport full{0, 0, 32, 32, 0.0f, 1.0f};
   ASSERT_EQ(rts->BeginScene(surface, &full), gpu::kOk);
@@ -294,11 +311,14 @@ TEST_F(GlDeviceTest, RenderToSurfaceThenSampleAndStretchRect) {
 TEST_F(GlDeviceTest, CubeTargetFacesAreDrawnSeparately) {
   MakeDevice();
   gpu::CubeTexture* cube = nullptr;
-  ASSERT_EQ(device->CreateCubeTexture(16, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8, gpu::kPoolDefault, &cube),
+  ASSERT_EQ(device->CreateCubeTexture(16, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                      gpu::kPoolDefault, &cube),
             gpu::kOk);
   gpu::RenderToSurface* rts = nullptr;
-  ASSERT_EQ(device->CreateRenderToSurface(16, 16, gpu::kFmtA8R8G8B8, true, gpu::kFmtD16, &rts), gpu::kOk);
-  const uint32_t colours[6] = {0xFF100000, 0xFF200000, 0xFF300000, 0xFF400000, 0xFF500000, 0xFF600000};
+  ASSERT_EQ(device->CreateRenderToSurface(16, 16, gpu::kFmtA8R8G8B8, true, gpu::kFmtD16, &rts),
+            gpu::kOk);
+  const uint32_t colours[6] = {0xFF100000, 0xFF200000, 0xFF300000,
+                               0xFF400000, 0xFF500000, 0xFF600000};
   gpu::Viewport vp{0, 0, 16, 16, 0.0f, 1.0f};
   for (uint32_t face = 0; face < 6; ++face) {
     gpu::Surface* s = nullptr;
@@ -331,7 +351,8 @@ TEST_F(GlDeviceTest, TextureFromAnImage) {
   image.width = image.height = 2;
   image.mipLevels = 1;
   // B,G,R,A bytes: red, green / blue, white.
-  image.levels.push_back({2, 2, 1, {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255}});
+  image.levels.push_back(
+      {2, 2, 1, {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255}});
   gpu::BaseTexture* texture = nullptr;
   ASSERT_EQ(device->CreateTextureFromImage(image, &texture), gpu::kOk);
   EXPECT_EQ(texture->Type(), gpu::ResourceType::Texture);
@@ -352,6 +373,78 @@ TEST_F(GlDeviceTest, TextureFromAnImage) {
   EXPECT_EQ(device->CreateTextureFromImage(image, &texture), gpu::kErrInvalidCall);
   EXPECT_EQ(texture, nullptr);
   EXPECT_EQ(errors.size(), 1u);
+}
+
+// One-byte texels: rows of any width arrive unskewed (every mip chain reaches widths
+// that are not a multiple of 4).
+TEST_F(GlDeviceTest, OneByteTexelsKeepTheirRows) {
+  MakeDevice();
+  struct Case {
+    uint32_t format, width, height;
+  };
+  for (const Case& c :
+       {Case{gpu::kFmtA8, 2, 2}, Case{gpu::kFmtA8, 3, 3}, Case{gpu::kFmtL8, 5, 2}}) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " " + std::to_string(c.width) + "x" +
+                 std::to_string(c.height));
+    gpu::Texture* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(c.width, c.height, 1, 0, c.format, gpu::kPoolManaged, &texture),
+              gpu::kOk);
+    gpu::LockedRect lr;
+    ASSERT_EQ(texture->LockRect(0, &lr, nullptr, 0), gpu::kOk);
+    ASSERT_EQ(lr.pitch, static_cast<int32_t>(c.width));
+    auto* bits = static_cast<uint8_t*>(lr.bits);
+    for (uint32_t i = 0; i < c.width * c.height; ++i) bits[i] = static_cast<uint8_t>(10 * (i + 1));
+    texture->UnlockRect(0);
+    gpu::Surface* surface = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), gpu::kOk);
+    std::vector<uint8_t> pixels;
+    ASSERT_EQ(
+        device->ReadPixels(
+            surface, gpu::Rect{0, 0, static_cast<int32_t>(c.width), static_cast<int32_t>(c.height)},
+            &pixels),
+        gpu::kOk);
+    for (uint32_t i = 0; i < c.width * c.height; ++i) {
+      uint8_t expected = static_cast<uint8_t>(10 * (i + 1));
+      // A8 reads back as alpha, L8 as grey.
+      EXPECT_EQ(pixels[i * 4 + (c.format == gpu::kFmtA8 ? 3 : 2)], expected) << "texel " << i;
+    }
+    surface->Release();
+    texture->Release();
+  }
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// A volume filled through LockBox: slice 0 red, slice 1 green, sampled across depth.
+TEST_F(GlDeviceTest, VolumeTextureSlicesAreSampledInDepth) {
+  MakeDevice();
+  gpu::VolumeTexture* volume = nullptr;
+  ASSERT_EQ(
+      device->CreateVolumeTexture(2, 2, 2, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &volume),
+      gpu::kOk);
+  gpu::LockedBox lb;
+  ASSERT_EQ(volume->LockBox(0, &lb, nullptr, 0), gpu::kOk);
+  for (int slice = 0; slice < 2; ++slice)
+    for (int texel = 0; texel < 4; ++texel) {
+      uint32_t colour = slice ? 0xFF00FF00u : 0xFFFF0000u;
+      std::memcpy(static_cast<uint8_t*>(lb.bits) + slice * lb.slicePitch + texel * 4, &colour, 4);
+    }
+  ASSERT_EQ(volume->UnlockBox(0), gpu::kOk);
+  const char* fs =
+      "#version 330 core\n"
+      "uniform sampler3D u_volume;\n"
+      "in vec2 v_uv;\n"
+      "out vec4 o_colour;\n"
+      "void main() { o_colour = texture(u_volume, vec3(v_uv, v_uv.x)); }\n";
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+  DrawFullScreenTexture(volume, fs);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  EXPECT_EQ(PixelAt(pixels, kW, 4, kH / 2), 0xFFFF0000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH / 2), 0xFF00FF00u);
+  volume->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 TEST_F(GlDeviceTest, Dxt1TextureFromAnImage) {
@@ -375,7 +468,8 @@ TEST_F(GlDeviceTest, Dxt1TextureFromAnImage) {
 TEST_F(GlDeviceTest, ResetRebuildsAtANewSizeOnlyWithoutDefaultResources) {
   MakeDevice();
   gpu::Texture* target = nullptr;
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8, gpu::kPoolDefault, &target),
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &target),
             gpu::kOk);
   gpu::PresentParameters bigger = pp;
   bigger.backBufferWidth = 96;
@@ -398,17 +492,21 @@ TEST_F(GlDeviceTest, ResetRebuildsAtANewSizeOnlyWithoutDefaultResources) {
 
 TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   uint32_t quality = 0;
-  ASSERT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtA8R8G8B8, true, 4, &quality), gpu::kOk);
+  ASSERT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtA8R8G8B8, true, 4,
+                                                  &quality),
+            gpu::kOk);
   MakeDevice(4);
   gpu::Program* program = MakeProgram(kColourFs);
-  std::vector<ColouredVertex> tri = {{-1, 1, 0.2f, 0xFFFFFFFF}, {1, 1, 0.2f, 0xFFFFFFFF}, {-1, -1, 0.2f, 0xFFFFFFFF},
-                                     {-1, 1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF}, {-1, -1, 0.5f, 0xFF0000FF},
-                                     {-1, -1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF}, {1, -1, 0.5f, 0xFF0000FF}};
+  std::vector<ColouredVertex> tri = {
+      {-1, 1, 0.2f, 0xFFFFFFFF},  {1, 1, 0.2f, 0xFFFFFFFF}, {-1, -1, 0.2f, 0xFFFFFFFF},
+      {-1, 1, 0.5f, 0xFF0000FF},  {1, 1, 0.5f, 0xFF0000FF}, {-1, -1, 0.5f, 0xFF0000FF},
+      {-1, -1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF}, {1, -1, 0.5f, 0xFF0000FF}};
   gpu::VertexBuffer* vb = MakeBuffer(device, tri, kFvfColoured);
   // A single-sampled texture target shares the multisampled depth buffer and tests
   // against what the back buffer's draw left in it.
   gpu::Texture* target = nullptr;
-  ASSERT_EQ(device->CreateTexture(kW, kH, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8, gpu::kPoolDefault, &target),
+  ASSERT_EQ(device->CreateTexture(kW, kH, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &target),
             gpu::kOk);
   gpu::Surface* surface = nullptr;
   target->GetSurfaceLevel(0, &surface);
@@ -432,7 +530,8 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   EXPECT_EQ(PixelAt(pixels, kW, kW - 2, kH - 2), 0xFF000000u);
   // An edge pixel mixes both colours.
   uint32_t edge = PixelAt(pixels, kW, kW / 2, kH / 2 - 1) & 0xFF;
-  EXPECT_TRUE(edge == 0 || edge == 0xFF || (edge > 0 && edge < 0xFF));
+  EXPECT_GT(edge, 0u);
+  EXPECT_LT(edge, 0xFFu);
   std::vector<uint8_t> texPixels;
   ASSERT_EQ(device->ReadPixels(surface, gpu::Rect{0, 0, kW, kH}, &texPixels), gpu::kOk);
   EXPECT_EQ(PixelAt(texPixels, kW, 2, 2), 0xFF00FF00u);            // behind the triangle's depth
@@ -446,15 +545,57 @@ TEST_F(GlDeviceTest, MultisampledBackBufferResolvesAtPresent) {
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// A multisampled target larger than the back buffer is resolved whole, and the resolve
+// leaves the presented frame (what ReadPixels of the back buffer reads) alone.
+TEST_F(GlDeviceTest, StretchRectResolvesALargeMultisampledTargetWhole) {
+  MakeDevice();
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF0000FF, 1.0f, 0);
+  device->EndScene();
+  ASSERT_EQ(device->Present(), gpu::kOk);
+  gpu::Surface* large = nullptr;
+  ASSERT_EQ(device->CreateRenderTarget(2 * kW, 2 * kH, gpu::kFmtA8R8G8B8, 4, &large), gpu::kOk);
+  gpu::Surface* back = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(0, &back), gpu::kOk);
+  device->BeginScene();
+  device->SetRenderTarget(0, large);
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFFFF0000, 1.0f, 0);
+  const gpu::Rect beyond{kW, kH, 2 * kW, 2 * kH};  // outside the back buffer's size
+  device->Clear(1, &beyond, gpu::kClearTarget, 0xFF00FF00, 1.0f, 0);
+  device->SetRenderTarget(0, back);
+  device->EndScene();
+  gpu::Texture* half = nullptr;
+  ASSERT_EQ(device->CreateTexture(kW, kH, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &half),
+            gpu::kOk);
+  gpu::Surface* halfSurface = nullptr;
+  half->GetSurfaceLevel(0, &halfSurface);
+  ASSERT_EQ(device->StretchRect(large, nullptr, halfSurface, nullptr, gpu::kTexFilterNone),
+            gpu::kOk);
+  std::vector<uint8_t> pixels;
+  ASSERT_EQ(device->ReadPixels(halfSurface, gpu::Rect{0, 0, kW, kH}, &pixels), gpu::kOk);
+  EXPECT_EQ(PixelAt(pixels, kW, 4, 4), 0xFFFF0000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH - 4), 0xFF00FF00u);
+  // The presented frame is still the blue one.
+  EXPECT_EQ(PixelAt(Frame(), kW, kW / 2, kH / 2), 0xFF0000FFu);
+  halfSurface->Release();
+  half->Release();
+  back->Release();
+  large->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(GlDeviceTest, SpriteDrawsTexturedQuadsInTargetPixels) {
   MakeDevice();
   gpu::Texture* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture), gpu::kOk);
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture),
+            gpu::kOk);
   gpu::LockedRect locked;
   ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), gpu::kOk);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x)
-      std::memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, "\xFF\xFF\xFF\xFF", 4);
+      std::memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch + x * 4, "\xFF\xFF\xFF\xFF",
+                  4);
   ASSERT_EQ(texture->UnlockRect(0), gpu::kOk);
   gpu::Sprite* sprite = nullptr;
   ASSERT_EQ(device->CreateSprite(&sprite), gpu::kOk);
@@ -490,7 +631,9 @@ TEST_F(GlDeviceTest, BufferCreatedAndFilledOnAnotherThread) {
   gpu::VertexBuffer* vb = nullptr;
   plat::Thread loader;
   ASSERT_TRUE(loader.Start([&]() -> uint32_t {
-    std::vector<ColouredVertex> quad = {{-1, 1, 0, 0xFF808080}, {1, 1, 0, 0xFF808080}, {-1, -1, 0, 0xFF808080},
+    std::vector<ColouredVertex> quad = {{-1, 1, 0, 0xFF808080},
+                                        {1, 1, 0, 0xFF808080},
+                                        {-1, -1, 0, 0xFF808080},
                                         {1, -1, 0, 0xFF808080}};
     vb = MakeBuffer(device, quad, kFvfColoured);
     // A program asked for off the render thread is built at the next drain.
@@ -512,6 +655,59 @@ TEST_F(GlDeviceTest, BufferCreatedAndFilledOnAnotherThread) {
 }
 
 // Per-instance data from a second stream (attribute divisors) with a declaration.
+// The decal pass's layout: a second position (usage index 1) from a second stream,
+// read by the shader at its own location.
+TEST_F(GlDeviceTest, SecondPositionFromASecondStream) {
+  MakeDevice();
+  std::string vs = std::string("#version 330 core\n") + gpu::AttributeLocationsGlsl() +
+                   "layout(location = HM_ATTR_POSITION) in vec3 a_position;\n"
+                   "layout(location = HM_ATTR_POSITION1) in vec3 a_offset;\n"
+                   "layout(location = HM_ATTR_COLOR0) in vec4 a_color0;\n"
+                   "out vec4 v_colour;\n"
+                   "void main() { gl_Position = vec4(a_position + a_offset, 1.0); "
+                   "v_colour = a_color0; }\n";
+  gpu::Program* program = nullptr;
+  std::string log;
+  ASSERT_EQ(device->CreateProgram(vs.c_str(), kColourFs, &program, &log), gpu::kOk) << log;
+  const gpu::VertexElement elements[] = {{0, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 0},
+                                         {0, 12, gpu::kDeclColor, 0, gpu::kUsageColor, 0},
+                                         {1, 0, gpu::kDeclFloat3, 0, gpu::kUsagePosition, 1},
+                                         gpu::kDeclEnd};
+  gpu::VertexDeclaration* decl = nullptr;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
+  // The left half of the screen, moved to the right half by the second position.
+  std::vector<ColouredVertex> leftHalf = {{-1, 1, 0, 0xFFFF0000},
+                                          {0, 1, 0, 0xFFFF0000},
+                                          {-1, -1, 0, 0xFFFF0000},
+                                          {0, -1, 0, 0xFFFF0000}};
+  struct Offset {
+    float x, y, z;
+  };
+  std::vector<Offset> offsets(4, Offset{1, 0, 0});
+  gpu::VertexBuffer* geometry = MakeBuffer(device, leftHalf, 0);
+  gpu::VertexBuffer* moved = MakeBuffer(device, offsets, 0);
+  device->BeginScene();
+  device->Clear(0, nullptr, gpu::kClearTarget, 0xFF000000, 1.0f, 0);
+  device->SetProgram(program);
+  device->SetVertexDeclaration(decl);
+  device->SetStreamSource(0, geometry, 0, sizeof(ColouredVertex));
+  device->SetStreamSource(1, moved, 0, sizeof(Offset));
+  EXPECT_EQ(device->DrawPrimitive(gpu::kTriangleStrip, 0, 2), gpu::kOk);
+  device->EndScene();
+  device->Present();
+  auto pixels = Frame();
+  EXPECT_EQ(PixelAt(pixels, kW, 4, kH / 2), 0xFF000000u);
+  EXPECT_EQ(PixelAt(pixels, kW, kW - 4, kH / 2), 0xFFFF0000u);
+  device->SetStreamSource(0, nullptr, 0, 0);
+  device->SetStreamSource(1, nullptr, 0, 0);
+  device->SetVertexDeclaration(nullptr);
+  geometry->Release();
+  moved->Release();
+  decl->Release();
+  program->Release();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(GlDeviceTest, InstancedDrawFromADeclaration) {
   MakeDevice();
   const char* vs =
@@ -520,7 +716,8 @@ TEST_F(GlDeviceTest, InstancedDrawFromADeclaration) {
       "layout(location = 2) in vec4 a_color0;\n"
       "layout(location = 5) in vec4 a_texcoord1;\n"
       "out vec4 v_colour;\n"
-      "void main() { gl_Position = vec4(a_position + a_texcoord1.xyz, 1.0); v_colour = a_color0; }\n";
+      "void main() { gl_Position = vec4(a_position + a_texcoord1.xyz, 1.0); v_colour = a_color0; "
+      "}\n";
   gpu::Program* program = nullptr;
   std::string log;
   ASSERT_EQ(device->CreateProgram(vs, kColourFs, &program, &log), gpu::kOk) << log;
@@ -530,8 +727,13 @@ TEST_F(GlDeviceTest, InstancedDrawFromADeclaration) {
                                          gpu::kDeclEnd};
   gpu::VertexDeclaration* decl = nullptr;
   ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), gpu::kOk);
-  struct Position { float x, y, z; };
-  struct Instance { float offset[4]; uint32_t colour; };
+  struct Position {
+    float x, y, z;
+  };
+  struct Instance {
+    float offset[4];
+    uint32_t colour;
+  };
   std::vector<Position> leftHalf = {{-1, 1, 0}, {0, 1, 0}, {-1, -1, 0}, {0, -1, 0}};
   std::vector<Instance> instances = {{{0, 0, 0, 0}, 0xFFFF0000}, {{1, 0, 0, 0}, 0xFF00FF00}};
   gpu::VertexBuffer* geometry = MakeBuffer(device, leftHalf, 0);
@@ -583,13 +785,15 @@ TEST_F(GlDeviceTest, CubeTextureFromAnImage) {
       "out vec4 o_colour;\n"
       "void main() {\n"
       "  int face = int(v_uv.x * 6.0);\n"
-      "  vec3 dirs[6] = vec3[6](vec3(1,0,0), vec3(-1,0,0), vec3(0,1,0), vec3(0,-1,0), vec3(0,0,1), vec3(0,0,-1));\n"
+      "  vec3 dirs[6] = vec3[6](vec3(1,0,0), vec3(-1,0,0), vec3(0,1,0), vec3(0,-1,0), vec3(0,0,1), "
+      "vec3(0,0,-1));\n"
       "  o_colour = texture(u_cube, dirs[face]);\n"
       "}\n";
   gpu::Program* program = nullptr;
   std::string log;
   ASSERT_EQ(device->CreateProgram(kVs, fs, &program, &log), gpu::kOk) << log;
-  std::vector<TexturedVertex> quad = {{-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1}, {1, -1, 0, 1, 1}};
+  std::vector<TexturedVertex> quad = {
+      {-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {-1, -1, 0, 0, 1}, {1, -1, 0, 1, 1}};
   gpu::VertexBuffer* vb = MakeBuffer(device, quad, kFvfTextured);
   device->BeginScene();
   device->SetProgram(program);
@@ -602,7 +806,8 @@ TEST_F(GlDeviceTest, CubeTextureFromAnImage) {
   auto pixels = Frame();
   for (int face = 0; face < 6; ++face) {
     int x = (2 * face + 1) * kW / 12;
-    EXPECT_EQ(PixelAt(pixels, kW, x, kH / 2), 0xFF000000u | static_cast<uint32_t>(40 * (face + 1)) << 16)
+    EXPECT_EQ(PixelAt(pixels, kW, x, kH / 2), 0xFF000000u | static_cast<uint32_t>(40 * (face + 1))
+                                                                << 16)
         << "face " << face;
   }
   device->SetTexture(0, nullptr);
@@ -623,7 +828,9 @@ TEST_F(GlDeviceTest, ResourcesComeAndGoWhileFramesRun) {
       gpu::VertexBuffer* vb = nullptr;
       gpu::Texture* texture = nullptr;
       if (gpu::Failed(device->CreateVertexBuffer(4096, 0, 0, gpu::kPoolManaged, &vb))) return 1;
-      if (gpu::Failed(device->CreateTexture(32, 32, 0, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture))) return 2;
+      if (gpu::Failed(
+              device->CreateTexture(32, 32, 0, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged, &texture)))
+        return 2;
       void* data = nullptr;
       vb->Lock(0, 0, &data, 0);
       std::memset(data, i & 0xFF, 4096);
@@ -657,8 +864,10 @@ TEST_F(GlDeviceTest, ShaderErrorsReportTheCompilersText) {
   MakeDevice();
   gpu::Program* program = nullptr;
   std::string log;
-  EXPECT_EQ(device->CreateProgram(kVs, "#version 330 core\nout vec4 o; void main() { o = nothing; }\n", &program, &log),
-            gpu::kErrFail);
+  EXPECT_EQ(
+      device->CreateProgram(kVs, "#version 330 core\nout vec4 o; void main() { o = nothing; }\n",
+                            &program, &log),
+      gpu::kErrFail);
   EXPECT_EQ(program, nullptr);
   EXPECT_NE(log.find("nothing"), std::string::npos) << log;
 
@@ -681,10 +890,15 @@ TEST_F(GlDeviceTest, QueriesOfTheDriver) {
   ASSERT_EQ(gpuObject->GetDeviceCaps(0, gpu::kDevTypeHal, &caps), gpu::kOk);
   EXPECT_TRUE(caps.devCaps & gpu::kDevCapsHwTransformAndLight);
   EXPECT_GE(caps.maxTextureWidth, 2048u);
-  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtD24S8, true, 0, nullptr), gpu::kOk);
-  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtD24S8, true, 16 + 1, nullptr),
+  EXPECT_EQ(
+      gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtD24S8, true, 0, nullptr),
+      gpu::kOk);
+  EXPECT_EQ(gpuObject->CheckDeviceMultiSampleType(0, gpu::kDevTypeHal, gpu::kFmtD24S8, true, 16 + 1,
+                                                  nullptr),
             gpu::kErrInvalidCall);
-  EXPECT_EQ(gpuObject->CheckDeviceType(0, gpu::kDevTypeHal, gpu::kFmtX8R8G8B8, gpu::kFmtA8R8G8B8, true), gpu::kOk);
+  EXPECT_EQ(
+      gpuObject->CheckDeviceType(0, gpu::kDevTypeHal, gpu::kFmtX8R8G8B8, gpu::kFmtA8R8G8B8, true),
+      gpu::kOk);
   EXPECT_EQ(gpuObject->CheckDeviceType(0, gpu::kDevTypeHal, gpu::kFmtR32F, gpu::kFmtA8R8G8B8, true),
             gpu::kErrNotAvailable);
 }

@@ -1,12 +1,11 @@
-#include "platform/image/Image.h"
-#include "platform/image/ImageWriter.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "platform/fs/FileSystem.h"
+#include "platform/image/Image.h"
+#include "platform/image/ImageWriter.h"
 #include "tools/test_textures.h"
 
 using namespace plat::image;
@@ -65,7 +64,8 @@ TEST(ImageFiles, EachKindAndFormatLoads) {
       {"cube.dds", Kind::Cube, kFormatA8R8G8B8, 8, 8, 1, 4, 6},
       {"volume.dds", Kind::Volume, kFormatA8R8G8B8, 8, 8, 4, 4, 1},
       {"png.png", Kind::Texture2D, kFormatA8R8G8B8, 4, 3, 1, 1, 1},
-      {"png_named.dds", Kind::Texture2D, kFormatA8R8G8B8, 4, 3, 1, 1, 1},  // told by content, not name
+      {"png_named.dds", Kind::Texture2D, kFormatA8R8G8B8, 4, 3, 1, 1,
+       1},  // told by content, not name
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,7 +106,8 @@ TEST(ImageFiles, PixelsKeepTheirStoredLayout) {
   EXPECT_EQ(img.At(0, 0).data[2 * 8 + 6], Expected(6, 2, 0)[3]);
 
   ASSERT_TRUE(LoadFile(kDir + "cube.dds", img, error)) << error;
-  for (uint32_t face = 0; face < 6; ++face) EXPECT_EQ(PixelAt(img.At(face, 0), 1, 4), Expected(1, 4, face));
+  for (uint32_t face = 0; face < 6; ++face)
+    EXPECT_EQ(PixelAt(img.At(face, 0), 1, 4), Expected(1, 4, face));
 
   ASSERT_TRUE(LoadFile(kDir + "volume.dds", img, error)) << error;
   EXPECT_EQ(PixelAt(img.At(0, 0), 7, 3, 2), Expected(7, 3, 2));
@@ -118,19 +119,23 @@ TEST(ImageFiles, PixelsKeepTheirStoredLayout) {
 TEST(ImageFiles, LoadFileResolvesPathsAndReportsMissingFiles) {
   Image img;
   std::string error;
-  EXPECT_TRUE(LoadFile(std::string(HM_SOURCE_DIR) + "/data\\TEXTURES\\test\\A8.DDS", img, error)) << error;
+  EXPECT_TRUE(LoadFile(std::string(HM_SOURCE_DIR) + "/data\\TEXTURES\\test\\A8.DDS", img, error))
+      << error;
   EXPECT_FALSE(LoadFile(kDir + "no_such_texture.dds", img, error));
   EXPECT_NE(error.find("no_such_texture.dds"), std::string::npos);
 }
 
 TEST(ImageDds, EveryKindAndFormatRoundTrips) {
-  const uint32_t formats[] = {kFormatDXT1, kFormatDXT3, kFormatDXT5, kFormatA8R8G8B8, kFormatX8R8G8B8, kFormatA8};
+  const uint32_t formats[] = {kFormatDXT1,     kFormatDXT3,     kFormatDXT5,
+                              kFormatA8R8G8B8, kFormatX8R8G8B8, kFormatA8};
   struct Shape {
     Kind kind;
     uint32_t w, h, d, mips;
   };
-  const Shape shapes[] = {{Kind::Texture2D, 13, 7, 1, 4}, {Kind::Texture2D, 1, 1, 1, 1},
-                          {Kind::Cube, 4, 4, 1, 3},       {Kind::Volume, 4, 2, 8, 4}};
+  const Shape shapes[] = {{Kind::Texture2D, 13, 7, 1, 4},
+                          {Kind::Texture2D, 1, 1, 1, 1},
+                          {Kind::Cube, 4, 4, 1, 3},
+                          {Kind::Volume, 4, 2, 8, 4}};
   for (uint32_t format : formats)
     for (const Shape& s : shapes) {
       SCOPED_TRACE(std::to_string(format) + " kind " + std::to_string(int(s.kind)));
@@ -147,7 +152,8 @@ TEST(ImageDds, EveryKindAndFormatRoundTrips) {
       EXPECT_EQ(out.mipLevels, in.mipLevels);
       EXPECT_EQ(out.faces, in.faces);
       ASSERT_EQ(out.levels.size(), in.levels.size());
-      for (size_t i = 0; i < in.levels.size(); ++i) EXPECT_EQ(out.levels[i].data, in.levels[i].data) << i;
+      for (size_t i = 0; i < in.levels.size(); ++i)
+        EXPECT_EQ(out.levels[i].data, in.levels[i].data) << i;
     }
 }
 
@@ -189,7 +195,8 @@ TEST(ImageDds, InconsistentOrUnsupportedHeadersAreRejected) {
       {"zero width", "a8r8g8b8.dds", [](auto& b) { PutU32(b, 4 + 12, 0); }},
       {"zero height", "a8r8g8b8.dds", [](auto& b) { PutU32(b, 4 + 8, 0); }},
       {"huge width", "a8r8g8b8.dds", [](auto& b) { PutU32(b, 4 + 12, 0xFFFFFFFF); }},
-      {"size larger than the data", "a8r8g8b8.dds", [](auto& b) { PutU32(b, 4 + 12, 16384), PutU32(b, 4 + 8, 16384); }},
+      {"size larger than the data", "a8r8g8b8.dds",
+       [](auto& b) { PutU32(b, 4 + 12, 16384), PutU32(b, 4 + 8, 16384); }},
       {"too many mips for the size", "a8r8g8b8.dds", [](auto& b) { PutU32(b, 4 + 24, 5); }},
       {"huge mip count", "dxt1.dds", [](auto& b) { PutU32(b, 4 + 24, 0xFFFFFFFF); }},
       {"unknown four-character code", "dxt1.dds", [](auto& b) { PutU32(b, 4 + 80, 0x32495441); }},
@@ -221,11 +228,108 @@ TEST(ImageDds, InconsistentOrUnsupportedHeadersAreRejected) {
 }
 
 TEST(ImageDds, LevelSizes) {
-  EXPECT_EQ(LevelSize(kFormatDXT1, 1, 1), 8u);   // a partial block is a whole block
+  EXPECT_EQ(LevelSize(kFormatDXT1, 1, 1), 8u);  // a partial block is a whole block
   EXPECT_EQ(LevelSize(kFormatDXT1, 5, 4), 16u);
   EXPECT_EQ(LevelSize(kFormatDXT5, 8, 8), 64u);
   EXPECT_EQ(LevelSize(kFormatDXT3, 4, 4, 3), 48u);
   EXPECT_EQ(LevelSize(kFormatA8R8G8B8, 3, 2), 24u);
   EXPECT_EQ(LevelSize(kFormatA8, 3, 2, 2), 12u);
   EXPECT_EQ(LevelSize(999, 4, 4), 0u);
+}
+
+namespace {
+
+// PNG chunks with their declared length; the decoder does not check CRCs.
+void PngChunk(std::vector<uint8_t>& b, const char* type, const std::vector<uint8_t>& data,
+              uint32_t declared) {
+  for (int i = 3; i >= 0; --i) b.push_back(uint8_t(declared >> (8 * i)));
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  b.insert(b.end(), 4, 0);  // CRC
+}
+void PngChunk(std::vector<uint8_t>& b, const char* type, const std::vector<uint8_t>& data) {
+  PngChunk(b, type, data, uint32_t(data.size()));
+}
+std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h) {
+  std::vector<uint8_t> d;
+  for (uint32_t v : {w, h})
+    for (int i = 3; i >= 0; --i) d.push_back(uint8_t(v >> (8 * i)));
+  d.insert(d.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA
+  return d;
+}
+
+}  // namespace
+
+// The chunk list is checked before the decoder runs: lengths against the file, IHDR
+// first with a sane size, image data present and never empty, IEND.
+TEST(ImagePng, MalformedChunkListsAreRefusedBeforeDecoding) {
+  const std::vector<uint8_t> signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  // Valid zlib data of a 1x1 RGBA image: filter byte 0 and four bytes.
+  std::vector<uint8_t> valid;
+  std::string error;
+  ASSERT_TRUE(EncodePng(1, 1, {1, 2, 3, 4}, valid, error)) << error;
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> build;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"empty IDAT",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IDAT", {});
+         PngChunk(b, "IEND", {});
+       },
+       "empty IDAT"},
+      {"empty IDAT, no IEND",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IDAT", {});
+       },
+       "empty IDAT"},
+      {"IDAT declaring 1 GB",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IDAT", {0x78, 0x9C}, 0x40000000u);
+       },
+       "declares 1073741824 bytes"},
+      {"no IHDR first",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IDAT", {0x78, 0x9C});
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IEND", {});
+       },
+       "IHDR"},
+      {"zero width", [](std::vector<uint8_t>& b) { PngChunk(b, "IHDR", Ihdr(0, 2)); }, "too large"},
+      {"too wide", [](std::vector<uint8_t>& b) { PngChunk(b, "IHDR", Ihdr(16385, 1)); },
+       "too large"},
+      {"too many pixels", [](std::vector<uint8_t>& b) { PngChunk(b, "IHDR", Ihdr(16384, 16384)); },
+       "too large"},
+      {"no IDAT",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IEND", {});
+       },
+       "no image data"},
+      {"no IEND",
+       [](std::vector<uint8_t>& b) {
+         PngChunk(b, "IHDR", Ihdr(2, 2));
+         PngChunk(b, "IDAT", {0x78, 0x9C, 0x01});
+       },
+       "no IEND"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = signature;
+    c.build(bytes);
+    Image img;
+    error.clear();
+    EXPECT_FALSE(DecodeExact(bytes, bytes.size(), img, error)) << c.what;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+  }
+  // A well-formed file still decodes, and is refused at every truncated length.
+  Image img;
+  ASSERT_TRUE(DecodeExact(valid, valid.size(), img, error)) << error;
+  EXPECT_EQ(img.width, 1u);
+  for (size_t n = 8; n < valid.size(); ++n)
+    EXPECT_FALSE(DecodeExact(valid, n, img, error)) << "length " << n;
 }

@@ -1,0 +1,59 @@
+#pragma once
+// What the effect file parser hands to the effect runtime. Private to platform/fx.
+#include <string>
+#include <vector>
+
+#include "platform/fx/Effect.h"
+
+namespace plat {
+namespace fx {
+
+// Technique handles carry this bit; parameter handles do not.
+constexpr Handle kTechniqueBit = 0x80000000u;
+
+inline bool IsFloatType(ParamType t) {
+  return t == ParamType::Float || t == ParamType::Float2 || t == ParamType::Float3 ||
+         t == ParamType::Float4 || t == ParamType::Float4x4;
+}
+
+struct Effect::Parameter {
+  ParameterDesc desc;
+  uint32_t elementWords = 0;    // 32-bit words in one element
+  std::vector<uint32_t> words;  // the value: floats, or ints for bool and int
+  gpu::BaseTexture* texture = nullptr;
+  bool dirty = true;
+  int bufferIndex = -1;  // slot of its uniform buffer
+};
+
+struct Effect::Sampler {
+  std::string name;
+  std::string glslType;
+  uint32_t parameter = 0;  // index of its texture parameter
+  std::vector<StateValue> states;
+};
+
+struct Effect::Pass {
+  std::string name;
+  std::vector<StateValue> states;
+  std::string vertex, fragment;
+  gpu::Program* program = nullptr;
+  bool resolved = false;
+  std::vector<int> parameterLocations;
+  std::vector<int> samplerLocations;
+  int alphaFuncLocation = -1, alphaRefLocation = -1;
+  int32_t sentAlphaFunc = -1;
+  float sentAlphaRef = -1.0f;
+};
+
+struct Effect::Technique {
+  std::string name;
+  std::vector<Pass> passes;
+};
+
+// Reads the parameters, samplers and techniques of `text` (zero-terminated, modified
+// in place) into `e`, whose name and device are set. kOk or kErrInvalidData with the
+// reason in `errors`.
+HResult ParseEffect(Effect& e, char* text, std::string* errors);
+
+}  // namespace fx
+}  // namespace plat
