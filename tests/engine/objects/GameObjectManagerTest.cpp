@@ -503,6 +503,20 @@ TEST_F(ObjectManager, CheckpointEventsReachEveryObject) {
   manager.HandleEvent(&load);
   EXPECT_EQ(transform->position, plat::Vec3(1, 2, 3));
   EXPECT_EQ(transform->changed, 1);
+
+  // An object built after the save has nothing saved: a load leaves it as it is.
+  manager.LoadInstances(Write("late.xml", "<GameObject name='late' GameObjectTemplate='drawn'/>").c_str(), "", true);
+  manager.ApplyQueuedRequests();
+  gfx::CTransform* late = Part<gfx::CTransform>("late");
+  ASSERT_NE(late, nullptr);
+  ASSERT_TRUE(Object("late")->IsEnabled());
+  late->SetPosition(plat::Vec3(4, 5, 6));
+  late->changed = 0;
+  manager.HandleEvent(&load);
+  EXPECT_EQ(late->position, plat::Vec3(4, 5, 6));
+  EXPECT_EQ(late->changed, 0);
+  EXPECT_TRUE(Object("late")->IsEnabled());
+  EXPECT_EQ(transform->position, plat::Vec3(1, 2, 3));
 }
 
 TEST_F(ObjectManager, ScriptsReachTheManagerByName) {
