@@ -29,6 +29,10 @@ class IRendererComponent : public IComponent {
 public:
   const CStringHash& GetFamilyType() const override;
   bool IsDrawn() const { return drawn != 0; }
+  // Whether the render side holds entries of it to draw (and so to report drawn).
+  // An object none of whose renderers has any is updated with the objects without
+  // a renderer, since no draw report would ever come for it.
+  virtual bool IsRegistered() const { return true; }
 
   uint8_t drawn = 0;
 };
