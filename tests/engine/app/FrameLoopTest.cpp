@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -176,7 +176,8 @@ public:
     plat::ThreadId thread;
     std::string text;
   };
-  explicit CThreadLog(std::vector<SLine>* lines, std::mutex* mutex) : m_lines(lines), m_mutex(mutex) {}
+  explicit CThreadLog(std::vector<SLine>* lines, std::mutex* mutex)
+      : m_lines(lines), m_mutex(mutex) {}
   void WriteScript(const char* text) override { WriteEngine(text); }
   void WriteEngine(const char* text) override {
     std::lock_guard<std::mutex> lock(*m_mutex);
@@ -242,14 +243,21 @@ TEST_F(FrameLoopTest, StartUpLogsItsStepsInOrderAndShutdownEndsTheRenderSideFirs
   app.recording = true;
   app.Shutdown();
 
-  const std::vector<std::string> mainSteps = {
-      "Parsing game config\n", "Init profiler\n",          "Init game object manager\n",
-      "Init audio manager\n",  "Check system resources\n", "Init input\n",
-      "Init animation manager\n", "Init collision manager\n", "Init event manager\n",
-      "Init scripting\n",      "Init game\n"};
+  const std::vector<std::string> mainSteps = {"Parsing game config\n",
+                                              "Init profiler\n",
+                                              "Init game object manager\n",
+                                              "Init audio manager\n",
+                                              "Check system resources\n",
+                                              "Init input\n",
+                                              "Init animation manager\n",
+                                              "Init collision manager\n",
+                                              "Init event manager\n",
+                                              "Init scripting\n",
+                                              "Init game\n"};
   const std::vector<std::string> renderSteps = {
-      "Create window\n",       "Init graphics manager\n", "Init render manager\n",
-      "Init particle system manager\n", "Init light manager\n", "Rendering first frame\n"};
+      "Create window\n",       "Init graphics manager\n",
+      "Init render manager\n", "Init particle system manager\n",
+      "Init light manager\n",  "Rendering first frame\n"};
   std::lock_guard<std::mutex> lock(mutex);
   EXPECT_EQ(Only(lines, mainThread, mainSteps), mainSteps);
   plat::ThreadId renderThread = 0;

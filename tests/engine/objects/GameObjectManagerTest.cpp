@@ -538,7 +538,8 @@ TEST_F(ObjectManager, CheckpointEventsReachEveryObject) {
   EXPECT_EQ(transform->changed, 1);
 
   // An object built after the save has nothing saved: a load leaves it as it is.
-  manager.LoadInstances(Write("late.xml", "<GameObject name='late' GameObjectTemplate='drawn'/>").c_str(), "", true);
+  manager.LoadInstances(
+      Write("late.xml", "<GameObject name='late' GameObjectTemplate='drawn'/>").c_str(), "", true);
   manager.ApplyQueuedRequests();
   gfx::CTransform* late = Part<gfx::CTransform>("late");
   ASSERT_NE(late, nullptr);
