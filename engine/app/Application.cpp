@@ -97,6 +97,12 @@ void CApplicationBase::ConnectModules() {
 
 CApplicationBase::~CApplicationBase() {
   Shutdown();
+  // That thread still uses the members: freeing them under it would be worse than
+  // waiting (the program's entry never deletes such an application).
+  if (renderThread.Started()) {
+    renderThread.Wait();
+    renderThread.Release();
+  }
   keyboardInput.Release();
   pad.userIndex = -1;
   timer.Reset();
@@ -370,12 +376,14 @@ void CApplicationBase::Shutdown() {
   // Wakes a render thread that waits for a frame which will not come.
   if (plat::Event* begin = FrameEvent(kRenderBegin)) begin->Set();
   if (renderThread.Started()) {
-    // A render thread still running after the wait is left to end on its own.
+    // A render thread still running after the wait (a slow graphics start-up) is
+    // left to end on its own; its handle stays, so that the destructor can wait.
     if (renderThread.Wait(3000) == plat::WaitResult::TimedOut) {
       utl::LogPrintf("The render thread did not end within 3000 ms\n");
       m_renderThreadAbandoned = true;
+    } else {
+      renderThread.Release();
     }
-    renderThread.Release();
   }
 
   UnregisterEventFactories();

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -238,6 +241,32 @@ TEST_F(AppTest, AGraphicsFailureOnTheRenderThreadEndsStartUpWithoutHanging) {
   EXPECT_FALSE(app.Init(nullptr, 1));
   EXPECT_EQ(app.running, 0);
   app.Shutdown();
+}
+
+// A render thread still in its graphics start-up when the main thread's start-up
+// fails outlives the shutdown's wait; the application must not free its members
+// under it.
+class CSlowRenderApp : public CTestApp {
+protected:
+  uint32_t RenderThreadProc() override {
+    FrameEvent(vd::sys::kWindowCreated)->Set();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    renderThreadFailed = 1;  // a member, written after the shutdown gave up waiting
+    return 0;
+  }
+};
+
+TEST_F(AppTest, AnApplicationWaitsForARenderThreadThatOutlivedItsShutdown) {
+  CApplicationBase::SetStartupFaultHook([](EStartupStep s, int) {
+    return s != EStartupStep::Collision;
+  });
+  auto app = std::make_unique<CSlowRenderApp>();
+  EXPECT_FALSE(app->Init(nullptr, 1));
+  app->Shutdown();
+  EXPECT_TRUE(app->RenderThreadOutlivedShutdown());
+  app.reset();
+  // Long enough for a thread left running to write into the freed application.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
 }
 
 TEST_F(AppTest, ShutdownOfANeverStartedApplicationIsHarmless) {
