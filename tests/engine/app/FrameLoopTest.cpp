@@ -156,11 +156,20 @@ TEST_F(FrameLoopTest, AnApplicationStartsAgainAfterAGameAndShutsDownPromptly) {
   EXPECT_FALSE(app.renderThread.Started());
 }
 
+// Lets the failing step wait until the render thread has brought graphics up, so
+// that the shutdown meets it on its pre-loading screen however slow the device is.
+class CGraphicsWaitApp : public CFrameApp {
+public:
+  void WaitForGraphics() { FrameEvent(vd::sys::kGfxInitFinished)->Wait(); }
+};
+
 TEST_F(FrameLoopTest, AMainThreadFailureStopsThePreLoadingScreen) {
-  CApplicationBase::SetStartupFaultHook([](vd::sys::EStartupStep s, int) {
-    return s != vd::sys::EStartupStep::Collision;
+  CGraphicsWaitApp app;
+  CApplicationBase::SetStartupFaultHook([&app](vd::sys::EStartupStep s, int) {
+    if (s != vd::sys::EStartupStep::Collision) return true;
+    app.WaitForGraphics();
+    return false;
   });
-  CFrameApp app;
   EXPECT_FALSE(app.Init(nullptr, 1));
   CApplicationBase::SetStartupFaultHook(nullptr);
   app.Shutdown();  // the render thread ends instead of waiting for a main loop
