@@ -28,6 +28,22 @@ namespace sys {
 CApplicationBase::StartupFaultHook CApplicationBase::s_faultHook;
 
 namespace {
+
+// The animator has made its model and attached its mesh: the object's renderers of
+// an animated mesh draw that model from now on (before, they have nothing
+// registered with the render side). The skinned mesh itself is the render side's.
+void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh*, const CStringHash&) {
+  obj::CGameObject* owner = animator.GetOwner();
+  if (!owner) return;
+  std::vector<obj::IComponent*> renderers;
+  owner->GetComponentsByFamily(SH_CRenderer, renderers);
+  for (obj::IComponent* component : renderers) {
+    auto* renderer = dynamic_cast<gfx::CRenderer*>(component);
+    if (renderer && renderer->HasAnimatedMesh() && !renderer->IsRegistered())
+      renderer->AttachAnimatedModel(animator.GetModel());
+  }
+}
+
 const char* const kFrameEventNames[kFrameEventCount] = {
     "WindowCreated", "GfxInitFinished", "RenderBegin", "RenderEnd", "RenderFreeResources"};
 constexpr const char* kGameConfigFile = "Data/xml/gameconfig.xml";
@@ -62,6 +78,15 @@ void CApplicationBase::ConnectModules() {
   evn::SetEventWorldHooks(worldHooks);
 
   audioManager.SetEventManager(&eventManager);
+  // "sound_3d" timers play where their object is when they fire.
+  audioManager.SetObjectPositionResolver([this](uint32_t id, plat::Vec3* position) {
+    obj::CGameObject* object = objectManager.GetGameObjectById(static_cast<int>(id));
+    const gfx::CTransform* transform = object ? object->GetComponent<gfx::CTransform>() : nullptr;
+    if (!transform) return false;
+    *position = transform->position;
+    return true;
+  });
+  anm::SetMeshAttachedHook(&AttachAnimatedMesh);
 
   // Destroyed renderers leave the render lists before the next draw.
   objectManager.SetCommitRenderData([this] {
@@ -73,6 +98,12 @@ void CApplicationBase::ConnectModules() {
 
 CApplicationBase::~CApplicationBase() {
   Shutdown();
+  // That thread still uses the members: freeing them under it would be worse than
+  // waiting (the program's entry never deletes such an application).
+  if (renderThread.Started()) {
+    renderThread.Wait();
+    renderThread.Release();
+  }
   keyboardInput.Release();
   pad.userIndex = -1;
   timer.Reset();
@@ -408,12 +439,14 @@ void CApplicationBase::Shutdown() {
   // Wakes a render thread that waits for a frame which will not come.
   if (plat::Event* begin = FrameEvent(kRenderBegin)) begin->Set();
   if (renderThread.Started()) {
-    // A render thread still running after the wait is left to end on its own.
+    // A render thread still running after the wait (a slow graphics start-up) is
+    // left to end on its own; its handle stays, so that the destructor can wait.
     if (renderThread.Wait(3000) == plat::WaitResult::TimedOut) {
       utl::LogPrintf("The render thread did not end within 3000 ms\n");
       m_renderThreadAbandoned = true;
+    } else {
+      renderThread.Release();
     }
-    renderThread.Release();
   }
 
   UnregisterEventFactories();

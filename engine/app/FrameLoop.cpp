@@ -136,6 +136,10 @@ uint32_t CApplicationBase::EndRenderThread() {
   running = 0;
   FrameEvent(kRenderEnd)->Set();
   FrameEvent(kRenderFreeResources)->Wait();
+  // The loop may have ended on the quit flag with a quit message still posted (the
+  // game's quit key does both): taken here, it cannot end the next start-up's loop.
+  // Shutdown comes after the main loop, so no quit of this run is posted later.
+  while (m_window && plat::QuitPending()) m_window->Pump();
   for (int index : {kLockRender, kLockEffects, kLockCollision}) DeleteLock(index);
   ReleaseRenderSide();
   return 0;

@@ -15,10 +15,12 @@ int64_t CTimer::SteadyNanoseconds() {
       .count();
 }
 
+std::mutex CTimer::s_lock;
 float CTimer::s_accumulatedTime = 0.0f;
 float CTimer::s_accumulatedTicks = 0.0f;
 
 bool CTimer::Start() {
+  std::lock_guard<std::mutex> lock(s_lock);
   frameTime = 0.0f;
   lastCount = clock();
   slowMotion = 0;
@@ -28,11 +30,13 @@ bool CTimer::Start() {
 }
 
 void CTimer::Restart() {
+  std::lock_guard<std::mutex> lock(s_lock);
   frameTime = 0.0f;
   lastCount = clock();
 }
 
 void CTimer::Reset() {
+  std::lock_guard<std::mutex> lock(s_lock);
   frameTime = 0.0f;
   lastCount = clock();
   slowMotion = 0;
@@ -40,10 +44,12 @@ void CTimer::Reset() {
 }
 
 void CTimer::Tick() {
-  int64_t now = clock();
-  frameTime = static_cast<float>(now - lastCount) * secondsPerCount;
+  std::lock_guard<std::mutex> lock(s_lock);
+  const int64_t now = clock();
+  const float elapsed = static_cast<float>(now - lastCount.load()) * secondsPerCount.load();
+  frameTime = elapsed;
   lastCount = now;
-  s_accumulatedTime += frameTime;
+  s_accumulatedTime += elapsed;
   s_accumulatedTicks += 1.0f;
   if (s_accumulatedTime > 1.0f) {
     s_accumulatedTime = 0.0f;
@@ -53,10 +59,10 @@ void CTimer::Tick() {
 }
 
 float CTimer::GetGameTime(bool applySlowMotion) const {
-  float t = frameTime;
+  float t = frameTime.load();
   if (t > kMaxFrameTime) t = kMaxFrameTime;
   if (t < 0.0f) t = 0.0f;
-  if (applySlowMotion && slowMotion) t *= slowMotionScale;
+  if (applySlowMotion && slowMotion.load()) t *= slowMotionScale.load();
   return t;
 }
 

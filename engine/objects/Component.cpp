@@ -23,6 +23,7 @@ void IComponent::SetCheckPointCopy(IComponent* copy) {
   if (copy == m_checkPointCopy) return;
   delete m_checkPointCopy;
   m_checkPointCopy = copy;
+  m_checkPointSaved = 0;
   if (copy) {
     copy->m_isCheckPointCopy = 1;
     copy->m_checkPointCopy = nullptr;

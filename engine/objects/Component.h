@@ -61,7 +61,10 @@ public:
   bool IsCheckPointCopy() const { return m_isCheckPointCopy != 0; }
   IComponent* GetCheckPointCopy() const { return m_checkPointCopy; }
   // Takes ownership of the copy (deleting a previous one) and marks it as a copy.
+  // A new copy holds nothing saved until the next SaveCheckPoint.
   void SetCheckPointCopy(IComponent* copy);
+  // Whether the checkpoint copy holds a saved state that LoadCheckPoint may restore.
+  bool HasSavedCheckPoint() const { return m_checkPointSaved != 0; }
 
 protected:
   // Only the checkpoint protocol copies the base fields, and it puts back the
@@ -74,6 +77,10 @@ protected:
   CGameObject* m_owner = nullptr;
   uint8_t m_isCheckPointCopy = 0;
   IComponent* m_checkPointCopy = nullptr;
+  // Set by SaveCheckPoint. A component built after the last save has a copy that
+  // was never filled: restoring it would wipe what Init acquired (a collider's
+  // collision object, a renderer's registration) and leak it.
+  uint8_t m_checkPointSaved = 0;
 };
 
 // Makes a component by class name from the makers: the name is hashed, so class
@@ -96,10 +103,12 @@ public:
     CGameObject* owner = this->m_owner;
     IComponent* copy = this->m_checkPointCopy;
     const uint8_t isCopy = this->m_isCheckPointCopy;
+    const uint8_t saved = this->m_checkPointSaved;
     Self() = static_cast<const Derived&>(source);
     this->m_owner = owner;
     this->m_checkPointCopy = copy;
     this->m_isCheckPointCopy = isCopy;
+    this->m_checkPointSaved = saved;
   }
 
   // Copies this instance into its checkpoint copy, making the copy when the
@@ -111,11 +120,14 @@ public:
     copy = Self();
     copy.m_isCheckPointCopy = 1;
     copy.m_checkPointCopy = nullptr;
+    copy.m_checkPointSaved = 0;
+    this->m_checkPointSaved = 1;
   }
 
   // The enabled state first (so that registrations change once), then the data.
+  // Nothing when nothing was saved.
   void LoadCheckPoint() override {
-    if (this->m_isCheckPointCopy || !this->m_checkPointCopy) return;
+    if (this->m_isCheckPointCopy || !this->m_checkPointCopy || !this->m_checkPointSaved) return;
     const Derived& saved = static_cast<const Derived&>(*this->m_checkPointCopy);
     this->SetEnabled(saved.m_enabled != 0, true);
     this->OnBeforeRestore();
@@ -124,6 +136,7 @@ public:
     Self() = saved;
     this->m_checkPointCopy = copy;
     this->m_isCheckPointCopy = 0;
+    this->m_checkPointSaved = 1;
     this->m_owner = owner;
     this->OnAfterRestore();
   }

@@ -148,6 +148,7 @@ void CGameObject::Release() {
   m_enabled = 0;
   m_enabledAtStart = 0;
   m_paused = 0;
+  m_checkPointSaved = 0;
   m_template = nullptr;
   if (m_ownsTemplateName) delete m_templateName;
   m_templateName = nullptr;
@@ -551,6 +552,7 @@ void CGameObject::HandleEvent(evn::IEvent* event) {
 
 void CGameObject::SaveCheckPoint() {
   m_savedEnabled = m_enabled;
+  m_checkPointSaved = 1;
   if (m_hasScripts && m_thread && m_state == HostState()) {
     sys::CScopedLock lock(sys::kLockLua);
     const int top = lua_gettop(m_state);
@@ -567,6 +569,7 @@ void CGameObject::SaveCheckPoint() {
 }
 
 void CGameObject::LoadCheckPoint() {
+  if (!m_checkPointSaved) return;
   const bool wasEnabled = m_enabled != 0;
   m_enabled = m_savedEnabled;
   const bool scripts = m_hasScripts && m_thread && m_state == HostState();

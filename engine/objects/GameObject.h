@@ -29,6 +29,10 @@ class IRendererComponent : public IComponent {
 public:
   const CStringHash& GetFamilyType() const override;
   bool IsDrawn() const { return drawn != 0; }
+  // Whether the render side holds entries of it to draw (and so to report drawn).
+  // An object none of whose renderers has any is updated with the objects without
+  // a renderer, since no draw report would ever come for it.
+  virtual bool IsRegistered() const { return true; }
 
   uint8_t drawn = 0;
 };
@@ -140,7 +144,8 @@ public:
   // scripts only) every component in slot order.
   void HandleEvent(evn::IEvent* event) override;
 
-  // The enabled flag, the environment (one level deep) and every component.
+  // The enabled flag, the environment (one level deep) and every component. An
+  // object built after the last save has nothing to go back to and is left as it is.
   void SaveCheckPoint();
   void LoadCheckPoint();
 
@@ -225,6 +230,7 @@ private:
   int m_instanceScriptCount = 0;
 
   uint8_t m_savedEnabled = 0;
+  uint8_t m_checkPointSaved = 0;
   int m_group = -1;
   // Event names subscribed through AddEventListener and not yet removed.
   std::vector<std::string> m_subscriptions;

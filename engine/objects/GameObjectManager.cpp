@@ -116,6 +116,7 @@ bool CGameObjectManager::Init() {
 void CGameObjectManager::Clear() {
   m_plainList.clear();
   m_cameraList.clear();
+  m_renderedList.clear();
   m_enableQueue.clear();
   m_componentQueue.clear();
   m_destroyQueue.clear();
@@ -308,6 +309,7 @@ bool CGameObjectManager::HasRenderer(const CGameObject* object) const {
 void CGameObjectManager::File(CGameObject* object) {
   if (HasRenderer(object)) {
     ++m_ringWanted;
+    m_renderedList.push_back(object);
   } else if (HasCameraController(object)) {
     m_cameraList.push_back(object);
   } else {
@@ -332,7 +334,7 @@ void CGameObjectManager::EndBackgroundLoading() {
   }
   for (auto& entry : instances) {
     m_instances[entry.first] = entry.second;
-    if (!HasRenderer(entry.second)) File(entry.second);
+    File(entry.second);
   }
   size_t rendered = 0;
   for (auto& entry : m_instances) {
@@ -528,7 +530,7 @@ void CGameObjectManager::Destroy(int id) {
   auto it = m_instances.find(id);
   if (it == m_instances.end()) return;
   CGameObject* object = it->second;
-  for (auto* list : {&m_plainList, &m_cameraList}) {
+  for (auto* list : {&m_plainList, &m_cameraList, &m_renderedList}) {
     list->erase(std::remove(list->begin(), list->end(), object), list->end());
   }
   object->SetEnabled(false);
@@ -559,10 +561,24 @@ void CGameObjectManager::DrainRing(float dt) {
   }
 }
 
+bool CGameObjectManager::IsDrawnByRenderSide(const CGameObject* object) {
+  for (IComponent* component : object->GetRenderers()) {
+    const auto* renderer = dynamic_cast<const IRendererComponent*>(component);
+    if (renderer && renderer->IsRegistered()) return true;
+  }
+  return false;
+}
+
 bool CGameObjectManager::UpdatePass(float dt) {
   for (size_t i = 0; i < m_plainList.size(); ++i) {
     CGameObject* object = m_plainList[i];
     if (Updatable(object)) object->Update(dt);
+  }
+  // Asked each frame: a renderer registers late (an animated mesh once its model
+  // exists) or drops its entries.
+  for (size_t i = 0; i < m_renderedList.size(); ++i) {
+    CGameObject* object = m_renderedList[i];
+    if (Updatable(object) && !IsDrawnByRenderSide(object)) object->Update(dt);
   }
   if (!IsRenderSideAttached()) return true;
   for (;;) {

@@ -94,9 +94,11 @@ public:
   void ApplyQueuedRequests();
   // Objects with a camera controller and no renderer; always true.
   bool UpdateCameraObjects(float dt);
-  // Objects without a renderer, then each rendered object as the render thread
-  // reports it drawn, until it marks its pass finished. Without a render side
-  // attached, only the first half runs. True when the pass is over.
+  // Objects without a renderer (and those whose renderers have nothing registered
+  // with the render side, which never reports them drawn), then each rendered
+  // object as the render thread reports it drawn, until it marks its pass finished.
+  // Without a render side attached, only the first half runs. True when the pass
+  // is over.
   bool UpdatePass(float dt);
 
   // Runs after destroys, in the hand-off window: the render manager's commit.
@@ -138,6 +140,8 @@ private:
   void DropRequestsFor(CGameObject* object);
   void DrainRing(float dt);
   bool HasRenderer(const CGameObject* object) const;
+  // Whether any renderer of the object has entries the render side draws.
+  static bool IsDrawnByRenderSide(const CGameObject* object);
   template <class F>
   void ForEachGroupObject(int group, F&& visit);
 
@@ -145,6 +149,8 @@ private:
   std::map<int, CGameObject*> m_instances;
   std::vector<CGameObject*> m_plainList;
   std::vector<CGameObject*> m_cameraList;
+  // Objects with a renderer, in filing order.
+  std::vector<CGameObject*> m_renderedList;
 
   // The render ring: written by the render thread only through PushRendered, read
   // by the main thread after the rendered event; resized only in the hand-off.

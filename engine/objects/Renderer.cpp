@@ -286,8 +286,9 @@ bool CRenderer::Init() {
   }
   delete m_shader;
   m_shader = new CShader();
-  // The animator registers an animated mesh once its model exists.
-  if (!m_hasAnimatedMesh) AddToRenderManager();
+  // The animator registers an animated mesh once its model exists; when its Init
+  // came first, the model is already here and waits for this one.
+  if (!m_hasAnimatedMesh || m_model) AddToRenderManager();
   return true;
 }
 

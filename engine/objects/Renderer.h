@@ -98,7 +98,7 @@ public:
   void SetCastShadow(bool cast);
 
   // --- Access ---------------------------------------------------------------
-  bool IsRegistered() const { return m_registered != 0; }
+  bool IsRegistered() const override { return m_registered != 0; }
   bool IsInDrawnLists() const { return m_inDrawnLists != 0; }
   const std::vector<SRenderItem*>& GetItems() const { return m_items; }
   int GetItemCount() const { return m_itemCount; }

@@ -40,17 +40,21 @@ void CGameStateBase::Store(CVandrel* app, CGameOptions* options, CGameWorld* wor
 
 void CGameStateBase::Drop() { Store(nullptr, nullptr, nullptr, nullptr); }
 
+bool CGameStateBase::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
+                           CFrontEndData* frontEnd) {
+  Exit();
+  running = 1;
+  Store(app, options, world, frontEnd);
+  return OnEnter();
+}
+
 bool CGameStateBase::Pressed(int slot) const {
   return m_app != nullptr && m_app->inputManager.IsPressed(slot);
 }
 
 // --- 0: pre-load ---
 
-bool CGameStatePreLoad::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                              CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
+bool CGameStatePreLoad::OnEnter() {
   utl::LogPrintf("Load game resources\n");
   if (m_app) {
     obj::CGameObjectManager& objects = m_app->objectManager;
@@ -67,11 +71,11 @@ bool CGameStatePreLoad::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
       const char* path;
       int32_t* group;
     };
-    int32_t* groups = world ? world->groups : nullptr;
+    int32_t* groups = m_world ? m_world->groups : nullptr;
     int32_t ignored = -1;
     auto worldGroup = [&](EWorldGroup g) { return groups ? &groups[g] : &ignored; };
     auto frontGroup = [&](int32_t CFrontEndData::*member) {
-      return frontEnd ? &(frontEnd->*member) : &ignored;
+      return m_frontEnd ? &(m_frontEnd->*member) : &ignored;
     };
     const SInstances instances[] = {
         {"Data/xml/startup_instances.xml", frontGroup(&CFrontEndData::startUpGroup)},
@@ -94,14 +98,6 @@ bool CGameStatePreLoad::Enter(CVandrel* app, CGameOptions* options, CGameWorld* 
 
 // --- 1: start-up ---
 
-bool CGameStateStartUp::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                              CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
-  return true;
-}
-
 void CGameStateStartUp::Exit() {
   Drop();
   next = kStateStartUp;
@@ -123,14 +119,6 @@ bool CGameStateStartUp::Update(float) {
 
 // --- 2: menu ---
 
-bool CGameStateMenu::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                           CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
-  return true;
-}
-
 void CGameStateMenu::Exit() {
   Drop();
   next = kStateLoading;
@@ -148,11 +136,7 @@ bool CGameStateMenu::Update(float) {
 
 // --- 3: loading ---
 
-bool CGameStateLoading::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                              CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
+bool CGameStateLoading::OnEnter() {
   if (m_app && m_world) {
     m_world->groups[kGroupLoadingLights] =
         LoadGroup(m_app->objectManager, "Data/xml/loading_light_instances.xml", true);
@@ -211,14 +195,6 @@ bool CGameStateLoading::Update(float) {
 
 // --- 4: intro ---
 
-bool CGameStateIntro::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                            CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
-  return true;
-}
-
 void CGameStateIntro::Exit() {
   Drop();
   next = kStateIntro;
@@ -231,14 +207,6 @@ bool CGameStateIntro::Update(float) {
 }
 
 // --- 5: in-game ---
-
-bool CGameStateInGame::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                             CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
-  return true;
-}
 
 void CGameStateInGame::Exit() { Drop(); }
 
@@ -256,11 +224,7 @@ bool CGameStateInGame::Update(float) {
 
 // --- 6: pause ---
 
-bool CGameStatePause::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                            CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
+bool CGameStatePause::OnEnter() {
   if (m_app) {
     m_app->PauseGame();
     m_app->audioManager.PauseAllSounds();
@@ -272,6 +236,7 @@ bool CGameStatePause::Enter(CVandrel* app, CGameOptions* options, CGameWorld* wo
 void CGameStatePause::Exit() { Drop(); }
 
 bool CGameStatePause::Update(float) {
+  if (!m_app) return true;
   m_app->audioManager.RemoveStoppedChannels();
   if (Pressed(CInputManager::Pause)) {
     m_app->audioManager.ResumeAllSounds();
@@ -284,14 +249,6 @@ bool CGameStatePause::Update(float) {
 }
 
 // --- 7: final credits ---
-
-bool CGameStateFinalCredits::Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-                                   CFrontEndData* frontEnd) {
-  Exit();
-  running = 1;
-  Store(app, options, world, frontEnd);
-  return true;
-}
 
 void CGameStateFinalCredits::Exit() {
   Drop();

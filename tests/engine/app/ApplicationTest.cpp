@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -313,6 +317,41 @@ TEST_F(AppTest, AGraphicsFailureOnTheRenderThreadEndsStartUpWithoutHanging) {
   EXPECT_FALSE(app.Init(nullptr, 1));
   EXPECT_EQ(app.running, 0);
   app.Shutdown();
+}
+
+// A render thread still in its graphics start-up when the main thread's start-up
+// fails outlives the shutdown's wait; the application must not free its members
+// under it.
+std::atomic<bool> g_releaseRenderThread{false};
+
+class CSlowRenderApp : public CTestApp {
+protected:
+  uint32_t RenderThreadProc() override {
+    FrameEvent(vd::sys::kWindowCreated)->Set();
+    while (!g_releaseRenderThread) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    renderThreadFailed = 1;  // a member, written after the shutdown gave up waiting
+    return 0;
+  }
+};
+
+TEST_F(AppTest, AnApplicationWaitsForARenderThreadThatOutlivedItsShutdown) {
+  CApplicationBase::SetStartupFaultHook([](EStartupStep s, int) {
+    return s != EStartupStep::Collision;
+  });
+  g_releaseRenderThread = false;
+  auto app = std::make_unique<CSlowRenderApp>();
+  EXPECT_FALSE(app->Init(nullptr, 1));
+  app->Shutdown();
+  EXPECT_TRUE(app->RenderThreadOutlivedShutdown());
+  // The thread goes on half a second into the application's destruction.
+  std::thread release([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    g_releaseRenderThread = true;
+  });
+  app.reset();
+  // Long enough for a thread left running to write into a freed application.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  release.join();
 }
 
 TEST_F(AppTest, ShutdownOfANeverStartedApplicationIsHarmless) {

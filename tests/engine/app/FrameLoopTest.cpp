@@ -2,16 +2,19 @@
 // between the two threads, quitting, a graphics failure, and the pre-loading screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/app/Application.h"
+#include "engine/core/Log.h"
 #include "platform/gpu/Device.h"
 #include "platform/thread/Thread.h"
 #include "platform/window/MessageBox.h"
@@ -153,15 +156,177 @@ TEST_F(FrameLoopTest, AnApplicationStartsAgainAfterAGameAndShutsDownPromptly) {
   EXPECT_FALSE(app.renderThread.Started());
 }
 
+// Lets the failing step wait until the render thread has brought graphics up, so
+// that the shutdown meets it on its pre-loading screen however slow the device is.
+class CGraphicsWaitApp : public CFrameApp {
+public:
+  void WaitForGraphics() { FrameEvent(vd::sys::kGfxInitFinished)->Wait(); }
+};
+
 TEST_F(FrameLoopTest, AMainThreadFailureStopsThePreLoadingScreen) {
-  CApplicationBase::SetStartupFaultHook([](vd::sys::EStartupStep s, int) {
-    return s != vd::sys::EStartupStep::Collision;
+  CGraphicsWaitApp app;
+  CApplicationBase::SetStartupFaultHook([&app](vd::sys::EStartupStep s, int) {
+    if (s != vd::sys::EStartupStep::Collision) return true;
+    app.WaitForGraphics();
+    return false;
   });
-  CFrameApp app;
   EXPECT_FALSE(app.Init(nullptr, 1));
   CApplicationBase::SetStartupFaultHook(nullptr);
   app.Shutdown();  // the render thread ends instead of waiting for a main loop
   EXPECT_FALSE(app.renderThread.Started());
+}
+
+// --- start-up and shutdown order, device loss ---
+
+// Every log line with the thread that wrote it.
+class CThreadLog : public vd::utl::ILogSink {
+public:
+  struct SLine {
+    plat::ThreadId thread;
+    std::string text;
+  };
+  explicit CThreadLog(std::vector<SLine>* lines, std::mutex* mutex)
+      : m_lines(lines), m_mutex(mutex) {}
+  void WriteScript(const char* text) override { WriteEngine(text); }
+  void WriteEngine(const char* text) override {
+    std::lock_guard<std::mutex> lock(*m_mutex);
+    m_lines->push_back({plat::CurrentThreadId(), text});
+  }
+
+private:
+  std::vector<SLine>* m_lines;
+  std::mutex* m_mutex;
+};
+
+std::vector<std::string> Only(const std::vector<CThreadLog::SLine>& lines, plat::ThreadId thread,
+                              const std::vector<std::string>& wanted) {
+  std::vector<std::string> out;
+  for (const auto& line : lines)
+    if (line.thread == thread && std::find(wanted.begin(), wanted.end(), line.text) != wanted.end())
+      out.push_back(line.text);
+  return out;
+}
+
+size_t IndexOf(const std::vector<CThreadLog::SLine>& lines, const std::string& text) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].text == text) return i;
+  return lines.size();
+}
+
+// Records the state of the other managers when shutdown reaches the factories.
+class COrderApp : public CFrameApp {
+public:
+  void UnregisterEventFactories() override {
+    if (recording) {
+      order.push_back("events");
+      renderSideGone = graphicsManager.device == nullptr && mainWindow == nullptr;
+      objectsCleared = objectManager.GetObjectCount() == 0;
+      collisionReleased = collisionManager.GetWorld() == nullptr;
+      scriptsReleased = scriptManager.GetState() == nullptr;
+      audioReleased = audioManager.FindSound("menu_click_01") == nullptr;
+    }
+    CFrameApp::UnregisterEventFactories();
+  }
+  void UnregisterComponentFactories() override {
+    if (recording) order.push_back("components");
+    CFrameApp::UnregisterComponentFactories();
+  }
+  bool recording = false;
+  std::vector<std::string> order;
+  bool renderSideGone = false, objectsCleared = false, collisionReleased = false,
+       scriptsReleased = false, audioReleased = false;
+};
+
+TEST_F(FrameLoopTest, StartUpLogsItsStepsInOrderAndShutdownEndsTheRenderSideFirst) {
+  std::vector<CThreadLog::SLine> lines;
+  std::mutex mutex;
+  COrderApp app;
+  app.quitAfter = 3;
+  app.graphicsManager.gpuFactory = RecordingDevice(std::make_shared<plat::gpu::Recorder>());
+  app.logSinks.AddSink(new CThreadLog(&lines, &mutex));
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  const plat::ThreadId mainThread = plat::CurrentThreadId();
+  app.StartGame();
+  app.MainLoop();
+  app.EndGame();
+  app.recording = true;
+  app.Shutdown();
+
+  const std::vector<std::string> mainSteps = {"Parsing game config\n",
+                                              "Init profiler\n",
+                                              "Init game object manager\n",
+                                              "Init audio manager\n",
+                                              "Check system resources\n",
+                                              "Init input\n",
+                                              "Init animation manager\n",
+                                              "Init collision manager\n",
+                                              "Init event manager\n",
+                                              "Init scripting\n",
+                                              "Init game\n"};
+  const std::vector<std::string> renderSteps = {
+      "Create window\n",       "Init graphics manager\n",
+      "Init render manager\n", "Init particle system manager\n",
+      "Init light manager\n",  "Rendering first frame\n"};
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(Only(lines, mainThread, mainSteps), mainSteps);
+  plat::ThreadId renderThread = 0;
+  for (const auto& line : lines)
+    if (line.text == "Create window\n") renderThread = line.thread;
+  ASSERT_NE(renderThread, 0u);
+  EXPECT_NE(renderThread, mainThread);
+  EXPECT_EQ(Only(lines, renderThread, renderSteps), renderSteps);
+  // The two threads meet at the window and at the end of the graphics start-up.
+  EXPECT_LT(IndexOf(lines, "Create window\n"), IndexOf(lines, "Init game object manager\n"));
+  EXPECT_LT(IndexOf(lines, "Init light manager\n"), IndexOf(lines, "Init game\n"));
+  EXPECT_LT(IndexOf(lines, "Init game\n"), IndexOf(lines, "Rendering first frame\n"));
+
+  // The factories go last, events before components, once everything that could
+  // still make or use an object or an event has been released.
+  EXPECT_EQ(app.order, (std::vector<std::string>{"events", "components"}));
+  EXPECT_TRUE(app.renderSideGone);
+  EXPECT_TRUE(app.objectsCleared);
+  EXPECT_TRUE(app.collisionReleased);
+  EXPECT_TRUE(app.scriptsReleased);
+  EXPECT_TRUE(app.audioReleased);
+}
+
+// The render thread loses the device after its fifth draw: while it is lost the main
+// thread waits for the frame, and after the reset the application's hook runs and
+// the frames go on.
+class CLostDeviceApp : public CFrameApp {
+public:
+  void AfterDeviceReset() override { updatesAtReset.push_back(updates); }
+  std::vector<int> updatesAtReset;  // render thread only
+};
+
+TEST_F(FrameLoopTest, WhileTheDeviceIsLostTheMainThreadWaitsAndTheResetRunsTheHook) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  std::vector<CThreadLog::SLine> lines;
+  std::mutex mutex;
+  CLostDeviceApp app;
+  app.quitAfter = 10;
+  app.graphicsManager.gpuFactory = RecordingDevice(recorder);
+  app.logSinks.AddSink(new CThreadLog(&lines, &mutex));
+  int draws = 0;  // render thread only
+  app.frameObserver = [&](EFramePhase phase) {
+    if (phase != EFramePhase::DrawEnd || ++draws != 5) return;
+    std::vector<plat::gpu::HResult> results(25, plat::gpu::kErrDeviceLost);  // half a second
+    results.push_back(plat::gpu::kErrDeviceNotReset);
+    recorder->ScriptCooperativeLevel(results);
+  };
+  ASSERT_TRUE(app.Init(nullptr, 1));
+  app.StartGame();
+  app.MainLoop();
+  app.EndGame();
+  app.Shutdown();
+
+  EXPECT_EQ(app.updates, 10);
+  // The first reset puts the configured display in place before any frame; the
+  // second follows the loss, with the main thread still at the fifth frame.
+  EXPECT_EQ(app.updatesAtReset, (std::vector<int>{0, 5}));
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_LT(IndexOf(lines, "Device has been lost\n"), lines.size());
+  EXPECT_TRUE(recorder->Errors().empty());
 }
 
 // --- level scripts driven by the real frame loop ---

@@ -333,6 +333,22 @@ TEST_F(CollisionComponents, CheckpointCopiesShareTheCollisionObjects) {
   EXPECT_EQ(manager.GetWorld()->getNumCollisionObjects(), 1);
 }
 
+// The object manager gives every component an empty copy when it builds it; a load
+// before any save (an object built after the last one) must leave the collider
+// with its collision object.
+TEST_F(CollisionComponents, ALoadWithNothingSavedKeepsTheCollisionObject) {
+  obj::CGameObject* crate = Build("crate", R"(<Component name="CColliderBox"/>)");
+  CColliderBox* box = Get<CColliderBox>(crate);
+  box->SetCheckPointCopy(obj::CreateComponent(makers, "CColliderBox"));
+  box->SetEnabled(true, false);
+  btCollisionObject* object = box->GetCollisionObject();
+  ASSERT_NE(object, nullptr);
+  box->LoadCheckPoint();
+  EXPECT_EQ(box->GetCollisionObject(), object);
+  EXPECT_TRUE(box->IsEnabled());
+  EXPECT_EQ(manager.GetWorld()->getNumCollisionObjects(), 1);
+}
+
 // Triggers ---------------------------------------------------------------------
 
 const char* kZone =

@@ -179,6 +179,39 @@ TEST(Component, CheckPointRestoresEveryFieldEnabledStateFirst) {
   EXPECT_EQ(static_cast<CTestMover*>(copy)->target, "bridge");
 }
 
+// A copy that was never filled (the manager makes one per component at build time)
+// holds nothing to go back to: the load leaves the component alone, hooks included.
+TEST(Component, LoadRestoresOnlyWhatASaveFilled) {
+  CTestMover mover;
+  mover.SetCheckPointCopy(new CTestMover());
+  mover.speed = 6.0f;
+  mover.SetEnabled(true, false);
+  Journal().clear();
+  mover.LoadCheckPoint();
+  EXPECT_FALSE(mover.HasSavedCheckPoint());
+  EXPECT_FLOAT_EQ(mover.speed, 6.0f);
+  EXPECT_TRUE(mover.IsEnabled());
+  EXPECT_TRUE(Journal().empty());
+
+  mover.SaveCheckPoint();
+  EXPECT_TRUE(mover.HasSavedCheckPoint());
+  mover.speed = 7.0f;
+  mover.LoadCheckPoint();
+  EXPECT_FLOAT_EQ(mover.speed, 6.0f);
+  EXPECT_TRUE(mover.HasSavedCheckPoint()) << "a second load restores the same state";
+  mover.speed = 8.0f;
+  mover.LoadCheckPoint();
+  EXPECT_FLOAT_EQ(mover.speed, 6.0f);
+
+  // A template copy does not bring a saved state along, and a new copy starts empty.
+  CTestMover fresh;
+  fresh.SetCheckPointCopy(new CTestMover());
+  fresh.CopyFrom(mover);
+  EXPECT_FALSE(fresh.HasSavedCheckPoint());
+  mover.SetCheckPointCopy(new CTestMover());
+  EXPECT_FALSE(mover.HasSavedCheckPoint());
+}
+
 TEST(Component, SaveWithoutACopyMakesOneAndLoadWithoutOneDoesNothing) {
   CTestMover mover;
   mover.speed = 3.0f;

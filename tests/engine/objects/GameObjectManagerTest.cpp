@@ -72,7 +72,9 @@ public:
   }
   bool Init() override { return true; }
   void Reset() override {}
+  bool IsRegistered() const override { return registered; }
   int updates = 0;
+  bool registered = true;
 };
 
 class CFakeController : public CComponent<CFakeController> {
@@ -335,8 +337,11 @@ public:
         m_begin.Wait();
         if (m_quit) break;
         for (CGameObject* object : m_drawn) {
-          for (IComponent* renderer : object->GetRenderers()) {
-            static_cast<IRendererComponent*>(renderer)->drawn = 1;
+          for (IComponent* component : object->GetRenderers()) {
+            // The render side draws only what is registered with it.
+            auto* renderer = static_cast<IRendererComponent*>(component);
+            if (!renderer->IsRegistered()) continue;
+            renderer->drawn = 1;
             object->NotifyRendered();
           }
           plat::Yield();
@@ -418,6 +423,34 @@ TEST_F(ObjectManager, BackgroundLoadingMergesAndRenderedObjectsFollowTheDraw) {
     EXPECT_EQ(manager.GetRingLength(), 5u);
   }
   EXPECT_FALSE(manager.IsRenderSideAttached());
+}
+
+// A renderer with nothing registered (an animated mesh before its model exists) is
+// never drawn, so never reported: its object is updated with the plain ones, and
+// through the draw's reports once it has entries.
+TEST_F(ObjectManager, AnObjectNoRendererOfWhichIsRegisteredIsUpdatedWithThePlainOnes) {
+  LoadLevel();
+  Part<CFakeRenderer>("d2")->registered = false;
+  manager.UpdatePass(0.1f);
+  EXPECT_EQ(Part<CCounter>("d1")->updates, 0);
+  EXPECT_EQ(Part<CCounter>("d2")->updates, 1);
+  {
+    CFakeRenderThread render(manager, {Object("d1"), Object("d2")});
+    for (int frame = 2; frame <= 6; ++frame) {
+      if (frame == 4) Part<CFakeRenderer>("d2")->registered = true;
+      manager.ApplyQueuedRequests();
+      render.Begin();
+      ASSERT_TRUE(manager.UpdatePass(0.016f));
+      ASSERT_EQ(Part<CCounter>("d1")->updates, frame - 1);
+      ASSERT_EQ(Part<CCounter>("d2")->updates, frame) << "once a frame, either way";
+    }
+  }
+  // A disabled object stays still whatever its renderer.
+  Part<CFakeRenderer>("d2")->registered = false;
+  manager.QueueEnable(Object("d2"), false);
+  manager.ApplyQueuedRequests();
+  manager.UpdatePass(0.1f);
+  EXPECT_EQ(Part<CCounter>("d2")->updates, 6);
 }
 
 TEST_F(ObjectManager, AFullRingDropsTheObjectForThatFrame) {
@@ -503,6 +536,21 @@ TEST_F(ObjectManager, CheckpointEventsReachEveryObject) {
   manager.HandleEvent(&load);
   EXPECT_EQ(transform->position, plat::Vec3(1, 2, 3));
   EXPECT_EQ(transform->changed, 1);
+
+  // An object built after the save has nothing saved: a load leaves it as it is.
+  manager.LoadInstances(
+      Write("late.xml", "<GameObject name='late' GameObjectTemplate='drawn'/>").c_str(), "", true);
+  manager.ApplyQueuedRequests();
+  gfx::CTransform* late = Part<gfx::CTransform>("late");
+  ASSERT_NE(late, nullptr);
+  ASSERT_TRUE(Object("late")->IsEnabled());
+  late->SetPosition(plat::Vec3(4, 5, 6));
+  late->changed = 0;
+  manager.HandleEvent(&load);
+  EXPECT_EQ(late->position, plat::Vec3(4, 5, 6));
+  EXPECT_EQ(late->changed, 0);
+  EXPECT_TRUE(Object("late")->IsEnabled());
+  EXPECT_EQ(transform->position, plat::Vec3(1, 2, 3));
 }
 
 TEST_F(ObjectManager, ScriptsReachTheManagerByName) {

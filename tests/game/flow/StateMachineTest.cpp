@@ -160,6 +160,21 @@ TEST(GameStates, EnterStartsWithExitAndItsDefaultNext) {
   EXPECT_FALSE(states[kStateLoading]->IsReady());
 }
 
+// A state entered without an application (a machine driven by tests or tools)
+// updates without touching it, whatever it is.
+TEST(GameStates, EveryStateUpdatesWithoutAnApplication) {
+  std::unique_ptr<IGameState> states[kGameStateCount] = {
+      std::make_unique<CGameStatePreLoad>(), std::make_unique<CGameStateStartUp>(),
+      std::make_unique<CGameStateMenu>(),    std::make_unique<CGameStateLoading>(),
+      std::make_unique<CGameStateIntro>(),   std::make_unique<CGameStateInGame>(),
+      std::make_unique<CGameStatePause>(),   std::make_unique<CGameStateFinalCredits>()};
+  for (int i = 0; i < kGameStateCount; ++i) {
+    EXPECT_TRUE(states[i]->Enter(nullptr, nullptr, nullptr, nullptr)) << i;
+    EXPECT_TRUE(states[i]->Update(0.016f)) << i;
+    states[i]->Exit();
+  }
+}
+
 // The created machine walked by its hand-overs, input set straight into the slots.
 TEST(GameStates, TheMachineWalksFromPreLoadToPlayAndPause) {
   CVandrel app;

@@ -123,6 +123,27 @@ TEST_F(VandrelTest, ClosingTheWindowEndsTheGame) {
   EXPECT_EQ(game.running, 0);
 }
 
+// The quit key also posts a quit message, which the render loop does not take when
+// it ends on the quit flag first; a second game in the same process must still run.
+TEST_F(VandrelTest, AQuitByKeyDoesNotEndTheNextStartUp) {
+  {
+    CDrivenGame first(input.backend);
+    first.script = [](int frame, pi::ScriptedBackend& keys) {
+      if (frame == 4) keys.SetKeys({pi::kKeyLeftAlt, pi::kKeyF4});
+    };
+    RunGame(first);
+    ASSERT_LT(first.frames, 2000);
+  }
+  EXPECT_FALSE(plat::QuitPending());
+  input.backend.ReleaseAllKeys();
+  CDrivenGame second(input.backend);
+  second.script = [&second](int frame, pi::ScriptedBackend&) {
+    if (frame == 10) second.quitRequested = 1;
+  };
+  RunGame(second);
+  EXPECT_EQ(second.frames, 10);
+}
+
 // The whole program through its entry, quitting in the menu.
 TEST_F(VandrelTest, TheProgramRunsAndQuitsFromTheMenu) {
   static pi::ScriptedBackend* keys = &input.backend;
