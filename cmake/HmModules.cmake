@@ -55,14 +55,18 @@ function(hm_module name)
   target_link_libraries(${name} PUBLIC ${HM_DEPS})
 endfunction()
 
-# hm_test(<name> SOURCES <files...> DEPS <targets...> [SYSTEM_LEAKS]): one GoogleTest
-# executable whose cases are registered one by one in CTest, run from the repository root.
+# hm_test(<name> SOURCES <files...> DEPS <targets...> [GL_DRIVER] [SYSTEM_LEAKS]): one
+# GoogleTest executable whose cases are registered one by one in CTest, run from the
+# repository root.
+# GL_DRIVER: the program runs the GL driver and keeps its leak checks; SDL is shut down
+# at exit so that the driver's threads have ended when LeakSanitizer stops the world
+# (tests/support/GlDriverExit.cpp). Any test that makes a GL context must say so.
 # SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
 # LeakSanitizer cannot attribute once the driver is unloaded.
 # Test targets are named after the module they test, without "hm_", then what part of
 # it when there are several, then "_test": core_test, plat_gpu_gl_test, flow_input_test.
 function(hm_test name)
-  cmake_parse_arguments(HM "SYSTEM_LEAKS" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
   if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")
     message(FATAL_ERROR "test target ${name}: name it <module>[_<part>]_test, e.g. plat_gpu_gl_test")
   endif()
@@ -72,6 +76,10 @@ function(hm_test name)
   endif()
   if(HM_LABELS)
     list(APPEND props LABELS "${HM_LABELS}")
+  endif()
+  if(HM_GL_DRIVER)
+    list(APPEND HM_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/GlDriverExit.cpp)
+    list(APPEND HM_DEPS hm_dep_sdl2 ${CMAKE_DL_LIBS})
   endif()
   add_executable(${name} ${HM_SOURCES})
   target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
