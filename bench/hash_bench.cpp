@@ -18,8 +18,8 @@ std::string MakeText(size_t n) {
 }
 
 uint32_t Adler(const std::string& text) {
-  return static_cast<uint32_t>(adler32(1L, reinterpret_cast<const Bytef*>(text.data()),
-                                       static_cast<uInt>(text.size())));
+  return static_cast<uint32_t>(
+      adler32(1L, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
 }
 
 template <class F>

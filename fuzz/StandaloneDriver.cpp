@@ -1,8 +1,9 @@
 // Runs a harness without libFuzzer (gcc has none): every seed file as it is, then a
 // fixed set of mutations of it (truncations, bit flips, extreme bytes, 32-bit fields
 // and decimal numbers bumped to extremes, cut and repeated ranges), the same set on
-// every run, until the mutations or the time run out. A crash, sanitizer report,
-// hang or abort ends the run with the seed and mutation named and the input kept.
+// every run, until the mutations (or, on a far too slow machine, the time) run out.
+// A crash, sanitizer report, hang or abort ends the run with the seed and mutation
+// named and the input kept.
 //
 //   <harness> [-max_total_time=S] [-mutations=N] [-timeout=S] [-artifact_prefix=P] seeds...
 // (seeds: files or folders; the option names are libFuzzer's.)
@@ -35,18 +36,22 @@ struct SRun {
 SRun g_run;
 
 void SaveInput() {
-  std::string path = g_run.artifactPrefix + "crash-" + std::filesystem::path(g_run.seed).filename().string();
+  std::string path =
+      g_run.artifactPrefix + "crash-" + std::filesystem::path(g_run.seed).filename().string();
   if (FILE* f = std::fopen(path.c_str(), "wb")) {
     if (!g_run.input.empty()) std::fwrite(g_run.input.data(), 1, g_run.input.size(), f);
     std::fclose(f);
   }
-  std::fprintf(stderr, "\nfuzz: FAILED on seed %s, mutation \"%s\" (%zu bytes); input saved to %s\n",
+  std::fprintf(stderr,
+               "\nfuzz: FAILED on seed %s, mutation \"%s\" (%zu bytes); input saved to %s\n",
                g_run.seed.c_str(), g_run.mutation.c_str(), g_run.input.size(), path.c_str());
 }
 
 void OnDeath() {
   if (g_run.finished) {
-    std::fprintf(stderr, "\nfuzz: FAILED after every input ran (leaks above; rerun the seeds one by one to find the input)\n");
+    std::fprintf(stderr,
+                 "\nfuzz: FAILED after every input ran (leaks above; rerun the seeds one by one to "
+                 "find the input)\n");
     return;
   }
   SaveInput();
@@ -94,12 +99,14 @@ std::vector<std::pair<size_t, size_t>> Numbers(const std::vector<uint8_t>& in) {
 
 // Mutation k of a seed; its description goes to `what`.
 std::vector<uint8_t> Mutate(const std::vector<uint8_t>& seed, unsigned k, CSplitMix& rng,
-                            const std::vector<std::pair<size_t, size_t>>& numbers, std::string& what) {
+                            const std::vector<std::pair<size_t, size_t>>& numbers,
+                            std::string& what) {
   std::vector<uint8_t> in = seed;
   const size_t n = in.size();
-  static const uint32_t kFieldValues[] = {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFu, 0x10000u};
-  static const char* kNumberTexts[] = {"0", "-1", "65536", "4294967295", "2147483648", "1e308",
-                                       "nan", "-inf", "999999999999", "-2147483649"};
+  static const uint32_t kFieldValues[] = {0u,          1u,      0x7FFFFFFFu, 0x80000000u,
+                                          0xFFFFFFFFu, 0xFFFFu, 0x10000u};
+  static const char* kNumberTexts[] = {"0",     "-1",  "65536", "4294967295",   "2147483648",
+                                       "1e308", "nan", "-inf",  "999999999999", "-2147483649"};
   switch (k % 8) {
     case 0: {  // truncation: the first few at fixed fractions, then anywhere
       size_t cut = k < 64 ? n * (k / 8) / 8 : rng.Below(n + 1);
@@ -132,14 +139,16 @@ std::vector<uint8_t> Mutate(const std::vector<uint8_t>& seed, unsigned k, CSplit
       if (n < 4) break;
       size_t at = rng.Below(2) ? rng.Below(std::min<size_t>(n, 128) - 3) : rng.Below(n - 3);
       const bool big = rng.Below(2) != 0;
-      auto byteAt = [&](int b) { return big ? at + 3 - static_cast<size_t>(b) : at + static_cast<size_t>(b); };
+      auto byteAt = [&](int b) {
+        return big ? at + 3 - static_cast<size_t>(b) : at + static_cast<size_t>(b);
+      };
       uint32_t old = 0;
       for (int b = 0; b < 4; ++b) old |= static_cast<uint32_t>(in[byteAt(b)]) << (8 * b);
       size_t pick = rng.Below(sizeof kFieldValues / sizeof kFieldValues[0] + 2);
       uint32_t v = pick == 7 ? old + 1 : pick == 8 ? old << 8 : kFieldValues[pick];
       for (int b = 0; b < 4; ++b) in[byteAt(b)] = static_cast<uint8_t>(v >> (8 * b));
-      what = std::string(big ? "big-endian" : "little-endian") + " u32 at " + std::to_string(at) + " = " +
-             std::to_string(v);
+      what = std::string(big ? "big-endian" : "little-endian") + " u32 at " + std::to_string(at) +
+             " = " + std::to_string(v);
       break;
     }
     case 6: {  // a decimal number in a text set to an extreme, else a cut range
@@ -160,7 +169,8 @@ std::vector<uint8_t> Mutate(const std::vector<uint8_t>& seed, unsigned k, CSplit
         in.erase(in.begin() + static_cast<long>(at), in.begin() + static_cast<long>(at + len));
         what = "cut " + std::to_string(len) + " at " + std::to_string(at);
       } else {
-        std::vector<uint8_t> part(in.begin() + static_cast<long>(at), in.begin() + static_cast<long>(at + len));
+        std::vector<uint8_t> part(in.begin() + static_cast<long>(at),
+                                  in.begin() + static_cast<long>(at + len));
         in.insert(in.begin() + static_cast<long>(at), part.begin(), part.end());
         what = "repeated " + std::to_string(len) + " at " + std::to_string(at);
       }
@@ -188,7 +198,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
   if (FILE* f = std::fopen(path.c_str(), "rb")) {
     uint8_t buffer[65536];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+      bytes.insert(bytes.end(), buffer, buffer + got);
     std::fclose(f);
   }
   return bytes;
@@ -199,7 +210,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 int main(int argc, char** argv) {
-  double maxSeconds = 10;
+  double maxSeconds = 120;
   unsigned mutations = 200;
   unsigned timeout = 20;
   std::vector<std::string> seeds;
@@ -221,7 +232,8 @@ int main(int argc, char** argv) {
     }
   }
   if (seeds.empty()) {
-    std::fprintf(stderr, "usage: %s [-max_total_time=S] [-mutations=N] [-timeout=S] seeds...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [-max_total_time=S] [-mutations=N] [-timeout=S] seeds...\n",
+                 argv[0]);
     return 2;
   }
   std::sort(seeds.begin(), seeds.end());
@@ -247,7 +259,9 @@ int main(int argc, char** argv) {
     rngs.push_back(CSplitMix{NameSeed(std::filesystem::path(s).filename().string())});
   }
   const auto start = std::chrono::steady_clock::now();
-  auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
   size_t runs = 0;
   bool outOfTime = false;
   for (unsigned k = 0; k <= mutations && !outOfTime; ++k) {
@@ -272,6 +286,10 @@ int main(int argc, char** argv) {
     }
   }
   g_run.finished = true;
-  std::printf("fuzz: %zu inputs from %zu seeds in %.1f s, no failure\n", runs, seeds.size(), elapsed());
+  if (outOfTime)
+    std::printf("fuzz: time limit of %.0f s reached before all %u mutations of each seed ran\n",
+                maxSeconds, mutations);
+  std::printf("fuzz: %zu inputs from %zu seeds in %.1f s, no failure\n", runs, seeds.size(),
+              elapsed());
   return 0;
 }

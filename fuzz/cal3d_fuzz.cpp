@@ -8,11 +8,14 @@
 namespace {
 const char* kSkeleton = "Data/anims/humanoid.xsf";
 
-bool Contains(const std::string& text, const char* tag) { return text.find(tag) != std::string::npos; }
+bool Contains(const std::string& text, const char* tag) {
+  return text.find(tag) != std::string::npos;
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool once = (fuzz::SilenceEngineLog(), vd::anm::CAnimationManager::SetLoadingModeRotateX(), true);
+  static bool once =
+      (fuzz::SilenceEngineLog(), vd::anm::CAnimationManager::SetLoadingModeRotateX(), true);
   (void)once;
   std::string text(reinterpret_cast<const char*>(data), size);
   vd::anm::CAnimationTemplate model;

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pp.backBufferWidth = 64;
   pp.backBufferHeight = 64;
   gpu::Device* device = nullptr;
-  if (!g || g->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &device) != gpu::kOk) std::abort();
+  if (!g || g->CreateDevice(0, gpu::kDevTypeHal, nullptr, 0, &pp, &device) != gpu::kOk)
+    std::abort();
   plat::fx::Effect* effect = nullptr;
   std::string errors;
   plat::fx::Effect::CreateFromMemory(device, reinterpret_cast<const char*>(data), size, "input.fxo",

@@ -3,7 +3,8 @@
 #include "fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool once = (fuzz::SilenceEngineLog(), vd::anm::CAnimationManager::SetLoadingModeRotateX(), true);
+  static bool once =
+      (fuzz::SilenceEngineLog(), vd::anm::CAnimationManager::SetLoadingModeRotateX(), true);
   (void)once;
   vd::anm::CAnimationManager manager;
   manager.LoadTemplates(fuzz::WriteInput(data, size, "animation_templates.xml").c_str());

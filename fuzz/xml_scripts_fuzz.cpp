@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool moved = [] {
     fuzz::SilenceEngineLog();
     std::string list = fuzz::WriteInput(nullptr, 0, "root/Data/xml/scripts.xml");
-    if (chdir(list.substr(0, list.size() - std::string("Data/xml/scripts.xml").size()).c_str()) != 0)
+    if (chdir(list.substr(0, list.size() - std::string("Data/xml/scripts.xml").size()).c_str()) !=
+        0)
       std::abort();
     return true;
   }();

@@ -27,7 +27,8 @@ inline void AddChunk(__m128i v, __m128i& sum, __m128i& weighted) {
   const __m128i lo = _mm_srai_epi16(_mm_unpacklo_epi8(v, v), 8);
   const __m128i hi = _mm_srai_epi16(_mm_unpackhi_epi8(v, v), 8);
   sum = _mm_add_epi32(sum, _mm_madd_epi16(_mm_add_epi16(lo, hi), _mm_set1_epi16(1)));
-  weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lo, _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9)));
+  weighted =
+      _mm_add_epi32(weighted, _mm_madd_epi16(lo, _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9)));
   weighted = _mm_add_epi32(weighted, _mm_madd_epi16(hi, _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1)));
 }
 

@@ -50,7 +50,8 @@ constexpr size_t ConstLength(const char* text) {
 
 constexpr uint32_t ComputeHash(const char* text) {
   if (!text) return 0;
-  if (!__builtin_is_constant_evaluated()) return detail::ComputeHashFast(text, __builtin_strlen(text));
+  if (!__builtin_is_constant_evaluated())
+    return detail::ComputeHashFast(text, __builtin_strlen(text));
   return ComputeHash(text, ConstLength(text));
 }
 

@@ -1,5 +1,3 @@
-#include "engine/core/StringHash.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,11 +5,12 @@
 #include <string>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/StringHash.h"
 
 namespace {
 
-using vd::CStringHash;
 using vd::ComputeHash;
+using vd::CStringHash;
 
 // The hash written out plainly from its definition, as an independent reference.
 uint32_t ReferenceHash(const std::string& text) {
