@@ -1,6 +1,40 @@
+# Each module exports only its own headers: build/include/<target>/<folder>/<header> is a
+# link to the header, and that tree is the module's include directory. So
+# "engine/core/Log.h" resolves only in code whose module lists hm_core among its DEPS
+# (directly or through another module). Every header also has a stand-in under
+# build/include/unlisted, searched last (-idirafter), whose #error names the module to add:
+#   error: #error "engine/events/EventManager.h is in hm_events: add hm_events to DEPS ..."
+set(HM_INCLUDE_ROOT ${CMAKE_BINARY_DIR}/include)
+set(HM_UNLISTED_INCLUDE ${HM_INCLUDE_ROOT}/unlisted)
+add_compile_options(-idirafter ${HM_UNLISTED_INCLUDE})
+
+# Links the headers of the current folder into the include tree of <name>.
+function(hm_export_headers name)
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(tree ${HM_INCLUDE_ROOT}/${name})
+  file(REMOVE_RECURSE ${tree})
+  file(MAKE_DIRECTORY ${tree}/${rel} ${HM_UNLISTED_INCLUDE}/${rel})
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.inl)
+  foreach(h ${headers})
+    get_filename_component(file ${h} NAME)
+    file(CREATE_LINK ${h} ${tree}/${rel}/${file} SYMBOLIC)
+    set(stub "#error \"${rel}/${file} is in ${name}: add ${name} to DEPS in the CMakeLists.txt of the module (or test) that includes it\"\n")
+    set(stub_path ${HM_UNLISTED_INCLUDE}/${rel}/${file})
+    if(EXISTS ${stub_path})
+      file(READ ${stub_path} old)
+    else()
+      set(old "")
+    endif()
+    if(NOT old STREQUAL stub)
+      file(WRITE ${stub_path} "${stub}")
+    endif()
+  endforeach()
+  set(${name}_INCLUDE_TREE ${tree} PARENT_SCOPE)
+endfunction()
+
 # hm_module(<name> DEPS <targets...>): a static library from the .cpp files of the
-# current folder; headers are included from the repository root
-# ("engine/core/StringHash.h").
+# current folder; its headers are included by their path from the repository root
+# ("engine/core/StringHash.h") by itself and by the targets that depend on it.
 function(hm_module name)
   cmake_parse_arguments(HM "" "" "DEPS;SOURCES" ${ARGN})
   if(HM_SOURCES)
@@ -8,24 +42,34 @@ function(hm_module name)
   else()
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   endif()
+  hm_export_headers(${name})
   if(NOT srcs)
     # A module of headers only.
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_include_directories(${name} INTERFACE ${${name}_INCLUDE_TREE})
     target_link_libraries(${name} INTERFACE ${HM_DEPS})
     return()
   endif()
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${${name}_INCLUDE_TREE})
   target_link_libraries(${name} PUBLIC ${HM_DEPS})
 endfunction()
 
-# hm_test(<name> SOURCES <files...> DEPS <targets...> [SYSTEM_LEAKS]): one GoogleTest
-# executable whose cases are registered one by one in CTest, run from the repository root.
+# hm_test(<name> SOURCES <files...> DEPS <targets...> [GL_DRIVER] [SYSTEM_LEAKS]): one
+# GoogleTest executable whose cases are registered one by one in CTest, run from the
+# repository root.
+# GL_DRIVER: the program runs the GL driver and keeps its leak checks; SDL is shut down
+# at exit so that the driver's threads have ended when LeakSanitizer stops the world
+# (tests/support/GlDriverExit.cpp). Any test that makes a GL context must say so.
 # SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
 # LeakSanitizer cannot attribute once the driver is unloaded.
+# Test targets are named after the module they test, without "hm_", then what part of
+# it when there are several, then "_test": core_test, plat_gpu_gl_test, flow_input_test.
 function(hm_test name)
-  cmake_parse_arguments(HM "SYSTEM_LEAKS" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")
+    message(FATAL_ERROR "test target ${name}: name it <module>[_<part>]_test, e.g. plat_gpu_gl_test")
+  endif()
   set(props TIMEOUT 300)
   if(HM_SYSTEM_LEAKS)
     list(APPEND props ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:strict_string_checks=1")
@@ -33,8 +77,14 @@ function(hm_test name)
   if(HM_LABELS)
     list(APPEND props LABELS "${HM_LABELS}")
   endif()
+  if(HM_GL_DRIVER)
+    list(APPEND HM_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/GlDriverExit.cpp)
+    list(APPEND HM_DEPS hm_dep_sdl2 ${CMAKE_DL_LIBS})
+  endif()
   add_executable(${name} ${HM_SOURCES})
   target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # Shared test support is included as "tests/<folder>/<header>"; modules come through DEPS.
+  target_include_directories(${name} PRIVATE ${HM_INCLUDE_ROOT}/tests)
   target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   include(GoogleTest)
   gtest_discover_tests(${name}

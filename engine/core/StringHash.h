@@ -49,7 +49,10 @@ constexpr size_t ConstLength(const char* text) {
 }
 
 constexpr uint32_t ComputeHash(const char* text) {
-  return text ? ComputeHash(text, ConstLength(text)) : 0;
+  if (!text) return 0;
+  if (!__builtin_is_constant_evaluated())
+    return detail::ComputeHashFast(text, __builtin_strlen(text));
+  return ComputeHash(text, ConstLength(text));
 }
 
 constexpr uint32_t kNoNameHash = 0xFFFFFFFFu;

@@ -1,16 +1,16 @@
-#include "engine/core/StringHash.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/StringHash.h"
 
 namespace {
 
-using vd::CStringHash;
 using vd::ComputeHash;
+using vd::CStringHash;
 
 // The hash written out plainly from its definition, as an independent reference.
 uint32_t ReferenceHash(const std::string& text) {
@@ -55,6 +55,24 @@ TEST(NameHash, MatchesTheReferenceAcrossBlockBoundaries) {
   std::string high(5553, '\xFF');
   EXPECT_EQ(ComputeHash(high.c_str(), 5552), ReferenceHash(high.substr(0, 5552)));
   EXPECT_EQ(ComputeHash(high.c_str(), 5553), ReferenceHash(high));
+}
+
+TEST(NameHash, MatchesTheReferenceAtEveryShortLengthAndOffset) {
+  // Names are short: every length through four chunks, from unaligned starts, and the
+  // lengths around one block's end, where a partial last chunk meets a reduction.
+  std::string text = MixedText(5600 + 16);
+  for (size_t offset = 0; offset < 16; offset += 5) {
+    for (size_t n = 0; n <= 64; ++n) {
+      std::string name = text.substr(offset, n);
+      EXPECT_EQ(ComputeHash(text.data() + offset, n), ReferenceHash(name)) << n << " at " << offset;
+    }
+    for (size_t n = 5540; n <= 5600; ++n)
+      EXPECT_EQ(ComputeHash(text.data() + offset, n), ReferenceHash(text.substr(offset, n))) << n;
+  }
+  // Upper case everywhere in a chunk, and the byte just outside each end of the range.
+  std::string edges = "@AZ[`az{@AZ[`az{@AZ[`az{@AZ[`az{@AZ[`az{";
+  for (size_t n = 0; n <= edges.size(); ++n)
+    EXPECT_EQ(ComputeHash(edges.data(), n), ReferenceHash(edges.substr(0, n))) << n;
 }
 
 TEST(NameHash, IsAConstantExpression) {
@@ -188,12 +206,16 @@ TEST(CStringHashMap, RemoveAllHonoursItsFlags) {
 }
 
 TEST(CStringHashMap, KeysAreOrderedAsSignedIntegers) {
+  // 23 'z': s2 = 122 * 23 * 24 / 2 = 33672, so the hash has its top bit set.
+  constexpr const char* kNegative = "zzzzzzzzzzzzzzzzzzzzzzz";
+  static_assert(ComputeHash(kNegative) == (33672u << 16) + 122u * 23u, "hash of the key");
+  static_assert(ComputeHash("abc") < 0x80000000u, "a positive key");
   vd::utl::CStringHashMap<int> map;
-  map.ownsValues = 0;
-  int a = 1, b = 2;
-  map.Add("\x80", &a);  // a large hash: negative as a signed key
-  map.Add("abc", &b);
-  EXPECT_EQ(map.begin()->second, &a);
+  map.Add("abc", new int(1));
+  map.Add(kNegative, new int(2));
+  ASSERT_EQ(map.Size(), 2u);
+  EXPECT_EQ(*map.begin()->second, 2);
+  EXPECT_EQ(*std::next(map.begin())->second, 1);
 }
 
 TEST(EngineNames, TheTableIsBuiltBeforeMainInItsOrder) {
