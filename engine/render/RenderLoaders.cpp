@@ -10,6 +10,7 @@
 #include "engine/core/XmlFile.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/buffers/VertexBufferDyn.h"
 
 namespace vd {
 namespace gfx {
@@ -156,12 +157,12 @@ bool CRenderManager::AddMesh(const CStringHash& name, IVertexBuffer* buffer) {
   return true;
 }
 
-bool CRenderManager::CreateDynamicMesh(const CStringHash& name) {
+bool CRenderManager::CreateDynamicMesh(const CStringHash& name, uint32_t vertexCount) {
   sys::CScopedLock lock(sys::kLockRender);
   if (meshes.Find(name) || queuedMeshes.Find(name)) return true;
   // A dynamic buffer makes its device buffer itself when it is filled: no request.
-  auto* buffer = new CVertexBuffer<COLORED_TEXTURED_VERTEX>();
-  buffer->Init(0, kMeshPrimitiveKindList, kVtxColoredTextured);
+  auto* buffer = new CVertexBufferDyn<COLORED_TEXTURED_VERTEX>();
+  buffer->Init(vertexCount);
   queuedMeshes.Add(name, buffer);
   return true;
 }
