@@ -10,6 +10,7 @@
 #include "engine/core/XmlFile.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/buffers/SkinVertexBuffer.h"
 #include "engine/render/buffers/VertexBufferDyn.h"
 
 namespace vd {
@@ -141,6 +142,29 @@ void CRenderManager::LoadMesh(const CStringHash& name) {
     queuedMeshes.Add(name, mesh);
   }
   QueueMesh(mesh);
+}
+
+bool CRenderManager::CreateSkinnedMesh(const CStringHash& name, CalCoreMesh* coreMesh,
+                                       int meshTypeId, uint32_t skeletonBoneCount) {
+  {
+    sys::CScopedLock lock(sys::kLockRender);
+    if (meshes.Find(name) || queuedMeshes.Find(name)) return true;
+  }
+  std::unique_ptr<IVertexBuffer> buffer;
+  if (meshTypeId == kVtxTexturedNormSkin) {
+    auto* skin = new CSkinVertexBuffer<TEXTURED_NORM_SKIN_VERTEX>();
+    buffer.reset(skin);
+    if (!skin->BuildFromSubmesh(coreMesh, skeletonBoneCount, name.c_str())) return false;
+  } else if (meshTypeId == kVtxTexturedNormTangentSkin) {
+    auto* skin = new CSkinVertexBuffer<TEXTURED_NORM_TANGENT_SKIN_VERTEX>();
+    buffer.reset(skin);
+    if (!skin->BuildFromSubmesh(coreMesh, skeletonBoneCount, name.c_str())) return false;
+  } else {
+    utl::LogPrintf("Skinned mesh %s has vertex type %d, not a skinned one\n", name.c_str(),
+                   meshTypeId);
+    return false;
+  }
+  return AddMesh(name, buffer.release());
 }
 
 bool CRenderManager::AddMesh(const CStringHash& name, IVertexBuffer* buffer) {

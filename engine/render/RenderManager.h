@@ -29,6 +29,8 @@
 #include "platform/math/Math.h"
 #include "platform/thread/Thread.h"
 
+class CalCoreMesh;
+
 namespace plat {
 namespace image {
 struct Image;
@@ -153,6 +155,11 @@ public:
   bool LoadShader(const CStringHash& fileName, const CStringHash& key);
   // A dynamic (default-pool) buffer of `vertexCount` vertices its owner fills.
   bool CreateDynamicMesh(const CStringHash& name, uint32_t vertexCount = 0);
+  // The skinned buffer of submesh 0 of an animation core mesh (vertex type 13 or
+  // 14). False, with a log line naming the mesh, for another type or skinning data
+  // the buffer refuses; true (and nothing made) when the name is known already.
+  bool CreateSkinnedMesh(const CStringHash& name, CalCoreMesh* coreMesh, int meshTypeId,
+                         uint32_t skeletonBoneCount);
   // Takes a buffer built by its owner (the animator's skinned meshes); false, and
   // the buffer deleted, when the name is known already.
   bool AddMesh(const CStringHash& name, IVertexBuffer* buffer);
