@@ -1,9 +1,12 @@
 #include "engine/render/lights/LightManager.h"
 
+#include <string>
+
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/RenderTarget.h"
+#include "platform/fx/Effect.h"
 
 namespace vd {
 namespace lig {
@@ -173,6 +176,46 @@ void CLightManager::OnResetDevice() {
       if (light->shadowTarget) light->shadowTarget->OnResetDevice();
       if (light->cubeShadowTarget) light->cubeShadowTarget->OnResetDevice();
     }
+}
+
+void ApplyShaderLights(plat::fx::Effect* effect, const SShaderLights& lights) {
+  if (!effect) return;
+  auto floats = [effect](const char* name, const float* values, uint32_t count) {
+    if (plat::fx::Handle h = effect->GetParameterByName(name))
+      effect->SetFloatArray(h, values, count);
+  };
+  auto texture = [effect](const std::string& name, plat::gpu::BaseTexture* value) {
+    if (plat::fx::Handle h = effect->GetParameterByName(name.c_str())) effect->SetTexture(h, value);
+  };
+  const float pointCount = float(lights.pointCount), spotCount = float(lights.spotCount);
+  floats("gNumPointLights", &pointCount, 1);
+  floats("gPointLightsPosW", lights.pointPos, kMaxShaderPointLights * 3);
+  floats("gPointLightsColor", lights.pointColour, kMaxShaderPointLights * 3);
+  floats("gPointLightsAttEqParams", lights.pointAttenuation, kMaxShaderPointLights * 3);
+  floats("gPointLightsZMapRes", lights.pointZMapRes, kMaxShaderPointLights);
+  floats("gPointLightsFarPlane", lights.pointFarPlane, kMaxShaderPointLights);
+  floats("gPointLightsShadows", lights.pointShadows, kMaxShaderPointLights);
+  for (uint32_t i = 0; i < lights.pointCount; ++i) {
+    const CAbstractLight* light = lights.points[i];
+    if (lights.pointShadows[i] != 0.0f && light && light->cubeShadowTarget)
+      texture("gPointLightZMapCubeTexture" + std::to_string(i),
+              light->cubeShadowTarget->cubeTexture);
+  }
+  floats("gNumSpotLights", &spotCount, 1);
+  floats("gSpotLightsPosW", lights.spotPos, kMaxShaderSpotLights * 3);
+  floats("gSpotLightsDirW", lights.spotDir, kMaxShaderSpotLights * 3);
+  floats("gSpotLightsColor", lights.spotColour, kMaxShaderSpotLights * 3);
+  floats("gSpotLightsAttEqParams", lights.spotAttenuation, kMaxShaderSpotLights * 3);
+  floats("gSpotLightsSpotExp", lights.spotExponent, kMaxShaderSpotLights);
+  floats("gSpotLightsZMapRes", lights.spotZMapRes, kMaxShaderSpotLights);
+  floats("gSpotLightsShadows", lights.spotShadows, kMaxShaderSpotLights);
+  if (plat::fx::Handle h = effect->GetParameterByName("gSpotLightsViewProj"))
+    effect->SetMatrixArray(h, lights.spotViewProj, kMaxShaderSpotLights);
+  for (uint32_t i = 0; i < lights.spotCount; ++i) {
+    const CAbstractLight* light = lights.spots[i];
+    if (lights.spotShadows[i] != 0.0f && light && light->shadowTarget)
+      texture("gSpotLightZMapTexture" + std::to_string(i), light->shadowTarget->texture);
+  }
 }
 
 size_t CLightManager::LiveCount() const {

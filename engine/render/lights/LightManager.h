@@ -13,6 +13,12 @@
 #include "engine/objects/Eye.h"
 #include "platform/math/Math.h"
 
+namespace plat {
+namespace fx {
+class Effect;
+}
+}  // namespace plat
+
 namespace vd {
 namespace gfx {
 class CTransform;
@@ -91,6 +97,11 @@ struct SShaderLights {
   float spotShadows[kMaxShaderSpotLights] = {};
   const CAbstractLight* spots[kMaxShaderSpotLights] = {};
 };
+
+// Sets the point and spot parameters of an effect ("gNumPointLights",
+// "gPointLightsPosW", ..., "gSpotLightZMapTexture0" + i); parameters the effect does
+// not declare are skipped.
+void ApplyShaderLights(plat::fx::Effect* effect, const SShaderLights& lights);
 
 class CLightManager : public utl::CSingleton<CLightManager> {
 public:

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,6 +21,7 @@
 #include "engine/render/device/RenderTarget.h"
 #include "engine/render/lights/Light.h"
 #include "engine/script/ScriptManager.h"
+#include "platform/fx/Effect.h"
 #include "platform/gpu/Device.h"
 
 namespace vd {
@@ -469,6 +471,67 @@ TEST_F(Lights, CheckpointRestoreKeepsTheLightsOwnTargets) {
   EXPECT_EQ(spot.shadowTarget, nullptr);
   EXPECT_EQ(spot.registered, 0);
   EXPECT_STREQ(spot.lightId.c_str(), "spot");
+}
+
+}  // namespace
+}  // namespace lig
+}  // namespace vd
+
+namespace vd {
+namespace lig {
+namespace {
+
+float FloatAt(const std::vector<uint32_t>& raw, size_t i) {
+  float f = 0.0f;
+  if (i < raw.size()) std::memcpy(&f, &raw[i], 4);
+  return f;
+}
+
+TEST_F(LightDevice, EffectsReceiveTheClampedLightArrays) {
+  const std::string text = R"(<effect>
+    <parameter name="gNumPointLights" type="float"/>
+    <parameter name="gPointLightsPosW" type="float3" count="4"/>
+    <parameter name="gPointLightsShadows" type="float" count="4"/>
+    <parameter name="gNumSpotLights" type="float"/>
+    <parameter name="gSpotLightsViewProj" type="float4x4" count="3"/>
+    <technique name="t"><pass><vertex>void main() { gl_Position = vec4(gNumPointLights); }</vertex>
+    <fragment>void main() { oColor = vec4(1.0); }</fragment></pass></technique></effect>)";
+  plat::fx::Effect* effect = nullptr;
+  std::string errors;
+  ASSERT_EQ(plat::fx::Effect::CreateFromMemory(graphics.device, text.data(), text.size(), "lit.fxo",
+                                               &effect, &errors),
+            plat::gpu::kOk)
+      << errors;
+  for (int i = 0; i < 5; ++i) {
+    CLight& l =
+        Make(Key("light_id", "value='p" + std::to_string(i) + "'") + Key("light_type", "value='1'"),
+             {float(i + 1), 2, 3});
+    l.zoneMask = 1;
+  }
+  CLight& spot =
+      Make(Key("light_id", "value='s'") + Key("light_type", "value='2'") +
+               Key("behaviour", "value='2'") + Key("fov", "value='90'") + Key("near", "value='1'") +
+               Key("far", "value='11'") + Key("target", "X='0' Y='0' Z='0'"),
+           {0, 4, 0});
+  spot.zoneMask = 1;
+  manager.CommitPendingLights();
+  SShaderLights block;
+  manager.GetShaderLights(0, true, false, block);
+  ApplyShaderLights(effect, block);
+
+  EXPECT_EQ(FloatAt(effect->GetRawValue(effect->GetParameterByName("gNumPointLights")), 0), 4.0f);
+  const auto pos = effect->GetRawValue(effect->GetParameterByName("gPointLightsPosW"));
+  ASSERT_EQ(pos.size(), 12u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(FloatAt(pos, 3 * i), float(i + 1));
+    EXPECT_EQ(FloatAt(pos, 3 * i + 2), 3.0f);
+  }
+  EXPECT_EQ(FloatAt(effect->GetRawValue(effect->GetParameterByName("gNumSpotLights")), 0), 1.0f);
+  const auto viewProj = effect->GetRawValue(effect->GetParameterByName("gSpotLightsViewProj"));
+  ASSERT_EQ(viewProj.size(), 48u);
+  const plat::Mat4 expected = plat::Multiply(spot.view, spot.projection);
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(FloatAt(viewProj, k), expected.Data()[k]) << k;
+  effect->Release();
 }
 
 }  // namespace
