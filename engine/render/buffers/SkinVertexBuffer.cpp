@@ -74,6 +74,12 @@ bool CSkinPalette::CheckSource(const SSkinSource& source, const char* name) {
     utl::LogPrintf("Skinned mesh %s refused: no texture coordinates\n", name);
     return false;
   }
+  // Indices are 16-bit: a vertex past 65535 could not be addressed.
+  if (source.vertices.size() > 65536) {
+    utl::LogPrintf("Skinned mesh %s refused: %zu vertices, 16-bit indices address 65536\n", name,
+                   source.vertices.size());
+    return false;
+  }
   for (uint32_t index : source.indices) {
     if (index >= source.vertices.size()) {
       utl::LogPrintf("Skinned mesh %s refused: vertex index %u past %zu vertices\n", name, index,

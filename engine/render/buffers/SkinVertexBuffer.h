@@ -6,7 +6,8 @@
 //
 // Skinning data comes from files, so the build checks it: more than four influences
 // on a vertex keep the four strongest, renormalised; a palette beyond 80 bones, a
-// bone id outside the skeleton, a face index past the vertices, no triangle, more
+// bone id outside the skeleton, a face index past the vertices or more vertices
+// than 16-bit indices reach, no triangle, more
 // triangles than 16-bit indices address, or no texture coordinates refuse the mesh
 // with a log line naming it.
 #include <algorithm>

@@ -139,6 +139,10 @@ TEST_F(SkinTest, FileLimitsRefuseTheMesh) {
   SSkinSource tooMany = Source({{{1, 1.0f}}});
   tooMany.indices.assign(3 * (kMaxSkinTriangles + 1), 0);
   cases.push_back({"too many triangles", tooMany, false, "21846 triangles"});
+  SSkinSource wide = Source({{{1, 1.0f}}});
+  wide.vertices.resize(65537);
+  wide.indices[2] = 65536;
+  cases.push_back({"vertex past 16-bit indices", wide, false, "65537 vertices"});
   SSkinSource noUv = Source({{{1, 1.0f}}});
   noUv.hasTexCoords = false;
   cases.push_back({"no texture coordinates", noUv, false, "no texture coordinates"});
