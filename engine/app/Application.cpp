@@ -15,6 +15,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Renderer.h"
+#include "engine/render/lights/Light.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/SphereVectors.h"
@@ -122,9 +123,11 @@ void CApplicationBase::RegisterComponentFactories() {
   phy::RegisterCollisionComponentFactories(objectManager.componentFactories);
   utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(objectManager.componentFactories);
   gfx::RegisterRendererFactory(objectManager.componentFactories);
+  lig::RegisterLightFactory(objectManager.componentFactories);
 }
 
 void CApplicationBase::UnregisterComponentFactories() {
+  lig::UnregisterLightFactory(objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CRenderer, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CAnimator, objectManager.componentFactories);
   phy::UnregisterCollisionComponentFactories(objectManager.componentFactories);

@@ -27,6 +27,7 @@ void CApplicationBase::WireGraphicsHooks() {
   hooks.beforeReset = [this] { BeforeDeviceReset(); };
   hooks.afterReset = [this] { OnLostDevice(); };
   hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
+  renderManager.onCommitPending = [this] { lightManager.CommitPendingLights(); };
   hooks.screenSize = [this](int* w, int* h) {
     *w = screenWidth;
     *h = screenHeight;

@@ -10,6 +10,8 @@
 #include "engine/core/XmlFile.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/buffers/SkinVertexBuffer.h"
+#include "engine/render/buffers/VertexBufferDyn.h"
 
 namespace vd {
 namespace gfx {
@@ -142,6 +144,29 @@ void CRenderManager::LoadMesh(const CStringHash& name) {
   QueueMesh(mesh);
 }
 
+bool CRenderManager::CreateSkinnedMesh(const CStringHash& name, CalCoreMesh* coreMesh,
+                                       int meshTypeId, uint32_t skeletonBoneCount) {
+  {
+    sys::CScopedLock lock(sys::kLockRender);
+    if (meshes.Find(name) || queuedMeshes.Find(name)) return true;
+  }
+  std::unique_ptr<IVertexBuffer> buffer;
+  if (meshTypeId == kVtxTexturedNormSkin) {
+    auto* skin = new CSkinVertexBuffer<TEXTURED_NORM_SKIN_VERTEX>();
+    buffer.reset(skin);
+    if (!skin->BuildFromSubmesh(coreMesh, skeletonBoneCount, name.c_str())) return false;
+  } else if (meshTypeId == kVtxTexturedNormTangentSkin) {
+    auto* skin = new CSkinVertexBuffer<TEXTURED_NORM_TANGENT_SKIN_VERTEX>();
+    buffer.reset(skin);
+    if (!skin->BuildFromSubmesh(coreMesh, skeletonBoneCount, name.c_str())) return false;
+  } else {
+    utl::LogPrintf("Skinned mesh %s has vertex type %d, not a skinned one\n", name.c_str(),
+                   meshTypeId);
+    return false;
+  }
+  return AddMesh(name, buffer.release());
+}
+
 bool CRenderManager::AddMesh(const CStringHash& name, IVertexBuffer* buffer) {
   if (!buffer) return false;
   {
@@ -156,12 +181,12 @@ bool CRenderManager::AddMesh(const CStringHash& name, IVertexBuffer* buffer) {
   return true;
 }
 
-bool CRenderManager::CreateDynamicMesh(const CStringHash& name) {
+bool CRenderManager::CreateDynamicMesh(const CStringHash& name, uint32_t vertexCount) {
   sys::CScopedLock lock(sys::kLockRender);
   if (meshes.Find(name) || queuedMeshes.Find(name)) return true;
   // A dynamic buffer makes its device buffer itself when it is filled: no request.
-  auto* buffer = new CVertexBuffer<COLORED_TEXTURED_VERTEX>();
-  buffer->Init(0, kMeshPrimitiveKindList, kVtxColoredTextured);
+  auto* buffer = new CVertexBufferDyn<COLORED_TEXTURED_VERTEX>();
+  buffer->Init(vertexCount);
   queuedMeshes.Add(name, buffer);
   return true;
 }

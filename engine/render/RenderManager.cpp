@@ -10,6 +10,7 @@
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/buffers/VertexBufferDyn.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "platform/fx/Effect.h"
 
@@ -138,11 +139,17 @@ bool CRenderManager::Init(CGraphicsManager* graphics) {
   if (!m_commitEvent) m_commitEvent.reset(new plat::Event(false, false, "RenderDataCommit"));
   m_queueEvent->Set();
   m_commitEvent->Reset();
+  SetRecreationQueue(
+      [](IVertexBuffer* buffer, void* self) {
+        static_cast<CRenderManager*>(self)->QueueRecreation(buffer);
+      },
+      this);
   return true;
 }
 
 void CRenderManager::Shutdown() {
   sys::CScopedLock lock(sys::kLockRender);
+  ClearRecreationQueue(this);
   m_graphics = nullptr;
   for (int i = 0; i < kListCount; ++i) {
     m_drawn[i].clear();
@@ -211,6 +218,7 @@ void CRenderManager::OnResetDevice() {
 }
 
 void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
+  RecreatePendingBuffers();
   if (m_graphics && m_graphics->device) {
     plat::gpu::Device* device = m_graphics->device;
     device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f,

@@ -29,6 +29,8 @@
 #include "platform/math/Math.h"
 #include "platform/thread/Thread.h"
 
+class CalCoreMesh;
+
 namespace plat {
 namespace image {
 struct Image;
@@ -38,6 +40,9 @@ struct Image;
 namespace vd {
 namespace cam {
 class CCamera;
+}
+namespace lig {
+class CAbstractLight;
 }
 namespace gfx {
 
@@ -126,6 +131,9 @@ public:
   void CreateQueuedResources();
   // The create operation of each pending re-creation; the list is emptied.
   void RecreatePendingBuffers();
+  // A default-pool buffer to make again at the start of the next frame.
+  void QueueRecreation(IVertexBuffer* buffer);
+  size_t PendingRecreationCount() const;
   // Main thread: returns when the render thread has committed. beginFrame and
   // waitFrameEnd are the frame hand-off ("RenderBegin" / "RenderEnd").
   void RequestRenderDataCommit(const std::function<void()>& waitFrameEnd,
@@ -145,7 +153,13 @@ public:
   void LoadTexture(const CStringHash& id, const char* folder, const char* file, uint32_t kind);
   bool LoadMaterial(int32_t id, const SMaterialDesc& desc);
   bool LoadShader(const CStringHash& fileName, const CStringHash& key);
-  bool CreateDynamicMesh(const CStringHash& name);
+  // A dynamic (default-pool) buffer of `vertexCount` vertices its owner fills.
+  bool CreateDynamicMesh(const CStringHash& name, uint32_t vertexCount = 0);
+  // The skinned buffer of submesh 0 of an animation core mesh (vertex type 13 or
+  // 14). False, with a log line naming the mesh, for another type or skinning data
+  // the buffer refuses; true (and nothing made) when the name is known already.
+  bool CreateSkinnedMesh(const CStringHash& name, CalCoreMesh* coreMesh, int meshTypeId,
+                         uint32_t skeletonBoneCount);
   // Takes a buffer built by its owner (the animator's skinned meshes); false, and
   // the buffer deleted, when the name is known already.
   bool AddMesh(const CStringHash& name, IVertexBuffer* buffer);
@@ -220,7 +234,8 @@ public:
   SPair<cam::CCamera*> cullingCamera{nullptr, nullptr};
   SPair<cam::CCamera*> viewCamera{nullptr, nullptr};
   SPair<int32_t> gameZone{0, 0};
-  void* sunLight = nullptr;
+  // Written by the light manager's commit; read by the sun shadow pass.
+  lig::CAbstractLight* sunLight = nullptr;
   float dofFocalPlane = 7.66f;
   float dofFarMaxBlurPlane = 100.0f;
   float dofNearMaxBlurPlane = 1.0f;

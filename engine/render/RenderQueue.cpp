@@ -1,4 +1,5 @@
 // The resource queue and the render-data commit of the render manager.
+#include <algorithm>
 #include <string>
 
 #include "engine/core/Locks.h"
@@ -191,6 +192,19 @@ void CRenderManager::RecreatePendingBuffers() {
   sys::CScopedLock lock(sys::kLockRender);
   for (IVertexBuffer* buffer : m_pendingRecreations) buffer->Create();
   m_pendingRecreations.clear();
+}
+
+void CRenderManager::QueueRecreation(IVertexBuffer* buffer) {
+  sys::CScopedLock lock(sys::kLockRender);
+  if (buffer &&
+      std::find(m_pendingRecreations.begin(), m_pendingRecreations.end(), buffer) ==
+          m_pendingRecreations.end())
+    m_pendingRecreations.push_back(buffer);
+}
+
+size_t CRenderManager::PendingRecreationCount() const {
+  sys::CScopedLock lock(sys::kLockRender);
+  return m_pendingRecreations.size();
 }
 
 void CRenderManager::RequestRenderDataCommit(const std::function<void()>& waitFrameEnd,
