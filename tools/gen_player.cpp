@@ -32,7 +32,9 @@ struct V3 {
 V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-V3 Cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+V3 Cross(V3 a, V3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 float Length(V3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
 V3 Normal(V3 a) { return a * (1.0f / Length(a)); }
 
@@ -40,8 +42,9 @@ struct Q {
   float x, y, z, w;
 };
 Q Mul(Q a, Q b) {
-  return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
-          a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+  return {
+      a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+      a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
 }
 Q Axis(V3 axis, float angle) {
   const float s = std::sin(angle * 0.5f);
@@ -199,7 +202,8 @@ void AddTube(MeshData& m, const Tube& t) {
   for (int r = 0; r <= kRings; ++r) {
     const float f = static_cast<float>(r) / kRings;
     float scale = 1.0f;
-    if (t.round) scale = std::max(0.25f, std::sqrt(std::max(0.0f, 1.0f - (2 * f - 1) * (2 * f - 1))));
+    if (t.round)
+      scale = std::max(0.25f, std::sqrt(std::max(0.0f, 1.0f - (2 * f - 1) * (2 * f - 1))));
     const float rx = (t.rx0 + (t.rx1 - t.rx0) * f) * scale;
     const float ry = (t.ry0 + (t.ry1 - t.ry0) * f) * scale;
     for (int s = 0; s < kSides; ++s) {
@@ -241,12 +245,13 @@ std::string MeshText(const MeshData& m) {
     s += "      <NORM>" + F3(v.norm) + "</NORM>\n";
     s += "      <TEXCOORD>" + Num(v.u) + " " + Num(v.v) + "</TEXCOORD>\n";
     for (const Influence& in : v.influences)
-      s += "      <INFLUENCE ID=\"" + std::to_string(in.bone) + "\">" + Num(in.weight) + "</INFLUENCE>\n";
+      s += "      <INFLUENCE ID=\"" + std::to_string(in.bone) + "\">" + Num(in.weight) +
+           "</INFLUENCE>\n";
     s += "    </VERTEX>\n";
   }
   for (size_t f = 0; f + 2 < m.faces.size(); f += 3)
-    s += "    <FACE VERTEXID=\"" + std::to_string(m.faces[f]) + " " + std::to_string(m.faces[f + 1]) +
-         " " + std::to_string(m.faces[f + 2]) + "\" />\n";
+    s += "    <FACE VERTEXID=\"" + std::to_string(m.faces[f]) + " " +
+         std::to_string(m.faces[f + 1]) + " " + std::to_string(m.faces[f + 2]) + "\" />\n";
   s += "  </SUBMESH>\n</MESH>\n";
   return s;
 }
@@ -259,7 +264,8 @@ std::string Body() {
   AddTube(m, {kPelvis, {0, 0, 0.86f}, {0, 0, 1.1f}, 0.15f, 0.1f, 0.14f, 0.1f, -1, kSpine});
   AddTube(m, {kSpine, {0, 0, 1.05f}, {0, 0, 1.32f}, 0.14f, 0.095f, 0.17f, 0.11f, kPelvis, kSpine1});
   AddTube(m, {kSpine1, {0, 0, 1.28f}, {0, 0, 1.5f}, 0.19f, 0.12f, 0.2f, 0.11f, kSpine, kNeck});
-  AddTube(m, {kNeck, {0, 0, 1.46f}, {0, -0.01f, 1.64f}, 0.05f, 0.05f, 0.05f, 0.05f, kSpine1, kHead});
+  AddTube(m,
+          {kNeck, {0, 0, 1.46f}, {0, -0.01f, 1.64f}, 0.05f, 0.05f, 0.05f, 0.05f, kSpine1, kHead});
   Tube head{kHead, {0, -0.01f, 1.58f}, {0, -0.01f, 1.86f}, 0.1f, 0.115f, 0.1f, 0.115f, kNeck};
   head.round = true;
   AddTube(m, head);
@@ -267,22 +273,22 @@ std::string Body() {
     auto side = [left](V3 v) { return left ? v : Mirror(v); };
     const int o = left ? 0 : kRClav - kLClav;    // arm bones
     const int l = left ? 0 : kRThigh - kLThigh;  // leg bones
-    AddTube(m, {kLClav + o, side({0.03f, 0, 1.46f}), side({0.23f, 0, 1.45f}), 0.06f, 0.06f, 0.065f, 0.06f,
-                kSpine1, kLUpper + o});
-    AddTube(m, {kLUpper + o, P(kLUpper + o), P(kLFore + o), 0.058f, 0.055f, 0.045f, 0.045f, kLClav + o,
-                kLFore + o});
-    AddTube(m, {kLFore + o, P(kLFore + o), P(kLHand + o), 0.045f, 0.045f, 0.033f, 0.03f, kLUpper + o,
-                kLHand + o});
-    AddTube(m, {kLHand + o, P(kLHand + o) + V3{0, 0, 0.01f}, side({0.24f, -0.03f, 0.83f}), 0.025f, 0.04f,
-                0.022f, 0.045f, kLFore + o});
-    AddTube(m, {kLThigh + l, side({0.1f, 0, 1.0f}), P(kLCalf + l), 0.085f, 0.09f, 0.06f, 0.06f, kPelvis,
-                kLCalf + l});
+    AddTube(m, {kLClav + o, side({0.03f, 0, 1.46f}), side({0.23f, 0, 1.45f}), 0.06f, 0.06f, 0.065f,
+                0.06f, kSpine1, kLUpper + o});
+    AddTube(m, {kLUpper + o, P(kLUpper + o), P(kLFore + o), 0.058f, 0.055f, 0.045f, 0.045f,
+                kLClav + o, kLFore + o});
+    AddTube(m, {kLFore + o, P(kLFore + o), P(kLHand + o), 0.045f, 0.045f, 0.033f, 0.03f,
+                kLUpper + o, kLHand + o});
+    AddTube(m, {kLHand + o, P(kLHand + o) + V3{0, 0, 0.01f}, side({0.24f, -0.03f, 0.83f}), 0.025f,
+                0.04f, 0.022f, 0.045f, kLFore + o});
+    AddTube(m, {kLThigh + l, side({0.1f, 0, 1.0f}), P(kLCalf + l), 0.085f, 0.09f, 0.06f, 0.06f,
+                kPelvis, kLCalf + l});
     AddTube(m, {kLCalf + l, P(kLCalf + l), P(kLFoot + l), 0.06f, 0.065f, 0.04f, 0.042f, kLThigh + l,
                 kLFoot + l});
-    AddTube(m, {kLFoot + l, side({0.1f, 0.06f, 0.05f}), side({0.1f, -0.12f, 0.04f}), 0.045f, 0.045f, 0.045f,
-                0.035f, kLCalf + l, kLToe + l});
-    AddTube(m, {kLToe + l, side({0.1f, -0.11f, 0.035f}), side({0.1f, -0.2f, 0.03f}), 0.042f, 0.03f, 0.035f,
-                0.02f, kLFoot + l});
+    AddTube(m, {kLFoot + l, side({0.1f, 0.06f, 0.05f}), side({0.1f, -0.12f, 0.04f}), 0.045f, 0.045f,
+                0.045f, 0.035f, kLCalf + l, kLToe + l});
+    AddTube(m, {kLToe + l, side({0.1f, -0.11f, 0.035f}), side({0.1f, -0.2f, 0.03f}), 0.042f, 0.03f,
+                0.035f, 0.02f, kLFoot + l});
   }
   return MeshText(m);
 }
@@ -293,9 +299,10 @@ std::string Blade(bool right) {
   const int grip = right ? kBone01 : kBone05;
   const int last = right ? kBone04 : kBone06;
   const V3 g = P(grip);
-  AddTube(m, {grip, g + V3{0, 0.06f, 0}, P(grip + 1) + V3{0, 0.02f, 0}, 0.018f, 0.018f, 0.018f, 0.018f});
-  AddTube(m, {grip, P(grip + 1) + V3{0.05f, 0.01f, 0}, P(grip + 1) + V3{-0.05f, 0.01f, 0}, 0.015f, 0.05f,
-              0.015f, 0.05f});
+  AddTube(m, {grip, g + V3{0, 0.06f, 0}, P(grip + 1) + V3{0, 0.02f, 0}, 0.018f, 0.018f, 0.018f,
+              0.018f});
+  AddTube(m, {grip, P(grip + 1) + V3{0.05f, 0.01f, 0}, P(grip + 1) + V3{-0.05f, 0.01f, 0}, 0.015f,
+              0.05f, 0.015f, 0.05f});
   for (int piece = grip + 1; piece < last; ++piece)  // chain links: each segment a gap short
     AddTube(m, {piece, P(piece), P(piece + 1) + V3{0, 0.015f, 0}, 0.007f, 0.05f, 0.007f, 0.04f});
   AddTube(m, {last, P(last), P(last) + V3{0, -0.2f, 0}, 0.007f, 0.04f, 0.003f, 0.004f});
@@ -399,7 +406,8 @@ void ChainLag(Pose& p, float amount) {
 std::string AnimationText(float duration, const std::function<Pose(float)>& at, bool cycle) {
   const int keys = std::max(6, static_cast<int>(std::ceil(duration * 12.0f)));
   std::vector<Pose> samples;
-  for (int k = 0; k <= keys; ++k) samples.push_back(at(cycle && k == keys ? 0.0f : float(k) / keys));
+  for (int k = 0; k <= keys; ++k)
+    samples.push_back(at(cycle && k == keys ? 0.0f : float(k) / keys));
   std::vector<int> tracks;
   for (int b = 0; b < kBoneCount; ++b) {
     bool moves = b == kRoot;
@@ -408,11 +416,11 @@ std::string AnimationText(float duration, const std::function<Pose(float)>& at, 
     if (moves) tracks.push_back(b);
   }
   std::string s = "<HEADER MAGIC=\"XAF\" VERSION=\"919\" />\n";
-  s += "<ANIMATION DURATION=\"" + Num(duration) + "\" NUMTRACKS=\"" + std::to_string(tracks.size()) +
-       "\">\n";
+  s += "<ANIMATION DURATION=\"" + Num(duration) + "\" NUMTRACKS=\"" +
+       std::to_string(tracks.size()) + "\">\n";
   for (int b : tracks) {
-    s += "  <TRACK BONEID=\"" + std::to_string(b) + "\" NUMKEYFRAMES=\"" + std::to_string(keys + 1) +
-         "\">\n";
+    s += "  <TRACK BONEID=\"" + std::to_string(b) + "\" NUMKEYFRAMES=\"" +
+         std::to_string(keys + 1) + "\">\n";
     for (int k = 0; k <= keys; ++k) {
       const V3 t = b == kRoot ? Relative(b) + samples[k].root : Relative(b);
       s += "    <KEYFRAME TIME=\"" + Num(duration * k / keys) + "\">\n";
@@ -433,7 +441,9 @@ struct Animation {
   std::function<Pose(float)> at;
 };
 
-float Wave(float f, float times = 1.0f, float shift = 0.0f) { return std::sin(2 * kPi * (f * times + shift)); }
+float Wave(float f, float times = 1.0f, float shift = 0.0f) {
+  return std::sin(2 * kPi * (f * times + shift));
+}
 
 Pose Breathe(Pose p, float f, float depth) {
   p.root.z += -0.008f * depth + 0.008f * depth * Wave(f);
@@ -481,7 +491,8 @@ Animation Dash(const char* name, V3 dir, float travel) {
   Legs(land, -0.6f, 0.95f, -0.3f, 0.15f);
   Pose end = Combat();
   end.root = dir * travel + V3{0, 0, -0.07f};
-  return {name, 0.55f, false, Keys({{0, start}, {0.2f, push}, {0.65f, fly}, {0.85f, land}, {1, end}})};
+  return {name, 0.55f, false,
+          Keys({{0, start}, {0.2f, push}, {0.65f, fly}, {0.85f, land}, {1, end}})};
 }
 
 // A blow: stance, wind-up, strike (stepping `step` forward), follow-through.
@@ -496,7 +507,10 @@ Animation Attack(const char* name, float duration, float step, Blow b, float str
   ChainLag(b.windup, -0.25f);
   ChainLag(b.strike, 0.35f);
   return {name, duration, false,
-          Keys({{0, start}, {strikeAt * 0.55f, b.windup}, {strikeAt, b.strike}, {0.75f, b.follow},
+          Keys({{0, start},
+                {strikeAt * 0.55f, b.windup},
+                {strikeAt, b.strike},
+                {0.75f, b.follow},
                 {1, b.follow}})};
 }
 
@@ -600,7 +614,8 @@ Animation Fall(const char* name, float duration, float tip, V3 slide, float roll
   down.a[kHead] = {-0.2f, 0, 0.5f};
   Legs(down, -0.3f, 0.4f, 0.6f, 0.3f);
   Arms(down, {-0.4f, 1.4f, 0}, {-0.6f, 0, 0}, {0.2f, 0, 0});
-  return {name, duration, false, Keys({{0, start}, {0.15f, hit}, {0.5f, knees}, {0.85f, down}, {1, down}})};
+  return {name, duration, false,
+          Keys({{0, start}, {0.15f, hit}, {0.5f, knees}, {0.85f, down}, {1, down}})};
 }
 
 std::vector<Animation> Animations() {
@@ -658,7 +673,8 @@ std::vector<Animation> Animations() {
   guard.root.z = -0.12f;
   Legs(guard, -0.55f, 0.9f, -0.3f, 0.15f);
   guard.a[kSpine].x = 0.2f;
-  Arms(guard, {-1.2f, -0.35f, 0.3f}, {-1.4f, 0, 0.4f}, {0.2f, 0, 0.6f});  // blades crossed before the face
+  Arms(guard, {-1.2f, -0.35f, 0.3f}, {-1.4f, 0, 0.4f},
+       {0.2f, 0, 0.6f});  // blades crossed before the face
   Pose struck = guard;
   struck.root = {0, 0.3f, -0.16f};
   struck.a[kSpine].x = -0.15f;
@@ -666,10 +682,12 @@ std::vector<Animation> Animations() {
   list.push_back({"cover_in_01", 0.35f, false, Keys({{0, Combat()}, {1, guard}})});
   list.push_back({"cover_out_01", 0.35f, false, Keys({{0, guard}, {1, Combat()}})});
   list.push_back({"cover_hit_01", 0.45f, false, Keys({{0, guard}, {0.25f, struck}, {1, [&] {
-                                                         Pose p = guard;
-                                                         p.root.y = 0.3f;
-                                                         return p;
-                                                       }()}})});
+                                                                                      Pose p =
+                                                                                          guard;
+                                                                                      p.root.y =
+                                                                                          0.3f;
+                                                                                      return p;
+                                                                                    }()}})});
   list.push_back(Attack("X1", 0.7f, 0.3f, RightSlash()));
   list.push_back(Attack("X2", 0.7f, 0.3f, LeftSlash()));
   list.push_back(Attack("X3", 0.85f, 0.4f, Overhead(0.15f)));
@@ -776,18 +794,22 @@ std::vector<Animation> Animations() {
   };
   list.push_back(chain("fatality_01", 2.4f, {Thrust(1.0f), RightSlash(), Overhead(0.2f)}, 0.4f));
   list.push_back(chain("fatality_02", 2.2f, {LeftSlash(), Uppercut(), Thrust(1.1f)}, 0.3f));
-  list.push_back(chain("fatality_03", 2.6f, {Overhead(0.3f), LeftSlash(), RightSlash(), Thrust(1.2f)}, 0.5f));
-  list.push_back(chain("fatality_04", 3.0f, {Uppercut(), Overhead(0.3f), Thrust(1.0f), Overhead(0.4f)}, 0.6f));
+  list.push_back(
+      chain("fatality_03", 2.6f, {Overhead(0.3f), LeftSlash(), RightSlash(), Thrust(1.2f)}, 0.5f));
+  list.push_back(
+      chain("fatality_04", 3.0f, {Uppercut(), Overhead(0.3f), Thrust(1.0f), Overhead(0.4f)}, 0.6f));
   return list;
 }
 
 std::string TemplateEntry() {
   std::string s = "  <animationTemplate id=\"brannoc\" file=\"brannoc.xsf\">\n    <meshes>\n";
   for (const char* mesh : {"brannoc_body.xmf", "brannoc_blade_r.xmf", "brannoc_blade_l.xmf"})
-    s += std::string("      <mesh file=\"") + mesh + "\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
+    s += std::string("      <mesh file=\"") + mesh +
+         "\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
   s += "    </meshes>\n    <animations>\n";
   for (const Animation& a : Animations())
-    s += std::string("      <animation id=\"") + a.name + "\" file=\"brannoc_" + a.name + ".xaf\"/>\n";
+    s += std::string("      <animation id=\"") + a.name + "\" file=\"brannoc_" + a.name +
+         ".xaf\"/>\n";
   s += "    </animations>\n  </animationTemplate>\n";
   return s;
 }
@@ -805,6 +827,7 @@ int main(int argc, char** argv) {
   ok = WriteText(dir + "/brannoc_blade_r.xmf", Blade(true)) && ok;
   ok = WriteText(dir + "/brannoc_blade_l.xmf", Blade(false)) && ok;
   for (const Animation& a : Animations())
-    ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(a.duration, a.at, a.cycle)) && ok;
+    ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(a.duration, a.at, a.cycle)) &&
+         ok;
   return ok ? 0 : 1;
 }

@@ -1,22 +1,20 @@
 // The player's generated figure: every file passes the check, the generator writes
 // exactly what is committed, the template resolves every animation the player
 // plays, and the motions move the figure the way their names say.
+#include <cal3d/coremesh.h>
+#include <cal3d/coremodel.h>
+#include <cal3d/coreskeleton.h>
+#include <cal3d/coresubmesh.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <rapidxml/rapidxml.hpp>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <cal3d/coremesh.h>
-#include <cal3d/coremodel.h>
-#include <cal3d/coreskeleton.h>
-#include <cal3d/coresubmesh.h>
-#include <rapidxml/rapidxml.hpp>
 
 #include "engine/animation/AnimationManager.h"
 #include "engine/animation/Animator.h"
@@ -33,18 +31,46 @@ namespace {
 constexpr int kBones = 28;
 const char* const kMeshes[] = {"brannoc_body.xmf", "brannoc_blade_r.xmf", "brannoc_blade_l.xmf"};
 // Every animation the player, its combo and its effects play.
-const char* const kAnimations[] = {
-    "idle_01",       "random_01",     "random_02",      "random_03",      "idle_combat_01",
-    "run_01",        "walk_01",       "dash_front_01",  "dash_back_01",   "dash_left_01",
-    "dash_right_01", "cover_in_01",   "cover_out_01",   "cover_hit_01",   "X1",
-    "X2",            "X3",            "X4",             "X5",             "Y1",
-    "Y2",            "Y3",            "holding",        "HOLDING_ATTACK", "attack_to_idle",
-    "combo_auto_01", "combo_auto_02", "gas_01",         "grenades_01",    "simple_hit_01",
-    "wave_hit_01",   "death_01",      "death_wave_01",  "fatality_01",    "fatality_02",
-    "fatality_03",   "fatality_04"};
-const char* const kNamedBones[] = {"Bip01",  "Bip01 L Hand", "Bip01 R Hand", "Bip01 L Calf",
-                                   "Bip01 L Toe0", "Bone01", "Bone02", "Bone03",
-                                   "Bone04", "Bone05", "Bone06"};
+const char* const kAnimations[] = {"idle_01",
+                                   "random_01",
+                                   "random_02",
+                                   "random_03",
+                                   "idle_combat_01",
+                                   "run_01",
+                                   "walk_01",
+                                   "dash_front_01",
+                                   "dash_back_01",
+                                   "dash_left_01",
+                                   "dash_right_01",
+                                   "cover_in_01",
+                                   "cover_out_01",
+                                   "cover_hit_01",
+                                   "X1",
+                                   "X2",
+                                   "X3",
+                                   "X4",
+                                   "X5",
+                                   "Y1",
+                                   "Y2",
+                                   "Y3",
+                                   "holding",
+                                   "HOLDING_ATTACK",
+                                   "attack_to_idle",
+                                   "combo_auto_01",
+                                   "combo_auto_02",
+                                   "gas_01",
+                                   "grenades_01",
+                                   "simple_hit_01",
+                                   "wave_hit_01",
+                                   "death_01",
+                                   "death_wave_01",
+                                   "fatality_01",
+                                   "fatality_02",
+                                   "fatality_03",
+                                   "fatality_04"};
+const char* const kNamedBones[] = {"Bip01",        "Bip01 L Hand", "Bip01 R Hand", "Bip01 L Calf",
+                                   "Bip01 L Toe0", "Bone01",       "Bone02",       "Bone03",
+                                   "Bone04",       "Bone05",       "Bone06"};
 
 std::string Read(const std::string& path) {
   std::vector<char> bytes;
@@ -61,7 +87,8 @@ std::vector<std::string> GeneratedFiles() {
 
 TEST(PlayerFigure, EveryFilePassesTheCheck) {
   std::string error;
-  EXPECT_TRUE(CheckCalXmlFile("Data/anims/brannoc.xsf", ECalFileKind::kSkeleton, 0, error)) << error;
+  EXPECT_TRUE(CheckCalXmlFile("Data/anims/brannoc.xsf", ECalFileKind::kSkeleton, 0, error))
+      << error;
   EXPECT_NE(Read("Data/anims/brannoc.xsf").find("NUMBONES=\"28\""), std::string::npos);
   for (const char* mesh : kMeshes) {
     const std::string path = std::string("Data/anims/") + mesh;
@@ -69,7 +96,8 @@ TEST(PlayerFigure, EveryFilePassesTheCheck) {
   }
   for (const char* name : kAnimations) {
     const std::string path = std::string("Data/anims/brannoc_") + name + ".xaf";
-    EXPECT_TRUE(CheckCalXmlFile(path, ECalFileKind::kAnimation, kBones, error)) << path << ": " << error;
+    EXPECT_TRUE(CheckCalXmlFile(path, ECalFileKind::kAnimation, kBones, error))
+        << path << ": " << error;
   }
 }
 
@@ -77,7 +105,8 @@ TEST(PlayerFigure, CommittedFilesMatchTheGenerator) {
   const std::string dir = "/tmp/hm_player_" + std::to_string(getpid());
   ASSERT_EQ(std::system(("mkdir -p " + dir + " && " GEN_PLAYER " " + dir).c_str()), 0);
   for (const std::string& name : GeneratedFiles())
-    EXPECT_TRUE(Read(dir + "/" + name) == Read("Data/anims/" + name)) << name << " differs: run gen_player";
+    EXPECT_TRUE(Read(dir + "/" + name) == Read("Data/anims/" + name))
+        << name << " differs: run gen_player";
   std::system(("rm -rf " + dir).c_str());
 }
 
@@ -190,10 +219,17 @@ TEST_F(PlayerFigureModel, TheMotionsMoveTheFigureAsNamed) {
     float dx, dz;  // expected travel, within 0.3 m
   };
   const Case travels[] = {
-      {"dash_front_01", 0, 3.0f}, {"dash_back_01", 0, -2.6f}, {"dash_left_01", 2.6f, 0},
-      {"dash_right_01", -2.6f, 0}, {"X1", 0, 0.3f},          {"X5", 0, 1.2f},
-      {"HOLDING_ATTACK", 0, 1.4f}, {"simple_hit_01", 0, -0.4f}, {"death_01", 0, -0.5f},
-      {"idle_combat_01", 0, 0},   {"cover_in_01", 0, 0},
+      {"dash_front_01", 0, 3.0f},
+      {"dash_back_01", 0, -2.6f},
+      {"dash_left_01", 2.6f, 0},
+      {"dash_right_01", -2.6f, 0},
+      {"X1", 0, 0.3f},
+      {"X5", 0, 1.2f},
+      {"HOLDING_ATTACK", 0, 1.4f},
+      {"simple_hit_01", 0, -0.4f},
+      {"death_01", 0, -0.5f},
+      {"idle_combat_01", 0, 0},
+      {"cover_in_01", 0, 0},
   };
   for (const Case& c : travels) {
     SCOPED_TRACE(c.name);

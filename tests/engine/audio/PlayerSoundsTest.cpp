@@ -1,7 +1,6 @@
 // The player's sounds and voices in the shipped banks, and the generated sound
 // files equal to what gen_sounds writes.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,26 +34,50 @@ struct SPlayerSound {
 // Every sound the player's controller, combo and effects play by name.
 std::vector<SPlayerSound> PlayerSounds() {
   std::vector<SPlayerSound> list = {
-      {"brannoc_run_footsteps", sfx::kTypeSfx},  {"brannoc_walk_footsteps", sfx::kTypeSfx},
-      {"brannoc_slowmotion_sfx", sfx::kTypeSfx}, {"brannoc_X5_boom", sfx::kTypeSfx},
-      {"brannoc_Y3_boom", sfx::kTypeSfx},        {"weapon_swing_02", sfx::kTypeSfx},
-      {"weapon_swing_03", sfx::kTypeSfx},        {"weapon_swing_04", sfx::kTypeSfx},
-      {"weapon_fatality_03", sfx::kTypeSfx},     {"effect_death_hit", sfx::kTypeSfx},
-      {"effect_death_explosion", sfx::kTypeSfx}, {"grenade_hit_ome", sfx::kTypeSfx},
-      {"grenade_explosion_01", sfx::kTypeSfx},   {"grenade_explosion_02", sfx::kTypeSfx},
-      {"grenade_explosion_03", sfx::kTypeSfx},   {"mutant_eso_ha_tenido_que_doler", sfx::kTypeVoice},
+      {"brannoc_run_footsteps", sfx::kTypeSfx},
+      {"brannoc_walk_footsteps", sfx::kTypeSfx},
+      {"brannoc_slowmotion_sfx", sfx::kTypeSfx},
+      {"brannoc_X5_boom", sfx::kTypeSfx},
+      {"brannoc_Y3_boom", sfx::kTypeSfx},
+      {"weapon_swing_02", sfx::kTypeSfx},
+      {"weapon_swing_03", sfx::kTypeSfx},
+      {"weapon_swing_04", sfx::kTypeSfx},
+      {"weapon_fatality_03", sfx::kTypeSfx},
+      {"effect_death_hit", sfx::kTypeSfx},
+      {"effect_death_explosion", sfx::kTypeSfx},
+      {"grenade_hit_ome", sfx::kTypeSfx},
+      {"grenade_explosion_01", sfx::kTypeSfx},
+      {"grenade_explosion_02", sfx::kTypeSfx},
+      {"grenade_explosion_03", sfx::kTypeSfx},
+      {"mutant_eso_ha_tenido_que_doler", sfx::kTypeVoice},
   };
-  for (const char* voice :
-       {"brannoc_X1", "brannoc_X2", "brannoc_X3", "brannoc_X4", "brannoc_X5", "brannoc_Y2", "brannoc_Y3",
-        "brannoc_auto_01", "brannoc_auto_02", "brannoc_evade_01", "brannoc_evade_02", "brannoc_evade_03",
-        "brannoc_evade_04", "brannoc_hit_cover", "brannoc_hit_explosion_01", "brannoc_hit_explosion_02",
-        "brannoc_death", "brannoc_death_explosion", "brannoc_fatality_03", "brannoc_tomad_esto",
-        "brannoc_gas"})
+  for (const char* voice : {"brannoc_X1",
+                            "brannoc_X2",
+                            "brannoc_X3",
+                            "brannoc_X4",
+                            "brannoc_X5",
+                            "brannoc_Y2",
+                            "brannoc_Y3",
+                            "brannoc_auto_01",
+                            "brannoc_auto_02",
+                            "brannoc_evade_01",
+                            "brannoc_evade_02",
+                            "brannoc_evade_03",
+                            "brannoc_evade_04",
+                            "brannoc_hit_cover",
+                            "brannoc_hit_explosion_01",
+                            "brannoc_hit_explosion_02",
+                            "brannoc_death",
+                            "brannoc_death_explosion",
+                            "brannoc_fatality_03",
+                            "brannoc_tomad_esto",
+                            "brannoc_gas"})
     list.push_back({voice, sfx::kTypeVoice});
   // The names the hit reaction formats: "brannoc_hit_0%d" below 10, "brannoc_hit_%d" from 10.
   static std::vector<std::string> hits;
   hits.clear();
-  for (int n = 1; n <= 11; ++n) hits.push_back((n < 10 ? "brannoc_hit_0" : "brannoc_hit_") + std::to_string(n));
+  for (int n = 1; n <= 11; ++n)
+    hits.push_back((n < 10 ? "brannoc_hit_0" : "brannoc_hit_") + std::to_string(n));
   for (const std::string& hit : hits) list.push_back({hit.c_str(), sfx::kTypeVoice});
   return list;
 }
