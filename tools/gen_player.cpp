@@ -109,7 +109,7 @@ V3 Relative(int bone) {
 
 std::string Num(float v) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.5g", std::fabs(v) < 5e-6f ? 0.0f : v);
+  std::snprintf(buf, sizeof buf, "%.4g", std::fabs(v) < 5e-6f ? 0.0f : v);
   return buf;
 }
 std::string F3(V3 v) { return Num(v.x) + " " + Num(v.y) + " " + Num(v.z); }
@@ -404,7 +404,7 @@ void ChainLag(Pose& p, float amount) {
 }
 
 std::string AnimationText(float duration, const std::function<Pose(float)>& at, bool cycle) {
-  const int keys = std::max(6, static_cast<int>(std::ceil(duration * 12.0f)));
+  const int keys = std::max(6, static_cast<int>(std::ceil(duration * 10.0f)));
   std::vector<Pose> samples;
   for (int k = 0; k <= keys; ++k)
     samples.push_back(at(cycle && k == keys ? 0.0f : float(k) / keys));
