@@ -1,5 +1,6 @@
 // Synthesises the game's sound banks into Data/audio/ (16-bit mono WAV, 22050 Hz):
-// footsteps, heartbeat, booms, explosions, splashes, growling voices and two short
+// footsteps, heartbeat, booms, explosions, splashes, growling voices, the player's
+// blade swings, blows and voice (formant-shaped grunts and shouts) and two short
 // music loops. Deterministic: the same program writes the same bytes.
 //
 // Usage: gen_sounds [output folder]   (default Data/audio)
@@ -75,7 +76,8 @@ Buffer Growl(double seconds, double f0, double f1, double wobble, uint32_t seed)
   double phase = 0.0, y = 0.0, y2 = 0.0;
   for (size_t i = 0; i < b.size(); ++i) {
     const double t = double(i) / kRate;
-    const double f = (f0 + (f1 - f0) * (t / seconds)) * (1.0 + 0.08 * std::sin(2 * kPi * wobble * t));
+    const double f =
+        (f0 + (f1 - f0) * (t / seconds)) * (1.0 + 0.08 * std::sin(2 * kPi * wobble * t));
     phase += f / kRate;
     phase -= std::floor(phase);
     const double saw = 2.0 * phase - 1.0 + 0.25 * n.Next();
@@ -193,6 +195,74 @@ Buffer SlowMotion() {
   return b;
 }
 
+// A two-pole resonator (band-pass) at `freq` Hz with bandwidth `width` Hz.
+struct Resonator {
+  double a1, a2, gain, y1 = 0.0, y2 = 0.0;
+  Resonator(double freq, double width) {
+    const double r = std::exp(-kPi * width / kRate);
+    a1 = 2.0 * r * std::cos(2.0 * kPi * freq / kRate);
+    a2 = -r * r;
+    gain = 1.0 - r;
+  }
+  double Step(double x) {
+    const double y = gain * x + a1 * y1 + a2 * y2;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
+};
+
+// A grunt or shout: a buzzing voice whose pitch glides from f0 to f1, shaped by
+// two vowel formants, with breath noise; `effort` sharpens the attack.
+Buffer Voice(double seconds, double f0, double f1, double formant1, double formant2, double breath,
+             double effort, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  Resonator r1(formant1, 120.0), r2(formant2, 160.0), r3(2600.0, 300.0);
+  double phase = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double f = (f0 + (f1 - f0) * (t / seconds)) * (1.0 + 0.03 * n.Next());
+    phase += f / kRate;
+    phase -= std::floor(phase);
+    const double source = (1.0 - 2.0 * phase) + breath * n.Next();
+    const double voiced = r1.Step(source) + 0.6 * r2.Step(source) + 0.2 * r3.Step(source);
+    const double env = std::min(1.0, t / (0.04 / effort)) * std::exp(-t * 2.5 / seconds) *
+                       std::min(1.0, (seconds - t) / 0.05);
+    b[i] = static_cast<float>(voiced * env);
+  }
+  Normalise(b, 0.8f);
+  return b;
+}
+
+// A blade through the air: noise swept up and down through a resonance.
+Buffer Whoosh(double seconds, double low, double high, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  double y1 = 0.0, y2 = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double s = std::sin(kPi * t / seconds);
+    const double freq = low + (high - low) * s;
+    const double r = 0.985;
+    const double y =
+        (1.0 - r) * n.Next() + 2.0 * r * std::cos(2.0 * kPi * freq / kRate) * y1 - r * r * y2;
+    y2 = y1;
+    y1 = y;
+    b[i] = static_cast<float>(y * s * s);
+  }
+  Normalise(b, 0.75f);
+  return b;
+}
+
+// A blow landing on a body: a low thud with a wet slap on top.
+Buffer Thud(double seconds, double pitch, double slap, uint32_t seed) {
+  Buffer b = Tone(seconds, pitch, pitch * 0.5, 18.0);
+  Mix(b, NoiseBurst(seconds, 0.6, 0.1, 25.0, seed), 0.0, static_cast<float>(slap));
+  Normalise(b, 0.85f);
+  return b;
+}
+
 // Bass, chord pads and a pulse over `bars` bars of four beats; loops cleanly.
 Buffer Music(double bpm, const std::vector<double>& roots, double padGain, uint32_t seed) {
   const double beat = 60.0 / bpm;
@@ -225,7 +295,7 @@ int main(int argc, char** argv) {
     mkdir((root + sub).c_str(), 0755);
 
   struct Item {
-    const char* file;
+    std::string file;
     std::function<Buffer()> make;
   };
   const std::vector<Item> items = {
@@ -241,7 +311,8 @@ int main(int argc, char** argv) {
       {"enemies/out_water_01.wav", [] { return Splash(0.9, 81); }},
       {"enemies/out_water_02.wav", [] { return Splash(0.8, 91); }},
       {"enemies/wave_wake_01.wav", [] { return Growl(1.0, 70, 140, 5.0, 101); }},
-      {"enemies/stunned_loop_01.wav", [] {
+      {"enemies/stunned_loop_01.wav",
+       [] {
          Buffer b = Growl(1.2, 60, 60, 3.0, 111);
          Edges(b, 0.02);
          return b;
@@ -249,7 +320,8 @@ int main(int argc, char** argv) {
       {"voices/zombie_die.wav", [] { return Growl(1.4, 120, 45, 4.0, 121); }},
       {"voices/zombie_hit_01.wav", [] { return Growl(0.5, 150, 90, 9.0, 131); }},
       {"voices/krauser_tired.wav", [] { return Growl(1.3, 55, 48, 2.0, 141); }},
-      {"voices/krauser_fatality.wav", [] {
+      {"voices/krauser_fatality.wav",
+       [] {
          Buffer b = Growl(1.8, 90, 35, 6.0, 151);
          Mix(b, Boom(1.0, 45, 152), 0.6, 0.6f);
          Normalise(b, 0.9f);
@@ -259,17 +331,118 @@ int main(int argc, char** argv) {
       {"menu/click_02.wav", [] { return Tone(0.06, 900, 850, 60.0, 0.001); }},
       {"menu/click_03.wav", [] { return Tone(0.05, 700, 760, 70.0, 0.001); }},
       {"menu/back_01.wav", [] { return Tone(0.12, 900, 500, 30.0, 0.001); }},
-      {"menu/newgame_01.wav", [] {
+      {"menu/newgame_01.wav",
+       [] {
          Buffer b = Tone(0.9, 220, 110, 3.5, 0.01);
          Mix(b, Boom(0.9, 60, 181), 0.0, 0.5f);
          Normalise(b, 0.8f);
          return b;
        }},
-      {"music/menu_loop.wav", [] { return Music(80, {55.0, 41.2}, 0.18, 161); }},
-      {"music/ingame_loop.wav", [] { return Music(120, {41.2, 49.0}, 0.12, 171); }},
+      // The player's blades and the blows he takes.
+      {"weapons/swing_02.wav", [] { return Whoosh(0.35, 300, 1400, 201); }},
+      {"weapons/swing_03.wav", [] { return Whoosh(0.45, 250, 1100, 202); }},
+      {"weapons/swing_04.wav",
+       [] {
+         Buffer b = Whoosh(0.7, 180, 900, 203);
+         Mix(b, Whoosh(0.5, 300, 1600, 204), 0.15, 0.6f);
+         Normalise(b, 0.8f);
+         return b;
+       }},
+      {"weapons/fatality_03.wav",
+       [] {
+         Buffer b = Whoosh(0.4, 300, 1300, 205);
+         Mix(b, Thud(0.4, 90, 0.9, 206), 0.25, 1.0f);
+         Normalise(b, 0.85f);
+         return b;
+       }},
+      {"player/death_hit.wav", [] { return Thud(0.6, 75, 0.7, 211); }},
+      {"player/death_explosion.wav",
+       [] {
+         Buffer b = Thud(0.9, 60, 0.5, 212);
+         Mix(b, Explosion(0.9, 213, 0.3), 0.0, 0.5f);
+         Normalise(b, 0.85f);
+         return b;
+       }},
+      {"player/grenade_hit_ome.wav",
+       [] {
+         Buffer b = Tone(1.2, 3100, 2900, 2.0, 0.01);  // the ringing in the ears
+         Mix(b, Thud(0.5, 70, 0.6, 214), 0.0, 0.8f);
+         Normalise(b, 0.6f);
+         return b;
+       }},
+      // His voice: attack shouts, effort grunts, pain, death.
+      {"voices/brannoc_x1.wav", [] { return Voice(0.35, 150, 120, 700, 1150, 0.3, 2.0, 301); }},
+      {"voices/brannoc_x2.wav", [] { return Voice(0.35, 160, 125, 650, 1100, 0.3, 2.0, 302); }},
+      {"voices/brannoc_x3.wav", [] { return Voice(0.45, 170, 120, 720, 1200, 0.35, 2.0, 303); }},
+      {"voices/brannoc_x4.wav", [] { return Voice(0.45, 175, 130, 600, 1000, 0.35, 2.0, 304); }},
+      {"voices/brannoc_x5.wav", [] { return Voice(0.8, 190, 110, 750, 1250, 0.4, 2.5, 305); }},
+      {"voices/brannoc_y2.wav", [] { return Voice(0.45, 165, 120, 500, 900, 0.35, 2.0, 306); }},
+      {"voices/brannoc_y3.wav", [] { return Voice(0.8, 185, 100, 700, 1100, 0.45, 2.5, 307); }},
+      {"voices/brannoc_auto_01.wav", [] { return Voice(0.5, 170, 140, 680, 1150, 0.3, 2.0, 308); }},
+      {"voices/brannoc_auto_02.wav",
+       [] { return Voice(0.6, 180, 130, 720, 1200, 0.35, 2.0, 309); }},
+      {"voices/brannoc_evade_01.wav",
+       [] { return Voice(0.25, 140, 120, 550, 950, 0.6, 3.0, 311); }},
+      {"voices/brannoc_evade_02.wav",
+       [] { return Voice(0.22, 150, 125, 500, 900, 0.6, 3.0, 312); }},
+      {"voices/brannoc_evade_03.wav",
+       [] { return Voice(0.28, 135, 115, 580, 1000, 0.6, 3.0, 313); }},
+      {"voices/brannoc_evade_04.wav",
+       [] { return Voice(0.3, 145, 110, 620, 1050, 0.55, 3.0, 314); }},
+      {"voices/brannoc_hit_cover.wav",
+       [] { return Voice(0.25, 130, 110, 450, 850, 0.5, 3.0, 315); }},
+      {"voices/brannoc_hit_explosion_01.wav",
+       [] { return Voice(0.7, 210, 120, 760, 1250, 0.5, 2.5, 316); }},
+      {"voices/brannoc_hit_explosion_02.wav",
+       [] { return Voice(0.75, 200, 110, 720, 1200, 0.55, 2.5, 317); }},
+      {"voices/brannoc_death.wav", [] { return Voice(1.1, 180, 80, 680, 1100, 0.5, 1.5, 318); }},
+      {"voices/brannoc_death_explosion.wav",
+       [] { return Voice(1.2, 220, 75, 740, 1200, 0.6, 2.5, 319); }},
+      {"voices/brannoc_fatality_03.wav",
+       [] { return Voice(0.6, 165, 115, 700, 1150, 0.4, 2.0, 320); }},
+      {"voices/brannoc_tomad_esto.wav",
+       [] {
+         Buffer b = Voice(0.9, 140, 110, 600, 1400, 0.25, 1.5, 321);
+         Mix(b, Voice(0.4, 150, 120, 400, 2000, 0.25, 1.5, 322), 0.3, 0.7f);
+         Mix(b, Voice(0.4, 130, 100, 700, 1100, 0.25, 1.5, 323), 0.55, 0.7f);
+         Normalise(b, 0.8f);
+         return b;
+       }},
+      {"voices/brannoc_gas.wav",
+       [] {
+         Buffer b = NoiseBurst(1.2, 0.5, 0.2, 1.5, 324, 0.1);  // the hiss of the gas
+         Normalise(b, 0.6f);
+         return b;
+       }},
+      {"voices/mutant_eso_ha_tenido_que_doler.wav",
+       [] {
+         Buffer b = Growl(1.4, 110, 70, 5.0, 331);
+         Mix(b, Voice(1.2, 95, 70, 500, 900, 0.5, 1.2, 332), 0.1, 0.6f);
+         Normalise(b, 0.85f);
+         return b;
+       }},
+      {"music/menu_loop.wav",
+       [] {
+         return Music(80, {55.0, 41.2}, 0.18, 161);
+       }},
+      {"music/ingame_loop.wav",
+       [] {
+         return Music(120, {41.2, 49.0}, 0.12, 171);
+       }},
   };
+  std::vector<Item> all = items;
+  // Eleven pain voices, each a little different.
+  for (int i = 1; i <= 11; ++i) {
+    char file[64];
+    std::snprintf(file, sizeof file, "voices/brannoc_hit_%02d.wav", i);
+    all.push_back({file, [i] {
+                     const double pitch = 150 + 9 * (i % 5);
+                     return Voice(0.3 + 0.03 * (i % 4), pitch * 1.3, pitch * 0.8,
+                                  560 + 30 * (i % 6), 950 + 40 * (i % 3), 0.45, 2.5, 340 + i);
+                   }});
+  }
   bool ok = true;
-  for (const Item& item : items) {
+  for (const Item& item : all) {
     Buffer b = item.make();
     ok = WriteWav(root + "/" + item.file, b) && ok;
   }

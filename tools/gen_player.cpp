@@ -1,0 +1,833 @@
+// Writes the player's figure, Brannoc, in the animation library's XML formats:
+//   brannoc.xsf           skeleton: "Bip01" root, pelvis, two spine bones, neck,
+//                         head, clavicles, arms, legs with toes, and two chained
+//                         blades: "Bone01" (grip, right hand) to "Bone04" (tip) and
+//                         "Bone05" (grip, left hand) to "Bone06" (tip)
+//   brannoc_body.xmf      the body: tapered tubes per bone, overlapping at the joints,
+//                         each vertex near a joint blended with the neighbouring bone
+//   brannoc_blade_r.xmf,  the two blades, each piece on its own bone
+//   brannoc_blade_l.xmf
+//   brannoc_<name>.xaf    one file per animation of the player (see Animations())
+// The hit volumes of the weapon controller fit the bone pairs Bone01-Bone04 (right
+// blade), Bone05-Bone06 (left blade) and "Bip01 L Calf"-"Bip01 L Toe0" (left foot).
+// Authored z-up with the figure facing -y, as gen_humanoid; loaded with the rotation
+// about x it stands y-up facing +z. Actions that travel move the root bone: the mixer
+// hands that motion to the object.
+// Usage: gen_player [output folder]   (default Data/anims)
+//        gen_player --template        prints the animation template entry
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+struct V3 {
+  float x, y, z;
+};
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+V3 Cross(V3 a, V3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+float Length(V3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+V3 Normal(V3 a) { return a * (1.0f / Length(a)); }
+
+struct Q {
+  float x, y, z, w;
+};
+Q Mul(Q a, Q b) {
+  return {
+      a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+      a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+Q Axis(V3 axis, float angle) {
+  const float s = std::sin(angle * 0.5f);
+  return {axis.x * s, axis.y * s, axis.z * s, std::cos(angle * 0.5f)};
+}
+// Euler angles applied x, then y, then z. The library stores the conjugate.
+Q LibraryRotation(V3 e) {
+  const Q q = Mul(Axis({0, 0, 1}, e.z), Mul(Axis({0, 1, 0}, e.y), Axis({1, 0, 0}, e.x)));
+  return {-q.x, -q.y, -q.z, q.w};
+}
+
+// clang-format off
+enum BoneId {
+  kRoot, kPelvis, kSpine, kSpine1, kNeck, kHead,
+  kLClav, kLUpper, kLFore, kLHand, kRClav, kRUpper, kRFore, kRHand,
+  kLThigh, kLCalf, kLFoot, kLToe, kRThigh, kRCalf, kRFoot, kRToe,
+  kBone01, kBone02, kBone03, kBone04, kBone05, kBone06, kBoneCount
+};
+// clang-format on
+
+struct Bone {
+  const char* name;
+  int parent;
+  V3 position;  // absolute bind position; bind rotations are identity
+};
+
+const Bone kBones[kBoneCount] = {
+    {"Bip01", -1, {0, 0, 1.0f}},
+    {"Bip01 Pelvis", kRoot, {0, 0, 1.0f}},
+    {"Bip01 Spine", kPelvis, {0, 0, 1.08f}},
+    {"Bip01 Spine1", kSpine, {0, 0, 1.3f}},
+    {"Bip01 Neck", kSpine1, {0, 0, 1.52f}},
+    {"Bip01 Head", kNeck, {0, -0.01f, 1.62f}},
+    {"Bip01 L Clavicle", kSpine1, {0.04f, 0, 1.47f}},
+    {"Bip01 L UpperArm", kLClav, {0.2f, 0, 1.46f}},
+    {"Bip01 L Forearm", kLUpper, {0.22f, 0.02f, 1.18f}},
+    {"Bip01 L Hand", kLFore, {0.24f, 0, 0.94f}},
+    {"Bip01 R Clavicle", kSpine1, {-0.04f, 0, 1.47f}},
+    {"Bip01 R UpperArm", kRClav, {-0.2f, 0, 1.46f}},
+    {"Bip01 R Forearm", kRUpper, {-0.22f, 0.02f, 1.18f}},
+    {"Bip01 R Hand", kRFore, {-0.24f, 0, 0.94f}},
+    {"Bip01 L Thigh", kPelvis, {0.1f, 0, 0.96f}},
+    {"Bip01 L Calf", kLThigh, {0.1f, -0.01f, 0.52f}},
+    {"Bip01 L Foot", kLCalf, {0.1f, 0.02f, 0.09f}},
+    {"Bip01 L Toe0", kLFoot, {0.1f, -0.12f, 0.03f}},
+    {"Bip01 R Thigh", kPelvis, {-0.1f, 0, 0.96f}},
+    {"Bip01 R Calf", kRThigh, {-0.1f, -0.01f, 0.52f}},
+    {"Bip01 R Foot", kRCalf, {-0.1f, 0.02f, 0.09f}},
+    {"Bip01 R Toe0", kRFoot, {-0.1f, -0.12f, 0.03f}},
+    {"Bone01", kRHand, {-0.24f, -0.02f, 0.88f}},
+    {"Bone02", kBone01, {-0.24f, -0.16f, 0.88f}},
+    {"Bone03", kBone02, {-0.24f, -0.4f, 0.88f}},
+    {"Bone04", kBone03, {-0.24f, -0.64f, 0.88f}},
+    {"Bone05", kLHand, {0.24f, -0.02f, 0.88f}},
+    {"Bone06", kBone05, {0.24f, -0.5f, 0.88f}},
+};
+
+V3 Relative(int bone) {
+  const Bone& b = kBones[bone];
+  return b.parent < 0 ? b.position : b.position - kBones[b.parent].position;
+}
+
+std::string Num(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.4g", std::fabs(v) < 5e-6f ? 0.0f : v);
+  return buf;
+}
+std::string F3(V3 v) { return Num(v.x) + " " + Num(v.y) + " " + Num(v.z); }
+std::string F4(Q q) { return Num(q.x) + " " + Num(q.y) + " " + Num(q.z) + " " + Num(q.w); }
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "gen_player: cannot write %s\n", path.c_str());
+    return false;
+  }
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) std::fprintf(stderr, "gen_player: error writing %s\n", path.c_str());
+  return ok;
+}
+
+std::string Skeleton() {
+  std::string s = "<HEADER MAGIC=\"XSF\" VERSION=\"919\" />\n";
+  s += "<SKELETON NUMBONES=\"" + std::to_string(kBoneCount) + "\">\n";
+  for (int i = 0; i < kBoneCount; ++i) {
+    std::vector<int> children;
+    for (int c = 0; c < kBoneCount; ++c)
+      if (kBones[c].parent == i) children.push_back(c);
+    s += "  <BONE ID=\"" + std::to_string(i) + "\" NAME=\"" + kBones[i].name + "\" NUMCHILDS=\"" +
+         std::to_string(children.size()) + "\">\n";
+    s += "    <TRANSLATION>" + F3(Relative(i)) + "</TRANSLATION>\n";
+    s += "    <ROTATION>0 0 0 1</ROTATION>\n";
+    s += "    <LOCALTRANSLATION>" + F3(kBones[i].position * -1.0f) + "</LOCALTRANSLATION>\n";
+    s += "    <LOCALROTATION>0 0 0 1</LOCALROTATION>\n";
+    s += "    <PARENTID>" + std::to_string(kBones[i].parent) + "</PARENTID>\n";
+    for (int c : children) s += "    <CHILDID>" + std::to_string(c) + "</CHILDID>\n";
+    s += "  </BONE>\n";
+  }
+  s += "</SKELETON>\n";
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+// Meshes
+
+struct Influence {
+  int bone;
+  float weight;
+};
+struct Vertex {
+  V3 pos, norm;
+  float u, v;
+  std::vector<Influence> influences;
+};
+struct MeshData {
+  std::vector<Vertex> verts;
+  std::vector<int> faces;
+};
+
+// Weights in hundredths that add up to exactly 1; the bone itself keeps the rest.
+std::vector<Influence> Weights(int bone, int parent, float toParent, int child, float toChild) {
+  const int p = parent >= 0 ? static_cast<int>(std::lround(toParent * 100.0f)) : 0;
+  const int c = child >= 0 ? static_cast<int>(std::lround(toChild * 100.0f)) : 0;
+  std::vector<Influence> list{{bone, (100 - p - c) / 100.0f}};
+  if (p > 0) list.push_back({parent, p / 100.0f});
+  if (c > 0) list.push_back({child, c / 100.0f});
+  return list;
+}
+
+// A closed tube around the segment a-b on `bone`: elliptic rings (rx across, ry the
+// other way) whose size follows `profile`, capped at both ends. Near the start it
+// blends with `parent`, near the end with `child` (either may be -1), at most half.
+struct Tube {
+  int bone;
+  V3 a, b;
+  float rx0, ry0, rx1, ry1;
+  int parent = -1, child = -1;
+  bool round = false;  // a head: the rings follow a half circle
+};
+
+void AddTube(MeshData& m, const Tube& t) {
+  constexpr int kSides = 10, kRings = 5;
+  const V3 d = Normal(t.b - t.a);
+  const V3 ref = std::fabs(d.x) > 0.9f ? V3{0, 0, 1} : V3{1, 0, 0};
+  const V3 e2 = Normal(Cross(d, ref));
+  const V3 e1 = Cross(e2, d);
+  const float length = Length(t.b - t.a);
+  auto weights = [&](float f) {
+    const float toParent = f < 0.3f ? 0.5f * (1.0f - f / 0.3f) : 0.0f;
+    const float toChild = f > 0.7f ? 0.5f * (f - 0.7f) / 0.3f : 0.0f;
+    return Weights(t.bone, t.parent, toParent, t.child, toChild);
+  };
+  const int base = static_cast<int>(m.verts.size());
+  for (int r = 0; r <= kRings; ++r) {
+    const float f = static_cast<float>(r) / kRings;
+    float scale = 1.0f;
+    if (t.round)
+      scale = std::max(0.25f, std::sqrt(std::max(0.0f, 1.0f - (2 * f - 1) * (2 * f - 1))));
+    const float rx = (t.rx0 + (t.rx1 - t.rx0) * f) * scale;
+    const float ry = (t.ry0 + (t.ry1 - t.ry0) * f) * scale;
+    for (int s = 0; s < kSides; ++s) {
+      const float phi = 2 * kPi * s / kSides;
+      const V3 radial = e1 * std::cos(phi) + e2 * std::sin(phi);
+      const V3 pos = t.a + d * (length * f) + e1 * (rx * std::cos(phi)) + e2 * (ry * std::sin(phi));
+      m.verts.push_back({pos, radial, static_cast<float>(s) / kSides, f, weights(f)});
+    }
+  }
+  for (int r = 0; r < kRings; ++r) {
+    for (int s = 0; s < kSides; ++s) {
+      const int i00 = base + r * kSides + s, i01 = base + r * kSides + (s + 1) % kSides;
+      const int i10 = i00 + kSides, i11 = i01 + kSides;
+      for (int i : {i00, i01, i11, i00, i11, i10}) m.faces.push_back(i);
+    }
+  }
+  const int start = static_cast<int>(m.verts.size());
+  m.verts.push_back({t.a, d * -1.0f, 0.5f, 0.0f, weights(0.0f)});
+  m.verts.push_back({t.b, d, 0.5f, 1.0f, weights(1.0f)});
+  for (int s = 0; s < kSides; ++s) {
+    const int s1 = (s + 1) % kSides;
+    for (int i : {start, base + s1, base + s}) m.faces.push_back(i);
+    const int top = base + kRings * kSides;
+    for (int i : {start + 1, top + s, top + s1}) m.faces.push_back(i);
+  }
+}
+
+std::string MeshText(const MeshData& m) {
+  std::string s = "<HEADER MAGIC=\"XMF\" VERSION=\"919\" />\n";
+  s += "<MESH NUMSUBMESH=\"1\">\n";
+  s += "  <SUBMESH NUMVERTICES=\"" + std::to_string(m.verts.size()) + "\" NUMFACES=\"" +
+       std::to_string(m.faces.size() / 3) +
+       "\" MATERIAL=\"0\" NUMLODSTEPS=\"0\" NUMSPRINGS=\"0\" NUMTEXCOORDS=\"1\">\n";
+  for (size_t i = 0; i < m.verts.size(); ++i) {
+    const Vertex& v = m.verts[i];
+    s += "    <VERTEX ID=\"" + std::to_string(i) + "\" NUMINFLUENCES=\"" +
+         std::to_string(v.influences.size()) + "\">\n";
+    s += "      <POS>" + F3(v.pos) + "</POS>\n";
+    s += "      <NORM>" + F3(v.norm) + "</NORM>\n";
+    s += "      <TEXCOORD>" + Num(v.u) + " " + Num(v.v) + "</TEXCOORD>\n";
+    for (const Influence& in : v.influences)
+      s += "      <INFLUENCE ID=\"" + std::to_string(in.bone) + "\">" + Num(in.weight) +
+           "</INFLUENCE>\n";
+    s += "    </VERTEX>\n";
+  }
+  for (size_t f = 0; f + 2 < m.faces.size(); f += 3)
+    s += "    <FACE VERTEXID=\"" + std::to_string(m.faces[f]) + " " +
+         std::to_string(m.faces[f + 1]) + " " + std::to_string(m.faces[f + 2]) + "\" />\n";
+  s += "  </SUBMESH>\n</MESH>\n";
+  return s;
+}
+
+V3 P(int bone) { return kBones[bone].position; }
+V3 Mirror(V3 v) { return {-v.x, v.y, v.z}; }
+
+std::string Body() {
+  MeshData m;
+  AddTube(m, {kPelvis, {0, 0, 0.86f}, {0, 0, 1.1f}, 0.15f, 0.1f, 0.14f, 0.1f, -1, kSpine});
+  AddTube(m, {kSpine, {0, 0, 1.05f}, {0, 0, 1.32f}, 0.14f, 0.095f, 0.17f, 0.11f, kPelvis, kSpine1});
+  AddTube(m, {kSpine1, {0, 0, 1.28f}, {0, 0, 1.5f}, 0.19f, 0.12f, 0.2f, 0.11f, kSpine, kNeck});
+  AddTube(m,
+          {kNeck, {0, 0, 1.46f}, {0, -0.01f, 1.64f}, 0.05f, 0.05f, 0.05f, 0.05f, kSpine1, kHead});
+  Tube head{kHead, {0, -0.01f, 1.58f}, {0, -0.01f, 1.86f}, 0.1f, 0.115f, 0.1f, 0.115f, kNeck};
+  head.round = true;
+  AddTube(m, head);
+  for (bool left : {true, false}) {
+    auto side = [left](V3 v) { return left ? v : Mirror(v); };
+    const int o = left ? 0 : kRClav - kLClav;    // arm bones
+    const int l = left ? 0 : kRThigh - kLThigh;  // leg bones
+    AddTube(m, {kLClav + o, side({0.03f, 0, 1.46f}), side({0.23f, 0, 1.45f}), 0.06f, 0.06f, 0.065f,
+                0.06f, kSpine1, kLUpper + o});
+    AddTube(m, {kLUpper + o, P(kLUpper + o), P(kLFore + o), 0.058f, 0.055f, 0.045f, 0.045f,
+                kLClav + o, kLFore + o});
+    AddTube(m, {kLFore + o, P(kLFore + o), P(kLHand + o), 0.045f, 0.045f, 0.033f, 0.03f,
+                kLUpper + o, kLHand + o});
+    AddTube(m, {kLHand + o, P(kLHand + o) + V3{0, 0, 0.01f}, side({0.24f, -0.03f, 0.83f}), 0.025f,
+                0.04f, 0.022f, 0.045f, kLFore + o});
+    AddTube(m, {kLThigh + l, side({0.1f, 0, 1.0f}), P(kLCalf + l), 0.085f, 0.09f, 0.06f, 0.06f,
+                kPelvis, kLCalf + l});
+    AddTube(m, {kLCalf + l, P(kLCalf + l), P(kLFoot + l), 0.06f, 0.065f, 0.04f, 0.042f, kLThigh + l,
+                kLFoot + l});
+    AddTube(m, {kLFoot + l, side({0.1f, 0.06f, 0.05f}), side({0.1f, -0.12f, 0.04f}), 0.045f, 0.045f,
+                0.045f, 0.035f, kLCalf + l, kLToe + l});
+    AddTube(m, {kLToe + l, side({0.1f, -0.11f, 0.035f}), side({0.1f, -0.2f, 0.03f}), 0.042f, 0.03f,
+                0.035f, 0.02f, kLFoot + l});
+  }
+  return MeshText(m);
+}
+
+// Flat blade pieces: thin across x, wide up and down; a grip wrapped round the hand.
+std::string Blade(bool right) {
+  MeshData m;
+  const int grip = right ? kBone01 : kBone05;
+  const int last = right ? kBone04 : kBone06;
+  const V3 g = P(grip);
+  AddTube(m, {grip, g + V3{0, 0.06f, 0}, P(grip + 1) + V3{0, 0.02f, 0}, 0.018f, 0.018f, 0.018f,
+              0.018f});
+  AddTube(m, {grip, P(grip + 1) + V3{0.05f, 0.01f, 0}, P(grip + 1) + V3{-0.05f, 0.01f, 0}, 0.015f,
+              0.05f, 0.015f, 0.05f});
+  for (int piece = grip + 1; piece < last; ++piece)  // chain links: each segment a gap short
+    AddTube(m, {piece, P(piece), P(piece + 1) + V3{0, 0.015f, 0}, 0.007f, 0.05f, 0.007f, 0.04f});
+  AddTube(m, {last, P(last), P(last) + V3{0, -0.2f, 0}, 0.007f, 0.04f, 0.003f, 0.004f});
+  return MeshText(m);
+}
+
+// ---------------------------------------------------------------------------
+// Animations. A pose is an Euler angle per bone (about the authored axes: +x tips
+// a hanging limb backwards and an upright one forwards, +z turns towards the
+// figure's left, +y tips a hanging limb towards -x) and an offset of the root;
+// forward is -y, the figure's left is +x.
+
+struct Pose {
+  V3 a[kBoneCount] = {};
+  V3 root = {0, 0, 0};
+};
+Pose Lerp(const Pose& p, const Pose& q, float f) {
+  Pose r;
+  for (int i = 0; i < kBoneCount; ++i) r.a[i] = p.a[i] + (q.a[i] - p.a[i]) * f;
+  r.root = p.root + (q.root - p.root) * f;
+  return r;
+}
+float Smooth(float f) { return f * f * (3 - 2 * f); }
+
+// Both arms at once, mirrored: x and z as given, y outwards for both.
+void Arms(Pose& p, V3 upper, V3 fore, V3 hand) {
+  p.a[kLUpper] = {upper.x, -upper.y, upper.z};
+  p.a[kRUpper] = {upper.x, upper.y, -upper.z};
+  p.a[kLFore] = fore;
+  p.a[kRFore] = {fore.x, -fore.y, -fore.z};
+  p.a[kLHand] = hand;
+  p.a[kRHand] = {hand.x, -hand.y, -hand.z};
+}
+void Legs(Pose& p, float thigh, float calf, float foot, float spread) {
+  p.a[kLThigh] = {thigh, -spread, 0};
+  p.a[kRThigh] = {thigh, spread, 0};
+  p.a[kLCalf] = p.a[kRCalf] = {calf, 0, 0};
+  p.a[kLFoot] = p.a[kRFoot] = {foot, 0, 0};
+}
+
+Pose Stand() {
+  Pose p;
+  Arms(p, {0.05f, 0.1f, 0}, {-0.35f, 0, 0}, {0.2f, 0, 0});
+  return p;
+}
+
+// Knees bent, leaning in, both blades raised in front.
+Pose Combat() {
+  Pose p;
+  p.root = {0, 0, -0.07f};
+  Legs(p, -0.4f, 0.65f, -0.25f, 0.1f);
+  p.a[kSpine] = {0.12f, 0, 0.1f};
+  p.a[kSpine1] = {0.06f, 0, 0};
+  p.a[kHead] = {-0.18f, 0, -0.1f};
+  Arms(p, {-0.45f, 0.3f, 0}, {-0.95f, 0, 0.1f}, {0.55f, 0, 0});
+  return p;
+}
+
+// The right arm swings the right blade (x forward and back, y out to the side, z turn).
+void RightArm(Pose& p, V3 upper, V3 fore, V3 hand) {
+  p.a[kRUpper] = upper;
+  p.a[kRFore] = fore;
+  p.a[kRHand] = hand;
+}
+void LeftArm(Pose& p, V3 upper, V3 fore, V3 hand) {
+  p.a[kLUpper] = upper;
+  p.a[kLFore] = fore;
+  p.a[kLHand] = hand;
+}
+void Twist(Pose& p, float angle) {
+  p.a[kSpine].z = 0.4f * angle;
+  p.a[kSpine1].z = 0.6f * angle;
+  p.a[kHead].z = -0.5f * angle;
+}
+
+struct Key {
+  float at;  // fraction of the duration
+  Pose pose;
+};
+
+// Eased from key to key.
+std::function<Pose(float)> Keys(std::vector<Key> keys) {
+  return [keys](float f) {
+    for (size_t k = 0; k + 1 < keys.size(); ++k) {
+      if (f <= keys[k + 1].at) {
+        const float span = keys[k + 1].at - keys[k].at;
+        const float local = span > 0 ? (f - keys[k].at) / span : 1.0f;
+        return Lerp(keys[k].pose, keys[k + 1].pose, Smooth(std::clamp(local, 0.0f, 1.0f)));
+      }
+    }
+    return keys.back().pose;
+  };
+}
+
+// The blade links trail the swing a little.
+void ChainLag(Pose& p, float amount) {
+  for (int b : {kBone02, kBone03, kBone04}) p.a[b].z = amount;
+  p.a[kBone06].z = -amount;
+}
+
+std::string AnimationText(float duration, const std::function<Pose(float)>& at, bool cycle) {
+  const int keys = std::max(6, static_cast<int>(std::ceil(duration * 10.0f)));
+  std::vector<Pose> samples;
+  for (int k = 0; k <= keys; ++k)
+    samples.push_back(at(cycle && k == keys ? 0.0f : float(k) / keys));
+  std::vector<int> tracks;
+  for (int b = 0; b < kBoneCount; ++b) {
+    bool moves = b == kRoot;
+    for (const Pose& p : samples)
+      moves = moves || std::fabs(p.a[b].x) + std::fabs(p.a[b].y) + std::fabs(p.a[b].z) > 1e-5f;
+    if (moves) tracks.push_back(b);
+  }
+  std::string s = "<HEADER MAGIC=\"XAF\" VERSION=\"919\" />\n";
+  s += "<ANIMATION DURATION=\"" + Num(duration) + "\" NUMTRACKS=\"" +
+       std::to_string(tracks.size()) + "\">\n";
+  for (int b : tracks) {
+    s += "  <TRACK BONEID=\"" + std::to_string(b) + "\" NUMKEYFRAMES=\"" +
+         std::to_string(keys + 1) + "\">\n";
+    for (int k = 0; k <= keys; ++k) {
+      const V3 t = b == kRoot ? Relative(b) + samples[k].root : Relative(b);
+      s += "    <KEYFRAME TIME=\"" + Num(duration * k / keys) + "\">\n";
+      s += "      <TRANSLATION>" + F3(t) + "</TRANSLATION>\n";
+      s += "      <ROTATION>" + F4(LibraryRotation(samples[k].a[b])) + "</ROTATION>\n";
+      s += "    </KEYFRAME>\n";
+    }
+    s += "  </TRACK>\n";
+  }
+  s += "</ANIMATION>\n";
+  return s;
+}
+
+struct Animation {
+  const char* name;
+  float duration;
+  bool cycle;
+  std::function<Pose(float)> at;
+};
+
+float Wave(float f, float times = 1.0f, float shift = 0.0f) {
+  return std::sin(2 * kPi * (f * times + shift));
+}
+
+Pose Breathe(Pose p, float f, float depth) {
+  p.root.z += -0.008f * depth + 0.008f * depth * Wave(f);
+  p.a[kSpine1].x += -0.03f * depth * Wave(f);
+  p.a[kLClav].y = -0.03f * depth * Wave(f);
+  p.a[kRClav].y = 0.03f * depth * Wave(f);
+  p.a[kHead].x += 0.02f * depth * Wave(f, 1, 0.25f);
+  return p;
+}
+
+// A running or walking cycle: legs and arms swing against each other, two steps
+// per loop, the body bobbing once per step.
+Pose Stride(float f, float reach, float bob, float lean) {
+  Pose p = Combat();
+  const float s = Wave(f), c = Wave(f, 2, 0.25f);
+  p.root = {0, 0, -0.03f - bob + bob * c};
+  p.a[kSpine] = {lean, 0, 0.1f * s};
+  p.a[kSpine1] = {0.03f, 0, 0.12f * s};
+  p.a[kHead] = {-lean, 0, -0.2f * s};
+  p.a[kLThigh] = {-reach * s - 0.15f, -0.04f, 0};
+  p.a[kRThigh] = {reach * s - 0.15f, 0.04f, 0};
+  p.a[kLCalf] = {0.5f + 0.45f * Wave(f, 1, 0.2f), 0, 0};
+  p.a[kRCalf] = {0.5f - 0.45f * Wave(f, 1, 0.2f), 0, 0};
+  p.a[kLFoot] = {-0.2f * s, 0, 0};
+  p.a[kRFoot] = {0.2f * s, 0, 0};
+  LeftArm(p, {reach * 0.8f * s - 0.2f, -0.2f, 0}, {-0.9f, 0, 0}, {0.5f, 0, 0});
+  RightArm(p, {-reach * 0.8f * s - 0.2f, 0.2f, 0}, {-0.9f, 0, 0}, {0.5f, 0, 0});
+  return p;
+}
+
+// A dash: crouch, push off and slide `travel` along `dir` with the body leaning
+// away from where it came from, then settle into the stance.
+Animation Dash(const char* name, V3 dir, float travel) {
+  Pose start = Combat();
+  Pose push = Combat();
+  push.root = dir * (0.15f * travel) + V3{0, 0, -0.14f};
+  Legs(push, -0.7f, 1.1f, -0.3f, 0.15f);
+  push.a[kSpine] = {0.25f * -dir.y + 0.1f, 0.25f * dir.x, 0};
+  Arms(push, {0.3f * dir.y - 0.3f, 0.5f, 0}, {-1.1f, 0, 0}, {0.5f, 0, 0});
+  Pose fly = push;
+  fly.root = dir * (0.85f * travel) + V3{0, 0, -0.08f};
+  Legs(fly, -0.3f, 0.5f, -0.1f, 0.25f);
+  Pose land = Combat();
+  land.root = dir * travel + V3{0, 0, -0.12f};
+  Legs(land, -0.6f, 0.95f, -0.3f, 0.15f);
+  Pose end = Combat();
+  end.root = dir * travel + V3{0, 0, -0.07f};
+  return {name, 0.55f, false,
+          Keys({{0, start}, {0.2f, push}, {0.65f, fly}, {0.85f, land}, {1, end}})};
+}
+
+// A blow: stance, wind-up, strike (stepping `step` forward), follow-through.
+struct Blow {
+  Pose windup, strike, follow;
+};
+Animation Attack(const char* name, float duration, float step, Blow b, float strikeAt = 0.45f) {
+  Pose start = Combat();
+  b.windup.root.y += -0.1f * step;
+  b.strike.root.y += -step;
+  b.follow.root.y += -step;
+  ChainLag(b.windup, -0.25f);
+  ChainLag(b.strike, 0.35f);
+  return {name, duration, false,
+          Keys({{0, start},
+                {strikeAt * 0.55f, b.windup},
+                {strikeAt, b.strike},
+                {0.75f, b.follow},
+                {1, b.follow}})};
+}
+
+Blow RightSlash() {  // the right blade sweeps from right to left
+  Blow b{Combat(), Combat(), Combat()};
+  Twist(b.windup, -0.7f);
+  RightArm(b.windup, {-0.4f, 1.3f, -0.3f}, {-0.6f, 0, 0}, {0.3f, 0, -0.4f});
+  Twist(b.strike, 0.6f);
+  RightArm(b.strike, {-1.4f, -0.3f, 0.4f}, {-0.15f, 0, 0}, {0.1f, 0, 0.5f});
+  b.strike.a[kRThigh].x = -0.8f;
+  Twist(b.follow, 0.45f);
+  RightArm(b.follow, {-1.0f, -0.5f, 0.3f}, {-0.4f, 0, 0}, {0.2f, 0, 0.4f});
+  return b;
+}
+Blow LeftSlash() {  // the left blade sweeps back from left to right
+  Blow b{Combat(), Combat(), Combat()};
+  Twist(b.windup, 0.7f);
+  LeftArm(b.windup, {-0.4f, -1.3f, 0.3f}, {-0.6f, 0, 0}, {0.3f, 0, 0.4f});
+  Twist(b.strike, -0.6f);
+  LeftArm(b.strike, {-1.4f, 0.3f, -0.4f}, {-0.15f, 0, 0}, {0.1f, 0, -0.5f});
+  b.strike.a[kLThigh].x = -0.8f;
+  Twist(b.follow, -0.4f);
+  LeftArm(b.follow, {-1.0f, 0.5f, -0.3f}, {-0.4f, 0, 0}, {0.2f, 0, -0.4f});
+  return b;
+}
+Blow Overhead(float drop) {  // both blades high over the head, then down in front
+  Blow b{Combat(), Combat(), Combat()};
+  b.windup.a[kSpine].x = -0.2f;
+  Arms(b.windup, {-2.6f, 0.2f, 0}, {-0.6f, 0, 0}, {0.2f, 0, 0});
+  b.windup.root.z = -0.02f;
+  b.strike.a[kSpine].x = 0.5f;
+  b.strike.a[kSpine1].x = 0.2f;
+  Arms(b.strike, {-1.2f, 0.15f, 0}, {-0.1f, 0, 0}, {0.3f, 0, 0});
+  b.strike.root.z = -drop;
+  Legs(b.strike, -0.9f, 1.4f, -0.4f, 0.2f);
+  b.follow = b.strike;
+  Arms(b.follow, {-0.9f, 0.2f, 0}, {-0.3f, 0, 0}, {0.4f, 0, 0});
+  return b;
+}
+Blow Thrust(float reach) {  // both blades driven straight ahead
+  Blow b{Combat(), Combat(), Combat()};
+  Twist(b.windup, -0.3f);
+  Arms(b.windup, {0.3f, 0.4f, 0}, {-1.6f, 0, 0}, {0.9f, 0, 0});
+  b.strike.a[kSpine].x = 0.35f;
+  Arms(b.strike, {-1.5f * reach, 0.1f, 0}, {-0.05f, 0, 0}, {-0.2f, 0, 0});
+  b.strike.a[kLThigh].x = -1.0f;
+  b.strike.a[kLCalf].x = 1.0f;
+  b.strike.a[kRThigh].x = 0.2f;
+  b.follow = b.strike;
+  Arms(b.follow, {-1.1f, 0.2f, 0}, {-0.4f, 0, 0}, {0.3f, 0, 0});
+  return b;
+}
+Blow Uppercut() {  // low to high with the right blade
+  Blow b{Combat(), Combat(), Combat()};
+  b.windup.root.z = -0.18f;
+  Legs(b.windup, -0.8f, 1.3f, -0.4f, 0.15f);
+  b.windup.a[kSpine].x = 0.5f;
+  RightArm(b.windup, {0.5f, 0.3f, 0}, {-0.3f, 0, 0}, {0.8f, 0, 0});
+  b.strike.root.z = 0.04f;
+  Legs(b.strike, -0.2f, 0.2f, 0.2f, 0.1f);
+  b.strike.a[kSpine].x = -0.25f;
+  RightArm(b.strike, {-2.7f, 0.1f, 0}, {-0.2f, 0, 0}, {-0.3f, 0, 0});
+  b.follow = b.strike;
+  RightArm(b.follow, {-2.2f, 0.3f, 0}, {-0.5f, 0, 0}, {0, 0, 0});
+  return b;
+}
+
+// Whirl: the body turns a full circle about the spine with both blades out.
+Animation Spin(const char* name, float duration, float turns, float step) {
+  return {name, duration, false, [=](float f) {
+            Pose p = Combat();
+            const float e = Smooth(f);
+            const float out = std::sin(kPi * f);
+            Twist(p, 0.0f);
+            p.a[kPelvis].z = 2 * kPi * turns * e;
+            Arms(p, {-0.45f - 0.9f * out, 0.3f + 1.1f * out, 0}, {-0.95f + 0.8f * out, 0, 0},
+                 {0.55f - 0.5f * out, 0, 0});
+            ChainLag(p, 0.3f * out);
+            p.root = {0, -step * e, -0.07f - 0.05f * out};
+            return p;
+          }};
+}
+
+// A fall: the whole body tips about the pelvis (backwards for tip < 0) and drops
+// to the floor while it slides `slide` along dir.
+Animation Fall(const char* name, float duration, float tip, V3 slide, float roll) {
+  Pose start = Combat();
+  Pose hit = Combat();
+  hit.a[kSpine].x = -0.5f;
+  hit.a[kHead].x = -0.4f;
+  Arms(hit, {0.2f, 0.9f, 0}, {-0.3f, 0, 0}, {0, 0, 0});
+  hit.root = slide * 0.3f + V3{0, 0, -0.05f};
+  Pose knees = hit;
+  knees.root = slide * 0.6f + V3{0, 0, -0.45f};
+  knees.a[kPelvis] = {tip * 0.4f, roll * 0.5f, 0};
+  Legs(knees, -1.3f, 1.9f, 0, 0.2f);
+  Pose down;
+  down.root = slide + V3{0, 0, -0.86f};
+  down.a[kPelvis] = {tip, roll, 0.2f};
+  down.a[kSpine].x = 0.1f;
+  down.a[kHead] = {-0.2f, 0, 0.5f};
+  Legs(down, -0.3f, 0.4f, 0.6f, 0.3f);
+  Arms(down, {-0.4f, 1.4f, 0}, {-0.6f, 0, 0}, {0.2f, 0, 0});
+  return {name, duration, false,
+          Keys({{0, start}, {0.15f, hit}, {0.5f, knees}, {0.85f, down}, {1, down}})};
+}
+
+std::vector<Animation> Animations() {
+  std::vector<Animation> list;
+  list.push_back({"idle_01", 2.4f, true, [](float f) { return Breathe(Stand(), f, 1.0f); }});
+  list.push_back({"idle_combat_01", 1.6f, true, [](float f) {
+                    Pose p = Breathe(Combat(), f, 1.5f);
+                    p.a[kLHand].z = 0.1f * Wave(f);
+                    p.a[kRHand].z = -0.1f * Wave(f);
+                    return p;
+                  }});
+  // The run matches the footstep loop: two steps in 0.72 s; the walk two in 1.1 s.
+  list.push_back({"run_01", 0.72f, true, [](float f) { return Stride(f, 0.75f, 0.04f, 0.3f); }});
+  list.push_back({"walk_01", 1.1f, true, [](float f) {
+                    Pose p = Stride(f, 0.4f, 0.015f, 0.05f);
+                    p.root.z += 0.05f;
+                    for (int b : {kLCalf, kRCalf}) p.a[b].x *= 0.5f;
+                    return p;
+                  }});
+  // Random idles: look around; roll the shoulders and flick the blades; shift weight.
+  list.push_back({"random_01", 3.0f, false, [](float f) {
+                    Pose p = Breathe(Stand(), f, 1.0f);
+                    const float look = std::sin(2 * kPi * f) * std::sin(kPi * f);
+                    p.a[kHead].z = 0.9f * look;
+                    p.a[kNeck].z = 0.3f * look;
+                    p.a[kSpine1].z = 0.15f * look;
+                    return p;
+                  }});
+  list.push_back({"random_02", 2.5f, false, [](float f) {
+                    Pose p = Breathe(Stand(), f, 1.0f);
+                    const float up = std::sin(kPi * f);
+                    Arms(p, {-0.3f * up, 0.1f + 0.5f * up, 0}, {-0.35f - 1.2f * up, 0, 0},
+                         {0.2f + 0.6f * Wave(f, 3), 0, 0});
+                    p.a[kLClav].x = p.a[kRClav].x = 0.3f * Wave(f, 2);
+                    ChainLag(p, 0.3f * Wave(f, 3));
+                    return p;
+                  }});
+  list.push_back({"random_03", 2.8f, false, [](float f) {
+                    Pose p = Breathe(Stand(), f, 1.0f);
+                    const float shift = std::sin(kPi * f);
+                    p.a[kPelvis].y = 0.08f * shift;
+                    p.a[kSpine].y = -0.12f * shift;
+                    p.a[kLThigh].y = -0.08f * shift;
+                    p.a[kRThigh] = {0, -0.08f * shift, 0};
+                    p.a[kRCalf].x = 0.4f * shift;
+                    p.a[kHead].y = 0.1f * shift;
+                    return p;
+                  }});
+  // Forward is -y, the figure's left +x.
+  list.push_back(Dash("dash_front_01", {0, -1, 0}, 3.0f));
+  list.push_back(Dash("dash_back_01", {0, 1, 0}, 2.6f));
+  list.push_back(Dash("dash_left_01", {1, 0, 0}, 2.6f));
+  list.push_back(Dash("dash_right_01", {-1, 0, 0}, 2.6f));
+  Pose guard = Combat();
+  guard.root.z = -0.12f;
+  Legs(guard, -0.55f, 0.9f, -0.3f, 0.15f);
+  guard.a[kSpine].x = 0.2f;
+  Arms(guard, {-1.2f, -0.35f, 0.3f}, {-1.4f, 0, 0.4f},
+       {0.2f, 0, 0.6f});  // blades crossed before the face
+  Pose struck = guard;
+  struck.root = {0, 0.3f, -0.16f};
+  struck.a[kSpine].x = -0.15f;
+  struck.a[kHead].x = -0.1f;
+  list.push_back({"cover_in_01", 0.35f, false, Keys({{0, Combat()}, {1, guard}})});
+  list.push_back({"cover_out_01", 0.35f, false, Keys({{0, guard}, {1, Combat()}})});
+  list.push_back({"cover_hit_01", 0.45f, false, Keys({{0, guard}, {0.25f, struck}, {1, [&] {
+                                                                                      Pose p =
+                                                                                          guard;
+                                                                                      p.root.y =
+                                                                                          0.3f;
+                                                                                      return p;
+                                                                                    }()}})});
+  list.push_back(Attack("X1", 0.7f, 0.3f, RightSlash()));
+  list.push_back(Attack("X2", 0.7f, 0.3f, LeftSlash()));
+  list.push_back(Attack("X3", 0.85f, 0.4f, Overhead(0.15f)));
+  list.push_back(Spin("X4", 0.8f, 1.0f, 0.5f));
+  {  // X5: a leap and a slam that sends the shock wave
+    Blow b = Overhead(0.25f);
+    b.windup.root.z = 0.45f;
+    Legs(b.windup, -0.9f, 1.2f, 0.3f, 0.1f);
+    Animation a = Attack("X5", 1.4f, 1.2f, b, 0.55f);
+    list.push_back(a);
+  }
+  list.push_back(Attack("Y1", 0.8f, 0.3f, Uppercut()));
+  list.push_back(Attack("Y2", 0.9f, 0.6f, Thrust(1.0f)));
+  {  // Y3: both blades into the ground
+    Blow b = Overhead(0.4f);
+    b.strike.a[kSpine].x = 0.8f;
+    Arms(b.strike, {-0.6f, 0.1f, 0}, {-0.1f, 0, 0}, {0.9f, 0, 0});
+    b.follow = b.strike;
+    list.push_back(Attack("Y3", 1.4f, 0.4f, b, 0.5f));
+  }
+  {  // holding: drawn back, the blades trembling with the charge
+    Pose held = Combat();
+    Twist(held, -0.5f);
+    held.root.z = -0.12f;
+    Arms(held, {0.5f, 0.5f, 0}, {-1.5f, 0, 0}, {0.9f, 0, 0});
+    list.push_back({"holding", 1.0f, false, [=](float f) {
+                      Pose p = Lerp(Combat(), held, Smooth(std::min(1.0f, f * 4)));
+                      ChainLag(p, 0.08f * Wave(f, 8));
+                      p.a[kSpine1].y = 0.02f * Wave(f, 6);
+                      return p;
+                    }});
+  }
+  list.push_back(Attack("HOLDING_ATTACK", 0.9f, 1.4f, Thrust(1.1f), 0.35f));
+  {  // back from any blow's end to the stance
+    Pose end = Combat();
+    Twist(end, 0.4f);
+    Arms(end, {-1.0f, 0.3f, 0}, {-0.4f, 0, 0}, {0.2f, 0, 0});
+    list.push_back({"attack_to_idle", 0.4f, false, Keys({{0, end}, {1, Combat()}})});
+  }
+  list.push_back(Spin("combo_auto_01", 1.0f, 1.0f, 0.8f));
+  list.push_back(Spin("combo_auto_02", 1.2f, 2.0f, 1.2f));
+  {  // gas: the left hand sweeps across the front
+    list.push_back({"gas_01", 1.6f, false, [](float f) {
+                      Pose p = Combat();
+                      const float in = Smooth(std::min(1.0f, f * 4)), sweep = Smooth(f);
+                      const float out = Smooth(std::clamp((f - 0.85f) / 0.15f, 0.0f, 1.0f));
+                      Twist(p, (0.6f - 1.2f * sweep) * in * (1 - out));
+                      LeftArm(p, {-1.5f * in * (1 - out) - 0.45f * out, -0.3f, 0.3f - 0.6f * sweep},
+                              {-0.2f, 0, 0}, {-0.4f * in, 0, 0});
+                      return p;
+                    }});
+  }
+  {  // grenades: the right arm throws overhand
+    Blow b{Combat(), Combat(), Combat()};
+    Twist(b.windup, -0.8f);
+    RightArm(b.windup, {0.6f, 1.2f, 0}, {-1.8f, 0, 0}, {0.5f, 0, 0});
+    b.windup.a[kSpine].x = -0.15f;
+    Twist(b.strike, 0.5f);
+    RightArm(b.strike, {-2.2f, 0.2f, 0}, {-0.1f, 0, 0}, {-0.4f, 0, 0});
+    b.strike.a[kSpine].x = 0.3f;
+    list.push_back(Attack("grenades_01", 1.4f, 0.1f, b, 0.4f));
+  }
+  {  // hits: knocked back, then recovered
+    Pose rock = Combat();
+    rock.a[kSpine].x = -0.45f;
+    rock.a[kHead].x = -0.35f;
+    Arms(rock, {0.1f, 0.7f, 0}, {-0.5f, 0, 0}, {0.2f, 0, 0});
+    rock.root = {0, 0.35f, -0.05f};
+    Pose back = Combat();
+    back.root.y = 0.4f;
+    list.push_back({"simple_hit_01", 0.5f, false, Keys({{0, Combat()}, {0.3f, rock}, {1, back}})});
+    Pose thrown = rock;
+    thrown.root = {0, 1.1f, 0.1f};
+    thrown.a[kSpine].x = -0.7f;
+    Legs(thrown, -0.6f, 0.3f, 0.3f, 0.3f);
+    Pose caught = Combat();
+    caught.root = {0, 1.5f, -0.25f};
+    Legs(caught, -0.9f, 1.5f, -0.4f, 0.2f);
+    Pose up = Combat();
+    up.root.y = 1.5f;
+    list.push_back({"wave_hit_01", 0.9f, false,
+                    Keys({{0, Combat()}, {0.3f, thrown}, {0.6f, caught}, {1, up}})});
+  }
+  list.push_back(Fall("death_01", 1.6f, -1.45f, {0, 0.5f, 0}, 0.1f));
+  list.push_back(Fall("death_wave_01", 2.0f, -1.5f, {0.4f, 2.5f, 0}, 0.5f));
+  // Fatalities: the victim stands in front; blows chained into one action.
+  auto chain = [](const char* name, float duration, std::vector<Blow> blows, float step) {
+    std::vector<Key> keys{{0, Combat()}};
+    const float span = 0.9f / blows.size();
+    for (size_t i = 0; i < blows.size(); ++i) {
+      Blow b = blows[i];
+      const float at = span * i;
+      for (Pose* p : {&b.windup, &b.strike, &b.follow}) p->root.y += -step * (i + 1) / blows.size();
+      ChainLag(b.windup, -0.25f);
+      ChainLag(b.strike, 0.35f);
+      keys.push_back({at + span * 0.35f, b.windup});
+      keys.push_back({at + span * 0.6f, b.strike});
+      keys.push_back({at + span, b.follow});
+    }
+    Pose end = Combat();
+    end.root.y = -step;
+    keys.push_back({1, end});
+    return Animation{name, duration, false, Keys(keys)};
+  };
+  list.push_back(chain("fatality_01", 2.4f, {Thrust(1.0f), RightSlash(), Overhead(0.2f)}, 0.4f));
+  list.push_back(chain("fatality_02", 2.2f, {LeftSlash(), Uppercut(), Thrust(1.1f)}, 0.3f));
+  list.push_back(
+      chain("fatality_03", 2.6f, {Overhead(0.3f), LeftSlash(), RightSlash(), Thrust(1.2f)}, 0.5f));
+  list.push_back(
+      chain("fatality_04", 3.0f, {Uppercut(), Overhead(0.3f), Thrust(1.0f), Overhead(0.4f)}, 0.6f));
+  return list;
+}
+
+std::string TemplateEntry() {
+  std::string s = "  <animationTemplate id=\"brannoc\" file=\"brannoc.xsf\">\n    <meshes>\n";
+  for (const char* mesh : {"brannoc_body.xmf", "brannoc_blade_r.xmf", "brannoc_blade_l.xmf"})
+    s += std::string("      <mesh file=\"") + mesh +
+         "\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
+  s += "    </meshes>\n    <animations>\n";
+  for (const Animation& a : Animations())
+    s += std::string("      <animation id=\"") + a.name + "\" file=\"brannoc_" + a.name +
+         ".xaf\"/>\n";
+  s += "    </animations>\n  </animationTemplate>\n";
+  return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--template") {
+    std::fputs(TemplateEntry().c_str(), stdout);
+    return 0;
+  }
+  const std::string dir = argc > 1 ? argv[1] : "Data/anims";
+  bool ok = WriteText(dir + "/brannoc.xsf", Skeleton());
+  ok = WriteText(dir + "/brannoc_body.xmf", Body()) && ok;
+  ok = WriteText(dir + "/brannoc_blade_r.xmf", Blade(true)) && ok;
+  ok = WriteText(dir + "/brannoc_blade_l.xmf", Blade(false)) && ok;
+  for (const Animation& a : Animations())
+    ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(a.duration, a.at, a.cycle)) &&
+         ok;
+  return ok ? 0 : 1;
+}
