@@ -20,6 +20,8 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/core/Log.h"
 #include "engine/core/XmlFile.h"
+#include "engine/events/EventManager.h"
+#include "engine/events/GameEvents.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Renderer.h"
@@ -27,6 +29,7 @@
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/buffers/VertexTypes.h"
+#include "engine/script/ScriptManager.h"
 
 namespace vd {
 namespace {
@@ -301,6 +304,69 @@ TEST_F(CityLevelTest, StreetsHaveFloorsUnderfootAndWallsAlongside) {
   EXPECT_FALSE(collision.RayTest(plat::Vec3(20, 1.5f, 15), plat::Vec3(20, 1.5f, 24), hit));
   objects.Clear();
   collision.Release();
+}
+
+// Keeps the zone changes it is handed.
+class CZoneLog : public evn::IEventListener {
+public:
+  void HandleEvent(evn::IEvent* event) override {
+    if (auto* change = dynamic_cast<evn::CEventZoneChange*>(event))
+      seen.emplace_back(change->zone, change->zonePrev);
+  }
+  std::vector<std::pair<int, int>> seen;
+};
+
+TEST_F(CityLevelTest, TheLevelScriptStartsPlayAndFollowsThePlayerFromZoneToZone) {
+  evn::InitGameEventTypes();
+  lgc::CScriptManager host;
+  ASSERT_TRUE(host.Init());
+  evn::CEventManager events;
+  ASSERT_TRUE(events.Init());
+  evn::RegisterGameEventFactories(events.factories);
+  phy::CCollisionManager collision;
+  ASSERT_TRUE(collision.Init(1.0f / 60.0f));
+  host.AddBindingRegistrar(&evn::RegisterEventBindings);
+  host.AddBindingRegistrar(&phy::RegisterCollisionBindings);
+  CZoneLog zones;
+  events.AddListener(&zones, SH_OnZoneChange);
+  ASSERT_TRUE(host.LoadScripts());  // the game's own list
+  EXPECT_FALSE(Logged("city_level")) << Joined();
+
+  // The lights' zone globals are the scene graph's game zones.
+  const char* const globals[] = {"ZONE_DIAGONAL", "ZONE_AVENUE", "ZONE_BAR", "ZONE_SQUARE",
+                                 "ZONE_CASINO"};
+  for (int z = 0; z < 5; ++z) EXPECT_EQ(host.GetGlobalInt(globals[z]), z);
+  for (const std::string& global :
+       Attributes("Data/xml/level1_light_instances.xml", "key", "value", "map_zone_id"))
+    EXPECT_TRUE(std::find(std::begin(globals), std::end(globals), global) != std::end(globals))
+        << global;
+
+  ASSERT_TRUE(host.RunString("OnInitLoading()", "test")) << Joined();
+  EXPECT_TRUE(collision.IsPaused());
+  ASSERT_TRUE(host.RunString("OnInitGame()", "test")) << Joined();
+  EXPECT_FALSE(collision.IsPaused());
+  EXPECT_EQ(host.GetGlobalInt("main_zone"), 0);
+  EXPECT_EQ(host.GetGlobalInt("FINALSCENE"), 4);
+
+  // Every zone trigger of the level has its handler.
+  for (const std::string& trigger :
+       Attributes("Data/xml/level1_trigger_instances.xml", "GameObject", "name"))
+    EXPECT_TRUE(host.HasGlobalFunction(("OnEnter_" + trigger).c_str())) << trigger;
+  ASSERT_TRUE(
+      host.RunString("OnEnter_trigger_zone_avenue({ collider_name_dst = 'player' })\n"
+                     "OnEnter_trigger_zone_square({ collider_name_dst = 'player' })\n"
+                     "OnEnter_trigger_zone_casino({ collider_name_dst = 'zombie_3' })\n"
+                     "OnEnter_trigger_zone_square({ collider_name_dst = 'player' })\n",
+                     "test"))
+      << Joined();
+  EXPECT_EQ(host.GetGlobalInt("main_zone"), 3);
+  events.Update(0.0f);
+  const std::vector<std::pair<int, int>> expected = {{0, -1}, {1, 0}, {3, 1}};
+  EXPECT_EQ(zones.seen, expected);
+  events.RemoveListener(SH_OnZoneChange, &zones);
+  events.Clear();
+  collision.Release();
+  host.Release();
 }
 
 }  // namespace
