@@ -503,20 +503,20 @@ struct Mesh {
     for (int k : {0, 1, 2, 0, 2, 3}) indices.push_back(static_cast<uint16_t>(base + k));
     if (lightmapped) charts.push_back(chart);
   }
-  // A wall from p0 to p1 (p0 on the left seen from the front) between two heights;
-  // it faces Cross(p1 - p0, up).
+  // A wall from p0 to p1 (p0 on the left seen from the front) between two heights:
+  // it faces to the left of someone walking from p0 to p1.
   void Wall(float x0, float z0, float x1, float z1, float y0, float y1) {
     Quad(V3(x0, y1, z0), V3(x1, y1, z1), V3(x1, y0, z1), V3(x0, y0, z0));
   }
   void Floor(float x0, float z0, float x1, float z1, float y) {
-    Quad(V3(x0, y, z1), V3(x1, y, z1), V3(x1, y, z0), V3(x0, y, z0));
+    Quad(V3(x0, y, z0), V3(x1, y, z0), V3(x1, y, z1), V3(x0, y, z1));
   }
   // A box's four sides, facing out, and optionally its top on `top`.
   void Box(float x0, float y0, float z0, float x1, float y1, float z1, Mesh* top) {
-    Wall(x0, z0, x1, z0, y0, y1);  // south
-    Wall(x1, z0, x1, z1, y0, y1);  // east
-    Wall(x1, z1, x0, z1, y0, y1);  // north
-    Wall(x0, z1, x0, z0, y0, y1);  // west
+    Wall(x1, z0, x0, z0, y0, y1);  // south
+    Wall(x1, z1, x1, z0, y0, y1);  // east
+    Wall(x0, z1, x1, z1, y0, y1);  // north
+    Wall(x0, z0, x0, z1, y0, y1);  // west
     if (top) top->Floor(x0, z0, x1, z1, y1);
   }
   void Triangle(const BITEXTURED_NORM_VERTEX& a, const BITEXTURED_NORM_VERTEX& b,
@@ -671,7 +671,7 @@ void Disc(Mesh& m, float cx, float cz, float radius, float y, int sides) {
       v[k].position = V3(cx + radius * std::cos(a), y, cz + radius * std::sin(a));
       v[k].uv0 = plat::Vec2(0.5f + 0.5f * std::cos(a), 0.5f + 0.5f * std::sin(a));
     }
-    m.Triangle(centre, v[1], v[0]);
+    m.Triangle(centre, v[0], v[1]);
   }
 }
 
@@ -702,8 +702,8 @@ void BuildSky(Level& level) {
       const auto& b = grid[j * (kAround + 1) + i + 1];
       const auto& c = grid[(j + 1) * (kAround + 1) + i + 1];
       const auto& d = grid[(j + 1) * (kAround + 1) + i];
-      sky.Triangle(a, b, c);
-      sky.Triangle(a, c, d);
+      sky.Triangle(a, c, b);                   // facing the inside
+      if (j + 1 < kUp) sky.Triangle(a, d, c);  // the top row closes at the zenith
     }
 }
 
@@ -730,8 +730,8 @@ Level BuildLevel(const std::vector<Light>& lights) {
     level.floor.Flat(-40, 6, 0, 8, kCurb);
     stone.Box(-40, kCurb, 7.8f, 0, 1.1f, 8.0f, &stone);  // railing
     CollisionBox(level.walls, -40, 7.8f, 0, 8.0f, 0, 1.1f);
-    stone.Wall(0, 8, -40, 8, -2.5f, kCurb);    // canal wall under the quay
-    stone.Wall(-40, 14, 0, 14, -2.5f, kCurb);  // the far bank
+    stone.Wall(-40, 8, 0, 8, -2.5f, kCurb);    // canal wall under the quay
+    stone.Wall(0, 14, -40, 14, -2.5f, kCurb);  // the far bank
     stone.Floor(-40, 8, 0, 14, -2.5f);         // canal bed
     Mesh& water = level.Get("city_avenue_canal", kWater, kAvenue, 8.0f);
     water.lightmapped = false;
@@ -784,18 +784,19 @@ Level BuildLevel(const std::vector<Light>& lights) {
     Mesh& roof = level.Get("city_bar_concrete", kConcrete, kBar, 4.0f);
     constexpr float kIn = 0.3f, kH = 4.2f, kDoor0 = 18.5f, kDoor1 = 21.5f;
     // Outside, on the square.
-    wall.Wall(12, 20, kDoor0, 20, kCurb, kH);
-    wall.Wall(kDoor1, 20, 28, 20, kCurb, kH);
-    wall.Wall(kDoor0, 20, kDoor1, 20, 3.0f, kH);
+    wall.Wall(kDoor0, 20, 12, 20, kCurb, kH);
+    wall.Wall(28, 20, kDoor1, 20, kCurb, kH);
+    wall.Wall(kDoor1, 20, kDoor0, 20, 3.0f, kH);
     wall.Box(12, kH, 20, 28, 8.0f, 32, &roof);  // the storeys above the bar
     // Inside: wooden floor, walls and ceiling, the counter along the back.
     wood.Floor(12 + kIn, 20 + kIn, 28 - kIn, 32 - kIn, kCurb);
-    wood.Wall(28 - kIn, 20 + kIn, 12 + kIn, 20 + kIn, kCurb, kH);  // back of the front wall
-    wood.Wall(12 + kIn, 32 - kIn, 28 - kIn, 32 - kIn, kCurb, kH);
-    wood.Wall(12 + kIn, 20 + kIn, 12 + kIn, 32 - kIn, kCurb, kH);
-    wood.Wall(28 - kIn, 32 - kIn, 28 - kIn, 20 + kIn, kCurb, kH);
-    wood.Quad(V3(12 + kIn, kH, 20 + kIn), V3(28 - kIn, kH, 20 + kIn), V3(28 - kIn, kH, 32 - kIn),
-              V3(12 + kIn, kH, 32 - kIn));
+    wood.Wall(12 + kIn, 20 + kIn, 28 - kIn, 20 + kIn, kCurb, kH);  // back of the front wall
+    wood.Wall(28 - kIn, 32 - kIn, 12 + kIn, 32 - kIn, kCurb, kH);
+    wood.Wall(12 + kIn, 32 - kIn, 12 + kIn, 20 + kIn, kCurb, kH);
+    wood.Wall(28 - kIn, 20 + kIn, 28 - kIn, 32 - kIn, kCurb, kH);
+    wood.Quad(V3(12 + kIn, kH, 32 - kIn), V3(28 - kIn, kH, 32 - kIn),
+              V3(28 - kIn, kH, 20 + kIn),  // ceiling
+              V3(12 + kIn, kH, 20 + kIn));
     wood.Box(15, kCurb, 28, 25, 1.1f, 29, &wood);        // counter
     wood.Box(14, kCurb, 31.2f, 26, 2.4f, 31.7f, &wood);  // shelves behind it
     level.floor.Flat(12 + kIn, 20 + kIn, 28 - kIn, 32 - kIn, kCurb);
@@ -819,7 +820,7 @@ Level BuildLevel(const std::vector<Light>& lights) {
     roof.Box(80, 0, -22, 92, 18, 22, &roof);       // the body behind the front
     front.Box(74, 5.0f, -5, 80, 5.4f, 5, &front);  // canopy over the door
     Mesh& doors = level.Get("city_casino_wood", kWood, kCasino, 2.0f);
-    doors.Wall(79.85f, 2.5f, 79.85f, -2.5f, 0.0f, 4.0f);
+    doors.Wall(79.85f, -2.5f, 79.85f, 2.5f, 0.0f, 4.0f);
     CollisionBox(level.walls, 80, -22, 92, 22, 0, 18);
     CollisionBox(level.walls, 72, -20, 80, -9, 0, 10);
     CollisionBox(level.walls, 72, 9, 80, 20, 0, 10);

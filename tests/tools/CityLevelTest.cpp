@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -304,6 +306,68 @@ TEST_F(CityLevelTest, StreetsHaveFloorsUnderfootAndWallsAlongside) {
   EXPECT_FALSE(collision.RayTest(plat::Vec3(20, 1.5f, 15), plat::Vec3(20, 1.5f, 24), hit));
   objects.Clear();
   collision.Release();
+}
+
+// The vertices and triangles of a level mesh file (vertex type 8, indexed list).
+struct SMeshData {
+  std::vector<gfx::BITEXTURED_NORM_VERTEX> vertices;
+  std::vector<uint16_t> indices;
+};
+SMeshData ReadCityMesh(const std::string& name) {
+  const std::string bytes = ReadFile("Data/meshes/" + name);
+  SMeshData mesh;
+  if (bytes.size() < gfx::SMeshHeader::kSize) return mesh;
+  gfx::SMeshHeader header;
+  std::memcpy(header.bytes, bytes.data(), sizeof(header.bytes));
+  const size_t vertexBytes = header.VertexCount() * sizeof(gfx::BITEXTURED_NORM_VERTEX);
+  if (bytes.size() < sizeof(header.bytes) + vertexBytes + header.IndexCount() * 2u) return mesh;
+  mesh.vertices.resize(header.VertexCount());
+  std::memcpy(mesh.vertices.data(), bytes.data() + sizeof(header.bytes), vertexBytes);
+  mesh.indices.resize(header.IndexCount());
+  std::memcpy(mesh.indices.data(), bytes.data() + sizeof(header.bytes) + vertexBytes,
+              mesh.indices.size() * 2);
+  return mesh;
+}
+
+float Dot3(const plat::Vec3& a, const plat::Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+plat::Vec3 Cross3(const plat::Vec3& a, const plat::Vec3& b) {
+  return plat::Vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+}
+
+TEST_F(CityLevelTest, SurfacesFaceWhereTheyAreSeenFrom) {
+  for (const std::string& name :
+       Attributes("Data/xml/level1_scene_instances.xml", "key", "value", "mesh")) {
+    SCOPED_TRACE(name);
+    const SMeshData mesh = ReadCityMesh(name);
+    ASSERT_FALSE(mesh.indices.empty());
+    // Front faces wind clockwise seen from the side their normal points to, and
+    // every lightmap coordinate lies inside the lightmap.
+    for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
+      const auto& a = mesh.vertices[mesh.indices[i]];
+      const auto& b = mesh.vertices[mesh.indices[i + 1]];
+      const auto& c = mesh.vertices[mesh.indices[i + 2]];
+      ASSERT_GT(Dot3(Cross3(c.position - a.position, b.position - a.position), a.normal), 0.0f)
+          << "triangle " << i / 3;
+    }
+    for (const auto& v : mesh.vertices) {
+      ASSERT_GE(v.uv1.x, 0.0f);
+      ASSERT_LE(v.uv1.x, 1.0f);
+      ASSERT_GE(v.uv1.y, 0.0f);
+      ASSERT_LE(v.uv1.y, 1.0f);
+    }
+    const bool street = name.find("_street") != std::string::npos;
+    const bool sky = name.find("sky") != std::string::npos;
+    const bool facade =
+        name.find("city_diagonal_brick") == 0 || name.find("city_diagonal_plaster") == 0;
+    for (const auto& v : mesh.vertices) {
+      if (street) ASSERT_EQ(v.normal.y, 1.0f);
+      if (sky) ASSERT_LT(Dot3(v.normal, v.position), 0.0f);  // seen from inside
+      // The fronts along the street (z = -9 and 9) look at the street.
+      if (facade && std::fabs(std::fabs(v.position.z) - 9.0f) < 1e-3f &&
+          std::fabs(v.normal.z) > 0.9f)
+        ASSERT_LT(v.normal.z * v.position.z, 0.0f);
+    }
+  }
 }
 
 // Keeps the zone changes it is handed.
