@@ -390,8 +390,8 @@ std::vector<Light> Lights() {
                V3(x, 6.0f, z - (z > 0 ? 0.9f : -0.9f)),
                V3(x, 0.0f, z * 0.55f),
                V3(1.0f, 0.68f, 0.32f),
-               V3(1.0f, 0.0f, 0.012f)};
-    lamp.exponent = 6.0f;
+               V3(1.0f, 0.0f, 0.008f)};
+    lamp.exponent = 3.0f;
     lamp.fov = 100.0f;
     lamp.shadows = i % 3 == 0;
     lights.push_back(lamp);
@@ -436,7 +436,7 @@ std::vector<int> LightZones(const Light& light) {
 
 // What the lights give a surface point with that normal, as the lightmaps store it.
 V3 LightAt(const std::vector<Light>& lights, const V3& p, const V3& n) {
-  V3 c(0.05f, 0.055f, 0.085f);  // the night's ambient
+  V3 c(0.1f, 0.105f, 0.15f);  // the night's ambient: light from the windows and the sky
   for (const Light& light : lights) {
     if (light.type == 3) {
       const V3 toLight = Normalized(light.position - light.target);
