@@ -228,6 +228,9 @@ TEST_F(CityLevelTest, InstanceFilesCreateEveryObject) {
     gfx::CRenderer* r = object->GetComponent<gfx::CRenderer>();
     EXPECT_TRUE(r->IsRegistered());
     EXPECT_NE(r->GetRenderData().mesh, nullptr);
+    // The scene graph's zone test reads the entry's geometry group.
+    ASSERT_NE(r->GetRenderData().geometryZoneGroup, nullptr);
+    EXPECT_FALSE(r->GetRenderData().geometryZoneGroup->IsNoName());
     const std::string name = object->GetNameText();
     if (name.find("sky") == std::string::npos && name.find("canal") == std::string::npos &&
         name.find("pool") == std::string::npos) {
