@@ -373,6 +373,54 @@ TEST_F(CityLevelTest, SurfacesFaceWhereTheyAreSeenFrom) {
   }
 }
 
+TEST_F(CityLevelTest, EveryWalkablePlaceLiesInTheTriggerOfItsZone) {
+  struct SBox {
+    std::string name;
+    float x, y, z, width, height, length;
+  };
+  std::vector<SBox> boxes;
+  utl::CXmlFile xml;
+  ASSERT_EQ(xml.Load("Data/xml/level1_trigger_instances.xml"), utl::CXmlFile::EResult::Ok);
+  for (auto* object = xml.Document().first_node("GameObject"); object;
+       object = object->next_sibling("GameObject")) {
+    SBox box{object->first_attribute("name")->value(), 0, 0, 0, 0, 0, 0};
+    for (auto* component = object->first_node("Component"); component;
+         component = component->next_sibling()) {
+      for (auto* key = component->first_node("key"); key; key = key->next_sibling("key")) {
+        auto f = [key](const char* a) { return std::stof(key->first_attribute(a)->value()); };
+        if (std::string(key->first_attribute("name")->value()) == "position") {
+          box.x = f("X");
+          box.y = f("Y");
+          box.z = f("Z");
+        } else {
+          box.width = f("width");
+          box.height = f("height");
+          box.length = f("length");
+        }
+      }
+    }
+    boxes.push_back(box);
+  }
+  ASSERT_EQ(boxes.size(), 5u);
+  struct SPlace {
+    float x, y, z;
+    const char* zone;
+  };
+  const SPlace places[] = {
+      {-75, 1, 0, "diagonal"}, {-45, 1, -7.5f, "diagonal"}, {-35, 1, 7, "avenue"},
+      {-5, 1, -7, "avenue"},   {20, 1, 25, "bar"},          {5, 1, -12, "square"},
+      {35, 1, 15, "square"},   {45, 1, 0, "casino"},        {78, 1, 0, "casino"}};
+  for (const SPlace& p : places) {
+    std::vector<std::string> inside;
+    for (const SBox& b : boxes)
+      if (std::fabs(p.x - b.x) < b.width / 2 && std::fabs(p.y - b.y) < b.height / 2 &&
+          std::fabs(p.z - b.z) < b.length / 2)
+        inside.push_back(b.name);
+    ASSERT_EQ(inside.size(), 1u) << p.x << " " << p.z;
+    EXPECT_EQ(inside[0], std::string("trigger_zone_") + p.zone);
+  }
+}
+
 // Keeps the zone changes it is handed.
 class CZoneLog : public evn::IEventListener {
 public:
