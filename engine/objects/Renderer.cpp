@@ -323,10 +323,10 @@ void CRenderer::FillRenderData() {
   } else if (CRenderManager* manager = Manager(); manager && !m_meshName.IsNoName()) {
     data.mesh = manager->FindMesh(m_meshName.Get());
   }
-  if (m_hasAnimatedMesh) {
-    data.modelInstance = m_model;
-    data.geometryZoneGroup = m_geometryZoneGroup.Ptr();
-  }
+  // Every entry carries its zone group: static and water entries are the ones the
+  // zone test hides, so without it they would vanish as soon as a zone is set.
+  data.geometryZoneGroup = m_geometryZoneGroup.Ptr();
+  if (m_hasAnimatedMesh) data.modelInstance = m_model;
 }
 
 bool CRenderer::AddToRenderManager() {

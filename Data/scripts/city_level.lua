@@ -1,0 +1,67 @@
+-- The city level: its zones, where play begins and what the zone triggers do.
+-- Zone numbers are the game zones of the scene graph (level1_scene_graph.xml);
+-- the lights name these globals in their "map_zone_id" keys.
+
+ZONE_DIAGONAL = 0
+ZONE_AVENUE = 1
+ZONE_BAR = 2
+ZONE_SQUARE = 3
+ZONE_CASINO = 4
+
+-- The zone the player is in, and the zone of the last fight.
+main_zone = ZONE_DIAGONAL
+FINALSCENE = ZONE_CASINO
+
+-- Moves the level to another zone: the renderer, the lights and the particles
+-- follow the event.
+function SetMainZone(zone)
+  if zone == main_zone then
+    return
+  end
+  local previous = main_zone
+  main_zone = zone
+  GetEventManager():TriggerEvent("CEventZoneChange", { zone = zone, zone_prev = previous })
+end
+
+-- Only the player moves the level from zone to zone.
+function IsPlayerCollision(event)
+  if event.collider_name_dst == "player" then
+    return true
+  end
+  local other = event.gameobject_dst
+  return other ~= nil and other:GetName() == "player"
+end
+
+-- While the level loads nothing collides.
+function OnInitLoading()
+  GetCollisionManager():Pause()
+  main_zone = ZONE_DIAGONAL
+end
+
+-- Play begins in the diagonal street.
+function OnInitGame()
+  GetCollisionManager():Resume()
+  main_zone = ZONE_DIAGONAL
+  FINALSCENE = ZONE_CASINO
+  GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
+end
+
+function OnEnter_trigger_zone_diagonal(event)
+  if IsPlayerCollision(event) then SetMainZone(ZONE_DIAGONAL) end
+end
+
+function OnEnter_trigger_zone_avenue(event)
+  if IsPlayerCollision(event) then SetMainZone(ZONE_AVENUE) end
+end
+
+function OnEnter_trigger_zone_bar(event)
+  if IsPlayerCollision(event) then SetMainZone(ZONE_BAR) end
+end
+
+function OnEnter_trigger_zone_square(event)
+  if IsPlayerCollision(event) then SetMainZone(ZONE_SQUARE) end
+end
+
+function OnEnter_trigger_zone_casino(event)
+  if IsPlayerCollision(event) then SetMainZone(ZONE_CASINO) end
+end
