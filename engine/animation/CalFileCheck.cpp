@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include <rapidxml/rapidxml.hpp>
@@ -72,6 +73,21 @@ public:
       return Fail(std::string(node->name()) + " " + name + " is not a finite number");
     return true;
   }
+  // The library reads child elements one after the other, not by name: they must
+  // start with exactly these, in this order, and `rest` (when given) fills the remainder.
+  bool Sequence(const Node* node, std::initializer_list<const char*> names,
+                const char* rest = nullptr) {
+    const Node* child = node->first_node();
+    for (const char* name : names) {
+      if (!child || std::strcmp(child->name(), name) != 0)
+        return Fail(std::string(node->name()) + " needs " + name + " at its place");
+      child = child->next_sibling();
+    }
+    for (; rest && child; child = child->next_sibling())
+      if (std::strcmp(child->name(), rest) != 0)
+        return Fail(std::string(node->name()) + " holds " + child->name() + " after its " + rest);
+    return true;
+  }
   bool Has(const Node* node, const char* name) {
     if (!node->first_attribute(name)) return Fail(std::string(node->name()) + " without " + name);
     return true;
@@ -83,21 +99,31 @@ public:
       Fail(std::string(node->name()) + " without " + name);
       return nullptr;
     }
+    return Values(child, name, count, out) ? child : nullptr;
+  }
+
+  // At least `count` finite numbers in the element's own text.
+  bool Values(const Node* child, const char* name, int count, std::vector<double>* out = nullptr) {
     const char* text = child->value();
     int found = 0;
     while (*text) {
       char* end = nullptr;
       const double v = std::strtod(text, &end);
       if (end == text) break;
+      // The library normalises and crosses these values; a NaN or infinity crashes it later.
+      if (!std::isfinite(v)) {
+        Fail(std::string(name) + " holds a number that is not finite");
+        return false;
+      }
       if (out) out->push_back(v);
       ++found;
       text = end;
     }
     if (found < count) {
       Fail(std::string(name) + " needs " + std::to_string(count) + " numbers");
-      return nullptr;
+      return false;
     }
-    return child;
+    return true;
   }
   bool Count(const Node* node, const char* child, long expected) {
     if (CountChildren(node, child) != expected)
@@ -185,6 +211,9 @@ bool CheckSkeleton(const Node* skeleton, CChecker& check) {
   for (const Node* bone = skeleton->first_node("BONE"); bone; bone = bone->next_sibling("BONE")) {
     long childCount = 0;
     if (!check.Has(bone, "NAME") || !check.Int(bone, "NUMCHILDS", childCount)) return false;
+    if (!check.Sequence(bone, {"TRANSLATION", "ROTATION", "LOCALTRANSLATION", "LOCALROTATION", "PARENTID"},
+                        "CHILDID"))
+      return false;
     if (!check.Numbers(bone, "TRANSLATION", 3) || !check.Numbers(bone, "ROTATION", 4) ||
         !check.Numbers(bone, "LOCALTRANSLATION", 3) || !check.Numbers(bone, "LOCALROTATION", 4))
       return false;
@@ -220,26 +249,22 @@ bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
     for (const Node* v = sub->first_node("VERTEX"); v; v = v->next_sibling("VERTEX")) {
       long influences = 0;
       if (!check.Int(v, "NUMINFLUENCES", influences)) return false;
-      if (!check.Numbers(v, "POS", 3) || !check.Numbers(v, "NORM", 3)) return false;
+      if (!check.Sequence(v, {"POS", "NORM"}) || !check.Numbers(v, "POS", 3) ||
+          !check.Numbers(v, "NORM", 3))
+        return false;
       if (lods > 0) {
         std::vector<double> collapse;
         if (!check.Numbers(v, "COLLAPSEID", 1, &collapse) || !check.Numbers(v, "COLLAPSECOUNT", 1)) return false;
         if (!check.Range(static_cast<long>(collapse[0]), -1, vertices, "COLLAPSEID")) return false;
       }
       if (!check.Count(v, "TEXCOORD", maps)) return false;
-      for (const Node* t = v->first_node("TEXCOORD"); t; t = t->next_sibling("TEXCOORD")) {
-        const char* u = t->value();
-        char* v2 = nullptr;
-        char* end = nullptr;
-        std::strtod(u, &v2);
-        std::strtod(v2, &end);
-        if (v2 == u || end == v2) return check.Fail("TEXCOORD needs 2 numbers");
-      }
+      for (const Node* t = v->first_node("TEXCOORD"); t; t = t->next_sibling("TEXCOORD"))
+        if (!check.Values(t, "TEXCOORD", 2)) return false;
       if (!check.Count(v, "INFLUENCE", influences)) return false;
       for (const Node* in = v->first_node("INFLUENCE"); in; in = in->next_sibling("INFLUENCE")) {
         long bone = 0;
         if (!check.Int(in, "ID", bone) || !check.Range(bone, 0, boneCount, "INFLUENCE ID")) return false;
-        if (!in->value()[0]) return check.Fail("INFLUENCE without a weight");
+        if (!check.Values(in, "INFLUENCE", 1)) return false;
       }
       if (springs > 0 && !check.Numbers(v, "PHYSIQUE", 1)) return false;
     }
@@ -287,7 +312,8 @@ bool CheckAnimation(const Node* animation, int boneCount, CChecker& check) {
     if (keys < 1) return check.Fail("TRACK without keyframes");
     for (const Node* key = track->first_node("KEYFRAME"); key; key = key->next_sibling("KEYFRAME")) {
       double time = 0.0;
-      if (!check.Real(key, "TIME", time) || !check.Numbers(key, "TRANSLATION", 3) ||
+      if (!check.Real(key, "TIME", time) || !check.Sequence(key, {"TRANSLATION", "ROTATION"}) ||
+          !check.Numbers(key, "TRANSLATION", 3) ||
           !check.Numbers(key, "ROTATION", 4))
         return false;
     }
