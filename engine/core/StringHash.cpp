@@ -152,11 +152,6 @@ CStringHash::CStringHash(const CStringHash& other) {
   }
 }
 
-void CStringHash::Free() {
-  if (m_owns) delete[] m_text;
-  m_owns = false;
-}
-
 CStringHash& CStringHash::operator=(const char* text) {
   Free();
   m_hash = kNoNameHash;
@@ -164,21 +159,6 @@ CStringHash& CStringHash::operator=(const char* text) {
   if (text && text[0]) {
     m_hash = ComputeHash(text);
     m_text = text;
-  }
-  return *this;
-}
-
-CStringHash& CStringHash::operator=(const CStringHash& other) {
-  if (this == &other) return *this;
-  // A source that borrows our own text: keep it alive rather than free it under it.
-  if (m_owns && other.m_text == m_text) return *this;
-  Free();
-  if (other.m_text) {
-    m_hash = other.m_hash;
-    m_text = other.m_text;
-  } else {
-    m_hash = kNoNameHash;
-    m_text = nullptr;
   }
   return *this;
 }

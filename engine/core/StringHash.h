@@ -73,8 +73,21 @@ public:
 
   // Borrows the new text.
   CStringHash& operator=(const char* text);
-  // Borrows the source's text.
-  CStringHash& operator=(const CStringHash& other);
+  // Borrows the source's text. Inline with Free: every pooled event runs both.
+  CStringHash& operator=(const CStringHash& other) {
+    if (this == &other) return *this;
+    // A source that borrows our own text: keep it alive rather than free it under it.
+    if (m_owns && other.m_text == m_text) return *this;
+    Free();
+    if (other.m_text) {
+      m_hash = other.m_hash;
+      m_text = other.m_text;
+    } else {
+      m_hash = kNoNameHash;
+      m_text = nullptr;
+    }
+    return *this;
+  }
 
   // Makes a borrowed text a heap copy that this object owns.
   void MakeOwned();
@@ -90,7 +103,10 @@ public:
   bool operator!=(const CStringHash& o) const { return m_hash != o.m_hash; }
 
 private:
-  void Free();
+  void Free() {
+    if (m_owns) delete[] m_text;
+    m_owns = false;
+  }
 
   uint32_t m_hash = kNoNameHash;
   const char* m_text = nullptr;
