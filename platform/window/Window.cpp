@@ -157,7 +157,9 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
 }
 
 Window::~Window() {
-  if (m_window) SDL_DestroyWindow(m_window);
+  // With the display gone, SDL would wait for ever for the window's unmap notice: the
+  // window went with the connection, so there is nothing left to destroy.
+  if (m_window && !DisplayLost()) SDL_DestroyWindow(m_window);
   if (m_videoInitHere) {
     // Video stays up once a window has existed: shutting it down unloads the GL
     // driver, and the next window would load it again for nothing.
