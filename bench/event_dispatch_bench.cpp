@@ -2,6 +2,8 @@
 // handler, and events addressed to one object among many listeners of their type.
 #include <benchmark/benchmark.h>
 
+#include "PeerTiming.h"
+
 #include <algorithm>
 #include <ctime>
 #include <utility>
@@ -88,40 +90,12 @@ struct STargets {
   }
 };
 
-// Nanoseconds per event of `frame` (which handles `perCall` events), as the
-// median of rounds that alternate with the peer's.
-// CPU time of this thread: other processes on the core do not count.
-double ThreadCpuNs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
-}
+using bench::MeasureAgainstPeer;
 
-template <class Own, class Peer>
-std::pair<double, double> MeasureAgainstPeer(int perCall, Own own, Peer peer) {
-  constexpr int kRounds = 9;
-  const int calls = std::max(1, 100000 / perCall);
-  auto time = [&](auto& frame) {
-    const double start = ThreadCpuNs();
-    for (int i = 0; i < calls; ++i) frame();
-    return (ThreadCpuNs() - start) / (static_cast<double>(calls) * perCall);
-  };
-  std::vector<double> ownTimes, peerTimes;
-  for (int r = 0; r < kRounds; ++r) {
-    ownTimes.push_back(time(own));
-    peerTimes.push_back(time(peer));
-  }
-  auto median = [](std::vector<double>& v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-  };
-  return {median(ownTimes), median(peerTimes)};
-}
-
-void ReportAgainstOneListener(benchmark::State& state, std::pair<double, double> t) {
-  state.counters["ns_per_event"] = t.first;
-  state.counters["one_listener_ns"] = t.second;
-  state.counters["x_of_one_listener"] = t.first / t.second;
+void ReportAgainstOneListener(benchmark::State& state, bench::SPerItem t) {
+  state.counters["ns_per_event"] = t.own;
+  state.counters["one_listener_ns"] = t.peer;
+  state.counters["x_of_one_listener"] = t.own / t.peer;
   state.SetLabel("peer: the same with one listener of the type");
 }
 

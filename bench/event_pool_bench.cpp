@@ -6,6 +6,8 @@
 //   pool_ns, new_delete_ns, x_faster_than_new_delete.
 #include <benchmark/benchmark.h>
 
+#include "PeerTiming.h"
+
 #include <algorithm>
 #include <ctime>
 #include <vector>
@@ -26,40 +28,8 @@ const vd::CStringHash& TimerName() {
   return name;
 }
 
-// Nanoseconds per event of `batch` (which handles `live` events per call), as
-// the median of rounds that alternate with the peer's.
-struct SPerEvent {
-  double own = 0.0;
-  double peer = 0.0;
-};
-
-// CPU time of this thread: other processes on the core do not count.
-double ThreadCpuNs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
-}
-
-template <class Own, class Peer>
-SPerEvent MeasureAgainstPeer(int live, Own own, Peer peer) {
-  constexpr int kRounds = 9;
-  const int calls = std::max(1, 100000 / live);
-  auto time = [&](auto& batch) {
-    const double start = ThreadCpuNs();
-    for (int i = 0; i < calls; ++i) batch();
-    return (ThreadCpuNs() - start) / (static_cast<double>(calls) * live);
-  };
-  std::vector<double> ownTimes, peerTimes;
-  for (int r = 0; r < kRounds; ++r) {
-    ownTimes.push_back(time(own));
-    peerTimes.push_back(time(peer));
-  }
-  auto median = [](std::vector<double>& v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-  };
-  return {median(ownTimes), median(peerTimes)};
-}
+using bench::MeasureAgainstPeer;
+using SPerEvent = bench::SPerItem;
 
 void Report(benchmark::State& state, const SPerEvent& t,
             const char* peer = "peer: the same event with new/delete") {
