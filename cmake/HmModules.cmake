@@ -58,9 +58,11 @@ endfunction()
 # hm_test(<name> SOURCES <files...> DEPS <targets...> [GL_DRIVER] [SYSTEM_LEAKS]): one
 # GoogleTest executable whose cases are registered one by one in CTest, run from the
 # repository root.
-# GL_DRIVER: the program runs the GL driver and keeps its leak checks; SDL is shut down
-# at exit so that the driver's threads have ended when LeakSanitizer stops the world
-# (tests/support/GlDriverExit.cpp). Any test that makes a GL context must say so.
+# GL_DRIVER: the program runs the GL driver; SDL is shut down at exit so that the
+# driver's threads have ended before the process does (tests/support/GlDriverExit.cpp).
+# Any test that makes a GL context must say so. LeakSanitizer's stop-the-world tracer
+# still crashed now and then at the exit of such a program under a loaded machine, so
+# they take SYSTEM_LEAKS too; the recording device's tests keep the leak checks.
 # SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
 # LeakSanitizer cannot attribute once the driver is unloaded.
 # Test targets are named after the module they test, without "hm_", then what part of
