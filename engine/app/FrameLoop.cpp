@@ -165,7 +165,9 @@ void CApplicationBase::MainLoop() {
     timer.Tick();
     float dt = timer.GetGameTime(true);
     FrameEvent(kRenderEnd)->Wait();
-    if (!running) break;
+    // A quit set during the last update may reach the render thread only after it handed
+    // this frame over: no further frame starts then (the shutdown wakes the render thread).
+    if (!running || quitRequested) break;
 
     Observe(EFramePhase::DeferredBegin);
     objectManager.ApplyQueuedRequests();
