@@ -116,6 +116,19 @@ Scene& TheScene() {
   return scene;
 }
 
+// One draw through the layer leaves GL with the same target (back buffer and depth
+// buffer) and states as the layer's benchmarks; then plain GL objects take over.
+void LeaveGlOnTheLayersTarget(Scene& s) {
+  s.device->SetProgram(s.program);
+  s.device->SetFVF(kFvf);
+  s.device->SetStreamSource(0, s.vb, 0, sizeof(Vertex));
+  s.device->SetIndices(s.ib);
+  s.device->BeginScene();
+  s.device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 0, 2);
+  s.device->EndScene();
+  glFinish();
+}
+
 void BM_LayerDrawSubset(benchmark::State& state) {
   Scene& s = TheScene();
   gpu::Device* d = s.device;
@@ -140,16 +153,7 @@ BENCHMARK(BM_LayerDrawSubset)->Unit(benchmark::kMillisecond)->MinWarmUpTime(0.5)
 
 void BM_RawGlDrawSubset(benchmark::State& state) {
   Scene& s = TheScene();
-  // One draw through the layer leaves GL with the same target (back buffer and depth
-  // buffer) and states; then the mesh and program go into plain GL objects.
-  s.device->SetProgram(s.program);
-  s.device->SetFVF(kFvf);
-  s.device->SetStreamSource(0, s.vb, 0, sizeof(Vertex));
-  s.device->SetIndices(s.ib);
-  s.device->BeginScene();
-  s.device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 0, 2);
-  s.device->EndScene();
-  glFinish();
+  LeaveGlOnTheLayersTarget(s);
   GLuint vao = 0, vbo = 0, ibo = 0;
   glGenVertexArrays(1, &vao);
   glBindVertexArray(vao);
@@ -335,16 +339,7 @@ BENCHMARK(BM_LayerStateHeavyFrame)->Unit(benchmark::kMillisecond)->MinWarmUpTime
 
 void BM_RawGlStateHeavyFrame(benchmark::State& state) {
   Scene& s = TheScene();
-  // As BM_RawGlDrawSubset: one layer draw leaves GL on the same target, then plain GL
-  // objects take over.
-  s.device->SetProgram(s.program);
-  s.device->SetFVF(kFvf);
-  s.device->SetStreamSource(0, s.vb, 0, sizeof(Vertex));
-  s.device->SetIndices(s.ib);
-  s.device->BeginScene();
-  s.device->DrawIndexedPrimitive(gpu::kTriangleList, 0, 0, 4, 0, 2);
-  s.device->EndScene();
-  glFinish();
+  LeaveGlOnTheLayersTarget(s);
   GLuint vao = 0, vbo = 0, ibo = 0, textures[2] = {};
   glGenVertexArrays(1, &vao);
   glBindVertexArray(vao);
