@@ -163,6 +163,7 @@ public:
     if (it == m_entries.end()) return nullptr;
     T* value = it->second;
     m_entries.erase(it);
+    --m_count;
     return value;
   }
 

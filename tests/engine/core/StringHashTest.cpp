@@ -177,6 +177,19 @@ TEST(CStringHashMap, AddWithAPresentKeyDeletesTheOffer) {
   EXPECT_EQ(map.Size(), 1u);
 }
 
+TEST(CStringHashMap, RemoveHandsBackTheValueAndCountsItOut) {
+  Counted::live = 0;
+  vd::utl::CStringHashMap<Counted> map;
+  Counted* a = map.Add("a", new Counted);
+  map.Add("b", new Counted);
+  EXPECT_EQ(map.Remove("a"), a);
+  EXPECT_EQ(map.Remove("a"), nullptr);
+  EXPECT_EQ(map.Count(), 1);
+  EXPECT_EQ(map.Find("a"), nullptr);
+  EXPECT_EQ(Counted::live, 2);  // the removed value is the caller's now
+  delete a;
+}
+
 TEST(CStringHashMap, RemoveAllHonoursItsFlags) {
   Counted::live = 0;
   Counted::resets = 0;
