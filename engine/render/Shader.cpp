@@ -263,7 +263,7 @@ bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, 
   return true;
 }
 
-void CShader::RefreshLocked(const CShader& source) {
+void CShader::RefreshLocked(const CShader& source) const {
   for (auto& entry : m_store) entry.second.handle = 0;
   m_handleSource = &source;
   m_handleGeneration = source.effectGeneration;
@@ -285,7 +285,7 @@ void CShader::RefreshParameterHandles(const CShader& source) {
   RefreshLocked(source);
 }
 
-void CShader::ApplyParameters(const CShader& target) {
+void CShader::ApplyParameters(const CShader& target) const {
   if (!target.IsValid()) return;
   sys::CScopedLock lock(sys::kLockEffects);
   if (m_handleSource != &target || m_handleGeneration != target.effectGeneration)

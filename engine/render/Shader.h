@@ -161,8 +161,9 @@ public:
   void RefreshParameterHandles(const CShader& source);
   // Render thread: sets every stored value with a handle on `target`'s effect. When
   // the handles were refreshed against another record or an earlier effect of it
-  // (a reload), they are refreshed against `target` first.
-  void ApplyParameters(const CShader& target);
+  // (a reload), they are refreshed against `target` first. Const: the store's values
+  // are not changed, only the handles they are sent through.
+  void ApplyParameters(const CShader& target) const;
   const SParameter* FindParameter(const CStringHash& paramName) const;
   size_t ParameterCount() const;
 
@@ -227,11 +228,12 @@ public:
 
 private:
   void LookUpStandardHandles();
-  void RefreshLocked(const CShader& source);
+  void RefreshLocked(const CShader& source) const;
 
-  std::map<uint32_t, SParameter> m_store;
-  const CShader* m_handleSource = nullptr;
-  uint32_t m_handleGeneration = 0;
+  // Handles are refreshed by the const ApplyParameters, under the effect lock.
+  mutable std::map<uint32_t, SParameter> m_store;
+  mutable const CShader* m_handleSource = nullptr;
+  mutable uint32_t m_handleGeneration = 0;
 };
 
 }  // namespace gfx
