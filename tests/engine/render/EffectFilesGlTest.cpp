@@ -193,3 +193,79 @@ TEST_F(EffectFilesGlTest, SkinnedEffectPlacesVerticesByTheBonePalette) {
   std::copy(identity, identity + 12, still.begin() + 12);
   EXPECT_EQ(drawCentre(still.data()), (std::vector<uint8_t>{0, 0, 0, 255}));
 }
+
+// The city's meshes (two texture coordinate sets: diffuse, then lightmap) through the
+// static mesh effect: a lightmapped surface shows diffuse x lightmap whatever the
+// lights; without the lightmap the sun lights it; the lightmap is read with the second
+// coordinate set.
+TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
+  shader.Init(CStringHash("static_mesh"), "Data/shaders/static_mesh.fxo");
+  ASSERT_TRUE(shader.LoadEffect(device));
+  ASSERT_TRUE(shader.SetTechnique("static_mesh_tech"));
+
+  // 2 x 2 textures: a white diffuse; a lightmap whose left column is (0.5, 0.25, 0)
+  // and right column black, so that reading it with the first set (all 0.9 here)
+  // would give black.
+  auto makeTexture = [&](uint32_t left, uint32_t right) {
+    Texture* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture(2, 2, 1, 0, kFmtA8R8G8B8, kPoolManaged, &texture), kOk);
+    LockedRect locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), kOk);
+    for (int y = 0; y < 2; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
+      row[0] = left;
+      row[1] = right;
+    }
+    texture->UnlockRect(0);
+    return texture;
+  };
+  Texture* diffuse = makeTexture(0xFFFFFFFFu, 0xFFFFFFFFu);
+  Texture* lightmap = makeTexture(0xFF804000u, 0xFF000000u);
+
+  gfx::BITEXTURED_NORM_VERTEX tri[3];
+  const float q[3][2] = {{-1, -1}, {3, -1}, {-1, 3}};
+  for (int i = 0; i < 3; ++i) {
+    tri[i].position = plat::Vec3(q[i][0], q[i][1], 0.5f);
+    tri[i].normal = plat::Vec3(0, 0, -1);
+    tri[i].uv0 = plat::Vec2(0.9f, 0.9f);
+    tri[i].uv1 = plat::Vec2(0.1f, 0.5f);
+  }
+  auto drawCentre = [&](bool lightmapped) {
+    shader.SetMatrix(shader.GetHandle(gfx::kHWorldViewProj), plat::Mat4::Identity());
+    shader.SetMatrix(shader.GetHandle(gfx::kHWorld), plat::Mat4::Identity());
+    shader.SetTexture(shader.GetHandle(gfx::kHTexDiffuse), diffuse);
+    shader.SetTexture(shader.GetHandle(gfx::kHTexLightmap), lightmap);
+    shader.SetBool(shader.GetHandle(gfx::kHLightmap), lightmapped);
+    shader.SetVector(shader.GetHandle(gfx::kHWorldSunLightPos), plat::Vec4(0, 0, -100, 1));
+    shader.SetVector(shader.GetHandle(gfx::kHSunLightColor), plat::Vec4(1, 1, 1, 0));
+    EXPECT_EQ(device->BeginScene(), kOk);
+    device->Clear(0, nullptr, kClearTarget | kClearZBuffer, 0xFF000000u, 1.0f, 0);
+    EXPECT_EQ(shader.Begin(), 1u);
+    shader.BeginPass(0);
+    device->SetFVF(gfx::BITEXTURED_NORM_VERTEX::kFvf);
+    EXPECT_EQ(device->DrawPrimitiveUP(kTriangleList, 1, tri, sizeof(tri[0])), kOk);
+    shader.EndPass();
+    shader.End();
+    EXPECT_EQ(device->EndScene(), kOk);
+    EXPECT_EQ(device->Present(), kOk);
+    std::vector<uint8_t> px;
+    EXPECT_EQ(device->ReadPixels(nullptr, Rect{16, 16, 17, 17}, &px), kOk);
+    return px;
+  };
+
+  const std::vector<uint8_t> mapped = drawCentre(true);  // B, G, R, A
+  ASSERT_EQ(mapped.size(), 4u);
+  EXPECT_NEAR(mapped[2], 128, 3);
+  EXPECT_NEAR(mapped[1], 64, 3);
+  EXPECT_NEAR(mapped[0], 0, 3);
+
+  // The sun from straight in front plus the night ambient: nearly white.
+  const std::vector<uint8_t> lit = drawCentre(false);
+  EXPECT_GT(lit[2], 240);
+  EXPECT_GT(lit[1], 240);
+  EXPECT_GT(lit[0], 240);
+
+  shader.Release();
+  diffuse->Release();
+  lightmap->Release();
+}
