@@ -42,8 +42,8 @@ protected:
     pp.backBufferWidth = kSize;
     pp.backBufferHeight = kSize;
     pp.deviceWindow = window.get();
-    ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing,
-                                &pp, &device),
+    ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing, &pp,
+                                &device),
               kOk);
   }
   void TearDown() override {
@@ -212,7 +212,8 @@ TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
     LockedRect locked{};
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), kOk);
     for (int y = 0; y < 2; ++y) {
-      uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
+      uint32_t* row =
+          reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
       row[0] = left;
       row[1] = right;
     }

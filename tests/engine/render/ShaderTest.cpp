@@ -1,8 +1,6 @@
 // Effect records on the recording device: the standard handles by name, the typed
 // parameter store (types, refusals, handles found late and after a reload), what
 // applying writes into the effect, and loading failures with their messages.
-#include "engine/render/Shader.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/Log.h"
+#include "engine/render/Shader.h"
 #include "platform/window/MessageBox.h"
 
 using namespace vd;
@@ -51,11 +50,10 @@ std::string Param(const char* name, const char* type, int count = 0) {
 }
 
 // Every value type of the store, in one effect.
-const std::string kTyped = Param("gCount", "int") + Param("gOn", "bool") +
-                           Param("gScale", "float") + Param("gOffset", "float2") +
-                           Param("gTint", "float3") + Param("gColorFactor", "float4") +
-                           Param("gMatrix", "float4x4") + Param("gTexDiffuse", "texture") +
-                           Param("gWeights", "float", 6);
+const std::string kTyped =
+    Param("gCount", "int") + Param("gOn", "bool") + Param("gScale", "float") +
+    Param("gOffset", "float2") + Param("gTint", "float3") + Param("gColorFactor", "float4") +
+    Param("gMatrix", "float4x4") + Param("gTexDiffuse", "texture") + Param("gWeights", "float", 6);
 
 class ShaderTest : public ::testing::Test {
 protected:
@@ -123,10 +121,12 @@ TEST_F(ShaderTest, StandardHandlesAreFoundByTheirExactNames) {
   // Spot checks of the numbering the draws rely on.
   EXPECT_STREQ(CShader::StandardHandleName(gfx::kHWorldViewProj), "gWorldViewProj");
   EXPECT_STREQ(CShader::StandardHandleName(gfx::kHCameraFarMaxLength), "gCamera_far_max_length");
-  EXPECT_STREQ(CShader::StandardHandleName(gfx::kHSunLightZMapTexture0 + 5), "gSunLightZMapTexture5");
+  EXPECT_STREQ(CShader::StandardHandleName(gfx::kHSunLightZMapTexture0 + 5),
+               "gSunLightZMapTexture5");
   EXPECT_STREQ(CShader::StandardHandleName(gfx::kHPointLightZMapCubeTexture0 + 4),
                "gPointLightZMapCubeTexture4");
-  EXPECT_STREQ(CShader::StandardHandleName(gfx::kHSpotLightZMapTexture0 + 4), "gSpotLightZMapTexture4");
+  EXPECT_STREQ(CShader::StandardHandleName(gfx::kHSpotLightZMapTexture0 + 4),
+               "gSpotLightZMapTexture4");
   EXPECT_STREQ(CShader::StandardHandleName(gfx::kHVParticleData), "gVParticleData");
   EXPECT_STREQ(CShader::StandardHandleName(gfx::kHRadialBlurCenter), "gRadialBlurCenter");
   EXPECT_EQ(CShader::StandardHandleName(gfx::kStandardHandleCount), nullptr);
@@ -137,23 +137,27 @@ TEST_F(ShaderTest, AppliedValuesReachTheEffectByType) {
   CShader renderer;  // a renderer's record: no effect of its own
   const int32_t count = -7;
   const bool on = true;
-  const float scale = 2.5f, offset[2] = {1, 2}, tint[3] = {3, 4, 5}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+  const float scale = 2.5f, offset[2] = {1, 2}, tint[3] = {3, 4, 5},
+              colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
   plat::Mat4 m;
   m(3, 0) = 9.0f;
   const float weights[6] = {1, 2, 3, 4, 5, 6};
   plat::gpu::Texture* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, plat::gpu::kFmtA8R8G8B8, plat::gpu::kPoolManaged,
-                                  &texture),
-            plat::gpu::kOk);
+  ASSERT_EQ(
+      device->CreateTexture(2, 2, 1, 0, plat::gpu::kFmtA8R8G8B8, plat::gpu::kPoolManaged, &texture),
+      plat::gpu::kOk);
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gCount"), gfx::kShaderInt, &count));
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gOn"), gfx::kShaderBool, &on));
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gScale"), gfx::kShaderFloat, &scale));
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gOffset"), gfx::kShaderFloat2, offset));
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gTint"), gfx::kShaderFloat3, tint));
-  EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
+  EXPECT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gMatrix"), gfx::kShaderMatrix, &m));
-  EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gTexDiffuse"), gfx::kShaderTexture, texture));
-  EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gWeights"), gfx::kShaderFloatArray, weights, 6));
+  EXPECT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gTexDiffuse"), gfx::kShaderTexture, texture));
+  EXPECT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gWeights"), gfx::kShaderFloatArray, weights, 6));
   // Not in the effect: stored, never applied.
   EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gMissing"), gfx::kShaderFloat, &scale));
   // A null value stores nothing.
@@ -178,7 +182,8 @@ TEST_F(ShaderTest, AppliedValuesReachTheEffectByType) {
 
   // A later set of the same name replaces the value.
   const float colour2[4] = {1, 1, 1, 0.5f};
-  EXPECT_TRUE(renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour2));
+  EXPECT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour2));
   renderer.ApplyParameters(source);
   EXPECT_EQ(Raw("gColorFactor")[3], Bits(0.5f));
   source.Release();
@@ -191,20 +196,22 @@ TEST_F(ShaderTest, ASetOfAnotherTypeOrSizeIsRefusedAndWritesNothing) {
   const float colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
   const float weights[6] = {1, 2, 3, 4, 5, 6};
   const float big[64] = {};
-  ASSERT_TRUE(renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
-  ASSERT_TRUE(renderer.SetParameter(&source, CStringHash("gWeights"), gfx::kShaderFloatArray, weights, 6));
+  ASSERT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
+  ASSERT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gWeights"), gfx::kShaderFloatArray, weights, 6));
   struct Case {
     const char* name;
     int type;
     uint32_t count;
   } cases[] = {
-      {"gColorFactor", gfx::kShaderFloat3, 0},      // smaller
-      {"gColorFactor", gfx::kShaderMatrix, 0},      // larger: would write past the 16 bytes
-      {"gColorFactor", gfx::kShaderInt, 0},         // same family, other type
-      {"gColorFactor", gfx::kShaderTexture, 0},     // a pointer over floats
-      {"gWeights", gfx::kShaderFloatArray, 16},     // a longer array
+      {"gColorFactor", gfx::kShaderFloat3, 0},   // smaller
+      {"gColorFactor", gfx::kShaderMatrix, 0},   // larger: would write past the 16 bytes
+      {"gColorFactor", gfx::kShaderInt, 0},      // same family, other type
+      {"gColorFactor", gfx::kShaderTexture, 0},  // a pointer over floats
+      {"gWeights", gfx::kShaderFloatArray, 16},  // a longer array
       {"gWeights", gfx::kShaderFloat, 0},
-      {"gColorFactor", 9, 0},                       // no such type
+      {"gColorFactor", 9, 0},  // no such type
       {"gColorFactor", -1, 0},
   };
   for (const Case& c : cases) {
@@ -226,7 +233,8 @@ TEST_F(ShaderTest, ValuesSetBeforeTheEffectGetTheirHandlesWhenItLoadsAndAfterARe
   const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
   // The manager's record exists but has no effect yet: the value waits, handle 0.
   source.Init(CStringHash("fx"), path);
-  ASSERT_TRUE(renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
+  ASSERT_TRUE(
+      renderer.SetParameter(&source, CStringHash("gColorFactor"), gfx::kShaderFloat4, colour));
   EXPECT_EQ(renderer.FindParameter(CStringHash("gColorFactor"))->handle, 0u);
   renderer.ApplyParameters(source);  // not valid yet: nothing, no crash
 
@@ -305,8 +313,8 @@ TEST_F(ShaderTest, StandardValuesOfADraw) {
   for (int i : {gfx::kHMsWorldTime, gfx::kHAspectRatio, gfx::kHWorld, gfx::kHWorldInv,
                 gfx::kHWorldView, gfx::kHViewProj, gfx::kHWorldViewProj})
     params += Param(CShader::StandardHandleName(i), i >= gfx::kHWorld ? "float4x4" : "float");
-  params += Param("gResWidth", "int") + Param("gResHeight", "int") + Param("gWorldCamPos", "float4") +
-            Param("gLocalCamPos", "float4");
+  params += Param("gResWidth", "int") + Param("gResHeight", "int") +
+            Param("gWorldCamPos", "float4") + Param("gLocalCamPos", "float4");
   ASSERT_TRUE(Load(Effect(params)));
   source.SetScreenValues(1.5f, 1024, 768);
   EXPECT_EQ(Raw("gMsWorldTime")[0], Bits(1.5f));
