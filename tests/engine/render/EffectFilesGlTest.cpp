@@ -197,7 +197,7 @@ TEST_F(EffectFilesGlTest, SkinnedEffectPlacesVerticesByTheBonePalette) {
 // The city's meshes (two texture coordinate sets: diffuse, then lightmap) through the
 // static mesh effect: a lightmapped surface shows diffuse x lightmap whatever the
 // lights; without the lightmap the sun lights it; the lightmap is read with the second
-// coordinate set.
+// coordinate set; a sun split map with a caster in front shadows both.
 TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
   shader.Init(CStringHash("static_mesh"), "Data/shaders/static_mesh.fxo");
   ASSERT_TRUE(shader.LoadEffect(device));
@@ -266,7 +266,31 @@ TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
   EXPECT_GT(lit[1], 240);
   EXPECT_GT(lit[0], 240);
 
+  // With map-based shadows on, a sun split map holding a caster in front of the
+  // surface (depth 0 everywhere) takes the sun away, and darkens the lightmap.
+  Texture* casters = nullptr;
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, kFmtR32F, kPoolManaged, &casters), kOk);
+  LockedRect locked{};
+  ASSERT_EQ(casters->LockRect(0, &locked, nullptr, 0), kOk);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x)
+      reinterpret_cast<float*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch)[x] = 0.0f;
+  casters->UnlockRect(0);
+  const plat::Mat4 splits[3];
+  shader.SetFloat("gShadowing", 1.0f);
+  shader.SetFloat(shader.GetHandle(gfx::kHNumSunSplits), 1.0f);
+  shader.SetMatrixArray(shader.GetHandle(gfx::kHSunLightViewProj), splits, 3);
+  shader.SetTexture(shader.GetHandle(gfx::kHSunLightZMapTexture0), casters);
+  const std::vector<uint8_t> shadowed = drawCentre(false);
+  EXPECT_LT(shadowed[2], 60);
+  const std::vector<uint8_t> shadowedMap = drawCentre(true);
+  EXPECT_NEAR(shadowedMap[2], 77, 3);
+  // Off again: the same map is not read.
+  shader.SetFloat("gShadowing", 0.0f);
+  EXPECT_GT(drawCentre(false)[2], 240);
+
   shader.Release();
   diffuse->Release();
   lightmap->Release();
+  casters->Release();
 }
