@@ -294,3 +294,45 @@ TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
   lightmap->Release();
   casters->Release();
 }
+
+// Screen sprites keep the base screen's left edge, centre or right edge on the
+// screen's: a strip over the first tenth of a square base screen, drawn on a screen
+// twice as wide as high, lands at the left edge, left of the centre, or at the centre.
+TEST_F(EffectFilesGlTest, ScreenSpritesFollowTheirAlignment) {
+  shader.Init(CStringHash("gui"), "Data/shaders/gui.fxo");
+  ASSERT_TRUE(shader.LoadEffect(device));
+  gfx::TEXTURED_VERTEX quad[6];
+  const float corners[6][2] = {{0, 0}, {10, 0}, {0, 100}, {0, 100}, {10, 0}, {10, 100}};
+  for (int i = 0; i < 6; ++i) quad[i].position = plat::Vec3(corners[i][0], corners[i][1], 0.0f);
+  shader.SetFloat("gBaseWidth", 100.0f);
+  shader.SetInt("gBaseHeight", 100);  // the menu sets ints, the loading screen floats
+  shader.SetFloat("gBaseAspectRatio", 1.0f);
+  shader.SetFloat(shader.GetHandle(gfx::kHAspectRatio), 2.0f);
+  shader.SetMatrix("gWorld", plat::Mat4::Identity());
+
+  // Columns 0, 8 and 16 of the middle row: black where the untextured strip is drawn,
+  // the blue clear elsewhere.
+  auto drawn = [&](const char* technique) {
+    EXPECT_TRUE(shader.SetTechnique(technique));
+    EXPECT_EQ(device->BeginScene(), kOk);
+    device->Clear(0, nullptr, kClearTarget, 0xFF0000FFu, 1.0f, 0);
+    EXPECT_EQ(shader.Begin(), 1u);
+    shader.BeginPass(0);
+    device->SetFVF(gfx::TEXTURED_VERTEX::kFvf);
+    EXPECT_EQ(device->DrawPrimitiveUP(kTriangleList, 2, quad, sizeof(quad[0])), kOk);
+    shader.EndPass();
+    shader.End();
+    EXPECT_EQ(device->EndScene(), kOk);
+    EXPECT_EQ(device->Present(), kOk);
+    std::string columns;
+    for (int x : {0, 8, 16}) {
+      std::vector<uint8_t> px;
+      EXPECT_EQ(device->ReadPixels(nullptr, Rect{x, 16, x + 1, 17}, &px), kOk);
+      columns += px.size() == 4 && px[0] == 0 ? 'X' : '.';
+    }
+    return columns;
+  };
+  EXPECT_EQ(drawn("TechGUIAlignLeft"), "X..");
+  EXPECT_EQ(drawn("TechGUIAlignCenter"), ".X.");
+  EXPECT_EQ(drawn("TechGUIAlignRight"), "..X");
+}
