@@ -336,3 +336,58 @@ TEST_F(EffectFilesGlTest, ScreenSpritesFollowTheirAlignment) {
   EXPECT_EQ(drawn("TechGUIAlignCenter"), ".X.");
   EXPECT_EQ(drawn("TechGUIAlignRight"), "..X");
 }
+
+// A particle record (position and scale, colour, rotation and the position a detached
+// particle keeps) in slot 1 of a batch: attached it sits at its position, detached at
+// its kept one, tinted by its colour.
+TEST_F(EffectFilesGlTest, ParticleRecordsPlaceAndTintTheirQuads) {
+  shader.Init(CStringHash("particles"), "Data/shaders/particles.fxo");
+  ASSERT_TRUE(shader.LoadEffect(device));
+  ASSERT_TRUE(shader.SetTechnique("particles_tech"));
+  Texture* white = nullptr;
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, kFmtA8R8G8B8, kPoolManaged, &white), kOk);
+  LockedRect locked{};
+  ASSERT_EQ(white->LockRect(0, &locked, nullptr, 0), kOk);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x)
+      reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch)[x] =
+          0xFFFFFFFFu;
+  white->UnlockRect(0);
+
+  std::vector<float> batch(120, 0.0f);
+  const float record[12] = {0, 0, 0, 0.5f, 1, 0, 0, 1, 0, 0.5f, 0, 0};
+  std::copy(record, record + 12, batch.begin() + 12);
+  gfx::SIMPLE_VERTEX quad[6];
+  const float corners[6][2] = {{-1, -1}, {1, -1}, {-1, 1}, {-1, 1}, {1, -1}, {1, 1}};
+  for (int i = 0; i < 6; ++i) quad[i].position = plat::Vec3(corners[i][0], corners[i][1], 3.0f);
+
+  // Columns 8 and 24 of the middle row: red where the particle is.
+  auto drawn = [&](bool detached) {
+    shader.SetMatrix(shader.GetHandle(gfx::kHViewProj), plat::Mat4::Identity());
+    shader.SetMatrix(shader.GetHandle(gfx::kHWorld), plat::Mat4::Identity());
+    shader.SetTexture(shader.GetHandle(gfx::kHTexture), white);
+    shader.SetFloatArray(shader.GetHandle(gfx::kHVParticleData), batch.data(), 120);
+    shader.SetBool(shader.GetHandle(gfx::kHParticlesDetached), detached);
+    EXPECT_EQ(device->BeginScene(), kOk);
+    device->Clear(0, nullptr, kClearTarget | kClearZBuffer, 0xFF000000u, 1.0f, 0);
+    EXPECT_EQ(shader.Begin(), 1u);
+    shader.BeginPass(0);
+    device->SetFVF(gfx::SIMPLE_VERTEX::kFvf);
+    EXPECT_EQ(device->DrawPrimitiveUP(kTriangleList, 2, quad, sizeof(quad[0])), kOk);
+    shader.EndPass();
+    shader.End();
+    EXPECT_EQ(device->EndScene(), kOk);
+    EXPECT_EQ(device->Present(), kOk);
+    std::string columns;
+    for (int x : {8, 24}) {
+      std::vector<uint8_t> px;
+      EXPECT_EQ(device->ReadPixels(nullptr, Rect{x, 16, x + 1, 17}, &px), kOk);
+      columns += px.size() == 4 && px[2] > 200 && px[1] < 30 && px[0] < 30 ? 'R' : '.';
+    }
+    return columns;
+  };
+  EXPECT_EQ(drawn(false), "R.");
+  EXPECT_EQ(drawn(true), ".R");
+  shader.Release();
+  white->Release();
+}
