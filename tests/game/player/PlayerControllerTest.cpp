@@ -72,6 +72,34 @@ TEST_F(Player, TheShippedObjectHasItsElevenComponentsAndTuning) {
     for (int part = 0; part < 3; ++part) EXPECT_NE(w->GetVolume(part, set), nullptr);
 }
 
+TEST_F(Player, CheckpointsKeepTheTuningTextsAndResetUnsubscribes) {
+  Build(plat::Vec3(0, 0, 0), false);
+  const char* const types[] = {"OnCollisionEnter", "OnCollisionStay", "OnCollisionExit",
+                               "OnEnableUse",      "OnHUDChange",     "OnEnemyAttack",
+                               "OnCinematic",      "OnShockWave",     "OnExplosion",
+                               "OnTimer",          "OnReachPos"};
+  std::vector<size_t> listening;
+  for (const char* type : types) listening.push_back(events.ListenerCount(CStringHash(type)));
+  for (int round = 0; round < 2; ++round) {
+    controller->SaveCheckPoint();
+    controller->life = 3;
+    controller->LoadCheckPoint();
+  }
+  EXPECT_EQ(controller->life, 100);
+  for (const SFatalityRecord& record : controller->fatalities) {
+    EXPECT_TRUE(record.animation.Get().OwnsText());
+    EXPECT_EQ(std::string(record.animation.Get().c_str()).rfind("fatality_0", 0), 0u);
+  }
+  auto* copy = static_cast<P*>(controller->GetCheckPointCopy());
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy->fatalities[0].targetType.Get().GetText(),
+            controller->fatalities[0].targetType.Get().GetText())
+      << "each component owns its own texts";
+  controller->Reset();
+  for (size_t i = 0; i < std::size(types); ++i)
+    EXPECT_EQ(events.ListenerCount(CStringHash(types[i])) + 1, listening[i]) << types[i];
+}
+
 TEST_F(Player, HardDifficultyKeysOverrideTheOrdinaryOnes) {
   P::SetDifficulty(obj::kDifficultyHard);
   Build(plat::Vec3(0, 0, 0), false);
