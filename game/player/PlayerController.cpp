@@ -481,8 +481,11 @@ bool CPlayerController::Update(float dt) {
     case kUse:
     case kHit:
     case kExplosionHit:
-    case kCorpse:
       UpdateNotYetHandled();
+      break;
+    case kCorpse:
+      // Death is final within a life: only a restart or SetState leaves the corpse.
+      Entering();
       break;
     default:
       break;

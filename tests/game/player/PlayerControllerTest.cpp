@@ -402,6 +402,14 @@ TEST_F(Player, StatesOfLaterAttacksFallBackToIdleCombat) {
     Frame();
     EXPECT_EQ(controller->state, P::kIdleCombat) << state;
   }
+  // Except the dead, who stay down until a restart.
+  controller->SetState(P::kDying);
+  controller->stateDuration = 0.1f;
+  Frames(10);
+  EXPECT_EQ(controller->state, P::kCorpse);
+  Keys({key::kKeyW});
+  Frames(5);
+  EXPECT_EQ(controller->state, P::kCorpse);
 }
 
 }  // namespace
