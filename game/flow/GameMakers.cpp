@@ -4,7 +4,12 @@
 #include "engine/objects/Component.h"
 #include "engine/render/lights/Light.h"
 #include "game/player/CameraController.h"
+#include "game/player/ComboController.h"
+#include "game/player/FightSlotMgr.h"
 #include "game/player/FollowCamera.h"
+#include "game/player/PlayerController.h"
+#include "game/player/PlayerEffects.h"
+#include "game/player/WeaponController.h"
 
 namespace vd {
 
@@ -23,14 +28,14 @@ void File(utl::FactoryMap<obj::IComponent>& makers) {
 const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CCameraGOWController", &File<CCameraGOWController>},
     {"CFirstPersonCameraController", &File<CFirstPersonCameraController>},
-    {"CPlayerController", nullptr},
-    {"CComboController", nullptr},
-    {"CPlayerEffects", nullptr},
+    {"CPlayerController", &File<CPlayerController>},
+    {"CComboController", &File<CComboController>},
+    {"CPlayerEffects", &File<CPlayerEffects>},
     {"CKrauserEffects", nullptr},
     {"CBerserker", nullptr},
     {"CKrauser", nullptr},
-    {"CFightSlotMgr", nullptr},
-    {"CWeaponController", nullptr},
+    {"CFightSlotMgr", &File<CFightSlotMgr>},
+    {"CWeaponController", &File<CWeaponController>},
     {"CWeaponRenderer", nullptr},
     {"CParticleSystemSimple", nullptr},
     {"CParticleSystemFollower", nullptr},

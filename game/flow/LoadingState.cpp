@@ -15,7 +15,9 @@
 #include "engine/objects/Transform.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
+#include "game/player/ComboController.h"
 #include "game/player/FollowCamera.h"
+#include "game/player/PlayerController.h"
 
 namespace vd {
 
@@ -188,8 +190,9 @@ void CGameStateLoading::BindCamera() {
   CVandrel& app = *m_app;
   obj::CGameObject* object = app.objectManager.GetGameObjectByName(CStringHash("main_camera"));
   m_world->camera = object ? object->GetComponent<CCameraGOWController>() : nullptr;
-  // The player's controllers join here with the player ("player": its
-  // CPlayerController and CComboController).
+  obj::CGameObject* player = app.objectManager.GetGameObjectByName(CStringHash("player"));
+  m_world->player = player ? player->GetComponent<CPlayerController>() : nullptr;
+  m_world->combo = player ? player->GetComponent<CComboController>() : nullptr;
   cam::CCamera* camera = object ? object->GetComponent<cam::CCamera>() : nullptr;
   if (camera) {
     camera->aspect = static_cast<float>(app.screenWidth) / static_cast<float>(app.screenHeight);

@@ -10,6 +10,7 @@
 #include "game/flow/GameStates.h"
 #include "game/flow/ScriptBindings.h"
 #include "game/player/CameraController.h"
+#include "game/player/PlayerController.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -125,6 +126,8 @@ void CVandrel::RegisterScriptBindings() { RegisterGameComponentBindings(scriptMa
 
 void CVandrel::StartGame() {
   inputManager.Init();
+  // The player's tuning is read with the templates, in the difficulty chosen then.
+  CPlayerController::SetDifficulty(gameOptions.difficulty);
 
   DeleteStates();
   states[kStatePreLoad] = new (std::nothrow) CGameStatePreLoad();
