@@ -130,7 +130,7 @@ void BM_PlayerFrameBesideEnemies(benchmark::State& state) {
     const bool written = WriteFile(base + "_templates.xml", templates) &&
                          WriteFile(base + "_instances.xml", instances);
     const bool loaded = written &&
-                        animations.LoadTemplates("Data/xml/level1_animation_templates.xml") &&
+                        animations.LoadTemplates("Data/xml/loading_animation_templates.xml") &&
                         objects.LoadTemplates("Data/xml/loading_player_templates.xml") &&
                         objects.LoadTemplates((base + "_templates.xml").c_str());
     if (loaded) objects.LoadInstances((base + "_instances.xml").c_str(), "", true);

@@ -86,7 +86,7 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   int nudgedAt = -1;
   int utilsOk = -1;
   plat::Vec3 firstLook, lastLook;
-  bool followsWalker = false;
+  bool followsPlayer = false;
   game.script = [&](int frame, pi::ScriptedBackend& keys) {
     if (frame == 5) {
       for (const char* name : kWalkers) enabledInMenu |= game.Find(name)->IsEnabled();
@@ -117,12 +117,17 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
       for (int k = 0; k < 3; ++k) last[i][k] = now[k];
     }
 
-    // The follow camera looks at its stand-in target, which keeps moving.
+    // The follow camera looks at the player, who is moved aside once.
     if (playFrames == 2)
       firstLook = game.gameWorld.camera ? game.gameWorld.camera->lookAtPoint : plat::Vec3();
     if (playFrames == 25 && game.gameWorld.camera) {
       lastLook = game.gameWorld.camera->lookAtPoint;
-      followsWalker = game.gameWorld.camera->targetTransform == game.TransformOf("walker_1");
+      followsPlayer = game.gameWorld.camera->targetTransform == game.TransformOf("player");
+    }
+    if (playFrames == 10) {
+      gfx::CTransform* player = game.TransformOf("player");
+      if (player)
+        player->SetPositionXYZ(player->position.x + 2.0f, player->position.y, player->position.z);
     }
 
     // Bring walker_1 to the end of its first leg: its script must send it home.
@@ -162,7 +167,7 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   EXPECT_TRUE(frustumRecomputed) << "the camera's planes come from each frame's pass";
   EXPECT_TRUE(turnedBack) << "the arrival's event reached the walker's script";
   EXPECT_EQ(utilsOk, 1);
-  EXPECT_TRUE(followsWalker) << "the loading screen binds main_camera's follow camera";
+  EXPECT_TRUE(followsPlayer) << "the loading screen binds main_camera's follow camera";
   EXPECT_NE(firstLook, lastLook) << "the view follows its target";
   EXPECT_EQ(log.find("error"), std::string::npos) << log;
   EXPECT_EQ(game.running, 0);

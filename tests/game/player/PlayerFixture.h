@@ -24,6 +24,7 @@
 #include "engine/input/InputManager.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Renderer.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "game/player/PlayerController.h"
@@ -93,11 +94,12 @@ protected:
     collision.SetEventManager(&events);
     collision.Resume();
     anm::CAnimationManager::SetLoadingModeRotateX();
-    ASSERT_TRUE(animations.LoadTemplates("Data/xml/level1_animation_templates.xml"));
+    ASSERT_TRUE(animations.LoadTemplates("Data/xml/loading_animation_templates.xml"));
     auto& makers = objects.componentFactories;
     obj::RegisterObjectComponentFactories(makers);
     phy::RegisterCollisionComponentFactories(makers);
     lgc::RegisterTrackerFactory(makers);
+    gfx::RegisterRendererFactory(makers);
     utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(makers);
     utl::RegisterFactoryMaker<CWeaponRendererStandIn, obj::IComponent>(makers);
     RegisterPlayerComponentFactories(makers);
