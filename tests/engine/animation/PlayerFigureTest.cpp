@@ -114,7 +114,7 @@ class PlayerFigureModel : public ::testing::Test {
 protected:
   void SetUp() override {
     CAnimationManager::SetLoadingModeRotateX();
-    ASSERT_TRUE(manager.LoadTemplates("Data/xml/level1_animation_templates.xml"));
+    ASSERT_TRUE(manager.LoadTemplates("Data/xml/loading_animation_templates.xml"));
     figure = manager.FindTemplate("brannoc");
     ASSERT_NE(figure, nullptr);
     ASSERT_NE(figure->GetCoreModel(), nullptr);
