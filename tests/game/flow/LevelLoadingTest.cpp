@@ -2,8 +2,18 @@
 // screen, the loader thread and the level it brings in; and the in-game state's
 // own rules.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <lua.hpp>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/Locks.h"
@@ -214,6 +224,111 @@ TEST_F(LevelLoadingTest, LeavingTheLoadingStateEarlyWaitsForTheLoader) {
   EXPECT_TRUE(niceWhileRunning) << "the loader runs below the frame's threads";
   EXPECT_TRUE(endedOnExit);
   EXPECT_TRUE(merged);
+}
+
+// --- both threads in Lua ---
+
+// Called from Lua by either thread: notes who called, and whether another thread was
+// inside at the same time (it stays a while, to give an unguarded caller the chance).
+struct SNotes {
+  std::mutex mutex;
+  std::set<std::string> labels;
+  std::set<std::thread::id> threads;
+  std::atomic<int> inside{0};
+  std::atomic<bool> overlap{false};
+  std::atomic<int> count{0};
+};
+SNotes* g_notes = nullptr;
+
+int Note(lua_State* state) {
+  if (!g_notes) return 0;
+  if (g_notes->inside.fetch_add(1) != 0) g_notes->overlap = true;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(300);
+  while (std::chrono::steady_clock::now() < until) {
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_notes->mutex);
+    g_notes->labels.insert(lua_tostring(state, 1) ? lua_tostring(state, 1) : "");
+    g_notes->threads.insert(std::this_thread::get_id());
+  }
+  ++g_notes->count;
+  g_notes->inside.fetch_sub(1);
+  return 0;
+}
+
+void RegisterNote(lua_State* state) { lua_register(state, "Note", &Note); }
+
+// A copy of the game's data whose level has one object that notes from its script
+// while the loader creates it, and whose level scripts note on every "OnSequence".
+class CScratchData {
+public:
+  CScratchData() {
+    namespace fs = std::filesystem;
+    root = fs::temp_directory_path() / ("hm_lua_" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "Data");
+    const fs::path data = fs::current_path() / "Data";
+    for (const auto& entry : fs::directory_iterator(data)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "xml" || name == "scripts")
+        fs::copy(entry.path(), root / "Data" / name, fs::copy_options::recursive);
+      else
+        fs::create_directory_symlink(entry.path(), root / "Data" / name);
+    }
+    Append(root / "Data/xml/level1_common_instances.xml",
+           "<GameObject name=\"lua_printer\" GameObjectTemplate=\"city_marker\">\n"
+           "  <Script file=\"Data/scripts/loader_notes.lua\"/>\n</GameObject>\n");
+    Append(root / "Data/scripts/loader_notes.lua", "for i = 1, 60 do Note('loader') end\n");
+    Append(root / "Data/scripts/main_notes.lua", "function OnSequence(event) Note('main') end\n");
+    std::string list;
+    {
+      std::ifstream in(root / "Data/xml/scripts.xml");
+      list.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    list.replace(list.find("</scripts>"), 10, "  <script file=\"main_notes.lua\"/>\n</scripts>");
+    std::ofstream(root / "Data/xml/scripts.xml", std::ios::trunc) << list;
+    previous = fs::current_path();
+    fs::current_path(root);
+  }
+  ~CScratchData() {
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(root);
+  }
+  static void Append(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::app) << text;
+  }
+  std::filesystem::path root, previous;
+};
+
+TEST_F(LevelLoadingTest, ScriptsRunFromBothThreadsOneAtATimeWhileTheLoaderLives) {
+  SNotes notes;
+  g_notes = &notes;
+  {
+    CScratchData data;
+    CDrivenGame game(input.backend);
+    game.loaderDelayMs = 50;
+    game.scriptManager.AddBindingRegistrar(&RegisterNote);
+    int mainNotesWhileLoading = 0;
+    game.script = [&](int frame, pi::ScriptedBackend& keys) {
+      if (frame == 5) keys.SetKeys({pi::kKeyReturn});
+      if (frame == 6) keys.ReleaseAllKeys();
+      CGameStateLoading* loading = game.LoadingState();
+      // Each frame's dispatch calls the level script on the main thread.
+      if (game.InLoading() && loading->IsLoaderRunning()) {
+        game.eventManager.PostEvent(evn::CEventSequence::New());
+        ++mainNotesWhileLoading;
+      }
+      if (game.reachedPlay) game.quitRequested = 1;
+    };
+    RunGame(game);
+    EXPECT_GT(mainNotesWhileLoading, 2);
+    EXPECT_TRUE(game.reachedPlay);
+  }
+  g_notes = nullptr;
+  EXPECT_EQ(notes.labels, (std::set<std::string>{"loader", "main"}));
+  EXPECT_EQ(notes.threads.size(), 2u);
+  EXPECT_GE(notes.count.load(), 62);
+  EXPECT_FALSE(notes.overlap) << "two threads were inside Lua at once";
 }
 
 // --- the graphics preset ---
