@@ -9,6 +9,7 @@
 #include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/FollowCamera.h"
+#include "game/player/RenderCamera.h"
 
 namespace vd {
 
@@ -167,6 +168,7 @@ bool CGameStateLoading::OnEnter() {
 void CGameStateLoading::BindCamera() {
   obj::CGameObject* object = m_app->objectManager.GetGameObjectByName(CStringHash("main_camera"));
   m_world->camera = object ? object->GetComponent<CCameraGOWController>() : nullptr;
+  BindRenderCamera(m_app->renderManager, m_world->camera);
   if (!m_world->camera) {
     utl::LogPrintf("Loading: main_camera has no follow camera; the view will not move\n");
     return;

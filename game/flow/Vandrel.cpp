@@ -9,6 +9,7 @@
 #include "game/flow/GameStates.h"
 #include "game/flow/ScriptBindings.h"
 #include "game/player/CameraController.h"
+#include "game/player/RenderCamera.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -62,7 +63,7 @@ void CEngineServices::EnableObjectGroup(int group) { m_app.objectManager.EnableO
 void CEngineServices::DisableObjectGroup(int group) { m_app.objectManager.DisableObjectGroup(group); }
 void CEngineServices::DestroyObjectGroup(int group) { m_app.objectManager.DestroyObjectGroup(group); }
 void CEngineServices::SetCurrentZone(int zone) { currentZone = zone; }
-void CEngineServices::ResetRenderForFrontEnd() {}
+void CEngineServices::ResetRenderForFrontEnd() { UnbindRenderCamera(m_app.renderManager); }
 
 // --- construction ---
 
@@ -98,6 +99,7 @@ void CVandrel::RegisterComponentFactories() {
 
 void CVandrel::UnregisterComponentFactories() {
   CFirstPersonCameraController::SetKeyboard(nullptr);
+  UnbindRenderCamera(renderManager);
   UnregisterCameraControllerFactories(objectManager.componentFactories);
   CApplicationBase::UnregisterComponentFactories();
 }
