@@ -7,6 +7,7 @@
 #include "engine/events/GameEvents.h"
 #include "engine/objects/ComponentKeys.h"
 #include "game/flow/GameStates.h"
+#include "game/flow/LuaFunctions.h"
 #include "game/flow/ScriptBindings.h"
 #include "game/player/CameraController.h"
 #include "game/player/RenderCamera.h"
@@ -70,6 +71,7 @@ void CEngineServices::ResetRenderForFrontEnd() { UnbindRenderCamera(m_app.render
 CVandrel::CVandrel() : frontEndData(services) {}
 
 CVandrel::~CVandrel() {
+  GetLuaFunctions().SetGameWorld(nullptr);
   DeleteStates();
   if (m_listening) {
     eventManager.RemoveListener(SH_OnZoneChange, this);
@@ -114,7 +116,10 @@ void CVandrel::UnregisterEventFactories() {
   CApplicationBase::UnregisterEventFactories();
 }
 
-void CVandrel::RegisterScriptBindings() { RegisterGameComponentBindings(scriptManager.GetState()); }
+void CVandrel::RegisterScriptBindings() {
+  GetLuaFunctions().SetGameWorld(&gameWorld);
+  RegisterGameComponentBindings(scriptManager.GetState());
+}
 
 void CVandrel::StartGame() {
   inputManager.Init();
