@@ -137,6 +137,9 @@ void CCameraGOWController::Restart() {
 
   railObjectName.clear();
   railTracker = previousRailTracker = nullptr;
+  // The field goes with the rails: the level objects that held it may be destroyed
+  // before a script names another.
+  fieldTracker = nullptr;
   railIndex = 0;
   railStart = railEnd = railDirection = railSide = plat::Vec3();
 
@@ -169,7 +172,7 @@ void CCameraGOWController::Reset() {
   targetSpringConstant = targetDamping = 0.0f;
   targetVelocity = plat::Vec3();
   railObjectName.clear();
-  railTracker = previousRailTracker = nullptr;
+  railTracker = previousRailTracker = fieldTracker = nullptr;
   railIndex = 0;
   railStart = railEnd = railDirection = railSide = plat::Vec3();
   railMaxDistance = cinematicSpeed = travelled = 0.0f;

@@ -252,6 +252,12 @@ TEST_F(FollowCamera, TravellingSpringsToTheBlendOfTwoRailsThenBlends) {
   EXPECT_NEAR(cam->desiredDistance, plat::Length(cam->targetPoint - cam->position), 1e-5f);
   cam->Update(0.05f);
   ExpectVec(cam->position, plat::Vec3(5, 2, 5), 1e-2f);
+
+  // A restart forgets the field with the rails: the level that held them may be gone.
+  cam->Restart();
+  EXPECT_EQ(cam->fieldTracker, nullptr);
+  cam->SetTransitionMode(CCameraGOWController::kTransitionTravelling);
+  EXPECT_TRUE(Logged("without a field of two points"));
 }
 
 TEST_F(FollowCamera, SplineRowsMatchHandComputedPoints) {
