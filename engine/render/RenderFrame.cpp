@@ -29,14 +29,13 @@ int CRenderManager::ScreenHeight() const {
 }
 
 void CRenderManager::TakeCameraViews() {
-  hasView = viewCamera.render != nullptr;
-  if (hasView) viewCamera.render->GetCameraView(viewState);
-  const IViewSource* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
+  hasView = ReadCameraView(viewCamera.render, viewState);
+  const cam::CCamera* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
   if (culling) {
     if (culling == viewCamera.render) {
       cullState = viewState;
-    } else {
-      culling->GetCameraView(cullState);
+    } else if (!ReadCameraView(culling, cullState)) {
+      return;
     }
     std::memcpy(cullingPlanes, cullState.frustum, sizeof(cullingPlanes));
     sortEye = cullState.eye;

@@ -332,9 +332,9 @@ public:
   void SortList(int kind, int mode);
 
   // --- Settings -------------------------------------------------------------------
-  // Cameras (camera components, through their eye): null means no scene.
-  SPair<const IViewSource*> cullingCamera{nullptr, nullptr};
-  SPair<const IViewSource*> viewCamera{nullptr, nullptr};
+  // Camera components: null means no scene.
+  SPair<cam::CCamera*> cullingCamera{nullptr, nullptr};
+  SPair<cam::CCamera*> viewCamera{nullptr, nullptr};
   // Taken from the cameras at the start of each frame (render thread).
   SCameraView viewState;
   SCameraView cullState;
