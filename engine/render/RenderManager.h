@@ -50,6 +50,7 @@ namespace gfx {
 class CGraphicsManager;
 class IVertexBuffer;
 class IParticleSubsystem;
+class IFramePasses;
 
 enum ERenderList : int {
   kListMesh = 0,
@@ -396,6 +397,8 @@ public:
   bool zoneGroupClearRequest = false;
   // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
+  // The passes with targets of their own; none: they draw nothing.
+  IFramePasses* framePasses = nullptr;
   // The particle subsystem a particle entry draws, by the entry's mesh name hash.
   std::function<IParticleSubsystem*(uint32_t name)> findParticleSubsystem;
   // The particle-system manager's current zone (particle systems' zone masks).
