@@ -17,8 +17,8 @@ public:
   virtual void RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width, int height) = 0;
   virtual void BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
                         CRenderTarget* final, int finalWidth, int finalHeight) = 0;
-  virtual void SimpleBlur(CRenderTarget* source, int width, int height,
-                          CRenderTarget* destination, bool forShadows, bool throughTarget) = 0;
+  virtual void SimpleBlur(CRenderTarget* source, int width, int height, CRenderTarget* destination,
+                          bool forShadows, bool throughTarget) = 0;
   virtual void RenderSunShadowMaps() = 0;
   virtual void RenderSpotShadowMaps() = 0;
   virtual void RenderPointShadowMaps() = 0;

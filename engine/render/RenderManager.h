@@ -130,6 +130,8 @@ public:
   void RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy, float dt);
   void RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
                         CRenderTarget* ambientOcclusion, float dt, float realTime);
+  // Takes the cameras' views for the frame (its first step).
+  void TakeFrameViews();
   // The screen size the passes work at: the fields when set, else the device's
   // back buffer.
   int ScreenWidth() const;
@@ -152,9 +154,8 @@ public:
   void DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
   // The animated shadow casters of the mesh list; view and projection default to
   // the view camera's.
-  void DrawShadowCasters(const CStringHash& effect, const char* technique,
-                         const plat::Mat4* view, const plat::Mat4* projection,
-                         const plat::Vec3* lightPosition);
+  void DrawShadowCasters(const CStringHash& effect, const char* technique, const plat::Mat4* view,
+                         const plat::Mat4* projection, const plat::Vec3* lightPosition);
 
   // --- Entry drawing (render thread) -------------------------------------------------
   // Makes the entry's effect and technique current, beginning it when either
@@ -457,7 +458,6 @@ private:
   void ForgetMoves(const SRenderItem* item);
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
-  void TakeCameraViews();
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
   plat::gpu::Device* RenderDevice() const;
   uint32_t Param(const CShader* shader, int index) const;
