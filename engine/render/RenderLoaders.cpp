@@ -9,8 +9,8 @@
 #include "engine/core/Log.h"
 #include "engine/core/XmlFile.h"
 #include "engine/render/RenderManager.h"
-#include "engine/render/buffers/SkinVertexBuffer.h"
 #include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/buffers/SkinVertexBuffer.h"
 #include "engine/render/buffers/VertexBufferDyn.h"
 
 namespace vd {

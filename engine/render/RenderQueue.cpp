@@ -196,8 +196,9 @@ void CRenderManager::RecreatePendingBuffers() {
 
 void CRenderManager::QueueRecreation(IVertexBuffer* buffer) {
   sys::CScopedLock lock(sys::kLockRender);
-  if (buffer && std::find(m_pendingRecreations.begin(), m_pendingRecreations.end(), buffer) ==
-                    m_pendingRecreations.end())
+  if (buffer &&
+      std::find(m_pendingRecreations.begin(), m_pendingRecreations.end(), buffer) ==
+          m_pendingRecreations.end())
     m_pendingRecreations.push_back(buffer);
 }
 

@@ -155,7 +155,8 @@ bool CShader::LoadEffect(plat::gpu::Device* device) {
   if (fileName.empty()) return false;
   std::string errors;
   plat::fx::Effect* made = nullptr;
-  const plat::gpu::HResult hr = plat::fx::Effect::CreateFromFile(device, fileName, &made, &errors);
+  const plat::gpu::HResult hr =
+      plat::fx::Effect::CreateFromFile(device, fileName, &made, &errors);
   if (plat::gpu::Succeeded(hr) && made) {
     if (effect) effect->Release();
     effect = made;
@@ -176,7 +177,8 @@ bool CShader::LoadEffect(plat::gpu::Device* device) {
     utl::LogPrintf("Shader reloading: Invalid data\n");
     utl::LogPrintf("Effect %s: %s\n", fileName.c_str(), errors.c_str());
   } else {
-    utl::LogPrintf("Shader reloading: Error compiling %s:\n%s\n", fileName.c_str(), errors.c_str());
+    utl::LogPrintf("Shader reloading: Error compiling %s:\n%s\n", fileName.c_str(),
+                   errors.c_str());
     plat::MessageBox(nullptr, errors.c_str(), fileName.c_str(), plat::kMbOk);
   }
   if (made) made->Release();
@@ -234,7 +236,8 @@ bool CShader::SetParameter(const CShader* source, const CStringHash& paramName, 
     parameter.count = count;
     if (from.IsValid()) parameter.handle = HandleByHash(*from.effect, paramName.GetHash());
     if (type == kShaderTexture) {
-      parameter.texture = static_cast<plat::gpu::BaseTexture*>(const_cast<void*>(value));
+      parameter.texture =
+          static_cast<plat::gpu::BaseTexture*>(const_cast<void*>(value));
     } else {
       const uint32_t size = type == kShaderFloatArray ? count * 4u : ValueSize(type);
       const uint8_t* bytes = static_cast<const uint8_t*>(value);
@@ -464,8 +467,7 @@ plat::Mat4 CShader::SetObjectValues(const plat::Mat4& world, const plat::Vec3& e
   if (!IsValid()) return worldInv;
   SetMatrix(handles[kHWorld], world);
   SetMatrix(handles[kHWorldInv], worldInv);
-  SetVector(handles[kHLocalCamPos],
-            plat::Transform(plat::Vec4(eye.x, eye.y, eye.z, 1.0f), worldInv));
+  SetVector(handles[kHLocalCamPos], plat::Transform(plat::Vec4(eye.x, eye.y, eye.z, 1.0f), worldInv));
   if (view && projection) {
     const plat::Mat4 worldView = plat::Multiply(world, *view);
     SetMatrix(handles[kHWorldView], worldView);

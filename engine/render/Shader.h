@@ -207,15 +207,16 @@ public:
   // "gMsWorldTime", "gResWidth", "gResHeight", "gAspectRatio".
   void SetScreenValues(float clock, int width, int height);
   // "gViewProj" = view × projection and "gWorldCamPos" = (eye, 1).
-  void SetCameraValues(const plat::Mat4& view, const plat::Mat4& projection, const plat::Vec3& eye);
+  void SetCameraValues(const plat::Mat4& view, const plat::Mat4& projection,
+                       const plat::Vec3& eye);
   // "gWorld", "gWorldInv", "gLocalCamPos" = (eye, 1) × WorldInv, and with a camera
   // (view and projection not null) "gWorldView" and "gWorldViewProj". Returns WorldInv
   // (the identity for a singular world matrix).
-  plat::Mat4 SetObjectValues(const plat::Mat4& world, const plat::Vec3& eye, const plat::Mat4* view,
-                             const plat::Mat4* projection);
+  plat::Mat4 SetObjectValues(const plat::Mat4& world, const plat::Vec3& eye,
+                             const plat::Mat4* view, const plat::Mat4* projection);
 
-  CStringHash name;                    // owns its text
-  std::string fileName;                // the effect file's path
+  CStringHash name;      // owns its text
+  std::string fileName;  // the effect file's path
   plat::fx::Effect* effect = nullptr;  // one reference held
   CStringHash technique;
   bool begun = false;
