@@ -29,12 +29,12 @@ TEST_F(RenderCamera, BothReferencesAreTheFollowCamerasFromTheNextCommitUntilUnbo
   Load(Actor("player", 0, 0, 0) + Camera(0, 1.5f, 10));
   cam::CCamera* eye = Part<cam::CCamera>("main_camera");
   BindRenderCamera(render, cam);
-  EXPECT_EQ(render.viewCamera.pending, static_cast<const gfx::IViewSource*>(eye));
-  EXPECT_EQ(render.cullingCamera.pending, static_cast<const gfx::IViewSource*>(eye));
+  EXPECT_EQ(render.viewCamera.pending, eye);
+  EXPECT_EQ(render.cullingCamera.pending, eye);
   EXPECT_EQ(render.viewCamera.render, nullptr);
   render.CommitRenderData();
-  EXPECT_EQ(render.viewCamera.render, static_cast<const gfx::IViewSource*>(eye));
-  EXPECT_EQ(render.cullingCamera.render, static_cast<const gfx::IViewSource*>(eye));
+  EXPECT_EQ(render.viewCamera.render, eye);
+  EXPECT_EQ(render.cullingCamera.render, eye);
 
   // The camera's view reaches the render side through the reference.
   cam->Update(0.1f);
