@@ -266,13 +266,12 @@ void CGameStateLoading::LoadLoadingScreen() {
     renderer->SetShaderParameter(CStringHash("gBaseAspectRatio"), 2, &aspect);
     if (const char* technique = TechniqueOf(attribute(node->first_node("alignment"), "value")))
       renderer->SetTechnique(CStringHash(technique));
+    // The image in the player's language; the element's renderer draws the one
+    // its own texture list names, which holds both languages.
     const char* image = attribute(node->first_node("texture"), "name");
     if (image[0]) {
       const std::string path = std::string(language) + image;
-      const CStringHash id(path.c_str());
-      app.renderManager.LoadTexture(id, nullptr, path.c_str(), 0);
-      if (const gfx::CTexture* texture = app.renderManager.FindTexture(id))
-        renderer->SetShaderParameter(CStringHash("gTexDiffuse"), 7, &texture);
+      app.renderManager.LoadTexture(CStringHash(path.c_str()), nullptr, path.c_str(), 0);
     }
   }
 }
