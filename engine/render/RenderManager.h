@@ -480,6 +480,8 @@ private:
   uint32_t m_currentTechnique = kNoNameHash;
   bool m_begun = false;
   uint32_t m_passCount = 0;
+  // The pass of a one-pass effect, left open across entries.
+  bool m_passOpen = false;
   // Draw caches, emptied at every effect switch.
   int32_t m_lastMaterial = -1;
   uint32_t m_lastLightmap = kNoNameHash;

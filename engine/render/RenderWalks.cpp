@@ -229,6 +229,7 @@ bool CRenderManager::BeginEffect(CShader* shader) {
 }
 
 bool CRenderManager::EndEffect() {
+  m_passOpen = false;
   const bool ended = m_current && m_current->begun;
   if (ended) m_current->End();
   m_begun = false;
@@ -437,6 +438,22 @@ void CRenderManager::DrawEntryMesh(const SRenderItem& item, bool bind) {
 void CRenderManager::DrawEntryPasses(const SRenderItem& item, bool meshChanged) {
   if (!m_current || !m_current->effect) return;
   plat::fx::Effect* fx = m_current->effect;
+  // A one-pass effect keeps its pass open across the entries drawn with it: each
+  // further entry sends only the values it changed (the whole set at every pass
+  // begin costs more than the draw).
+  if (m_passCount == 1 && m_current->begun) {
+    if (m_passOpen) {
+      fx->CommitChanges();
+    } else {
+      m_passOpen = fx->BeginPass(0) == plat::gpu::kOk;
+    }
+    DrawEntryMesh(item, meshChanged);
+    return;
+  }
+  if (m_passOpen) {
+    fx->EndPass();
+    m_passOpen = false;
+  }
   for (uint32_t pass = 0; pass < m_passCount; ++pass) {
     if (m_current->begun) fx->BeginPass(pass);
     DrawEntryMesh(item, meshChanged || pass > 0);
