@@ -32,6 +32,19 @@ function IsPlayerCollision(event)
   return other ~= nil and other:GetName() == "player"
 end
 
+-- The camera runs along the main street's rail beside whoever it follows, stepping
+-- off the rail (away from the target) by as much as the target is away from it.
+CAMERA_RAIL = "line_main_street"
+CAMERA_RAIL_MAX_DISTANCE = 0
+
+function PlaceCameraOnRail()
+  -- Hosts without the game's functions (tools, tests) have no camera to place.
+  if GetLuaFunctions == nil then return end
+  local functions = GetLuaFunctions()
+  functions:CameraSetRailMaxDistance(CAMERA_RAIL_MAX_DISTANCE)
+  functions:CameraSetRailsMode("linear_rails", CAMERA_RAIL, "cut")
+end
+
 -- While the level loads nothing collides.
 function OnInitLoading()
   GetCollisionManager():Pause()
@@ -44,6 +57,7 @@ function OnInitGame()
   main_zone = ZONE_DIAGONAL
   FINALSCENE = ZONE_CASINO
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
+  PlaceCameraOnRail()
 end
 
 function OnEnter_trigger_zone_diagonal(event)

@@ -18,6 +18,7 @@
 #include "game/player/ComboController.h"
 #include "game/player/FollowCamera.h"
 #include "game/player/PlayerController.h"
+#include "game/player/RenderCamera.h"
 
 namespace vd {
 
@@ -198,8 +199,7 @@ void CGameStateLoading::BindCamera() {
     camera->aspect = static_cast<float>(app.screenWidth) / static_cast<float>(app.screenHeight);
     camera->Init();
   }
-  app.renderManager.viewCamera.Set(camera);
-  app.renderManager.cullingCamera.Set(camera);
+  BindRenderCamera(app.renderManager, m_world->camera);
   if (!m_world->camera) {
     utl::LogPrintf("Loading: main_camera has no follow camera; the view will not move\n");
     return;

@@ -5,6 +5,7 @@
 #include "engine/animation/Animator.h"
 #include "engine/collision/CharacterCollider.h"
 #include "game/flow/GameObjectUtils.h"
+#include "game/flow/LuaFunctions.h"
 
 namespace vd {
 
@@ -17,6 +18,7 @@ void RegisterGameComponentBindings(lua_State* state) {
                              .def("SetStatic", &anm::CAnimator::SetStatic)];
   phy::RegisterCharacterColliderBindings(state);
   RegisterGameObjectUtilsBindings(state);
+  RegisterLuaFunctionsBindings(state);
 }
 
 }  // namespace vd

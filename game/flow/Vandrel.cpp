@@ -8,9 +8,11 @@
 #include "engine/objects/ComponentKeys.h"
 #include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
+#include "game/flow/LuaFunctions.h"
 #include "game/flow/ScriptBindings.h"
 #include "game/player/CameraController.h"
 #include "game/player/PlayerController.h"
+#include "game/player/RenderCamera.h"
 #include "platform/window/Resources.h"
 #include "platform/window/Window.h"
 
@@ -73,13 +75,17 @@ void CEngineServices::SetCurrentZone(int zone) {
   m_app.renderManager.gameZone.Set(zone);
   m_app.lightManager.currentZone = static_cast<uint32_t>(zone);
 }
-void CEngineServices::ResetRenderForFrontEnd() { m_app.renderManager.ClearLevelSettings(); }
+void CEngineServices::ResetRenderForFrontEnd() {
+  m_app.renderManager.ClearLevelSettings();
+  UnbindRenderCamera(m_app.renderManager);
+}
 
 // --- construction ---
 
 CVandrel::CVandrel() : frontEndData(services) {}
 
 CVandrel::~CVandrel() {
+  GetLuaFunctions().SetGameWorld(nullptr);
   DeleteStates();
   if (m_listening) {
     eventManager.RemoveListener(SH_OnZoneChange, this);
@@ -108,6 +114,7 @@ void CVandrel::RegisterComponentFactories() {
 
 void CVandrel::UnregisterComponentFactories() {
   CFirstPersonCameraController::SetKeyboard(nullptr);
+  UnbindRenderCamera(renderManager);
   UnregisterGameComponentMakers(objectManager.componentFactories);
   CApplicationBase::UnregisterComponentFactories();
 }
@@ -122,7 +129,10 @@ void CVandrel::UnregisterEventFactories() {
   CApplicationBase::UnregisterEventFactories();
 }
 
-void CVandrel::RegisterScriptBindings() { RegisterGameComponentBindings(scriptManager.GetState()); }
+void CVandrel::RegisterScriptBindings() {
+  GetLuaFunctions().SetGameWorld(&gameWorld);
+  RegisterGameComponentBindings(scriptManager.GetState());
+}
 
 void CVandrel::StartGame() {
   inputManager.Init();

@@ -137,6 +137,9 @@ void CCameraGOWController::Restart() {
 
   railObjectName.clear();
   railTracker = previousRailTracker = nullptr;
+  // The field goes with the rails: the level objects that held it may be destroyed
+  // before a script names another.
+  fieldTracker = nullptr;
   railIndex = 0;
   railStart = railEnd = railDirection = railSide = plat::Vec3();
 
@@ -169,7 +172,7 @@ void CCameraGOWController::Reset() {
   targetSpringConstant = targetDamping = 0.0f;
   targetVelocity = plat::Vec3();
   railObjectName.clear();
-  railTracker = previousRailTracker = nullptr;
+  railTracker = previousRailTracker = fieldTracker = nullptr;
   railIndex = 0;
   railStart = railEnd = railDirection = railSide = plat::Vec3();
   railMaxDistance = cinematicSpeed = travelled = 0.0f;
@@ -210,8 +213,10 @@ void CCameraGOWController::OnFatality(const plat::Vec3& victim, const CStringHas
     // A fatality that finds the depth of field off has nothing to put back.
     depthOfFieldSaved = dof.IsOn() ? 1 : 0;
     if (depthOfFieldSaved) savedDepthOfField = dof.GetValues();
+    // A fatality that interrupts another finds the close-up's narrowed view: the view
+    // to return to is still the one before the first.
+    savedFov = Fov();
   }
-  savedFov = Fov();
   FollowTarget();
 
   fatalityTime = 0.0f;
@@ -630,7 +635,13 @@ void CCameraGOWController::StepCinematic() {
     railIndex = (railIndex + 1) % n;
     travelled = 0.0f;
     PostReachPos(railObjectName.c_str(), railIndex);
-    if (railIndex == 0) return;
+    if (railIndex == 0) {
+      // The path loops: its first segment now runs from the last point, where the
+      // camera stands, not from where the cinematic began.
+      segmentStart = railTracker->waypoints[static_cast<size_t>(n - 1)];
+      segmentLength = plat::Length(railTracker->waypoints[0] - segmentStart);
+      return;
+    }
     segmentLength =
         plat::Length(railTracker->waypoints[railIndex] - railTracker->waypoints[railIndex - 1]);
   }

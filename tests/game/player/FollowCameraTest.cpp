@@ -252,6 +252,12 @@ TEST_F(FollowCamera, TravellingSpringsToTheBlendOfTwoRailsThenBlends) {
   EXPECT_NEAR(cam->desiredDistance, plat::Length(cam->targetPoint - cam->position), 1e-5f);
   cam->Update(0.05f);
   ExpectVec(cam->position, plat::Vec3(5, 2, 5), 1e-2f);
+
+  // A restart forgets the field with the rails: the level that held them may be gone.
+  cam->Restart();
+  EXPECT_EQ(cam->fieldTracker, nullptr);
+  cam->SetTransitionMode(CCameraGOWController::kTransitionTravelling);
+  EXPECT_TRUE(Logged("without a field of two points"));
 }
 
 TEST_F(FollowCamera, SplineRowsMatchHandComputedPoints) {
@@ -306,10 +312,20 @@ TEST_F(FollowCamera, CinematicWrapsPostingEachArrivalAndHoldsTheViewOnTheWrap) {
   }
   EXPECT_EQ(waypoints, (std::vector<int>{1, 2, 0}));
   EXPECT_EQ(ids, (std::vector<std::string>{"path", "path", "path"}));
-  // One second per segment of 4 at speed 4: a quarter along the next one.
+  // The loop closes from the last point back to the first: no jump to where the
+  // cinematic began, and the length of that closing segment governs it.
+  ExpectVec(cam->segmentStart, plat::Vec3(8, 0, 4));
+  EXPECT_FLOAT_EQ(cam->segmentLength, std::sqrt(32.0f));
   cam->Update(0.25f);
   EXPECT_FLOAT_EQ(cam->travelled, 1.0f);
+  const float u = 1.0f / std::sqrt(32.0f);
+  ExpectVec(cam->position, plat::CatmullRom(plat::Vec3(8, 0, 4), plat::Vec3(8, 0, 4),
+                                            plat::Vec3(4, 0, 0), plat::Vec3(4, 0, 0), u));
   ExpectVec(cam->lookAtPoint, cam->position + plat::Vec3(1, 0, 0));
+  // The rest of the loop is the path again.
+  for (int frame = 0; frame < 40 && Delivered().empty(); ++frame) cam->Update(0.25f);
+  EXPECT_EQ(cam->railIndex, 1);
+  EXPECT_FLOAT_EQ(cam->segmentLength, 4.0f);
 }
 
 TEST_F(FollowCamera, CinematicSpeedAndPathsWithoutPoints) {
@@ -474,7 +490,10 @@ TEST_F(FollowCamera, RepeatedFatalitiesKeepTheFirstSavedModesAndBossesNeverRetur
   Fatality("zombie", 1.0f, 0.5f);
   cam->Update(0.25f);
   const SDepthOfFieldValues first = cam->savedDepthOfField;
+  ASSERT_LT(CameraEye()->fov, 60.0f);
   Fatality("zombie", 1.0f, 0.5f);
+  // The field of view of the first close-up is not the one to return to.
+  EXPECT_FLOAT_EQ(cam->savedFov, 60.0f);
   EXPECT_EQ(cam->savedTransitionMode, 0);
   EXPECT_EQ(cam->savedCameraMode, CCameraGOWController::kModePan);
   EXPECT_EQ(cam->savedDepthOfField.focalDist, first.focalDist);
