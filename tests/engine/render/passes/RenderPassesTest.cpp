@@ -108,7 +108,7 @@ protected:
   void LoadEffect(const char* name) {
     auto* shader = new gfx::CShader();
     shader->fileName = std::string("Data/shaders/") + name + ".fxo";
-    ASSERT_TRUE(shader->CreateEffect(graphics.device)) << name;
+    ASSERT_TRUE(shader->LoadEffect(graphics.device)) << name;
     manager.shaders.Add(CStringHash(name), shader);
   }
   plat::fx::Effect* Effect(const char* name) { return manager.shaders.Find(CStringHash(name))->effect; }
