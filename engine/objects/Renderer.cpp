@@ -295,8 +295,10 @@ bool CRenderer::Init() {
 void CRenderer::FillRenderData() {
   SRenderData& data = m_renderData;
   const int handle = data.handle;
+  const SRenderData::SWalk walk = data.walk;
   data = SRenderData();
   data.handle = handle;
+  data.walk = walk;
   data.ownerId = GetOwner() ? GetOwner()->GetId() : -1;
   data.renderType = m_hasAnimatedMesh ? kRenderTypeAnimation : m_renderType;
   data.layer = m_layer;
@@ -308,6 +310,7 @@ void CRenderer::FillRenderData() {
   data.glowMultiplier = &m_glowMultiplier;
   data.ownerTransform = GetOwner() ? GetOwner()->GetComponent<CTransform>() : nullptr;
   data.ownerPosition = data.ownerTransform ? &data.ownerTransform->position : nullptr;
+  data.world = data.ownerTransform ? &data.ownerTransform->world : nullptr;
   data.lightmapName = m_lightmapName.Ptr();
   data.screenItemCount = m_textureCount;
   data.renderer = this;
@@ -423,6 +426,13 @@ void CRenderer::OnAfterRestore() {
 }
 
 // --- Render side ----------------------------------------------------------------
+
+const CStringHash* CRenderer::GetScreenTexture(int item) const {
+  // One entry per texture item; an item past the list draws the first texture.
+  if (m_textureCount <= 0) return nullptr;
+  const int index = item >= 0 && item < m_textureCount ? item : 0;
+  return m_textureNames[index].Ptr();
+}
 
 void CRenderer::OnDrawn() {
   drawn = 1;

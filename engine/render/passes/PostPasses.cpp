@@ -1,4 +1,3 @@
-#include "engine/objects/Camera.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/passes/PassCommon.h"

@@ -3,10 +3,10 @@
 #include <utility>
 
 #include "engine/core/Log.h"
-#include "engine/objects/Camera.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
+#include "engine/render/passes/FilmLook.h"
 #include "engine/render/passes/PassCommon.h"
 #include "engine/render/passes/RenderPasses.h"
 
@@ -22,13 +22,6 @@ constexpr uint32_t kOpaqueBlack = 0xFF000000u;
 constexpr float kDownSamplingBlurFactor = 2.0f;
 const char* const kNoiseTexture = "SSAO_noise.dds";
 }  // namespace
-
-float GetCameraFarMaxLength(const utl::IEye& camera) {
-  const float farPlane = camera.farPlane;
-  const float h = farPlane * std::tan(camera.fov * 0.5f * 3.14159265f / 180.0f);
-  const float w = h * camera.aspect;
-  return std::sqrt(h * h + w * w + farPlane * farPlane);
-}
 
 int CubeFaceForView(int view) {
   if (view == 0) return 1;
@@ -72,18 +65,30 @@ void SwapTargets(CRenderTarget& a, CRenderTarget& b) {
 }
 
 CRenderPasses::CRenderPasses(CRenderManager& manager, CGraphicsManager* graphics)
-    : lights(lig::CLightManager::GetInstance()), m_manager(manager), m_graphics(graphics) {}
+    : lights(lig::CLightManager::GetInstance()),
+      m_manager(manager),
+      m_graphics(graphics),
+      m_filmLook(std::make_unique<CFilmLook>(manager, *this)) {
+  draws.drawTable = [&manager](const STechniqueEntry* table, int count, bool glowersOnly) {
+    manager.DrawWithTechniqueTable(glowersOnly, table, count);
+  };
+  draws.drawShadowCasters = [&manager](const CStringHash& effect, const char* technique,
+                                       const plat::Mat4* view, const plat::Mat4* projection,
+                                       const plat::Vec3* lightPosition) {
+    manager.DrawShadowCasters(effect, technique, view, projection, lightPosition);
+  };
+}
 
 CRenderPasses::~CRenderPasses() = default;
 
 gpu::Device* CRenderPasses::Device() const { return m_graphics ? m_graphics->device : nullptr; }
 
-const utl::IEye* CRenderPasses::ViewCamera() const {
-  return m_manager.viewCamera.render;
+const SCameraView* CRenderPasses::ViewCamera() const {
+  return m_manager.hasView ? &m_manager.viewState : nullptr;
 }
 
-const utl::IEye* CRenderPasses::CullingCamera() const {
-  return m_manager.cullingCamera.render;
+const SCameraView* CRenderPasses::CullingCamera() const {
+  return m_manager.hasView ? &m_manager.cullState : nullptr;
 }
 
 void CRenderPasses::ReportMissing(const std::string& what) {
@@ -194,17 +199,23 @@ void CRenderPasses::RenderGlow() {
 
 bool CRenderPasses::RenderSSAO(CRenderTarget& depth, CRenderTarget& output, int width,
                                int height) {
+  m_ssaoDrawn = false;
   plat::fx::Effect* effect = FindEffect("SSAO");
   gpu::BaseTexture* noise = FindTexture(kNoiseTexture);
   const std::string noNoise = std::string("no texture ") + kNoiseTexture + ", SSAO is off";
-  if (!noise) {
+  if (noise) {
+    ForgetMissing(noNoise);
+  } else {
     ReportMissing(noNoise);
+  }
+  if (!noise || !effect ||
+      !EnsureTarget(output, width, height, gpu::kFmtA8R8G8B8, m_graphics->depthFormat) ||
+      gpu::Failed(effect->SetTechnique("SSAO_tech"))) {
+    // The scene must not read an occlusion map that was not drawn: off until the
+    // next commit brings the setting back.
+    m_manager.ssao.render = false;
     return false;
   }
-  ForgetMissing(noNoise);
-  if (!effect || !EnsureTarget(output, width, height, gpu::kFmtA8R8G8B8, m_graphics->depthFormat))
-    return false;
-  if (gpu::Failed(effect->SetTechnique("SSAO_tech"))) return false;
   output.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
   fxset::Texture(effect, "gNZLinearMapTexture", depth.texture);
@@ -216,17 +227,19 @@ bool CRenderPasses::RenderSSAO(CRenderTarget& depth, CRenderTarget& output, int 
   }
   fxset::Float2(effect, "gTexture_noise_size", noiseWidth, noiseHeight);
   fxset::Texture(effect, "gNoiseTexture", noise);
-  if (const utl::IEye* camera = ViewCamera()) {
+  if (const SCameraView* camera = ViewCamera()) {
     fxset::Float(effect, "gCamera_far_max_length", GetCameraFarMaxLength(*camera));
     fxset::Matrix(effect, "gProj", camera->projection);
   }
   DrawQuadPasses(effect, output);
   output.EndScene();
+  m_ssaoDrawn = true;
   return true;
 }
 
 void CRenderPasses::BlurSSAO(CRenderTarget& ssao, CRenderTarget& depth, int width, int height,
                              CRenderTarget& final, int finalWidth, int finalHeight) {
+  if (!m_ssaoDrawn) return;
   CRenderTarget& between = m_manager.renderTargets[kTargetBlur];
   GaussianBlur(&depth, ssao, width, height, between, width, height, true);
   GaussianBlur(&depth, between, width, height, final, finalWidth, finalHeight, false);
@@ -250,7 +263,7 @@ void CRenderPasses::GaussianBlur(CRenderTarget* depth, CRenderTarget& source, in
     fxset::Float(effect, "gDownSamplingBlurFactor", kDownSamplingBlurFactor);
     fxset::Bool(effect, "gWeightDepthNormal", depth != nullptr);
     if (depth) fxset::Texture(effect, "gNZLinearMapTexture", depth->texture);
-    if (const utl::IEye* camera = ViewCamera())
+    if (const SCameraView* camera = ViewCamera())
       fxset::Float(effect, "gCamera_far_max_length", GetCameraFarMaxLength(*camera));
     DrawQuadPasses(effect, destination);
   }
@@ -291,6 +304,64 @@ void CRenderPasses::SimpleBlur(CRenderTarget& source, int width, int height,
     device->EndScene();
     destination.CaptureBackBuffer();
   }
+}
+
+// --- The render manager's calls ----------------------------------------------------
+
+void CRenderPasses::RenderDecalDepth(CRenderTarget* target, int size) {
+  if (target) RenderDecalDepth(*target, size);
+}
+void CRenderPasses::RenderLinearDepth(CRenderTarget* target, int size) {
+  if (target) RenderLinearDepth(*target, size);
+}
+void CRenderPasses::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width,
+                               int height) {
+  if (depth && output) {
+    RenderSSAO(*depth, *output, width, height);
+  } else {
+    m_ssaoDrawn = false;
+  }
+}
+void CRenderPasses::BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
+                             CRenderTarget* final, int finalWidth, int finalHeight) {
+  if (ssao && depth && final) BlurSSAO(*ssao, *depth, width, height, *final, finalWidth, finalHeight);
+}
+void CRenderPasses::SimpleBlur(CRenderTarget* source, int width, int height,
+                               CRenderTarget* destination, bool forShadows, bool throughTarget) {
+  if (source && destination)
+    SimpleBlur(*source, width, height, *destination, forShadows, throughTarget);
+}
+void CRenderPasses::RenderScreenShadows(CRenderTarget* target, int size) {
+  if (target) RenderScreenShadows(*target, size);
+}
+void CRenderPasses::RenderCameraDepth(CRenderTarget* target) {
+  if (target) RenderCameraDepth(*target);
+}
+void CRenderPasses::ApplyScreenShadows(CRenderTarget* sceneCopy) {
+  if (sceneCopy) ApplyScreenShadows(*sceneCopy);
+}
+void CRenderPasses::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
+                              CRenderTarget* glowDepth, CRenderTarget* linearDepth) {
+  if (sceneCopy && glowColour && glowDepth && linearDepth)
+    MergeGlow(*sceneCopy, *glowColour, *glowDepth, *linearDepth);
+}
+void CRenderPasses::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
+  if (sceneCopy) RenderDepthOfField(*sceneCopy, width, height);
+}
+void CRenderPasses::RenderRadialBlur(CRenderTarget* sceneCopy) {
+  if (sceneCopy) RenderRadialBlur(*sceneCopy);
+}
+void CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
+  if (sceneCopy) m_filmLook->RenderFinalFX(*sceneCopy, dt);
+}
+void CRenderPasses::SetSunLightParameters(CShader* shader) {
+  if (shader) SetSunLightParameters(shader->effect);
+}
+void CRenderPasses::SetSpotLightParameters(CShader* shader) {
+  if (shader) SetSpotLightParameters(shader->effect);
+}
+void CRenderPasses::SetPointLightParameters(CShader* shader) {
+  if (shader) SetPointLightParameters(shader->effect);
 }
 
 void CRenderPasses::OnLostDevice() {

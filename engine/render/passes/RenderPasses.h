@@ -14,8 +14,12 @@
 // direction serve every pass that reads them back.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "engine/render/CameraView.h"
+#include "engine/render/LaterPasses.h"
+#include "engine/render/RenderManager.h"
 #include "engine/render/device/RenderTarget.h"
 #include "platform/math/Math.h"
 
@@ -26,9 +30,6 @@ class Effect;
 }  // namespace plat
 
 namespace vd {
-namespace utl {
-class IEye;
-}
 namespace lig {
 class CAbstractLight;
 class CLightManager;
@@ -36,7 +37,7 @@ class CLightManager;
 namespace gfx {
 
 class CGraphicsManager;
-class CRenderManager;
+class CFilmLook;
 
 // Render-target records of the render manager that the passes use.
 enum ERenderTargetRecord : int {
@@ -55,20 +56,16 @@ enum ERenderTargetRecord : int {
 
 // One row of a technique table: entries of this render type are drawn with the
 // effect and technique.
-struct STechniqueEntry {
-  int renderType;
-  const char* effect;
-  const char* technique;
-};
+using STechniqueEntry = CRenderManager::STechniqueEntry;
 
-// The list walks the passes draw with (the frame driver's).
+// The list walks the passes draw with: the render manager's unless replaced.
 struct SPassDraws {
   // The mesh list through a technique table; types without a row are not drawn.
   std::function<void(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
   // The animated shadow casters of the mesh list with the effect and technique; view
   // and projection default (null) to the view camera's; the light position is given
   // for cube faces only.
-  std::function<void(const char* effect, const char* technique, const plat::Mat4* view,
+  std::function<void(const CStringHash& effect, const char* technique, const plat::Mat4* view,
                      const plat::Mat4* projection, const plat::Vec3* lightPosition)>
       drawShadowCasters;
 };
@@ -86,8 +83,6 @@ struct SShadowSplit {
   plat::Mat4 projection;
 };
 
-// The distance from the eye to a corner of the camera's far plane.
-float GetCameraFarMaxLength(const utl::IEye& camera);
 // The cube face a point light's view f (+X, -X, +Y, -Y, +Z, -Z) is drawn into: the
 // two X views trade faces, the others keep theirs.
 int CubeFaceForView(int view);
@@ -102,10 +97,10 @@ struct SDoFSizes {
 };
 SDoFSizes DepthOfFieldSizes(int screenWidth, int screenHeight);
 
-class CRenderPasses {
+class CRenderPasses : public ILaterPasses {
 public:
   CRenderPasses(CRenderManager& manager, CGraphicsManager* graphics);
-  ~CRenderPasses();
+  virtual ~CRenderPasses();
   CRenderPasses(const CRenderPasses&) = delete;
   CRenderPasses& operator=(const CRenderPasses&) = delete;
 
@@ -120,10 +115,12 @@ public:
   void RenderGlowDepth(CRenderTarget& target, int width, int height);
   void RenderGlowColour(CRenderTarget& target, int width, int height);
   // Glow colour and depth at the glow size, then the glow colour blurred.
-  void RenderGlow();
+  void RenderGlow() override;
   // False (and nothing drawn, with one log line while it lasts) without the effect
-  // "SSAO" or the texture "SSAO_noise.dds".
+  // "SSAO" or the texture "SSAO_noise.dds"; ambient occlusion is then off for the
+  // frame, so that the scene does not read a map that was not drawn.
   bool RenderSSAO(CRenderTarget& depth, CRenderTarget& output, int width, int height);
+  // Nothing when this frame's ambient occlusion was not drawn.
   void BlurSSAO(CRenderTarget& ssao, CRenderTarget& depth, int width, int height,
                 CRenderTarget& final, int finalWidth, int finalHeight);
   void GaussianBlur(CRenderTarget* depth, CRenderTarget& source, int sourceWidth,
@@ -136,9 +133,9 @@ public:
                   bool forShadows, bool throughTarget);
 
   // --- Shadows -----------------------------------------------------------------------
-  void RenderSunShadowMaps();
-  void RenderSpotShadowMaps();
-  void RenderPointShadowMaps();
+  void RenderSunShadowMaps() override;
+  void RenderSpotShadowMaps() override;
+  void RenderPointShadowMaps() override;
   void RenderShadowCasters(CRenderTarget& target, const plat::Mat4& view,
                            const plat::Mat4& projection, int resolution);
   void RenderShadowCastersCube(CCubeRenderTarget& target, int face, const plat::Mat4& view,
@@ -165,9 +162,31 @@ public:
   // The device texture of the loaded table; null when absent.
   plat::gpu::BaseTexture* FindTexture(const char* name) const;
 
-  void OnLostDevice();
-  void OnResetDevice();
+  // What the render manager calls: the same passes, given null where a target is
+  // missing.
+  void RenderDecalDepth(CRenderTarget* target, int size) override;
+  void RenderLinearDepth(CRenderTarget* target, int size) override;
+  void RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width, int height) override;
+  void BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
+                CRenderTarget* final, int finalWidth, int finalHeight) override;
+  void SimpleBlur(CRenderTarget* source, int width, int height, CRenderTarget* destination,
+                  bool forShadows, bool throughTarget) override;
+  void RenderScreenShadows(CRenderTarget* target, int size) override;
+  void RenderCameraDepth(CRenderTarget* target) override;
+  void ApplyScreenShadows(CRenderTarget* sceneCopy) override;
+  void MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
+                 CRenderTarget* linearDepth) override;
+  void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) override;
+  void RenderRadialBlur(CRenderTarget* sceneCopy) override;
+  void RenderFinalFX(CRenderTarget* sceneCopy, float dt) override;
+  void SetSunLightParameters(CShader* shader) override;
+  void SetSpotLightParameters(CShader* shader) override;
+  void SetPointLightParameters(CShader* shader) override;
+
+  void OnLostDevice() override;
+  void OnResetDevice() override;
   plat::gpu::Device* GetDevice() const { return Device(); }
+  CFilmLook& FilmLook() { return *m_filmLook; }
 
 private:
   plat::gpu::Device* Device() const;
@@ -177,8 +196,9 @@ private:
                      int count, bool glowersOnly);
   // Begin, each pass with the quad of `quadOwner`, End.
   void DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
-  const utl::IEye* ViewCamera() const;
-  const utl::IEye* CullingCamera() const;
+  // The cameras as the frame took them; null without a scene.
+  const SCameraView* ViewCamera() const;
+  const SCameraView* CullingCamera() const;
   void ReportMissing(const std::string& what);
   void ForgetMissing(const std::string& what);
 
@@ -188,6 +208,8 @@ private:
   int m_splitCount = 0;
   // What the into-itself blur trades places with.
   CRenderTarget m_pingPong;
+  bool m_ssaoDrawn = false;
+  std::unique_ptr<CFilmLook> m_filmLook;
   // What is missing now and has been reported (one line per resource while missing).
   std::string m_missing;
   bool m_splitClampReported = false;

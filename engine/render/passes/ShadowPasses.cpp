@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "engine/core/Log.h"
-#include "engine/objects/Camera.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/device/ShadowGeometry.h"
@@ -20,17 +19,14 @@ namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr int kCameraDepthSize = 512;
+const CStringHash kZMap("z_map");
 
-// The eye and axes of a view matrix (right-handed, row vectors): the rows of its
-// inverse are right, up, back and the eye.
-SFrustumView FrustumViewOf(const utl::IEye& camera) {
-  plat::Mat4 inverse;
-  if (!plat::Inverse(camera.view, inverse)) inverse = plat::Mat4::Identity();
+SFrustumView FrustumViewOf(const SCameraView& camera) {
   SFrustumView v;
-  v.right = plat::Vec3(inverse.m[0][0], inverse.m[0][1], inverse.m[0][2]);
-  v.up = plat::Vec3(inverse.m[1][0], inverse.m[1][1], inverse.m[1][2]);
-  v.forward = plat::Vec3(-inverse.m[2][0], -inverse.m[2][1], -inverse.m[2][2]);
-  v.eye = plat::Vec3(inverse.m[3][0], inverse.m[3][1], inverse.m[3][2]);
+  v.eye = camera.eye;
+  v.forward = camera.front;
+  v.right = camera.right;
+  v.up = camera.up;
   v.fov = camera.fov * 3.14159265f / 180.0f;
   return v;
 }
@@ -44,7 +40,7 @@ void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4&
   target.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
   if (draws.drawShadowCasters)
-    draws.drawShadowCasters("z_map", "ComputeZForShadowsTech_Skinned", &view, &projection,
+    draws.drawShadowCasters(kZMap, "ComputeZForShadowsTech_Skinned", &view, &projection,
                             nullptr);
   target.EndScene();
 }
@@ -64,7 +60,7 @@ void CRenderPasses::RenderShadowCastersCube(CCubeRenderTarget& target, int face,
   if (!target.BeginFace(static_cast<uint32_t>(face))) return;
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
   if (draws.drawShadowCasters)
-    draws.drawShadowCasters("z_map", "ComputeCubicZForShadowsTech_Skinned", &view, &projection,
+    draws.drawShadowCasters(kZMap, "ComputeCubicZForShadowsTech_Skinned", &view, &projection,
                             &lightPosition);
   target.EndFace();
 }
@@ -74,7 +70,7 @@ void CRenderPasses::RenderSunShadowMaps() {
   m_splitCount = 0;
   m_manager.usedShadowSplits = 0;
   if (!m_manager.sunShadows.render || !sun) return;
-  const utl::IEye* camera = CullingCamera();
+  const SCameraView* camera = CullingCamera();
   if (!camera) return;
   float res = sun->zmapResolution;
   uint32_t count = sun->numSplits;

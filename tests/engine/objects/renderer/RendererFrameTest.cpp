@@ -55,6 +55,8 @@ protected:
       renderer.CommitRenderData();
     });
     renderer.onPassFinished = [this] { objects.MarkRenderPassFinished(); };
+    // The scene lists are walked only with a camera.
+    renderer.viewCamera.Set(&camera);
     ASSERT_TRUE(objects.Init());
     ASSERT_TRUE(objects.LoadTemplates("Data/xml/test_renderer_templates.xml"));
     ASSERT_EQ(objects.LoadInstances("Data/xml/test_renderer_instances.xml", "", true), 0);
@@ -85,6 +87,10 @@ protected:
     return object ? object->GetComponent<gfx::CRenderer>() : nullptr;
   }
 
+  // A camera whose frustum holds everything (all planes zero).
+  struct SWideView : gfx::IViewSource {
+    void GetCameraView(gfx::SCameraView& out) const override { out = gfx::SCameraView(); }
+  } camera;
   gfx::CRenderManager renderer;
   obj::CGameObjectManager objects;
 };

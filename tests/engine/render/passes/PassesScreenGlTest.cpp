@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/objects/Camera.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/device/GraphicsManager.h"
@@ -141,8 +140,10 @@ protected:
     camera.view = plat::LookAtRH(Vec3(0, 4, 8), Vec3(0, 0.5f, 0), Vec3(0, 1, 0));
     camera.projection = plat::PerspectiveFovRH(camera.fov * 3.14159265f / 180.0f, camera.aspect,
                                                camera.nearPlane, camera.farPlane);
-    manager.viewCamera = {&camera, &camera};
-    manager.cullingCamera = {&camera, &camera};
+    gfx::FillCameraAxes(camera);
+    manager.viewState = camera;
+    manager.cullState = camera;
+    manager.hasView = true;
     sun.type = lig::kLightSun;
     sun.behaviour = lig::kBehaviourShadows;
     sun.numSplits = 1;
@@ -157,15 +158,15 @@ protected:
     passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
       for (int i = 0; i < count; ++i) {
         if (table[i].renderType == gfx::kRenderTypeStatic && !glowers)
-          DrawWith(table[i].effect, table[i].technique, *floor, nullptr, nullptr);
+          DrawWith(table[i].effect.c_str(), table[i].technique, *floor, nullptr, nullptr);
         if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation))
-          DrawWith(table[i].effect, table[i].technique, *box, nullptr, nullptr);
+          DrawWith(table[i].effect.c_str(), table[i].technique, *box, nullptr, nullptr);
       }
     };
-    passes->draws.drawShadowCasters = [this](const char* effect, const char* technique,
+    passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,
                                              const Vec3*) {
-      DrawWith(effect, technique, *box, view, projection);
+      DrawWith(effect.c_str(), technique, *box, view, projection);
     };
     film = std::make_unique<gfx::CFilmLook>(manager, *passes);
   }
@@ -309,7 +310,7 @@ protected:
   std::unique_ptr<plat::Window> window;
   gfx::CGraphicsManager graphics;
   gfx::CRenderManager manager;
-  cam::CCamera camera;
+  gfx::SCameraView camera;
   CSun sun;
   plat::fx::Effect* scene = nullptr;
   std::unique_ptr<gfx::CVertexBuffer<Vertex>> floor, box;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "engine/core/Log.h"
-#include "engine/objects/Camera.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
@@ -80,12 +79,12 @@ protected:
     passes->lights = &lights;
     passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
       for (int i = 0; i < count; ++i)
-        draws.push_back({table[i].effect, table[i].technique, glowers, nullptr, false});
+        draws.push_back({table[i].effect.c_str(), table[i].technique, glowers, nullptr, false});
     };
-    passes->draws.drawShadowCasters = [this](const char* effect, const char* technique,
+    passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const plat::Mat4* view, const plat::Mat4*,
                                              const plat::Vec3* light) {
-      draws.push_back({effect, technique, false, view, light != nullptr});
+      draws.push_back({effect.c_str(), technique, false, view, light != nullptr});
       if (currentCube) faces.push_back(int(currentCube->currentFace));
     };
     camera.fov = 60.0f;
@@ -94,8 +93,10 @@ protected:
     camera.farPlane = 100.0f;
     camera.view = plat::LookAtRH(plat::Vec3(0, 2, 10), plat::Vec3(0, 0, 0), plat::Vec3(0, 1, 0));
     camera.projection = plat::PerspectiveFovRH(60.0f * 3.14159265f / 180.0f, camera.aspect, 0.5f, 100.0f);
-    manager.viewCamera = {&camera, &camera};
-    manager.cullingCamera = {&camera, &camera};
+    gfx::FillCameraAxes(camera);
+    manager.viewState = camera;
+    manager.cullState = camera;
+    manager.hasView = true;
   }
   void TearDown() override {
     passes.reset();
@@ -141,7 +142,7 @@ protected:
   gfx::CGraphicsManager graphics;
   gfx::CRenderManager manager;
   lig::CLightManager lights;
-  cam::CCamera camera;
+  gfx::SCameraView camera;
   std::unique_ptr<CRenderPasses> passes;
   std::vector<SDraw> draws;
   std::vector<int> faces;
@@ -176,9 +177,10 @@ TEST_F(RenderPassesTest, SunSplitsAreDrawnAndRecordedAtTheirOwnSizes) {
   for (const Case& c : {Case{false, {1024, 1024, 512}}, Case{true, {512, 512, 256}}}) {
     manager.halfResolutionShadows = c.half;
     passes.reset(new CRenderPasses(manager, &graphics));
-    passes->draws.drawShadowCasters = [this](const char* e, const char* t, const plat::Mat4* v,
-                                             const plat::Mat4*, const plat::Vec3* l) {
-      draws.push_back({e, t, false, v, l != nullptr});
+    passes->draws.drawShadowCasters = [this](const CStringHash& e, const char* t,
+                                             const plat::Mat4* v, const plat::Mat4*,
+                                             const plat::Vec3* l) {
+      draws.push_back({e.c_str(), t, false, v, l != nullptr});
     };
     draws.clear();
     passes->RenderSunShadowMaps();
@@ -257,10 +259,10 @@ TEST_F(RenderPassesTest, ShadowMapsAndLightArraysStopAtFourPointAndThreeSpotLigh
 
 TEST_F(RenderPassesTest, FarCornerDistanceOfTheViewCamera) {
   EXPECT_NEAR(gfx::GetCameraFarMaxLength(camera), 154.494f, 0.0005f);
-  camera.fov = 90.0f;
-  camera.aspect = 1.0f;
-  camera.farPlane = 1.0f;
-  EXPECT_NEAR(gfx::GetCameraFarMaxLength(camera), std::sqrt(3.0f), 1e-6f);
+  EXPECT_NEAR(gfx::GetCameraFarMaxLength(90.0f, 1.0f, 1.0f), std::sqrt(3.0f), 1e-6f);
+  // What the passes hand their effects.
+  passes->GaussianBlur(nullptr, manager.renderTargets[0], 8, 8, manager.renderTargets[9], 8, 8, true);
+  EXPECT_NEAR(Value("Blur", "gCamera_far_max_length")[0], 154.494f, 0.0005f);
 }
 
 TEST_F(RenderPassesTest, DepthOfFieldBlursAtAQuarterOfTheScreen) {
@@ -292,8 +294,12 @@ TEST_F(RenderPassesTest, MissingNoiseTextureOrEffectTurnsSSAOOffWithOneLogLine) 
   CRenderTarget& depth = manager.renderTargets[gfx::kTargetLinearDepth];
   CRenderTarget& out = manager.renderTargets[gfx::kTargetSSAO];
   EXPECT_FALSE(passes->RenderSSAO(depth, out, 341, 192));
+  EXPECT_FALSE(manager.ssao.render) << "the scene must not read an undrawn map";
   EXPECT_FALSE(passes->RenderSSAO(depth, out, 341, 192));
   EXPECT_FALSE(out.IsCreated());
+  passes->BlurSSAO(out, depth, 341, 192, manager.renderTargets[gfx::kTargetAmbientOcclusion], 341,
+                   192);
+  EXPECT_FALSE(manager.renderTargets[gfx::kTargetAmbientOcclusion].IsCreated());
   size_t first = log.find("SSAO_noise.dds");
   ASSERT_NE(first, std::string::npos) << log;
   EXPECT_EQ(log.find("SSAO_noise.dds", first + 1), std::string::npos) << "reported once";
