@@ -83,6 +83,12 @@ uint32_t CApplicationBase::RenderThreadProc() {
       return 0;
     }
   }
+  renderPasses = std::make_unique<gfx::CRenderPasses>(renderManager, &graphicsManager);
+  renderManager.laterPasses = renderPasses.get();
+  // The passes' effects, and the noise and film-look textures they take from the
+  // texture table.
+  renderManager.LoadShaders("Data/xml/post_shaders.xml");
+  renderManager.LoadTextures("Data/xml/post_textures.xml");
   FrameEvent(kGfxInitFinished)->Set();
   timer.Restart();
 
@@ -151,6 +157,10 @@ void CApplicationBase::ReleaseRenderSide() {
   preLoading.Release();
   particleManager.Shutdown();
   lightManager.Shutdown();
+  // Every target holds the device: they go before it does.
+  renderManager.laterPasses = nullptr;
+  renderPasses.reset();
+  for (gfx::CRenderTarget& target : renderManager.renderTargets) target.Release();
   renderManager.Shutdown();
   graphicsManager.Release();
   if (m_window) plat::input::ShutdownWindowThread();
