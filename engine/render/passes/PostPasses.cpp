@@ -37,13 +37,16 @@ void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, in
   plat::fx::Effect* effect = FindEffect("DoF");
   if (!effect) return;
   CRenderTarget& blurred = m_manager.renderTargets[kTargetDoFBlur];
+  const SDoFSizes sizes = DepthOfFieldSizes(screenWidth, screenHeight);
+  // The blurred copy is made at the quarter size its blur draws at: a full-screen
+  // target would only spread the same quarter-size picture over sixteen times the
+  // pixels.
   if (!blurred.texture || !blurred.surface) {
     blurred.Release();
-    if (!EnsureTarget(blurred, screenWidth, screenHeight, gpu::kFmtA8R8G8B8,
+    if (!EnsureTarget(blurred, sizes.width, sizes.height, gpu::kFmtA8R8G8B8,
                       m_graphics->depthFormat))
       return;
   }
-  const SDoFSizes sizes = DepthOfFieldSizes(screenWidth, screenHeight);
   CRenderTarget& between = m_manager.renderTargets[kTargetBlur];
   GaussianBlur(nullptr, scene, screenWidth, screenHeight, between, sizes.width, sizes.height, true);
   // The vertical blur reads the quarter-size intermediate, so its taps step by the

@@ -122,7 +122,11 @@ gpu::BaseTexture* CRenderPasses::FindTexture(const char* name) const {
 
 bool CRenderPasses::EnsureTarget(CRenderTarget& target, int width, int height, uint32_t format,
                                  uint32_t depthFormat, bool throughTarget) {
-  if (target.IsCreated() && target.quad) return true;
+  // A live target keeps its size and format until it is released.
+  if (target.texture && target.surface && (target.renderToSurface || !throughTarget)) {
+    if (!target.quad) target.CreateScreenQuad();
+    return true;
+  }
   if (!Device() || width <= 0 || height <= 0) return false;
   gpu::Viewport viewport;
   viewport.width = static_cast<uint32_t>(width);
@@ -280,6 +284,10 @@ void CRenderPasses::SimpleBlur(CRenderTarget& source, int width, int height,
   // Reading and writing one texture is undefined: draw into a second target that
   // then takes the destination's place.
   CRenderTarget& drawn = throughTarget && intoItself ? m_pingPong : destination;
+  if (&drawn == &m_pingPong && (m_pingPong.width != source.width ||
+                                m_pingPong.height != source.height ||
+                                m_pingPong.format != source.format))
+    m_pingPong.Release();
   const uint32_t drawnFormat = intoItself && source.texture ? source.format : format;
   if (!EnsureTarget(drawn, width, height, drawnFormat, m_graphics->depthFormat, throughTarget))
     return;

@@ -280,7 +280,7 @@ TEST_F(RenderPassesTest, DepthOfFieldBlursAtAQuarterOfTheScreen) {
   passes->RenderDepthOfField(scene, 1366, 768);
   EXPECT_EQ(manager.renderTargets[gfx::kTargetBlur].width, 341u);
   EXPECT_EQ(manager.renderTargets[gfx::kTargetBlur].height, 192u);
-  EXPECT_EQ(manager.renderTargets[gfx::kTargetDoFBlur].width, 1366u);
+  EXPECT_EQ(manager.renderTargets[gfx::kTargetDoFBlur].width, 341u);
   // The vertical blur, the last one, steps by the quarter-size source's texels.
   EXPECT_EQ(Value("Blur", "gTextureToBlur_res_w")[0], 341.0f);
   EXPECT_EQ(Value("Blur", "gTextureToBlur_res_h")[0], 192.0f);
