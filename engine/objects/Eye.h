@@ -9,7 +9,7 @@
 namespace vd {
 namespace utl {
 
-class IEye : public obj::IComponent, public gfx::IViewSource {
+class IEye : public obj::IComponent {
 public:
   enum EPlane { kNear = 0, kFar, kLeft, kRight, kTop, kBottom, kPlaneCount };
 
@@ -28,7 +28,7 @@ public:
   plat::Plane frustum[kPlaneCount];
 
   // What the render thread draws a frame from.
-  void GetCameraView(gfx::SCameraView& out) const override {
+  void GetCameraView(gfx::SCameraView& out) const {
     out.view = view;
     out.projection = projection;
     out.fov = fov;

@@ -5,6 +5,19 @@
 namespace vd {
 namespace gfx {
 
+namespace {
+// Constant-initialised, so a reader installed during static initialisation stays.
+CameraViewReader g_cameraViewReader = nullptr;
+}  // namespace
+
+void SetCameraViewReader(CameraViewReader reader) { g_cameraViewReader = reader; }
+
+bool ReadCameraView(const cam::CCamera* camera, SCameraView& out) {
+  if (!camera || !g_cameraViewReader) return false;
+  g_cameraViewReader(camera, out);
+  return true;
+}
+
 plat::Vec3 SafeNormalize(const plat::Vec3& v, const plat::Vec3& fallback) {
   const float lengthSq = v.x * v.x + v.y * v.y + v.z * v.z;
   // Below this a direction is noise; and NaN or infinity has none at all.

@@ -22,15 +22,19 @@ struct SCameraView {
   plat::Plane frustum[6];
 };
 
-// Implemented by the eyes of the object side (cameras, lights); the render manager
-// holds them by this interface because it sits below the object model.
-class IViewSource {
-public:
-  virtual void GetCameraView(SCameraView& out) const = 0;
+}  // namespace gfx
+namespace cam {
+class CCamera;
+}
+namespace gfx {
 
-protected:
-  ~IViewSource() = default;
-};
+// How the render thread reads a camera component. The render manager sits below
+// the object model and holds cameras by pointer only; the camera's own module
+// installs the reader.
+using CameraViewReader = void (*)(const cam::CCamera* camera, SCameraView& out);
+void SetCameraViewReader(CameraViewReader reader);
+// False, and `out` untouched, for a null camera or while no reader is installed.
+bool ReadCameraView(const cam::CCamera* camera, SCameraView& out);
 
 // The eye, the axes and view × projection from a view and a projection matrix.
 void FillCameraAxes(SCameraView& view);

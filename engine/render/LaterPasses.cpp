@@ -1,73 +1,76 @@
-// The render manager's pass calls hand over to the passes set in `laterPasses`.
-#include "engine/render/LaterPasses.h"
-
+// The passes that draw into targets of their own, reached through the installed
+// IFramePasses; without one they leave the picture as it is.
+#include "engine/render/FramePasses.h"
 #include "engine/render/RenderManager.h"
 
 namespace vd {
 namespace gfx {
 
 void CRenderManager::RenderGlow() {
-  if (laterPasses) laterPasses->RenderGlow();
+  if (framePasses) framePasses->RenderGlow();
 }
 void CRenderManager::RenderDecalDepth(CRenderTarget* target, int size) {
-  if (laterPasses) laterPasses->RenderDecalDepth(target, size);
+  if (framePasses) framePasses->RenderDecalDepth(target, size);
 }
 void CRenderManager::RenderLinearDepth(CRenderTarget* target, int size) {
-  if (laterPasses) laterPasses->RenderLinearDepth(target, size);
+  if (framePasses) framePasses->RenderLinearDepth(target, size);
 }
 void CRenderManager::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width,
                                 int height) {
-  if (laterPasses) laterPasses->RenderSSAO(depth, output, width, height);
+  if (framePasses) framePasses->RenderSSAO(depth, output, width, height);
 }
 void CRenderManager::BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
                               CRenderTarget* final, int finalWidth, int finalHeight) {
-  if (laterPasses) laterPasses->BlurSSAO(ssao, depth, width, height, final, finalWidth, finalHeight);
+  if (framePasses)
+    framePasses->BlurSSAO(ssao, depth, width, height, final, finalWidth, finalHeight);
 }
 void CRenderManager::SimpleBlur(CRenderTarget* source, int width, int height,
                                 CRenderTarget* destination, bool forShadows, bool throughTarget) {
-  if (laterPasses)
-    laterPasses->SimpleBlur(source, width, height, destination, forShadows, throughTarget);
+  if (framePasses)
+    framePasses->SimpleBlur(source, width, height, destination, forShadows, throughTarget);
 }
 void CRenderManager::RenderSunShadowMaps() {
-  if (laterPasses) laterPasses->RenderSunShadowMaps();
+  if (framePasses) framePasses->RenderSunShadowMaps();
 }
 void CRenderManager::RenderSpotShadowMaps() {
-  if (laterPasses) laterPasses->RenderSpotShadowMaps();
+  if (framePasses) framePasses->RenderSpotShadowMaps();
 }
 void CRenderManager::RenderPointShadowMaps() {
-  if (laterPasses) laterPasses->RenderPointShadowMaps();
+  if (framePasses) framePasses->RenderPointShadowMaps();
 }
 void CRenderManager::RenderScreenShadows(CRenderTarget* target, int size) {
-  if (laterPasses) laterPasses->RenderScreenShadows(target, size);
+  if (framePasses) framePasses->RenderScreenShadows(target, size);
 }
 void CRenderManager::RenderCameraDepth(CRenderTarget* target) {
-  if (laterPasses) laterPasses->RenderCameraDepth(target);
+  if (framePasses) framePasses->RenderCameraDepth(target);
 }
-void CRenderManager::RenderDecals(float, float, float) {}
+void CRenderManager::RenderDecals(float dt, float width, float height) {
+  if (framePasses) framePasses->RenderDecals(dt, width, height);
+}
 void CRenderManager::ApplyScreenShadows(CRenderTarget* sceneCopy) {
-  if (laterPasses) laterPasses->ApplyScreenShadows(sceneCopy);
+  if (framePasses) framePasses->ApplyScreenShadows(sceneCopy);
 }
 void CRenderManager::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
                                CRenderTarget* glowDepth, CRenderTarget* linearDepth) {
-  if (laterPasses) laterPasses->MergeGlow(sceneCopy, glowColour, glowDepth, linearDepth);
+  if (framePasses) framePasses->MergeGlow(sceneCopy, glowColour, glowDepth, linearDepth);
 }
 void CRenderManager::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
-  if (laterPasses) laterPasses->RenderDepthOfField(sceneCopy, width, height);
+  if (framePasses) framePasses->RenderDepthOfField(sceneCopy, width, height);
 }
 void CRenderManager::RenderRadialBlur(CRenderTarget* sceneCopy) {
-  if (laterPasses) laterPasses->RenderRadialBlur(sceneCopy);
+  if (framePasses) framePasses->RenderRadialBlur(sceneCopy);
 }
 void CRenderManager::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
-  if (laterPasses) laterPasses->RenderFinalFX(sceneCopy, dt);
+  if (framePasses) framePasses->RenderFinalFX(sceneCopy, dt);
 }
 void CRenderManager::SetSunLightParameters(CShader* shader) {
-  if (laterPasses) laterPasses->SetSunLightParameters(shader);
+  if (framePasses) framePasses->SetSunLightParameters(shader);
 }
 void CRenderManager::SetSpotLightParameters(CShader* shader) {
-  if (laterPasses) laterPasses->SetSpotLightParameters(shader);
+  if (framePasses) framePasses->SetSpotLightParameters(shader);
 }
 void CRenderManager::SetPointLightParameters(CShader* shader) {
-  if (laterPasses) laterPasses->SetPointLightParameters(shader);
+  if (framePasses) framePasses->SetPointLightParameters(shader);
 }
 
 }  // namespace gfx

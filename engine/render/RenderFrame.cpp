@@ -28,15 +28,14 @@ int CRenderManager::ScreenHeight() const {
   return device ? static_cast<int>(device->GetPresentParameters().backBufferHeight) : 0;
 }
 
-void CRenderManager::TakeCameraViews() {
-  hasView = viewCamera.render != nullptr;
-  if (hasView) viewCamera.render->GetCameraView(viewState);
-  const IViewSource* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
+void CRenderManager::TakeFrameViews() {
+  hasView = ReadCameraView(viewCamera.render, viewState);
+  const cam::CCamera* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
   if (culling) {
     if (culling == viewCamera.render) {
       cullState = viewState;
-    } else {
-      culling->GetCameraView(cullState);
+    } else if (!ReadCameraView(culling, cullState)) {
+      return;
     }
     std::memcpy(cullingPlanes, cullState.frustum, sizeof(cullingPlanes));
     sortEye = cullState.eye;
@@ -74,7 +73,7 @@ void CRenderManager::RenderFrame(CRenderTarget* sceneCopy, float gameTime, float
     recreateShadowTargets = false;
   }
   RecreatePendingBuffers();
-  TakeCameraViews();
+  TakeFrameViews();
   RenderPrePasses(&renderTargets[0]);
   RenderScene(&renderTargets[0], sceneCopy, gameTime);
   RenderPostPasses(sceneCopy, sceneCopy, &renderTargets[0], gameTime, realTime);

@@ -10,7 +10,6 @@
 
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
-#include "engine/render/LaterPasses.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/buffers/VertexBufferDyn.h"
 #include "engine/render/device/GraphicsManager.h"
@@ -117,7 +116,6 @@ void CRenderManager::OnLostDevice() {
     for (const auto& entry : *table)
       if (entry.second) entry.second->OnLostDevice();
   for (CRenderTarget& target : renderTargets) target.OnLostDevice();
-  if (laterPasses) laterPasses->OnLostDevice();
 }
 
 void CRenderManager::OnResetDevice() {
@@ -129,7 +127,6 @@ void CRenderManager::OnResetDevice() {
     for (const auto& entry : *table)
       if (entry.second) entry.second->OnResetDevice();
   for (CRenderTarget& target : renderTargets) target.OnResetDevice();
-  if (laterPasses) laterPasses->OnResetDevice();
 }
 
 // --- Renderers -----------------------------------------------------------------------

@@ -48,9 +48,9 @@ class CAbstractLight;
 namespace gfx {
 
 class CGraphicsManager;
-class ILaterPasses;
 class IVertexBuffer;
 class IParticleSubsystem;
+class IFramePasses;
 
 enum ERenderList : int {
   kListMesh = 0,
@@ -130,6 +130,8 @@ public:
   void RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy, float dt);
   void RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
                         CRenderTarget* ambientOcclusion, float dt, float realTime);
+  // Takes the cameras' views for the frame (its first step).
+  void TakeFrameViews();
   // The screen size the passes work at: the fields when set, else the device's
   // back buffer.
   int ScreenWidth() const;
@@ -152,9 +154,8 @@ public:
   void DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
   // The animated shadow casters of the mesh list; view and projection default to
   // the view camera's.
-  void DrawShadowCasters(const CStringHash& effect, const char* technique,
-                         const plat::Mat4* view, const plat::Mat4* projection,
-                         const plat::Vec3* lightPosition);
+  void DrawShadowCasters(const CStringHash& effect, const char* technique, const plat::Mat4* view,
+                         const plat::Mat4* projection, const plat::Vec3* lightPosition);
 
   // --- Entry drawing (render thread) -------------------------------------------------
   // Makes the entry's effect and technique current, beginning it when either
@@ -333,9 +334,9 @@ public:
   void SortList(int kind, int mode);
 
   // --- Settings -------------------------------------------------------------------
-  // Cameras (camera components, through their eye): null means no scene.
-  SPair<const IViewSource*> cullingCamera{nullptr, nullptr};
-  SPair<const IViewSource*> viewCamera{nullptr, nullptr};
+  // Camera components: null means no scene.
+  SPair<cam::CCamera*> cullingCamera{nullptr, nullptr};
+  SPair<cam::CCamera*> viewCamera{nullptr, nullptr};
   // Taken from the cameras at the start of each frame (render thread).
   SCameraView viewState;
   SCameraView cullState;
@@ -347,9 +348,6 @@ public:
   // Written by the light manager's commit; read by the sun shadow pass and the
   // entry draw (with the sun's position).
   lig::CAbstractLight* sunLight = nullptr;
-  // The depth, ambient-occlusion, glow, shadow and post passes; null: they draw
-  // nothing.
-  ILaterPasses* laterPasses = nullptr;
   plat::Vec3 sunLightPosition{0.0f, 0.0f, 0.0f};
   float dofFocalPlane = 7.66f;
   float dofFarMaxBlurPlane = 100.0f;
@@ -400,6 +398,8 @@ public:
   bool zoneGroupClearRequest = false;
   // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
+  // The passes with targets of their own; none: they draw nothing.
+  IFramePasses* framePasses = nullptr;
   // The particle subsystem a particle entry draws, by the entry's mesh name hash.
   std::function<IParticleSubsystem*(uint32_t name)> findParticleSubsystem;
   // The particle-system manager's current zone (particle systems' zone masks).
@@ -458,7 +458,6 @@ private:
   void ForgetMoves(const SRenderItem* item);
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
-  void TakeCameraViews();
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
   plat::gpu::Device* RenderDevice() const;
   uint32_t Param(const CShader* shader, int index) const;

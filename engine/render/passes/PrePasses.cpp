@@ -365,11 +365,9 @@ void CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
 void CRenderPasses::SetSunLightParameters(CShader* shader) {
   if (shader) SetSunLightParameters(shader->effect);
 }
-void CRenderPasses::SetSpotLightParameters(CShader* shader) {
-  if (shader) SetSpotLightParameters(shader->effect);
-}
-void CRenderPasses::SetPointLightParameters(CShader* shader) {
-  if (shader) SetPointLightParameters(shader->effect);
+
+void CRenderPasses::RenderDecals(float dt, float width, float height) {
+  if (draws.drawDecals) draws.drawDecals(dt, width, height);
 }
 
 void CRenderPasses::OnLostDevice() {

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "engine/render/CameraView.h"
-#include "engine/render/LaterPasses.h"
+#include "engine/render/FramePasses.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/RenderTarget.h"
 #include "platform/math/Math.h"
@@ -62,6 +62,8 @@ using STechniqueEntry = CRenderManager::STechniqueEntry;
 struct SPassDraws {
   // The mesh list through a technique table; types without a row are not drawn.
   std::function<void(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
+  // The decal pass (dt, screen width and height); nothing when unset.
+  std::function<void(float dt, float width, float height)> drawDecals;
   // The animated shadow casters of the mesh list with the effect and technique; view
   // and projection default (null) to the view camera's; the light position is given
   // for cube faces only.
@@ -97,7 +99,7 @@ struct SDoFSizes {
 };
 SDoFSizes DepthOfFieldSizes(int screenWidth, int screenHeight);
 
-class CRenderPasses : public ILaterPasses {
+class CRenderPasses : public IFramePasses {
 public:
   CRenderPasses(CRenderManager& manager, CGraphicsManager* graphics);
   virtual ~CRenderPasses();
@@ -144,8 +146,6 @@ public:
   void RenderScreenShadows(CRenderTarget& target, int size);
   void RenderCameraDepth(CRenderTarget& target);
   void SetSunLightParameters(plat::fx::Effect* effect);
-  void SetSpotLightParameters(plat::fx::Effect* effect);
-  void SetPointLightParameters(plat::fx::Effect* effect);
   int SplitCount() const { return m_splitCount; }
   const SShadowSplit& Split(int i) const { return m_splits[i]; }
 
@@ -182,9 +182,12 @@ public:
   void SetSunLightParameters(CShader* shader) override;
   void SetSpotLightParameters(CShader* shader) override;
   void SetPointLightParameters(CShader* shader) override;
+  void RenderDecals(float dt, float width, float height) override;
 
-  void OnLostDevice() override;
-  void OnResetDevice() override;
+  // Around a device reset: the targets the passes own (sun splits, the blur's
+  // second target) go before it and come back after it.
+  void OnLostDevice();
+  void OnResetDevice();
   plat::gpu::Device* GetDevice() const { return Device(); }
   CFilmLook& FilmLook() { return *m_filmLook; }
 

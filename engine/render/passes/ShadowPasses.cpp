@@ -194,17 +194,15 @@ void CRenderPasses::SetSunLightParameters(plat::fx::Effect* effect) {
   fxset::Float(effect, "gSunLightAttenuation", m_manager.sunShadowValue);
 }
 
-void CRenderPasses::SetSpotLightParameters(plat::fx::Effect* effect) {
-  SetPointLightParameters(effect);
-}
+void CRenderPasses::SetSpotLightParameters(CShader* shader) { SetPointLightParameters(shader); }
 
-void CRenderPasses::SetPointLightParameters(plat::fx::Effect* effect) {
+void CRenderPasses::SetPointLightParameters(CShader* shader) {
   // The light manager fills both arrays at once, with their limits of 4 and 3.
-  if (!effect || !lights) return;
+  if (!shader || !lights) return;
   lig::SShaderLights shaderLights;
   lights->GetShaderLights(static_cast<uint32_t>(m_manager.gameZone.render), m_manager.shadows.render,
                           m_manager.halfResolutionShadows, shaderLights);
-  lig::ApplyShaderLights(effect, shaderLights);
+  lig::ApplyShaderLights(*shader, shaderLights);
 }
 
 }  // namespace gfx

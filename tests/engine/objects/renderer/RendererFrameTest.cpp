@@ -11,6 +11,7 @@
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Camera.h"
 #include "engine/objects/Renderer.h"
 #include "engine/render/RenderManager.h"
 
@@ -87,10 +88,7 @@ protected:
     return object ? object->GetComponent<gfx::CRenderer>() : nullptr;
   }
 
-  // A camera whose frustum holds everything (all planes zero).
-  struct SWideView : gfx::IViewSource {
-    void GetCameraView(gfx::SCameraView& out) const override { out = gfx::SCameraView(); }
-  } camera;
+  cam::CCamera camera;  // all planes zero: everything is inside
   gfx::CRenderManager renderer;
   obj::CGameObjectManager objects;
 };

@@ -16,6 +16,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/Camera.h"
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/RenderManager.h"
@@ -66,11 +67,6 @@ std::string ParticleTextures(int count, int fps, bool randomStart = false) {
   }
   return xml + "</key>";
 }
-
-// A camera whose frustum holds everything (all planes zero).
-struct SWideView : gfx::IViewSource {
-  void GetCameraView(gfx::SCameraView& out) const override { out = gfx::SCameraView(); }
-};
 
 class RendererTest : public ::testing::Test {
 protected:
@@ -392,7 +388,7 @@ TEST_F(RendererTest, DrawnReportReachesTheOwnerOncePerFrame) {
   int passes = 0;
   manager.onPassFinished = [&] { ++passes; };
   // The mesh list is walked only with a camera.
-  SWideView camera;
+  cam::CCamera camera;  // all planes zero: everything is inside
   manager.viewCamera.Set(&camera);
 
   // Nothing is reported before the commit takes the entries over.
