@@ -156,8 +156,8 @@ struct SLevelFrame {
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,
                                              const Vec3*) {
-      DrawWith(gfx::STechniqueEntry{gfx::kRenderTypeAnimation, effect, technique}, *character,
-               view, projection);
+      DrawWith(gfx::STechniqueEntry{gfx::kRenderTypeAnimation, effect, technique}, *character, view,
+               projection);
     };
     return true;
   }
@@ -243,7 +243,8 @@ struct SLevelFrame {
     if (on) {
       passes->RenderGlow();
       passes->RenderLinearDepth(t[2], manager.depthMapSize);
-      if (passes->RenderSSAO(t[2], t[7], qw, qh)) passes->BlurSSAO(t[7], t[2], qw, qh, t[0], qw, qh);
+      if (passes->RenderSSAO(t[2], t[7], qw, qh))
+        passes->BlurSSAO(t[7], t[2], qw, qh, t[0], qw, qh);
       passes->RenderSunShadowMaps();
       passes->RenderScreenShadows(t[12], 500);
       passes->RenderCameraDepth(t[11]);

@@ -177,7 +177,8 @@ int main(int argc, char** argv) {
       "<textures>\n";
   for (const SEntry& e : entries) {
     if (!Save(e.picture, folder + "/" + e.file)) return 1;
-    xml += std::string("  <texture id=\"") + e.id + "\" file=\"post/" + e.file + "\" type=\"2d\"/>\n";
+    xml +=
+        std::string("  <texture id=\"") + e.id + "\" file=\"post/" + e.file + "\" type=\"2d\"/>\n";
   }
   xml += "</textures>\n";
   if (!plat::image::WriteFileBytes(root + "/xml/post_textures.xml",

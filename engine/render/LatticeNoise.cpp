@@ -70,7 +70,8 @@ float FractalNoise(SFractalNoiseState& state, float x, float y, float z, float o
   const bool clamped = octaves > kMaxOctaves;
   if (clamped) octaves = kMaxOctaves;
   if (!state.cached || octaves != state.octaves || persistence != state.persistence) {
-    if (clamped) utl::LogPrintf("Noise: octave count cut to %g, the most its weights hold\n", octaves);
+    if (clamped)
+      utl::LogPrintf("Noise: octave count cut to %g, the most its weights hold\n", octaves);
     for (int k = 0; k < kNoiseWeightCount && static_cast<float>(k) <= octaves; ++k) {
       state.weights[k] = std::pow(persistence, static_cast<float>(k));
     }

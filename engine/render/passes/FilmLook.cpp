@@ -61,8 +61,8 @@ gpu::BaseTexture* CFilmLook::Fallback(int which) {
   if (m_fallback[which]) return m_fallback[which];
   gpu::Device* device = m_passes.GetDevice();
   gpu::Texture* texture = nullptr;
-  if (!device || gpu::Failed(device->CreateTexture(1, 1, 1, 0, gpu::kFmtA8R8G8B8,
-                                                   gpu::kPoolManaged, &texture)))
+  if (!device || gpu::Failed(device->CreateTexture(1, 1, 1, 0, gpu::kFmtA8R8G8B8, gpu::kPoolManaged,
+                                                   &texture)))
     return nullptr;
   gpu::LockedRect locked{};
   if (gpu::Succeeded(texture->LockRect(0, &locked, nullptr, 0))) {

@@ -74,7 +74,8 @@ void CRenderPasses::RenderRadialBlur(CRenderTarget& scene) {
   if (gpu::Succeeded(effect->SetTechnique("radialBlur_tech"))) {
     fxset::Texture(effect, "gRadialBlurInTexture", scene.texture);
     fxset::Float(effect, "gRadialBlurStrength", m_manager.radialBlurStrength);
-    fxset::Float2(effect, "gRadialBlurCenter", m_manager.filmLookTail[0], m_manager.filmLookTail[1]);
+    fxset::Float2(effect, "gRadialBlurCenter", m_manager.filmLookTail[0],
+                  m_manager.filmLookTail[1]);
     DrawQuadPasses(effect, scene);
   }
   device->EndScene();

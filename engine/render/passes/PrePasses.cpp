@@ -201,8 +201,7 @@ void CRenderPasses::RenderGlow() {
 
 // --- Ambient occlusion -------------------------------------------------------------
 
-bool CRenderPasses::RenderSSAO(CRenderTarget& depth, CRenderTarget& output, int width,
-                               int height) {
+bool CRenderPasses::RenderSSAO(CRenderTarget& depth, CRenderTarget& output, int width, int height) {
   m_ssaoDrawn = false;
   plat::fx::Effect* effect = FindEffect("SSAO");
   gpu::BaseTexture* noise = FindTexture(kNoiseTexture);
@@ -250,8 +249,8 @@ void CRenderPasses::BlurSSAO(CRenderTarget& ssao, CRenderTarget& depth, int widt
 }
 
 void CRenderPasses::GaussianBlur(CRenderTarget* depth, CRenderTarget& source, int sourceWidth,
-                                 int sourceHeight, CRenderTarget& destination,
-                                 int destinationWidth, int destinationHeight, bool horizontal) {
+                                 int sourceHeight, CRenderTarget& destination, int destinationWidth,
+                                 int destinationHeight, bool horizontal) {
   plat::fx::Effect* effect = FindEffect("Blur");
   if (!EnsureTarget(destination, destinationWidth, destinationHeight, gpu::kFmtA8R8G8B8,
                     m_graphics->depthFormat))
@@ -284,9 +283,9 @@ void CRenderPasses::SimpleBlur(CRenderTarget& source, int width, int height,
   // Reading and writing one texture is undefined: draw into a second target that
   // then takes the destination's place.
   CRenderTarget& drawn = throughTarget && intoItself ? m_pingPong : destination;
-  if (&drawn == &m_pingPong && (m_pingPong.width != source.width ||
-                                m_pingPong.height != source.height ||
-                                m_pingPong.format != source.format))
+  if (&drawn == &m_pingPong &&
+      (m_pingPong.width != source.width || m_pingPong.height != source.height ||
+       m_pingPong.format != source.format))
     m_pingPong.Release();
   const uint32_t drawnFormat = intoItself && source.texture ? source.format : format;
   if (!EnsureTarget(drawn, width, height, drawnFormat, m_graphics->depthFormat, throughTarget))
@@ -322,8 +321,7 @@ void CRenderPasses::RenderDecalDepth(CRenderTarget* target, int size) {
 void CRenderPasses::RenderLinearDepth(CRenderTarget* target, int size) {
   if (target) RenderLinearDepth(*target, size);
 }
-void CRenderPasses::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width,
-                               int height) {
+void CRenderPasses::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width, int height) {
   if (depth && output) {
     RenderSSAO(*depth, *output, width, height);
   } else {
@@ -332,7 +330,8 @@ void CRenderPasses::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int 
 }
 void CRenderPasses::BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
                              CRenderTarget* final, int finalWidth, int finalHeight) {
-  if (ssao && depth && final) BlurSSAO(*ssao, *depth, width, height, *final, finalWidth, finalHeight);
+  if (ssao && depth && final)
+    BlurSSAO(*ssao, *depth, width, height, *final, finalWidth, finalHeight);
 }
 void CRenderPasses::SimpleBlur(CRenderTarget* source, int width, int height,
                                CRenderTarget* destination, bool forShadows, bool throughTarget) {

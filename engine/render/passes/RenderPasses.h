@@ -125,9 +125,9 @@ public:
   // Nothing when this frame's ambient occlusion was not drawn.
   void BlurSSAO(CRenderTarget& ssao, CRenderTarget& depth, int width, int height,
                 CRenderTarget& final, int finalWidth, int finalHeight);
-  void GaussianBlur(CRenderTarget* depth, CRenderTarget& source, int sourceWidth,
-                    int sourceHeight, CRenderTarget& destination, int destinationWidth,
-                    int destinationHeight, bool horizontal);
+  void GaussianBlur(CRenderTarget* depth, CRenderTarget& source, int sourceWidth, int sourceHeight,
+                    CRenderTarget& destination, int destinationWidth, int destinationHeight,
+                    bool horizontal);
   // Through the target: drawn with the destination's own scene; a source that is the
   // destination is drawn into a second target that then trades places with it.
   // Otherwise drawn into the back buffer, which is then copied into the destination.

@@ -40,15 +40,13 @@ void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4&
   target.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
   if (draws.drawShadowCasters)
-    draws.drawShadowCasters(kZMap, "ComputeZForShadowsTech_Skinned", &view, &projection,
-                            nullptr);
+    draws.drawShadowCasters(kZMap, "ComputeZForShadowsTech_Skinned", &view, &projection, nullptr);
   target.EndScene();
 }
 
 void CRenderPasses::RenderShadowCastersCube(CCubeRenderTarget& target, int face,
-                                            const plat::Mat4& view,
-                                            const plat::Mat4& projection, int resolution,
-                                            const plat::Vec3& lightPosition) {
+                                            const plat::Mat4& view, const plat::Mat4& projection,
+                                            int resolution, const plat::Vec3& lightPosition) {
   if (!target.IsCreated()) {
     const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
     if (!Device() || edge <= 0) return;
@@ -133,7 +131,7 @@ void CRenderPasses::RenderSpotShadowMaps() {
   const uint32_t zone = static_cast<uint32_t>(m_manager.gameZone.render);
   for (lig::CAbstractLight* light :
        ZoneLights(lights, lig::kLightSpot, zone, lig::kMaxShaderSpotLights,
-                                 &m_lightClampReport[lig::kLightSpot])) {
+                  &m_lightClampReport[lig::kLightSpot])) {
     if (!light->CastsShadows() || !light->shadowTarget) continue;
     RenderShadowCasters(*light->shadowTarget, light->view, light->projection,
                         static_cast<int>(light->zmapResolution));
@@ -142,9 +140,9 @@ void CRenderPasses::RenderSpotShadowMaps() {
 
 void CRenderPasses::RenderPointShadowMaps() {
   const uint32_t zone = static_cast<uint32_t>(m_manager.gameZone.render);
-  for (lig::CAbstractLight* light : ZoneLights(lights, lig::kLightPoint, zone,
-                                               lig::kMaxShaderPointLights,
-                                               &m_lightClampReport[lig::kLightPoint])) {
+  for (lig::CAbstractLight* light :
+       ZoneLights(lights, lig::kLightPoint, zone, lig::kMaxShaderPointLights,
+                  &m_lightClampReport[lig::kLightPoint])) {
     if (!light->CastsShadows() || !light->cubeShadowTarget) continue;
     const plat::Vec3 position = light->GetPosition();
     for (int view = 0; view < 6; ++view)
@@ -200,8 +198,8 @@ void CRenderPasses::SetPointLightParameters(CShader* shader) {
   // The light manager fills both arrays at once, with their limits of 4 and 3.
   if (!shader || !lights) return;
   lig::SShaderLights shaderLights;
-  lights->GetShaderLights(static_cast<uint32_t>(m_manager.gameZone.render), m_manager.shadows.render,
-                          m_manager.halfResolutionShadows, shaderLights);
+  lights->GetShaderLights(static_cast<uint32_t>(m_manager.gameZone.render),
+                          m_manager.shadows.render, m_manager.halfResolutionShadows, shaderLights);
   lig::ApplyShaderLights(*shader, shaderLights);
 }
 

@@ -40,12 +40,16 @@ TEST(DebugRendererTest, EachPrimitiveKindReservesItsChunk) {
   ExpectReserved<CDebugRenderer::TextPool, CDebugRenderer::SText>(CDebugRenderer::s_texts, 5);
   ExpectReserved<CDebugRenderer::AxisPool, CDebugRenderer::SAxis>(CDebugRenderer::s_axes, 20);
   ExpectReserved<CDebugRenderer::GridPool, CDebugRenderer::SGrid>(CDebugRenderer::s_grids, 2);
-  ExpectReserved<CDebugRenderer::SquarePool, CDebugRenderer::SSquare>(CDebugRenderer::s_squares, 10);
-  ExpectReserved<CDebugRenderer::CirclePool, CDebugRenderer::SCircle>(CDebugRenderer::s_circles, 10);
+  ExpectReserved<CDebugRenderer::SquarePool, CDebugRenderer::SSquare>(CDebugRenderer::s_squares,
+                                                                      10);
+  ExpectReserved<CDebugRenderer::CirclePool, CDebugRenderer::SCircle>(CDebugRenderer::s_circles,
+                                                                      10);
   ExpectReserved<CDebugRenderer::RectanglePool, CDebugRenderer::SRectangle>(
       CDebugRenderer::s_rectangles, 2);
-  ExpectReserved<CDebugRenderer::SpherePool, CDebugRenderer::SSphere>(CDebugRenderer::s_spheres, 20);
-  ExpectReserved<CDebugRenderer::FrustumPool, CDebugRenderer::SFrustum>(CDebugRenderer::s_frusta, 2);
+  ExpectReserved<CDebugRenderer::SpherePool, CDebugRenderer::SSphere>(CDebugRenderer::s_spheres,
+                                                                      20);
+  ExpectReserved<CDebugRenderer::FrustumPool, CDebugRenderer::SFrustum>(CDebugRenderer::s_frusta,
+                                                                        2);
 }
 
 TEST(KeyNamesTest, ConstantsBorrowTheirLiteralAndMatchAnyLetterCase) {

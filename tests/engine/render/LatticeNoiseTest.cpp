@@ -1,17 +1,16 @@
 // Lattice noise against values worked out by hand from the hash table, and the
 // sphere-vector file the game ships.
-#include "engine/render/LatticeNoise.h"
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "engine/core/Log.h"
+#include "engine/render/LatticeNoise.h"
 #include "engine/render/SphereVectors.h"
 
 namespace vd {
@@ -139,7 +138,8 @@ TEST_F(LatticeNoiseTest, OctaveCountsBeyondTheWeightTableAreCutWithALogLine) {
   const float many = FractalNoise(state, 0.013f, 0.0f, 0.0f, 25.0f, 1.0f, 0.9f, 1.5f);
   EXPECT_NE(log.find("octave"), std::string::npos) << log;
   SFractalNoiseState fresh;
-  const float ten = FractalNoise(fresh, 0.013f, 0.0f, 0.0f, std::nextafter(10.0f, 0.0f), 1.0f, 0.9f, 1.5f);
+  const float ten =
+      FractalNoise(fresh, 0.013f, 0.0f, 0.0f, std::nextafter(10.0f, 0.0f), 1.0f, 0.9f, 1.5f);
   utl::SetLogSinks(nullptr);
   EXPECT_EQ(many, ten);
 }

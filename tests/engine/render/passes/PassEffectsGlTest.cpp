@@ -48,16 +48,43 @@ const SEffectFile kFiles[] = {
     {"render2texture",
      {"render2textureShadows_tech", "sumMerge_tech", "radialBlur_tech",
       "render2textureFinalFX_tech"},
-     {"gTexure", "gFilterTexure", "gNotFilterTexure", "gZMapFullScreenTexure", "gTexureToSum",
-      "gTexureDepthGlow", "gNZLinearMapTexture", "gPixelSizeTexureToSum", "gRadialBlurInTexture",
-      "gRadialBlurStrength", "gRadialBlurCenter", "gDesaturationFactor", "gDesaturationRedPower",
-      "gDesaturationGreenPower", "gDesaturationBluePower", "gEnableIngamePostFX",
-      "gVignetingTexure", "gWorldTime", "gOldMoiveTextureGranulate", "gOldMoviePoints",
-      "gOldMoviePointsImageIndex", "gOldMoviePointsUv", "gOldMoviePointsTexure",
-      "gOldMovieScratches", "gOldMovieScratchesImageIndex", "gOldMovieScratchesUv",
-      "gOldMovieScratchesTexure", "gOldMovieLine", "gOldMovieLineU", "gOldMovieLineTexure",
-      "gOldMovieFlashLines", "gOldMovieFlashLinesIndex", "gOldMovieFlashLinesInvert",
-      "gOldMovieFlashLinesTexure", "gOldMovieEffectIntesifier", "gRand", "gBirghtness"}},
+     {"gTexure",
+      "gFilterTexure",
+      "gNotFilterTexure",
+      "gZMapFullScreenTexure",
+      "gTexureToSum",
+      "gTexureDepthGlow",
+      "gNZLinearMapTexture",
+      "gPixelSizeTexureToSum",
+      "gRadialBlurInTexture",
+      "gRadialBlurStrength",
+      "gRadialBlurCenter",
+      "gDesaturationFactor",
+      "gDesaturationRedPower",
+      "gDesaturationGreenPower",
+      "gDesaturationBluePower",
+      "gEnableIngamePostFX",
+      "gVignetingTexure",
+      "gWorldTime",
+      "gOldMoiveTextureGranulate",
+      "gOldMoviePoints",
+      "gOldMoviePointsImageIndex",
+      "gOldMoviePointsUv",
+      "gOldMoviePointsTexure",
+      "gOldMovieScratches",
+      "gOldMovieScratchesImageIndex",
+      "gOldMovieScratchesUv",
+      "gOldMovieScratchesTexure",
+      "gOldMovieLine",
+      "gOldMovieLineU",
+      "gOldMovieLineTexure",
+      "gOldMovieFlashLines",
+      "gOldMovieFlashLinesIndex",
+      "gOldMovieFlashLinesInvert",
+      "gOldMovieFlashLinesTexure",
+      "gOldMovieEffectIntesifier",
+      "gRand",
+      "gBirghtness"}},
 };
 
 TEST(PassEffectsGlTest, EveryPassEffectBuildsWithItsTechniquesAndParameters) {
@@ -81,7 +108,8 @@ TEST(PassEffectsGlTest, EveryPassEffectBuildsWithItsTechniquesAndParameters) {
     const std::string path = std::string("Data/shaders/") + file.name + ".fxo";
     Effect* effect = nullptr;
     std::string errors;
-    ASSERT_EQ(Effect::CreateFromFile(device, path, &effect, &errors), kOk) << path << "\n" << errors;
+    ASSERT_EQ(Effect::CreateFromFile(device, path, &effect, &errors), kOk) << path << "\n"
+                                                                           << errors;
     for (const char* technique : file.techniques) {
       const fx::Handle t = effect->GetTechniqueByName(technique);
       EXPECT_NE(t, 0u) << path << ": " << technique;

@@ -87,8 +87,9 @@ gfx::CVertexBuffer<Vertex>* MakeMesh(const std::vector<Vec3>& positions) {
 }
 
 std::vector<Vec3> Box(Vec3 lo, Vec3 hi) {
-  const Vec3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                     {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+  const Vec3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
+                     {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
+                     {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
   const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7},
                            {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
   std::vector<Vec3> out;
@@ -114,7 +115,8 @@ protected:
     graphics.window = window.get();
     ASSERT_TRUE(graphics.Init(kWidth, kHeight, 0));
     ASSERT_TRUE(manager.Init(&graphics));
-    for (const char* name : {"z_map", "Glow", "SSAO", "Blur", "shadowing", "DoF", "render2texture"}) {
+    for (const char* name :
+         {"z_map", "Glow", "SSAO", "Blur", "shadowing", "DoF", "render2texture"}) {
       auto* shader = new gfx::CShader();
       shader->fileName = std::string("Data/shaders/") + name + ".fxo";
       ASSERT_TRUE(shader->LoadEffect(graphics.device)) << name;
@@ -125,12 +127,13 @@ protected:
     manager.CommitRenderData();
     ASSERT_NE(manager.textures.Find(CStringHash("SSAO_noise.dds")), nullptr);
     std::string errors;
-    ASSERT_EQ(plat::fx::Effect::CreateFromMemory(graphics.device, kSceneEffect,
-                                                 std::strlen(kSceneEffect), "scene", &scene,
-                                                 &errors),
-              gpu::kOk)
+    ASSERT_EQ(
+        plat::fx::Effect::CreateFromMemory(graphics.device, kSceneEffect, std::strlen(kSceneEffect),
+                                           "scene", &scene, &errors),
+        gpu::kOk)
         << errors;
-    floor.reset(MakeMesh({{-10, 0, -10}, {10, 0, -10}, {10, 0, 10}, {-10, 0, -10}, {10, 0, 10}, {-10, 0, 10}}));
+    floor.reset(MakeMesh(
+        {{-10, 0, -10}, {10, 0, -10}, {10, 0, 10}, {-10, 0, -10}, {10, 0, 10}, {-10, 0, 10}}));
     box.reset(MakeMesh(Box(Vec3(-0.5f, 0, -0.5f), Vec3(0.5f, 1, 0.5f))));
 
     camera.fov = 50.0f;
@@ -206,7 +209,8 @@ protected:
       const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
       e->SetFloatArray(h, identity, 12);
     }
-    if (auto h = e->GetParameterByName("gGlowColor")) e->SetVector(h, plat::Vec4(0.5f, 0.5f, 0.5f, 0));
+    if (auto h = e->GetParameterByName("gGlowColor"))
+      e->SetVector(h, plat::Vec4(0.5f, 0.5f, 0.5f, 0));
     uint32_t n = 0;
     e->Begin(&n, 0);
     for (uint32_t i = 0; i < n; ++i) {
@@ -244,7 +248,8 @@ protected:
     const int qw = kWidth / 4, qh = kHeight / 4;
     if (on.glow) passes->RenderGlow();
     passes->RenderLinearDepth(t[gfx::kTargetLinearDepth], 512);
-    if (on.ssao && passes->RenderSSAO(t[2], t[7], qw, qh)) passes->BlurSSAO(t[7], t[2], qw, qh, t[0], qw, qh);
+    if (on.ssao && passes->RenderSSAO(t[2], t[7], qw, qh))
+      passes->BlurSSAO(t[7], t[2], qw, qh, t[0], qw, qh);
     if (on.shadows) {
       passes->RenderSunShadowMaps();
       passes->RenderScreenShadows(t[12], 256);
@@ -388,8 +393,9 @@ TEST_F(PassesScreenGlTest, AmbientOcclusionDarkensTheCreaseAroundTheBoxOnly) {
   CRenderTarget& ao = manager.renderTargets[gfx::kTargetAmbientOcclusion];
   ASSERT_TRUE(ao.IsCreated());
   std::vector<uint8_t> px;
-  ASSERT_EQ(graphics.device->ReadPixels(ao.surface, gpu::Rect{0, 0, int(ao.width), int(ao.height)}, &px),
-            gpu::kOk);
+  ASSERT_EQ(
+      graphics.device->ReadPixels(ao.surface, gpu::Rect{0, 0, int(ao.width), int(ao.height)}, &px),
+      gpu::kOk);
   auto value = [&](SPixel full) {
     const int x = full.x * int(ao.width) / kWidth, y = full.y * int(ao.height) / kHeight;
     return int(px[(size_t(y) * ao.width + x) * 4 + 2]);

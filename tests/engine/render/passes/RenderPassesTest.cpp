@@ -1,7 +1,5 @@
 // The passes on the recording device: target sizes, what each pass draws with,
 // the light limits, the effect values that matter, and the film-look schedules.
-#include "engine/render/passes/RenderPasses.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +12,7 @@
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
 #include "engine/render/passes/FilmLook.h"
+#include "engine/render/passes/RenderPasses.h"
 #include "platform/fx/Effect.h"
 #include "platform/gpu/Device.h"
 
@@ -92,7 +91,8 @@ protected:
     camera.nearPlane = 0.5f;
     camera.farPlane = 100.0f;
     camera.view = plat::LookAtRH(plat::Vec3(0, 2, 10), plat::Vec3(0, 0, 0), plat::Vec3(0, 1, 0));
-    camera.projection = plat::PerspectiveFovRH(60.0f * 3.14159265f / 180.0f, camera.aspect, 0.5f, 100.0f);
+    camera.projection =
+        plat::PerspectiveFovRH(60.0f * 3.14159265f / 180.0f, camera.aspect, 0.5f, 100.0f);
     gfx::FillCameraAxes(camera);
     manager.viewState = camera;
     manager.cullState = camera;
@@ -112,7 +112,9 @@ protected:
     ASSERT_TRUE(shader->LoadEffect(graphics.device)) << name;
     manager.shaders.Add(CStringHash(name), shader);
   }
-  plat::fx::Effect* Effect(const char* name) { return manager.shaders.Find(CStringHash(name))->effect; }
+  plat::fx::Effect* Effect(const char* name) {
+    return manager.shaders.Find(CStringHash(name))->effect;
+  }
   std::vector<float> Value(const char* effect, const char* parameter) {
     plat::fx::Effect* e = Effect(effect);
     const std::vector<uint32_t> words = e->GetRawValue(e->GetParameterByName(parameter));
@@ -254,14 +256,14 @@ TEST_F(RenderPassesTest, ShadowMapsAndLightArraysStopAtFourPointAndThreeSpotLigh
   EXPECT_EQ(draws.size(), 3u);
   EXPECT_NE(log.find("6 point lights"), std::string::npos) << log;
   EXPECT_NE(log.find("6 spot lights"), std::string::npos) << log;
-
 }
 
 TEST_F(RenderPassesTest, FarCornerDistanceOfTheViewCamera) {
   EXPECT_NEAR(gfx::GetCameraFarMaxLength(camera), 154.494f, 0.0005f);
   EXPECT_NEAR(gfx::GetCameraFarMaxLength(90.0f, 1.0f, 1.0f), std::sqrt(3.0f), 1e-6f);
   // What the passes hand their effects.
-  passes->GaussianBlur(nullptr, manager.renderTargets[0], 8, 8, manager.renderTargets[9], 8, 8, true);
+  passes->GaussianBlur(nullptr, manager.renderTargets[0], 8, 8, manager.renderTargets[9], 8, 8,
+                       true);
   EXPECT_NEAR(Value("Blur", "gCamera_far_max_length")[0], 154.494f, 0.0005f);
 }
 
@@ -482,8 +484,8 @@ TEST_F(FilmLookTest, DustPointsSwitchOnForOneInFiveDrawsAndStepTheirImage) {
     int draw;
     float to;
   };
-  for (const Case& c : {Case{0.0f, 60, 2.0f}, Case{3.0f, 80, 0.0f}, Case{1.0f, 10, 1.0f},
-                        Case{0.0f, 99, 3.0f}}) {
+  for (const Case& c :
+       {Case{0.0f, 60, 2.0f}, Case{3.0f, 80, 0.0f}, Case{1.0f, 10, 1.0f}, Case{0.0f, 99, 3.0f}}) {
     gfx::SOldMovieSchedule s;
     s.on = true;
     s.imageIndex = c.from;
