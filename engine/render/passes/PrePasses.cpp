@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "engine/core/Log.h"
@@ -160,35 +161,31 @@ void CRenderPasses::DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quad
 void CRenderPasses::RenderLinearDepth(CRenderTarget& target, int size) {
   static const STechniqueEntry kTable[] = {
       {kRenderTypeStatic, "z_map", "ComputeZNLinearTech"},
-      {kRenderTypeDynamic, "z_map", "ComputeZNLinearTech"},
       {kRenderTypeAnimation, "z_map", "ComputeZNLinearTech_Skinned"}};
   if (!EnsureTarget(target, size, size, gpu::kFmtR32F, m_graphics->depthFormat)) return;
-  DrawSceneList(target, kWhite, kTable, 3, false);
+  DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), false);
 }
 
 void CRenderPasses::RenderDecalDepth(CRenderTarget& target, int size) {
   // Characters are left out: decals lie on the level's own surfaces.
-  static const STechniqueEntry kTable[] = {{kRenderTypeStatic, "z_map", "ComputeZNLinearTech"},
-                                           {kRenderTypeDynamic, "z_map", "ComputeZNLinearTech"}};
+  static const STechniqueEntry kTable[] = {{kRenderTypeStatic, "z_map", "ComputeZNLinearTech"}};
   if (!EnsureTarget(target, size, size, gpu::kFmtR32F, m_graphics->depthFormat)) return;
-  DrawSceneList(target, kWhite, kTable, 2, false);
+  DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), false);
 }
 
 void CRenderPasses::RenderGlowDepth(CRenderTarget& target, int width, int height) {
   static const STechniqueEntry kTable[] = {
       {kRenderTypeStatic, "z_map", "ComputeZNLinearTechGlow"},
-      {kRenderTypeDynamic, "z_map", "ComputeZNLinearTechGlow"},
       {kRenderTypeAnimation, "z_map", "ComputeZNLinearTechGlow_Skinned"}};
   if (!EnsureTarget(target, width, height, gpu::kFmtR32F, m_graphics->depthFormat)) return;
-  DrawSceneList(target, kWhite, kTable, 3, true);
+  DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), true);
 }
 
 void CRenderPasses::RenderGlowColour(CRenderTarget& target, int width, int height) {
   static const STechniqueEntry kTable[] = {{kRenderTypeStatic, "Glow", "glowTech"},
-                                           {kRenderTypeDynamic, "Glow", "glowTech"},
                                            {kRenderTypeAnimation, "Glow", "glowTech_Skinned"}};
   if (!EnsureTarget(target, width, height, gpu::kFmtA8R8G8B8, m_graphics->depthFormat)) return;
-  DrawSceneList(target, kTransparentBlack, kTable, 3, true);
+  DrawSceneList(target, kTransparentBlack, kTable, static_cast<int>(std::size(kTable)), true);
 }
 
 void CRenderPasses::RenderGlow() {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -160,16 +161,15 @@ void CRenderPasses::RenderScreenShadows(CRenderTarget& target, int size) {
     fxset::Float(effect, "gShadowing_PCF_Enabled", m_manager.pcf.render ? 1.0f : 0.0f);
     SetSunLightParameters(effect);
   }
-  DrawSceneList(target, kWhite, kTable, 1, false);
+  DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), false);
 }
 
 void CRenderPasses::RenderCameraDepth(CRenderTarget& target) {
   static const STechniqueEntry kTable[] = {{kRenderTypeStatic, "z_map", "ComputeZTech"},
-                                           {kRenderTypeDynamic, "z_map", "ComputeZTech"},
                                            {kRenderTypeAnimation, "z_map", "ComputeZTech_Skinned"}};
   if (!EnsureTarget(target, kCameraDepthSize, kCameraDepthSize, gpu::kFmtR32F, gpu::kFmtD16))
     return;
-  DrawSceneList(target, kWhite, kTable, 3, false);
+  DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), false);
 }
 
 void CRenderPasses::SetSunLightParameters(plat::fx::Effect* effect) {

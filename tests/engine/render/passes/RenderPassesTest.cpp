@@ -317,10 +317,10 @@ TEST_F(RenderPassesTest, DepthAndGlowPassesDrawTheirTablesIntoTheirTargets) {
   manager.glowSize = 256;
   CRenderTarget& glowColour = manager.renderTargets[gfx::kTargetGlowColour];
   passes->RenderGlow();
-  ASSERT_EQ(draws.size(), 6u);
+  ASSERT_EQ(draws.size(), 4u);
   EXPECT_EQ(draws[0].technique, "glowTech");
-  EXPECT_EQ(draws[2].technique, "glowTech_Skinned");
-  EXPECT_EQ(draws[3].technique, "ComputeZNLinearTechGlow");
+  EXPECT_EQ(draws[1].technique, "glowTech_Skinned");
+  EXPECT_EQ(draws[2].technique, "ComputeZNLinearTechGlow");
   for (const SDraw& d : draws) EXPECT_TRUE(d.glowersOnly);
   EXPECT_EQ(glowColour.width, 256u);
   EXPECT_EQ(manager.renderTargets[gfx::kTargetGlowDepth].format, gpu::kFmtR32F);
