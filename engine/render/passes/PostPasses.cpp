@@ -62,6 +62,20 @@ void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, in
                   1.0f / static_cast<float>(screenHeight));
     fxset::Float2(effect, "gDoF_bluredPixelSize", sizes.blurredPixelWidth,
                   sizes.blurredPixelHeight);
+    // How far each pixel is from the focal plane comes from this frame's linear
+    // depth map, with the distances the scene's effects are given.
+    CRenderTarget& depth = m_manager.renderTargets[kTargetLinearDepth];
+    const SCameraView* camera = ViewCamera();
+    const bool depthKnown = depth.texture && camera;
+    fxset::Bool(effect, "gDoFDepthKnown", depthKnown);
+    if (depthKnown) {
+      fxset::Texture(effect, "gNZLinearMapTexture", depth.texture);
+      fxset::Float(effect, "gCamera_far_max_length", GetCameraFarMaxLength(*camera));
+      fxset::Float(effect, "gFocalDist", m_manager.dofFocalPlane);
+      fxset::Float(effect, "gNearBlurPlaneDist", m_manager.dofNearMaxBlurPlane);
+      fxset::Float(effect, "gFarBlurPlaneDist", m_manager.dofFarMaxBlurPlane);
+      fxset::Float(effect, "gFarBlurLimit", m_manager.dofMaxBlur);
+    }
     DrawQuadPasses(effect, scene);
   }
   device->EndScene();

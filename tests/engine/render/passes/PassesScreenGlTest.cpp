@@ -226,12 +226,13 @@ protected:
     scene->SetTechnique("flat");
     scene->SetMatrix(scene->GetParameterByName("gWorldViewProj"), vp);
     uint32_t n = 0;
-    // Alpha: the blur factor depth of field reads; the box stays sharp.
+    // Opaque everywhere, as the game's effects draw: depth of field must not take the
+    // alpha for a blur factor when it has the depth map.
     scene->SetVector(scene->GetParameterByName("gColor"), plat::Vec4(0.35f, 0.45f, 0.35f, 1.0f));
     scene->Begin(&n, 0);
     scene->BeginPass(0);
     floor->DrawAll(true);
-    scene->SetVector(scene->GetParameterByName("gColor"), plat::Vec4(0.6f, 0.3f, 0.2f, 0.0f));
+    scene->SetVector(scene->GetParameterByName("gColor"), plat::Vec4(0.6f, 0.3f, 0.2f, 1.0f));
     scene->CommitChanges();
     box->DrawAll(true);
     scene->EndPass();
@@ -349,15 +350,19 @@ TEST_F(PassesScreenGlTest, EachPassChangesThePictureWhereItActsOnly) {
     EXPECT_LE(Difference(px, off, farFloor), 2) << "floor";
     EXPECT_LE(Difference(px, off, sky), 2) << "sky";
   }
-  {  // Depth of field: the blurred floor takes colour from the box at its outline;
-     // the sharp box and the even floor keep theirs.
+  {  // Depth of field: in focus at the box, wholly blurred a unit behind it: the far
+     // edge of the floor against the sky blurs, the box and the even floor keep
+     // their colours.
     SPassSet on;
     on.dof = true;
+    manager.dofFocalPlane = plat::Length(Vec3(0, 4, 8) - Vec3(0.0f, 0.5f, 0.5f));
+    manager.dofNearMaxBlurPlane = manager.dofFocalPlane - 1.0f;
+    manager.dofFarMaxBlurPlane = manager.dofFocalPlane + 1.0f;
     const std::vector<uint8_t> px = Frame(on);
-    const SPixel belowBox = At(Vec3(0.0f, 0.0f, 0.62f));
-    EXPECT_GT(Difference(px, off, belowBox), 4) << "floor at the box's outline";
-    EXPECT_LE(Difference(px, off, boxFront), 2) << "box";
-    EXPECT_LE(Difference(px, off, farFloor), 2) << "floor";
+    const SPixel floorEdge = At(Vec3(-5.0f, 0.0f, -10.0f));
+    EXPECT_GT(Difference(px, off, floorEdge), 4) << "far edge of the floor";
+    EXPECT_LE(Difference(px, off, boxFront), 2) << "box in focus";
+    EXPECT_LE(Difference(px, off, farFloor), 2) << "even floor";
   }
   {  // Radial blur: streaks at the box's outline, nothing at the centre.
     SPassSet on;
