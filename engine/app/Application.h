@@ -24,6 +24,7 @@
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
 #include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/passes/RenderPasses.h"
 #include "engine/script/ScriptManager.h"
 #include "platform/thread/Thread.h"
 
@@ -126,6 +127,8 @@ public:
   sfx::CAudioManager audioManager;
   ptc::CParticleSysManager particleManager;
   lig::CLightManager lightManager;
+  // The render manager's depth, occlusion, glow, shadow and post passes.
+  std::unique_ptr<gfx::CRenderPasses> renderPasses;
   plat::Thread renderThread;
   plat::ThreadId mainThreadId = 0;
   std::unique_ptr<plat::Event> frameEvents[kFrameEventCount];

@@ -21,7 +21,10 @@ bool CApplicationBase::CreateMainWindow(int, int width, int height) {
 
 void CApplicationBase::WireGraphicsHooks() {
   gfx::SDeviceHooks& hooks = graphicsManager.hooks;
-  hooks.renderManagerLost = [this] { renderManager.OnLostDevice(); };
+  hooks.renderManagerLost = [this] {
+    renderManager.OnLostDevice();
+    if (renderPasses) renderPasses->OnLostDevice();
+  };
   hooks.lightManagerLost = [this] { lightManager.OnLostDevice(); };
   hooks.particleManagerDevice = [this] { particleManager.OnDeviceReset(true); };
   hooks.beforeReset = [this] { BeforeDeviceReset(); };
@@ -83,6 +86,12 @@ uint32_t CApplicationBase::RenderThreadProc() {
       return 0;
     }
   }
+  renderPasses = std::make_unique<gfx::CRenderPasses>(renderManager, &graphicsManager);
+  renderManager.framePasses = renderPasses.get();
+  // The passes' effects, and the noise and film-look textures they take from the
+  // texture table.
+  renderManager.LoadShaders("Data/xml/post_shaders.xml");
+  renderManager.LoadTextures("Data/xml/post_textures.xml");
   FrameEvent(kGfxInitFinished)->Set();
   timer.Restart();
 
@@ -151,6 +160,10 @@ void CApplicationBase::ReleaseRenderSide() {
   preLoading.Release();
   particleManager.Shutdown();
   lightManager.Shutdown();
+  // Every target holds the device: they go before it does.
+  renderManager.framePasses = nullptr;
+  renderPasses.reset();
+  for (gfx::CRenderTarget& target : renderManager.renderTargets) target.Release();
   renderManager.Shutdown();
   graphicsManager.Release();
   if (m_window) plat::input::ShutdownWindowThread();
@@ -189,6 +202,7 @@ void CApplicationBase::OnLostDevice() {
     }
   }
   renderManager.OnResetDevice();
+  if (renderPasses) renderPasses->OnResetDevice();
   lightManager.OnResetDevice();
   particleManager.OnDeviceReset(false);
   AfterDeviceReset();
