@@ -368,6 +368,21 @@ TEST_F(Reactions, AShockWaveArrivesWithItsFalloffAndThrowsThePlayer) {
   EXPECT_EQ(controller->life, 80);
   EXPECT_EQ(controller->state, CPlayerController::kExplosionHit);
   EXPECT_EQ(posted.hits, 1);
+
+  // A sender released while its wave travels: the wave comes to nothing.
+  controller->Restart();
+  Frame();
+  Enter(CPlayerController::kIdle);
+  wave = evn::CEventShockWave::New(Object("krauser"), CStringHash("krauser"), centre, 25.0f, 10.0f,
+                                   40);
+  controller->HandleEvent(wave);
+  wave->Release();
+  objects.QueueDestroy(Object("krauser")->GetId());
+  Frames(12);
+  EXPECT_EQ(Object("krauser"), nullptr);
+  EXPECT_EQ(controller->state, CPlayerController::kIdle);
+  EXPECT_EQ(controller->life, 80);
+  EXPECT_NE(Joined().find("shock wave is gone"), std::string::npos);
 }
 
 // --- Fatalities ----------------------------------------------------------------------------
