@@ -188,6 +188,8 @@ void CPlayerController::OnExplosion(const evn::CEventExplosion& explosion) {
   if (plat::LengthSq(transform->position - explosion.pos) >= explosion.range * explosion.range)
     return;
   DropFatality();
+  // A use cut short must not leave the player deaf to the next object's offer.
+  if (state == kUse) useActive = usePlaced = 0;
   previousState = state;
   state = kExplosionHit;
   TurnTowards(explosion.pos);

@@ -556,6 +556,35 @@ TEST_F(Reactions, UsingAnObjectDrawsThePlayerToItsStandPointAndReportsBothEnds) 
   }
 }
 
+TEST_F(Reactions, AnExplosionDuringAUseLeavesThePlayerOpenToTheNextOffer) {
+  BuildWithEnemies(
+      "<GameObject name='crate' GameObjectTemplate='usable'><Component name='CTransform'>"
+      "<key name='position' X='0' Y='0' Z='-2'/></Component>"
+      "<Script file='Data/scripts/tests/lever.lua'/></GameObject>");
+  auto* offer = evn::CEventEnableUse::New();
+  offer->usable = true;
+  offer->objectName = CStringHash("crate");
+  controller->HandleEvent(offer);
+  offer->Release();
+  Frame();
+  Keys({plat::input::kKeyK});
+  Frame();
+  Keys({});
+  Frames(12);
+  ASSERT_EQ(controller->state, CPlayerController::kUse);
+  ASSERT_EQ(controller->useActive, 1);
+  Explosion("grenade_enemy", transform->position, 3.0f);
+  EXPECT_EQ(controller->state, CPlayerController::kExplosionHit);
+  EXPECT_EQ(controller->useActive, 0);
+  // The object is no longer offered: the player hears it.
+  offer = evn::CEventEnableUse::New();
+  offer->usable = false;
+  offer->objectName = CStringHash("crate");
+  controller->HandleEvent(offer);
+  offer->Release();
+  EXPECT_EQ(controller->useInRange, 0);
+}
+
 TEST_F(Reactions, AUseRequestWithoutThePromptFallsBackToIdle) {
   BuildWithEnemies();
   controller->SetState(CPlayerController::kUse);
