@@ -419,6 +419,7 @@ bool CPlayerController::Update(float dt) {
   if (state != kDying && state != kCorpse && state != kFatality && state != kUse &&
       sinceHit > hitInterval) {
     if (fightSlots) fightSlots->hold = 0;
+    UpdateUsePrompt();
   }
   currentSpeed += dt * kSpeedGain;
   if (currentSpeed > runSpeed) currentSpeed = runSpeed;
@@ -473,19 +474,25 @@ bool CPlayerController::Update(float dt) {
       if (stateTimer >= stateDuration) state = kCorpse;
       break;
     case kFatality:
+      UpdateFatality();
+      break;
+    case kUse:
+      UpdateUse();
+      break;
+    case kHit:
+    case kExplosionHit:
+      UpdateHit();
+      break;
     case kCombo:
     case kComboAuto1:
     case kComboAuto2:
     case kSpecialAttack1:
     case kSpecialAttack2:
-    case kUse:
-    case kHit:
-    case kExplosionHit:
       UpdateNotYetHandled();
       break;
     case kCorpse:
       // Death is final within a life: only a restart or SetState leaves the corpse.
-      Entering();
+      UpdateCorpse();
       break;
     default:
       break;
@@ -511,6 +518,7 @@ void CPlayerController::HandleEvent(evn::IEvent* event) {
   if (type == SH_OnCollisionStay) {
     auto* stay = static_cast<evn::CEventCollisionStay*>(event);
     const evn::SCollisionSides& sides = stay->sides;
+    WallStrike(sides);
     if (sides.ownClass == kClassPlayer && sides.otherClass == kClassEnemy) {
       if (state == kDying || state == kCorpse || state == kFatality || !collider) return;
       // An enemy's body pushes the player aside; of two pushes in one frame the
@@ -532,6 +540,8 @@ void CPlayerController::HandleEvent(evn::IEvent* event) {
   } else if (type == SH_OnCollisionExit) {
     auto* exit = static_cast<evn::CEventCollisionExit*>(event);
     if (exit->sides.otherClass == kClassWall) wallContact = 0;
+  } else {
+    HandleReactionEvent(event);
   }
 }
 

@@ -24,6 +24,12 @@ class CTracker;
 namespace obj {
 class CGameObject;
 }
+namespace evn {
+struct SCollisionSides;
+class CEventExplosion;
+class CEventShockWave;
+class CEventEnemyAttack;
+}  // namespace evn
 
 class CInputManager;
 class CComboController;
@@ -93,8 +99,8 @@ public:
   void Restart() override;
   void SetEnabled(bool enabled, bool fromCheckPoint) override;
   bool Update(float dt) override;
-  // The collision events that the movement needs: wall contact and the push of
-  // enemies' bodies.
+  // Contacts (walls, enemies' bodies and weapons), enemy attacks, shock waves,
+  // explosions, usable objects, the HUD's numbers and the end of cinematics.
   void HandleEvent(evn::IEvent* event) override;
   bool Init() override;
   void Reset() override;
@@ -122,6 +128,11 @@ public:
   // first option); normal until the game says otherwise.
   static void SetDifficulty(int difficulty);
   static int GetDifficulty();
+
+  // Where the use prompt goes: the HUD's button, shown with that texture, or
+  // hidden (null). Without a hook the prompt is only remembered in usePromptShown.
+  using UsePromptHook = void (*)(const char* button);
+  static void SetUsePromptHook(UsePromptHook hook);
 
   // --- Siblings (borrowed between Init and Reset) ---------------------------------
   gfx::CTransform* transform = nullptr;
@@ -224,7 +235,9 @@ public:
   plat::Vec3 waypoint;
   plat::Vec3 startPosition;
   uint8_t firstExplosionHit = 1;
-  obj::CGameObject* shockWaveSource = nullptr;
+  // The object that sent the shock wave being waited for, by id: it may be gone
+  // when the wave arrives.
+  int shockWaveSource = -1;
 
 private:
   // The state handlers of standing, moving and guarding.
@@ -237,10 +250,28 @@ private:
   void UpdateCover();
   void UpdateCoverOut();
   void UpdateCoverHit();
-  // States whose handlers belong to the attacks, reactions, fatalities and the use
-  // of objects: until they exist the player falls back to idle_combat, so that no
-  // press leaves it stuck.
+  // The attack states: until their handlers exist the player falls back to
+  // idle_combat, so that no press leaves it stuck.
   void UpdateNotYetHandled();
+  // Hits, death, fatalities and the use of objects.
+  void UpdateHit();
+  void UpdateCorpse();
+  void UpdateFatality();
+  void UpdateUse();
+  void UpdateUsePrompt();
+  void HandleReactionEvent(evn::IEvent* event);
+  void WallStrike(const evn::SCollisionSides& sides);
+  void OnExplosion(const evn::CEventExplosion& explosion);
+  void OnShockWave(const evn::CEventShockWave& wave);
+  void OnEnemyAttack(const evn::CEventEnemyAttack& attack);
+  void HitReaction(obj::CGameObject* attacker, const CStringHash& attackType);
+  bool ComboProtects(const obj::CGameObject& attacker) const;
+  void DropFatality();
+  void EndFatality(int newState);
+  void HoldFightSlots();
+  void WeaponsOff();
+  void TurnTowards(const plat::Vec3& point);
+  void PostShake(const obj::CGameObject& attacker);
   // Shared steps.
   bool Entering();
   void ActionTests(bool running);
