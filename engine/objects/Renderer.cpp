@@ -12,6 +12,7 @@
 #include "engine/core/Log.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/ParticleSource.h"
 #include "engine/render/RenderManager.h"
 #include "platform/crt/Crt.h"
 
@@ -282,7 +283,10 @@ bool CRenderer::Init() {
   if (m_renderType == kRenderTypeParticles && GetOwner()) {
     std::vector<obj::IComponent*> emitters;
     GetOwner()->GetComponentsByFamily(SH_IParticleSubSystem, emitters);
-    m_emitterData = emitters.empty() ? nullptr : emitters.front();
+    // The render side reads the emitter through its drawing interface only.
+    m_emitterData = emitters.empty() ? nullptr
+                                     : static_cast<const IParticleSource*>(
+                                           dynamic_cast<IParticleSource*>(emitters.front()));
   }
   delete m_shader;
   m_shader = new CShader();

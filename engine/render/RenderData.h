@@ -111,7 +111,8 @@ struct SRenderData {
   uint8_t shadowCaster = 1;
   uint8_t glower = 0;
   uint8_t skipClipping = 0;
-  // Particles: the emitter's data and the texture of the current frame.
+  // Particles: the emitter (a const gfx::IParticleSource*, ParticleSource.h) and
+  // the texture of the current frame.
   const void* emitterData = nullptr;
   const CStringHash* currentTexture = nullptr;
   // Animated meshes: the model instance and the geometry zone group.
