@@ -27,7 +27,10 @@ void CApplicationBase::WireGraphicsHooks() {
   hooks.beforeReset = [this] { BeforeDeviceReset(); };
   hooks.afterReset = [this] { OnLostDevice(); };
   hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
-  renderManager.onCommitPending = [this] { lightManager.CommitPendingLights(); };
+  renderManager.onCommitPending = [this] {
+    lightManager.CommitPendingLights();
+    particleManager.Flush();
+  };
   hooks.screenSize = [this](int* w, int* h) {
     *w = screenWidth;
     *h = screenHeight;

@@ -53,8 +53,9 @@ public:
   virtual float GetColourIntensity() const = 0;
   // The system alpha scales the colour too ("gPSVisibilityFactor" = (a, a, a, a)).
   virtual bool ScalesVisibility() const = 0;
-  // The quad buffer of kParticleBatchSize quads; null before the emitter's Init.
-  virtual IVertexBuffer* GetQuadBuffer() const = 0;
+  // Render thread: the quad buffer of kParticleBatchSize quads, its device buffers
+  // made at the first call; null before the emitter's Init.
+  virtual IVertexBuffer* GetQuadBuffer() = 0;
   // Farthest system first.
   virtual void SortSystemsByDistance(const plat::Vec3& eye) = 0;
   virtual float GetMinSquaredDistance(const plat::Vec3& eye) const = 0;
