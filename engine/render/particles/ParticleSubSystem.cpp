@@ -349,9 +349,12 @@ void IParticleSubSystem::PrepareAndRegister() {
     const double needed = static_cast<double>(number) +
                           static_cast<double>(number) * longestLifetime / period;
     const double count = static_cast<double>(particles.size());
-    if (count < needed) {
+    // The population grows from the master particle; without one, from the last
+    // particle read (a blank description would give endless, colourless particles).
+    if (count < needed && (hasMaster || !particles.empty())) {
       const double more = std::ceil(needed - count);
-      AddParticles(master, more > kMaxParticles ? kMaxParticles : static_cast<int>(more), false);
+      const SParticle source = hasMaster ? master : particles.back();
+      AddParticles(source, more > kMaxParticles ? kMaxParticles : static_cast<int>(more), false);
     }
   }
   const int alive = std::min<int>(number, static_cast<int>(particles.size()));
