@@ -256,6 +256,7 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   scriptManager.AddBindingRegistrar(&gfx::RegisterTransformBindings);
   scriptManager.AddBindingRegistrar(&gfx::RegisterRendererBindings);
   scriptManager.AddBindingRegistrar(&ptc::RegisterParticleManagerBindings);
+  scriptManager.AddBindingRegistrar(&gfx::RegisterDecalBindings);
   // A quit request stops a script call that never ends.
   scriptManager.SetQuitFlag(&quitRequested);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {

@@ -23,6 +23,7 @@
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
+#include "engine/render/decals/DecalManager.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/script/ScriptManager.h"
 #include "platform/thread/Thread.h"
@@ -125,6 +126,7 @@ public:
   lgc::CScriptManager scriptManager;
   sfx::CAudioManager audioManager;
   ptc::CParticleSysManager particleManager;
+  gfx::CDecalManager decalManager;
   lig::CLightManager lightManager;
   plat::Thread renderThread;
   plat::ThreadId mainThreadId = 0;

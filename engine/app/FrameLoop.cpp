@@ -21,12 +21,19 @@ bool CApplicationBase::CreateMainWindow(int, int width, int height) {
 
 void CApplicationBase::WireGraphicsHooks() {
   gfx::SDeviceHooks& hooks = graphicsManager.hooks;
-  hooks.renderManagerLost = [this] { renderManager.OnLostDevice(); };
+  hooks.renderManagerLost = [this] {
+    renderManager.OnLostDevice();
+    decalManager.OnLostDevice();
+  };
   hooks.lightManagerLost = [this] { lightManager.OnLostDevice(); };
   hooks.particleManagerDevice = [this] { particleManager.OnDeviceReset(true); };
   hooks.beforeReset = [this] { BeforeDeviceReset(); };
   hooks.afterReset = [this] { OnLostDevice(); };
   hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
+  renderManager.onDecalCommit = [this] { decalManager.Commit(); };
+  renderManager.renderDecals = [this](float dt, float width, float height) {
+    decalManager.Render(dt, width, height);
+  };
   renderManager.onCommitPending = [this] {
     lightManager.CommitPendingLights();
     particleManager.Flush();
@@ -71,7 +78,10 @@ uint32_t CApplicationBase::RenderThreadProc() {
     std::function<bool()> init;
   } steps[] = {
       {"Init render manager\n", "Error trying to init render manager",
-       [this] { return renderManager.Init(&graphicsManager); }},
+       [this] {
+         return renderManager.Init(&graphicsManager) &&
+                decalManager.Init(&renderManager, graphicsManager.device);
+       }},
       {"Init particle system manager\n", "Error trying to init particle systems manager",
        [this] { return particleManager.Init(); }},
       {"Init light manager\n", "Error trying to init lights manager",
@@ -154,6 +164,7 @@ void CApplicationBase::ReleaseRenderSide() {
   preLoading.Release();
   particleManager.Shutdown();
   lightManager.Shutdown();
+  decalManager.Shutdown();
   renderManager.Shutdown();
   graphicsManager.Release();
   if (m_window) plat::input::ShutdownWindowThread();
@@ -192,6 +203,7 @@ void CApplicationBase::OnLostDevice() {
     }
   }
   renderManager.OnResetDevice();
+  decalManager.OnResetDevice();
   lightManager.OnResetDevice();
   particleManager.OnDeviceReset(false);
   AfterDeviceReset();

@@ -289,6 +289,9 @@ public:
   std::function<void()> onResourceCreated;
   // The decal manager's commit, run when decals are on and changed.
   std::function<void()> onDecalCommit;
+  // The decal pass (slowed frame time, screen width and height), first of the post
+  // passes while decals are on.
+  std::function<void(float, float, float)> renderDecals;
   // What else the commit takes over (lights, particle systems).
   std::function<void()> onCommitPending;
 
