@@ -394,9 +394,11 @@ int32_t CDecalManager::Alpha(float totalLife, float remainingLife, float fadeIn,
   if (totalLife - fadeIn <= remainingLife) {
     // Within the first fadeIn seconds; no fade-in means fully there at once.
     if (fadeIn > 0.0f) alpha = (totalLife - remainingLife) * 255.0f / fadeIn;
+  } else if (fadeOut <= 0.0f) {
+    // No fade-out: full to the end of the life, then gone at once.
+    if (remainingLife <= 0.0f) alpha = 0.0f;
   } else if (fadeOut > remainingLife) {
-    // No fade-out means gone at once when the life ends.
-    alpha = fadeOut > 0.0f ? remainingLife * 255.0f / fadeOut : 0.0f;
+    alpha = remainingLife * 255.0f / fadeOut;
   }
   const int32_t a = static_cast<int32_t>(alpha);
   return std::clamp(a, 0, 255);
