@@ -19,6 +19,7 @@
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/trail/WeaponRenderer.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/SphereVectors.h"
@@ -128,13 +129,15 @@ void CApplicationBase::RegisterComponentFactories() {
   gfx::RegisterRendererFactory(objectManager.componentFactories);
   lig::RegisterLightFactory(objectManager.componentFactories);
   RegisterParticleFactories(objectManager.componentFactories);
+  gfx::RegisterWeaponRendererFactory(objectManager.componentFactories);
 }
 
 void CApplicationBase::UnregisterComponentFactories() {
   lig::UnregisterLightFactory(objectManager.componentFactories);
   for (const CStringHash* name : {&CParticleSubSystemSimple::GetClassName(),
                                   &CParticleSystemSimple::GetClassName(),
-                                  &CParticleSystemFollower::GetClassName()})
+                                  &CParticleSystemFollower::GetClassName(),
+                                  &gfx::CWeaponRenderer::GetClassName()})
     utl::UnregisterFactoryMaker(*name, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CRenderer, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CAnimator, objectManager.componentFactories);
