@@ -349,7 +349,7 @@ bool CRenderer::AddToRenderManager() {
     m_inDrawnLists = 0;
   }
   const CShader* shader = manager->FindShader(m_shaderName.Get());
-  m_shaderReady = shader && shader->IsReady() ? 1 : 0;
+  m_shaderReady = shader && shader->IsValid() ? 1 : 0;
   return m_registered != 0;
 }
 
@@ -362,7 +362,7 @@ bool CRenderer::Update(float dt) {
   if (!m_shaderReady) {
     if (CRenderManager* manager = Manager()) {
       const CShader* shader = manager->FindShader(m_shaderName.Get());
-      if (shader && shader->IsReady()) ResolveShader();
+      if (shader && shader->IsValid()) ResolveShader();
     }
   }
   // Only a particle renderer with two textures or more animates.
@@ -444,7 +444,9 @@ void CRenderer::SetShaderParameter(const CStringHash& name, int kind, const void
   sys::CScopedLock lock(sys::kLockRender);
   CRenderManager* manager = Manager();
   if (!manager || !m_shader) return;
-  if (const CShader* shader = manager->FindShader(m_shaderName.Get())) m_shader->SetParameter(shader, name, kind, value);
+  // Also before the effect is loaded: the value gets its handle when the effect
+  // arrives (ResolveShader, or the draw's own refresh after a reload).
+  m_shader->SetParameter(manager->FindShader(m_shaderName.Get()), name, kind, value);
 }
 
 void CRenderer::ResolveShader() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/StringHash.h"
+#include "engine/render/Shader.h"
 #include "platform/math/Vector.h"
 
 class CalModel;
@@ -143,69 +144,6 @@ struct SMaterialDesc {
   SMaterialSlot specular;
   SMaterialSlot normal;
   SMaterialSlot sixth;
-};
-
-// A shader's named parameter values. Each renderer owns one instance holding its
-// own values; the render manager's tables hold the loaded shaders whose effects
-// those values are set on.
-class CShader {
-public:
-  CShader() = default;
-  ~CShader();
-  CShader(const CShader&) = delete;
-  CShader& operator=(const CShader&) = delete;
-
-  // Value kinds and their sizes in bytes.
-  enum EKind : int {
-    kBool = 0,
-    kInt = 1,
-    kFloat = 2,
-    kFloat2 = 3,
-    kFloat3 = 4,
-    kFloat4 = 5,  // "gColorFactor"
-    kMatrix = 6,
-  };
-  static int KindSize(int kind);
-
-  // Stores (or replaces) a named value taken from `value`. The source shader is
-  // the loaded one the value is meant for; its handle is looked up by
-  // RefreshParameterHandles. False (nothing stored) for an unknown kind or a null
-  // value.
-  bool SetParameter(const CShader* source, const CStringHash& name, int kind, const void* value);
-  // Looks the stored values' names up in the source's parameters.
-  void RefreshParameterHandles(const CShader& source);
-
-  struct SParameter {
-    int kind = 0;
-    std::vector<uint8_t> bytes;
-    int handle = -1;  // index in the source's parameter names; -1: not found
-  };
-  const SParameter* FindParameter(const CStringHash& name) const;
-  size_t ParameterCount() const { return m_values.size(); }
-
-  // A loaded shader: its effect, its file and the names of its parameters.
-  bool HasEffect() const { return effectLoaded != 0; }
-  bool IsReady() const { return effectLoaded && !fileName.empty() && handlesReady; }
-
-  // Render thread: builds the effect from fileName; false (with a log line naming
-  // the file) when it cannot be read or compiled.
-  bool CreateEffect(plat::gpu::Device* device);
-  // Drops the effect (the table's release step).
-  void Release();
-  void Reset() { Release(); }
-  void OnLostDevice();
-  void OnResetDevice();
-
-  CStringHash name;  // owns its text
-  std::string fileName;
-  plat::fx::Effect* effect = nullptr;
-  uint8_t effectLoaded = 0;
-  uint8_t handlesReady = 0;
-  // The effect's parameter names, in handle order.
-  std::vector<CStringHash> parameterNames;
-
-private:
-  std::map<uint32_t, SParameter> m_values;
 };
 
 }  // namespace gfx

@@ -112,9 +112,7 @@ bool CRenderManager::LoadShader(const CStringHash& fileName, const CStringHash& 
     sys::CScopedLock lock(sys::kLockRender);
     if (shaders.Find(key) || queuedShaders.Find(key)) return true;
     shader = new CShader();
-    shader->name = key;
-    shader->name.MakeOwned();
-    shader->fileName = std::string(kShaderFolder) + fileName.c_str();
+    shader->Init(key, std::string(kShaderFolder) + fileName.c_str());
     queuedShaders.Add(key, shader);
   }
   QueueShader(shader);

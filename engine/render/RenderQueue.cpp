@@ -144,7 +144,7 @@ void CRenderManager::CreateTexture(CTexture* texture) {
   texture->FreeFileData();
 }
 
-void CRenderManager::CreateShader(CShader* shader) { shader->CreateEffect(DeviceOf(m_graphics)); }
+void CRenderManager::CreateShader(CShader* shader) { shader->LoadEffect(DeviceOf(m_graphics)); }
 
 void CRenderManager::CreateMesh(IVertexBuffer* mesh) { mesh->Create(); }
 

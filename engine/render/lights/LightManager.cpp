@@ -6,7 +6,7 @@
 #include "engine/core/Log.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/RenderTarget.h"
-#include "platform/fx/Effect.h"
+#include "engine/render/Shader.h"
 
 namespace vd {
 namespace lig {
@@ -178,43 +178,39 @@ void CLightManager::OnResetDevice() {
     }
 }
 
-void ApplyShaderLights(plat::fx::Effect* effect, const SShaderLights& lights) {
-  if (!effect) return;
-  auto floats = [effect](const char* name, const float* values, uint32_t count) {
-    if (plat::fx::Handle h = effect->GetParameterByName(name))
-      effect->SetFloatArray(h, values, count);
+void ApplyShaderLights(gfx::CShader& shader, const SShaderLights& lights) {
+  if (!shader.IsValid()) return;
+  auto floats = [&shader](int index, const float* values, uint32_t count) {
+    shader.SetFloatArray(shader.GetHandle(index), values, count);
   };
-  auto texture = [effect](const std::string& name, plat::gpu::BaseTexture* value) {
-    if (plat::fx::Handle h = effect->GetParameterByName(name.c_str())) effect->SetTexture(h, value);
-  };
-  const float pointCount = float(lights.pointCount), spotCount = float(lights.spotCount);
-  floats("gNumPointLights", &pointCount, 1);
-  floats("gPointLightsPosW", lights.pointPos, kMaxShaderPointLights * 3);
-  floats("gPointLightsColor", lights.pointColour, kMaxShaderPointLights * 3);
-  floats("gPointLightsAttEqParams", lights.pointAttenuation, kMaxShaderPointLights * 3);
-  floats("gPointLightsZMapRes", lights.pointZMapRes, kMaxShaderPointLights);
-  floats("gPointLightsFarPlane", lights.pointFarPlane, kMaxShaderPointLights);
-  floats("gPointLightsShadows", lights.pointShadows, kMaxShaderPointLights);
+  shader.SetFloat(shader.GetHandle(gfx::kHNumPointLights), float(lights.pointCount));
+  floats(gfx::kHPointLightsPosW, lights.pointPos, kMaxShaderPointLights * 3);
+  floats(gfx::kHPointLightsColor, lights.pointColour, kMaxShaderPointLights * 3);
+  floats(gfx::kHPointLightsAttEqParams, lights.pointAttenuation, kMaxShaderPointLights * 3);
+  floats(gfx::kHPointLightsZMapRes, lights.pointZMapRes, kMaxShaderPointLights);
+  floats(gfx::kHPointLightsFarPlane, lights.pointFarPlane, kMaxShaderPointLights);
+  floats(gfx::kHPointLightsShadows, lights.pointShadows, kMaxShaderPointLights);
   for (uint32_t i = 0; i < lights.pointCount; ++i) {
     const CAbstractLight* light = lights.points[i];
     if (lights.pointShadows[i] != 0.0f && light && light->cubeShadowTarget)
-      texture("gPointLightZMapCubeTexture" + std::to_string(i),
-              light->cubeShadowTarget->cubeTexture);
+      shader.SetTexture(shader.GetHandle(gfx::kHPointLightZMapCubeTexture0 + int(i)),
+                        light->cubeShadowTarget->cubeTexture);
   }
-  floats("gNumSpotLights", &spotCount, 1);
-  floats("gSpotLightsPosW", lights.spotPos, kMaxShaderSpotLights * 3);
-  floats("gSpotLightsDirW", lights.spotDir, kMaxShaderSpotLights * 3);
-  floats("gSpotLightsColor", lights.spotColour, kMaxShaderSpotLights * 3);
-  floats("gSpotLightsAttEqParams", lights.spotAttenuation, kMaxShaderSpotLights * 3);
-  floats("gSpotLightsSpotExp", lights.spotExponent, kMaxShaderSpotLights);
-  floats("gSpotLightsZMapRes", lights.spotZMapRes, kMaxShaderSpotLights);
-  floats("gSpotLightsShadows", lights.spotShadows, kMaxShaderSpotLights);
-  if (plat::fx::Handle h = effect->GetParameterByName("gSpotLightsViewProj"))
-    effect->SetMatrixArray(h, lights.spotViewProj, kMaxShaderSpotLights);
+  shader.SetFloat(shader.GetHandle(gfx::kHNumSpotLights), float(lights.spotCount));
+  floats(gfx::kHSpotLightsPosW, lights.spotPos, kMaxShaderSpotLights * 3);
+  floats(gfx::kHSpotLightsDirW, lights.spotDir, kMaxShaderSpotLights * 3);
+  floats(gfx::kHSpotLightsColor, lights.spotColour, kMaxShaderSpotLights * 3);
+  floats(gfx::kHSpotLightsAttEqParams, lights.spotAttenuation, kMaxShaderSpotLights * 3);
+  floats(gfx::kHSpotLightsSpotExp, lights.spotExponent, kMaxShaderSpotLights);
+  floats(gfx::kHSpotLightsZMapRes, lights.spotZMapRes, kMaxShaderSpotLights);
+  floats(gfx::kHSpotLightsShadows, lights.spotShadows, kMaxShaderSpotLights);
+  shader.SetMatrixArray(shader.GetHandle(gfx::kHSpotLightsViewProj), lights.spotViewProj,
+                        kMaxShaderSpotLights);
   for (uint32_t i = 0; i < lights.spotCount; ++i) {
     const CAbstractLight* light = lights.spots[i];
     if (lights.spotShadows[i] != 0.0f && light && light->shadowTarget)
-      texture("gSpotLightZMapTexture" + std::to_string(i), light->shadowTarget->texture);
+      shader.SetTexture(shader.GetHandle(gfx::kHSpotLightZMapTexture0 + int(i)),
+                        light->shadowTarget->texture);
   }
 }
 

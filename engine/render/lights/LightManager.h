@@ -13,14 +13,9 @@
 #include "engine/objects/Eye.h"
 #include "platform/math/Math.h"
 
-namespace plat {
-namespace fx {
-class Effect;
-}
-}  // namespace plat
-
 namespace vd {
 namespace gfx {
+class CShader;
 class CTransform;
 class CRenderTarget;
 class CCubeRenderTarget;
@@ -98,10 +93,10 @@ struct SShaderLights {
   const CAbstractLight* spots[kMaxShaderSpotLights] = {};
 };
 
-// Sets the point and spot parameters of an effect ("gNumPointLights",
-// "gPointLightsPosW", ..., "gSpotLightZMapTexture0" + i); parameters the effect does
-// not declare are skipped.
-void ApplyShaderLights(plat::fx::Effect* effect, const SShaderLights& lights);
+// Sets the point and spot parameters of an effect record through its standard handles
+// ("gNumPointLights", "gPointLightsPosW", ..., "gSpotLightZMapTexture0" + i);
+// parameters the effect does not declare are skipped.
+void ApplyShaderLights(gfx::CShader& shader, const SShaderLights& lights);
 
 class CLightManager : public utl::CSingleton<CLightManager> {
 public:

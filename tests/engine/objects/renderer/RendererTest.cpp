@@ -528,38 +528,47 @@ TEST_F(RendererTest, TemplateCopyOwnsItsNamesAndNotTheRegistration) {
   EXPECT_FLOAT_EQ(copy->GetFramePeriod(), 0.25f);
 }
 
-TEST_F(RendererTest, ShaderParametersNeedAKnownShader) {
+TEST_F(RendererTest, ShaderParametersWaitForTheirEffect) {
   CRenderer* renderer = Build(Key("mesh", "test_quad.mesh") + Key("shader", "skin"));
   const float colour[4] = {1.0f, 0.5f, 0.25f, 1.0f};
-  renderer->SetShaderParameter(CStringHash("gColorFactor"), gfx::CShader::kFloat4, colour);
-  EXPECT_EQ(renderer->GetShaderInstance()->ParameterCount(), 0u);
+  // Set before the effect exists: kept, without a handle.
+  renderer->SetShaderParameter(CStringHash("gColorFactor"), gfx::kShaderFloat4, colour);
+  const gfx::CShader::SParameter* stored =
+      renderer->GetShaderInstance()->FindParameter(CStringHash("gcolorfactor"));
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->handle, 0u);
   renderer->Update(0.01f);
   EXPECT_FALSE(renderer->IsShaderReady());
 
-  // A loaded shader with its effect: the renderer resolves it on its next update.
+  // The effect arrives: the renderer resolves it on its next update and the value
+  // gets the effect's handle.
+  auto rec = std::make_shared<plat::gpu::Recorder>();
+  plat::gpu::Gpu* gpu = plat::gpu::CreateRecordingGpu(rec);
+  plat::gpu::PresentParameters pp;
+  plat::gpu::Device* device = nullptr;
+  ASSERT_EQ(gpu->CreateDevice(0, plat::gpu::kDevTypeHal, nullptr, 0, &pp, &device), plat::gpu::kOk);
   auto* shader = new gfx::CShader();
-  shader->name = "skin";
-  shader->fileName = "Data/shaders/skin.fxo";
-  shader->effectLoaded = 1;
-  shader->handlesReady = 1;
-  shader->parameterNames.push_back(CStringHash("gWorld"));
-  shader->parameterNames.push_back(CStringHash("gColorFactor"));
+  shader->Init(CStringHash("skin"), "Data/shaders/skin.fxo");
+  ASSERT_TRUE(shader->LoadEffect(device)) << log;
   manager.queuedShaders.Add(shader->name, shader);
-
-  renderer->SetShaderParameter(CStringHash("gColorFactor"), gfx::CShader::kFloat4, colour);
-  const gfx::CShader::SParameter* stored = renderer->GetShaderInstance()->FindParameter(CStringHash("gcolorfactor"));
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->bytes.size(), 16u);
-  EXPECT_EQ(stored->handle, 1);
-  float back[4];
-  std::memcpy(back, stored->bytes.data(), sizeof(back));
-  EXPECT_FLOAT_EQ(back[2], 0.25f);
-  gfx::CShader scratch;
-  EXPECT_FALSE(scratch.SetParameter(shader, CStringHash("x"), 42, colour));
-  EXPECT_EQ(scratch.ParameterCount(), 0u);
-
   renderer->Update(0.01f);
   EXPECT_TRUE(renderer->IsShaderReady());
+  const plat::fx::Handle expected = shader->effect->GetParameterByName("gColorFactor");
+  ASSERT_NE(expected, 0u);
+  EXPECT_EQ(stored->handle, expected);
+
+  // A name keeps its type: a three-float set is refused and the value stays.
+  const float other[3] = {9.0f, 9.0f, 9.0f};
+  renderer->SetShaderParameter(CStringHash("gColorFactor"), gfx::kShaderFloat3, other);
+  EXPECT_NE(log.find("gColorFactor"), std::string::npos);
+  float back[4];
+  ASSERT_EQ(stored->bytes.size(), 16u);
+  std::memcpy(back, stored->bytes.data(), sizeof(back));
+  EXPECT_FLOAT_EQ(back[2], 0.25f);
+
+  delete manager.queuedShaders.Remove(shader->name);
+  device->Release();
+  gpu->Release();
 }
 
 TEST_F(RendererTest, MadeByNameAndDrivenFromLua) {

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,6 +19,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/RenderManager.h"
+#include "engine/render/Shader.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/device/RenderTarget.h"
 #include "engine/render/lights/Light.h"
@@ -496,12 +499,16 @@ TEST_F(LightDevice, EffectsReceiveTheClampedLightArrays) {
     <parameter name="gSpotLightsViewProj" type="float4x4" count="3"/>
     <technique name="t"><pass><vertex>void main() { gl_Position = vec4(gNumPointLights); }</vertex>
     <fragment>void main() { oColor = vec4(1.0); }</fragment></pass></technique></effect>)";
-  plat::fx::Effect* effect = nullptr;
-  std::string errors;
-  ASSERT_EQ(plat::fx::Effect::CreateFromMemory(graphics.device, text.data(), text.size(), "lit.fxo",
-                                               &effect, &errors),
-            plat::gpu::kOk)
-      << errors;
+  const std::string path = ::testing::TempDir() + "light_test_lit.fxo";
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  gfx::CShader shader;
+  shader.Init(CStringHash("lit"), path);
+  ASSERT_TRUE(shader.LoadEffect(graphics.device));
+  std::remove(path.c_str());
+  plat::fx::Effect* effect = shader.effect;
   for (int i = 0; i < 5; ++i) {
     CLight& l =
         Make(Key("light_id", "value='p" + std::to_string(i) + "'") + Key("light_type", "value='1'"),
@@ -517,7 +524,7 @@ TEST_F(LightDevice, EffectsReceiveTheClampedLightArrays) {
   manager.CommitPendingLights();
   SShaderLights block;
   manager.GetShaderLights(0, true, false, block);
-  ApplyShaderLights(effect, block);
+  ApplyShaderLights(shader, block);
 
   EXPECT_EQ(FloatAt(effect->GetRawValue(effect->GetParameterByName("gNumPointLights")), 0), 4.0f);
   const auto pos = effect->GetRawValue(effect->GetParameterByName("gPointLightsPosW"));
@@ -531,7 +538,6 @@ TEST_F(LightDevice, EffectsReceiveTheClampedLightArrays) {
   ASSERT_EQ(viewProj.size(), 48u);
   const plat::Mat4 expected = plat::Multiply(spot.view, spot.projection);
   for (int k = 0; k < 16; ++k) EXPECT_EQ(FloatAt(viewProj, k), expected.Data()[k]) << k;
-  effect->Release();
 }
 
 }  // namespace
