@@ -14,6 +14,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/RenderManager.h"
+#include "engine/render/Shader.h"
 #include "engine/render/SphereVectors.h"
 #include "platform/crt/Crt.h"
 #include "platform/fx/Effect.h"
@@ -80,7 +81,11 @@ float LatticeGradient(int i, int j, int k, float x, float y, float z) {
 float Lerp(float a, float b, float t) { return a + (b - a) * t; }
 float Fade(float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); }
 
-}  // namespace
+struct SFractalNoiseState {
+  float octaves = -1.0f;
+  float persistence = -1.0f;
+  float weights[10] = {};
+};
 
 float LatticeNoise(float x, float y, float z) {
   const int i = static_cast<int>(std::floor(x)), j = static_cast<int>(std::floor(y)),
@@ -123,6 +128,8 @@ float FractalNoise(SFractalNoiseState& state, float x, float y, float z, float o
   if (r > 0.01f) sum += LatticeNoise(x, y, z) * std::pow(persistence, static_cast<float>(n)) * r;
   return sum;
 }
+
+}  // namespace
 
 CDecalManager::CDecalManager() { s_instance = this; }
 
@@ -425,36 +432,26 @@ void CDecalManager::Age(float dt) {
 void CDecalManager::Render(float dt, float width, float height) {
   if (!m_renderManager) return;
   CShader* shader = m_renderManager->shaders.Find(CStringHash("decal"));
-  plat::fx::Effect* effect = shader ? shader->effect : nullptr;
-  if (!effect || !shader->HasEffect()) return;
-  effect->SetTechnique("Decal_tech");
+  if (!shader || !shader->effect) return;
+  shader->SetTechnique("Decal_tech");
 
-  cam::CCamera* camera = m_renderManager->viewCamera.render;
-  auto set = [&](const char* name, auto&& apply) {
-    const plat::fx::Handle h = effect->GetParameterByName(name);
-    if (h) apply(h);
-  };
-  if (camera) {
-    const plat::Mat4 viewProj = plat::Multiply(camera->view, camera->projection);
-    set("gViewProj", [&](plat::fx::Handle h) { effect->SetMatrix(h, viewProj); });
+  // Each value only where the effect declares it (the record skips the others).
+  if (cam::CCamera* camera = m_renderManager->viewCamera.render) {
     plat::Vec3 eye;
     if (obj::CGameObject* owner = camera->GetOwner())
       if (auto* t = owner->GetComponent<CTransform>()) eye = t->position;
-    set("gWorldCamPos",
-        [&](plat::fx::Handle h) { effect->SetVector(h, plat::Vec4(eye.x, eye.y, eye.z, 1.0f)); });
+    shader->SetCameraValues(camera->view, camera->projection, eye);
     const float hh = camera->farPlane * std::tan(camera->fov * 0.5f * 3.1415927f / 180.0f);
     const float ww = camera->aspect * hh;
-    const float far = std::sqrt(hh * hh + ww * ww + camera->farPlane * camera->farPlane);
-    set("gCamera_far_max_length", [&](plat::fx::Handle h) { effect->SetFloat(h, far); });
+    shader->SetFloat("gCamera_far_max_length",
+                     std::sqrt(hh * hh + ww * ww + camera->farPlane * camera->farPlane));
   }
-  set("gNZLinearMapNoCharsTexture",
-      [&](plat::fx::Handle h) { effect->SetTexture(h, m_renderManager->renderTargets[3].texture); });
-  set("gNZLinearMapTexture",
-      [&](plat::fx::Handle h) { effect->SetTexture(h, m_renderManager->renderTargets[2].texture); });
-  set("gDecalVolumeTexture", [&](plat::fx::Handle h) { effect->SetTexture(h, m_noise); });
-  set("gWRes", [&](plat::fx::Handle h) { effect->SetFloat(h, width); });
-  set("gHRes", [&](plat::fx::Handle h) { effect->SetFloat(h, height); });
-  set("gFactor", [&](plat::fx::Handle h) { effect->SetFloat(h, factor); });
+  shader->SetTexture("gNZLinearMapNoCharsTexture", m_renderManager->renderTargets[3].texture);
+  shader->SetTexture("gNZLinearMapTexture", m_renderManager->renderTargets[2].texture);
+  shader->SetTexture("gDecalVolumeTexture", m_noise);
+  shader->SetFloat("gWRes", width);
+  shader->SetFloat("gHRes", height);
+  shader->SetFloat("gFactor", factor);
 
   Age(dt);
 
@@ -468,16 +465,16 @@ void CDecalManager::Render(float dt, float width, float height) {
   device->SetIndices(m_sphereIndices);
   device->SetStreamSource(1, m_instances, 0, sizeof(SDecalInstance));
   device->SetStreamSourceFreq(1, plat::gpu::kStreamInstanceData | 1u);
-  uint32_t passes = 0;
-  if (plat::gpu::Succeeded(effect->Begin(&passes, 0))) {
-    for (uint32_t p = 0; p < passes; ++p) {
-      effect->BeginPass(p);
-      device->DrawIndexedPrimitive(plat::gpu::kTriangleList, 0, 0, m_sphereVertexCount, 0,
-                                   m_sphereFaceCount);
-      effect->EndPass();
-    }
-    effect->End();
+  const bool begun = shader->begun;
+  const uint32_t passes = begun ? shader->effect->PassCount(shader->effect->GetCurrentTechnique())
+                                : shader->Begin();
+  for (uint32_t p = 0; p < passes; ++p) {
+    shader->BeginPass(p);
+    device->DrawIndexedPrimitive(plat::gpu::kTriangleList, 0, 0, m_sphereVertexCount, 0,
+                                 m_sphereFaceCount);
+    shader->EndPass();
   }
+  if (!begun) shader->End();
   device->SetStreamSourceFreq(0, 1);
   device->SetStreamSourceFreq(1, 1);
   device->SetStreamSource(1, nullptr, 0, 0);

@@ -156,17 +156,6 @@ private:
   bool m_changed = false;
 };
 
-// The fractal lattice noise over the sphere-vector gradients (0 everywhere while
-// the table is not loaded).
-float LatticeNoise(float x, float y, float z);
-struct SFractalNoiseState {
-  float octaves = -1.0f;
-  float persistence = -1.0f;
-  float weights[10] = {};
-};
-float FractalNoise(SFractalNoiseState& state, float x, float y, float z, float octaves,
-                   float frequency, float persistence, float lacunarity);
-
 // The Lua class "CDecalManager" ("AddDecal", "RemoveDecals", "ResetDecals") and the
 // global "GetDecalManager". Safe to call more than once per state.
 void RegisterDecalBindings(lua_State* state);
