@@ -1,6 +1,7 @@
 // The two threads' loops and the frame hand-off between them.
 #include "engine/app/Application.h"
 #include "engine/core/Log.h"
+#include "engine/render/particles/ParticleSubSystem.h"
 #include "platform/input/SdlInput.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
@@ -37,6 +38,10 @@ void CApplicationBase::WireGraphicsHooks() {
   renderManager.onCommitPending = [this] {
     lightManager.CommitPendingLights();
     particleManager.Flush();
+    renderManager.particleZone = particleManager.currentZone;
+  };
+  renderManager.findParticleSubsystem = [this](uint32_t name) -> gfx::IParticleSubsystem* {
+    return particleManager.FindSubSystem(name);
   };
   hooks.screenSize = [this](int* w, int* h) {
     *w = screenWidth;

@@ -15,6 +15,11 @@ namespace cam {
 namespace {
 std::atomic<int> g_screenWidth{1024};
 std::atomic<int> g_screenHeight{768};
+
+// The render thread reads the camera it draws with through this; installed with
+// the first use of this file (any camera made links it in).
+void ReadView(const CCamera* camera, gfx::SCameraView& out) { camera->GetCameraView(out); }
+const bool g_readerInstalled = (gfx::SetCameraViewReader(&ReadView), true);
 }  // namespace
 
 void SetScreenSize(int width, int height) {

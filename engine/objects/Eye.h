@@ -1,7 +1,9 @@
 #pragma once
 // The eye base shared by the camera component and the lights: projection data,
-// view matrix and the six frustum planes. It adds no operations to the component's.
+// view matrix and the six frustum planes, and the view the render thread takes of
+// them.
 #include "engine/objects/Component.h"
+#include "engine/render/CameraView.h"
 #include "platform/math/Math.h"
 
 namespace vd {
@@ -24,6 +26,18 @@ public:
   // Written by the camera controller of the same object.
   plat::Mat4 view;
   plat::Plane frustum[kPlaneCount];
+
+  // What the render thread draws a frame from.
+  void GetCameraView(gfx::SCameraView& out) const {
+    out.view = view;
+    out.projection = projection;
+    out.fov = fov;
+    out.aspect = aspect;
+    out.nearPlane = nearPlane;
+    out.farPlane = farPlane;
+    for (int i = 0; i < kPlaneCount; ++i) out.frustum[i] = frustum[i];
+    gfx::FillCameraAxes(out);
+  }
 };
 
 }  // namespace utl

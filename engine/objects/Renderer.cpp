@@ -12,7 +12,6 @@
 #include "engine/core/Log.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/Transform.h"
-#include "engine/render/ParticleSource.h"
 #include "engine/render/RenderManager.h"
 #include "platform/crt/Crt.h"
 
@@ -283,10 +282,7 @@ bool CRenderer::Init() {
   if (m_renderType == kRenderTypeParticles && GetOwner()) {
     std::vector<obj::IComponent*> emitters;
     GetOwner()->GetComponentsByFamily(SH_IParticleSubSystem, emitters);
-    // The render side reads the emitter through its drawing interface only.
-    m_emitterData = emitters.empty() ? nullptr
-                                     : static_cast<const IParticleSource*>(
-                                           dynamic_cast<IParticleSource*>(emitters.front()));
+    m_emitterData = emitters.empty() ? nullptr : emitters.front();
   }
   delete m_shader;
   m_shader = new CShader();
@@ -299,8 +295,10 @@ bool CRenderer::Init() {
 void CRenderer::FillRenderData() {
   SRenderData& data = m_renderData;
   const int handle = data.handle;
+  const SRenderData::SWalk walk = data.walk;
   data = SRenderData();
   data.handle = handle;
+  data.walk = walk;
   data.ownerId = GetOwner() ? GetOwner()->GetId() : -1;
   data.renderType = m_hasAnimatedMesh ? kRenderTypeAnimation : m_renderType;
   data.layer = m_layer;
@@ -312,6 +310,7 @@ void CRenderer::FillRenderData() {
   data.glowMultiplier = &m_glowMultiplier;
   data.ownerTransform = GetOwner() ? GetOwner()->GetComponent<CTransform>() : nullptr;
   data.ownerPosition = data.ownerTransform ? &data.ownerTransform->position : nullptr;
+  data.world = data.ownerTransform ? &data.ownerTransform->world : nullptr;
   data.lightmapName = m_lightmapName.Ptr();
   data.screenItemCount = m_textureCount;
   data.renderer = this;
@@ -427,6 +426,13 @@ void CRenderer::OnAfterRestore() {
 }
 
 // --- Render side ----------------------------------------------------------------
+
+const CStringHash* CRenderer::GetScreenTexture(int item) const {
+  // One entry per texture item; an item past the list draws the first texture.
+  if (m_textureCount <= 0) return nullptr;
+  const int index = item >= 0 && item < m_textureCount ? item : 0;
+  return m_textureNames[index].Ptr();
+}
 
 void CRenderer::OnDrawn() {
   drawn = 1;

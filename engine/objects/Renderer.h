@@ -78,6 +78,9 @@ public:
   // --- Render side ----------------------------------------------------------
   // Render thread: this renderer has been drawn; tells the owner.
   void OnDrawn() override;
+  bool IsReadyToDraw() const override { return m_shaderReady != 0; }
+  const CStringHash* GetScreenTexture(int item) const override;
+  const CShader* GetOwnParameters() const override { return m_shader; }
 
   // --- Own operations -------------------------------------------------------
   // Registers the entries (nothing when registered already). True when registered.

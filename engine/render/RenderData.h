@@ -8,6 +8,7 @@
 
 #include "engine/core/StringHash.h"
 #include "engine/render/Shader.h"
+#include "platform/math/Math.h"
 #include "platform/math/Vector.h"
 
 class CalModel;
@@ -49,11 +50,25 @@ enum ERenderLayer : int {
   kLayerMenu = 7,
 };
 
-// The side of a renderer that the render thread talks to once it has drawn it.
+class CShader;
+
+// The side of a renderer that the render thread talks to: what it reads while it
+// draws the renderer's entries, and the report once it has walked them all.
 class IRenderable {
 public:
-  // Render thread: the renderer's entries have been drawn in this frame.
+  // Render thread: the renderer's entries have been walked in this frame.
   virtual void OnDrawn() = 0;
+  // Its effect is loaded (the screen lists and the pass draws skip it until then).
+  virtual bool IsReadyToDraw() const { return true; }
+  virtual bool IsVisible() const { return true; }
+  // The texture a screen entry (background, HUD, menu) draws; null when none.
+  virtual const CStringHash* GetScreenTexture(int item) const {
+    (void)item;
+    return nullptr;
+  }
+  // The renderer's own effect parameters, applied to its entries' effect under the
+  // render lock; null when it has none.
+  virtual const CShader* GetOwnParameters() const { return nullptr; }
 
 protected:
   ~IRenderable() = default;
@@ -112,15 +127,23 @@ struct SRenderData {
   uint8_t shadowCaster = 1;
   uint8_t glower = 0;
   uint8_t skipClipping = 0;
-  // Particles: the emitter (a const gfx::IParticleSource*, ParticleSource.h) and
-  // the texture of the current frame.
+  // Particles: the emitter's data and the texture of the current frame.
   const void* emitterData = nullptr;
   const CStringHash* currentTexture = nullptr;
   // Animated meshes: the model instance and the geometry zone group.
   CalModel* modelInstance = nullptr;
   const CStringHash* geometryZoneGroup = nullptr;
+  // The owner's world matrix; null: identity.
+  const plat::Mat4* world = nullptr;
   // The render manager's handle of the registered entries; 0 while unregistered.
   int handle = 0;
+  // Render thread: the drawn count. Entries registered, entries walked in the
+  // frame numbered walkFrame.
+  struct SWalk {
+    int entries = 0;
+    int walked = 0;
+    uint32_t frame = 0;
+  } walk;
 };
 
 // --- Material description -------------------------------------------------------

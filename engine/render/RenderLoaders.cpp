@@ -16,6 +16,8 @@
 namespace vd {
 namespace gfx {
 
+uint32_t MaterialKey(int32_t id) { return ComputeHash(std::to_string(id).c_str()); }
+
 namespace {
 
 // Zone lists beyond this are taken as a damaged scene graph.
@@ -25,9 +27,6 @@ const char* Attr(const rapidxml::xml_node<>* node, const char* name) {
   const rapidxml::xml_attribute<>* attribute = node ? node->first_attribute(name) : nullptr;
   return attribute ? attribute->value() : "";
 }
-
-// The material table is keyed by the hash of the id's decimal text.
-uint32_t MaterialKey(int32_t id) { return ComputeHash(std::to_string(id).c_str()); }
 
 // Loads `path`; logs and returns null when it is missing, empty or malformed.
 rapidxml::xml_node<>* OpenRoot(utl::CXmlFile& xml, const char* path, const char* root) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unordered_map>
 
@@ -128,32 +129,6 @@ void CRenderManager::OnResetDevice() {
   for (CRenderTarget& target : renderTargets) target.OnResetDevice();
 }
 
-void CRenderManager::RenderFrame(CRenderTarget*, float, float) {
-  RecreatePendingBuffers();
-  if (m_graphics && m_graphics->device) {
-    plat::gpu::Device* device = m_graphics->device;
-    device->Clear(0, nullptr, plat::gpu::kClearTarget | plat::gpu::kClearZBuffer, 0xFF000000u, 1.0f,
-                  0);
-    if (device->BeginScene() == plat::gpu::kOk) device->EndScene();
-    device->Present();
-  }
-  {
-    sys::CScopedLock lock(sys::kLockRender);
-    // A renderer is reported once its last active entry of the frame is walked.
-    std::unordered_map<IRenderable*, const SRenderItem*> last;
-    for (const CRenderList& list : m_drawn)
-      for (const SRenderItem& item : list)
-        if (item.active && item.data && item.data->renderer) last[item.data->renderer] = &item;
-    for (const CRenderList& list : m_drawn)
-      for (const SRenderItem& item : list) {
-        if (!item.active || !item.data || !item.data->renderer) continue;
-        auto it = last.find(item.data->renderer);
-        if (it != last.end() && it->second == &item) item.data->renderer->OnDrawn();
-      }
-  }
-  if (onPassFinished) onPassFinished();
-}
-
 // --- Renderers -----------------------------------------------------------------------
 
 int CRenderManager::ListKind(int renderType, int layer) {
@@ -241,6 +216,8 @@ int CRenderManager::AddRenderer(SRenderData& data, std::vector<SRenderItem*>& it
     item.data = &data;
     items.push_back(&item);
   }
+  data.walk = SRenderData::SWalk();
+  data.walk.entries = count;
   const int handle = m_nextHandle++;
   m_registrations[handle] = SRegistration{&data, items};
   data.handle = handle;
@@ -441,32 +418,50 @@ void CRenderManager::SplitFrustumCorners(const SFrustumView& view, float nearDis
   for (int i = 0; i < 8; ++i) corners[i] = corners[i] + (corners[i] - centroid) * 0.1f;
 }
 
+bool CRenderManager::StateLess(const SRenderItem& a, const SRenderItem& b) {
+  if (a.layer != b.layer) return a.layer < b.layer;
+  if (a.renderType != b.renderType) return a.renderType < b.renderType;
+  if (a.effect != b.effect) return a.effect < b.effect;
+  if (a.technique != b.technique) return a.technique < b.technique;
+  if (a.currentMaterial != b.currentMaterial) return a.currentMaterial < b.currentMaterial;
+  if (a.mesh != b.mesh) return a.mesh < b.mesh;
+  if (a.lightmap != b.lightmap) return a.lightmap < b.lightmap;
+  return std::less<const SRenderItem*>()(&a, &b);
+}
+
+float CRenderManager::SortDistance(const SRenderItem& item) const {
+  if (!item.position) return std::numeric_limits<float>::infinity();
+  const plat::Vec3 d = *item.position - sortEye;
+  const float distance = d.x * d.x + d.y * d.y + d.z * d.z;
+  // A NaN would make the order inconsistent: such entries go last with those
+  // that have no position.
+  return std::isnan(distance) ? std::numeric_limits<float>::infinity() : distance;
+}
+
+bool CRenderManager::EntryCloser(const SRenderItem& a, const SRenderItem& b) const {
+  const float da = SortDistance(a);
+  const float db = SortDistance(b);
+  if (da != db) return da < db;
+  return StateLess(a, b);
+}
+
 bool CRenderManager::EntryLess(const SRenderItem& a, const SRenderItem& b, int mode) const {
   switch (mode) {
-    case 0: {
-      if (a.layer != b.layer) return a.layer < b.layer;
-      if (a.renderType != b.renderType) return a.renderType < b.renderType;
-      if (a.effect != b.effect) return a.effect < b.effect;
-      if (a.technique != b.technique) return a.technique < b.technique;
-      if (a.currentMaterial != b.currentMaterial) return a.currentMaterial < b.currentMaterial;
-      if (a.mesh != b.mesh) return a.mesh < b.mesh;
-      if (a.lightmap != b.lightmap) return a.lightmap < b.lightmap;
-      return std::less<const SRenderItem*>()(&a, &b);
-    }
-    case 1: {
-      // Closer to the sort eye first; entries without a position last.
-      if (!a.position || !b.position) return a.position != nullptr && b.position == nullptr;
-      const plat::Vec3 da = *a.position - sortEye;
-      const plat::Vec3 db = *b.position - sortEye;
-      const float la = da.x * da.x + da.y * da.y + da.z * da.z;
-      const float lb = db.x * db.x + db.y * db.y + db.z * db.z;
-      return la < lb;
-    }
+    case 0:
+      return StateLess(a, b);
+    case 1:
+      return EntryCloser(a, b);
     case 2: {
-      // Entries without a transform count as z 0.
-      const float za = a.position ? a.position->z : 0.0f;
-      const float zb = b.position ? b.position->z : 0.0f;
-      return za < zb;
+      // Entries without a transform count as z 0; a NaN z as +infinity, so that
+      // the order stays strict and weak.
+      auto z = [](const SRenderItem& item) {
+        const float value = item.position ? item.position->z : 0.0f;
+        return std::isnan(value) ? std::numeric_limits<float>::infinity() : value;
+      };
+      const float za = z(a);
+      const float zb = z(b);
+      if (za != zb) return za < zb;
+      return std::less<const SRenderItem*>()(&a, &b);
     }
     default:
       // Equal entries must compare false: a sort with a comparator that answers

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "engine/core/StringHash.h"
+#include "engine/render/CameraView.h"
 #include "engine/render/RenderData.h"
 #include "engine/render/device/RenderTarget.h"
 #include "engine/render/device/ResourceTables.h"
@@ -48,6 +49,7 @@ namespace gfx {
 
 class CGraphicsManager;
 class IVertexBuffer;
+class IParticleSubsystem;
 
 enum ERenderList : int {
   kListMesh = 0,
@@ -62,6 +64,9 @@ enum ERenderList : int {
 using CRenderList = std::list<SRenderItem>;
 // Visible geometry-zone-group name hashes, one list per game zone.
 using CZoneGroupLists = std::vector<std::list<uint32_t>>;
+
+// The material table is keyed by the hash of the id's decimal text.
+uint32_t MaterialKey(int32_t id);
 
 // A setting the main thread writes (pending) and the render thread reads (render);
 // the commit copies pending into render.
@@ -113,10 +118,100 @@ public:
   void ClearZoneGroups();
   void OnLostDevice();
   void OnResetDevice();
-  // Clears and presents; then reports every renderer with an active entry in the
-  // drawn lists as drawn (IRenderable::OnDrawn, once per renderer, when its last
-  // entry has been walked) and calls onPassFinished.
-  void RenderFrame(CRenderTarget* target, float gameTime, float clampedTime);
+  // One frame on the render thread: pre-passes, the scene, the post passes and
+  // Present. Every list walk reports each renderer drawn once its last entry of the
+  // frame has been walked (IRenderable::OnDrawn); onPassFinished runs after the
+  // last walk, before Present. `sceneCopy` is the back-buffer-sized target the
+  // post passes read the picture from; `gameTime` has slow motion applied,
+  // `realTime` not.
+  void RenderFrame(CRenderTarget* sceneCopy, float gameTime, float realTime);
+  void RenderPrePasses(CRenderTarget* ambientOcclusion);
+  void RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy, float dt);
+  void RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
+                        CRenderTarget* ambientOcclusion, float dt, float realTime);
+  // The screen size the passes work at: the fields when set, else the device's
+  // back buffer.
+  int ScreenWidth() const;
+  int ScreenHeight() const;
+
+  // --- List walks (render thread) -----------------------------------------------------
+  void DrawMeshList(CRenderTarget* ambientOcclusion, float dt);
+  void DrawParticleList(CRenderTarget* ambientOcclusion, float dt);
+  void DrawWaterList(CRenderTarget* sceneCopy, float width, float height, float dt);
+  void DrawBackgroundList(float dt);
+  void DrawHUDList(float dt);
+  void DrawMenuList(float dt);
+  // The scene-list draw of the depth, glow and camera-depth passes: per render type
+  // the effect and technique to draw with.
+  struct STechniqueEntry {
+    int renderType;
+    CStringHash effect;
+    const char* technique;
+  };
+  void DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
+  // The animated shadow casters of the mesh list; view and projection default to
+  // the view camera's.
+  void DrawShadowCasters(const CStringHash& effect, const char* technique,
+                         const plat::Mat4* view, const plat::Mat4* projection,
+                         const plat::Vec3* lightPosition);
+
+  // --- Entry drawing (render thread) -------------------------------------------------
+  // Makes the entry's effect and technique current, beginning it when either
+  // changed. True when it began an effect (the caller sets the frame parameters).
+  bool SwitchEffect(uint32_t effect, const CStringHash& technique);
+  // The effect made current by SwitchEffect (null when none), and its pass count.
+  CShader* CurrentEffect() const { return m_current; }
+  uint32_t CurrentPassCount() const { return m_passCount; }
+  bool BeginEffect(CShader* shader);
+  bool EndEffect();
+  void DrawRenderEntry(const SRenderItem& item, const plat::Vec3& eye, bool switched);
+  void DrawRenderEntryAt(const SRenderItem& item, const plat::Vec3& position);
+  void DrawEntryPasses(const SRenderItem& item, bool meshChanged);
+  bool IsEntryVisible(const SRenderItem& item) const;
+  bool IsEntryInVisibleZone(const SRenderItem& item) const;
+  void DrawParticleEntry(const SRenderItem& item, const plat::Vec3& eye);
+  // Particle-system billboards: 0 "view_point", 1 "view_point_vert", 2 "view_plane".
+  void SetBillboardAxes(const plat::Vec3& eye, const plat::Vec3& cameraFront, int alignment,
+                        const plat::Mat4& systemWorld, const plat::Vec3& cameraRight);
+  // The axes SetBillboardAxes sets, for a system at `position`.
+  static void BillboardAxes(const plat::Vec3& eye, const plat::Vec3& position,
+                            const plat::Vec3& cameraFront, const plat::Vec3& cameraRight,
+                            int alignment, plat::Vec3& right, plat::Vec3& up);
+  // After an entry of a renderer has been walked: the renderer is reported drawn
+  // when it was the last of its entries in this frame.
+  void CountWalked(const SRenderItem& item);
+
+  // --- Parameters of one draw (render thread) -----------------------------------------
+  void SetFrameParameters(const SRenderItem& item, float clock, const plat::Vec3& eye,
+                          CRenderTarget* ambientOcclusion);
+  void SetSSAOParameters(CRenderTarget* ambientOcclusion);
+  void SetShadowParameters();
+  void SetDoFParameters();
+
+  // --- Passes of the pre- and post-pass chains ----------------------------------------
+  void RenderGlow();
+  void RenderDecalDepth(CRenderTarget* target, int size);
+  void RenderLinearDepth(CRenderTarget* target, int size);
+  void RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width, int height);
+  void BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
+                CRenderTarget* final, int finalWidth, int finalHeight);
+  void SimpleBlur(CRenderTarget* source, int width, int height, CRenderTarget* destination,
+                  bool forShadows, bool throughTarget);
+  void RenderSunShadowMaps();
+  void RenderSpotShadowMaps();
+  void RenderPointShadowMaps();
+  void RenderScreenShadows(CRenderTarget* target, int size);
+  void RenderCameraDepth(CRenderTarget* target);
+  void RenderDecals(float dt, float width, float height);
+  void ApplyScreenShadows(CRenderTarget* sceneCopy);
+  void MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
+                 CRenderTarget* linearDepth);
+  void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height);
+  void RenderRadialBlur(CRenderTarget* sceneCopy);
+  void RenderFinalFX(CRenderTarget* sceneCopy, float dt);
+  void SetSunLightParameters(CShader* shader);
+  void SetSpotLightParameters(CShader* shader);
+  void SetPointLightParameters(CShader* shader);
 
   // --- Queue and commit -----------------------------------------------------------
   void QueueTexture(CTexture* texture);
@@ -225,17 +320,33 @@ public:
   // Near four then far four, each pushed 10% away from the centroid.
   static void SplitFrustumCorners(const SFrustumView& view, float nearDistance, float farDistance,
                                   plat::Vec3 corners[8]);
-  // Strict weak order of the list sort: 0 state order, 1 closer to the sort eye
-  // first, 2 smaller position z first.
+  // Strict weak orders of the list sort: 0 state order, 1 closer to the sort eye
+  // first, 2 smaller position z first; any other mode keeps the order.
   bool EntryLess(const SRenderItem& a, const SRenderItem& b, int mode) const;
+  // Layer, render type, effect, technique, material, mesh, lightmap, address.
+  static bool StateLess(const SRenderItem& a, const SRenderItem& b);
+  // Closer to the sort eye first (entries without a position last), then the
+  // state order.
+  bool EntryCloser(const SRenderItem& a, const SRenderItem& b) const;
+  float SortDistance(const SRenderItem& item) const;
   void SortList(int kind, int mode);
 
   // --- Settings -------------------------------------------------------------------
+  // Camera components: null means no scene.
   SPair<cam::CCamera*> cullingCamera{nullptr, nullptr};
   SPair<cam::CCamera*> viewCamera{nullptr, nullptr};
+  // Taken from the cameras at the start of each frame (render thread).
+  SCameraView viewState;
+  SCameraView cullState;
+  bool hasView = false;
+  // The game's screen size; 0: the device's back buffer.
+  int screenWidth = 0;
+  int screenHeight = 0;
   SPair<int32_t> gameZone{0, 0};
-  // Written by the light manager's commit; read by the sun shadow pass.
+  // Written by the light manager's commit; read by the sun shadow pass and the
+  // entry draw (with the sun's position).
   lig::CAbstractLight* sunLight = nullptr;
+  plat::Vec3 sunLightPosition{0.0f, 0.0f, 0.0f};
   float dofFocalPlane = 7.66f;
   float dofFarMaxBlurPlane = 100.0f;
   float dofNearMaxBlurPlane = 1.0f;
@@ -285,6 +396,17 @@ public:
   bool zoneGroupClearRequest = false;
   // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
+  // The particle subsystem a particle entry draws, by the entry's mesh name hash.
+  std::function<IParticleSubsystem*(uint32_t name)> findParticleSubsystem;
+  // The particle-system manager's current zone (particle systems' zone masks).
+  int particleZone = 0;
+  // Clocks of the list walks (seconds).
+  float meshClock = 0.0f;
+  float particleClock = 0.0f;
+  float waterClock = 0.0f;
+  float backgroundClock = 0.0f;
+  float hudClock = 0.0f;
+  float menuClock = 0.0f;
   // After every resource the render thread creates (the loading screen's frame).
   std::function<void()> onResourceCreated;
   // The decal manager's commit, run when decals are on and changed.
@@ -335,7 +457,33 @@ private:
   void ForgetMoves(const SRenderItem* item);
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
+  void TakeCameraViews();
+  void CopyToSceneCopy(CRenderTarget* sceneCopy);
+  plat::gpu::Device* RenderDevice() const;
+  uint32_t Param(const CShader* shader, int index) const;
+  void WalkScreenList(int kind, float& clock, float dt);
+  void DrawEntryMesh(const SRenderItem& item, bool bind);
+  void ApplyOwnParameters(const SRenderItem& item);
+  // The entry's technique name, read under the render lock; `text` gets its text
+  // when it differs from the current one.
+  uint32_t ReadTechnique(const SRenderItem& item, std::string& text) const;
+  bool SelectEntryEffect(const SRenderItem& item);
+  bool SwitchEffectHash(uint32_t effect, uint32_t technique);
+  // Ends the walk's effect and forgets it: the next walk begins its own.
+  void EndWalk();
+
   static inline CRenderManager* s_instance = nullptr;
+  uint32_t m_frameNumber = 0;
+  // The effect a walk has made current and whether it has begun it.
+  CShader* m_current = nullptr;
+  uint32_t m_currentEffect = kNoNameHash;
+  uint32_t m_currentTechnique = kNoNameHash;
+  bool m_begun = false;
+  uint32_t m_passCount = 0;
+  // Draw caches, emptied at every effect switch.
+  int32_t m_lastMaterial = -1;
+  uint32_t m_lastLightmap = kNoNameHash;
+  uint32_t m_lastMesh = kNoNameHash;
   CGraphicsManager* m_graphics = nullptr;
 
   CRenderList m_drawn[kListCount];

@@ -73,7 +73,7 @@ void TParticlesVB::Fill() {
   m_indexBuffer->count = kIndexCount;
   m_indexBuffer->indices.reset(new uint16_t[kIndexCount]);
   uint16_t* index = m_indexBuffer->indices.get();
-  for (uint16_t q = 0; q < gfx::kParticleBatchSize; ++q) {
+  for (uint16_t q = 0; q < gfx::kParticleBatch; ++q) {
     const uint16_t base = static_cast<uint16_t>(4 * q);
     const uint16_t quad[6] = {base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2),
                               base, static_cast<uint16_t>(base + 2), static_cast<uint16_t>(base + 3)};
@@ -81,7 +81,7 @@ void TParticlesVB::Fill() {
   }
   Init(kVertexCount, gfx::kMeshPrimitiveKindList, gfx::SIMPLE_VERTEX::kType);
   gfx::SIMPLE_VERTEX* v = Vertices();
-  for (int i = 0; i < gfx::kParticleBatchSize; ++i) {
+  for (int i = 0; i < gfx::kParticleBatch; ++i) {
     const float z = 3.0f * static_cast<float>(i);
     v[4 * i + 0].position = plat::Vec3(-1.0f, 1.0f, z);
     v[4 * i + 1].position = plat::Vec3(1.0f, 1.0f, z);

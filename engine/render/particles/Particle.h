@@ -4,7 +4,7 @@
 // of system instances and the rotation helpers of the systems.
 #include <cstdint>
 
-#include "engine/render/ParticleSource.h"
+#include "engine/render/ParticleBatch.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "platform/math/Vector.h"
 
@@ -91,8 +91,8 @@ struct SParticle {
 // indices: the batch geometry that "gVParticleData" places.
 class TParticlesVB : public gfx::CVertexBuffer<gfx::SIMPLE_VERTEX> {
 public:
-  static constexpr uint32_t kVertexCount = 4 * gfx::kParticleBatchSize;
-  static constexpr uint16_t kIndexCount = 6 * gfx::kParticleBatchSize;
+  static constexpr uint32_t kVertexCount = 4 * gfx::kParticleBatch;
+  static constexpr uint16_t kIndexCount = 6 * gfx::kParticleBatch;
   // Fills the CPU copies of the vertices and indices. The device buffers are made
   // on the render thread when the particle pass first asks for the buffer, so no
   // queued request can outlive an emitter destroyed before the next commit.

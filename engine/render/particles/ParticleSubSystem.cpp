@@ -621,29 +621,55 @@ void IParticleSubSystem::RemoveInstance(const IParticleSystem* system) {
 
 // --- Drawing ------------------------------------------------------------------
 
-bool IParticleSubSystem::GetDrawSystem(int k, gfx::SParticleSystemView& view) const {
-  const IParticleSystem* system = GetInstance(k);
-  if (!system || !system->IsActive() || !system->ZoneTest()) return false;
-  system->GetPlacement(view.world, view.position);
-  view.align = system->align;
-  view.alpha = system->alpha;
+const float* IParticleSubSystem::Records() const {
+  m_records.resize(live.size() * gfx::kParticleRecordFloats);
+  float* r = m_records.data();
+  for (const SParticle* p : live) {
+    r[0] = p->position.x;
+    r[1] = p->position.y;
+    r[2] = p->position.z;
+    r[3] = p->scale;
+    r[4] = p->r;
+    r[5] = p->g;
+    r[6] = p->b;
+    r[7] = p->alpha;
+    r[8] = p->rotation;
+    r[9] = r[10] = r[11] = 0.0f;
+    r += gfx::kParticleRecordFloats;
+  }
+  return m_records.empty() ? nullptr : m_records.data();
+}
+
+gfx::IVertexBuffer* IParticleSubSystem::ParticleBuffer() const {
+  if (!quads) return nullptr;
+  if (!quads->IsValid()) quads->Create();
+  return quads.get();
+}
+
+bool IParticleSubSystem::PrepareSystem(size_t index, const gfx::SCameraView& view, int zone,
+                                       gfx::SParticleSystemView& out) {
+  if (index == 0) SortSystemsByDistance(view.eye);
+  const IParticleSystem* system = GetInstance(static_cast<int>(index));
+  if (!system || !system->IsActive() || !system->ZoneTest(zone)) return false;
+  system->GetPlacement(out.world, out.position);
+  out.alignment = system->align;
+  out.alpha = system->alpha;
   return true;
 }
 
-int IParticleSubSystem::PlaceBatch(int k, int first, int count, float* out) {
-  IParticleSystem* system = GetInstance(k);
-  if (!system || first < 0 || count <= 0 || !out) return 0;
-  const int end = std::min(first + count, static_cast<int>(live.size()));
+void IParticleSubSystem::PlaceBatch(size_t index, uint32_t first, uint32_t count, float* records) {
+  IParticleSystem* system = GetInstance(static_cast<int>(index));
+  if (!system || !records) return;
+  const int k = static_cast<int>(index);
+  const uint32_t end = std::min<uint32_t>(first + count, static_cast<uint32_t>(live.size()));
   plat::Mat4 world;
   plat::Vec3 origin;
   system->GetPlacement(world, origin);
-  const float order[3] = {system->RotationOrder(0), system->RotationOrder(1), system->RotationOrder(2)};
-  int written = 0;
-  for (int i = first; i < end; ++i, ++written) {
+  const float order[3] = {system->RotationOrder(0), system->RotationOrder(1),
+                          system->RotationOrder(2)};
+  float* r = records;
+  for (uint32_t i = first; i < end; ++i, r += gfx::kParticleRecordFloats) {
     SParticle& p = *live[i];
-    float* r = out + written * gfx::kParticleRecordFloats;
-    plat::Vec3 pos = p.position;
-    plat::Vec3 kept;
     if (detach) {
       // A detached particle stays where it was first drawn with this system: it
       // does not follow the system when it moves.
@@ -653,31 +679,14 @@ int IParticleSubSystem::PlaceBatch(int k, int first, int count, float* out) {
         p.placedPosition[k] = origin + local;
         p.placed[k] = 1;
       }
-      kept = p.placedPosition[k];
-      if (!system->rotateParticles) RotateByOrder(order, system->rotation, pos.x, pos.y, pos.z);
+      r[9] = p.placedPosition[k].x;
+      r[10] = p.placedPosition[k].y;
+      r[11] = p.placedPosition[k].z;
+      if (!system->rotateParticles) RotateByOrder(order, system->rotation, r[0], r[1], r[2]);
     } else if (system->rotateParticles) {
-      RotateByOrder(order, system->rotation, pos.x, pos.y, pos.z);
+      RotateByOrder(order, system->rotation, r[0], r[1], r[2]);
     }
-    r[0] = pos.x;
-    r[1] = pos.y;
-    r[2] = pos.z;
-    r[3] = p.scale;
-    r[4] = p.r;
-    r[5] = p.g;
-    r[6] = p.b;
-    r[7] = p.alpha;
-    r[8] = p.rotation;
-    r[9] = kept.x;
-    r[10] = kept.y;
-    r[11] = kept.z;
   }
-  return written;
-}
-
-gfx::IVertexBuffer* IParticleSubSystem::GetQuadBuffer() {
-  if (!quads) return nullptr;
-  if (!quads->IsValid()) quads->Create();
-  return quads.get();
 }
 
 void IParticleSubSystem::SortSystemsByDistance(const plat::Vec3& eye) {

@@ -10,7 +10,7 @@
 #include "engine/core/StringHash.h"
 #include "engine/objects/Component.h"
 #include "engine/objects/Renderer.h"
-#include "engine/render/ParticleSource.h"
+#include "engine/render/ParticleBatch.h"
 #include "engine/render/particles/Particle.h"
 
 namespace vd {
@@ -22,7 +22,7 @@ namespace ptc {
 class CParticleSysManager;
 class IParticleSystem;
 
-class IParticleSubSystem : public obj::IComponent, public gfx::IParticleSource {
+class IParticleSubSystem : public obj::IComponent, public gfx::IParticleSubsystem {
 public:
   // Particles one emitter may hold: what its XML asks for beyond this is cut, with
   // a log line, so that a typo in a count cannot exhaust memory.
@@ -64,18 +64,27 @@ public:
   int GetInstanceCount() const { return instanceCount; }
   IParticleSystem* GetInstance(int k) const { return k >= 0 && k < instanceCount ? instances[k] : nullptr; }
 
-  // --- Drawing (gfx::IParticleSource) ---
-  int GetLiveParticleCount() const override { return static_cast<int>(live.size()); }
-  int GetDrawSystemCount() const override { return instanceCount; }
-  bool GetDrawSystem(int k, gfx::SParticleSystemView& view) const override;
-  int PlaceBatch(int k, int first, int count, float* out) override;
+  // --- Drawing (gfx::IParticleSubsystem; render thread) ---
+  // The live particles' records, unplaced: local position, scale, colour,
+  // rotation, and the kept position of a detached particle (filled per system).
+  const float* Records() const override;
+  uint32_t RecordCount() const override {
+    return static_cast<uint32_t>(m_records.size() / gfx::kParticleRecordFloats);
+  }
   bool IsDetached() const override { return detach != 0; }
   bool IsSoft() const override { return softParticles != 0; }
-  float GetColourIntensity() const override { return colorIntensity; }
   bool ScalesVisibility() const override { return fadeBrightMode != 0; }
-  gfx::IVertexBuffer* GetQuadBuffer() override;
-  void SortSystemsByDistance(const plat::Vec3& eye) override;
-  float GetMinSquaredDistance(const plat::Vec3& eye) const override;
+  float ColourIntensity() const override { return colorIntensity; }
+  // Its device buffers are made at the first call.
+  gfx::IVertexBuffer* ParticleBuffer() const override;
+  size_t SystemCount() const override { return static_cast<size_t>(instanceCount); }
+  // The first call of a draw (index 0) orders the systems farthest first.
+  bool PrepareSystem(size_t index, const gfx::SCameraView& view, int zone,
+                     gfx::SParticleSystemView& out) override;
+  void PlaceBatch(size_t index, uint32_t first, uint32_t count, float* records) override;
+  void SortSystemsByDistance(const plat::Vec3& eye);
+  float GetMinSquaredDistance(const plat::Vec3& eye) const;
+  int GetLiveParticleCount() const { return static_cast<int>(live.size()); }
 
   bool IsFinished() const { return finished != 0; }
   const CStringHash& GetId() const { return id.Get(); }
@@ -88,7 +97,8 @@ public:
   std::vector<SParticle> particles;
   std::vector<SParticle*> live;
   std::vector<SParticle*> dead;
-  std::unique_ptr<TParticlesVB> quads;
+  // Filled on the main thread, made on the device by the render thread.
+  mutable std::unique_ptr<TParticlesVB> quads;
   CParticleSysManager* manager = nullptr;
   IParticleSystem* instances[kMaxInstances] = {};
   uint8_t registered = 0;
@@ -120,6 +130,9 @@ public:
 protected:
   // The live and dead lists point into `particles`: a copy rebuilds its own.
   void RebuildLists();
+
+private:
+  mutable std::vector<float> m_records;
 
 private:
   void ReadParticle(const rapidxml::xml_node<>* key);

@@ -58,6 +58,8 @@ public:
 
   IParticleSystem* FindSystem(const CStringHash& id) const;
   IParticleSubSystem* FindSubSystem(const CStringHash& id) const;
+  // The particle pass: by the hash of the id (a particle entry's mesh name).
+  IParticleSubSystem* FindSubSystem(uint32_t idHash) const { return m_subSystems.Find(idHash); }
   // Live map first, then the pending one (the systems' links while loading).
   IParticleSystem* FindSystemAnywhere(const CStringHash& id) const;
   IParticleSubSystem* FindSubSystemAnywhere(const CStringHash& id) const;

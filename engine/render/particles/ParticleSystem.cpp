@@ -168,9 +168,9 @@ void IParticleSystem::LoadParam(uint32_t nameHash, const rapidxml::xml_node<>* k
       if (std::strcmp(value, "1") == 0) active = 1;
       break;
     case ComputeHash("align"):
-      if (std::strcmp(value, "view_plane") == 0) align = gfx::kAlignViewPlane;
-      else if (std::strcmp(value, "view_point") == 0) align = gfx::kAlignViewPoint;
-      else if (std::strcmp(value, "view_point_vert") == 0) align = gfx::kAlignViewPointVertical;
+      if (std::strcmp(value, "view_plane") == 0) align = kAlignViewPlane;
+      else if (std::strcmp(value, "view_point") == 0) align = kAlignViewPoint;
+      else if (std::strcmp(value, "view_point_vert") == 0) align = kAlignViewPointVertical;
       break;
     case ComputeHash("ps_type_id"):
       type.Set(value);
@@ -291,9 +291,10 @@ IParticleSubSystem* IParticleSystem::ResolveSubSystem(int i) {
   return emitter;
 }
 
-bool IParticleSystem::ZoneTest() const {
+bool IParticleSystem::ZoneTest() const { return ZoneTest(manager ? manager->currentZone : 0); }
+
+bool IParticleSystem::ZoneTest(int32_t zone) const {
   if (zoneMask < 0) return true;
-  const int32_t zone = manager ? manager->currentZone : 0;
   return (static_cast<uint32_t>(zoneMask) >> (static_cast<uint32_t>(zone) & 31u)) & 1u;
 }
 

@@ -8,7 +8,7 @@
 #include "engine/core/StringHash.h"
 #include "engine/objects/Component.h"
 #include "engine/objects/Renderer.h"
-#include "engine/render/ParticleSource.h"
+#include "engine/render/ParticleBatch.h"
 #include "engine/render/particles/Particle.h"
 
 namespace vd {
@@ -19,6 +19,9 @@ namespace ptc {
 
 class CParticleSysManager;
 class IParticleSubSystem;
+
+// Billboard alignment of a system.
+enum EParticleAlign : int32_t { kAlignViewPoint = 0, kAlignViewPointVertical = 1, kAlignViewPlane = 2 };
 
 class IParticleSystem : public obj::IComponent {
 public:
@@ -46,6 +49,7 @@ public:
   void SetSubSystemsUpdate(bool flag);
   // True when the zone mask is negative or holds bit (current zone AND 31).
   bool ZoneTest() const;
+  bool ZoneTest(int32_t zone) const;
   // The emitter of slot i from the manager (live first, then pending), linking
   // this system to it when it was not yet; null when the id is unknown.
   IParticleSubSystem* ResolveSubSystem(int i);
@@ -61,7 +65,7 @@ public:
   void GetPlacement(plat::Mat4& world, plat::Vec3& position) const;
 
   gfx::COwnedHash id;
-  int32_t align = gfx::kAlignViewPlane;
+  int32_t align = kAlignViewPlane;
   gfx::COwnedHash type;
   uint8_t registered = 0;
   uint8_t active = 0;

@@ -11,6 +11,7 @@
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Camera.h"
 #include "engine/objects/Renderer.h"
 #include "engine/render/RenderManager.h"
 
@@ -55,6 +56,8 @@ protected:
       renderer.CommitRenderData();
     });
     renderer.onPassFinished = [this] { objects.MarkRenderPassFinished(); };
+    // The scene lists are walked only with a camera.
+    renderer.viewCamera.Set(&camera);
     ASSERT_TRUE(objects.Init());
     ASSERT_TRUE(objects.LoadTemplates("Data/xml/test_renderer_templates.xml"));
     ASSERT_EQ(objects.LoadInstances("Data/xml/test_renderer_instances.xml", "", true), 0);
@@ -85,6 +88,7 @@ protected:
     return object ? object->GetComponent<gfx::CRenderer>() : nullptr;
   }
 
+  cam::CCamera camera;  // all planes zero: everything is inside
   gfx::CRenderManager renderer;
   obj::CGameObjectManager objects;
 };

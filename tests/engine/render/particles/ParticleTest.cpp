@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -504,28 +505,41 @@ TEST_F(Particles, InstancesSortFarthestFirstAndPlaceBatches) {
   EXPECT_FLOAT_EQ(e->GetMinSquaredDistance(plat::Vec3(0, 0, 0)), 1.0f);
 
   gfx::SParticleSystemView view;
-  EXPECT_FALSE(e->GetDrawSystem(0, view)) << "inactive";
+  gfx::SCameraView camera;  // the eye at the origin
+  EXPECT_FALSE(e->PrepareSystem(0, camera, 0, view)) << "inactive";
   systems[1]->Restart(false);
-  ASSERT_TRUE(e->GetDrawSystem(0, view));
+  ASSERT_TRUE(e->PrepareSystem(0, camera, 0, view));
   EXPECT_FLOAT_EQ(view.position.x, 3.0f);
+  systems[1]->zoneMask = 0b100;
+  EXPECT_FALSE(e->PrepareSystem(0, camera, 1, view)) << "the pass's zone";
+  EXPECT_TRUE(e->PrepareSystem(0, camera, 34, view));
 
   e->updateRequest = 1;
   e->UpdateParticles(0.01f);
   ASSERT_EQ(e->GetLiveParticleCount(), 3);
-  float records[gfx::kParticleBatchSize * gfx::kParticleRecordFloats];
-  EXPECT_EQ(e->PlaceBatch(0, 1, gfx::kParticleBatchSize, records), 2);
+  ASSERT_NE(e->Records(), nullptr);
+  ASSERT_EQ(e->RecordCount(), 3u);
+  float records[gfx::kParticleBatch * gfx::kParticleRecordFloats];
+  auto copy = [&](uint32_t first, uint32_t count) {
+    std::memcpy(records, e->Records() + first * gfx::kParticleRecordFloats,
+                count * gfx::kParticleRecordFloats * sizeof(float));
+  };
+  copy(1, 2);
+  e->PlaceBatch(0, 1, 2, records);
   EXPECT_FLOAT_EQ(records[7], 1.0f) << "alpha";
   EXPECT_FLOAT_EQ(records[4], 1.0f) << "red";
   // A detached particle keeps the place where it was first drawn with a system.
   e->detach = 1;
+  copy(0, 1);
   e->PlaceBatch(0, 0, 1, records);
   EXPECT_FLOAT_EQ(records[9], 3.0f);
   Part<gfx::CTransform>(systems[1]->GetOwner())->position.x = 7.0f;
+  copy(0, 1);
   e->PlaceBatch(0, 0, 1, records);
   EXPECT_FLOAT_EQ(records[9], 3.0f);
 
   // The quad buffer: ten quads, slot i at z = 3i, two triangles each.
-  gfx::IVertexBuffer* quads = e->GetQuadBuffer();
+  gfx::IVertexBuffer* quads = e->ParticleBuffer();
   ASSERT_NE(quads, nullptr);
   EXPECT_EQ(quads->GetVertexCount(), 40u);
   EXPECT_EQ(quads->GetPrimitiveCount(), 20);

@@ -1,0 +1,182 @@
+// The frame on the render thread: pre-passes into their targets, the scene into
+// the back buffer, the post passes that each read the picture back, and Present.
+#include <cstring>
+
+#include "engine/core/Locks.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/device/GraphicsManager.h"
+
+namespace vd {
+namespace gfx {
+
+namespace gpu = plat::gpu;
+
+plat::gpu::Device* CRenderManager::RenderDevice() const {
+  return m_graphics && m_graphics->device ? m_graphics->device : GetRenderDevice();
+}
+
+int CRenderManager::ScreenWidth() const {
+  if (screenWidth > 0) return screenWidth;
+  gpu::Device* device = RenderDevice();
+  return device ? static_cast<int>(device->GetPresentParameters().backBufferWidth) : 0;
+}
+
+int CRenderManager::ScreenHeight() const {
+  if (screenHeight > 0) return screenHeight;
+  gpu::Device* device = RenderDevice();
+  return device ? static_cast<int>(device->GetPresentParameters().backBufferHeight) : 0;
+}
+
+void CRenderManager::TakeCameraViews() {
+  hasView = ReadCameraView(viewCamera.render, viewState);
+  const cam::CCamera* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
+  if (culling) {
+    if (culling == viewCamera.render) {
+      cullState = viewState;
+    } else if (!ReadCameraView(culling, cullState)) {
+      return;
+    }
+    std::memcpy(cullingPlanes, cullState.frustum, sizeof(cullingPlanes));
+    sortEye = cullState.eye;
+  }
+}
+
+void CRenderManager::CopyToSceneCopy(CRenderTarget* sceneCopy) {
+  if (sceneCopy && sceneCopy->surface) sceneCopy->CaptureBackBuffer();
+}
+
+void CRenderManager::CountWalked(const SRenderItem& item) {
+  SRenderData* data = item.data;
+  if (!data || !data->renderer) return;
+  SRenderData::SWalk& walk = data->walk;
+  // The first entry walked in this frame starts the renderer's count afresh, so a
+  // frame that walked only some of its lists leaves nothing behind for the next.
+  if (walk.frame != m_frameNumber) {
+    walk.frame = m_frameNumber;
+    walk.walked = 0;
+  }
+  if (++walk.walked >= walk.entries) {
+    walk.walked = 0;
+    // Walked in full: a later walk of this frame starts over rather than report it
+    // again.
+    walk.frame = m_frameNumber - 1;
+    data->renderer->OnDrawn();
+  }
+}
+
+void CRenderManager::RenderFrame(CRenderTarget* sceneCopy, float gameTime, float realTime) {
+  ++m_frameNumber;
+  if (recreateShadowTargets) {
+    renderTargets[12].Release();
+    renderTargets[13].Release();
+    recreateShadowTargets = false;
+  }
+  RecreatePendingBuffers();
+  TakeCameraViews();
+  RenderPrePasses(&renderTargets[0]);
+  RenderScene(&renderTargets[0], sceneCopy, gameTime);
+  RenderPostPasses(sceneCopy, sceneCopy, &renderTargets[0], gameTime, realTime);
+}
+
+void CRenderManager::RenderPrePasses(CRenderTarget* ambientOcclusion) {
+  if (!hasView) return;
+  if (glow.render) RenderGlow();
+  if (decals.render) RenderDecalDepth(&renderTargets[3], depthMapSize);
+  if (depthMap.render || glow.render || decals.render || ssao.render) {
+    RenderLinearDepth(&renderTargets[2], depthMapSize);
+    if (ssao.render) {
+      const int w = static_cast<int>(static_cast<float>(ScreenWidth()) * 0.25f);
+      const int h = static_cast<int>(static_cast<float>(ScreenHeight()) * 0.25f);
+      RenderSSAO(&renderTargets[2], &renderTargets[7], w, h);
+      BlurSSAO(&renderTargets[7], &renderTargets[2], w, h, ambientOcclusion, w, h);
+    }
+  }
+  if (shadows.render) {
+    RenderSunShadowMaps();
+    RenderSpotShadowMaps();
+    RenderPointShadowMaps();
+    if (screenShadows.render) {
+      RenderScreenShadows(&renderTargets[12], screenShadowSize);
+      RenderCameraDepth(&renderTargets[11]);
+    }
+  }
+}
+
+void CRenderManager::RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy,
+                                 float dt) {
+  gpu::Device* device = RenderDevice();
+  if (device) {
+    device->BeginScene();
+    const uint32_t flags = gpu::kClearTarget | (clearColourOnly.render ? 0u : gpu::kClearZBuffer);
+    device->Clear(0, nullptr, flags, 0xFF000000u, 1.0f, 0);
+  }
+  DrawBackgroundList(dt);
+  if (hasView) DrawMeshList(ambientOcclusion, dt);
+  if (device) device->EndScene();
+  CopyToSceneCopy(sceneCopy);
+}
+
+void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
+                                      CRenderTarget* ambientOcclusion, float dt, float realTime) {
+  gpu::Device* device = RenderDevice();
+  const int width = ScreenWidth();
+  const int height = ScreenHeight();
+  auto begin = [device] {
+    if (device) device->BeginScene();
+  };
+  auto end = [device] {
+    if (device) device->EndScene();
+  };
+  if (decals.render && hasView) {
+    begin();
+    RenderDecals(dt, static_cast<float>(width), static_cast<float>(height));
+    end();
+    CopyToSceneCopy(copyBack);
+  }
+  if (screenShadows.render && renderTargets[12].IsCreated()) {
+    SimpleBlur(&renderTargets[12], screenShadowSize, screenShadowSize, &renderTargets[13], true,
+               true);
+    begin();
+    ApplyScreenShadows(sceneCopy);
+    end();
+    CopyToSceneCopy(copyBack);
+  }
+  if (glow.render && hasView) {
+    begin();
+    MergeGlow(sceneCopy, &renderTargets[4], &renderTargets[5], &renderTargets[2]);
+    end();
+    CopyToSceneCopy(copyBack);
+  }
+  if (hasView) {
+    begin();
+    DrawWaterList(sceneCopy, static_cast<float>(width), static_cast<float>(height), dt);
+    DrawParticleList(ambientOcclusion, dt);
+    end();
+    CopyToSceneCopy(copyBack);
+  }
+  if (depthOfField.render) {
+    RenderDepthOfField(sceneCopy, width, height);
+    CopyToSceneCopy(copyBack);
+  }
+  if (radialBlur.render) {
+    RenderRadialBlur(sceneCopy);
+    CopyToSceneCopy(copyBack);
+  }
+  begin();
+  if (filmLook) RenderFinalFX(sceneCopy, realTime);
+  DrawHUDList(dt);
+  end();
+  if (finalBlur.render) {
+    CopyToSceneCopy(copyBack);
+    SimpleBlur(sceneCopy, width, height, sceneCopy, false, false);
+  }
+  begin();
+  DrawMenuList(dt);
+  end();
+  if (onPassFinished) onPassFinished();
+  if (device) device->Present();
+}
+
+}  // namespace gfx
+}  // namespace vd
