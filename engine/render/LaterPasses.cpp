@@ -18,7 +18,9 @@ void CRenderManager::RenderSpotShadowMaps() {}
 void CRenderManager::RenderPointShadowMaps() {}
 void CRenderManager::RenderScreenShadows(CRenderTarget*, int) {}
 void CRenderManager::RenderCameraDepth(CRenderTarget*) {}
-void CRenderManager::RenderDecals(float, float, float) {}
+void CRenderManager::RenderDecals(float dt, float width, float height) {
+  if (renderDecals) renderDecals(dt, width, height);
+}
 void CRenderManager::ApplyScreenShadows(CRenderTarget*) {}
 void CRenderManager::MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) {}
 void CRenderManager::RenderDepthOfField(CRenderTarget*, int, int) {}
