@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -543,6 +544,35 @@ TEST_F(Particles, InstancesSortFarthestFirstAndPlaceBatches) {
   ASSERT_NE(quads, nullptr);
   EXPECT_EQ(quads->GetVertexCount(), 40u);
   EXPECT_EQ(quads->GetPrimitiveCount(), 20);
+}
+
+// The game's particle kinds: every instance loads, registers its emitter and its
+// system under the kind's name, and gives particles when switched on.
+TEST_F(Particles, GameContentLoads) {
+  ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_particle_templates.xml"));
+  objects.LoadInstances("Data/xml/loading_particle_instances.xml", "", false);
+  manager.Flush();
+  const char* kinds[] = {"gas_attack", "explosion", "arma", "blood", "blood_fatality", "puf_small",
+                         "puf_big", "puf_line", "splash", "enemy_smoke", "enemy_smoke_explosion",
+                         "vomit", "krauser_blood", "life_orb", "gas_orb",
+                         "ps_gating_avenue_inst", "ps_gating_backstreet_inst"};
+  EXPECT_EQ(manager.SystemCount(), static_cast<int>(std::size(kinds)));
+  for (const char* kind : kinds) {
+    IParticleSystem* system = manager.FindSystem(CStringHash(kind));
+    ASSERT_NE(system, nullptr) << kind;
+    ASSERT_TRUE(system->HasContent()) << kind;
+    IParticleSubSystem* emitter = manager.FindSubSystem(system->subSystems[0].Get());
+    ASSERT_NE(emitter, nullptr) << kind;
+    EXPECT_EQ(emitter->GetInstanceCount(), 1) << kind;
+    system->Restart(false);
+    for (int frame = 0; frame < 3; ++frame) {
+      system->Update(1.0f / 30.0f);
+      emitter->Update(1.0f / 30.0f);
+    }
+    EXPECT_GT(emitter->GetLiveParticleCount(), 0) << kind;
+    EXPECT_LE(emitter->GetParticles().size(), 128u) << kind;
+  }
+  EXPECT_EQ(Logged("not found"), 0u);
 }
 
 TEST(ParticleDepthSort, DescendingWithEqualDepthsKept) {
