@@ -81,7 +81,7 @@ void TParticlesVB::Fill() {
   }
   Init(kVertexCount, gfx::kMeshPrimitiveKindList, gfx::SIMPLE_VERTEX::kType);
   gfx::SIMPLE_VERTEX* v = Vertices();
-  for (int i = 0; i < gfx::kParticleBatch; ++i) {
+  for (uint32_t i = 0; i < gfx::kParticleBatch; ++i) {
     const float z = 3.0f * static_cast<float>(i);
     v[4 * i + 0].position = plat::Vec3(-1.0f, 1.0f, z);
     v[4 * i + 1].position = plat::Vec3(1.0f, 1.0f, z);
