@@ -10,9 +10,7 @@
 #include "engine/core/Log.h"
 #include "engine/core/StringHash.h"
 #include "engine/core/XmlFile.h"
-#include "engine/objects/Camera.h"
-#include "engine/objects/GameObject.h"
-#include "engine/objects/Transform.h"
+#include "engine/render/CameraView.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/Shader.h"
 #include "engine/render/SphereVectors.h"
@@ -435,17 +433,11 @@ void CDecalManager::Render(float dt, float width, float height) {
   if (!shader || !shader->effect) return;
   shader->SetTechnique("Decal_tech");
 
-  // Each value only where the effect declares it (the record skips the others).
-  if (cam::CCamera* camera = m_renderManager->viewCamera.render) {
-    plat::Vec3 eye;
-    if (obj::CGameObject* owner = camera->GetOwner())
-      if (auto* t = owner->GetComponent<CTransform>()) eye = t->position;
-    shader->SetCameraValues(camera->view, camera->projection, eye);
-    const float hh = camera->farPlane * std::tan(camera->fov * 0.5f * 3.1415927f / 180.0f);
-    const float ww = camera->aspect * hh;
-    shader->SetFloat("gCamera_far_max_length",
-                     std::sqrt(hh * hh + ww * ww + camera->farPlane * camera->farPlane));
-  }
+  // Each value only where the effect declares it (the record skips the others). The
+  // camera is the frame's view, taken once at its start.
+  const SCameraView& view = m_renderManager->viewState;
+  shader->SetCameraValues(view.view, view.projection, view.eye);
+  shader->SetFloat("gCamera_far_max_length", GetCameraFarMaxLength(view));
   shader->SetTexture("gNZLinearMapNoCharsTexture", m_renderManager->renderTargets[3].texture);
   shader->SetTexture("gNZLinearMapTexture", m_renderManager->renderTargets[2].texture);
   shader->SetTexture("gDecalVolumeTexture", m_noise);

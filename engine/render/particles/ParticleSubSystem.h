@@ -68,9 +68,7 @@ public:
   // The live particles' records, unplaced: local position, scale, colour,
   // rotation, and the kept position of a detached particle (filled per system).
   const float* Records() const override;
-  uint32_t RecordCount() const override {
-    return static_cast<uint32_t>(m_records.size() / gfx::kParticleRecordFloats);
-  }
+  uint32_t RecordCount() const override { return static_cast<uint32_t>(live.size()); }
   bool IsDetached() const override { return detach != 0; }
   bool IsSoft() const override { return softParticles != 0; }
   bool ScalesVisibility() const override { return fadeBrightMode != 0; }

@@ -254,6 +254,7 @@ void CWeaponRenderer::AddSamples(const std::vector<plat::Vec3>& first,
         m_ring.CopyOldestFirst(out);
     }
   }
+  RefreshSubset();
 }
 
 bool CWeaponRenderer::Update(float dt) {
@@ -266,7 +267,6 @@ bool CWeaponRenderer::Update(float dt) {
       m_animator ? m_animator->GetBoneSamples(m_bone2.c_str()) : nullptr;
   AddSamples(first ? *first : kNone, second ? *second : kNone);
   if (CRenderManager* manager = CRenderManager::GetInstance()) manager->QueueRecreation(m_mesh);
-  RefreshSubset();
   return true;
 }
 
