@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
@@ -14,6 +15,7 @@
 #include "engine/objects/Transform.h"
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSysManager.h"
+#include "engine/script/ScriptManager.h"
 
 namespace vd {
 namespace ptc {
@@ -37,11 +39,7 @@ const char* OwnerName(const obj::IComponent* component) {
   return owner ? owner->GetNameText() : "?";
 }
 
-ZoneIdReader g_zoneIdReader = nullptr;
-
 }  // namespace
-
-void SetZoneIdReader(ZoneIdReader reader) { g_zoneIdReader = reader; }
 
 IParticleSystem::IParticleSystem() = default;
 
@@ -216,11 +214,17 @@ void IParticleSystem::LoadParam(uint32_t nameHash, const rapidxml::xml_node<>* k
       fadeTime = AttrFloat(key, "value");
       break;
     case ComputeHash("map_zone_id"): {
-      int zone = 0;
-      if (!g_zoneIdReader || !g_zoneIdReader(value, zone)) {
-        utl::LogPrintf("Particle system %s: map_zone_id %s is not a known zone; ignored\n",
-                       OwnerName(this), value);
+      // The zone is the value of the Lua global the key names.
+      lgc::CScriptManager* scripts = lgc::CScriptManager::GetInstance();
+      if (!scripts) {
+        utl::LogPrintf("Particle system %s: no script state to read zone %s\n", OwnerName(this),
+                       value);
         break;
+      }
+      int zone = 0;
+      {
+        sys::CScopedLock lock(sys::kLockLua);
+        zone = scripts->GetGlobalInt(value);
       }
       if (zoneMask == -1) zoneMask = 0;
       zoneMask = static_cast<int32_t>(static_cast<uint32_t>(zoneMask) |

@@ -88,11 +88,6 @@ private:
   uint32_t m_loggedMissing = 0;
 };
 
-// Reads a zone number for "map_zone_id" from the Lua global the key names; the
-// application installs it (null: the key is ignored with a log line).
-using ZoneIdReader = bool (*)(const char* globalName, int& zone);
-void SetZoneIdReader(ZoneIdReader reader);
-
 }  // namespace ptc
 
 class CParticleSystemSimple : public obj::CComponent<CParticleSystemSimple, ptc::IParticleSystem> {

@@ -10,6 +10,7 @@
 #include "engine/core/Log.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/decals/DecalManager.h"
+#include "engine/script/ScriptManager.h"
 #include "platform/crt/Crt.h"
 
 namespace vd {
@@ -189,6 +190,24 @@ TEST_F(Decals, RemoveAndResetShortenLives) {
   manager.ResetDecals();
   Frame(0.0f);
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(manager.Slot(i).used) << i;
+}
+
+TEST_F(Decals, LuaClassCDecalManager) {
+  Start(2);
+  lgc::CScriptManager scripts;
+  scripts.AddBindingRegistrar(&RegisterDecalBindings);
+  ASSERT_TRUE(scripts.Init());
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():AddDecal(1, 2, 3, 0xFF00FF00, 0.5, 7, 10, 1, 2)",
+                                "decals"));
+  ASSERT_TRUE(manager.Slot(0).used);
+  EXPECT_EQ(manager.Slot(0).colour, 0x0000FF00u);
+  EXPECT_EQ(manager.Slot(0).group, 7);
+  EXPECT_FLOAT_EQ(manager.Slot(0).position.z, 3.0f);
+  manager.Commit();
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():RemoveDecals(7)", "remove"));
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 2.0f);
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():ResetDecals()", "reset"));
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 0.0f);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/particles/ParticleSystem.h"
+#include "engine/script/ScriptManager.h"
 #include "platform/crt/Crt.h"
 
 namespace vd {
@@ -267,21 +268,17 @@ TEST_F(Particles, FollowerWaitsForItsDelayAndSkipsAnAbsentTarget) {
 }
 
 TEST_F(Particles, ZoneMaskAdmitsItsZonesOnly) {
-  SetZoneIdReader([](const char* name, int& zone) {
-    zone = std::atoi(name);
-    return name[0] != 'x';
-  });
+  lgc::CScriptManager scripts;
+  ASSERT_TRUE(scripts.Init());
+  ASSERT_TRUE(scripts.RunString("zone_a = 2 zone_b = 33", "zones"));
   obj::CGameObject* masked = Make("m", Emitter("m_e") + System("m_s", "k", {"m_e"}));
   obj::CGameObject* listed =
       Make("l", Emitter("l_e") + System("l_s", "k", {"l_e"},
-                                        "<key name='map_zone_id' value='2'/>"
-                                        "<key name='map_zone_id' value='33'/>"
-                                        "<key name='map_zone_id' value='x'/>"));
-  SetZoneIdReader(nullptr);
+                                        "<key name='map_zone_id' value='zone_a'/>"
+                                        "<key name='map_zone_id' value='zone_b'/>"));
   auto* system = Part<CParticleSystemSimple>(masked);
   EXPECT_EQ(system->zoneMask, -1);
   EXPECT_EQ(Part<CParticleSystemSimple>(listed)->zoneMask, 0b110);
-  EXPECT_EQ(Logged("map_zone_id x is not a known zone"), 1u);
 
   system->zoneMask = 4;
   for (int zone : {0, 1, 2, 3, 34, 66, 35}) {
@@ -544,6 +541,23 @@ TEST_F(Particles, InstancesSortFarthestFirstAndPlaceBatches) {
   ASSERT_NE(quads, nullptr);
   EXPECT_EQ(quads->GetVertexCount(), 40u);
   EXPECT_EQ(quads->GetPrimitiveCount(), 20);
+}
+
+TEST_F(Particles, LuaClassParticleManager) {
+  obj::CGameObject* object = Make("lua", Emitter("lua_e") + System("lua_s", "k", {"lua_e"}));
+  manager.Flush();
+  lgc::CScriptManager scripts;
+  scripts.AddBindingRegistrar(&RegisterParticleManagerBindings);
+  ASSERT_TRUE(scripts.Init());
+  ASSERT_TRUE(scripts.RunString("local m = GetParticleManager()\n"
+                                "m:EnableParticleSystem('lua_s')\n"
+                                "m:SetParticleSystemPosition('lua_s', 4, 5, 6)\n"
+                                "m:EnableParticleSystem('nobody')",
+                                "particles"));
+  EXPECT_TRUE(Part<CParticleSystemSimple>(object)->IsActive());
+  EXPECT_EQ(Part<gfx::CTransform>(object)->position.y, 5.0f);
+  ASSERT_TRUE(scripts.RunString("GetParticleManager():DisableParticleSystem('lua_s')", "off"));
+  EXPECT_FALSE(Part<CParticleSystemSimple>(object)->IsActive());
 }
 
 // The game's particle kinds: every instance loads, registers its emitter and its
