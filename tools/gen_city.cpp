@@ -3,7 +3,8 @@
 // on every run: the static meshes with their lightmap coordinates, the textures, the
 // lightmaps baked from the level's own lights, the collision meshes, the render
 // libraries (textures, materials, shaders, scene graph, depth of field) and the
-// instance files of the scene, collision, triggers, trackers, lines and lights.
+// instance files of the scene, collision, triggers, trackers, lines, lights and the
+// level's common places.
 // The templates the instances name live in Data/xml/common_templates.xml.
 //
 // Usage: gen_city [root folder]   (default "."; files go under <root>/Data/)
@@ -1132,6 +1133,22 @@ void WriteTrackersAndLines(const std::string& xml) {
   }
 }
 
+// The places the whole level refers to: where play begins (the west end of the
+// diagonal street, looking east down it) and where the last fight is staged, before
+// the casino's door.
+void WriteCommon(const std::string& xml) {
+  std::string s = kHeader;
+  const struct {
+    const char* name;
+    V3 position;
+  } markers[] = {{"player_start", V3(-74, 0, 0)}, {"final_scene_point", V3(72, 0, 0)}};
+  for (const auto& m : markers)
+    s += std::string("<GameObject name=\"") + m.name +
+         "\" GameObjectTemplate=\"city_marker\">\n  <Component name=\"CTransform\">\n    " +
+         Position(m.position) + "\n  </Component>\n</GameObject>\n";
+  WriteText(xml + "/level1_common_instances.xml", s);
+}
+
 void WriteLights(const std::string& xml, const std::vector<Light>& lights) {
   std::string s = kHeader;
   for (const Light& l : lights) {
@@ -1197,6 +1214,7 @@ int main(int argc, char** argv) {
   WriteTriggers(xml);
   WriteTrackersAndLines(xml);
   WriteLights(xml, lights);
+  WriteCommon(xml);
   if (g_ok)
     std::printf("gen_city: %zu meshes and the city's files written under %s\n", level.meshes.size(),
                 root.c_str());

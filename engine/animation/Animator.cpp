@@ -21,6 +21,8 @@
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/buffers/VertexTypes.h"
 
 namespace vd {
 namespace anm {
@@ -60,6 +62,28 @@ CalBone* FindBone(CalModel* model, const std::string& name) {
 }  // namespace
 
 void SetMeshAttachedHook(MeshAttachedHook hook) { g_meshAttachedHook = hook; }
+
+bool MakeSkinnedMesh(const CAnimator& animator, CalCoreMesh* coreMesh, const CStringHash& meshName,
+                     gfx::CRenderManager& render) {
+  CAnimationManager* manager = CAnimationManager::GetInstance();
+  const CAnimationTemplate* animationTemplate =
+      manager ? manager->FindTemplate(animator.GetTemplateId()) : nullptr;
+  if (!animationTemplate || !coreMesh) {
+    utl::LogPrintf("Skinned mesh %s: no animation template %s\n", meshName.c_str(),
+                   animator.GetTemplateId().c_str());
+    return false;
+  }
+  const CAnimationTemplate::SMesh* mesh = animationTemplate->FindMesh(meshName);
+  const bool tangents =
+      mesh && (mesh->meshTypeId == gfx::kVtxTexturedNormTangentSkin || mesh->computeTangentSpace);
+  CalCoreSkeleton* skeleton = animationTemplate->GetCoreModel()
+                                  ? animationTemplate->GetCoreModel()->getCoreSkeleton()
+                                  : nullptr;
+  const uint32_t bones = skeleton ? static_cast<uint32_t>(skeleton->getVectorCoreBone().size()) : 0;
+  return render.CreateSkinnedMesh(
+      meshName, coreMesh,
+      tangents ? gfx::kVtxTexturedNormTangentSkin : gfx::kVtxTexturedNormSkin, bones);
+}
 
 const CStringHash& CAnimator::GetClassName() { return SH_CAnimator; }
 

@@ -19,6 +19,7 @@ class CalModel;
 namespace vd {
 namespace gfx {
 class CTransform;
+class CRenderManager;
 }
 namespace anm {
 
@@ -41,6 +42,12 @@ public:
 // rebuild its render record. Set by the application; nothing happens while unset.
 using MeshAttachedHook = void (*)(CAnimator& animator, CalCoreMesh* coreMesh, const CStringHash& meshName);
 void SetMeshAttachedHook(MeshAttachedHook hook);
+// The skinned vertex buffer of an attached mesh, made by the render manager under
+// the mesh's name (once per name). Vertex type from the template's mesh entry: 14
+// with tangents (meshTypeId 14, or computeTangentSpace), 13 otherwise. False, with
+// a log line, when the render side refuses the mesh.
+bool MakeSkinnedMesh(const CAnimator& animator, CalCoreMesh* coreMesh, const CStringHash& meshName,
+                     gfx::CRenderManager& render);
 
 // A name whose text is always its own, also in copies (the checkpoint copy and the
 // copies made from templates outlive the XML that the names came from).

@@ -34,10 +34,14 @@ CApplicationBase::StartupFaultHook CApplicationBase::s_faultHook;
 
 namespace {
 
-// The animator has made its model and attached its mesh: the object's renderers of
-// an animated mesh draw that model from now on (before, they have nothing
-// registered with the render side). The skinned mesh itself is the render side's.
-void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh*, const CStringHash&) {
+// The animator has made its model and attached its mesh: the render side makes the
+// skinned buffer of the mesh (once per mesh name), and the object's renderers of an
+// animated mesh draw that model from now on (before, they have nothing registered
+// with the render side).
+void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
+                        const CStringHash& meshName) {
+  if (gfx::CRenderManager* render = gfx::CRenderManager::GetInstance())
+    anm::MakeSkinnedMesh(animator, coreMesh, meshName, *render);
   obj::CGameObject* owner = animator.GetOwner();
   if (!owner) return;
   std::vector<obj::IComponent*> renderers;

@@ -32,9 +32,6 @@ void CApplicationBase::WireGraphicsHooks() {
   hooks.afterReset = [this] { OnLostDevice(); };
   hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
   renderManager.onDecalCommit = [this] { decalManager.Commit(); };
-  renderManager.renderDecals = [this](float dt, float width, float height) {
-    decalManager.Render(dt, width, height);
-  };
   renderManager.onCommitPending = [this] {
     lightManager.CommitPendingLights();
     particleManager.Flush();

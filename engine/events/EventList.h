@@ -14,7 +14,6 @@
   X(Movement, 2)
 
 #define HM_GAME_EVENTS(X) \
-  X(HUDChange, 4)         \
   X(ZoneChange, 10)       \
   X(PlayerAttack, 2)      \
   X(EnemyAttack, 1)       \
@@ -28,6 +27,7 @@
   X(Shake, 5)             \
   X(EnableUse, 1)         \
   X(Use, 5)               \
+  X(HUDChange, 4)         \
   X(Fatality, 1)          \
   X(Explosion, 5)         \
   X(EndGame, 1)           \

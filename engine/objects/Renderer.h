@@ -80,7 +80,7 @@ public:
   void OnDrawn() override;
   bool IsReadyToDraw() const override { return m_shaderReady != 0; }
   const CStringHash* GetScreenTexture(int item) const override;
-  const CShader* GetOwnParameters() const override { return m_shader; }
+  CShader* GetOwnParameters() const override { return m_shader; }
 
   // --- Own operations -------------------------------------------------------
   // Registers the entries (nothing when registered already). True when registered.

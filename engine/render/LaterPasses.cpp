@@ -1,34 +1,77 @@
-// The passes of the pre- and post-pass chains that draw into their own targets:
-// depth, ambient occlusion, glow, blur, shadows, decals, the post passes and the
-// film look. Each is switched by its flag in the frame; until it draws, it leaves
-// the picture as it is.
+// The passes that draw into targets of their own, reached through the installed
+// IFramePasses; without one they leave the picture as it is.
+#include "engine/render/FramePasses.h"
 #include "engine/render/RenderManager.h"
 
 namespace vd {
 namespace gfx {
 
-void CRenderManager::RenderGlow() {}
-void CRenderManager::RenderDecalDepth(CRenderTarget*, int) {}
-void CRenderManager::RenderLinearDepth(CRenderTarget*, int) {}
-void CRenderManager::RenderSSAO(CRenderTarget*, CRenderTarget*, int, int) {}
-void CRenderManager::BlurSSAO(CRenderTarget*, CRenderTarget*, int, int, CRenderTarget*, int, int) {}
-void CRenderManager::SimpleBlur(CRenderTarget*, int, int, CRenderTarget*, bool, bool) {}
-void CRenderManager::RenderSunShadowMaps() {}
-void CRenderManager::RenderSpotShadowMaps() {}
-void CRenderManager::RenderPointShadowMaps() {}
-void CRenderManager::RenderScreenShadows(CRenderTarget*, int) {}
-void CRenderManager::RenderCameraDepth(CRenderTarget*) {}
-void CRenderManager::RenderDecals(float dt, float width, float height) {
-  if (renderDecals) renderDecals(dt, width, height);
+void CRenderManager::RenderGlow() {
+  if (framePasses) framePasses->RenderGlow();
 }
-void CRenderManager::ApplyScreenShadows(CRenderTarget*) {}
-void CRenderManager::MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) {}
-void CRenderManager::RenderDepthOfField(CRenderTarget*, int, int) {}
-void CRenderManager::RenderRadialBlur(CRenderTarget*) {}
-void CRenderManager::RenderFinalFX(CRenderTarget*, float) {}
-void CRenderManager::SetSunLightParameters(CShader*) {}
-void CRenderManager::SetSpotLightParameters(CShader*) {}
-void CRenderManager::SetPointLightParameters(CShader*) {}
+void CRenderManager::RenderDecalDepth(CRenderTarget* target, int size) {
+  if (framePasses) framePasses->RenderDecalDepth(target, size);
+}
+void CRenderManager::RenderLinearDepth(CRenderTarget* target, int size) {
+  if (framePasses) framePasses->RenderLinearDepth(target, size);
+}
+void CRenderManager::RenderSSAO(CRenderTarget* depth, CRenderTarget* output, int width,
+                                int height) {
+  if (framePasses) framePasses->RenderSSAO(depth, output, width, height);
+}
+void CRenderManager::BlurSSAO(CRenderTarget* ssao, CRenderTarget* depth, int width, int height,
+                              CRenderTarget* final, int finalWidth, int finalHeight) {
+  if (framePasses)
+    framePasses->BlurSSAO(ssao, depth, width, height, final, finalWidth, finalHeight);
+}
+void CRenderManager::SimpleBlur(CRenderTarget* source, int width, int height,
+                                CRenderTarget* destination, bool forShadows, bool throughTarget) {
+  if (framePasses)
+    framePasses->SimpleBlur(source, width, height, destination, forShadows, throughTarget);
+}
+void CRenderManager::RenderSunShadowMaps() {
+  if (framePasses) framePasses->RenderSunShadowMaps();
+}
+void CRenderManager::RenderSpotShadowMaps() {
+  if (framePasses) framePasses->RenderSpotShadowMaps();
+}
+void CRenderManager::RenderPointShadowMaps() {
+  if (framePasses) framePasses->RenderPointShadowMaps();
+}
+void CRenderManager::RenderScreenShadows(CRenderTarget* target, int size) {
+  if (framePasses) framePasses->RenderScreenShadows(target, size);
+}
+void CRenderManager::RenderCameraDepth(CRenderTarget* target) {
+  if (framePasses) framePasses->RenderCameraDepth(target);
+}
+void CRenderManager::RenderDecals(float dt, float width, float height) {
+  if (framePasses) framePasses->RenderDecals(dt, width, height);
+}
+void CRenderManager::ApplyScreenShadows(CRenderTarget* sceneCopy) {
+  if (framePasses) framePasses->ApplyScreenShadows(sceneCopy);
+}
+void CRenderManager::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
+                               CRenderTarget* glowDepth, CRenderTarget* linearDepth) {
+  if (framePasses) framePasses->MergeGlow(sceneCopy, glowColour, glowDepth, linearDepth);
+}
+void CRenderManager::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
+  if (framePasses) framePasses->RenderDepthOfField(sceneCopy, width, height);
+}
+void CRenderManager::RenderRadialBlur(CRenderTarget* sceneCopy) {
+  if (framePasses) framePasses->RenderRadialBlur(sceneCopy);
+}
+void CRenderManager::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
+  if (framePasses) framePasses->RenderFinalFX(sceneCopy, dt);
+}
+void CRenderManager::SetSunLightParameters(CShader* shader) {
+  if (framePasses) framePasses->SetSunLightParameters(shader);
+}
+void CRenderManager::SetSpotLightParameters(CShader* shader) {
+  if (framePasses) framePasses->SetSpotLightParameters(shader);
+}
+void CRenderManager::SetPointLightParameters(CShader* shader) {
+  if (framePasses) framePasses->SetPointLightParameters(shader);
+}
 
 }  // namespace gfx
 }  // namespace vd

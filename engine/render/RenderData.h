@@ -68,7 +68,7 @@ public:
   }
   // The renderer's own effect parameters, applied to its entries' effect under the
   // render lock; null when it has none.
-  virtual const CShader* GetOwnParameters() const { return nullptr; }
+  virtual CShader* GetOwnParameters() const { return nullptr; }
 
 protected:
   ~IRenderable() = default;

@@ -28,7 +28,7 @@ int CRenderManager::ScreenHeight() const {
   return device ? static_cast<int>(device->GetPresentParameters().backBufferHeight) : 0;
 }
 
-void CRenderManager::TakeCameraViews() {
+void CRenderManager::TakeFrameViews() {
   hasView = ReadCameraView(viewCamera.render, viewState);
   const cam::CCamera* culling = cullingCamera.render ? cullingCamera.render : viewCamera.render;
   if (culling) {
@@ -73,7 +73,7 @@ void CRenderManager::RenderFrame(CRenderTarget* sceneCopy, float gameTime, float
     recreateShadowTargets = false;
   }
   RecreatePendingBuffers();
-  TakeCameraViews();
+  TakeFrameViews();
   RenderPrePasses(&renderTargets[0]);
   RenderScene(&renderTargets[0], sceneCopy, gameTime);
   RenderPostPasses(sceneCopy, sceneCopy, &renderTargets[0], gameTime, realTime);

@@ -50,6 +50,7 @@ namespace gfx {
 class CGraphicsManager;
 class IVertexBuffer;
 class IParticleSubsystem;
+class IFramePasses;
 
 enum ERenderList : int {
   kListMesh = 0,
@@ -129,6 +130,8 @@ public:
   void RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy, float dt);
   void RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
                         CRenderTarget* ambientOcclusion, float dt, float realTime);
+  // Takes the cameras' views for the frame (its first step).
+  void TakeFrameViews();
   // The screen size the passes work at: the fields when set, else the device's
   // back buffer.
   int ScreenWidth() const;
@@ -151,9 +154,8 @@ public:
   void DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
   // The animated shadow casters of the mesh list; view and projection default to
   // the view camera's.
-  void DrawShadowCasters(const CStringHash& effect, const char* technique,
-                         const plat::Mat4* view, const plat::Mat4* projection,
-                         const plat::Vec3* lightPosition);
+  void DrawShadowCasters(const CStringHash& effect, const char* technique, const plat::Mat4* view,
+                         const plat::Mat4* projection, const plat::Vec3* lightPosition);
 
   // --- Entry drawing (render thread) -------------------------------------------------
   // Makes the entry's effect and technique current, beginning it when either
@@ -396,6 +398,8 @@ public:
   bool zoneGroupClearRequest = false;
   // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
+  // The passes with targets of their own; none: they draw nothing.
+  IFramePasses* framePasses = nullptr;
   // The particle subsystem a particle entry draws, by the entry's mesh name hash.
   std::function<IParticleSubsystem*(uint32_t name)> findParticleSubsystem;
   // The particle-system manager's current zone (particle systems' zone masks).
@@ -411,9 +415,6 @@ public:
   std::function<void()> onResourceCreated;
   // The decal manager's commit, run when decals are on and changed.
   std::function<void()> onDecalCommit;
-  // The decal pass (slowed frame time, screen width and height), first of the post
-  // passes while decals are on.
-  std::function<void(float, float, float)> renderDecals;
   // What else the commit takes over (lights, particle systems).
   std::function<void()> onCommitPending;
 
@@ -457,7 +458,6 @@ private:
   void ForgetMoves(const SRenderItem* item);
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
-  void TakeCameraViews();
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
   plat::gpu::Device* RenderDevice() const;
   uint32_t Param(const CShader* shader, int index) const;
@@ -480,6 +480,8 @@ private:
   uint32_t m_currentTechnique = kNoNameHash;
   bool m_begun = false;
   uint32_t m_passCount = 0;
+  // The pass of a one-pass effect, left open across entries.
+  bool m_passOpen = false;
   // Draw caches, emptied at every effect switch.
   int32_t m_lastMaterial = -1;
   uint32_t m_lastLightmap = kNoNameHash;

@@ -222,21 +222,18 @@ uint32_t CRenderManager::Param(const CShader* shader, int index) const {
 // --- Effects -------------------------------------------------------------------------
 
 bool CRenderManager::BeginEffect(CShader* shader) {
-  if (!shader || !shader->effect || m_begun) return false;
-  m_passCount = 0;
-  if (plat::gpu::Failed(shader->effect->Begin(&m_passCount, 0))) return false;
-  m_begun = true;
-  return true;
+  if (!shader || shader->begun) return false;
+  m_passCount = shader->Begin(0);
+  m_begun = shader->begun;
+  return m_begun;
 }
 
 bool CRenderManager::EndEffect() {
-  if (!m_begun || !m_current || !m_current->effect) {
-    m_begun = false;
-    return false;
-  }
-  m_current->effect->End();
+  m_passOpen = false;
+  const bool ended = m_current && m_current->begun;
+  if (ended) m_current->End();
   m_begun = false;
-  return true;
+  return ended;
 }
 
 bool CRenderManager::SwitchEffect(uint32_t effect, const CStringHash& technique) {
@@ -246,11 +243,9 @@ bool CRenderManager::SwitchEffect(uint32_t effect, const CStringHash& technique)
     m_lastMesh = kNoNameHash;
   };
   auto selectTechnique = [this, &technique] {
-    const char* text = technique.GetText();
-    const plat::fx::Handle handle = text ? m_current->effect->GetTechniqueByName(text) : 0;
     // An entry that names no technique, or one its effect lacks, draws with the
-    // effect's first.
-    if (handle) m_current->effect->SetTechnique(handle);
+    // technique the effect has.
+    if (const char* text = technique.GetText()) m_current->SetTechnique(text);
     m_currentTechnique = technique.GetHash();
   };
   if (m_current && m_currentEffect == effect) {
@@ -264,7 +259,7 @@ bool CRenderManager::SwitchEffect(uint32_t effect, const CStringHash& technique)
   EndEffect();
   m_current = shaders.Find(effect);
   m_currentEffect = effect;
-  if (!m_current || !m_current->effect) {
+  if (!m_current || !m_current->IsValid()) {
     m_current = nullptr;
     return false;
   }
@@ -427,7 +422,7 @@ void CRenderManager::DrawEntryMesh(const SRenderItem& item, bool bind) {
       CalModel* model = item.data ? item.data->modelInstance : nullptr;
       if (skin && model && m_current && m_current->effect) {
         skin->SetBones(m_current->effect, model->getSkeleton());
-        m_current->effect->CommitChanges();
+        m_current->CommitChanges();
       }
       mesh->DrawAll(bind);
       break;
@@ -443,17 +438,33 @@ void CRenderManager::DrawEntryMesh(const SRenderItem& item, bool bind) {
 void CRenderManager::DrawEntryPasses(const SRenderItem& item, bool meshChanged) {
   if (!m_current || !m_current->effect) return;
   plat::fx::Effect* fx = m_current->effect;
+  // A one-pass effect keeps its pass open across the entries drawn with it: each
+  // further entry sends only the values it changed (the whole set at every pass
+  // begin costs more than the draw).
+  if (m_passCount == 1 && m_current->begun) {
+    if (m_passOpen) {
+      fx->CommitChanges();
+    } else {
+      m_passOpen = fx->BeginPass(0) == plat::gpu::kOk;
+    }
+    DrawEntryMesh(item, meshChanged);
+    return;
+  }
+  if (m_passOpen) {
+    fx->EndPass();
+    m_passOpen = false;
+  }
   for (uint32_t pass = 0; pass < m_passCount; ++pass) {
-    if (m_begun) fx->BeginPass(pass);
+    if (m_current->begun) fx->BeginPass(pass);
     DrawEntryMesh(item, meshChanged || pass > 0);
-    if (m_begun) fx->EndPass();
+    if (m_current->begun) fx->EndPass();
   }
 }
 
 void CRenderManager::ApplyOwnParameters(const SRenderItem& item) {
   if (!item.data || !item.data->renderer || !m_current) return;
   sys::CScopedLock lock(sys::kLockRender);
-  (void)item.data->renderer->GetOwnParameters();
+  if (CShader* own = item.data->renderer->GetOwnParameters()) own->ApplyParameters(*m_current);
 }
 
 void CRenderManager::DrawRenderEntry(const SRenderItem& item, const plat::Vec3& eye,
@@ -795,7 +806,7 @@ void CRenderManager::DrawWithTechniqueTable(bool glowersOnly, const STechniqueEn
         m_current = shaders.Find(entry->effect);
         if (m_current && m_current->effect) {
           m_currentEffect = entry->effect.GetHash();
-          if (entry->technique) m_current->effect->SetTechnique(entry->technique);
+          if (entry->technique) m_current->SetTechnique(entry->technique);
           BeginEffect(m_current);
           const SParams p(m_current);
           if (hasView) p.Float(kPCameraFarMaxLength, GetCameraFarMaxLength(viewState));
@@ -850,7 +861,7 @@ void CRenderManager::DrawShadowCasters(const CStringHash& effect, const char* te
     return;
   }
   m_currentEffect = effect.GetHash();
-  if (technique) m_current->effect->SetTechnique(technique);
+  if (technique) m_current->SetTechnique(technique);
   BeginEffect(m_current);
   const SParams p(m_current);
   const plat::Mat4& v = view ? *view : viewState.view;

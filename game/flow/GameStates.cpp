@@ -3,32 +3,38 @@
 #include <vector>
 
 #include "engine/core/Log.h"
+#include "engine/events/EventManager.h"
+#include "engine/events/GameEvents.h"
 #include "engine/input/InputManager.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/FollowCamera.h"
 
 namespace vd {
 
-namespace {
-
 // The group of an instances file, or -1 when the file gave no objects. The manager
 // answers 0 for a missing or malformed file, which is also the number of the first
 // group it hands out: a group-0 answer counts only when group 0 just gained objects,
 // so that a missing file never makes its owner act on another file's objects.
-int32_t LoadGroup(obj::CGameObjectManager& objects, const char* path, bool enable) {
+int32_t LoadInstanceGroup(obj::CGameObjectManager& objects, const char* path,
+                          const char* scriptFolder, bool enable) {
   std::vector<int> before;
   objects.GetGroupObjectIds(0, before);
-  const int group = objects.LoadInstances(path, nullptr, enable);
+  const int group = objects.LoadInstances(path, scriptFolder, enable);
   if (group != 0) return group;
   std::vector<int> after;
   objects.GetGroupObjectIds(0, after);
   return after.size() > before.size() ? 0 : -1;
 }
 
-}  // namespace
+void BindElement(obj::CGameObjectManager& objects, const char* name, SScreenElement& element) {
+  element.object = objects.GetGameObjectByName(CStringHash(name));
+  element.transform = element.object ? element.object->GetComponent<gfx::CTransform>() : nullptr;
+  element.renderer = element.object ? element.object->GetComponent<gfx::CRenderer>() : nullptr;
+}
 
 void CGameStateBase::Store(CVandrel* app, CGameOptions* options, CGameWorld* world,
                            CFrontEndData* frontEnd) {
@@ -57,6 +63,14 @@ bool CGameStateBase::Pressed(int slot) const {
 bool CGameStatePreLoad::OnEnter() {
   utl::LogPrintf("Load game resources\n");
   if (m_app) {
+    gfx::CRenderManager& render = m_app->renderManager;
+    for (const char* path : {"Data/xml/menu_shaders.xml", "Data/xml/shaders_non_background.xml",
+                             "Data/xml/loading_shaders.xml"})
+      render.LoadShaders(path);
+    render.LoadTextures("Data/xml/loading_textures.xml");
+    render.LoadMaterials("Data/xml/loading_materials.xml");
+    m_app->animationManager.LoadTemplates("Data/xml/loading_animation_templates.xml");
+
     obj::CGameObjectManager& objects = m_app->objectManager;
     for (const char* path :
          {"Data/xml/common_templates.xml", "Data/xml/loading_player_templates.xml",
@@ -88,7 +102,18 @@ bool CGameStatePreLoad::OnEnter() {
         {"Data/xml/ingameeffects_geometry_instances.xml", worldGroup(kGroupInGameEffects)},
         {"Data/xml/loading_player_instances.xml", worldGroup(kGroupLoadingPlayer)},
         {"Data/xml/loading_camera_instances.xml", worldGroup(kGroupLoadingCamera)}};
-    for (const SInstances& file : instances) *file.group = LoadGroup(objects, file.path, false);
+    for (const SInstances& file : instances)
+      *file.group = LoadInstanceGroup(objects, file.path, nullptr, false);
+
+    if (m_frontEnd) {
+      for (int i = 0; i < CFrontEndData::kMenuElementCount; ++i) {
+        BindElement(objects, CFrontEndData::kMenuElementNames[i], m_frontEnd->menuElements[i]);
+        if (i == CFrontEndData::kMenuBackgroundFogFront)
+          m_frontEnd->fogColourFront = plat::Vec4(0.0f, 0.0f, 0.0f, 0.7f);
+        if (i == CFrontEndData::kMenuBackgroundFogMiddle)
+          m_frontEnd->fogColourMiddle = plat::Vec4(1.0f, 1.0f, 1.0f, 1.0f);
+      }
+    }
   }
   // The machine leaves this state in the first frame of the main loop.
   running = 0;
@@ -134,65 +159,6 @@ bool CGameStateMenu::Update(float) {
   return true;
 }
 
-// --- 3: loading ---
-
-bool CGameStateLoading::OnEnter() {
-  if (m_app && m_world) {
-    m_world->groups[kGroupLoadingLights] =
-        LoadGroup(m_app->objectManager, "Data/xml/loading_light_instances.xml", true);
-    IGameServices* services = m_app->services;
-    // The in-game effect geometry stays off until the level shows it.
-    const int32_t shown[] = {m_frontEnd ? m_frontEnd->loadingScreenGroup : -1,
-                             m_world->groups[kGroupLoadingCommon],
-                             m_world->groups[kGroupLoadingScene],
-                             m_world->groups[kGroupLoadingPlayer],
-                             m_world->groups[kGroupLoadingCamera],
-                             m_world->groups[kGroupLoadingAnimated],
-                             m_world->groups[kGroupLoadingParticles],
-                             m_world->groups[kGroupLoadingLights]};
-    if (services)
-      for (int32_t group : shown)
-        if (group >= 0) services->EnableObjectGroup(group);
-    BindCamera();
-  }
-  if (m_app) {
-    m_app->audioManager.StopAllMusic();
-    m_app->audioManager.PlaySong("loading_loop", true);
-  }
-  return true;
-}
-
-// The follow camera of "main_camera" becomes the game's camera, and the sound is
-// heard from where it stands.
-void CGameStateLoading::BindCamera() {
-  obj::CGameObject* object = m_app->objectManager.GetGameObjectByName(CStringHash("main_camera"));
-  m_world->camera = object ? object->GetComponent<CCameraGOWController>() : nullptr;
-  if (!m_world->camera) {
-    utl::LogPrintf("Loading: main_camera has no follow camera; the view will not move\n");
-    return;
-  }
-  if (m_world->camera->transform)
-    m_app->audioManager.SetListenerTransform(&m_world->camera->transform->world);
-}
-
-void CGameStateLoading::Exit() {
-  Drop();
-  next = kStateIntro;
-}
-
-bool CGameStateLoading::Update(float) {
-  // Nothing to load yet: the finish step at once.
-  if (m_app) {
-    m_app->audioManager.UpdateListener();
-    m_app->audioManager.FadeOutSong("loading_loop", 1000, 0.0f);
-    m_app->audioManager.StopAllSounds();
-  }
-  // Play begins without a shake left over from the loading screen.
-  if (m_world && m_world->camera) m_world->camera->positionShake = m_world->camera->targetShake = 0;
-  running = 0;
-  return true;
-}
-
 // --- 4: intro ---
 
 void CGameStateIntro::Exit() {
@@ -201,6 +167,8 @@ void CGameStateIntro::Exit() {
 }
 
 bool CGameStateIntro::Update(float) {
+  // No intro sequence to show yet: the level's scripts start play at once.
+  if (m_app) m_app->scriptManager.CallGlobalFunction("OnInitGame", luabind::object());
   next = kStateInGame;
   running = 0;
   return true;
@@ -208,13 +176,47 @@ bool CGameStateIntro::Update(float) {
 
 // --- 5: in-game ---
 
-void CGameStateInGame::Exit() { Drop(); }
+CGameStateInGame::~CGameStateInGame() { Exit(); }
 
-bool CGameStateInGame::Update(float) {
+bool CGameStateInGame::OnEnter() {
+  exited = false;
+  if (m_app && !m_listening) {
+    m_app->eventManager.AddListener(this, SH_OnEndGame);
+    m_listening = true;
+  }
+  return true;
+}
+
+void CGameStateInGame::Exit() {
+  if (m_listening) {
+    if (CVandrel* app = m_app ? m_app : CVandrel::Get())
+      app->eventManager.RemoveListener(SH_OnEndGame, this);
+    m_listening = false;
+  }
+  running = 0;
+  Drop();
+  exited = true;
+}
+
+void CGameStateInGame::HandleEvent(evn::IEvent* event) {
+  if (!event || event->GetType() != SH_OnEndGame) return;
+  running = 0;
+  next = kStateFinalCredits;
+}
+
+bool CGameStateInGame::Update(float dt) {
+  if (m_world) {
+    m_world->hud.Update(dt);
+    m_world->aiManager.Update(dt);
+    m_world->grenades.Update(dt);
+    m_world->gatingParticles.Update(dt);
+  }
   if (m_app) {
+    m_app->collisionManager.Update(dt);
     m_app->audioManager.UpdateListener();
     m_app->audioManager.RemoveStoppedChannels();
   }
+  // The edge only: holding the key does not open the menu again on its return.
   if (Pressed(CInputManager::Pause)) {
     next = kStatePause;
     running = 0;

@@ -1,7 +1,27 @@
 #pragma once
 // The eight states of the game's flow. Each keeps the pointers it is entered with;
 // what each screen shows and loads is built on top of the hand-overs here.
+#include <cstdint>
+
+#include "engine/events/Event.h"
 #include "game/flow/GameState.h"
+#include "platform/thread/Thread.h"
+
+namespace vd {
+namespace gfx {
+class CRenderManager;
+}
+namespace obj {
+class CGameObjectManager;
+}
+struct SScreenElement;
+
+// The group of an instances file, or -1 when the file gave no objects.
+int32_t LoadInstanceGroup(obj::CGameObjectManager& objects, const char* path,
+                          const char* scriptFolder, bool enable);
+// The element's object by name with its transform and renderer; null where absent.
+void BindElement(obj::CGameObjectManager& objects, const char* name, SScreenElement& element);
+}  // namespace vd
 
 namespace vd {
 
@@ -51,19 +71,50 @@ public:
   bool Update(float dt) override;
 };
 
-// 3: loads the level; then the intro.
+// 3: shows the loading screen while a loader thread reads the level, then waits
+// for a confirm key and starts play; then the intro.
 class CGameStateLoading : public CGameStateBase {
 public:
+  // What the loader waits before it starts, so that the screen is up first.
+  static constexpr uint32_t kLoaderDelayMs = 1000;
+  // The loader's nice value: below the frame's threads, never starved by them.
+  static constexpr int kLoaderNice = 5;
+  // Roll speed of "loading_signal", radians a second.
+  static constexpr float kSignalSpin = 4.0f;
+
+  ~CGameStateLoading() override;
+  // Also when the loader still runs: it is raised to normal priority and waited for.
   void Exit() override;
   bool IsReady() override { return m_world != nullptr; }
   bool Update(float dt) override;
+
+  // The loader has ended and the start button is up.
+  bool IsDone() const { return m_done; }
+  bool IsLoaderRunning() const { return m_loader.Running(); }
+  plat::Thread& Loader() { return m_loader; }
+  // Tests shorten the wait before loading.
+  uint32_t loaderDelayMs = kLoaderDelayMs;
 
 protected:
   bool OnEnter() override;
 
 private:
   void BindCamera();
+  void LoadLoadingScreen();
+  void ShowLoadingElement(int element, bool show);
+  void Finish();
+  // The loader thread's whole work; 0 when it ran to its end.
+  static uint32_t LoadLevel(CVandrel* app, CGameWorld* world, CFrontEndData* frontEnd,
+                            uint32_t delayMs);
+
+  plat::Thread m_loader;
+  bool m_done = false;
 };
+
+// The render switches that the graphics options stand for (also the pause menu's
+// graphics page). A shadows quality outside 0..5 leaves the shadow switches as they
+// were.
+void ApplyGraphicsPreset(gfx::CRenderManager& render, const CGameOptions& options);
 
 // 4: the intro; then play.
 class CGameStateIntro : public CGameStateBase {
@@ -72,12 +123,23 @@ public:
   bool Update(float dt) override;
 };
 
-// 5: play; the pause key leads to the pause menu.
-class CGameStateInGame : public CGameStateBase {
+// 5: play. Steps the game's managers and the collision world each frame; the pause
+// key leads to the pause menu, "OnEndGame" to the final credits.
+class CGameStateInGame : public CGameStateBase, public evn::IEventListener {
 public:
+  ~CGameStateInGame() override;
   void Exit() override;
   bool IsReady() override { return m_world != nullptr; }
   bool Update(float dt) override;
+  void HandleEvent(evn::IEvent* event) override;
+
+  bool exited = false;
+
+protected:
+  bool OnEnter() override;
+
+private:
+  bool m_listening = false;
 };
 
 // 6: the pause menu over a paused game; the pause key resumes play.

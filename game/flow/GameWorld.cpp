@@ -13,6 +13,19 @@ void CGatingParticlesManager::ClearFades() {
   backstreet = nullptr;
 }
 
+void CGatingParticlesManager::Update(float dt) {
+  frameTime = dt;
+  // The walls' particle systems are not part of the game yet: nothing to fade.
+  if (fadingAvenue && !avenue) {
+    fadingAvenue = 0;
+    fadeRateAvenue = 0.0f;
+  }
+  if (fadingBackstreet && !backstreet) {
+    fadingBackstreet = 0;
+    fadeRateBackstreet = 0.0f;
+  }
+}
+
 CGameWorld::CGameWorld() {
   for (int32_t& id : groups) id = -1;
 }
@@ -23,6 +36,9 @@ CGameWorld::~CGameWorld() {
 }
 
 void CGameWorld::Reset() {
+  aiManager.Clear();
+  grenades.Reset();
+  hud.Reset();
   gatingParticles.ClearFades();
   player = nullptr;
   combo = nullptr;

@@ -6,6 +6,9 @@
 #include <map>
 
 #include "engine/core/StringHash.h"
+#include "game/enemies/AIManager.h"
+#include "game/enemies/GrenadesManager.h"
+#include "game/flow/hud/Hud.h"
 #include "platform/math/Vector.h"
 
 namespace vd {
@@ -28,6 +31,9 @@ class IGameServices;
 class CGatingParticlesManager {
 public:
   void ClearFades();
+  // Once a frame in play: keeps the frame time and counts the running fades down.
+  // A fade whose wall is not there ends at once.
+  void Update(float dt);
 
   float frameTime = 0.0f;
   uint8_t fadingAvenue = 0;
@@ -82,6 +88,9 @@ public:
   // stay: they name the pre-loaded groups the next game reuses. Harmless twice.
   void Reset();
 
+  CAIManager aiManager;
+  CHUD hud;
+  CGrenadesManager grenades;
   CGatingParticlesManager gatingParticles;
   CPlayerController* player = nullptr;
   CComboController* combo = nullptr;

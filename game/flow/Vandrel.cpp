@@ -6,6 +6,7 @@
 #include "engine/core/Log.h"
 #include "engine/events/GameEvents.h"
 #include "engine/objects/ComponentKeys.h"
+#include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/ScriptBindings.h"
 #include "game/player/CameraController.h"
@@ -52,17 +53,26 @@ constexpr EWorldGroup kLevelGroups[] = {
 
 // --- the engine side of the flow's requests ---
 //
-// The render, light and particle managers have no zone or in-game switches yet:
-// these are the only places that reach them.
+// The particle-system manager has no zone yet: it joins SetCurrentZone with it.
 
 void CEngineServices::PauseObjectGroup(int group) { m_app.objectManager.PauseObjectGroup(group); }
 void CEngineServices::ResumeObjectGroup(int group) { m_app.objectManager.ResumeObjectGroup(group); }
-void CEngineServices::RestartObjectGroup(int group) { m_app.objectManager.RestartObjectGroup(group); }
+void CEngineServices::RestartObjectGroup(int group) {
+  m_app.objectManager.RestartObjectGroup(group);
+}
 void CEngineServices::EnableObjectGroup(int group) { m_app.objectManager.EnableObjectGroup(group); }
-void CEngineServices::DisableObjectGroup(int group) { m_app.objectManager.DisableObjectGroup(group); }
-void CEngineServices::DestroyObjectGroup(int group) { m_app.objectManager.DestroyObjectGroup(group); }
-void CEngineServices::SetCurrentZone(int zone) { currentZone = zone; }
-void CEngineServices::ResetRenderForFrontEnd() {}
+void CEngineServices::DisableObjectGroup(int group) {
+  m_app.objectManager.DisableObjectGroup(group);
+}
+void CEngineServices::DestroyObjectGroup(int group) {
+  m_app.objectManager.DestroyObjectGroup(group);
+}
+void CEngineServices::SetCurrentZone(int zone) {
+  currentZone = zone;
+  m_app.renderManager.gameZone.Set(zone);
+  m_app.lightManager.currentZone = static_cast<uint32_t>(zone);
+}
+void CEngineServices::ResetRenderForFrontEnd() { m_app.renderManager.ClearLevelSettings(); }
 
 // --- construction ---
 
@@ -89,26 +99,25 @@ void CVandrel::PreInit() {
   icon = plat::LoadIcon(plat::kIconApp);
 }
 
-// The game's component classes register here, after the engine's, as they arrive.
 void CVandrel::RegisterComponentFactories() {
   CApplicationBase::RegisterComponentFactories();
-  RegisterCameraControllerFactories(objectManager.componentFactories);
+  RegisterGameComponentMakers(objectManager.componentFactories);
   CFirstPersonCameraController::SetKeyboard(&keyboardInput);
 }
 
 void CVandrel::UnregisterComponentFactories() {
   CFirstPersonCameraController::SetKeyboard(nullptr);
-  UnregisterCameraControllerFactories(objectManager.componentFactories);
+  UnregisterGameComponentMakers(objectManager.componentFactories);
   CApplicationBase::UnregisterComponentFactories();
 }
 
 void CVandrel::RegisterEventFactories() {
   CApplicationBase::RegisterEventFactories();
-  evn::RegisterGameEventFactories(eventManager.factories);
+  RegisterGameEventMakers(eventManager.factories);
 }
 
 void CVandrel::UnregisterEventFactories() {
-  evn::UnregisterGameEventFactories(eventManager.factories);
+  UnregisterGameEventMakers(eventManager.factories);
   CApplicationBase::UnregisterEventFactories();
 }
 

@@ -2,8 +2,12 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 
 namespace plat {
@@ -68,6 +72,10 @@ struct Thread::State {
   uint32_t exitCode = kStillActive;
   // Set while someone waits for "event or thread end" so that the end wakes them.
   Event* watcher = nullptr;
+  // The system's id of the thread once it runs, and a nice value asked for before.
+  std::atomic<int> tid{0};
+  std::atomic<bool> niceAsked{false};
+  std::atomic<int> nice{0};
 };
 
 Thread::~Thread() { Release(); }
@@ -78,6 +86,10 @@ bool Thread::Start(Proc proc) {
   auto state = std::make_shared<State>();
   try {
     m_thread = std::thread([state, proc = std::move(proc)] {
+      // Whichever of this and SetNice comes second applies the value.
+      state->tid = static_cast<int>(syscall(SYS_gettid));
+      if (state->niceAsked)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(state->tid.load()), state->nice);
       uint32_t code = proc();
       Event* watcher = nullptr;
       {
@@ -132,6 +144,23 @@ void Thread::SetLowestPriority() {
   sched_param param{};
   param.sched_priority = 0;
   pthread_setschedparam(m_thread.native_handle(), SCHED_IDLE, &param);
+}
+
+bool Thread::SetNice(int nice) {
+  if (!m_state) return false;
+  m_state->nice = nice;
+  m_state->niceAsked = true;
+  const int tid = m_state->tid;
+  if (tid == 0) return true;  // the thread applies it when it starts
+  if (m_state->ended) return false;
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0;
+}
+
+int Thread::GetNice() const {
+  if (!m_state || m_state->tid == 0 || m_state->ended) return 0;
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(m_state->tid.load()));
+  return errno == 0 ? nice : 0;
 }
 
 void Thread::Release() {

@@ -73,6 +73,13 @@ public:
   bool Running() const;
   // Lowest priority for loading threads; best effort.
   void SetLowestPriority();
+  // The thread's nice value, from now on and from its start when it has not begun
+  // yet: above 0 it yields the CPU to normal threads without ever being starved by
+  // them, 0 is normal again. Best effort: false when the system refused (lowering a
+  // raised value may need privileges).
+  bool SetNice(int nice);
+  // The thread's nice value as the system has it; 0 when it cannot tell.
+  int GetNice() const;
   // Gives up the thread: a running one is detached, never terminated.
   void Release();
 

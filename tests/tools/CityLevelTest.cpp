@@ -87,12 +87,12 @@ std::vector<std::string> Attributes(const char* path, const char* element, const
 }
 
 const char* const kInstanceFiles[] = {
-    "Data/xml/level1_scene_instances.xml",   "Data/xml/level1_collision_instances.xml",
-    "Data/xml/level1_trigger_instances.xml", "Data/xml/level1_tracker_instances.xml",
-    "Data/xml/level1_line_instances.xml",    "Data/xml/level1_light_instances.xml",
-    "Data/xml/diagonal/line_instances.xml",  "Data/xml/avenue/line_instances.xml",
-    "Data/xml/bar/line_instances.xml",       "Data/xml/square/line_instances.xml",
-    "Data/xml/casino/line_instances.xml"};
+    "Data/xml/level1_common_instances.xml",    "Data/xml/level1_scene_instances.xml",
+    "Data/xml/level1_collision_instances.xml", "Data/xml/level1_trigger_instances.xml",
+    "Data/xml/level1_tracker_instances.xml",   "Data/xml/level1_line_instances.xml",
+    "Data/xml/level1_light_instances.xml",     "Data/xml/diagonal/line_instances.xml",
+    "Data/xml/avenue/line_instances.xml",      "Data/xml/bar/line_instances.xml",
+    "Data/xml/square/line_instances.xml",      "Data/xml/casino/line_instances.xml"};
 
 class CityLevelTest : public ::testing::Test {
 protected:

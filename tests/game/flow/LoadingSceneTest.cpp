@@ -1,6 +1,7 @@
 // The real game, headless: the pre-load state loads the loading scene's camera and
-// walkers disabled, a new game's loading screen enables them, and in play their
-// script walks them back and forth while every frame's pass updates them.
+// walkers disabled, a new game's loading screen enables them, their script walks
+// them back and forth while every frame's pass updates them and the level loads
+// beside them, and play switches them off again.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,14 +11,15 @@
 
 #include "engine/core/Log.h"
 #include "engine/objects/Camera.h"
-#include "game/player/FollowCamera.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
+#include "game/player/FollowCamera.h"
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
+#include "tests/game/flow/DrivenGame.h"
 
 namespace vd {
 namespace {
@@ -37,29 +39,7 @@ private:
 
 const char* const kWalkers[] = {"walker_1", "walker_2", "walker_3"};
 
-class CDrivenGame : public CVandrel {
-public:
-  explicit CDrivenGame(pi::ScriptedBackend& keys) : m_keys(keys) {}
-  bool Update(float dt) override {
-    ++frames;
-    if (script) script(frames, m_keys);
-    const bool result = CVandrel::Update(dt);
-    if (frames > 3000) quitRequested = 1;  // a stuck game must not hang the test
-    return result;
-  }
-  obj::CGameObject* Find(const char* name) {
-    return objectManager.GetGameObjectByName(CStringHash(name));
-  }
-  gfx::CTransform* TransformOf(const char* name) {
-    obj::CGameObject* object = Find(name);
-    return object ? object->GetComponent<gfx::CTransform>() : nullptr;
-  }
-  std::function<void(int, pi::ScriptedBackend&)> script;
-  int frames = 0;
-
-private:
-  pi::ScriptedBackend& m_keys;
-};
+using test::CDrivenGame;
 
 class LoadingSceneTest : public ::testing::Test {
 protected:
@@ -81,8 +61,7 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   // records; the files that are not there left their groups unset.
   EXPECT_GE(game.gameWorld.groups[kGroupLoadingCommon], 0);
   EXPECT_GE(game.gameWorld.groups[kGroupLoadingCamera], 0);
-  EXPECT_NE(game.gameWorld.groups[kGroupLoadingCommon],
-            game.gameWorld.groups[kGroupLoadingCamera]);
+  EXPECT_NE(game.gameWorld.groups[kGroupLoadingCommon], game.gameWorld.groups[kGroupLoadingCamera]);
   EXPECT_EQ(game.frontEndData.startUpGroup, -1);
   EXPECT_EQ(game.frontEndData.menuGroup, -1);
   EXPECT_EQ(game.gameWorld.groups[kGroupLoadingScene], -1);
@@ -95,6 +74,9 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   EXPECT_EQ(game.Find("walker_1")->GetGroup(), game.gameWorld.groups[kGroupLoadingCommon]);
 
   int playFrames = 0;
+  int levelFrames = 0;
+  bool walkersOffInPlay = false;
+  game.autoConfirm = false;
   bool enabledInMenu = false;
   bool allEnabled = true;
   int stillFrames[3] = {0, 0, 0};
@@ -111,7 +93,12 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
       keys.SetKeys({pi::kKeyReturn});  // new game
     }
     if (frame == 6) keys.ReleaseAllKeys();
-    if (game.currentState != game.states[kStateInGame]) return;
+    if (game.currentState == game.states[kStateInGame] && ++levelFrames == 3) {
+      walkersOffInPlay = true;
+      for (const char* name : kWalkers) walkersOffInPlay &= !game.Find(name)->IsEnabled();
+      game.quitRequested = 1;
+    }
+    if (!game.InLoading() || game.autoConfirm) return;
 
     // This frame's requests and pass have not run yet: what is seen here is what
     // the last frame left.
@@ -131,8 +118,8 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
     }
 
     // The follow camera looks at its stand-in target, which keeps moving.
-    if (playFrames == 2) firstLook = game.gameWorld.camera ? game.gameWorld.camera->lookAtPoint
-                                                           : plat::Vec3();
+    if (playFrames == 2)
+      firstLook = game.gameWorld.camera ? game.gameWorld.camera->lookAtPoint : plat::Vec3();
     if (playFrames == 25 && game.gameWorld.camera) {
       lastLook = game.gameWorld.camera->lookAtPoint;
       followsWalker = game.gameWorld.camera->targetTransform == game.TransformOf("walker_1");
@@ -146,7 +133,7 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
       last[0][0] = 3.999f;
     }
     if (nudgedAt > 0 && first->IsMoving() && first->target.x == -4.0f) turnedBack = true;
-    if (turnedBack && playFrames >= 30) game.quitRequested = 1;
+    if (turnedBack && playFrames >= 30) game.autoConfirm = true;
 
     // The scripts' view of the same objects: names in any letter case, nil for an
     // object that is not there or lacks the component.
@@ -167,6 +154,7 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
 
   EXPECT_FALSE(enabledInMenu) << "the scene waits for the loading screen";
   EXPECT_GE(playFrames, 30);
+  EXPECT_TRUE(walkersOffInPlay) << "the loading scene ends with the loading screen";
   EXPECT_LT(game.frames, 3000);
   EXPECT_TRUE(allEnabled);
   // The walkers were set going by their script and moved in every pass.

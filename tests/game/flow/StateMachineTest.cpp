@@ -143,6 +143,7 @@ TEST(GameStates, EnterStartsWithExitAndItsDefaultNext) {
   // -1: Exit leaves next alone.
   const int defaults[kGameStateCount] = {1, 1, 3, 4, 4, -1, -1, 7};
   const uint8_t runningAfterEnter[kGameStateCount] = {0, 1, 1, 1, 1, 1, 1, 1};
+  static_cast<CGameStateLoading*>(states[kStateLoading].get())->loaderDelayMs = 0;
   for (int i = 0; i < kGameStateCount; ++i) {
     IGameState& s = *states[i];
     s.next = 42;
@@ -161,7 +162,8 @@ TEST(GameStates, EnterStartsWithExitAndItsDefaultNext) {
 }
 
 // A state entered without an application (a machine driven by tests or tools)
-// updates without touching it, whatever it is.
+// updates without touching it, whatever it is; only the loading state, which has
+// nothing to load into, says its entry failed.
 TEST(GameStates, EveryStateUpdatesWithoutAnApplication) {
   std::unique_ptr<IGameState> states[kGameStateCount] = {
       std::make_unique<CGameStatePreLoad>(), std::make_unique<CGameStateStartUp>(),
@@ -169,7 +171,7 @@ TEST(GameStates, EveryStateUpdatesWithoutAnApplication) {
       std::make_unique<CGameStateIntro>(),   std::make_unique<CGameStateInGame>(),
       std::make_unique<CGameStatePause>(),   std::make_unique<CGameStateFinalCredits>()};
   for (int i = 0; i < kGameStateCount; ++i) {
-    EXPECT_TRUE(states[i]->Enter(nullptr, nullptr, nullptr, nullptr)) << i;
+    EXPECT_EQ(states[i]->Enter(nullptr, nullptr, nullptr, nullptr), i != kStateLoading) << i;
     EXPECT_TRUE(states[i]->Update(0.016f)) << i;
     states[i]->Exit();
   }
@@ -196,8 +198,15 @@ TEST(GameStates, TheMachineWalksFromPreLoadToPlayAndPause) {
   EXPECT_EQ(app.currentState, app.states[kStateMenu]);
   frame(-1);
   EXPECT_EQ(app.currentState, app.states[kStateMenu]) << "the menu waits for the player";
+  static_cast<CGameStateLoading*>(app.states[kStateLoading])->loaderDelayMs = 0;
   frame(CInputManager::MenuEnter);
-  for (int i = 0; i < 4; ++i) frame(-1);  // loading, intro
+  frame(-1);
+  ASSERT_EQ(app.currentState, app.states[kStateLoading]);
+  auto* loading = static_cast<CGameStateLoading*>(app.currentState);
+  for (int i = 0; i < 2000 && !loading->IsDone(); ++i) frame(-1);
+  ASSERT_TRUE(loading->IsDone());
+  frame(CInputManager::MenuEnter);
+  for (int i = 0; i < 3; ++i) frame(-1);  // intro
   EXPECT_EQ(app.currentState, app.states[kStateInGame]);
   frame(CInputManager::Pause);
   frame(-1);

@@ -14,31 +14,14 @@
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
+#include "tests/game/flow/DrivenGame.h"
 
 namespace vd {
 namespace {
 
 namespace pi = plat::input;
 
-// Sets the keys of each frame before the game reads them.
-class CDrivenGame : public CVandrel {
-public:
-  explicit CDrivenGame(pi::ScriptedBackend& keys) : m_keys(keys) {}
-  bool Update(float dt) override {
-    ++frames;
-    if (script) script(frames, m_keys);
-    const bool result = CVandrel::Update(dt);
-    if (currentState == states[kStateInGame]) reachedPlay = true;
-    if (frames > 2000) quitRequested = 1;  // a stuck game must not hang the test
-    return result;
-  }
-  std::function<void(int, pi::ScriptedBackend&)> script;
-  int frames = 0;
-  bool reachedPlay = false;
-
-private:
-  pi::ScriptedBackend& m_keys;
-};
+using test::CDrivenGame;
 
 class VandrelTest : public ::testing::Test {
 protected:
@@ -59,14 +42,15 @@ void RunGame(CVandrel& game) {
 
 TEST_F(VandrelTest, TheQuitKeyEndsTheGameFromPlay) {
   CDrivenGame game(input.backend);
-  game.script = [](int frame, pi::ScriptedBackend& keys) {
+  game.script = [&game](int frame, pi::ScriptedBackend& keys) {
     if (frame == 5) keys.SetKeys({pi::kKeyReturn});  // new game from the menu
     if (frame == 6) keys.ReleaseAllKeys();
-    if (frame == 12) keys.SetKeys({pi::kKeyLeftAlt, pi::kKeyF4});
+    if (game.reachedPlay && frame == game.playFrame + 5)
+      keys.SetKeys({pi::kKeyLeftAlt, pi::kKeyF4});
   };
   RunGame(game);
   EXPECT_TRUE(game.reachedPlay);
-  EXPECT_GE(game.frames, 12);
+  EXPECT_GE(game.frames, game.playFrame + 5);
   EXPECT_LT(game.frames, 2000) << "ended by the quit key";
   EXPECT_EQ(game.running, 0);
   EXPECT_FALSE(game.renderThread.Started());
@@ -103,7 +87,8 @@ TEST_F(VandrelTest, LevelScriptsReachTheGamesComponentClasses) {
   game.script = [&](int frame, pi::ScriptedBackend&) {
     if (frame == 2) {
       game.scriptManager.RunString(
-          "component_classes = (CAnimator ~= nil and CCharacterCollider ~= nil) and 1 or 0", "test");
+          "component_classes = (CAnimator ~= nil and CCharacterCollider ~= nil) and 1 or 0",
+          "test");
       found = game.scriptManager.GetGlobalInt("component_classes") == 1;
       game.quitRequested = 1;
     }

@@ -1,0 +1,74 @@
+#pragma once
+// The real game driven by scripted keys, headless: a script sets the keys of each
+// frame before the game reads them, and the start button of the loading screen is
+// pressed for the script when it shows (a press and a release on the next frame).
+#include <functional>
+
+#include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Transform.h"
+#include "game/flow/GameStates.h"
+#include "game/flow/Vandrel.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/input/ScriptedInput.h"
+
+namespace vd {
+namespace test {
+
+class CDrivenGame : public CVandrel {
+public:
+  explicit CDrivenGame(plat::input::ScriptedBackend& keys, int frameLimit = 3000)
+      : m_keys(keys), m_frameLimit(frameLimit) {}
+
+  bool Update(float dt) override {
+    ++frames;
+    if (LoadingState() && loaderDelayMs >= 0) LoadingState()->loaderDelayMs = loaderDelayMs;
+    if (script) script(frames, m_keys);
+    if (autoConfirm) ConfirmWhenLoaded();
+    const bool result = CVandrel::Update(dt);
+    if (currentState && currentState == states[kStateInGame]) {
+      if (!reachedPlay) playFrame = frames;
+      reachedPlay = true;
+    }
+    if (frames > m_frameLimit) quitRequested = 1;  // a stuck game must not hang the test
+    return result;
+  }
+
+  obj::CGameObject* Find(const char* name) {
+    return objectManager.GetGameObjectByName(CStringHash(name));
+  }
+  gfx::CTransform* TransformOf(const char* name) {
+    obj::CGameObject* object = Find(name);
+    return object ? object->GetComponent<gfx::CTransform>() : nullptr;
+  }
+  CGameStateLoading* LoadingState() {
+    return static_cast<CGameStateLoading*>(states[kStateLoading]);
+  }
+  bool InLoading() { return currentState && currentState == states[kStateLoading]; }
+
+  std::function<void(int, plat::input::ScriptedBackend&)> script;
+  int frames = 0;
+  bool reachedPlay = false;
+  int playFrame = -1;
+  // The frame the start button was pressed on; -1 before.
+  int confirmFrame = -1;
+  bool autoConfirm = true;
+  // The loader's wait before it starts; negative: the game's own.
+  int loaderDelayMs = 0;
+
+private:
+  void ConfirmWhenLoaded() {
+    if (confirmFrame < 0 && InLoading() && LoadingState()->IsDone()) {
+      m_keys.SetKeys({plat::input::kKeyReturn});
+      confirmFrame = frames;
+    } else if (confirmFrame >= 0 && frames == confirmFrame + 1) {
+      m_keys.ReleaseAllKeys();
+    }
+  }
+
+  plat::input::ScriptedBackend& m_keys;
+  int m_frameLimit;
+};
+
+}  // namespace test
+}  // namespace vd
