@@ -115,6 +115,11 @@ uint32_t CVertexBufferBase::FindSubset(uint32_t id) const {
 }
 
 void CVertexBufferBase::DrawSubset(uint32_t id, bool bind) {
+  // Subset -1 is the whole buffer (how screen sprites draw their quads).
+  if (id == kNoSubset) {
+    DrawAll(bind);
+    return;
+  }
   const uint32_t index = FindSubset(id);
   if (index == kNoSubset) return;
   const SSubset& s = m_subsets[index];

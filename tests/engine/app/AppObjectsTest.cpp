@@ -17,6 +17,7 @@
 #include "engine/events/EngineEvents.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/Camera.h"
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "platform/gpu/Device.h"
@@ -143,6 +144,9 @@ protected:
   }
   void Run() {
     ASSERT_TRUE(app.Init(nullptr, 1));
+    // The scene lists are walked only with a camera; all its planes zero: everything
+    // is inside.
+    app.renderManager.viewCamera.Set(&camera);
     app.StartGame();
     app.MainLoop();
   }
@@ -150,6 +154,7 @@ protected:
   plat::RecordingMessageSink messages;
   plat::IMessageSink* previousSink = nullptr;
   std::shared_ptr<plat::gpu::Recorder> recorder;
+  cam::CCamera camera;
   CObjectsApp app;
 };
 

@@ -134,12 +134,14 @@ TEST_F(RecordedBuffers, DrawsSendTheirRanges) {
   plain.DrawAll(true);
   plain.DrawSubset(1, false);
   plain.Draw(0, false);           // nothing to draw
+  indexed.DrawSubset(0xFFFFFFFFu, false);  // subset -1: the whole buffer
   EXPECT_EQ(Draws(), (std::vector<std::string>{
                          "DrawIndexedPrimitive type=4 base=0 min=0 verts=4 start=0 prims=2",
                          "DrawIndexedPrimitive type=4 base=0 min=0 verts=4 start=0 prims=1",
                          "DrawIndexedPrimitive type=4 base=0 min=1 verts=3 start=3 prims=1",
                          "DrawPrimitive type=4 start=0 prims=2",
                          "DrawPrimitive type=4 start=3 prims=1",
+                         "DrawIndexedPrimitive type=4 base=0 min=0 verts=4 start=0 prims=2",
                      }));
   ASSERT_EQ(device->EndScene(), gpu::kOk);
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors()[0];
