@@ -16,6 +16,10 @@
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Renderer.h"
 #include "engine/render/lights/Light.h"
+#include "engine/render/particles/ParticleSystem.h"
+#include "engine/render/particles/ParticleSubSystem.h"
+#include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/trail/WeaponRenderer.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/SphereVectors.h"
@@ -128,10 +132,17 @@ void CApplicationBase::RegisterComponentFactories() {
   utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(objectManager.componentFactories);
   gfx::RegisterRendererFactory(objectManager.componentFactories);
   lig::RegisterLightFactory(objectManager.componentFactories);
+  RegisterParticleFactories(objectManager.componentFactories);
+  gfx::RegisterWeaponRendererFactory(objectManager.componentFactories);
 }
 
 void CApplicationBase::UnregisterComponentFactories() {
   lig::UnregisterLightFactory(objectManager.componentFactories);
+  for (const CStringHash* name : {&CParticleSubSystemSimple::GetClassName(),
+                                  &CParticleSystemSimple::GetClassName(),
+                                  &CParticleSystemFollower::GetClassName(),
+                                  &gfx::CWeaponRenderer::GetClassName()})
+    utl::UnregisterFactoryMaker(*name, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CRenderer, objectManager.componentFactories);
   utl::UnregisterFactoryMaker(SH_CAnimator, objectManager.componentFactories);
   phy::UnregisterCollisionComponentFactories(objectManager.componentFactories);
@@ -251,6 +262,8 @@ bool CApplicationBase::Init(void* instance, int showCmd) {
   scriptManager.AddBindingRegistrar(&obj::RegisterObjectManagerBindings);
   scriptManager.AddBindingRegistrar(&gfx::RegisterTransformBindings);
   scriptManager.AddBindingRegistrar(&gfx::RegisterRendererBindings);
+  scriptManager.AddBindingRegistrar(&ptc::RegisterParticleManagerBindings);
+  scriptManager.AddBindingRegistrar(&gfx::RegisterDecalBindings);
   // A quit request stops a script call that never ends.
   scriptManager.SetQuitFlag(&quitRequested);
   if (!StepOk(EStartupStep::Scripting, scriptManager.Init())) {

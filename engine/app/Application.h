@@ -23,6 +23,7 @@
 #include "engine/render/RenderManager.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "engine/render/lights/LightManager.h"
+#include "engine/render/decals/DecalManager.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/passes/RenderPasses.h"
 #include "engine/script/ScriptManager.h"
@@ -126,6 +127,7 @@ public:
   lgc::CScriptManager scriptManager;
   sfx::CAudioManager audioManager;
   ptc::CParticleSysManager particleManager;
+  gfx::CDecalManager decalManager;
   lig::CLightManager lightManager;
   // The render manager's depth, occlusion, glow, shadow and post passes.
   std::unique_ptr<gfx::CRenderPasses> renderPasses;

@@ -1,6 +1,7 @@
 // The two threads' loops and the frame hand-off between them.
 #include "engine/app/Application.h"
 #include "engine/core/Log.h"
+#include "engine/render/particles/ParticleSubSystem.h"
 #include "platform/input/SdlInput.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
@@ -24,13 +25,22 @@ void CApplicationBase::WireGraphicsHooks() {
   hooks.renderManagerLost = [this] {
     renderManager.OnLostDevice();
     if (renderPasses) renderPasses->OnLostDevice();
+    decalManager.OnLostDevice();
   };
   hooks.lightManagerLost = [this] { lightManager.OnLostDevice(); };
   hooks.particleManagerDevice = [this] { particleManager.OnDeviceReset(true); };
   hooks.beforeReset = [this] { BeforeDeviceReset(); };
   hooks.afterReset = [this] { OnLostDevice(); };
   hooks.commitRenderData = [this] { renderManager.CommitRenderData(); };
-  renderManager.onCommitPending = [this] { lightManager.CommitPendingLights(); };
+  renderManager.onDecalCommit = [this] { decalManager.Commit(); };
+  renderManager.onCommitPending = [this] {
+    lightManager.CommitPendingLights();
+    particleManager.Flush();
+    renderManager.particleZone = particleManager.currentZone;
+  };
+  renderManager.findParticleSubsystem = [this](uint32_t name) -> gfx::IParticleSubsystem* {
+    return particleManager.FindSubSystem(name);
+  };
   hooks.screenSize = [this](int* w, int* h) {
     *w = screenWidth;
     *h = screenHeight;
@@ -71,7 +81,10 @@ uint32_t CApplicationBase::RenderThreadProc() {
     std::function<bool()> init;
   } steps[] = {
       {"Init render manager\n", "Error trying to init render manager",
-       [this] { return renderManager.Init(&graphicsManager); }},
+       [this] {
+         return renderManager.Init(&graphicsManager) &&
+                decalManager.Init(&renderManager, graphicsManager.device);
+       }},
       {"Init particle system manager\n", "Error trying to init particle systems manager",
        [this] { return particleManager.Init(); }},
       {"Init light manager\n", "Error trying to init lights manager",
@@ -88,6 +101,9 @@ uint32_t CApplicationBase::RenderThreadProc() {
   }
   renderPasses = std::make_unique<gfx::CRenderPasses>(renderManager, &graphicsManager);
   renderManager.framePasses = renderPasses.get();
+  renderPasses->draws.drawDecals = [this](float dt, float width, float height) {
+    decalManager.Render(dt, width, height);
+  };
   // The passes' effects, and the noise and film-look textures they take from the
   // texture table.
   renderManager.LoadShaders("Data/xml/post_shaders.xml");
@@ -164,6 +180,7 @@ void CApplicationBase::ReleaseRenderSide() {
   renderManager.framePasses = nullptr;
   renderPasses.reset();
   for (gfx::CRenderTarget& target : renderManager.renderTargets) target.Release();
+  decalManager.Shutdown();
   renderManager.Shutdown();
   graphicsManager.Release();
   if (m_window) plat::input::ShutdownWindowThread();
@@ -203,6 +220,7 @@ void CApplicationBase::OnLostDevice() {
   }
   renderManager.OnResetDevice();
   if (renderPasses) renderPasses->OnResetDevice();
+  decalManager.OnResetDevice();
   lightManager.OnResetDevice();
   particleManager.OnDeviceReset(false);
   AfterDeviceReset();

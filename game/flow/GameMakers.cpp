@@ -3,6 +3,9 @@
 #include "engine/events/GameEvents.h"
 #include "engine/objects/Component.h"
 #include "engine/render/lights/Light.h"
+#include "engine/render/particles/ParticleSubSystem.h"
+#include "engine/render/particles/ParticleSystem.h"
+#include "engine/render/trail/WeaponRenderer.h"
 #include "game/player/CameraController.h"
 #include "game/player/ComboController.h"
 #include "game/player/FightSlotMgr.h"
@@ -36,10 +39,10 @@ const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CKrauser", nullptr},
     {"CFightSlotMgr", &File<CFightSlotMgr>},
     {"CWeaponController", &File<CWeaponController>},
-    {"CWeaponRenderer", nullptr},
-    {"CParticleSystemSimple", nullptr},
-    {"CParticleSystemFollower", nullptr},
-    {"CParticleSubSystemSimple", nullptr},
+    {"CWeaponRenderer", &File<gfx::CWeaponRenderer>},
+    {"CParticleSystemSimple", &File<CParticleSystemSimple>},
+    {"CParticleSystemFollower", &File<CParticleSystemFollower>},
+    {"CParticleSubSystemSimple", &File<CParticleSubSystemSimple>},
     {"CLight", &File<lig::CLight>},
 };
 

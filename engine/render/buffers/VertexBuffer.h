@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/render/buffers/MeshFile.h"
@@ -75,6 +76,9 @@ public:
   int32_t GetTypeCode() const { return m_type; }
   uint32_t GetPrimitiveType() const { return m_primitiveType; }
   const std::vector<SSubset>& GetSubsets() const { return m_subsets; }
+  // Owners that write their buffer while the game runs (the weapon trail) keep its
+  // subset records up to date with what they wrote.
+  void SetSubsets(std::vector<SSubset> subsets) { m_subsets = std::move(subsets); }
   const SIndexBuffer16* GetIndexBuffer() const { return m_indexBuffer.get(); }
   plat::gpu::VertexBuffer* GetDeviceBuffer() const { return m_buffer; }
   uint32_t GetStride() const { return m_stride; }

@@ -1,0 +1,501 @@
+#include "engine/render/decals/DecalManager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include <luabind/luabind.hpp>
+
+#include "engine/core/Log.h"
+#include "engine/core/StringHash.h"
+#include "engine/core/XmlFile.h"
+#include "engine/render/CameraView.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/Shader.h"
+#include "engine/render/SphereVectors.h"
+#include "platform/crt/Crt.h"
+#include "platform/fx/Effect.h"
+#include "platform/gpu/Device.h"
+#include "platform/gpu/Sphere.h"
+
+namespace vd {
+namespace gfx {
+
+namespace {
+
+class CGuard {
+public:
+  explicit CGuard(plat::CriticalSection& section) : m_section(section) { m_section.Enter(); }
+  ~CGuard() { m_section.LeaveFair(); }
+
+private:
+  plat::CriticalSection& m_section;
+};
+
+template <class T>
+void ReleaseResource(T*& resource) {
+  if (resource) resource->Release();
+  resource = nullptr;
+}
+
+// The instance stream of the pass: stream 0 the sphere, stream 1 one SDecalInstance
+// per slot.
+const plat::gpu::VertexElement kDeclaration[] = {
+    {0, 0, plat::gpu::kDeclFloat3, 0, plat::gpu::kUsagePosition, 0},
+    {0, 12, plat::gpu::kDeclFloat3, 0, plat::gpu::kUsageNormal, 0},
+    {1, 0, plat::gpu::kDeclShort2, 0, plat::gpu::kUsageTexCoord, 0},
+    {1, 4, plat::gpu::kDeclFloat3, 0, plat::gpu::kUsagePosition, 1},
+    {1, 16, plat::gpu::kDeclFloat1, 0, plat::gpu::kUsageTexCoord, 1},
+    {1, 20, plat::gpu::kDeclFloat3, 0, plat::gpu::kUsageTexCoord, 2},
+    {1, 32, plat::gpu::kDeclColor, 0, plat::gpu::kUsageColor, 1},
+    plat::gpu::kDeclEnd,
+};
+
+constexpr uint8_t kP[256] = {
+    54,  189, 140, 247, 29,  98,  224, 127, 78,  124, 101, 111, 32,  48,  244, 241, 71,  26,  218,
+    51,  210, 96,  39,  172, 141, 123, 185, 248, 246, 69,  186, 11,  52,  196, 116, 200, 204, 20,
+    9,   99,  233, 61,  218, 174, 26,  120, 38,  150, 150, 131, 162, 63,  218, 236, 167, 118, 251,
+    208, 217, 243, 11,  175, 94,  161, 24,  122, 59,  91,  200, 207, 127, 150, 60,  175, 250, 198,
+    78,  254, 210, 199, 249, 130, 15,  18,  249, 18,  168, 29,  29,  200, 149, 74,  11,  0,   192,
+    227, 52,  227, 165, 61,  163, 232, 36,  226, 49,  152, 7,   24,  241, 125, 36,  154, 6,   135,
+    97,  174, 52,  3,   71,  206, 211, 98,  58,  163, 89,  35,  108, 176, 39,  103, 154, 68,  251,
+    111, 234, 242, 111, 137, 247, 131, 206, 190, 204, 19,  38,  150, 90,  238, 184, 54,  229, 223,
+    239, 145, 31,  157, 108, 67,  54,  233, 22,  164, 63,  30,  164, 93,  39,  109, 206, 233, 94,
+    199, 219, 129, 22,  184, 171, 37,  35,  97,  26,  204, 100, 213, 93,  105, 212, 128, 227, 101,
+    201, 210, 45,  52,  158, 5,   45,  93,  78,  29,  98,  32,  51,  17,  127, 161, 96,  23,  98,
+    250, 108, 192, 2,   66,  252, 56,  186, 19,  230, 92,  31,  38,  97,  251, 62,  5,   51,  55,
+    111, 4,   3,   72,  147, 43,  74,  108, 30,  158, 71,  110, 45,  64,  176, 106, 166, 206, 19,
+    8,   103, 178, 142, 5,   155, 123, 139, 213};
+
+float LatticeGradient(int i, int j, int k, float x, float y, float z) {
+  const uint8_t h = kP[(kP[i & 255] + kP[j & 255] + kP[k & 255]) & 255];
+  const plat::Vec3* table = GetSphereVectors();
+  if (!table) return 0.0f;
+  const plat::Vec3& g = table[h];
+  return g.x * x + g.y * y + g.z * z;
+}
+
+float Lerp(float a, float b, float t) { return a + (b - a) * t; }
+float Fade(float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); }
+
+struct SFractalNoiseState {
+  float octaves = -1.0f;
+  float persistence = -1.0f;
+  float weights[10] = {};
+};
+
+float LatticeNoise(float x, float y, float z) {
+  const int i = static_cast<int>(std::floor(x)), j = static_cast<int>(std::floor(y)),
+            k = static_cast<int>(std::floor(z));
+  const float fx = x - static_cast<float>(i), fy = y - static_cast<float>(j),
+              fz = z - static_cast<float>(k);
+  auto n = [&](int a, int b, int c) {
+    return LatticeGradient(i + a, j + b, k + c, fx - static_cast<float>(a),
+                           fy - static_cast<float>(b), fz - static_cast<float>(c));
+  };
+  const float u = Fade(fx), v = Fade(fy), w = Fade(fz);
+  const float x00 = Lerp(n(0, 0, 0), n(1, 0, 0), u), x10 = Lerp(n(0, 1, 0), n(1, 1, 0), u);
+  const float x01 = Lerp(n(0, 0, 1), n(1, 0, 1), u), x11 = Lerp(n(0, 1, 1), n(1, 1, 1), u);
+  return Lerp(Lerp(x00, x10, v), Lerp(x01, x11, v), w);
+}
+
+float FractalNoise(SFractalNoiseState& state, float x, float y, float z, float octaves,
+                   float frequency, float persistence, float lacunarity) {
+  // The weights table holds ten octaves: more would read past it.
+  octaves = std::clamp(octaves, 0.0f, 9.0f);
+  if (octaves != state.octaves || persistence != state.persistence) {
+    for (int k = 0; k < 10 && static_cast<float>(k) <= octaves; ++k)
+      state.weights[k] = std::pow(persistence, static_cast<float>(k));
+    state.octaves = octaves;
+    state.persistence = persistence;
+  }
+  x *= frequency;
+  y *= frequency;
+  z *= frequency;
+  float sum = 0.0f;
+  int n = 0;
+  while (static_cast<float>(n) < octaves && n < 10) {
+    sum += LatticeNoise(x, y, z) * state.weights[n];
+    x *= lacunarity;
+    y *= lacunarity;
+    z *= lacunarity;
+    ++n;
+  }
+  const float r = octaves - std::trunc(octaves);
+  if (r > 0.01f) sum += LatticeNoise(x, y, z) * std::pow(persistence, static_cast<float>(n)) * r;
+  return sum;
+}
+
+}  // namespace
+
+CDecalManager::CDecalManager() { s_instance = this; }
+
+CDecalManager::~CDecalManager() {
+  Shutdown();
+  if (s_instance == this) s_instance = nullptr;
+}
+
+void CDecalManager::MarkChanged() {
+  if (m_renderManager)
+    m_renderManager->decalsChanged = true;
+  else
+    m_changed = true;
+}
+
+bool CDecalManager::Init(CRenderManager* renderManager, plat::gpu::Device* device,
+                         const char* paramsFile) {
+  m_renderManager = renderManager;
+  m_device = device;
+  LoadParams(paramsFile);
+  {
+    CGuard guard(m_lock);
+    m_slots.assign(static_cast<size_t>(m_decalsMax), SDecal());
+    m_pendingAdds.clear();
+    m_pendingRemovals.clear();
+    // ClearDecals may queue every slot on top of the adds: room for both, so that
+    // neither list grows while decals are placed.
+    m_pendingAdds.reserve(static_cast<size_t>(m_decalsMax));
+    m_pendingRemovals.reserve(2 * static_cast<size_t>(m_decalsMax));
+    m_staging.assign(static_cast<size_t>(m_decalsMax), SDecalInstance());
+  }
+  if (m_device) {
+    if (!plat::gpu::Succeeded(m_device->CreateVertexDeclaration(kDeclaration, &m_declaration)))
+      utl::LogPrintf("Decals: the instance declaration could not be made\n");
+    plat::gpu::SphereMesh sphere;
+    if (plat::gpu::GenerateSphere(1.0f, kSphereSlices, kSphereStacks, &sphere)) {
+      m_sphereVertexCount = static_cast<uint32_t>(sphere.vertices.size());
+      m_sphereFaceCount = static_cast<uint32_t>(sphere.indices.size() / 3);
+    }
+    if (!plat::gpu::Succeeded(plat::gpu::CreateSphere(m_device, 1.0f, kSphereSlices, kSphereStacks,
+                                                       &m_sphereVertices, &m_sphereIndices)))
+      utl::LogPrintf("Decals: the sphere could not be made\n");
+    CreateInstanceBuffer();
+  }
+  UpdateInstanceBuffer();
+  if (m_device) CreateNoiseVolume();
+  return true;
+}
+
+bool CDecalManager::LoadParams(const char* path) {
+  utl::CXmlFile file;
+  const utl::CXmlFile::EResult result = file.Load(path);
+  if (result == utl::CXmlFile::EResult::Missing) return false;
+  if (result == utl::CXmlFile::EResult::Malformed) {
+    utl::LogPrintf("Decals: %s is not valid XML (%s); no decals\n", path, file.Error().c_str());
+    return false;
+  }
+  const rapidxml::xml_node<>* root = file.Document().first_node("decals_params");
+  if (!root) {
+    utl::LogPrintf("Decals: %s has no decals_params; no decals\n", path);
+    return true;
+  }
+  for (const rapidxml::xml_node<>* key = root->first_node("key"); key; key = key->next_sibling()) {
+    const rapidxml::xml_attribute<>* idAttr = key->first_attribute("id");
+    const rapidxml::xml_attribute<>* valueAttr = key->first_attribute("value");
+    if (!idAttr || !idAttr->value()[0]) continue;
+    const char* value = valueAttr ? valueAttr->value() : "";
+    const float number = static_cast<float>(std::atof(value));
+    switch (ComputeHash(idAttr->value())) {
+      case ComputeHash("decals_max"): {
+        const int n = std::atoi(value);
+        m_decalsMax = std::clamp(n, 0, kMaxDecals);
+        if (n != m_decalsMax)
+          utl::LogPrintf("Decals: %s: decals_max %d held to %d\n", path, n, m_decalsMax);
+        break;
+      }
+      case ComputeHash("volume_texture_size"): {
+        const int n = std::atoi(value);
+        m_volumeSize = std::clamp(n, 1, kMaxVolumeSize);
+        if (n != m_volumeSize)
+          utl::LogPrintf("Decals: %s: volume_texture_size %d held to %d\n", path, n, m_volumeSize);
+        break;
+      }
+      case ComputeHash("noise3d_factor"): noiseFactor = number; break;
+      case ComputeHash("noise3d_octaves"): noiseOctaves = number; break;
+      case ComputeHash("noise3d_frequency"): noiseFrequency = number; break;
+      case ComputeHash("noise3d_persistence"): noisePersistence = number; break;
+      case ComputeHash("noise3d_lacunarity"): noiseLacunarity = number; break;
+      case ComputeHash("factor"): factor = number; break;
+      default: break;
+    }
+  }
+  return true;
+}
+
+void CDecalManager::CreateInstanceBuffer() {
+  if (!m_device || m_decalsMax <= 0 || m_instances) return;
+  if (!plat::gpu::Succeeded(m_device->CreateVertexBuffer(
+          static_cast<uint32_t>(m_decalsMax) * sizeof(SDecalInstance),
+          plat::gpu::kUsageDynamic | plat::gpu::kUsageWriteOnly, 0, plat::gpu::kPoolDefault,
+          &m_instances))) {
+    m_instances = nullptr;
+    utl::LogPrintf("Decals: the instance buffer of %d decals could not be made\n", m_decalsMax);
+  }
+}
+
+void CDecalManager::CreateNoiseVolume() {
+  const uint32_t edge = static_cast<uint32_t>(m_volumeSize);
+  if (!plat::gpu::Succeeded(m_device->CreateVolumeTexture(edge, edge, edge, 1, 0, plat::gpu::kFmtA8,
+                                                          plat::gpu::kPoolManaged, &m_noise))) {
+    m_noise = nullptr;
+    utl::LogPrintf("Decals: the noise volume could not be made\n");
+    return;
+  }
+  plat::gpu::LockedBox box{};
+  if (!plat::gpu::Succeeded(m_noise->LockBox(0, &box, nullptr, 0))) return;
+  SFractalNoiseState state;
+  auto* bytes = static_cast<uint8_t*>(box.bits);
+  for (uint32_t z = 0; z < edge; ++z) {
+    for (uint32_t y = 0; y < edge; ++y) {
+      uint8_t* row = bytes + z * static_cast<uint32_t>(box.slicePitch) +
+                     y * static_cast<uint32_t>(box.rowPitch);
+      for (uint32_t x = 0; x < edge; ++x) {
+        const float u = (static_cast<float>(x) + 0.5f) / static_cast<float>(edge);
+        const float v = (static_cast<float>(y) + 0.5f) / static_cast<float>(edge);
+        const float w = (static_cast<float>(z) + 0.5f) / static_cast<float>(edge);
+        const float a = noiseFactor * FractalNoise(state, u, v, w, noiseOctaves, noiseFrequency,
+                                                   noisePersistence, noiseLacunarity);
+        row[x] = static_cast<uint8_t>(std::clamp(a, 0.0f, 1.0f) * 255.0f + 0.5f);
+      }
+    }
+  }
+  m_noise->UnlockBox(0);
+}
+
+void CDecalManager::ReleaseDevice() {
+  ReleaseResource(m_declaration);
+  ReleaseResource(m_sphereVertices);
+  ReleaseResource(m_sphereIndices);
+  ReleaseResource(m_instances);
+  ReleaseResource(m_noise);
+}
+
+void CDecalManager::Shutdown() {
+  ReleaseDevice();
+  CGuard guard(m_lock);
+  m_slots.clear();
+  m_staging.clear();
+  m_pendingAdds.clear();
+  m_pendingRemovals.clear();
+  m_decalsMax = 0;
+  m_volumeSize = kDefaultVolumeSize;
+  m_device = nullptr;
+}
+
+void CDecalManager::OnLostDevice() { ReleaseResource(m_instances); }
+
+void CDecalManager::OnResetDevice() {
+  CreateInstanceBuffer();
+  UpdateInstanceBuffer();
+}
+
+// --- Main thread ----------------------------------------------------------------
+
+void CDecalManager::AddDecalAt(const plat::Vec3& position, const uint32_t& colour, float size,
+                               int group, float life, float fadeIn, float fadeOut) {
+  CGuard guard(m_lock);
+  auto it = std::find_if(m_slots.begin(), m_slots.end(), [](const SDecal& d) { return !d.used; });
+  if (it == m_slots.end()) return;
+  SDecal& d = *it;
+  d.used = 1;
+  d.committed = 0;
+  d.position = position;
+  d.colour = colour & 0x00FFFFFFu;
+  d.size = size;
+  d.group = group;
+  d.totalLife = d.remainingLife = life;
+  d.fadeIn = fadeIn;
+  d.fadeOut = fadeOut;
+  const float r1 = static_cast<float>(plat::Rand() / 32767.0);
+  const float r2 = static_cast<float>(plat::Rand() / 32767.0);
+  d.noiseOffset = plat::Vec3(1.5f * r1, 1.5f * r2, 0.0f);
+  m_pendingAdds.push_back(static_cast<int32_t>(it - m_slots.begin()));
+  MarkChanged();
+}
+
+void CDecalManager::AddDecal(float x, float y, float z, const unsigned long& colour, float size,
+                             int group, float life, float fadeIn, float fadeOut) {
+  const uint32_t argb = static_cast<uint32_t>(colour);
+  AddDecalAt(plat::Vec3(x, y, z), argb, size, group, life, fadeIn, fadeOut);
+}
+
+void CDecalManager::RemoveDecals(int group) {
+  for (SDecal& d : m_slots) {
+    CGuard guard(m_lock);
+    if (d.group != group) continue;
+    d.remainingLife = std::min(d.remainingLife, d.fadeOut);
+    MarkChanged();
+  }
+}
+
+void CDecalManager::ResetDecals() {
+  for (SDecal& d : m_slots) {
+    CGuard guard(m_lock);
+    d.remainingLife = 0.0f;
+    MarkChanged();
+  }
+}
+
+void CDecalManager::ClearDecals() {
+  {
+    CGuard guard(m_lock);
+    for (int32_t i = 0; i < m_decalsMax; ++i) m_pendingRemovals.push_back(i);
+  }
+  MarkChanged();
+}
+
+// --- Render thread --------------------------------------------------------------
+
+void CDecalManager::Commit() {
+  CGuard guard(m_lock);
+  if (m_renderManager) m_renderManager->decalsChanged = false;
+  m_changed = false;
+  for (int32_t i : m_pendingRemovals) {
+    if (i >= 0 && i < m_decalsMax) m_slots[static_cast<size_t>(i)].used = 0;
+  }
+  m_pendingRemovals.clear();
+  for (int32_t i : m_pendingAdds) {
+    // A slot freed by a removal of the same commit stays free.
+    if (i >= 0 && i < m_decalsMax && m_slots[static_cast<size_t>(i)].used)
+      m_slots[static_cast<size_t>(i)].committed = 1;
+  }
+  m_pendingAdds.clear();
+  UpdateInstanceBuffer();
+}
+
+void CDecalManager::FillInstances(SDecalInstance* out) const {
+  const size_t n = m_slots.size();
+  for (size_t i = 0; i < n; ++i) {
+    const SDecal& d = m_slots[i];
+    SDecalInstance& o = out[i];
+    o.used = d.used ? 1 : 0;
+    o.unused = 0;
+    o.position[0] = d.position.x;
+    o.position[1] = d.position.y;
+    o.position[2] = d.position.z;
+    o.size = d.size;
+    o.noiseOffset[0] = d.noiseOffset.x;
+    o.noiseOffset[1] = d.noiseOffset.y;
+    o.noiseOffset[2] = d.noiseOffset.z;
+    o.colour = d.colour;
+  }
+}
+
+void CDecalManager::UpdateInstanceBuffer() {
+  CGuard guard(m_lock);
+  if (m_staging.size() != m_slots.size()) m_staging.resize(m_slots.size());
+  FillInstances(m_staging.data());
+  if (!m_instances || m_staging.empty()) return;
+  void* data = nullptr;
+  if (!plat::gpu::Succeeded(m_instances->Lock(0, 0, &data, plat::gpu::kLockDiscard)) || !data)
+    return;
+  std::memcpy(data, m_staging.data(), m_staging.size() * sizeof(SDecalInstance));
+  m_instances->Unlock();
+}
+
+int32_t CDecalManager::Alpha(float totalLife, float remainingLife, float fadeIn, float fadeOut) {
+  float alpha = 255.0f;
+  if (totalLife - fadeIn <= remainingLife) {
+    // Within the first fadeIn seconds; no fade-in means fully there at once.
+    if (fadeIn > 0.0f) alpha = (totalLife - remainingLife) * 255.0f / fadeIn;
+  } else if (fadeOut <= 0.0f) {
+    // No fade-out: full to the end of the life, then gone at once.
+    if (remainingLife <= 0.0f) alpha = 0.0f;
+  } else if (fadeOut > remainingLife) {
+    alpha = remainingLife * 255.0f / fadeOut;
+  }
+  const int32_t a = static_cast<int32_t>(alpha);
+  return std::clamp(a, 0, 255);
+}
+
+void CDecalManager::Age(float dt) {
+  CGuard guard(m_lock);
+  for (size_t i = 0; i < m_slots.size(); ++i) {
+    SDecal& d = m_slots[i];
+    if (!d.used || !d.committed) continue;
+    d.remainingLife -= dt;
+    const int32_t alpha = Alpha(d.totalLife, d.remainingLife, d.fadeIn, d.fadeOut);
+    d.colour = (d.colour & 0x00FFFFFFu) | (static_cast<uint32_t>(alpha) << 24);
+    if (alpha < 255) {
+      MarkChanged();
+      if (d.remainingLife <= 0.0f &&
+          std::find(m_pendingRemovals.begin(), m_pendingRemovals.end(), static_cast<int32_t>(i)) ==
+              m_pendingRemovals.end())
+        m_pendingRemovals.push_back(static_cast<int32_t>(i));
+    }
+  }
+}
+
+void CDecalManager::Render(float dt, float width, float height) {
+  if (!m_renderManager) return;
+  CShader* shader = m_renderManager->shaders.Find(CStringHash("decal"));
+  if (!shader || !shader->effect) return;
+  shader->SetTechnique("Decal_tech");
+
+  // Each value only where the effect declares it (the record skips the others). The
+  // camera is the frame's view, taken once at its start.
+  const SCameraView& view = m_renderManager->viewState;
+  shader->SetCameraValues(view.view, view.projection, view.eye);
+  shader->SetFloat("gCamera_far_max_length", GetCameraFarMaxLength(view));
+  shader->SetTexture("gNZLinearMapNoCharsTexture", m_renderManager->renderTargets[3].texture);
+  shader->SetTexture("gNZLinearMapTexture", m_renderManager->renderTargets[2].texture);
+  shader->SetTexture("gDecalVolumeTexture", m_noise);
+  shader->SetFloat("gWRes", width);
+  shader->SetFloat("gHRes", height);
+  shader->SetFloat("gFactor", factor);
+
+  Age(dt);
+
+  plat::gpu::Device* device = m_device;
+  if (!device || !m_declaration || !m_sphereVertices || !m_sphereIndices || !m_instances ||
+      m_decalsMax <= 0)
+    return;
+  device->SetVertexDeclaration(m_declaration);
+  device->SetStreamSource(0, m_sphereVertices, 0, sizeof(plat::gpu::SphereVertex));
+  device->SetStreamSourceFreq(0, plat::gpu::kStreamIndexedData | static_cast<uint32_t>(m_decalsMax));
+  device->SetIndices(m_sphereIndices);
+  device->SetStreamSource(1, m_instances, 0, sizeof(SDecalInstance));
+  device->SetStreamSourceFreq(1, plat::gpu::kStreamInstanceData | 1u);
+  const bool begun = shader->begun;
+  const uint32_t passes = begun ? shader->effect->PassCount(shader->effect->GetCurrentTechnique())
+                                : shader->Begin();
+  for (uint32_t p = 0; p < passes; ++p) {
+    shader->BeginPass(p);
+    device->DrawIndexedPrimitive(plat::gpu::kTriangleList, 0, 0, m_sphereVertexCount, 0,
+                                 m_sphereFaceCount);
+    shader->EndPass();
+  }
+  if (!begun) shader->End();
+  device->SetStreamSourceFreq(0, 1);
+  device->SetStreamSourceFreq(1, 1);
+  device->SetStreamSource(1, nullptr, 0, 0);
+}
+
+// --- Lua --------------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kBindingsKey = "vd.DecalManagerBindings";
+
+CDecalManager* ManagerForLua() { return CDecalManager::GetInstance(); }
+
+}  // namespace
+
+void RegisterDecalBindings(lua_State* state) {
+  if (!state) return;
+  lua_getfield(state, LUA_REGISTRYINDEX, kBindingsKey);
+  const bool registered = lua_toboolean(state, -1) != 0;
+  lua_pop(state, 1);
+  if (registered) return;
+  luabind::module(state)[luabind::class_<CDecalManager>("CDecalManager")
+                             .def("AddDecal", &CDecalManager::AddDecal)
+                             .def("RemoveDecals", &CDecalManager::RemoveDecals)
+                             .def("ResetDecals", &CDecalManager::ResetDecals),
+                         luabind::def("GetDecalManager", &ManagerForLua)];
+  lua_pushboolean(state, 1);
+  lua_setfield(state, LUA_REGISTRYINDEX, kBindingsKey);
+}
+
+}  // namespace gfx
+}  // namespace vd

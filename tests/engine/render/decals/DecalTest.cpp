@@ -1,0 +1,215 @@
+// The decal manager without a device: parameters, the slot life cycle, the fade
+// schedule and the instance records.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/core/Log.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/decals/DecalManager.h"
+#include "engine/script/ScriptManager.h"
+#include "platform/crt/Crt.h"
+
+namespace vd {
+namespace gfx {
+namespace {
+
+class CLines : public utl::ILogSink {
+public:
+  void WriteScript(const char* text) override { lines.push_back(text); }
+  void WriteEngine(const char* text) override { lines.push_back(text); }
+  std::vector<std::string> lines;
+};
+
+class Decals : public ::testing::Test {
+protected:
+  void SetUp() override {
+    sinks.AddSink(log = new CLines());
+    utl::SetLogSinks(&sinks);
+  }
+  void TearDown() override {
+    for (const std::string& path : files) std::remove(path.c_str());
+    utl::SetLogSinks(nullptr);
+  }
+  std::string Params(const std::string& keys) {
+    const std::string path = ::testing::TempDir() + "decals_" + std::to_string(files.size()) + ".xml";
+    std::ofstream(path) << "<decals_params>" << keys << "</decals_params>";
+    files.push_back(path);
+    return path;
+  }
+  void Start(int slots) {
+    manager.Init(&render, nullptr,
+                 Params("<key id='decals_max' value='" + std::to_string(slots) + "'/>").c_str());
+  }
+  void Add(int group = 0, float life = 20.0f, float fadeIn = 2.5f, float fadeOut = 5.0f) {
+    manager.AddDecalAt(plat::Vec3(1, 2, 3), 0xFFAA0000u, 0.5f, group, life, fadeIn, fadeOut);
+  }
+  // One frame of the render thread: the pass's aging, then the commit.
+  void Frame(float dt) {
+    manager.Age(dt);
+    if (render.decalsChanged) manager.Commit();
+  }
+  size_t Logged(const std::string& part) const {
+    size_t n = 0;
+    for (const std::string& line : log->lines) n += line.find(part) != std::string::npos;
+    return n;
+  }
+
+  utl::CLogSinkHolder sinks;
+  CLines* log = nullptr;
+  CRenderManager render;
+  CDecalManager manager;
+  std::vector<std::string> files;
+};
+
+TEST_F(Decals, ParamsAreReadAndCountsHeldToTheBuffers) {
+  const std::string path = Params(
+      "<key id='decals_max' value='99999999'/><other id='factor' value='0.25'/>"
+      "<key id='volume_texture_size' value='-3'/><key id='noise3d_octaves' value='3.5'/>"
+      "<key id='' value='7'/><key id='unknown' value='1'/>");
+  manager.Init(&render, nullptr, path.c_str());
+  EXPECT_EQ(manager.DecalsMax(), CDecalManager::kMaxDecals);
+  EXPECT_EQ(manager.VolumeTextureSize(), 1);
+  EXPECT_FLOAT_EQ(manager.factor, 0.25f) << "every sibling after the first key counts";
+  EXPECT_FLOAT_EQ(manager.noiseOctaves, 3.5f);
+  EXPECT_EQ(Logged("decals_max 99999999 held to 4096"), 1u);
+  EXPECT_EQ(Logged("volume_texture_size -3 held to 1"), 1u);
+
+  manager.Shutdown();
+  EXPECT_EQ(manager.DecalsMax(), 0);
+  EXPECT_EQ(manager.VolumeTextureSize(), 128);
+
+  // A missing file leaves no slots: adds are dropped, nothing breaks.
+  EXPECT_FALSE(manager.LoadParams((::testing::TempDir() + "no_such_decals.xml").c_str()));
+  manager.Init(&render, nullptr, (::testing::TempDir() + "no_such_decals.xml").c_str());
+  Add();
+  EXPECT_EQ(manager.PendingAdds(), 0u);
+  Frame(0.1f);
+  // A malformed one is named in the log.
+  const std::string bad = ::testing::TempDir() + "bad_decals.xml";
+  std::ofstream(bad) << "<decals_params><key id='decals_max'";
+  files.push_back(bad);
+  EXPECT_FALSE(manager.LoadParams(bad.c_str()));
+  EXPECT_EQ(Logged("bad_decals.xml is not valid XML"), 1u);
+}
+
+TEST_F(Decals, SlotLifeCycle) {
+  Start(3);
+  Add();
+  Add();
+  EXPECT_EQ(manager.PendingAdds(), 2u);
+  EXPECT_TRUE(manager.Slot(0).used && manager.Slot(1).used && !manager.Slot(2).used);
+  EXPECT_EQ(manager.Slot(0).colour >> 24, 0u) << "the caller's alpha is ignored";
+  EXPECT_FALSE(manager.Slot(0).committed);
+  // Not aged before its commit.
+  manager.Age(1.0f);
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 20.0f);
+  manager.Commit();
+  EXPECT_TRUE(manager.Slot(0).committed);
+  EXPECT_FALSE(render.decalsChanged);
+
+  Add();
+  Add();  // every slot taken: dropped, nothing queued
+  EXPECT_EQ(manager.PendingAdds(), 1u);
+
+  // Clear, then add in the same frame: the commit frees every slot.
+  manager.ClearDecals();
+  Add();
+  manager.Commit();
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(manager.Slot(i).used) << i;
+  Add();
+  manager.Commit();
+  EXPECT_TRUE(manager.Slot(0).used && manager.Slot(0).committed);
+
+  SDecalInstance records[3];
+  manager.FillInstances(records);
+  EXPECT_EQ(records[0].used, 1);
+  EXPECT_EQ(records[1].used, 0);
+  EXPECT_FLOAT_EQ(records[0].position[2], 3.0f);
+  EXPECT_FLOAT_EQ(records[0].size, 0.5f);
+  EXPECT_GE(records[0].noiseOffset[0], 0.0f);
+  EXPECT_LE(records[0].noiseOffset[0], 1.5f);
+  EXPECT_EQ(records[0].noiseOffset[2], 0.0f);
+}
+
+TEST_F(Decals, AlphaSchedule) {
+  struct SCase {
+    float total, remaining, fadeIn, fadeOut;
+    int alpha;
+  } cases[] = {
+      {20, 20, 2.5f, 5, 0},        {20, 18.75f, 2.5f, 5, 127},  {20, 17.5f, 2.5f, 5, 255},
+      {20, 10, 2.5f, 5, 255},      {20, 2.5f, 2.5f, 5, 127},    {20, 0, 2.5f, 5, 0},
+      {20, -1, 2.5f, 5, 0},        // past its end: never negative
+      {20, 20, 0, 5, 255},         // no fade-in: full at once
+      {20, 19.9f, 0, 5, 255},      {20, 0.5f, 2.5f, 0, 255},   // no fade-out: full to the end
+      {20, 0, 2.5f, 0, 0},         {20, -0.1f, 2.5f, 0, 0},    // ... then gone at once
+      {1, 0.5f, 0, 0, 255},        {1, 1.5f, 2.5f, 5, 0},      // more life than it had: clamped
+      {1, 0, 0, 0, 0},
+  };
+  for (const SCase& k : cases) {
+    EXPECT_EQ(CDecalManager::Alpha(k.total, k.remaining, k.fadeIn, k.fadeOut), k.alpha)
+        << k.total << " " << k.remaining << " " << k.fadeIn << " " << k.fadeOut;
+  }
+
+  // A whole life, frame by frame: queued for removal in the first frame its life
+  // is over, freed by that frame's commit.
+  Start(2);
+  Add(0, 20.0f, 2.5f, 5.0f);
+  manager.Commit();
+  int frames = 0;
+  while (manager.Slot(0).used && frames < 1000) {
+    Frame(0.25f);
+    ++frames;
+  }
+  EXPECT_EQ(frames, 80);
+  // Zero fade times: full until the end, then gone in one frame.
+  Add(0, 1.0f, 0.0f, 0.0f);
+  manager.Commit();
+  Frame(0.5f);
+  EXPECT_EQ(manager.Slot(0).colour >> 24, 255u);
+  Frame(0.5f);
+  EXPECT_FALSE(manager.Slot(0).used);
+}
+
+TEST_F(Decals, RemoveAndResetShortenLives) {
+  Start(3);
+  Add(7, 20.0f, 0.0f, 5.0f);  // 12 s left after the frame below
+  Add(7, 20.0f, 0.0f, 5.0f);
+  Add(8, 20.0f, 0.0f, 5.0f);
+  manager.Commit();
+  Frame(8.0f);
+  manager.RemoveDecals(7);
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 5.0f);
+  EXPECT_FLOAT_EQ(manager.Slot(2).remainingLife, 12.0f);
+  Frame(2.0f);  // 3 s left
+  manager.RemoveDecals(7);
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 3.0f);
+  manager.ResetDecals();
+  Frame(0.0f);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(manager.Slot(i).used) << i;
+}
+
+TEST_F(Decals, LuaClassCDecalManager) {
+  Start(2);
+  lgc::CScriptManager scripts;
+  scripts.AddBindingRegistrar(&RegisterDecalBindings);
+  ASSERT_TRUE(scripts.Init());
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():AddDecal(1, 2, 3, 0xFF00FF00, 0.5, 7, 10, 1, 2)",
+                                "decals"));
+  ASSERT_TRUE(manager.Slot(0).used);
+  EXPECT_EQ(manager.Slot(0).colour, 0x0000FF00u);
+  EXPECT_EQ(manager.Slot(0).group, 7);
+  EXPECT_FLOAT_EQ(manager.Slot(0).position.z, 3.0f);
+  manager.Commit();
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():RemoveDecals(7)", "remove"));
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 2.0f);
+  ASSERT_TRUE(scripts.RunString("GetDecalManager():ResetDecals()", "reset"));
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 0.0f);
+}
+
+}  // namespace
+}  // namespace gfx
+}  // namespace vd
