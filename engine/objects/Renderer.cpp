@@ -141,8 +141,10 @@ void CRenderer::Load(rapidxml::xml_node<>* element) {
     const uint32_t name = key.NameHash();
     if (name == kMesh) {
       m_meshName.Set(key.Text());
-      // Dynamic meshes are made at run time: nothing to read.
-      if (!m_meshName.IsNoName() && m_renderType != kRenderTypeDynamic) {
+      // Dynamic meshes are made at run time and a particle renderer draws its
+      // emitter's batch: neither has a file to read.
+      if (!m_meshName.IsNoName() && m_renderType != kRenderTypeDynamic &&
+          m_renderType != kRenderTypeParticles) {
         if (CRenderManager* manager = CRenderManager::GetInstance()) manager->LoadMesh(m_meshName.Get());
       }
     } else if (name == kAnimMesh) {

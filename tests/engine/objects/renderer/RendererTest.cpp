@@ -105,13 +105,14 @@ protected:
   obj::CGameObject object;
 };
 
-TEST_F(RendererTest, DynamicBeforeMeshRequestsNoMesh) {
+TEST_F(RendererTest, DynamicOrParticlesBeforeMeshRequestsNoMesh) {
   struct Case {
     std::string keys;
     bool requested;
   } cases[] = {
       {Key("render_type", "dynamic") + Key("mesh", "test_cube.mesh"), false},
       {Key("mesh", "test_cube.mesh") + Key("render_type", "dynamic"), true},
+      {Key("render_type", "particles") + Key("mesh", "test_cube.mesh"), false},
       {Key("mesh", "test_cube.mesh"), true},
       {Key("mesh", ""), false},
   };
