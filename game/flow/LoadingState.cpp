@@ -165,7 +165,7 @@ bool CGameStateLoading::OnEnter() {
 
   app.scriptManager.CallGlobalFunction("OnInitLoading", luabind::object());
   app.renderManager.LoadShaders("Data/xml/level1_shaders.xml");
-  utl::LogPrintf("Init game background loading");
+  utl::LogPrintf("Init game background loading\n");
 
   // From here until the loader ends, both threads may call into Lua.
   app.locks.Create(sys::kLockLua);

@@ -170,6 +170,8 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   EXPECT_TRUE(followsPlayer) << "the loading screen binds main_camera's follow camera";
   EXPECT_NE(firstLook, lastLook) << "the view follows its target";
   EXPECT_EQ(log.find("error"), std::string::npos) << log;
+  EXPECT_NE(log.find("Init game background loading\n"), std::string::npos) << "a line of its own";
+  EXPECT_EQ(log.find("Data/meshes/"), std::string::npos) << "particle renderers read no mesh file";
   EXPECT_EQ(game.running, 0);
   EXPECT_FALSE(game.renderThread.Started());
   EXPECT_TRUE(messages.Requests().empty());
