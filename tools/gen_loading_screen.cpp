@@ -245,8 +245,11 @@ void WriteXml(const std::string& xml) {
   }
   WriteText(xml + "/loading_screen_instances.xml", objects);
 
+  // The player's figure is first made with the loading scene: its skinned effect
+  // comes with the screen's.
   WriteText(xml + "/loading_shaders.xml", std::string(kHeader) +
                                               "<shaders>\n  <shader fileName=\"gui\"/>\n"
+                                              "  <shader fileName=\"skin\"/>\n"
                                               "</shaders>\n");
   std::string textures = std::string(kHeader) + "<textures>\n";
   for (const char* language : {"eng/", "spa/"})
