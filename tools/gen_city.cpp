@@ -1111,10 +1111,12 @@ void WriteTrackersAndLines(const std::string& xml) {
   t += TrackerObject("tracker_casino_cinematic", {V3(44, 3, 0), V3(58, 5, -6), V3(68, 8, 0)});
   WriteText(xml + "/level1_tracker_instances.xml", t);
 
-  // The camera rail along the whole street.
-  WriteText(
-      xml + "/level1_line_instances.xml",
-      std::string(kHeader) + TrackerObject("line_main_street", {V3(-76, 4, 0), V3(76, 4, 0)}));
+  // The camera rail along the whole street, above the north pavement: the camera runs
+  // beside the player and looks down across the street at him. On the street's middle
+  // line it would stand right above him and look straight down.
+  WriteText(xml + "/level1_line_instances.xml",
+            std::string(kHeader) +
+                TrackerObject("line_main_street", {V3(-76, 4.5f, 8), V3(76, 4.5f, 8)}));
 
   // Each zone's rail.
   const V3 rails[kZoneCount][2] = {{V3(-78, 4, -2), V3(-42, 4, -2)},

@@ -32,10 +32,12 @@ function IsPlayerCollision(event)
   return other ~= nil and other:GetName() == "player"
 end
 
--- The camera runs along the main street's rail beside whoever it follows, stepping
--- off the rail (away from the target) by as much as the target is away from it.
+-- The camera runs along the main street's rail beside whoever it follows. It steps
+-- off the rail (away from the target) only by as much as the target is farther from
+-- the rail than this: anywhere on the street and its pavements it stays on the rail,
+-- which would otherwise take it into the houses behind it.
 CAMERA_RAIL = "line_main_street"
-CAMERA_RAIL_MAX_DISTANCE = 0
+CAMERA_RAIL_MAX_DISTANCE = 24
 
 function PlaceCameraOnRail()
   -- Hosts without the game's functions (tools, tests) have no camera to place.

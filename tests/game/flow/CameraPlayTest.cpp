@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/objects/Camera.h"
+#include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/FollowCamera.h"
@@ -41,7 +42,17 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
     float eyeX = 0.0f, targetX = 0.0f, eyeY = 0.0f;
     bool shakeOn = false;
     float stillOffset = 1.0f, shakenOffset = 0.0f;
+    bool playerDrawn = false;
+    // Degrees below the horizon at which the eye sees the target point, with the
+    // target in the street's middle and then on its near edge.
+    float middleDown = 0.0f, nearEdgeDown = 90.0f;
   } play;
+  const auto downAngle = [](const CCameraGOWController& camera) {
+    const plat::Vec3 eye = camera.transform->position;
+    const plat::Vec3 look = camera.targetTransform->position;
+    const float drop = eye.y - look.y - camera.targetHeight;
+    return std::atan2(drop, std::hypot(eye.x - look.x, eye.z - look.z)) * 180.0f / 3.14159265f;
+  };
   game.script = [&](int frame, pi::ScriptedBackend& keys) {
     if (frame == 5) keys.SetKeys({pi::kKeyReturn});  // new game
     if (frame == 6) keys.ReleaseAllKeys();
@@ -59,6 +70,18 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
       // The target walks up the street (whatever the camera follows: the player or
       // the stand-in).
       if (camera->targetTransform) camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 0));
+    }
+    if (play.frames == 60 && camera->targetTransform) {
+      obj::CGameObject* player = game.Find("player");
+      gfx::CRenderer* renderer = player ? player->GetComponent<gfx::CRenderer>() : nullptr;
+      play.playerDrawn = renderer && renderer->IsRegistered() && renderer->IsInDrawnLists() &&
+                         renderer->IsReadyToDraw();
+      play.middleDown = downAngle(*camera);
+      camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 6));
+    }
+    if (play.frames == 110 && camera->targetTransform) {
+      play.nearEdgeDown = downAngle(*camera);
+      camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 0));
     }
     if (play.frames == 120) {
       play.eyeX = camera->transform->position.x;
@@ -91,7 +114,13 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
   EXPECT_EQ(play.mode, CCameraGOWController::kModeLinearRails);
   ASSERT_TRUE(play.hasTarget);
   EXPECT_NEAR(play.eyeX, play.targetX, 0.5f) << "beside the target on the rail";
-  EXPECT_FLOAT_EQ(play.eyeY, 4.0f) << "at the rail's height";
+  EXPECT_FLOAT_EQ(play.eyeY, 4.5f) << "at the rail's height";
+  EXPECT_TRUE(play.playerDrawn)
+      << "the player's skinned figure is in the drawn lists, its effect loaded";
+  // From above, not from overhead: the figure stands in the view, not under it.
+  EXPECT_GT(play.middleDown, 10.0f);
+  EXPECT_LT(play.middleDown, 40.0f);
+  EXPECT_LT(play.nearEdgeDown, 65.0f);
   EXPECT_TRUE(play.shakeOn);
   EXPECT_LT(play.stillOffset, 0.05f);
   EXPECT_GT(play.shakenOffset, 0.3f) << "40 / (25..74) up or down";
