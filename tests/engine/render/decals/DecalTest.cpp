@@ -35,7 +35,11 @@ protected:
     utl::SetLogSinks(nullptr);
   }
   std::string Params(const std::string& keys) {
-    const std::string path = ::testing::TempDir() + "decals_" + std::to_string(files.size()) + ".xml";
+    // ctest runs each case as its own process at the same time as the others: a name of
+    // its own keeps one case from reading another's settings.
+    const std::string path = ::testing::TempDir() + "decals_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             "_" + std::to_string(files.size()) + ".xml";
     std::ofstream(path) << "<decals_params>" << keys << "</decals_params>";
     files.push_back(path);
     return path;
