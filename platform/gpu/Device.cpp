@@ -176,7 +176,7 @@ std::string DeviceImpl::Context() const {
 }
 
 HResult DeviceImpl::CreationFailure(const char* call, void* out) {
-  if (m_core->rec) m_core->Record(std::string(call) + " failed (injected)");
+  if (m_core->LogCalls()) m_core->Record(std::string(call) + " failed (injected)");
   if (out) *static_cast<void**>(out) = nullptr;
   return m_rec ? m_rec->failResult : kErrOutOfVideoMemory;
 }
@@ -185,7 +185,7 @@ HResult DeviceImpl::CreationFailure(const char* call, void* out) {
 // Resource creation.
 HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        VertexBuffer** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateVertexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
            " fvf=" + Hex(fvf) + " pool=" + std::to_string(pool));
   if (!out || length == 0) {
@@ -200,7 +200,7 @@ HResult DeviceImpl::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t
 
 HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format,
                                       uint32_t pool, IndexBuffer** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateIndexBuffer length=" + std::to_string(length) + " usage=" + Hex(usage) +
            " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
   if (!out || length == 0 || (format != kFmtIndex16 && format != kFmtIndex32)) {
@@ -215,7 +215,7 @@ HResult DeviceImpl::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t 
 
 HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                   uint32_t format, uint32_t pool, Texture** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
            " levels=" + std::to_string(levels) + " usage=" + Hex(usage) +
            " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
@@ -236,7 +236,7 @@ HResult DeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t leve
 
 HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage,
                                       uint32_t format, uint32_t pool, CubeTexture** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateCubeTexture edge=" + std::to_string(edge) + " levels=" + std::to_string(levels) +
            " usage=" + Hex(usage) + " format=" + std::to_string(format) +
            " pool=" + std::to_string(pool));
@@ -257,7 +257,7 @@ HResult DeviceImpl::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t u
 HResult DeviceImpl::CreateVolumeTexture(uint32_t width, uint32_t height, uint32_t depth,
                                         uint32_t levels, uint32_t usage, uint32_t format,
                                         uint32_t pool, VolumeTexture** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateVolumeTexture size=" + std::to_string(width) + "x" + std::to_string(height) +
            "x" + std::to_string(depth) + " levels=" + std::to_string(levels) + " usage=" +
            Hex(usage) + " format=" + std::to_string(format) + " pool=" + std::to_string(pool));
@@ -277,7 +277,7 @@ HResult DeviceImpl::CreateVolumeTexture(uint32_t width, uint32_t height, uint32_
 }
 
 HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateTextureFromImage kind=" + std::to_string(static_cast<int>(img.kind)) +
            " size=" + std::to_string(img.width) + "x" + std::to_string(img.height) + "x" +
            std::to_string(img.depth) + " levels=" + std::to_string(img.mipLevels) +
@@ -336,7 +336,7 @@ HResult DeviceImpl::CreateTextureFromImage(const image::Image& img, BaseTexture*
 
 HResult DeviceImpl::CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format,
                                               uint32_t multiSample, Surface** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateDepthStencilSurface size=" + std::to_string(width) + "x" +
            std::to_string(height) + " format=" + std::to_string(format) +
            " samples=" + std::to_string(multiSample));
@@ -354,7 +354,7 @@ HResult DeviceImpl::CreateDepthStencilSurface(uint32_t width, uint32_t height, u
 
 HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t format,
                                        uint32_t multiSample, Surface** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateRenderTarget size=" + std::to_string(width) + "x" + std::to_string(height) +
            " format=" + std::to_string(format) + " samples=" + std::to_string(multiSample));
   GlFormat gf;
@@ -372,7 +372,7 @@ HResult DeviceImpl::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t
 
 HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
                                             VertexDeclaration** out) {
-  if (m_rec) Record("CreateVertexDeclaration");
+  if (LogCalls()) Record("CreateVertexDeclaration");
   if (!out || !elements) return kErrInvalidCall;
   *out = nullptr;
   std::vector<VertexElement> list;
@@ -391,7 +391,7 @@ HResult DeviceImpl::CreateVertexDeclaration(const VertexElement* elements,
 HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint32_t format,
                                           bool depthStencil, uint32_t depthFormat,
                                           RenderToSurface** out) {
-  if (m_rec)
+  if (LogCalls())
     Record("CreateRenderToSurface size=" + std::to_string(width) + "x" + std::to_string(height) +
            " format=" + std::to_string(format) + " depth=" + std::to_string(depthStencil) +
            " depthFormat=" + std::to_string(depthFormat));
@@ -405,7 +405,7 @@ HResult DeviceImpl::CreateRenderToSurface(uint32_t width, uint32_t height, uint3
 }
 
 HResult DeviceImpl::CreateSprite(Sprite** out) {
-  if (m_rec) Record("CreateSprite");
+  if (LogCalls()) Record("CreateSprite");
   if (!out) return kErrInvalidCall;
   *out = nullptr;
   if (ShouldFail("CreateSprite")) return CreationFailure("CreateSprite", out);
@@ -417,7 +417,7 @@ HResult DeviceImpl::CreateSprite(Sprite** out) {
 // Shaders.
 HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragmentSource,
                                   Program** out, std::string* log) {
-  if (m_rec) Record("CreateProgram");
+  if (LogCalls()) Record("CreateProgram");
   if (log) log->clear();
   if (!out || !vertexSource || !fragmentSource) {
     if (out) *out = nullptr;
@@ -449,7 +449,7 @@ HResult DeviceImpl::CreateProgram(const char* vertexSource, const char* fragment
 }
 
 HResult DeviceImpl::CreateUniformBuffer(uint32_t size, UniformBuffer** out) {
-  if (m_rec) Record("CreateUniformBuffer size=" + std::to_string(size));
+  if (LogCalls()) Record("CreateUniformBuffer size=" + std::to_string(size));
   if (!out || size == 0) return kErrInvalidCall;
   *out = nullptr;
   if (!OnRenderThread("CreateUniformBuffer")) return kErrInvalidCall;
@@ -461,7 +461,7 @@ HResult DeviceImpl::CreateUniformBuffer(uint32_t size, UniformBuffer** out) {
 HResult DeviceImpl::SetProgram(Program* program) {
   if (!OnRenderThread("SetProgram")) return kErrInvalidCall;
   auto* p = static_cast<ProgramImpl*>(program);
-  if (m_rec) Record("SetProgram " + (p ? p->debugName : std::string("none")));
+  if (LogCalls()) Record("SetProgram " + (p ? p->debugName : std::string("none")));
   if (p && p->status.load() != Program::Status::Ready) {
     if (p->status.load() == Program::Status::Pending) DrainQueues();
     if (p->status.load() != Program::Status::Ready) {
@@ -504,7 +504,7 @@ std::string Values(const int32_t* v, size_t n) {
 HResult DeviceImpl::SetUniformVectors(int location, uint32_t components, uint32_t count,
                                       const float* values) {
   if (!OnRenderThread("SetUniformVectors")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformVectors loc=" + std::to_string(location) +
            " components=" + std::to_string(components) + " n=" + std::to_string(count) +
            Values(values, static_cast<size_t>(count) * components));
@@ -516,7 +516,7 @@ HResult DeviceImpl::SetUniformVectors(int location, uint32_t components, uint32_
 
 HResult DeviceImpl::SetUniformFloats(int location, uint32_t vec4Count, const float* values) {
   if (!OnRenderThread("SetUniformFloats")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformFloats loc=" + std::to_string(location) + " n=" + std::to_string(vec4Count) +
            Values(values, static_cast<size_t>(vec4Count) * 4));
   if (!m_program || !values) return kErrInvalidCall;
@@ -527,7 +527,7 @@ HResult DeviceImpl::SetUniformFloats(int location, uint32_t vec4Count, const flo
 
 HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* values) {
   if (!OnRenderThread("SetUniformFloat")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformFloat loc=" + std::to_string(location) + " n=" + std::to_string(count) +
            Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
@@ -538,7 +538,7 @@ HResult DeviceImpl::SetUniformFloat(int location, uint32_t count, const float* v
 
 HResult DeviceImpl::SetUniformInts(int location, uint32_t count, const int32_t* values) {
   if (!OnRenderThread("SetUniformInts")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformInts loc=" + std::to_string(location) + " n=" + std::to_string(count) +
            Values(values, count));
   if (!m_program || !values) return kErrInvalidCall;
@@ -549,7 +549,7 @@ HResult DeviceImpl::SetUniformInts(int location, uint32_t count, const int32_t* 
 
 HResult DeviceImpl::SetUniformMatrices(int location, uint32_t count, const float* values) {
   if (!OnRenderThread("SetUniformMatrices")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformMatrices loc=" + std::to_string(location) + " n=" + std::to_string(count) +
            Values(values, static_cast<size_t>(count) * 16));
   if (!m_program || !values) return kErrInvalidCall;
@@ -561,7 +561,7 @@ HResult DeviceImpl::SetUniformMatrices(int location, uint32_t count, const float
 HResult DeviceImpl::SetUniformBuffer(uint32_t slot, UniformBuffer* buffer) {
   if (!OnRenderThread("SetUniformBuffer")) return kErrInvalidCall;
   auto* b = static_cast<UniformBufferImpl*>(buffer);
-  if (m_rec)
+  if (LogCalls())
     Record("SetUniformBuffer slot=" + std::to_string(slot) + " " +
            (b ? b->m_name : std::string("none")));
   if (slot >= 16) return kErrInvalidCall;
@@ -578,7 +578,7 @@ void DeviceImpl::SetDebugEffect(const char* effect, int pass) {
 // State.
 HResult DeviceImpl::SetRenderState(uint32_t state, uint32_t value) {
   if (!OnRenderThread("SetRenderState")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetRenderState state=" + std::to_string(state) + " value=" + std::to_string(value));
   if (state >= kRenderStateCount) return kErrInvalidCall;
   if (m_rs[state] != value) {
@@ -597,7 +597,7 @@ HResult DeviceImpl::GetRenderState(uint32_t state, uint32_t* value) {
 
 HResult DeviceImpl::SetSamplerState(uint32_t sampler, uint32_t state, uint32_t value) {
   if (!OnRenderThread("SetSamplerState")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetSamplerState sampler=" + std::to_string(sampler) +
            " state=" + std::to_string(state) + " value=" + std::to_string(value));
   if (sampler >= kMaxSamplers || state >= 16) return kErrInvalidCall;
@@ -617,7 +617,7 @@ HResult DeviceImpl::GetSamplerState(uint32_t sampler, uint32_t state, uint32_t* 
 
 HResult DeviceImpl::SetTexture(uint32_t stage, BaseTexture* texture) {
   if (!OnRenderThread("SetTexture")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetTexture stage=" + std::to_string(stage) + " " +
            (texture ? texture->DebugName() : std::string("none")));
   if (stage >= kMaxSamplers) return kErrInvalidCall;
@@ -639,7 +639,7 @@ HResult DeviceImpl::GetTexture(uint32_t stage, BaseTexture** texture) {
 
 HResult DeviceImpl::SetViewport(const Viewport& v) {
   if (!OnRenderThread("SetViewport")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetViewport x=" + std::to_string(v.x) + " y=" + std::to_string(v.y) +
            " w=" + std::to_string(v.width) + " h=" + std::to_string(v.height));
   if (v.width == 0 || v.height == 0 || v.minZ < 0.0f || v.maxZ > 1.0f || v.minZ > v.maxZ) {
@@ -660,7 +660,7 @@ HResult DeviceImpl::GetViewport(Viewport* v) {
 
 HResult DeviceImpl::SetScissorRect(const Rect& r) {
   if (!OnRenderThread("SetScissorRect")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetScissorRect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom));
   m_scissor = r;
@@ -670,7 +670,7 @@ HResult DeviceImpl::SetScissorRect(const Rect& r) {
 
 HResult DeviceImpl::SetRenderTarget(uint32_t index, Surface* surface) {
   if (!OnRenderThread("SetRenderTarget")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetRenderTarget index=" + std::to_string(index) + " " +
            (surface ? surface->DebugName() : std::string("none")));
   if (index >= 4 || (index == 0 && !surface) || (surface && surface->IsDepthStencil()) ||
@@ -699,7 +699,7 @@ HResult DeviceImpl::GetRenderTarget(uint32_t index, Surface** surface) {
 
 HResult DeviceImpl::SetDepthStencilSurface(Surface* surface) {
   if (!OnRenderThread("SetDepthStencilSurface")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetDepthStencilSurface " + (surface ? surface->DebugName() : std::string("none")));
   if (surface && !surface->IsDepthStencil()) {
     m_core->Misuse("SetDepthStencilSurface: not a depth-stencil surface");
@@ -732,7 +732,7 @@ HResult DeviceImpl::GetBackBuffer(uint32_t swapChain, uint32_t index, Surface** 
 HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset,
                                     uint32_t stride) {
   if (!OnRenderThread("SetStreamSource")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetStreamSource stream=" + std::to_string(stream) + " " +
            (buffer ? buffer->DebugName() : std::string("none")) +
            " offset=" + std::to_string(offset) + " stride=" + std::to_string(stride));
@@ -751,7 +751,7 @@ HResult DeviceImpl::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint3
 
 HResult DeviceImpl::SetStreamSourceFreq(uint32_t stream, uint32_t setting) {
   if (!OnRenderThread("SetStreamSourceFreq")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("SetStreamSourceFreq stream=" + std::to_string(stream) + " setting=" + Hex(setting));
   if (stream >= kMaxStreams) return kErrInvalidCall;
   if ((setting & kStreamIndexedData) && stream != 0) return kErrInvalidCall;
@@ -764,7 +764,7 @@ HResult DeviceImpl::SetStreamSourceFreq(uint32_t stream, uint32_t setting) {
 
 HResult DeviceImpl::SetFVF(uint32_t fvf) {
   if (!OnRenderThread("SetFVF")) return kErrInvalidCall;
-  if (m_rec) Record("SetFVF " + Hex(fvf));
+  if (LogCalls()) Record("SetFVF " + Hex(fvf));
   if (fvf == m_fvf && !m_decl) return kOk;
   auto it = m_fvfLayouts.find(fvf);
   if (it == m_fvfLayouts.end()) {
@@ -789,7 +789,7 @@ HResult DeviceImpl::SetFVF(uint32_t fvf) {
 
 HResult DeviceImpl::SetVertexDeclaration(VertexDeclaration* declaration) {
   if (!OnRenderThread("SetVertexDeclaration")) return kErrInvalidCall;
-  if (m_rec) Record("SetVertexDeclaration");
+  if (LogCalls()) Record("SetVertexDeclaration");
   if (declaration == m_decl) return kOk;
   if (declaration) {
     declaration->AddRef();
@@ -822,7 +822,7 @@ HResult DeviceImpl::GetVertexDeclaration(VertexDeclaration** declaration) {
 
 HResult DeviceImpl::SetIndices(IndexBuffer* buffer) {
   if (!OnRenderThread("SetIndices")) return kErrInvalidCall;
-  if (m_rec) Record("SetIndices " + (buffer ? buffer->DebugName() : std::string("none")));
+  if (LogCalls()) Record("SetIndices " + (buffer ? buffer->DebugName() : std::string("none")));
   if (m_indices == buffer) return kOk;
   if (buffer) buffer->AddRef();
   if (m_indices) m_indices->Release();
@@ -890,7 +890,7 @@ bool DeviceImpl::ValidateDrawSlow(const char* call, uint32_t lastVertex, uint32_
 
 HResult DeviceImpl::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
   if (!OnRenderThread("DrawPrimitive")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("DrawPrimitive type=" + std::to_string(type) + " start=" + std::to_string(startVertex) +
            " prims=" + std::to_string(primitiveCount));
   uint32_t count = VerticesFor(type, primitiveCount);
@@ -905,7 +905,7 @@ HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint
                                          uint32_t numVertices, uint32_t startIndex,
                                          uint32_t primitiveCount) {
   if (!OnRenderThread("DrawIndexedPrimitive")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("DrawIndexedPrimitive type=" + std::to_string(type) +
            " base=" + std::to_string(baseVertex) + " min=" + std::to_string(minIndex) +
            " verts=" + std::to_string(numVertices) + " start=" + std::to_string(startIndex) +
@@ -955,7 +955,7 @@ HResult DeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint
 HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* vertices,
                                     uint32_t stride) {
   if (!OnRenderThread("DrawPrimitiveUP")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("DrawPrimitiveUP type=" + std::to_string(type) +
            " prims=" + std::to_string(primitiveCount) + " stride=" + std::to_string(stride));
   uint32_t count = VerticesFor(type, primitiveCount);
@@ -989,7 +989,7 @@ HResult DeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, cons
 // Frame.
 HResult DeviceImpl::BeginScene() {
   if (!OnRenderThread("BeginScene")) return kErrInvalidCall;
-  if (m_rec) Record("BeginScene");
+  if (LogCalls()) Record("BeginScene");
   if (m_inScene) {
     m_core->Misuse("BeginScene inside a scene");
     return kErrInvalidCall;
@@ -1001,7 +1001,7 @@ HResult DeviceImpl::BeginScene() {
 
 HResult DeviceImpl::EndScene() {
   if (!OnRenderThread("EndScene")) return kErrInvalidCall;
-  if (m_rec) Record("EndScene");
+  if (LogCalls()) Record("EndScene");
   if (!m_inScene) {
     m_core->Misuse("EndScene without BeginScene");
     return kErrInvalidCall;
@@ -1013,7 +1013,7 @@ HResult DeviceImpl::EndScene() {
 HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t colour,
                           float z, uint32_t stencil) {
   if (!OnRenderThread("Clear")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("Clear rects=" + std::to_string(rectCount) + " flags=" + Hex(flags) + " colour=" +
            Hex(colour) + " z=" + std::to_string(z) + " stencil=" + std::to_string(stencil));
   if ((rectCount > 0 && !rects) || flags == 0 || (flags & ~7u)) return kErrInvalidCall;
@@ -1028,7 +1028,7 @@ HResult DeviceImpl::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags,
 HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest,
                                 const Rect* destRect, uint32_t filter) {
   if (!OnRenderThread("StretchRect")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("StretchRect " + (source ? source->DebugName() : std::string("none")) + " -> " +
            (dest ? dest->DebugName() : std::string("none")) + " filter=" + std::to_string(filter));
   if (!source || !dest || source == dest || source->IsDepthStencil() || dest->IsDepthStencil() ||
@@ -1059,7 +1059,7 @@ HResult DeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surface
 
 HResult DeviceImpl::Present() {
   if (!OnRenderThread("Present")) return kErrInvalidCall;
-  if (m_rec) Record("Present");
+  if (LogCalls()) Record("Present");
   if (m_inScene) {
     m_core->Misuse("Present inside BeginScene/EndScene");
     return kErrInvalidCall;
@@ -1086,7 +1086,7 @@ HResult DeviceImpl::TestCooperativeLevel() {
       hr = kErrDeviceNotReset;
     }
   }
-  if (m_rec) Record("TestCooperativeLevel -> " + Hex(static_cast<uint32_t>(hr)));
+  if (LogCalls()) Record("TestCooperativeLevel -> " + Hex(static_cast<uint32_t>(hr)));
   return hr;
 }
 
@@ -1097,7 +1097,7 @@ void DeviceImpl::SimulateDeviceLoss(uint32_t lostCalls) {
 
 HResult DeviceImpl::Reset(PresentParameters* parameters) {
   if (!OnRenderThread("Reset")) return kErrInvalidCall;
-  if (m_rec)
+  if (LogCalls())
     Record("Reset" + (parameters ? " size=" + std::to_string(parameters->backBufferWidth) + "x" +
                                        std::to_string(parameters->backBufferHeight) +
                                        " samples=" + std::to_string(parameters->multiSampleType)

@@ -125,7 +125,8 @@ private:
     return false;
   }
   std::string Context() const;
-  // Call sites test m_rec first, so that no text is built without a recorder.
+  // Call sites test LogCalls first, so that no text is built that nobody keeps.
+  bool LogCalls() const { return m_rec && m_rec->keepCallText; }
   void Record(const std::string& line) {
     if (m_rec) m_rec->Append(line + Context());
   }

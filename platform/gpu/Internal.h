@@ -39,6 +39,8 @@ public:
   void Record(const std::string& line) {
     if (rec) rec->Append(line);
   }
+  // Call sites test this first, so that no text is built that nobody keeps.
+  bool LogCalls() const { return rec && rec->keepCallText; }
   // Misuse: an error in the recording, a log line with GL.
   void Misuse(const std::string& line) {
     if (rec)

@@ -58,7 +58,7 @@ Resource::Resource(std::shared_ptr<DeviceCore> core, uint32_t pool, uint32_t usa
     : m_core(std::move(core)), m_pool(pool), m_usage(usage), m_name(m_core->NewName(kind)) {}
 
 Resource::~Resource() {
-  if (m_core->rec) m_core->Record("Free " + m_name);
+  if (m_core->LogCalls()) m_core->Record("Free " + m_name);
 }
 
 void DeviceCore::Register(ResourceImpl* r, bool defaultPool) {
@@ -95,7 +95,7 @@ HResult LockStore(DeviceCore& core, const std::string& name, BufferStore& s, uin
                 " outside " + std::to_string(length) + " bytes");
     return kErrInvalidCall;
   }
-  if (core.rec)
+  if (core.LogCalls())
     core.Record("Lock " + name + " offset=" + std::to_string(offset) +
                 " size=" + std::to_string(size) + " flags=" + Hex(flags));
   s.locked = true;
@@ -121,7 +121,7 @@ HResult UnlockStore(DeviceCore& core, const std::string& name, BufferStore& s, R
       changed = true;
     }
   }
-  if (core.rec) core.Record("Unlock " + name);
+  if (core.LogCalls()) core.Record("Unlock " + name);
   if (changed) core.MarkDirty(self);
   return kOk;
 }
@@ -444,7 +444,7 @@ HResult Texture::LockRect(uint32_t level, LockedRect* locked, const Rect* rect, 
                        : rect->left * BytesPerPixel(m_format);
     offset = static_cast<size_t>(row) * pitch + col;
   }
-  if (m_core->rec)
+  if (m_core->LogCalls())
     m_core->Record("LockRect " + m_name + " level=" + std::to_string(level) +
                    " flags=" + Hex(flags));
   s.levelLocked[level] = true;
@@ -465,7 +465,7 @@ HResult Texture::UnlockRect(uint32_t level) {
     s.levelLocked[level] = false;
     s.levelDirty[level] = true;
   }
-  if (m_core->rec) m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
+  if (m_core->LogCalls()) m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
   m_core->MarkDirty(self);
   return kOk;
 }
@@ -543,7 +543,7 @@ HResult VolumeTexture::LockBox(uint32_t level, LockedBox* locked, const Box* box
                              : box->left * BytesPerPixel(m_format);
     offset = box->front * slicePitch + static_cast<size_t>(row) * rowPitch + col;
   }
-  if (m_core->rec)
+  if (m_core->LogCalls())
     m_core->Record("LockBox " + m_name + " level=" + std::to_string(level) +
                    " flags=" + Hex(flags));
   s.levelLocked[level] = true;
@@ -565,7 +565,7 @@ HResult VolumeTexture::UnlockBox(uint32_t level) {
     s.levelLocked[level] = false;
     s.levelDirty[level] = true;
   }
-  if (m_core->rec) m_core->Record("UnlockBox " + m_name + " level=" + std::to_string(level));
+  if (m_core->LogCalls()) m_core->Record("UnlockBox " + m_name + " level=" + std::to_string(level));
   m_core->MarkDirty(self);
   return kOk;
 }
@@ -701,7 +701,7 @@ HResult UniformBufferImpl::Update(uint32_t offset, uint32_t size, const void* da
     m_core->Misuse("UniformBuffer::Update called off the render thread");
     return kErrInvalidCall;
   }
-  if (m_core->rec)
+  if (m_core->LogCalls())
     m_core->Record("UpdateUniformBuffer " + m_name + " offset=" + std::to_string(offset) +
                    " size=" + std::to_string(size));
   if (buffer) {
@@ -746,7 +746,7 @@ bool Program::BindUniformBlock(const char* name, uint32_t slot) {
   if (!name || self->status.load() != Status::Ready) return false;
   auto it = self->blocks.find(name);
   if (it == self->blocks.end()) return false;
-  if (self->core->rec)
+  if (self->core->LogCalls())
     self->core->Record("BindUniformBlock " + self->debugName + " " + name +
                        " slot=" + std::to_string(slot));
   if (self->core->gl) {
