@@ -472,8 +472,10 @@ bool CPlayerController::Update(float dt) {
       }
       if (stateTimer >= stateDuration) state = kCorpse;
       break;
-    case kFatality:
     case kCombo:
+      UpdateCombo();
+      break;
+    case kFatality:
     case kComboAuto1:
     case kComboAuto2:
     case kSpecialAttack1:

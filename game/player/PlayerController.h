@@ -237,6 +237,8 @@ private:
   void UpdateCover();
   void UpdateCoverOut();
   void UpdateCoverHit();
+  // Combo: steering between hit windows and the interruptions of the chain.
+  void UpdateCombo();
   // States whose handlers belong to the attacks, reactions, fatalities and the use
   // of objects: until they exist the player falls back to idle_combat, so that no
   // press leaves it stuck.

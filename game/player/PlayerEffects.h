@@ -28,6 +28,16 @@ public:
   }
   bool Init() override { return true; }
   void Reset() override {}
+
+  // What the attack chain asks of the effects around its steps and finishers.
+  void ShowWeaponLight() {}
+  void HideWeaponLight() {}
+  void StartRingCrown() {}
+  void StopRingCrown() {}
+  void StartRocks() {}
+  void ShowRocks() {}
+  void StartSemisphere() {}
+  void StopSemisphere() {}
 };
 
 }  // namespace vd
