@@ -392,6 +392,37 @@ TEST_F(Combo, AnAutoAttackPressOutsideTheWindowEndsTheChain) {
   EXPECT_EQ(controller->state, P::kComboAuto1);
 }
 
+TEST_F(Combo, MovingBreaksOffOnlyOnceTheWindowHasClosedCoverBeforeItOpens) {
+  BuildCombo();
+  Press(key::kKeyJ);
+  ASSERT_TRUE(WaitWindow());
+  Keys({key::kKeyW});
+  Step();
+  EXPECT_EQ(controller->state, P::kCombo) << "no run while the window is open";
+  EXPECT_EQ(combo->state, C::kX1);
+  uint8_t closedBefore = 0;
+  ASSERT_TRUE(Until([&] {
+    if (controller->state != P::kCombo) return true;
+    closedBefore = combo->windowClosed;
+    return false;
+  }));
+  EXPECT_EQ(closedBefore, 1) << "the run waits for the window's end";
+  EXPECT_EQ(controller->state, P::kRun);
+  EXPECT_EQ(combo->state, C::kStart);
+  EXPECT_FALSE(weapon->IsActive(0) || weapon->IsActive(1));
+  Keys({});
+  ASSERT_TRUE(Until([&] { return controller->state == P::kIdleCombat; }));
+
+  // Cover is taken before the window opens, not inside it.
+  Press(key::kKeyJ);
+  ASSERT_EQ(combo->state, C::kX1);
+  Keys({key::kKeySpace});
+  Step();
+  EXPECT_EQ(controller->state, P::kCover);
+  EXPECT_EQ(combo->state, C::kStart);
+  Keys({});
+}
+
 TEST_F(Combo, ARefusedTableIsLoggedAndThePlayerCannotAttack) {
   const std::string row =
       " in='0.2' out='0.6' weaponIn='0.3' weaponOut='0.5' damage='10' hit='0' power='0' "
