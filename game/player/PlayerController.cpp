@@ -475,9 +475,11 @@ bool CPlayerController::Update(float dt) {
     case kCombo:
       UpdateCombo();
       break;
-    case kFatality:
     case kComboAuto1:
     case kComboAuto2:
+      UpdateAutoAttack();
+      break;
+    case kFatality:
     case kSpecialAttack1:
     case kSpecialAttack2:
     case kUse:

@@ -239,6 +239,8 @@ private:
   void UpdateCoverHit();
   // Combo: steering between hit windows and the interruptions of the chain.
   void UpdateCombo();
+  // The two automatic attacks (states 14 and 15).
+  void UpdateAutoAttack();
   // States whose handlers belong to the attacks, reactions, fatalities and the use
   // of objects: until they exist the player falls back to idle_combat, so that no
   // press leaves it stuck.

@@ -29,7 +29,7 @@ public:
   bool Init() override { return true; }
   void Reset() override {}
 
-  // What the attack chain asks of the effects around its steps and finishers.
+  // What the attacks ask of the effects around their steps and finishers.
   void ShowWeaponLight() {}
   void HideWeaponLight() {}
   void StartRingCrown() {}
@@ -38,6 +38,10 @@ public:
   void ShowRocks() {}
   void StartSemisphere() {}
   void StopSemisphere() {}
+  void StartWeaponSparks() {}
+  void StartTurbulence() {}
+  void UpdateTurbulence(float dt) { (void)dt; }
+  void StopTurbulence() {}
 };
 
 }  // namespace vd

@@ -392,6 +392,47 @@ TEST_F(Combo, AnAutoAttackPressOutsideTheWindowEndsTheChain) {
   EXPECT_EQ(controller->state, P::kComboAuto1);
 }
 
+// The auto attacks take their damage and volume fractions from rows 9 and 10 and
+// strike with the big set.
+TEST_F(Combo, AutoAttacksStrikeWithTheBigSetAtTheirRowsFractions) {
+  struct SCase {
+    uint8_t key;
+    int state;
+    int row;
+    const char* type;
+  };
+  const SCase cases[] = {{key::kKeyJ, P::kComboAuto1, C::kAuto1Row, "combo_auto_01"},
+                         {key::kKeyI, P::kComboAuto2, C::kAuto2Row, "combo_auto_02"}};
+  BuildCombo();
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.type);
+    log.entries.clear();
+    Keys({key::kKeyLeftShift, c.key});
+    Step();
+    Keys({});
+    ASSERT_EQ(controller->state, c.state);
+    const SComboState& row = *combo->GetRow(c.row);
+    int framesOn = 0;
+    Step();
+    ASSERT_GT(controller->stateDuration, 0.0f);
+    while (controller->state == c.state) {
+      const float t = controller->stateTimer;
+      const float l = controller->stateDuration;
+      EXPECT_EQ(weapon->IsActive(1), t > row.weaponIn * l && t <= row.weaponOut * l) << t;
+      EXPECT_FALSE(weapon->IsActive(0));
+      framesOn += weapon->IsActive(1) ? 1 : 0;
+      Step();
+    }
+    EXPECT_GT(framesOn, 0);
+    EXPECT_EQ(controller->state, P::kIdleCombat);
+    EXPECT_EQ(combo->state, C::kStart) << "the chain never ran";
+    const auto begins = log.Of("begin");
+    ASSERT_EQ(begins.size(), 1u);
+    EXPECT_EQ(begins[0].type, c.type);
+    EXPECT_EQ(begins[0].damage, row.damage);
+  }
+}
+
 TEST_F(Combo, MovingBreaksOffOnlyOnceTheWindowHasClosedCoverBeforeItOpens) {
   BuildCombo();
   Press(key::kKeyJ);
