@@ -260,7 +260,12 @@ float CComboController::GetShakeTimer() const {
 
 bool CComboController::Update(float frameTime) {
   dt = frameTime;
-  if (!player || player->state != CPlayerController::kCombo) return true;
+  if (!player || player->state != CPlayerController::kCombo) {
+    // The player left the chain under us (a hit, a script): a slow motion that
+    // X5 started must not outlive it.
+    if (slowMotionStarted) SetSlowMotion(false, 1.0f);
+    return true;
+  }
   if (!HasTable()) {
     // Without its tuning no step can run; the player must not stay in the combo.
     EndCombo();
@@ -291,7 +296,7 @@ bool CComboController::Update(float frameTime) {
     default:
       break;
   }
-  if (!windowOpen && player->state == CPlayerController::kCombo) {
+  if (!windowOpen) {
     if (Pressed(In::AutoAttack1)) {
       EndCombo();
       player->SetState(CPlayerController::kComboAuto1);

@@ -301,6 +301,16 @@ TEST_F(Combo, EndingX5InItsSlowMotionRestoresTimeButLeavesAnotherSlowMotionAlone
   EXPECT_FLOAT_EQ(timer.slowMotionScale.load(), 1.0f);
   EXPECT_EQ(controller->state, P::kIdleCombat);
 
+  // The player taken out of the chain by anything else ends it too.
+  Step();
+  Reach("JJJJJ");
+  ASSERT_TRUE(Until([&] { return timer.slowMotion.load() != 0; }));
+  controller->SetState(P::kHit);
+  Step();
+  EXPECT_EQ(timer.slowMotion.load(), 0);
+  EXPECT_FLOAT_EQ(timer.slowMotionScale.load(), 1.0f);
+  combo->EndCombo();
+
   // A slow motion that someone else runs (a grenade) is not ours to end.
   Step();
   Reach("JJJJJ");
