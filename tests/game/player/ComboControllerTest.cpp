@@ -188,6 +188,41 @@ TEST_F(Combo, ThePressInTheWindowChainsWhenItClosesAndTheChainEndsInIdleCombat) 
   EXPECT_FALSE(weapon->IsActive(1));
 }
 
+TEST_F(Combo, AWindowPassedWithinOneUpdateNeverOpensAndAPressAfterItChainsAtOnce) {
+  BuildCombo();
+  Press(key::kKeyJ);
+  ASSERT_EQ(combo->state, C::kX1);
+  const SComboState& x1 = *combo->GetRow(C::kX1);
+  const float jump = x1.out * combo->stepLength + 0.01f;
+  ++frameCount;
+  Frame(jump);
+  EXPECT_EQ(combo->windowOpen, 0);
+  EXPECT_EQ(combo->windowClosed, 0);
+  EXPECT_EQ(combo->state, C::kX1);
+  Press(key::kKeyJ);
+  EXPECT_EQ(combo->state, C::kX2);
+  Step();
+  EXPECT_EQ(log.Sequence(), "X1 X2 ") << "no closing event for X1";
+}
+
+TEST_F(Combo, ARestoredCheckpointEndsTheChainAndKeepsTheTable) {
+  BuildCombo();
+  Reach("JJ");
+  ASSERT_EQ(combo->state, C::kX2);
+  player->SaveCheckPoint();
+  Frames(3);
+  player->LoadCheckPoint();
+  EXPECT_EQ(combo->state, C::kStart) << "saved in X2, restored into no step";
+  EXPECT_EQ(combo->next, 0);
+  ASSERT_TRUE(combo->HasTable());
+  EXPECT_EQ(combo->combos[C::kX5].name.Get(), CStringHash("X5"));
+  EXPECT_EQ(combo->slowMotionTimer, &timer);
+  Keys({});
+  Frames(2);
+  Press(key::kKeyJ);
+  EXPECT_EQ(combo->state, C::kX1);
+}
+
 TEST_F(Combo, APressInTheRecoveryChainsAtOnceAndBothButtonsAdvanceTwice) {
   BuildCombo();
   Press(key::kKeyJ);
