@@ -29,8 +29,13 @@ void Post(evn::IEvent* event) {
 
 void CPlayerController::UpdateCombo() {
   Entering();
-  const bool windowOpen = combo && combo->windowOpen;
-  const bool windowClosed = combo && combo->windowClosed;
+  if (!combo) {
+    // No chain to run: the player must not stay in the combo.
+    state = kIdleCombat;
+    return;
+  }
+  const bool windowOpen = combo->windowOpen != 0;
+  const bool windowClosed = combo->windowClosed != 0;
   const bool moving = AnyValue(In::MoveForward, In::MoveLeft);
   if (moving && !windowOpen) {
     UpdateDirection();
@@ -45,7 +50,7 @@ void CPlayerController::UpdateCombo() {
     interruption = kEvade;
   }
   if (!interruption) return;
-  if (combo) combo->EndCombo();
+  combo->EndCombo();
   if (interruption == kRun) StartMoving();
   state = interruption;
   if (animator) animator->RemoveAction(CStringHash("attack_to_idle"), 0.0f);
