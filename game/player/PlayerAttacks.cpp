@@ -1,6 +1,9 @@
 // The player controller's side of the attack chain: the combo controller runs the
 // steps, the player only steers between hit windows and breaks off into a run,
 // cover or an evade.
+#include "engine/app/Application.h"
+#include "engine/app/Timer.h"
+#include "engine/audio/AudioManager.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
 #include "engine/input/InputManager.h"
@@ -22,6 +25,26 @@ void Post(evn::IEvent* event) {
     events->PostEvent(event);
   } else {
     event->Release();
+  }
+}
+
+// "OnHUDChange" delivered at once, so that the meter shows the spent gas or
+// grenade in this frame.
+void SendHUD(float gas, int grenades) {
+  evn::CEventHUDChange* hud = evn::CEventHUDChange::New();
+  if (!hud) return;
+  hud->unhide = true;
+  hud->gas = gas;
+  hud->grenades = grenades;
+  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance())
+    events->DispatchEvent(hud);
+  hud->Release();
+}
+
+void PostUnhide() {
+  if (evn::CEventHUDChange* hud = evn::CEventHUDChange::New()) {
+    hud->unhide = true;
+    Post(hud);
   }
 }
 
@@ -105,6 +128,116 @@ void CPlayerController::UpdateAutoAttack() {
     weapon->SetWeaponActive(false, set);
     if (effects) effects->HideWeaponLight();
   }
+}
+
+void CPlayerController::UpdateGasAttack() {
+  if (Entering()) {
+    if (gas < gasConsumption) {
+      state = kIdle;
+      return;
+    }
+    BlendCycle("idle_combat_01");
+    if (animator) animator->ExecuteAction(CStringHash("gas_01"), 1.0f, 0.25f, 0.25f, false);
+    stateDuration = Duration("gas_01");
+    stateTimer = 0.0f;
+    PostUnhide();
+    gasApplied = 0;
+  }
+  stateTimer += frameTime;
+  const float length = stateDuration;
+  if (stateTimer < gasIn * length) {
+    if (Pressed(In::Cover)) state = kCover;
+    if (AnyPressed(In::DirForward, In::DirLeft)) state = kEvade;
+    if (state != kSpecialAttack1) {
+      if (animator) animator->ClearActions();
+      return;
+    }
+  }
+  if (gasStart * length <= stateTimer && stateTimer <= gasOver * length) {
+    if (!gasApplied) {
+      gas -= gasConsumption;
+      if (gas < 0.0f) gas = 0.0f;
+      gasApplied = 1;
+      if (effects) effects->StartGas();
+      SendHUD(gas, -1);
+      PlaySound("brannoc_tomad_esto", false);
+      if (sfx::CAudioManager* audio = sfx::CAudioManager::GetInstance()) {
+        const plat::Vec3 at = transform ? transform->position : plat::Vec3();
+        const uint32_t channel = audio->PlaySound3D("brannoc_gas", at.x, at.y, at.z, false);
+        if (channel) audio->SetSound3DParams(channel, 5.0f, 50.0f);
+      }
+    }
+    if (effects) effects->ApplyGasDamage();
+  }
+  if (stateTimer >= length) {
+    state = kIdleCombat;
+    stateTimer = 0.0f;
+    if (effects) effects->StopGas();
+  }
+}
+
+void CPlayerController::UpdateGrenadeThrow() {
+  if (!slowMotionTimer) {
+    if (sys::CApplicationBase* app = sys::CApplicationBase::GetInstance())
+      slowMotionTimer = &app->timer;
+  }
+  if (Entering()) {
+    if (grenades < 1) {
+      state = kIdle;
+      return;
+    }
+    BlendCycle("idle_combat_01");
+    if (animator) animator->ExecuteAction(CStringHash("grenades_01"), 1.0f, 0.25f, 0.25f, false);
+    stateDuration = Duration("grenades_01");
+    stateTimer = 0.0f;
+    grenadeSpent = 0;
+    if (effects) effects->StartGrenadeThrow();
+    PostUnhide();
+  }
+  stateTimer += frameTime;
+  const float length = stateDuration;
+  if (stateTimer < grenadesIn * length) {
+    if (Pressed(In::Cover)) state = kCover;
+    if (AnyPressed(In::DirForward, In::DirLeft)) state = kEvade;
+    if (state != kSpecialAttack2) {
+      if (animator) animator->ClearActions();
+      if (effects) effects->CancelGrenadeThrow();
+      return;
+    }
+  }
+  const bool slowMotionOn = slowMotionTimer && slowMotionTimer->slowMotion.load() != 0;
+  if (!grenadeSpent && grenadesSlowmotionIn * length <= stateTimer &&
+      stateTimer < grenadesSlowmotionOut * length) {
+    if (slowMotionTimer && !slowMotionOn) {
+      slowMotionTimer->slowMotionScale.store(grenadesSlowmotionSpeed);
+      slowMotionTimer->slowMotion.store(1);
+      grenadeSlowMotion = 1;
+    }
+    return;
+  }
+  // The grenade is spent once the throw passes the end of its slow motion, even
+  // when another slow motion was running and the throw had none of its own.
+  if (!grenadeSpent && stateTimer >= grenadesSlowmotionOut * length) {
+    EndGrenadeSlowMotion();
+    grenadeSpent = 1;
+    grenades -= 1;
+    if (grenades < 0) grenades = 0;
+    SendHUD(-1.0f, grenades);
+    return;
+  }
+  if (stateTimer >= length) {
+    state = kIdleCombat;
+    stateTimer = 0.0f;
+    if (effects) effects->CancelGrenadeThrow();
+  }
+}
+
+void CPlayerController::EndGrenadeSlowMotion() {
+  if (grenadeSlowMotion && slowMotionTimer) {
+    slowMotionTimer->slowMotion.store(0);
+    slowMotionTimer->slowMotionScale.store(1.0f);
+  }
+  grenadeSlowMotion = 0;
 }
 
 }  // namespace vd

@@ -479,9 +479,13 @@ bool CPlayerController::Update(float dt) {
     case kComboAuto2:
       UpdateAutoAttack();
       break;
-    case kFatality:
     case kSpecialAttack1:
+      UpdateGasAttack();
+      break;
     case kSpecialAttack2:
+      UpdateGrenadeThrow();
+      break;
+    case kFatality:
     case kUse:
     case kHit:
     case kExplosionHit:
@@ -495,6 +499,8 @@ bool CPlayerController::Update(float dt) {
       break;
   }
 
+  // Whoever leaves the throw, by its end or by any other change, ends its slow motion.
+  if (grenadeSlowMotion && state != kSpecialAttack2) EndGrenadeSlowMotion();
   previousWallContact = wallContact;
   if (previousState == kRun && state != kRun) StopFootsteps();
   if (flashActive) {

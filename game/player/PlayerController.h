@@ -21,6 +21,9 @@ class CCharacterCollider;
 namespace lgc {
 class CTracker;
 }
+namespace sys {
+class CTimer;
+}
 namespace obj {
 class CGameObject;
 }
@@ -190,6 +193,12 @@ public:
   float grenadesSlowmotionOut = 0.0f;
   float grenadesSlowmotionSpeed = 0.0f;
   float grenadesIn = 0.0f;
+  // The timer whose slow motion the throw switches (the application's, found by
+  // Init); whether the slow motion on is the throw's; whether this throw has
+  // spent its grenade.
+  sys::CTimer* slowMotionTimer = nullptr;
+  uint8_t grenadeSlowMotion = 0;
+  uint8_t grenadeSpent = 0;
 
   // --- Walls ----------------------------------------------------------------------
   int wallContact = 0;
@@ -241,6 +250,10 @@ private:
   void UpdateCombo();
   // The two automatic attacks (states 14 and 15).
   void UpdateAutoAttack();
+  // The gas special (16) and the grenade throw (17).
+  void UpdateGasAttack();
+  void UpdateGrenadeThrow();
+  void EndGrenadeSlowMotion();
   // States whose handlers belong to the attacks, reactions, fatalities and the use
   // of objects: until they exist the player falls back to idle_combat, so that no
   // press leaves it stuck.

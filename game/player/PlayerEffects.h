@@ -42,6 +42,11 @@ public:
   void StartTurbulence() {}
   void UpdateTurbulence(float dt) { (void)dt; }
   void StopTurbulence() {}
+  void StartGas() {}
+  void ApplyGasDamage() {}
+  void StopGas() {}
+  void StartGrenadeThrow() {}
+  void CancelGrenadeThrow() {}
 };
 
 }  // namespace vd

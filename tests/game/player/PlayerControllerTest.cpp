@@ -392,7 +392,7 @@ TEST_F(Player, ScriptedKeysRunThePlayerThroughTheTestLevel) {
 
 TEST_F(Player, StatesOfLaterAttacksFallBackToIdleCombat) {
   Build();
-  for (int state : {P::kSpecialAttack2, P::kUse, P::kHit}) {
+  for (int state : {P::kUse, P::kHit}) {
     controller->SetState(state);
     Frame();
     EXPECT_EQ(controller->state, P::kIdleCombat) << state;
