@@ -484,11 +484,17 @@ bool CPlayerController::Update(float dt) {
       UpdateHit();
       break;
     case kCombo:
+      UpdateCombo();
+      break;
     case kComboAuto1:
     case kComboAuto2:
+      UpdateAutoAttack();
+      break;
     case kSpecialAttack1:
+      UpdateGasAttack();
+      break;
     case kSpecialAttack2:
-      UpdateNotYetHandled();
+      UpdateGrenadeThrow();
       break;
     case kCorpse:
       // Death is final within a life: only a restart or SetState leaves the corpse.
@@ -498,6 +504,8 @@ bool CPlayerController::Update(float dt) {
       break;
   }
 
+  // Whoever leaves the throw, by its end or by any other change, ends its slow motion.
+  if (grenadeSlowMotion && state != kSpecialAttack2) EndGrenadeSlowMotion();
   previousWallContact = wallContact;
   if (previousState == kRun && state != kRun) StopFootsteps();
   if (flashActive) {

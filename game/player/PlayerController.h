@@ -21,6 +21,9 @@ class CCharacterCollider;
 namespace lgc {
 class CTracker;
 }
+namespace sys {
+class CTimer;
+}
 namespace obj {
 class CGameObject;
 }
@@ -201,6 +204,12 @@ public:
   float grenadesSlowmotionOut = 0.0f;
   float grenadesSlowmotionSpeed = 0.0f;
   float grenadesIn = 0.0f;
+  // The timer whose slow motion the throw switches (the application's, found by
+  // Init); whether the slow motion on is the throw's; whether this throw has
+  // spent its grenade.
+  sys::CTimer* slowMotionTimer = nullptr;
+  uint8_t grenadeSlowMotion = 0;
+  uint8_t grenadeSpent = 0;
 
   // --- Walls ----------------------------------------------------------------------
   int wallContact = 0;
@@ -250,9 +259,14 @@ private:
   void UpdateCover();
   void UpdateCoverOut();
   void UpdateCoverHit();
-  // The attack states: until their handlers exist the player falls back to
-  // idle_combat, so that no press leaves it stuck.
-  void UpdateNotYetHandled();
+  // Combo: steering between hit windows and the interruptions of the chain.
+  void UpdateCombo();
+  // The two automatic attacks (states 14 and 15).
+  void UpdateAutoAttack();
+  // The gas special (16) and the grenade throw (17).
+  void UpdateGasAttack();
+  void UpdateGrenadeThrow();
+  void EndGrenadeSlowMotion();
   // Hits, death, fatalities and the use of objects.
   void UpdateHit();
   void UpdateCorpse();

@@ -28,6 +28,25 @@ public:
   }
   bool Init() override { return true; }
   void Reset() override {}
+
+  // What the attacks ask of the effects around their steps and finishers.
+  void ShowWeaponLight() {}
+  void HideWeaponLight() {}
+  void StartRingCrown() {}
+  void StopRingCrown() {}
+  void StartRocks() {}
+  void ShowRocks() {}
+  void StartSemisphere() {}
+  void StopSemisphere() {}
+  void StartWeaponSparks() {}
+  void StartTurbulence() {}
+  void UpdateTurbulence(float dt) { (void)dt; }
+  void StopTurbulence() {}
+  void StartGas() {}
+  void ApplyGasDamage() {}
+  void StopGas() {}
+  void StartGrenadeThrow() {}
+  void CancelGrenadeThrow() {}
 };
 
 }  // namespace vd

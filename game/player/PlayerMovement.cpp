@@ -311,9 +311,4 @@ void CPlayerController::UpdateCoverHit() {
   }
 }
 
-void CPlayerController::UpdateNotYetHandled() {
-  Entering();
-  state = kIdleCombat;
-}
-
 }  // namespace vd

@@ -390,14 +390,8 @@ TEST_F(Player, ScriptedKeysRunThePlayerThroughTheTestLevel) {
   EXPECT_EQ(controller->state, P::kIdleCombat);
 }
 
-TEST_F(Player, StatesOfLaterAttacksFallBackToIdleCombat) {
+TEST_F(Player, TheDeadStayDownUntilARestart) {
   Build();
-  for (int state : {P::kCombo, P::kComboAuto1, P::kSpecialAttack2}) {
-    controller->SetState(state);
-    Frame();
-    EXPECT_EQ(controller->state, P::kIdleCombat) << state;
-  }
-  // Except the dead, who stay down until a restart.
   controller->SetState(P::kDying);
   controller->stateDuration = 0.1f;
   Frames(10);
