@@ -55,7 +55,7 @@ CFilmLook::~CFilmLook() {
     }
 }
 
-float CFilmLook::Draw() const { return static_cast<float>(rand() % 100) * 0.01f; }
+float CFilmLook::Draw() const { return static_cast<float>(nextRandom() % 100) * 0.01f; }
 
 gpu::BaseTexture* CFilmLook::Fallback(int which) {
   if (m_fallback[which]) return m_fallback[which];

@@ -53,8 +53,9 @@ public:
   bool UpdateOldMovieScratches(float dt, plat::fx::Effect* effect);
   bool UpdateOldMovieLines(float dt, plat::fx::Effect* effect);
 
-  // The generator of the schedules' draws: (rand() mod 100) x 0.01.
-  int (*rand)() = &plat::Rand;
+  // The generator of the schedules' draws (each is its value mod 100, times 0.01):
+  // the platform's, unless a test scripts it.
+  int (*nextRandom)() = &plat::Rand;
 
   float worldTime = 0.0f;
   float random[3] = {0.0f, 0.0f, 0.0f};

@@ -370,7 +370,7 @@ protected:
   void SetUp() override {
     RenderPassesTest::SetUp();
     film = std::make_unique<gfx::CFilmLook>(manager, *passes);
-    film->rand = &Scripted;
+    film->nextRandom = &Scripted;
     s_script.clear();
     s_next = 0;
   }
