@@ -1,7 +1,7 @@
 // Synthesises the game's sound banks into Data/audio/ (16-bit mono WAV, 22050 Hz):
 // footsteps, heartbeat, booms, explosions, splashes, growling voices, the player's
-// blade swings, blows and voice (formant-shaped grunts and shouts) and two short
-// music loops. Deterministic: the same program writes the same bytes.
+// blade swings, blows and voice (formant-shaped grunts and shouts), the hiss of
+// the gas special and two short music loops. Deterministic: the same program writes the same bytes.
 //
 // Usage: gen_sounds [output folder]   (default Data/audio)
 #include <sys/stat.h>
@@ -184,6 +184,34 @@ Buffer Splash(double seconds, uint32_t seed) {
     const double at = 0.05 + (n.Next() * 0.5 + 0.5) * (seconds - 0.2);
     Mix(b, Tone(0.05, 900 + 700 * (n.Next() * 0.5 + 0.5), 400, 60.0), at, 0.25f);
   }
+  Normalise(b, 0.7f);
+  return b;
+}
+
+// Gas let out of a valve: bright noise (white noise less its low-passed part)
+// that bursts open, hisses on with a fluttering pressure and dies away, over a
+// low rush of the cloud itself.
+Buffer GasRelease(double seconds, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  Noise flutter(seed * 3 + 7);
+  double low = 0.0;
+  double rush = 0.0;
+  double wobble = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double white = n.Next();
+    low += 0.08 * (white - low);
+    rush += 0.02 * (white - rush);
+    // A slow random drift of the pressure, so the hiss is not a steady tone.
+    if (i % 441 == 0) wobble = 0.85 + 0.15 * flutter.Next();
+    const double open = std::min(1.0, t / 0.03);
+    const double burst = 1.0 + 1.5 * std::exp(-t * 18.0);
+    const double fall = t < seconds * 0.55 ? 1.0 : std::exp(-(t - seconds * 0.55) * 6.0);
+    const double hiss = (white - low) * open * burst * fall * wobble;
+    b[i] = static_cast<float>(hiss + 2.5 * rush * open * fall);
+  }
+  Edges(b, 0.02);
   Normalise(b, 0.7f);
   return b;
 }
@@ -408,12 +436,7 @@ int main(int argc, char** argv) {
          Normalise(b, 0.8f);
          return b;
        }},
-      {"voices/brannoc_gas.wav",
-       [] {
-         Buffer b = NoiseBurst(1.2, 0.5, 0.2, 1.5, 324, 0.1);  // the hiss of the gas
-         Normalise(b, 0.6f);
-         return b;
-       }},
+      {"voices/brannoc_gas.wav", [] { return GasRelease(1.8, 324); }},
       {"voices/mutant_eso_ha_tenido_que_doler.wav",
        [] {
          Buffer b = Growl(1.4, 110, 70, 5.0, 331);

@@ -197,6 +197,7 @@ void CPlayerController::OnExplosion(const evn::CEventExplosion& explosion) {
   if (effects) effects->Restart();
   WeaponsOff();
   QueueWeaponRenderers(false);
+  if (effects) effects->SplashBlood(plat::Normalize(transform->position - explosion.pos));
   pendingDamage = explosion.damage;
   const int r = plat::Rand() % 4;
   if (firstExplosionHit || r == 0) {
@@ -257,6 +258,7 @@ void CPlayerController::HitReaction(obj::CGameObject* attacker, const CStringHas
     previousState = state;
     state = kHit;
     if (animator) animator->ClearActions();
+    if (throwOpen && effects) effects->CancelGrenadeThrow();
     TurnTowards(from);
     PostShake(*attacker);
     bleeds = true;
@@ -292,7 +294,10 @@ void CPlayerController::HitReaction(obj::CGameObject* attacker, const CStringHas
     PostShake(*attacker);
     bleeds = true;
   }
-  (void)bleeds;  // the player effects have no blood yet
+  if (bleeds && effects) {
+    if (attackType != kAttackVomit) effects->StartBlood();
+    if (transform) effects->SplashBlood(plat::Normalize(transform->position - from));
+  }
 
   // A shock wave hurts by its falloff, worked out when it reached the player;
   // every other blow by the attacker's own damage.
