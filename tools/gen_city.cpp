@@ -1086,6 +1086,30 @@ void WriteTriggers(const std::string& xml) {
   WriteText(xml + "/level1_trigger_instances.xml", s);
 }
 
+// The zone's fighters. Until the enemies' own classes exist, two stand-ins wait
+// a few steps ahead of where play begins, in the diagonal street; the other zones
+// have none yet. Each animated figure needs an animation instance of its own name.
+std::string CharacterObjects(int zone) {
+  if (zone != 0) return "<!-- The zone's enemies come with the enemy characters. -->\n";
+  std::string s =
+      "<!-- Stand-in fighters (CStandInEnemy, template \"zombie\") until the enemies' own\n"
+      "     classes exist. -->\n";
+  const struct {
+    const char* name;
+    V3 position;
+  } fighters[] = {{"standin_zombie_01", V3(-72, 0, -2.6f)},
+                  {"standin_zombie_02", V3(-68.5f, 0, -3.2f)}};
+  for (const auto& f : fighters) {
+    s += std::string("<GameObject name=\"") + f.name + "\" GameObjectTemplate=\"zombie\">\n";
+    s += "  <Component name=\"CTransform\">\n    " + Position(f.position) + "\n  </Component>\n";
+    s += std::string(
+             "  <Component name=\"CAnimator\">\n    <key name=\"animation_instance_name\" "
+             "value=\"") +
+         f.name + "\"/>\n  </Component>\n</GameObject>\n";
+  }
+  return s;
+}
+
 std::string TrackerObject(const std::string& name, const std::vector<V3>& points) {
   std::string s = "<GameObject name=\"" + name + "\" GameObjectTemplate=\"city_tracker\">\n";
   s += "  <Component name=\"CTracker\">\n    <key name=\"waypoints\">\n";
@@ -1129,9 +1153,7 @@ void WriteTrackersAndLines(const std::string& xml) {
     WriteText(dir + "/line_instances.xml",
               std::string(kHeader) + TrackerObject(std::string("line_") + kZoneNames[z] + "_rail",
                                                    {rails[z][0], rails[z][1]}));
-    WriteText(
-        dir + "/character_instances.xml",
-        std::string(kHeader) + "<!-- The zone's enemies come with the enemy characters. -->\n");
+    WriteText(dir + "/character_instances.xml", std::string(kHeader) + CharacterObjects(z));
   }
 }
 

@@ -58,6 +58,8 @@ function OnInitGame()
   GetCollisionManager():Resume()
   main_zone = ZONE_DIAGONAL
   FINALSCENE = ZONE_CASINO
+  deaths = {}
+  last_death = nil
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
   PlaceCameraOnRail()
 end
@@ -80,4 +82,17 @@ end
 
 function OnEnter_trigger_zone_casino(event)
   if IsPlayerCollision(event) then SetMainZone(ZONE_CASINO) end
+end
+
+-- Who has died, by name; the player's death repeats while the player lies dead
+-- and is counted once.
+deaths = {}
+last_death = nil
+
+function OnDeath(event)
+  last_death = { type = event.type, name = event.name }
+  if deaths[event.name] == nil then
+    deaths[event.name] = event.type
+    Log("Level: " .. tostring(event.type) .. " " .. tostring(event.name) .. " is dead\n")
+  end
 end

@@ -1,8 +1,25 @@
 #include "game/flow/GameWorld.h"
 
 #include "game/flow/GameServices.h"
+#include "game/player/PlayerController.h"
 
 namespace vd {
+
+namespace {
+
+// The HUD the player's use prompt goes to; the hook has no room for it.
+CHUD* g_promptHUD = nullptr;
+
+void ShowUsePrompt(const char* button) {
+  if (!g_promptHUD) return;
+  if (button) {
+    g_promptHUD->ShowButton(button, 0.0f);
+  } else {
+    g_promptHUD->HideButton();
+  }
+}
+
+}  // namespace
 
 void CGatingParticlesManager::ClearFades() {
   fadingAvenue = 0;
@@ -35,7 +52,16 @@ CGameWorld::~CGameWorld() {
   gatingParticles.ClearFades();
 }
 
+void CGameWorld::BindUsePrompt() {
+  g_promptHUD = &hud;
+  CPlayerController::SetUsePromptHook(&ShowUsePrompt);
+}
+
 void CGameWorld::Reset() {
+  if (g_promptHUD == &hud) {
+    CPlayerController::SetUsePromptHook(nullptr);
+    g_promptHUD = nullptr;
+  }
   aiManager.Clear();
   grenades.Reset();
   hud.Reset();

@@ -87,6 +87,9 @@ public:
   // Back to no level: managers cleared, controller pointers dropped. The group ids
   // stay: they name the pre-loaded groups the next game reuses. Harmless twice.
   void Reset();
+  // When play begins: the player's use prompt shows as this HUD's button, until
+  // Reset.
+  void BindUsePrompt();
 
   CAIManager aiManager;
   CHUD hud;

@@ -378,6 +378,9 @@ void CGameStateLoading::Finish() {
   each(m_world->groups[kGroupLoadingLights], &IGameServices::DestroyObjectGroup);
   for (EWorldGroup group : kShownLevelGroups)
     each(m_world->groups[group], &IGameServices::EnableObjectGroup);
+  // Play begins in the diagonal street, among its fighters: no trigger is there
+  // to show them.
+  each(m_world->groups[kGroupCharactersDiagonal], &IGameServices::EnableObjectGroup);
 
   if (m_options) ApplyGraphicsPreset(app.renderManager, *m_options);
 
@@ -389,6 +392,7 @@ void CGameStateLoading::Finish() {
 
   m_world->hud.Init();
   m_world->hud.ShowBlackScreen(0.0f);
+  m_world->BindUsePrompt();
   m_world->grenades.Init();
   // The gating walls' particle systems join with the particles.
   m_world->gatingParticles.ClearFades();

@@ -6,6 +6,7 @@
 #include "engine/core/Log.h"
 #include "engine/events/GameEvents.h"
 #include "engine/objects/ComponentKeys.h"
+#include "game/enemies/StandInEnemy.h"
 #include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/LuaFunctions.h"
@@ -109,12 +110,16 @@ void CVandrel::PreInit() {
 void CVandrel::RegisterComponentFactories() {
   CApplicationBase::RegisterComponentFactories();
   RegisterGameComponentMakers(objectManager.componentFactories);
+  // The stand-in fighter has no row of the game's table: it leaves when the
+  // enemies' own classes take theirs.
+  RegisterEnemyComponentFactories(objectManager.componentFactories);
   CFirstPersonCameraController::SetKeyboard(&keyboardInput);
 }
 
 void CVandrel::UnregisterComponentFactories() {
   CFirstPersonCameraController::SetKeyboard(nullptr);
   UnbindRenderCamera(renderManager);
+  UnregisterEnemyComponentFactories(objectManager.componentFactories);
   UnregisterGameComponentMakers(objectManager.componentFactories);
   CApplicationBase::UnregisterComponentFactories();
 }

@@ -310,6 +310,7 @@ bool CComboController::Update(float frameTime) {
 }
 
 void CComboController::UpdateStart() {
+  if (player) player->AutoAim(player->autoAimMaxDist, false);
   const bool x = Down(In::AttackX);
   const bool y = !x && Down(In::AttackY);
   if (x || y) {
@@ -403,6 +404,7 @@ void CComboController::UpdateBlast(const SComboState& row, const char* boom) {
 
 void CComboController::UpdateX5() {
   timer += dt;
+  if (player) player->AutoAim(player->autoAimMaxDist, false);
   const SComboState& row = combos[kX5];
   const float length = stepLength;
   UpdateWindow(row, true);
@@ -483,6 +485,7 @@ void CComboController::StartStep() {
 
 void CComboController::NextStep() {
   if (animator) animator->RemoveAction(CStringHash(kAttackToIdle), 0.1f);
+  if (player) player->AutoAim(player->autoAimMaxDist, false);
   previous = state;
   state = next;
   next = 0;

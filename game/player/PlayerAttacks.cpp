@@ -1,17 +1,25 @@
 // The player controller's side of the attack chain: the combo controller runs the
 // steps, the player only steers between hit windows and breaks off into a run,
 // cover or an evade.
+#include <cmath>
+
 #include "engine/app/Application.h"
 #include "engine/app/Timer.h"
 #include "engine/audio/AudioManager.h"
+#include "engine/core/Log.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
 #include "engine/input/InputManager.h"
+#include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
+#include "engine/script/ScriptManager.h"
 #include "game/player/ComboController.h"
+#include "game/player/EnemyList.h"
 #include "game/player/PlayerController.h"
 #include "game/player/PlayerEffects.h"
 #include "game/player/WeaponController.h"
+#include "platform/math/Math.h"
 
 namespace vd {
 
@@ -48,7 +56,128 @@ void PostUnhide() {
   }
 }
 
+// An aimed enemy that falls this far to the side is let go.
+constexpr float kAimDropAngle = 1.7453293f;  // 100 degrees
+constexpr float kPi = 3.14159265f;
+const CStringHash kKrauserObject("krauser");
+
+IEnemyList* g_enemyList = nullptr;
+
+// A zone global the level scripts set; unset (or without scripts) it reads as 0,
+// and the script host says so in the log.
+int ZoneGlobal(const char* name) {
+  lgc::CScriptManager* scripts = lgc::CScriptManager::GetInstance();
+  if (!scripts || !scripts->GetState()) {
+    utl::LogPrintf("Player: no scripts to read %s from; it reads as 0\n", name);
+    return 0;
+  }
+  return scripts->GetGlobalInt(name);
+}
+
 }  // namespace
+
+void SetEnemyList(IEnemyList* list) { g_enemyList = list; }
+
+IEnemyList* GetEnemyList() { return g_enemyList; }
+
+IEnemyFighter* FindEnemyFighter(const obj::CGameObject* object) {
+  if (!object) return nullptr;
+  for (int slot = 0; slot < obj::CGameObject::kMaxComponents; ++slot) {
+    if (auto* fighter = dynamic_cast<IEnemyFighter*>(object->GetComponentAt(slot))) return fighter;
+  }
+  return nullptr;
+}
+
+// --- Aim ---------------------------------------------------------------------------------
+
+void CPlayerController::AutoAim(float maxDistance, bool fatalityMode) {
+  if (!transform) return;
+  obj::CGameObject* owner = GetOwner();
+  obj::CGameObjectManager* objects = owner ? owner->GetManager() : nullptr;
+  if (!objects) objects = obj::CGameObjectManager::GetInstance();
+  if (!objects) return;
+
+  plat::Mat4 toLocal;
+  if (!plat::Inverse(transform->world, toLocal)) return;
+  const plat::Vec3 here = transform->position;
+  const float maxDistanceSq = maxDistance * maxDistance;
+  // The candidate's angle in the player's own frame: 0 straight ahead.
+  auto angleOf = [&](const obj::CGameObject& object) {
+    const gfx::CTransform* at = object.GetComponent<gfx::CTransform>();
+    const plat::Vec3 local = plat::TransformCoord(at ? at->position : plat::Vec3(), toLocal);
+    return std::atan2(local.x, local.z);
+  };
+  auto withinReach = [&](const obj::CGameObject& object) {
+    const gfx::CTransform* at = object.GetComponent<gfx::CTransform>();
+    if (!at) return false;
+    const float dx = at->position.x - here.x;
+    const float dz = at->position.z - here.z;
+    return dx * dx + dz * dz < maxDistanceSq;
+  };
+  auto inCone = [&](float a) { return std::fabs(a) < kPi && std::fabs(a) < autoAimYawAngle; };
+
+  const bool finalScene = ZoneGlobal("main_zone") == ZoneGlobal("FINALSCENE");
+  if (finalScene) {
+    obj::CGameObject* boss = objects->GetGameObjectByName(kKrauserObject);
+    // The aim is held as a pointer: one that is no longer the boss is let go
+    // before anything reads through it.
+    if (target && target != boss) {
+      target = nullptr;
+      targetLocked = 0;
+    }
+    const IEnemyFighter* fighter = FindEnemyFighter(boss);
+    if (boss && fighter && !fighter->IsLocked() && withinReach(*boss) && !target &&
+        inCone(angleOf(*boss))) {
+      target = boss;
+      targetLocked = 1;
+    }
+  } else {
+    IEnemyList* list = g_enemyList;
+    const size_t count = list ? list->GetEnemyCount() : 0;
+    if (target) {
+      // The aimed enemy must still be one of the list's live objects.
+      bool listed = false;
+      for (size_t i = 0; i < count && !listed; ++i)
+        listed = objects->GetGameObjectById(static_cast<int>(list->GetEnemyId(i))) == target;
+      if (!listed || std::fabs(angleOf(*target)) >= kAimDropAngle) {
+        targetLocked = 0;
+        target = nullptr;
+      }
+    }
+    for (size_t i = 0; i < count && !target; ++i) {
+      obj::CGameObject* enemy = objects->GetGameObjectById(static_cast<int>(list->GetEnemyId(i)));
+      const IEnemyFighter* fighter = FindEnemyFighter(enemy);
+      if (!fighter || !fighter->IsActive() || fighter->IsLocked()) continue;
+      if (fighter->IsReadyForFatality() != fatalityMode) continue;
+      if (!withinReach(*enemy)) continue;
+      if (inCone(angleOf(*enemy))) {
+        target = enemy;
+        targetLocked = 1;
+      }
+    }
+  }
+
+  if (!target) return;
+  const IEnemyFighter* fighter = FindEnemyFighter(target);
+  if (fighter && fighter->GetSubState() == 0 &&
+      (fighter->GetState() == IEnemyFighter::kStateDying ||
+       fighter->GetState() == IEnemyFighter::kStateDead)) {
+    target = nullptr;
+    targetLocked = 0;
+    return;
+  }
+  float rate = fasterRotSpeed;
+  if (combo) {
+    const bool x5 = combo->state == CComboController::kX5;
+    if ((combo->windowOpen && !x5) || (x5 && !combo->blastDone)) {
+      rate = fastRotSpeed;
+    } else if (x5 && combo->blastDone) {
+      rate = comboRotSpeed;
+    }
+  }
+  const gfx::CTransform* at = target->GetComponent<gfx::CTransform>();
+  if (at) transform->TurnTowards(at->position, rate, false);
+}
 
 void CPlayerController::UpdateCombo() {
   Entering();
@@ -92,6 +221,7 @@ void CPlayerController::UpdateAutoAttack() {
   }
   const char* name = second ? "combo_auto_02" : "combo_auto_01";
   if (Entering()) {
+    AutoAim(autoAimMaxDist, false);
     BlendCycle("idle_combat_01");
     if (animator) animator->ExecuteAction(CStringHash(name), 1.0f, 0.05f, 0.05f, false);
     stateDuration = Duration(name);

@@ -117,6 +117,10 @@ public:
   void FollowTracker(obj::CGameObject* trackerObject);
   // Plays a scripted action over a cycle, then stands (states 19, then 3).
   void PerformCinematicAction(const char* cycle, const char* action, bool lock);
+  // Chooses or keeps the enemy aimed at, within maxDistance and the aim's cone,
+  // and turns the player towards it; in fatality mode only enemies that offer a
+  // finishing move are chosen.
+  void AutoAim(float maxDistance, bool fatalityMode);
 
   // Where the camera-relative directions come from: the yaw of the transform of
   // the object "main_camera"; the yaw last used when there is none.

@@ -12,7 +12,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
-#include "game/player/FatalityVictim.h"
+#include "game/player/EnemyList.h"
 #include "game/player/FightSlotMgr.h"
 #include "game/player/PlayerController.h"
 #include "platform/crt/Crt.h"
@@ -83,8 +83,11 @@ plat::Vec3 ToWorld(const obj::CGameObject* object, const plat::Vec3& local) {
   return transform ? plat::TransformCoord(local, transform->world) : local;
 }
 
+// The victim's fighter component by the class its kind carries ("CKrauser" on the
+// boss, "CBerserker" on the others), else whichever fighter the object has.
 IFatalityVictim* VictimOf(obj::CGameObject* object, const CStringHash& type) {
-  return dynamic_cast<IFatalityVictim*>(object->GetComponent(type));
+  if (auto* victim = dynamic_cast<IFatalityVictim*>(object->GetComponent(type))) return victim;
+  return FindEnemyFighter(object);
 }
 
 }  // namespace
@@ -95,7 +98,7 @@ void CPlayerController::SetUsePromptHook(UsePromptHook hook) { g_usePromptHook =
 
 void CPlayerController::UpdateFatality() {
   if (Entering()) {
-    // The aim has locked the victim (fatality mode, within fatalityMaxDist).
+    AutoAim(fatalityMaxDist, true);
     stateTimer = 0.0f;
     BlendCycle("idle_combat_01");
   }

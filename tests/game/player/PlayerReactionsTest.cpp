@@ -8,7 +8,7 @@
 
 #include "engine/objects/ComponentKeys.h"
 #include "game/player/ComboController.h"
-#include "game/player/FatalityVictim.h"
+#include "game/player/EnemyList.h"
 #include "game/player/FightSlotMgr.h"
 #include "tests/game/player/PlayerFixture.h"
 
@@ -82,6 +82,15 @@ public:
   std::vector<std::string> uses;
 };
 
+// Every enemy of the test level, in the order it was built: the finishing move
+// aims through the list before it takes its victim.
+class CAllEnemies : public IEnemyList {
+public:
+  size_t GetEnemyCount() const override { return ids.size(); }
+  uint32_t GetEnemyId(size_t index) const override { return ids[index]; }
+  std::vector<uint32_t> ids;
+};
+
 std::string g_prompt;
 void RecordPrompt(const char* button) { g_prompt = button ? button : "(hidden)"; }
 
@@ -101,6 +110,7 @@ protected:
   void TearDown() override {
     CPlayerController::SetDifficulty(obj::kDifficultyNormal);
     CPlayerController::SetUsePromptHook(nullptr);
+    SetEnemyList(nullptr);
     PlayerFixture::TearDown();
   }
 
@@ -133,6 +143,10 @@ protected:
     ASSERT_TRUE(objects.LoadTemplates(enemies.Path()));
     Build();
     controller->hitInterval = 0.0f;
+    Run("main_zone = 0; FINALSCENE = 4");
+    for (const char* name : {"grunt", "krauser", "rotter", "brute", "stranger"})
+      enemyList.ids.push_back(static_cast<uint32_t>(Object(name)->GetId()));
+    SetEnemyList(&enemyList);
   }
 
   obj::CGameObject* Object(const char* name) {
@@ -156,6 +170,7 @@ protected:
   void Enter(int state) { controller->state = controller->previousState = state; }
 
   CPosted posted;
+  CAllEnemies enemyList;
 };
 
 TEST_F(Reactions, ProtectionByStateDifficultyAndBoss) {
