@@ -1,10 +1,10 @@
 // A frame of the city at 1024 x 768 on the GL device with every render pass on
-// (glow, linear depth, ambient occlusion and its blur, three sun shadow splits, the
-// screen-space shadow mask and camera depth, shadow application, glow merge, depth
-// of field, radial blur, film look), beside its peer: the same frame with every pass
-// off (the city drawn and presented). Rounds alternate between the two and each
-// frame ends with a read-back, so that the GL work is inside the timing; wall clock,
-// since Mesa's llvmpipe rasterises on threads of its own. The counters give both
+// (glow, decal depth, linear depth, ambient occlusion and its blur, three sun shadow
+// splits, the screen-space shadow mask and camera depth, shadow application, glow
+// merge, depth of field, radial blur, film look), beside its peer: the same frame with
+// every pass off (the city drawn and presented). Rounds alternate between the two and
+// each frame ends with a read-back, so that the GL work is inside the timing; wall
+// clock, since Mesa's llvmpipe rasterises on threads of its own. The counters give both
 // frame times, their frame rates and the ratio. The table draws keep the effect begun
 // over the city's meshes, as the render manager's technique-table draw does.
 //
@@ -268,6 +268,8 @@ struct SLevelFrame {
     if (on) {
       passes->RenderGlow();
       Mark("glow");
+      passes->RenderDecalDepth(t[3], manager.depthMapSize);
+      Mark("decal depth");
       passes->RenderLinearDepth(t[2], manager.depthMapSize);
       Mark("linear depth");
       if (passes->RenderSSAO(t[2], t[7], qw, qh))
