@@ -68,6 +68,7 @@ public:
   // --- IEnemyFighter --------------------------------------------------------------
   bool IsActive() const override { return m_enabled != 0 && state != kDying && state != kDead; }
   bool IsLocked() const override { return locked != 0; }
+  void SetLocked(bool on) override { locked = on ? 1 : 0; }
   bool IsReadyForFatality() const override;
   int GetState() const override { return state; }
   int GetSubState() const override { return subState; }

@@ -30,6 +30,8 @@ public:
   virtual bool IsActive() const = 0;
   // While locked the fighter refuses state requests; the aim passes it by.
   virtual bool IsLocked() const = 0;
+  // The gas locks whom it has caught, so that the rest of its sweep passes them by.
+  virtual void SetLocked(bool locked) = 0;
   // The state pair; (35, 0) is dying and (36, 0) dead.
   virtual int GetState() const = 0;
   virtual int GetSubState() const = 0;

@@ -21,6 +21,7 @@
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/script/ScriptManager.h"
+#include "game/player/EnemyList.h"
 #include "game/player/PlayerController.h"
 #include "platform/crt/Crt.h"
 #include "platform/math/Math.h"
@@ -46,14 +47,11 @@ const CStringHash kColorFactor("gColorFactor");
 const CStringHash kSkinTech("skin_tech");
 const CStringHash kSkinTechAlpha("skin_tech_alpha");
 const CStringHash kWeaponRenderer("CWeaponRenderer");
-const CStringHash kBerserker("CBerserker");
 const CStringHash kPlayerName("player");
 
 const char* const kSparkBones[2] = {"Bone04", "Bone06"};
 const char* const kGrunts[4] = {"brannoc_evade_01", "brannoc_evade_02", "brannoc_evade_03",
                                 "brannoc_evade_04"};
-
-const CPlayerEffects::IEnemyList* g_enemies = nullptr;
 
 obj::CGameObjectManager* Objects() { return obj::CGameObjectManager::GetInstance(); }
 
@@ -158,8 +156,6 @@ const CStringHash& CPlayerEffects::GetClassName() {
   static const CStringHash name("CPlayerEffects");
   return name;
 }
-
-void CPlayerEffects::SetEnemyList(const IEnemyList* enemies) { g_enemies = enemies; }
 
 CPlayerEffects::~CPlayerEffects() {
   if (!IsCheckPointCopy()) Reset();
@@ -340,15 +336,16 @@ void CPlayerEffects::StopGas() { LetGo(gasSystem); }
 
 void CPlayerEffects::ApplyGasDamage() {
   obj::CGameObjectManager* objects = Objects();
-  if (!g_enemies || !objects || !transform) return;
-  const size_t count = g_enemies->GetEnemyCount();
+  // The gas walks the enemies' manager's list in its order; without one it catches nobody.
+  const IEnemyList* enemies = GetEnemyList();
+  if (!enemies || !objects || !transform) return;
+  const size_t count = enemies->GetEnemyCount();
   for (size_t i = 0; i < count; ++i) {
-    obj::CGameObject* enemy =
-        objects->GetGameObjectById(static_cast<int>(g_enemies->GetEnemyId(i)));
+    obj::CGameObject* enemy = objects->GetGameObjectById(static_cast<int>(enemies->GetEnemyId(i)));
     if (!enemy) continue;
-    IGasVictim* victim = dynamic_cast<IGasVictim*>(enemy->GetComponent(kBerserker));
+    IEnemyFighter* victim = FindEnemyFighter(enemy);
     const gfx::CTransform* at = enemy->GetComponent<gfx::CTransform>();
-    if (!victim || !at || !victim->IsHittable() || victim->IsStateLocked()) continue;
+    if (!victim || !at || !victim->IsActive() || victim->IsLocked()) continue;
     const float dx = at->position.x - transform->position.x;
     const float dz = at->position.z - transform->position.z;
     if (dx * dx + dz * dz >= kGasRange * kGasRange) continue;
@@ -357,7 +354,7 @@ void CPlayerEffects::ApplyGasDamage() {
     if (a < kPi / 2.0f && a > gasSweepAngle) {
       victim->RequestState(kGasDeathState, 0);
       // Caught once: the lock keeps the next frames of the sweep off it.
-      victim->SetStateLocked(true);
+      victim->SetLocked(true);
     }
   }
 }

@@ -38,31 +38,6 @@ class CPlayerController;
 
 class CPlayerEffects : public obj::CComponent<CPlayerEffects> {
 public:
-  // The gas walks the AI manager's enemies in their order. The enemies sit above
-  // the player, so their side hands the list in; without one the gas catches nobody.
-  class IEnemyList {
-  public:
-    virtual size_t GetEnemyCount() const = 0;
-    virtual uint32_t GetEnemyId(size_t index) const = 0;
-
-  protected:
-    ~IEnemyList() = default;
-  };
-
-  // What the gas asks of a fighter (the component "CBerserker" of an enemy).
-  class IGasVictim {
-  public:
-    // The fighter's active flag: the same one a weapon volume needs to hurt it.
-    virtual bool IsHittable() const = 0;
-    virtual bool IsStateLocked() const = 0;
-    virtual void SetStateLocked(bool locked) = 0;
-    // Refused (false) while locked or already in that state.
-    virtual bool RequestState(int state, int subState) = 0;
-
-  protected:
-    ~IGasVictim() = default;
-  };
-
   // The fighter state the gas sends its victims to.
   static constexpr int kGasDeathState = 35;
   static constexpr float kGasRange = 7.0f;
@@ -72,7 +47,6 @@ public:
   static constexpr float kSplashInterval = 1.0f;
 
   static const CStringHash& GetClassName();
-  static void SetEnemyList(const IEnemyList* enemies);
 
   CPlayerEffects() = default;
   ~CPlayerEffects() override;

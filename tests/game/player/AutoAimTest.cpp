@@ -29,6 +29,7 @@ public:
 
   bool IsActive() const override { return active; }
   bool IsLocked() const override { return locked; }
+  void SetLocked(bool on) override { locked = on; }
   bool IsReadyForFatality() const override { return ready; }
   int GetState() const override { return state; }
   int GetSubState() const override { return subState; }

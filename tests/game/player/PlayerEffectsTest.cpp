@@ -13,6 +13,7 @@
 #include "engine/render/lights/Light.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/particles/ParticleSystem.h"
+#include "game/player/EnemyList.h"
 #include "game/player/PlayerEffects.h"
 #include "platform/math/Math.h"
 #include "tests/game/player/PlayerFixture.h"
@@ -24,7 +25,7 @@ namespace key = plat::input;
 using P = CPlayerController;
 
 // A fighter as the gas sees it, with the request rules of the enemies' own.
-class CFighterStandIn : public obj::CComponent<CFighterStandIn>, public CPlayerEffects::IGasVictim {
+class CFighterStandIn : public obj::CComponent<CFighterStandIn>, public IEnemyFighter {
 public:
   static const CStringHash& GetClassName() {
     static const CStringHash name("CBerserker");
@@ -36,9 +37,12 @@ public:
   bool Init() override { return true; }
   void Reset() override {}
 
-  bool IsHittable() const override { return active != 0; }
-  bool IsStateLocked() const override { return locked != 0; }
-  void SetStateLocked(bool on) override { locked = on ? 1 : 0; }
+  bool IsActive() const override { return active != 0; }
+  bool IsLocked() const override { return locked != 0; }
+  void SetLocked(bool on) override { locked = on ? 1 : 0; }
+  bool IsReadyForFatality() const override { return false; }
+  int GetState() const override { return state; }
+  int GetSubState() const override { return subState; }
   bool RequestState(int newState, int newSubState) override {
     ++requests;
     if (locked || (newState == state && newSubState == subState)) return false;
@@ -54,7 +58,7 @@ public:
   int requests = 0;
 };
 
-class CIdList : public CPlayerEffects::IEnemyList {
+class CIdList : public IEnemyList {
 public:
   size_t GetEnemyCount() const override { return ids.size(); }
   uint32_t GetEnemyId(size_t index) const override { return ids[index]; }
@@ -82,10 +86,10 @@ protected:
     lig::RegisterLightFactory(objects.componentFactories);
     utl::RegisterFactoryMaker<CFighterStandIn, obj::IComponent>(objects.componentFactories);
     decals.Init(&render, nullptr);
-    CPlayerEffects::SetEnemyList(&enemies);
+    SetEnemyList(&enemies);
   }
   void TearDown() override {
-    CPlayerEffects::SetEnemyList(nullptr);
+    SetEnemyList(nullptr);
     PlayerFixture::TearDown();
   }
 
