@@ -55,11 +55,12 @@ struct SHeapChunkSource {
   }
 };
 
-// The free slots of every chunk are kept on one stack of (slot, pool index)
-// pairs, so that taking and giving back a slot costs the same however many chunks
-// the pool has, and neither needs to find the slot's chunk; the slot given back
-// last is handed out first. Records with the pool header keep their taken state in
-// the header; other types have a byte per slot.
+// The free slots of every chunk are kept on one stack of slot addresses, so that
+// taking and giving back a slot costs the same however many chunks the pool has,
+// and neither needs to find the slot's chunk; the slot given back last is handed
+// out first. Records with the pool header keep their index and taken state in the
+// header; for other types the stack holds the index too and a byte per slot says
+// whether it is taken.
 template <class T, uint32_t N, class ChunkSource = SHeapChunkSource>
 class CDataPool : public IDataPool {
   static_assert(N >= 1 && N <= 20000, "chunk size out of range");
@@ -109,7 +110,7 @@ public:
     static_assert(kHasHeader, "Destroy needs the pool header");
     IDataPoolElement* header = object;
     const uint32_t index = header->m_poolIndex;
-    if (index >= m_slotCount || header->m_free) return;
+    if (header->m_free) return;
     object->~T();
     header->m_free = 1;
     Push(object, index);
@@ -156,6 +157,7 @@ public:
     m_chunks.clear();
     m_taken.clear();
     m_freeStack.clear();
+    m_freeIndex.clear();
     m_freeCount = 0;
     m_slotCount = 0;
   }
@@ -193,11 +195,6 @@ private:
     uint32_t number;
   };
 
-  struct SFreeSlot {
-    T* slot;
-    uint32_t index;
-  };
-
   static T* Slot(SChunk& chunk, uint32_t s) {
     return reinterpret_cast<T*>(chunk.storage + static_cast<size_t>(s) * sizeof(T));
   }
@@ -216,6 +213,9 @@ private:
     m_chunks.reserve(m_chunks.size() + 1);
     if constexpr (!kHasHeader) m_taken.reserve(m_slotCount + N);
     if (m_freeStack.size() < m_slotCount + N) m_freeStack.resize(m_slotCount + N);
+    if constexpr (!kHasHeader) {
+      if (m_freeIndex.size() < m_slotCount + N) m_freeIndex.resize(m_slotCount + N);
+    }
     void* block = ChunkSource::Allocate(sizeof(SChunk), alignof(SChunk));
     auto* chunk = new (block) SChunk;
     chunk->number = c;
@@ -225,24 +225,32 @@ private:
     // Slot 0 on top: a new chunk hands out its slots in order.
     for (uint32_t i = N; i-- > 0;) {
       T* slot = Slot(*chunk, i);
-      m_freeStack[m_freeCount++] = {slot, first + i};
       if constexpr (kHasHeader) {
         IDataPoolElement* header = slot;
         header->m_poolIndex = first + i;
         header->m_free = 1;
       }
+      Push(slot, first + i);
     }
   }
 
   T* Take(uint32_t& index) {
     if (m_freeCount == 0) Grow();
-    const SFreeSlot& top = m_freeStack[--m_freeCount];
-    index = top.index;
-    if constexpr (!kHasHeader) m_taken[index] = 1;
-    return top.slot;
+    T* slot = m_freeStack[--m_freeCount];
+    if constexpr (kHasHeader) {
+      // A free slot keeps the index the pool wrote in its header.
+      index = static_cast<const IDataPoolElement*>(slot)->m_poolIndex;
+    } else {
+      index = m_freeIndex[m_freeCount];
+      m_taken[index] = 1;
+    }
+    return slot;
   }
 
-  void Push(T* slot, uint32_t index) { m_freeStack[m_freeCount++] = {slot, index}; }
+  void Push(T* slot, uint32_t index) {
+    if constexpr (!kHasHeader) m_freeIndex[m_freeCount] = index;
+    m_freeStack[m_freeCount++] = slot;
+  }
 
   // Only growing can fail; every failure leaves as std::bad_alloc.
   __attribute__((noinline)) void Grow() {
@@ -259,7 +267,9 @@ private:
 
   // The free slots, the one to hand out next on top; room for every slot of every
   // chunk.
-  std::vector<SFreeSlot> m_freeStack;
+  std::vector<T*> m_freeStack;
+  // For types without the header: the pool index of each entry of the stack.
+  std::vector<uint32_t> m_freeIndex;
   uint32_t m_freeCount = 0;
   // Slots over all chunks.
   uint32_t m_slotCount = 0;

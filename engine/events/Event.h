@@ -84,6 +84,8 @@ protected:
 class CEventText {
 public:
   CEventText() = default;
+  // Borrows the text.
+  explicit CEventText(const char* borrowed) : m_text(borrowed) {}
   ~CEventText() { Free(); }
   CEventText(const CEventText&) = delete;
   CEventText& operator=(const CEventText&) = delete;
