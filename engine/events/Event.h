@@ -37,8 +37,8 @@ inline constexpr int kScriptModeScriptsAndListeners = 2;
 
 class IEvent : public mem::IDataPoolElement {
 public:
-  // Runs the destructors and gives the record back to its pool; a second release
-  // of the same event does nothing. Events are never deleted.
+  // Runs the destructors and gives the record back to its pool; releasing it again
+  // before the pool hands the slot out anew does nothing. Events are never deleted.
   virtual void Release() = 0;
   virtual bool IsValid() const { return true; }
   // The message name, such as "OnTimer": the key of listeners and Lua handlers.
