@@ -74,7 +74,9 @@ public:
   CDataPool(const CDataPool&) = delete;
   CDataPool& operator=(const CDataPool&) = delete;
 
-  // Raw storage for one T, header set (free flag 0); the caller constructs T in it.
+  // Raw storage for one T, header set (free flag 0). A record to be constructed
+  // there is made with Construct instead: the compiler may drop header writes made
+  // before a constructor, and Free and Destroy trust the header's free flag.
   T* Alloc() {
     uint32_t index;
     T* slot = Take(index);
@@ -104,8 +106,8 @@ public:
   }
 
   // Runs the destructor of an element this pool handed out and takes its slot
-  // back, without looking for its chunk. An element already given back is left
-  // alone: its destructor has run once already.
+  // back, without looking for its chunk. An element already given back (and not
+  // handed out again) is left alone: its destructor has run once already.
   void Destroy(T* object) {
     static_assert(kHasHeader, "Destroy needs the pool header");
     IDataPoolElement* header = object;
