@@ -55,12 +55,16 @@ struct SHeapChunkSource {
   }
 };
 
-// The free slots of every chunk are kept on one stack of pool indices, so that
-// taking and giving back a slot costs the same however many chunks the pool has;
-// the slot given back last is handed out first.
+// The free slots of every chunk are kept on one stack of slot addresses, so that
+// taking and giving back a slot costs the same however many chunks the pool has,
+// and neither needs to find the slot's chunk; the slot given back last is handed
+// out first. Records with the pool header keep their index and taken state in the
+// header; for other types the stack holds the index too and a byte per slot says
+// whether it is taken.
 template <class T, uint32_t N, class ChunkSource = SHeapChunkSource>
 class CDataPool : public IDataPool {
   static_assert(N >= 1 && N <= 20000, "chunk size out of range");
+  static constexpr bool kHasHeader = std::is_base_of_v<IDataPoolElement, T>;
 
 public:
   static constexpr uint32_t kEnd = 0xFFFFFFFFu;
@@ -70,11 +74,14 @@ public:
   CDataPool(const CDataPool&) = delete;
   CDataPool& operator=(const CDataPool&) = delete;
 
-  // Raw storage for one T, header set (free flag 0); the caller constructs T in it.
+  // Raw storage for one T, header set (free flag 0). A record to be constructed
+  // there is made with Construct instead: the compiler may drop header writes made
+  // before a constructor, and Free and Destroy trust the header's free flag.
   T* Alloc() {
     uint32_t index;
     T* slot = Take(index);
-    if (IDataPoolElement* header = Header(slot)) {
+    if constexpr (kHasHeader) {
+      IDataPoolElement* header = slot;
       header->m_poolIndex = index;
       header->m_free = 0;
     }
@@ -85,10 +92,30 @@ public:
   // names no slot, or a slot already free, is ignored rather than corrupting the
   // free list.
   void Free(uint32_t index) {
-    if (index >= m_taken.size() || !m_taken[index]) return;
-    m_taken[index] = 0;
-    m_freeStack[m_freeCount++] = index;
-    if (IDataPoolElement* header = Header(Slot(index))) header->m_free = 1;
+    if (index >= m_slotCount) return;
+    T* slot = Slot(index);
+    if constexpr (kHasHeader) {
+      IDataPoolElement* header = slot;
+      if (header->m_free) return;
+      header->m_free = 1;
+    } else {
+      if (!m_taken[index]) return;
+      m_taken[index] = 0;
+    }
+    Push(slot, index);
+  }
+
+  // Runs the destructor of an element this pool handed out and takes its slot
+  // back, without looking for its chunk. An element already given back (and not
+  // handed out again) is left alone: its destructor has run once already.
+  void Destroy(T* object) {
+    static_assert(kHasHeader, "Destroy needs the pool header");
+    IDataPoolElement* header = object;
+    const uint32_t index = header->m_poolIndex;
+    if (header->m_free) return;
+    object->~T();
+    header->m_free = 1;
+    Push(object, index);
   }
 
   // Alloc and construct in place. A constructor that throws gives the slot back.
@@ -100,18 +127,23 @@ public:
     T* slot = Take(index);
     T* object;
     try {
-      if constexpr (sizeof...(Args) == 0 && std::is_base_of_v<IDataPoolElement, T>) {
+      if constexpr (sizeof...(Args) == 0 && kHasHeader) {
         object = new (static_cast<void*>(slot)) T;
       } else {
         object = new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
       }
     } catch (...) {
-      Free(index);
+      if constexpr (kHasHeader) {
+        static_cast<IDataPoolElement*>(slot)->m_free = 1;
+      } else {
+        m_taken[index] = 0;
+      }
+      Push(slot, index);
       throw;
     }
     // The compiler may treat the storage as undefined before a constructor runs,
     // so the header is written once the object exists.
-    if constexpr (std::is_base_of_v<IDataPoolElement, T>) {
+    if constexpr (kHasHeader) {
       object->m_poolIndex = index;
       object->m_free = 0;
     }
@@ -127,13 +159,22 @@ public:
     m_chunks.clear();
     m_taken.clear();
     m_freeStack.clear();
+    m_freeIndex.clear();
     m_freeCount = 0;
+    m_slotCount = 0;
   }
 
   size_t ChunkCount() const { return m_chunks.size(); }
   // Slots handed out now, over all chunks.
-  uint32_t UsedCount() const { return static_cast<uint32_t>(m_taken.size()) - m_freeCount; }
-  bool IsSlotFree(uint32_t index) const { return index < m_taken.size() && !m_taken[index]; }
+  uint32_t UsedCount() const { return m_slotCount - m_freeCount; }
+  bool IsSlotFree(uint32_t index) const {
+    if (index >= m_slotCount) return false;
+    if constexpr (kHasHeader) {
+      return static_cast<const IDataPoolElement*>(Slot(index))->m_free != 0;
+    } else {
+      return !m_taken[index];
+    }
+  }
 
   // The pool index of a slot handed out by this pool; kEnd when it is not ours.
   uint32_t IndexOf(const T* slot) const {
@@ -164,15 +205,6 @@ private:
     return Slot(*m_chunks[c], index - c * N);
   }
 
-  static IDataPoolElement* Header(T* slot) {
-    if constexpr (std::is_base_of_v<IDataPoolElement, T>) {
-      return static_cast<IDataPoolElement*>(slot);
-    } else {
-      (void)slot;
-      return nullptr;
-    }
-  }
-
   // Builds the next chunk and puts its slots, in slot order, at the head of the
   // free list.
   void AddChunk() {
@@ -181,28 +213,45 @@ private:
     const uint32_t first = c * N;
     // Every allocation comes first, so that a failure leaves the pool as it was.
     m_chunks.reserve(m_chunks.size() + 1);
-    m_taken.reserve(m_taken.size() + N);
-    if (m_freeStack.size() < m_taken.size() + N) m_freeStack.resize(m_taken.size() + N);
+    if constexpr (!kHasHeader) m_taken.reserve(m_slotCount + N);
+    if (m_freeStack.size() < m_slotCount + N) m_freeStack.resize(m_slotCount + N);
+    if constexpr (!kHasHeader) {
+      if (m_freeIndex.size() < m_slotCount + N) m_freeIndex.resize(m_slotCount + N);
+    }
     void* block = ChunkSource::Allocate(sizeof(SChunk), alignof(SChunk));
     auto* chunk = new (block) SChunk;
     chunk->number = c;
     m_chunks.push_back(chunk);
-    m_taken.resize(m_taken.size() + N, 0);
+    if constexpr (!kHasHeader) m_taken.resize(m_slotCount + N, 0);
+    m_slotCount += N;
     // Slot 0 on top: a new chunk hands out its slots in order.
     for (uint32_t i = N; i-- > 0;) {
-      m_freeStack[m_freeCount++] = first + i;
-      if (IDataPoolElement* header = Header(Slot(*chunk, i))) {
+      T* slot = Slot(*chunk, i);
+      if constexpr (kHasHeader) {
+        IDataPoolElement* header = slot;
         header->m_poolIndex = first + i;
         header->m_free = 1;
       }
+      Push(slot, first + i);
     }
   }
 
   T* Take(uint32_t& index) {
     if (m_freeCount == 0) Grow();
-    index = m_freeStack[--m_freeCount];
-    m_taken[index] = 1;
-    return Slot(index);
+    T* slot = m_freeStack[--m_freeCount];
+    if constexpr (kHasHeader) {
+      // A free slot keeps the index the pool wrote in its header.
+      index = static_cast<const IDataPoolElement*>(slot)->m_poolIndex;
+    } else {
+      index = m_freeIndex[m_freeCount];
+      m_taken[index] = 1;
+    }
+    return slot;
+  }
+
+  void Push(T* slot, uint32_t index) {
+    if constexpr (!kHasHeader) m_freeIndex[m_freeCount] = index;
+    m_freeStack[m_freeCount++] = slot;
   }
 
   // Only growing can fail; every failure leaves as std::bad_alloc.
@@ -218,11 +267,15 @@ private:
     }
   }
 
-  // Pool indices of the free slots, the one to hand out next on top; room for
-  // every slot of every chunk.
-  std::vector<uint32_t> m_freeStack;
+  // The free slots, the one to hand out next on top; room for every slot of every
+  // chunk.
+  std::vector<T*> m_freeStack;
+  // For types without the header: the pool index of each entry of the stack.
+  std::vector<uint32_t> m_freeIndex;
   uint32_t m_freeCount = 0;
-  // Per pool index: 1 while the slot is handed out.
+  // Slots over all chunks.
+  uint32_t m_slotCount = 0;
+  // Per pool index, for types without the header: 1 while the slot is handed out.
   std::vector<uint8_t> m_taken;
   std::vector<SChunk*> m_chunks;
 };

@@ -26,7 +26,8 @@ public:
   void Delete(int index);
   // True when the section was entered (its flag was set).
   bool Lock(int index);
-  // Leaves the section; when a thread waits for it, yields so that it runs next.
+  // Leaves the section. The render and effect sections yield when another thread
+  // waits for them, so that it runs next.
   void Unlock(int index);
   bool IsInitialised(int index) const;
   void ClearFlags();

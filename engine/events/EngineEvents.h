@@ -134,9 +134,8 @@ public:
   // pointer-sized word for engine and game code; the event system never reads it.
   CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest, const char* dataText,
               uintptr_t timerTag)
-      : tag(timerTag), destination(dest), remaining(delay) {
+      : data(dataText), tag(timerTag), destination(dest), remaining(delay) {
     name = timerName;
-    data.Borrow(dataText);
   }
   ~CEventTimer() override = default;
 

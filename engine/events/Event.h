@@ -3,9 +3,8 @@
 // the conversion of events to and from Lua tables.
 #include <cstdint>
 #include <cstring>
-#include <utility>
-
 #include <luabind/object.hpp>
+#include <utility>
 
 #include "engine/core/DataPool.h"
 #include "engine/core/FactoryMaker.h"
@@ -38,8 +37,8 @@ inline constexpr int kScriptModeScriptsAndListeners = 2;
 
 class IEvent : public mem::IDataPoolElement {
 public:
-  // Runs the destructors and gives the record back to its pool. Events are never
-  // deleted.
+  // Runs the destructors and gives the record back to its pool; releasing it again
+  // before the pool hands the slot out anew does nothing. Events are never deleted.
   virtual void Release() = 0;
   virtual bool IsValid() const { return true; }
   // The message name, such as "OnTimer": the key of listeners and Lua handlers.
@@ -85,6 +84,8 @@ protected:
 class CEventText {
 public:
   CEventText() = default;
+  // Borrows the text.
+  explicit CEventText(const char* borrowed) : m_text(borrowed) {}
   ~CEventText() { Free(); }
   CEventText(const CEventText&) = delete;
   CEventText& operator=(const CEventText&) = delete;
@@ -146,11 +147,7 @@ public:
     return s_pool.Construct(std::forward<Args>(args)...);
   }
 
-  void Release() override {
-    const uint32_t index = m_poolIndex;
-    static_cast<Derived*>(this)->~Derived();
-    s_pool.Free(index);
-  }
+  void Release() override { s_pool.Destroy(static_cast<Derived*>(this)); }
 
 protected:
   ~CPooledEvent() override = default;

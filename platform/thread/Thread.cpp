@@ -31,14 +31,28 @@ void Event::Reset() {
   m_signalled = false;
 }
 
+namespace {
+// A thread that may run on one processor only keeps the one that would set the
+// event from running while it spins.
+bool MaySpin() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return true;
+  return CPU_COUNT(&allowed) > 1;
+}
+}  // namespace
+
 WaitResult Event::Wait(uint32_t ms) {
   // The frame hand-off sets its events a few microseconds apart: a short spin saves
-  // the sleeping thread's wake-up, which costs more than the spin.
-  if (ms != 0) {
-    for (int i = 0; i < 4000 && !m_signalled.load(std::memory_order_acquire); ++i) {
+  // the sleeping thread's wake-up, which costs more than the spin. It is bounded in
+  // time, not in pauses: a pause lasts from a few cycles to over a hundred.
+  if (ms != 0 && !m_signalled.load(std::memory_order_acquire) && MaySpin()) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(20);
+    for (int i = 1; !m_signalled.load(std::memory_order_acquire); ++i) {
 #if defined(__x86_64__) || defined(__i386__)
       __builtin_ia32_pause();
 #endif
+      if (i % 32 == 0 && std::chrono::steady_clock::now() >= until) break;
     }
   }
   std::unique_lock<std::mutex> lock(m_mutex);

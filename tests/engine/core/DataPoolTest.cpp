@@ -1,9 +1,9 @@
-#include "engine/core/DataPool.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <vector>
+
+#include "engine/core/DataPool.h"
 
 namespace vd {
 namespace mem {
@@ -107,6 +107,62 @@ TEST(DataPool, SlotGivenBackTwiceOrForeignIndexIsIgnored) {
   EXPECT_EQ(pool.UsedCount(), 1u);
   EXPECT_EQ(Take(pool), 0u);
   EXPECT_EQ(Take(pool), 2u);
+}
+
+// Counts its destructions, so that a second give-back shows as a second one.
+struct SCounted : IDataPoolElement {
+  static inline int destroyed = 0;
+  ~SCounted() override { ++destroyed; }
+};
+
+TEST(DataPool, DestroyRunsTheDestructorOnceAndReusesTheSlot) {
+  CDataPool<SCounted, 2> pool;
+  SCounted::destroyed = 0;
+  SCounted* a = pool.Construct();
+  SCounted* b = pool.Construct();
+  SCounted* c = pool.Construct();  // in the second chunk
+  pool.Destroy(c);
+  pool.Destroy(a);
+  pool.Destroy(a);
+  EXPECT_EQ(SCounted::destroyed, 2);
+  EXPECT_EQ(pool.UsedCount(), 1u);
+  EXPECT_TRUE(pool.IsSlotFree(0));
+  EXPECT_FALSE(pool.IsSlotFree(1));
+  // A slot destroyed is also free to the index-based give-back, and the reverse.
+  pool.Free(0);
+  EXPECT_EQ(pool.UsedCount(), 1u);
+  EXPECT_EQ(pool.Construct(), a);
+  EXPECT_EQ(a->GetPoolIndex(), 0u);
+  EXPECT_EQ(pool.Construct(), c);
+  EXPECT_EQ(c->GetPoolIndex(), 2u);
+  b->~SCounted();
+  pool.Free(1);
+  pool.Destroy(b);
+  EXPECT_EQ(SCounted::destroyed, 3);
+  EXPECT_EQ(pool.UsedCount(), 2u);
+}
+
+// Types without the pool header: the pool keeps their indices and taken state.
+TEST(DataPool, PlainTypesReuseInLifoOrderAndIgnoreADoubleFree) {
+  struct SPlain {
+    int value = 0;
+  };
+  CDataPool<SPlain, 2> pool;
+  SPlain* first = pool.Construct();
+  SPlain* second = pool.Construct();
+  SPlain* third = pool.Construct();
+  EXPECT_EQ(pool.ChunkCount(), 2u);
+  EXPECT_EQ(pool.IndexOf(third), 2u);
+  pool.Free(pool.IndexOf(first));
+  pool.Free(pool.IndexOf(third));
+  pool.Free(0);
+  EXPECT_EQ(pool.UsedCount(), 1u);
+  EXPECT_TRUE(pool.IsSlotFree(0));
+  EXPECT_FALSE(pool.IsSlotFree(1));
+  EXPECT_EQ(pool.Construct(), third);
+  EXPECT_EQ(pool.Construct(), first);
+  EXPECT_EQ(pool.IndexOf(pool.Construct()), 3u);
+  EXPECT_EQ(pool.IndexOf(second), 1u);
 }
 
 struct SThrowing : IDataPoolElement {

@@ -1,16 +1,14 @@
-#include "engine/events/EngineEvents.h"
-
 #include <gtest/gtest.h>
-
-#include <lua.hpp>
-#include <luabind/luabind.hpp>
 
 #include <chrono>
 #include <future>
+#include <lua.hpp>
+#include <luabind/luabind.hpp>
 #include <string>
 
 #include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
+#include "engine/events/EngineEvents.h"
 #include "tests/engine/script/LuaFixture.h"
 
 namespace vd {
@@ -83,7 +81,8 @@ TEST_F(Events, MakersDrawFromTheClassPoolAndSetUpEmptyEvents) {
 
 TEST_F(Events, TimerRoundTripKeepsOnlyNameAndData) {
   SetEventWorldHooks(SEventWorldHooks{&FindByName, nullptr});
-  auto* timer = Make<CEventTimer>("{ name = 'open_door', time = 2.5, data = 'slow', dest = 'door' }");
+  auto* timer =
+      Make<CEventTimer>("{ name = 'open_door', time = 2.5, data = 'slow', dest = 'door' }");
   EXPECT_STREQ(timer->name.GetText(), "open_door");
   EXPECT_EQ(timer->name.GetHash(), ComputeHash("open_door"));
   EXPECT_FLOAT_EQ(timer->remaining, 2.5f);
@@ -92,6 +91,22 @@ TEST_F(Events, TimerRoundTripKeepsOnlyNameAndData) {
   Expose("t", timer->GetLuaObject());
   Run("local n = 0; for _ in pairs(t) do n = n + 1 end\n"
       "assert(n == 2 and t.name == 'open_door' and t.data == 'slow')");
+  const uint32_t used = CEventTimer::GetPool().UsedCount();
+  timer->Release();
+  // A second release must neither free the copied texts again nor give the slot
+  // back twice.
+  timer->Release();
+  EXPECT_EQ(CEventTimer::GetPool().UsedCount(), used - 1);
+
+  // The poster's texts are borrowed, not copied.
+  static const char kPayload[] = "payload";
+  timer = CEventTimer::New(CStringHash("bell"), 1.0f, &g_door, kPayload, 7);
+  EXPECT_EQ(timer->data.Get(), kPayload);
+  EXPECT_FALSE(timer->data.Owned());
+  EXPECT_FALSE(timer->name.OwnsText());
+  EXPECT_EQ(timer->name.GetHash(), ComputeHash("bell"));
+  EXPECT_EQ(timer->GetTarget(), &g_door);
+  EXPECT_EQ(timer->tag, 7u);
   timer->Release();
 
   // An unknown or absent destination makes a broadcast.
@@ -104,9 +119,11 @@ TEST_F(Events, TimerRoundTripKeepsOnlyNameAndData) {
 }
 
 TEST_F(Events, MovementRoundTripReadsOnlySetKeys) {
-  auto* move = Make<CEventMovement>("{ game_object = 'lift', name = 'up', type = 'linear', begin = true }");
+  auto* move =
+      Make<CEventMovement>("{ game_object = 'lift', name = 'up', type = 'linear', begin = true }");
   Expose("m", move->GetLuaObject());
-  Run("assert(m.game_object == 'lift' and m.name == 'up' and m.type == 'linear' and m.begin == true)");
+  Run("assert(m.game_object == 'lift' and m.name == 'up' and m.type == 'linear' and m.begin == "
+      "true)");
   // Only set keys change the event.
   move->FromLua(Eval("{ name = 'down', begin = false }"));
   EXPECT_STREQ(move->name.Get(), "down");
@@ -191,12 +208,12 @@ TEST_F(Events, MissingOrMistypedKeysFailAndGiveTheEventBack) {
     const char* table;
   };
   const SCase cases[] = {
-      {"CEventTimer", "{ name = 'a', data = '' }"},                 // time missing
-      {"CEventTimer", "{ name = 'a', time = '1', data = '' }"},     // time is a string
-      {"CEventTimer", "{ name = 5, time = 1, data = '' }"},         // name is a number
+      {"CEventTimer", "{ name = 'a', data = '' }"},              // time missing
+      {"CEventTimer", "{ name = 'a', time = '1', data = '' }"},  // time is a string
+      {"CEventTimer", "{ name = 5, time = 1, data = '' }"},      // name is a number
       {"CEventTimer", "{ name = 'a', time = 1, data = '', dest = 3 }"},
       {"CEventTimer", "'not a table'"},
-      {"CEventMovement", "{ begin = 1 }"},                          // begin is a number
+      {"CEventMovement", "{ begin = 1 }"},  // begin is a number
       {"CEventMovement", "nil"},
   };
   sys::CLockSet locks;
@@ -228,8 +245,10 @@ TEST_F(Events, MissingOrMistypedKeysFailAndGiveTheEventBack) {
 
 TEST_F(Events, TextsFromLuaSurviveTheGarbageCollector) {
   Run("function Parts(a, b) return a .. b end");
-  auto* timer = Make<CEventTimer>("{ name = Parts('tick_', 'tock'), time = 1, data = Parts('pay', 'load') }");
-  auto* move = Make<CEventMovement>("{ game_object = Parts('ga', 'te'), name = Parts('o', 'pen') }");
+  auto* timer =
+      Make<CEventTimer>("{ name = Parts('tick_', 'tock'), time = 1, data = Parts('pay', 'load') }");
+  auto* move =
+      Make<CEventMovement>("{ game_object = Parts('ga', 'te'), name = Parts('o', 'pen') }");
   auto* script = CEventScriptOnly::New();
   script->SetData(luabind::object_cast<const char*>(Eval("Parts('On', 'Gate')")), Eval("{}"));
   Run("__value = nil; for i = 1, 1000 do local s = Parts('junk', tostring(i)) end\n"
