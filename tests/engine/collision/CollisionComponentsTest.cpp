@@ -19,7 +19,7 @@
 #include "engine/objects/Transform.h"
 #include "platform/math/Math.h"
 #include "tests/engine/collision/CollisionTestSupport.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace phy {

@@ -11,7 +11,7 @@
 
 #include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace evn {

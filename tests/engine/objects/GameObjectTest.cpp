@@ -20,7 +20,7 @@
 #include "engine/events/EventManager.h"
 #include "engine/objects/ComponentKeys.h"
 #include "tests/engine/objects/TestComponents.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace obj {

@@ -18,7 +18,7 @@
 #include "engine/objects/Tracker.h"
 #include "game/player/CameraController.h"
 #include "game/player/FollowCamera.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace test {

@@ -32,7 +32,7 @@
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
 #include "tests/engine/animation/AnimTestUtil.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace test {
