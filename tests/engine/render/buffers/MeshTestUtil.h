@@ -6,7 +6,8 @@
 #include "engine/core/Utils.h"
 #include "engine/render/buffers/MeshFile.h"
 
-namespace meshtest {
+namespace vd {
+namespace test {
 
 class MemorySource : public vd::utl::CDataProvider {
 public:
@@ -54,4 +55,5 @@ MeshBytes MakeMesh(const std::vector<V>& vertices, const std::vector<uint16_t>& 
   return m;
 }
 
-}  // namespace meshtest
+}  // namespace test
+}  // namespace vd

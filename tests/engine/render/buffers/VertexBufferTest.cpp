@@ -10,10 +10,10 @@
 #include "tests/support/LogRecorder.h"
 
 using namespace vd::gfx;
-using meshtest::MakeMesh;
-using meshtest::MemorySource;
-using meshtest::MeshBytes;
 using vd::test::CLogCapture;
+using vd::test::MakeMesh;
+using vd::test::MemorySource;
+using vd::test::MeshBytes;
 
 namespace {
 
