@@ -41,8 +41,6 @@ constexpr float kFrame = 1.0f / 60.0f;
 constexpr int kEnemies = 30;
 constexpr double kBudgetUs = 300.0;
 
-evn::CEventManager* g_events = nullptr;
-
 double ThreadCpuUs() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -67,15 +65,6 @@ void BM_PlayerFrameBesideEnemies(benchmark::State& state) {
   evn::InitGameEventTypes();
   evn::CEventManager events;
   events.Init();
-  g_events = &events;
-  obj::SGameObjectHooks hooks;
-  hooks.addListener = [](evn::IEventListener* l, const CStringHash& t) {
-    g_events->AddListener(l, t);
-  };
-  hooks.removeListener = [](const CStringHash& t, evn::IEventListener* l) {
-    g_events->RemoveListener(t, l);
-  };
-  obj::SetGameObjectHooks(hooks);
   phy::CCollisionManager collision;
   collision.Init(kFrame);
   collision.SetEventManager(&events);
@@ -181,8 +170,6 @@ void BM_PlayerFrameBesideEnemies(benchmark::State& state) {
     utl::DeleteFactoryMakers(objects.componentFactories);
   }
   collision.Release();
-  obj::SetGameObjectHooks(obj::SGameObjectHooks());
-  g_events = nullptr;
   if (home[0] && chdir(home) != 0) state.SkipWithError("cannot go back to the first folder");
 }
 BENCHMARK(BM_PlayerFrameBesideEnemies)->Unit(benchmark::kMicrosecond);

@@ -66,7 +66,8 @@ endfunction()
 # SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
 # LeakSanitizer cannot attribute once the driver is unloaded.
 # Test targets are named after the module they test, without "hm_", then what part of
-# it when there are several, then "_test": core_test, plat_gpu_gl_test, flow_input_test.
+# it when there are several, then "_test": core_test, plat_gpu_gl_test, flow_input_test;
+# the tests of the content generators under tools/ start with "tools_".
 function(hm_test name)
   cmake_parse_arguments(HM "SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
   if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")

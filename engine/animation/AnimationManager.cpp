@@ -167,7 +167,7 @@ const CAnimationTemplate::SMesh* CAnimationTemplate::FindMesh(const CStringHash&
 // --- CAnimationManager ---------------------------------------------------------
 
 CAnimationManager::CAnimationManager() {
-  s_instance = this;
+  SetInstance(this);
   templates.ownsValues = 1;
   templates.resetValues = 1;
 }
@@ -175,7 +175,7 @@ CAnimationManager::CAnimationManager() {
 CAnimationManager::~CAnimationManager() {
   ClearInstances();
   templates.RemoveAll();
-  if (s_instance == this) s_instance = nullptr;
+  ClearInstance(this);
 }
 
 void CAnimationManager::SetLoadingModeRotateX() { CalLoader::setLoadingMode(LOADER_ROTATE_X_AXIS); }

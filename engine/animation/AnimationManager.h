@@ -10,6 +10,7 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 
 class CalCoreModel;
@@ -75,7 +76,7 @@ struct SAnimationInstance {
   CAnimationTemplate* animationTemplate = nullptr;
 };
 
-class CAnimationManager {
+class CAnimationManager : public utl::CSingleton<CAnimationManager> {
 public:
   // The folder that every file named in an animation-templates file is under.
   static constexpr const char* kAnimFolder = "Data/anims/";
@@ -84,8 +85,6 @@ public:
   ~CAnimationManager();
   CAnimationManager(const CAnimationManager&) = delete;
   CAnimationManager& operator=(const CAnimationManager&) = delete;
-
-  static CAnimationManager* GetInstance() { return s_instance; }
 
   // False when the file cannot be read, is empty or is not XML; otherwise loads
   // every template it lists (see the .cpp) and returns true.
@@ -129,7 +128,6 @@ private:
   // The meshes and animations of one animationTemplate element.
   void LoadParts(CAnimationTemplate& animationTemplate, const rapidxml::xml_node<>* node);
 
-  static inline CAnimationManager* s_instance = nullptr;
   // The loading thread registers templates and makes instances while the main
   // thread animates the loading screen's: map changes and look-ups take this lock.
   // Records do not move when others are added.

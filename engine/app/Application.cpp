@@ -73,12 +73,6 @@ void CApplicationBase::ConnectModules() {
                                         rapidxml::xml_node<>* node) {
     if (CApplicationBase* app = GetInstance()) app->LoadDifficultyParams(params, node);
   };
-  objectHooks.addListener = [](evn::IEventListener* listener, const CStringHash& type) {
-    if (CApplicationBase* app = GetInstance()) app->eventManager.AddListener(listener, type);
-  };
-  objectHooks.removeListener = [](const CStringHash& type, evn::IEventListener* listener) {
-    if (CApplicationBase* app = GetInstance()) app->eventManager.RemoveListener(type, listener);
-  };
   obj::SetGameObjectHooks(objectHooks);
 
   evn::SEventWorldHooks worldHooks = evn::GetEventWorldHooks();
@@ -118,7 +112,7 @@ CApplicationBase::~CApplicationBase() {
   timer.Reset();
   if (GetAppLocks() == &locks) SetAppLocks(nullptr);
   if (utl::GetLogSinks() == &logSinks) utl::SetLogSinks(nullptr);
-  if (GetInstance() == this) SetInstance(nullptr);
+  ClearInstance(this);
 }
 
 void CApplicationBase::SetStartupFaultHook(StartupFaultHook hook) { s_faultHook = std::move(hook); }

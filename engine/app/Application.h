@@ -16,6 +16,7 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/events/EventManager.h"
 #include "engine/input/KeyboardInput.h"

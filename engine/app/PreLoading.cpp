@@ -36,7 +36,10 @@ void SafeRelease(T*& p) {
 
 }  // namespace
 
-CPreLoading::~CPreLoading() { Release(); }
+CPreLoading::~CPreLoading() {
+  Release();
+  ClearInstance(this);
+}
 
 bool CPreLoading::Init(gfx::CGraphicsManager* graphics, CTimer* frameTimer, int w, int h,
                        const std::string& backgroundFile, const std::string& indicatorFile) {

@@ -3,6 +3,7 @@
 // a background and one more progress mark each second.
 #include <string>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "platform/math/Math.h"
 

@@ -53,7 +53,7 @@ CAudioManager::CAudioManager() { SetInstance(this); }
 
 CAudioManager::~CAudioManager() {
   Shutdown();
-  if (GetInstance() == this) SetInstance(nullptr);
+  ClearInstance(this);
 }
 
 void CAudioManager::SetSubscriber(Subscriber subscriber) {

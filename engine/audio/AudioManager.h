@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/events/Event.h"
 #include "platform/audio/Audio.h"

@@ -533,7 +533,7 @@ void CCharacterCollider::RaiseWallEvents(bool hit, const btCollisionObject* hitO
     event = exit;
   }
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

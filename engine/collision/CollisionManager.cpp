@@ -26,7 +26,6 @@ namespace phy {
 
 namespace {
 
-CCollisionManager* g_instance = nullptr;
 SCollisionHooks g_hooks;
 
 constexpr float kDefaultStep = 1.0f / 60.0f;
@@ -75,14 +74,12 @@ plat::Mat4 GetOwnerWorldMatrix(const obj::CGameObject* owner) {
   return world;
 }
 
-CCollisionManager::CCollisionManager() { g_instance = this; }
+CCollisionManager::CCollisionManager() { SetInstance(this); }
 
 CCollisionManager::~CCollisionManager() {
   Release();
-  if (g_instance == this) g_instance = nullptr;
+  ClearInstance(this);
 }
-
-CCollisionManager* CCollisionManager::GetInstance() { return g_instance; }
 
 bool CCollisionManager::Init(float step) {
   Release();
@@ -236,8 +233,7 @@ void CCollisionManager::RaiseEvents(const btCollisionObject* a, const btCollisio
     }
   }
 
-  evn::CEventManager* events =
-      m_eventManager ? m_eventManager : evn::CEventManager::GetScriptInstance();
+  evn::CEventManager* events = m_eventManager ? m_eventManager : evn::CEventManager::GetInstance();
   if (events) {
     events->PostEvent(first);
     events->PostEvent(second);

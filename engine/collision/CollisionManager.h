@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/collision/CollisionMesh.h"
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "platform/math/Math.h"
 #include "platform/math/Vector.h"
@@ -119,7 +120,7 @@ const SCollisionHooks& GetCollisionHooks();
 // The owner's world matrix, identity when it has none.
 plat::Mat4 GetOwnerWorldMatrix(const obj::CGameObject* owner);
 
-class CCollisionManager {
+class CCollisionManager : public utl::CSingleton<CCollisionManager> {
 public:
   using PairKey = std::pair<const btCollisionObject*, const btCollisionObject*>;
 
@@ -128,8 +129,6 @@ public:
   ~CCollisionManager();
   CCollisionManager(const CCollisionManager&) = delete;
   CCollisionManager& operator=(const CCollisionManager&) = delete;
-
-  static CCollisionManager* GetInstance();
 
   // Builds the world (paused). False only for a step that is not a positive
   // finite number.

@@ -7,6 +7,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
+#include "engine/events/EventManager.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
 #include "engine/script/ScriptManager.h"
@@ -56,10 +57,10 @@ bool CTrigger::Init() {
                                         phy::kKindVolume, plat::Vec4(1, 1, 1, 0));
   if (!m_object) return false;
 
-  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
-  if (m_owner && hooks.addListener) {
-    hooks.addListener(m_owner, SH_OnCollisionEnter);
-    hooks.addListener(m_owner, SH_OnCollisionExit);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (m_owner && events) {
+    events->AddListener(m_owner, SH_OnCollisionEnter);
+    events->AddListener(m_owner, SH_OnCollisionExit);
   }
 
   btTransform transform;
@@ -102,10 +103,10 @@ void CTrigger::SetEnabled(bool enabled, bool fromCheckPoint) {
 void CTrigger::Reset() {
   if (m_object) {
     // Only a trigger that subscribed its owner takes the subscriptions back.
-    const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
-    if (m_owner && hooks.removeListener) {
-      hooks.removeListener(SH_OnCollisionEnter, m_owner);
-      hooks.removeListener(SH_OnCollisionExit, m_owner);
+    evn::CEventManager* events = evn::CEventManager::GetInstance();
+    if (m_owner && events) {
+      events->RemoveListener(SH_OnCollisionEnter, m_owner);
+      events->RemoveListener(SH_OnCollisionExit, m_owner);
     }
     if (m_manager && m_manager == phy::CCollisionManager::GetInstance()) {
       m_manager->RemoveObject(m_object);

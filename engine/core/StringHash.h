@@ -209,18 +209,5 @@ private:
   int m_count = 0;
 };
 
-// Single-instance base: the derived constructor records its address.
-template <class T>
-class CSingleton {
-public:
-  static T* GetInstance() { return s_instance; }
-
-protected:
-  static void SetInstance(T* instance) { s_instance = instance; }
-
-private:
-  static inline T* s_instance = nullptr;
-};
-
 }  // namespace utl
 }  // namespace vd

@@ -14,7 +14,6 @@ namespace vd {
 namespace evn {
 
 namespace {
-CEventManager* g_scriptInstance = nullptr;
 constexpr size_t kReserve = 20;
 
 lgc::CScriptManager* LiveHost() {
@@ -54,15 +53,13 @@ void CScriptHostListener::HandleEvent(IEvent* event) {
 
 // Manager -----------------------------------------------------------------------
 
-CEventManager::CEventManager() : m_scriptListener(*this) { g_scriptInstance = this; }
+CEventManager::CEventManager() : m_scriptListener(*this) { SetInstance(this); }
 
 CEventManager::~CEventManager() {
   Clear();
   utl::DeleteFactoryMakers(factories);
-  if (g_scriptInstance == this) g_scriptInstance = nullptr;
+  ClearInstance(this);
 }
-
-CEventManager* CEventManager::GetScriptInstance() { return g_scriptInstance; }
 
 bool CEventManager::Init() {
   Clear();
@@ -310,7 +307,7 @@ bool CEventManager::Update(float dt) {
 // Lua ---------------------------------------------------------------------------
 
 namespace {
-CEventManager* GetEventManagerForScripts() { return CEventManager::GetScriptInstance(); }
+CEventManager* GetEventManagerForScripts() { return CEventManager::GetInstance(); }
 }  // namespace
 
 void RegisterEventBindings(lua_State* state) {

@@ -12,6 +12,7 @@
 #include <luabind/object.hpp>
 
 #include "engine/core/FactoryMaker.h"
+#include "engine/core/Singleton.h"
 #include "engine/events/EngineEvents.h"
 #include "engine/events/Event.h"
 
@@ -35,15 +36,13 @@ private:
   CEventManager& m_manager;
 };
 
-class CEventManager {
+class CEventManager : public utl::CSingleton<CEventManager> {
 public:
   // The newest manager is the one the scripts reach through "GetEventManager".
   CEventManager();
   ~CEventManager();
   CEventManager(const CEventManager&) = delete;
   CEventManager& operator=(const CEventManager&) = delete;
-
-  static CEventManager* GetScriptInstance();
 
   // Clear, reserve room, and subscribe the script host's listener (once).
   bool Init();

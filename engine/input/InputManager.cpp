@@ -26,11 +26,9 @@ CInputManager::CInputManager(CKeyboardInput* keyboard, CPadInput* pad)
   SetInstance(this);
 }
 
-CInputManager::~CInputManager() {
-  if (GetInstance() == this) SetInstance(nullptr);
-}
+CInputManager::~CInputManager() { ClearInstance(this); }
 
-bool CInputManager::Init() { return Init(evn::CEventManager::GetScriptInstance()); }
+bool CInputManager::Init() { return Init(evn::CEventManager::GetInstance()); }
 
 bool CInputManager::Init(evn::CEventManager* events) {
   for (int i = 0; i < kActionCount; ++i) {

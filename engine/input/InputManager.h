@@ -4,6 +4,7 @@
 // movement and four-way directions derived from them, and pad vibration on shakes.
 #include <cstdint>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/events/Event.h"
 #include "engine/events/EventManager.h"

@@ -12,6 +12,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
 #include "engine/core/Log.h"
+#include "engine/events/EventManager.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/script/ScriptManager.h"
@@ -509,16 +510,18 @@ void CGameObject::GetComponentsByFamily(const CStringHash& family,
 }
 
 void CGameObject::AddEventListener(const char* eventName) {
-  if (!g_hooks.addListener) return;
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (!events) return;
   const char* name = eventName ? eventName : "";
-  g_hooks.addListener(this, CStringHash(name));
+  events->AddListener(this, CStringHash(name));
   m_subscriptions.emplace_back(name);
 }
 
 void CGameObject::RemoveEventListener(const char* eventName) {
-  if (!g_hooks.removeListener) return;
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (!events) return;
   const CStringHash type(eventName ? eventName : "");
-  g_hooks.removeListener(type, this);
+  events->RemoveListener(type, this);
   for (auto it = m_subscriptions.begin(); it != m_subscriptions.end(); ++it) {
     if (ComputeHash(it->c_str()) == type.GetHash()) {
       m_subscriptions.erase(it);
@@ -528,9 +531,9 @@ void CGameObject::RemoveEventListener(const char* eventName) {
 }
 
 void CGameObject::DropSubscriptions() {
-  if (g_hooks.removeListener) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     for (const std::string& name : m_subscriptions) {
-      g_hooks.removeListener(CStringHash(name.c_str()), this);
+      events->RemoveListener(CStringHash(name.c_str()), this);
     }
   }
   m_subscriptions.clear();

@@ -44,9 +44,6 @@ struct SGameObjectHooks {
   // Script element's difficulty blocks to its parameters.
   void (*loadDifficultyParams)(std::map<uint32_t, float>& params,
                                rapidxml::xml_node<>* scriptNode) = nullptr;
-  // Subscribes and unsubscribes a listener at the event manager.
-  void (*addListener)(evn::IEventListener* listener, const CStringHash& type) = nullptr;
-  void (*removeListener)(const CStringHash& type, evn::IEventListener* listener) = nullptr;
   // Queues an enable or disable of the object for the start of the next frame.
   void (*requestEnable)(CGameObject* object, bool enable) = nullptr;
 };

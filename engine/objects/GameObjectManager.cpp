@@ -13,6 +13,7 @@
 #include "engine/core/Log.h"
 #include "engine/core/Utils.h"
 #include "engine/core/XmlFile.h"
+#include "engine/events/EventManager.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/Component.h"
 #include "engine/objects/GameObject.h"
@@ -22,8 +23,6 @@ namespace vd {
 namespace obj {
 
 namespace {
-
-std::atomic<CGameObjectManager*> g_instance{nullptr};
 
 using Node = rapidxml::xml_node<>;
 
@@ -83,30 +82,27 @@ bool Updatable(const CGameObject* object) { return object->IsEnabled() && !objec
 
 }  // namespace
 
-CGameObjectManager::CGameObjectManager() : m_ring(1, nullptr) { g_instance.store(this); }
+CGameObjectManager::CGameObjectManager() : m_ring(1, nullptr) { SetInstance(this); }
 
 CGameObjectManager::~CGameObjectManager() {
   Clear();
-  const SGameObjectHooks& hooks = GetGameObjectHooks();
-  if (m_subscribed && hooks.removeListener) {
-    hooks.removeListener(SH_OnSaveCheckPoint, this);
-    hooks.removeListener(SH_OnLoadCheckPoint, this);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (m_subscribed && events) {
+    events->RemoveListener(SH_OnSaveCheckPoint, this);
+    events->RemoveListener(SH_OnLoadCheckPoint, this);
   }
   utl::DeleteFactoryMakers(componentFactories);
-  CGameObjectManager* self = this;
-  g_instance.compare_exchange_strong(self, nullptr);
+  ClearInstance(this);
 }
-
-CGameObjectManager* CGameObjectManager::GetInstance() { return g_instance.load(); }
 
 // --- Life -------------------------------------------------------------------
 
 bool CGameObjectManager::Init() {
   Clear();
-  const SGameObjectHooks& hooks = GetGameObjectHooks();
-  if (!m_subscribed && hooks.addListener) {
-    hooks.addListener(this, SH_OnSaveCheckPoint);
-    hooks.addListener(this, SH_OnLoadCheckPoint);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (!m_subscribed && events) {
+    events->AddListener(this, SH_OnSaveCheckPoint);
+    events->AddListener(this, SH_OnLoadCheckPoint);
     m_subscribed = true;
   }
   m_renderedEvent.Reset();

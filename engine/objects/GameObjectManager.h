@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/FactoryMaker.h"
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/events/Event.h"
 #include "platform/thread/Thread.h"
@@ -23,15 +24,13 @@ namespace obj {
 class IComponent;
 class CGameObject;
 
-class CGameObjectManager : public evn::IEventListener {
+class CGameObjectManager : public utl::CSingleton<CGameObjectManager>, public evn::IEventListener {
 public:
   // The newest manager is the one the scripts and the world hooks reach.
   CGameObjectManager();
   ~CGameObjectManager() override;
   CGameObjectManager(const CGameObjectManager&) = delete;
   CGameObjectManager& operator=(const CGameObjectManager&) = delete;
-
-  static CGameObjectManager* GetInstance();
 
   // --- Life -------------------------------------------------------------------
   // Clear, then subscribe to "OnSaveCheckPoint" and "OnLoadCheckPoint" through the

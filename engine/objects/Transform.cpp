@@ -179,7 +179,7 @@ void CTransform::EndLinearMovement() {
   event->name.Copy(movementName.c_str());
   event->type.Copy("linear");
   event->begin = false;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

@@ -20,12 +20,12 @@ namespace gfx {
 
 // --- Life ------------------------------------------------------------------------
 
-CRenderManager::CRenderManager() { s_instance = this; }
+CRenderManager::CRenderManager() { SetInstance(this); }
 
 CRenderManager::~CRenderManager() {
   Shutdown();
   for (CRenderTarget& target : renderTargets) target.Release();
-  if (s_instance == this) s_instance = nullptr;
+  ClearInstance(this);
 }
 
 bool CRenderManager::Init(CGraphicsManager* graphics) {

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/render/CameraView.h"
 #include "engine/render/RenderData.h"
@@ -88,7 +89,7 @@ struct SFrustumView {
   float fov = 0.0f;  // vertical field of view, radians
 };
 
-class CRenderManager {
+class CRenderManager : public utl::CSingleton<CRenderManager> {
 public:
   static constexpr const char* kMeshFolder = "Data/meshes/";
   static constexpr const char* kTextureFolder = "Data/textures/";
@@ -110,7 +111,6 @@ public:
   CRenderManager& operator=(const CRenderManager&) = delete;
 
   // The application's render manager (the last constructed); null when none.
-  static CRenderManager* GetInstance() { return s_instance; }
 
   // --- Life (render thread) ----------------------------------------------------
   bool Init(CGraphicsManager* graphics);
@@ -472,7 +472,6 @@ private:
   // Ends the walk's effect and forgets it: the next walk begins its own.
   void EndWalk();
 
-  static inline CRenderManager* s_instance = nullptr;
   uint32_t m_frameNumber = 0;
   // The effect a walk has made current and whether it has begun it.
   CShader* m_current = nullptr;

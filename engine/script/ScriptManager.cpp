@@ -166,7 +166,7 @@ int ProtectedCall(lua_State* state, int arguments, int results) {
 
 CScriptManager::~CScriptManager() {
   Release();
-  if (GetInstance() == this) SetInstance(nullptr);
+  ClearInstance(this);
 }
 
 bool CScriptManager::Init() {

@@ -8,6 +8,7 @@
 
 #include <luabind/object.hpp>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 
 struct lua_State;

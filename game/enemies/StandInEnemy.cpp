@@ -47,7 +47,7 @@ constexpr float kDefaultSwing = 1.0f;
 template <class T>
 void Post(T* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();
@@ -163,13 +163,13 @@ void CStandInEnemy::SetEnabled(bool enabled, bool fromCheckPoint) {
 
 void CStandInEnemy::Subscribe(bool on) {
   obj::CGameObject* owner = GetOwner();
-  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
   if (!owner) return;
-  if (on && !m_subscribed && hooks.addListener) {
-    for (const CStringHash& type : kSubscribedEvents) hooks.addListener(owner, type);
+  if (on && !m_subscribed && events) {
+    for (const CStringHash& type : kSubscribedEvents) events->AddListener(owner, type);
     m_subscribed = 1;
-  } else if (!on && m_subscribed && hooks.removeListener) {
-    for (const CStringHash& type : kSubscribedEvents) hooks.removeListener(type, owner);
+  } else if (!on && m_subscribed && events) {
+    for (const CStringHash& type : kSubscribedEvents) events->RemoveListener(type, owner);
     m_subscribed = 0;
   }
 }

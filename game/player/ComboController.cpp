@@ -81,7 +81,7 @@ void StopChannel(uint32_t channel) {
 
 void Post(evn::IEvent* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

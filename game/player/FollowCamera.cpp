@@ -89,10 +89,10 @@ bool CCameraGOWController::Init() {
   startCinematicSpeed = cinematicSpeed;
   startPosition = transform ? transform->position : plat::Vec3();
   Restart();
-  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
-  if (m_owner && hooks.addListener) {
-    hooks.addListener(m_owner, SH_OnShake);
-    hooks.addListener(m_owner, SH_OnFatality);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (m_owner && events) {
+    events->AddListener(m_owner, SH_OnShake);
+    events->AddListener(m_owner, SH_OnFatality);
   }
   return true;
 }
@@ -178,10 +178,10 @@ void CCameraGOWController::Reset() {
   railMaxDistance = cinematicSpeed = travelled = 0.0f;
   shakePower = shakeTimer = 0.0f;
   positionShake = targetShake = 0;
-  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
-  if (m_owner && hooks.removeListener) {
-    hooks.removeListener(SH_OnShake, m_owner);
-    hooks.removeListener(SH_OnFatality, m_owner);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (m_owner && events) {
+    events->RemoveListener(SH_OnShake, m_owner);
+    events->RemoveListener(SH_OnFatality, m_owner);
   }
 }
 
@@ -472,7 +472,7 @@ void CCameraGOWController::PostReachPos(const char* posId, int waypoint) {
   event->posId.Copy(posId ? posId : "");
   event->waypoint = waypoint;
   event->target = m_owner;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

@@ -29,7 +29,7 @@ using In = CInputManager;
 
 void Post(evn::IEvent* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();
@@ -44,7 +44,7 @@ void SendHUD(float gas, int grenades) {
   hud->unhide = true;
   hud->gas = gas;
   hud->grenades = grenades;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance())
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance())
     events->DispatchEvent(hud);
   hud->Release();
 }

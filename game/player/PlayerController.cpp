@@ -10,6 +10,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
 #include "engine/events/EngineEvents.h"
+#include "engine/events/EventManager.h"
 #include "engine/input/InputManager.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
@@ -351,12 +352,12 @@ void CPlayerController::Reset() {
 void CPlayerController::Subscribe(bool on) {
   obj::CGameObject* owner = GetOwner();
   if (!owner) return;
-  const obj::SGameObjectHooks& hooks = obj::GetGameObjectHooks();
-  if (on && !m_subscribed && hooks.addListener) {
-    for (const CStringHash& type : kSubscribedEvents) hooks.addListener(owner, type);
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (on && !m_subscribed && events) {
+    for (const CStringHash& type : kSubscribedEvents) events->AddListener(owner, type);
     m_subscribed = 1;
-  } else if (!on && m_subscribed && hooks.removeListener) {
-    for (const CStringHash& type : kSubscribedEvents) hooks.removeListener(type, owner);
+  } else if (!on && m_subscribed && events) {
+    for (const CStringHash& type : kSubscribedEvents) events->RemoveListener(type, owner);
     m_subscribed = 0;
   }
 }

@@ -141,7 +141,7 @@ void FadeOver(ptc::IParticleSystem* system, float stateTimer, float from, float 
 
 void Post(evn::IEvent* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

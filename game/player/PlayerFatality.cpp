@@ -42,7 +42,7 @@ CPlayerController::UsePromptHook g_usePromptHook = nullptr;
 template <class T>
 void Post(T* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();

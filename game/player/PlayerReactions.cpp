@@ -51,7 +51,7 @@ constexpr int kComboY3 = 8;
 template <class T>
 void Post(T* event) {
   if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance()) {
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     events->PostEvent(event);
   } else {
     event->Release();
@@ -160,7 +160,7 @@ void CPlayerController::OnShockWave(const evn::CEventShockWave& wave) {
   if (f > 1.0f) f = 1.0f;
   pendingDamage = static_cast<int>((1.0f - f) * static_cast<float>(wave.damage));
   shockWaveOrigin = wave.pos;
-  evn::CEventManager* events = evn::CEventManager::GetScriptInstance();
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
   if (!events) return;
   // A wave that does not travel arrives at once rather than never.
   const float delay = wave.speed > 0.0f ? d / wave.speed : 0.0f;
@@ -202,7 +202,7 @@ void CPlayerController::OnExplosion(const evn::CEventExplosion& explosion) {
   const int r = plat::Rand() % 4;
   if (firstExplosionHit || r == 0) {
     firstExplosionHit = 0;
-    if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance())
+    if (evn::CEventManager* events = evn::CEventManager::GetInstance())
       events->AddTimerEvent(kSoundMutant, 1.5f, nullptr, "mutant_eso_ha_tenido_que_doler", 0);
   }
 }

@@ -32,6 +32,7 @@
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/buffers/VertexTypes.h"
 #include "engine/script/ScriptManager.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
@@ -51,16 +52,6 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
       files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path());
   return files;
 }
-
-class CLines : public utl::ILogSink {
-public:
-  explicit CLines(std::vector<std::string>* lines) : m_lines(lines) {}
-  void WriteScript(const char* text) override { m_lines->push_back(text); }
-  void WriteEngine(const char* text) override { m_lines->push_back(text); }
-
-private:
-  std::vector<std::string>* m_lines;
-};
 
 // The values of attribute `attribute` of every `element` below the file's top level.
 std::vector<std::string> Attributes(const char* path, const char* element, const char* attribute,
@@ -98,7 +89,7 @@ class CityLevelTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CLines(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
   }
   void TearDown() override {
     utl::SetLogSinks(nullptr);

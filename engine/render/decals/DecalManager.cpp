@@ -54,11 +54,11 @@ const plat::gpu::VertexElement kDeclaration[] = {
 
 }  // namespace
 
-CDecalManager::CDecalManager() { s_instance = this; }
+CDecalManager::CDecalManager() { SetInstance(this); }
 
 CDecalManager::~CDecalManager() {
   Shutdown();
-  if (s_instance == this) s_instance = nullptr;
+  ClearInstance(this);
 }
 
 void CDecalManager::MarkChanged() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "platform/math/Vector.h"
 #include "platform/thread/Thread.h"
 
@@ -58,7 +59,7 @@ struct SDecalInstance {
 #pragma pack(pop)
 static_assert(sizeof(SDecalInstance) == 36, "the instance stream's stride");
 
-class CDecalManager {
+class CDecalManager : public utl::CSingleton<CDecalManager> {
 public:
   static constexpr const char* kParamsFile = "Data/xml/decals.xml";
   // What one instance buffer and one noise volume may hold: larger values read
@@ -76,7 +77,6 @@ public:
   CDecalManager& operator=(const CDecalManager&) = delete;
 
   // The newest manager is the one the scripts reach.
-  static CDecalManager* GetInstance() { return s_instance; }
 
   // Render thread. Reads the parameters, sizes the pool and, with a device, makes
   // the declaration, sphere, instance buffer and noise volume. Always true.
@@ -135,7 +135,6 @@ private:
   void CreateNoiseVolume();
   void ReleaseDevice();
 
-  static inline CDecalManager* s_instance = nullptr;
   CRenderManager* m_renderManager = nullptr;
   plat::gpu::Device* m_device = nullptr;
   int32_t m_decalsMax = 0;

@@ -28,7 +28,7 @@ void PutVec3(float* out, const plat::Vec3& v) {
 
 CLightManager::~CLightManager() {
   Shutdown();
-  if (GetInstance() == this) SetInstance(nullptr);
+  ClearInstance(this);
 }
 
 bool CLightManager::Init() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/objects/Eye.h"
 #include "platform/math/Math.h"

@@ -43,12 +43,12 @@ void EraseIf(utl::CStringHashMap<T>& map, const CStringHash& id, const T* value)
 
 CParticleSysManager::CParticleSysManager() {
   ClearMaps();
-  s_instance = this;
+  SetInstance(this);
 }
 
 CParticleSysManager::~CParticleSysManager() {
   Shutdown();
-  if (s_instance == this) s_instance = nullptr;
+  ClearInstance(this);
 }
 
 void CParticleSysManager::ClearMaps() {

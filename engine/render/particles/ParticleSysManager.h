@@ -6,6 +6,7 @@
 // when destroyed.
 #include <cstdint>
 
+#include "engine/core/Singleton.h"
 #include "platform/thread/Thread.h"
 #include "engine/core/StringHash.h"
 
@@ -17,15 +18,13 @@ namespace ptc {
 class IParticleSystem;
 class IParticleSubSystem;
 
-class CParticleSysManager {
+class CParticleSysManager : public utl::CSingleton<CParticleSysManager> {
 public:
   // The newest manager is the one the components and the scripts reach.
   CParticleSysManager();
   ~CParticleSysManager();
   CParticleSysManager(const CParticleSysManager&) = delete;
   CParticleSysManager& operator=(const CParticleSysManager&) = delete;
-
-  static CParticleSysManager* GetInstance() { return s_instance; }
 
   // Render thread at start-up: every map empty, current zone 0.
   bool Init();
@@ -75,7 +74,6 @@ public:
 private:
   void ClearMaps();
 
-  static inline CParticleSysManager* s_instance = nullptr;
   utl::CStringHashMap<IParticleSystem> m_systems;
   utl::CStringHashMap<IParticleSubSystem> m_subSystems;
   utl::CStringHashMap<IParticleSystem> m_pendingSystems;

@@ -466,7 +466,7 @@ bool CParticleSystemFollower::Update(float dt) {
       if (kind) {
         evn::CEventOrbAbsorved* event = evn::CEventOrbAbsorved::New();
         event->typeName.Copy(kind);
-        if (evn::CEventManager* events = evn::CEventManager::GetScriptInstance())
+        if (evn::CEventManager* events = evn::CEventManager::GetInstance())
           events->PostEvent(event);
         else
           event->Release();

@@ -14,7 +14,7 @@
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
 #include "tests/engine/animation/AnimTestUtil.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace anm {

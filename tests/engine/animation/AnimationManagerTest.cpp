@@ -31,7 +31,7 @@ std::string TempPath(const char* name) {
 class AnimationTemplates : public ::testing::Test {
 protected:
   void SetUp() override { CAnimationManager::SetLoadingModeRotateX(); }
-  test::CAnimLogCapture log;
+  test::CLogCapture log;
   CAnimationManager manager;
 };
 

@@ -89,7 +89,7 @@ protected:
            extra;
   }
 
-  test::CAnimLogCapture log;
+  test::CLogCapture log;
   CAnimationManager manager;
   std::unique_ptr<obj::CGameObject> object;
   gfx::CTransform* transform = nullptr;

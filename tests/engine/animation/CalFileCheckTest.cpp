@@ -195,7 +195,7 @@ TEST(CalFileCheck, AnimationsNeedAPositiveDurationAndNumericTimes) {
 
 // The mesh that crashed the library's reader is refused before it gets there.
 TEST(CalFileCheck, TemplatesRefuseMalformedFilesWithALogLine) {
-  test::CAnimLogCapture log;
+  test::CLogCapture log;
   const std::string base = "hm_test_" + std::to_string(getpid());
   test::CTempFile mesh("Data/anims/" + base + ".xmf",
                        Replace(Read("Data/anims/humanoid.xmf"), "NUMTEXCOORDS=\"1\"", ""));

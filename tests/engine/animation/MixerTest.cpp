@@ -42,7 +42,7 @@ protected:
   }
   const CalVector& RootPose() { return model->getSkeleton()->getBone(0)->getTranslation(); }
 
-  test::CAnimLogCapture log;
+  test::CLogCapture log;
   CAnimationManager manager;
   CMixer* mixer = nullptr;
   CalModel* model = nullptr;

@@ -140,7 +140,7 @@ protected:
     return animator;
   }
 
-  test::CAnimLogCapture log;
+  test::CLogCapture log;
   CAnimationManager manager;
   CAnimationTemplate* figure = nullptr;
   std::unique_ptr<obj::CGameObject> object;

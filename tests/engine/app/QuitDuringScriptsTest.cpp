@@ -15,7 +15,7 @@
 #include "engine/app/Application.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ TEST_P(QuitDuringScripts, StopsAnEndlessLevelScriptAndEndsTheGame) {
   bool started = false;
   {
     CQuitApp app;
-    app.logSinks.AddSink(new vd::test::CRecordingSink(&log));
+    app.logSinks.AddSink(new vd::test::CLogRecorder(&log, "script: "));
     app.request = GetParam().request;
     started = app.Init(nullptr, 1);
     if (started) {

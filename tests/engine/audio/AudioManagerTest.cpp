@@ -21,6 +21,7 @@ extern "C" {
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
 #include "platform/math/Math.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 using plat::audio::kPaused;
@@ -28,16 +29,6 @@ using plat::audio::kPlaying;
 using plat::audio::kStopped;
 
 namespace {
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 void WriteTone(const std::string& path, double seconds) {
   SF_INFO info{};
@@ -59,7 +50,7 @@ class AudioManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CRecordingSink(&log));
+    sinks.AddSink(new vd::test::CLogRecorder(&log));
     dir = std::string(::testing::TempDir()) + "hm_audio_mgr_" + std::to_string(getpid()) + "/";
     ASSERT_EQ(system(("mkdir -p '" + dir + "sfx' '" + dir + "music'").c_str()), 0);
     WriteTone(dir + "sfx/tone.wav", 1.0);

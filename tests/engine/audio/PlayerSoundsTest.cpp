@@ -11,20 +11,11 @@
 #include "engine/audio/AudioManager.h"
 #include "engine/core/Log.h"
 #include "platform/fs/FileSystem.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 
 namespace {
-
-class CKeepLog : public utl::ILogSink {
-public:
-  explicit CKeepLog(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 struct SPlayerSound {
   const char* name;
@@ -85,7 +76,7 @@ std::vector<SPlayerSound> PlayerSounds() {
 TEST(PlayerSounds, EveryNameResolvesToALoadedSound) {
   utl::CLogSinkHolder sinks;
   std::string log;
-  sinks.AddSink(new CKeepLog(&log));
+  sinks.AddSink(new vd::test::CLogRecorder(&log));
   utl::SetLogSinks(&sinks);
   {
     sfx::CAudioManager manager;

@@ -19,7 +19,7 @@
 #include "engine/objects/Transform.h"
 #include "platform/math/Math.h"
 #include "tests/engine/collision/CollisionTestSupport.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace phy {
@@ -28,7 +28,6 @@ namespace {
 std::map<const obj::CGameObject*, plat::Mat4> g_worlds;
 std::map<uint32_t, obj::CGameObject*> g_byName;
 std::vector<std::pair<obj::IComponent*, bool>> g_enableRequests;
-evn::CEventManager* g_events = nullptr;
 
 // A level built the way the object manager builds one: objects from XML, their
 // components through the makers (Reset, Load, Init), placed by their transform.
@@ -42,7 +41,6 @@ protected:
     ASSERT_TRUE(manager.Init(1.0f / 60.0f));
     ASSERT_TRUE(events.Init());
     manager.SetEventManager(&events);
-    g_events = &events;
     host.AddBindingRegistrar(&RegisterCollisionBindings);
     host.AddBindingRegistrar(&obj::RegisterGameObjectBindings);
 
@@ -61,14 +59,6 @@ protected:
       g_enableRequests.emplace_back(component, enable);
     };
     SetCollisionHooks(hooks);
-    obj::SGameObjectHooks objectHooks;
-    objectHooks.addListener = [](evn::IEventListener* l, const CStringHash& type) {
-      g_events->AddListener(l, type);
-    };
-    objectHooks.removeListener = [](const CStringHash& type, evn::IEventListener* l) {
-      g_events->RemoveListener(type, l);
-    };
-    obj::SetGameObjectHooks(objectHooks);
     evn::SEventWorldHooks worldHooks;
     worldHooks.gameObjectToLua = &obj::GameObjectToLua;
     evn::SetEventWorldHooks(worldHooks);
@@ -84,9 +74,7 @@ protected:
     g_worlds.clear();
     g_byName.clear();
     SetCollisionHooks(SCollisionHooks{});
-    obj::SetGameObjectHooks(obj::SGameObjectHooks{});
     evn::SetEventWorldHooks(evn::SEventWorldHooks{});
-    g_events = nullptr;
     utl::DeleteFactoryMakers(makers);
     LuaFixture::TearDown();
   }

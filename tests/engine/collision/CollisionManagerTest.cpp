@@ -45,7 +45,7 @@ class CollisionManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     evn::InitEngineEventTypes();
-    sinks.AddSink(new test::CLineSink(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
     utl::SetLogSinks(&sinks);
     SeenEvents().clear();
     ASSERT_TRUE(manager.Init(1.0f / 60.0f));

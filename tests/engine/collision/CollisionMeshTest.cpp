@@ -21,7 +21,7 @@ using test::MeshBytes;
 class CollisionMeshTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(new test::CLineSink(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
     utl::SetLogSinks(&sinks);
     dir = ::testing::TempDir() + "collision_mesh_" + std::to_string(::getpid()) + "_" +
           ::testing::UnitTest::GetInstance()->current_test_info()->name();

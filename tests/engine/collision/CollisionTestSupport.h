@@ -1,5 +1,5 @@
 #pragma once
-// Shared by the collision tests: a log that keeps its lines, game objects with a
+// Shared by the collision tests: game objects with a
 // component that records the collision events handed to them, and mesh files
 // written byte by byte.
 #include <gtest/gtest.h>
@@ -16,19 +16,10 @@
 #include "engine/objects/Component.h"
 #include "engine/objects/GameObject.h"
 #include "platform/math/Vector.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace test {
-
-class CLineSink : public utl::ILogSink {
-public:
-  explicit CLineSink(std::vector<std::string>* lines) : m_lines(lines) {}
-  void WriteScript(const char* text) override { m_lines->push_back(text); }
-  void WriteEngine(const char* text) override { m_lines->push_back(text); }
-
-private:
-  std::vector<std::string>* m_lines;
-};
 
 // One delivered collision event, as its receiver saw it.
 struct SSeenEvent {

@@ -9,7 +9,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
 #include "engine/events/EngineEvents.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace evn {

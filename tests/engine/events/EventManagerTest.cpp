@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/core/EngineNames.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace evn {

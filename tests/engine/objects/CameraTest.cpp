@@ -6,6 +6,7 @@
 
 #include "engine/core/Log.h"
 #include "engine/objects/Camera.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace cam {
@@ -59,20 +60,10 @@ TEST_F(Cameras, AspectFromItsKeysOrTheScreen) {
   EXPECT_EQ(camera.GetFamilyType().GetHash(), CCamera::GetClassName().GetHash());
 }
 
-class CLines : public utl::ILogSink {
-public:
-  explicit CLines(std::vector<std::string>* lines) : m_lines(lines) {}
-  void WriteScript(const char* text) override { m_lines->push_back(text); }
-  void WriteEngine(const char* text) override { m_lines->push_back(text); }
-
-private:
-  std::vector<std::string>* m_lines;
-};
-
 TEST_F(Cameras, UnusableValuesAreRefusedWithALogLineAndTheTemplatesKept) {
   std::vector<std::string> lines;
   utl::CLogSinkHolder sinks;
-  sinks.AddSink(new CLines(&lines));
+  sinks.AddSink(new test::CLogRecorder(&lines));
   utl::SetLogSinks(&sinks);
   const std::string good =
       "<key name='fov' value='60'/><key name='near' value='1'/><key name='far' value='100'/>";

@@ -19,7 +19,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
 #include "platform/thread/Thread.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace obj {

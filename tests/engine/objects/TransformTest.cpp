@@ -10,7 +10,7 @@
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
 #include "engine/objects/GameObject.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace gfx {

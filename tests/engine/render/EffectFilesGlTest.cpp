@@ -19,6 +19,7 @@
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/fx/Effect.h"
 #include "platform/window/Window.h"
+#include "tests/support/GlWindow.h"
 
 using namespace vd;
 using namespace plat::gpu;
@@ -30,27 +31,11 @@ constexpr int kSize = 32;
 class EffectFilesGlTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    plat::WindowDesc desc;
-    desc.width = kSize;
-    desc.height = kSize;
-    std::string error;
-    window = plat::Window::Create(desc, &error);
-    ASSERT_TRUE(window) << "no window: " << error;
-    gpu = CreateGpu(window.get(), &error);
-    ASSERT_NE(gpu, nullptr) << "no GL: " << error;
-    PresentParameters pp;
-    pp.backBufferWidth = kSize;
-    pp.backBufferHeight = kSize;
-    pp.deviceWindow = window.get();
-    ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing, &pp,
-                                &device),
-              kOk);
+    ASSERT_NO_FATAL_FAILURE(test::OpenGlDevice(kSize, kSize, window, gpu, device));
   }
   void TearDown() override {
     shader.Release();
-    if (device) device->Release();
-    if (gpu) gpu->Release();
-    window.reset();
+    test::CloseGlDevice(window, gpu, device);
   }
 
   std::unique_ptr<plat::Window> window;

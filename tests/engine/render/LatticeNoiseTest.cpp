@@ -12,6 +12,7 @@
 #include "engine/core/Log.h"
 #include "engine/render/LatticeNoise.h"
 #include "engine/render/SphereVectors.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
@@ -20,16 +21,6 @@ using gfx::FractalNoise;
 using gfx::LatticeGradient;
 using gfx::LatticeNoise;
 using gfx::SFractalNoiseState;
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 // Loads a gradient table whose entry h is `gradient(h)`.
 template <class F>
@@ -133,7 +124,7 @@ TEST_F(LatticeNoiseTest, OctaveCountsBeyondTheWeightTableAreCutWithALogLine) {
   std::string log;
   utl::CLogSinkHolder sinks;
   utl::SetLogSinks(&sinks);
-  sinks.AddSink(new CRecordingSink(&log));
+  sinks.AddSink(new test::CLogRecorder(&log));
   SFractalNoiseState state;
   const float many = FractalNoise(state, 0.013f, 0.0f, 0.0f, 25.0f, 1.0f, 0.9f, 1.5f);
   EXPECT_NE(log.find("octave"), std::string::npos) << log;

@@ -18,6 +18,7 @@
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/device/GraphicsManager.h"
 #include "platform/gpu/Device.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
@@ -25,16 +26,6 @@ namespace {
 using gfx::CRenderManager;
 using gfx::SRenderData;
 using gfx::SRenderItem;
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 // A scratch folder, removed with the fixture.
 class Scratch {
@@ -59,7 +50,7 @@ class RenderManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CRecordingSink(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
     ASSERT_TRUE(manager.Init(nullptr));
   }
   void TearDown() override { utl::SetLogSinks(nullptr); }

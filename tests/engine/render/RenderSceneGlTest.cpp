@@ -17,6 +17,7 @@
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/gpu/Device.h"
 #include "platform/window/Window.h"
+#include "tests/support/GlWindow.h"
 
 using namespace vd;
 using namespace vd::gfx;
@@ -40,20 +41,7 @@ public:
 class RenderSceneGlTest : public testing::Test {
 protected:
   void SetUp() override {
-    plat::WindowDesc desc;
-    desc.width = kWidth;
-    desc.height = kHeight;
-    std::string error;
-    window = plat::Window::Create(desc, &error);
-    ASSERT_TRUE(window) << "no window: " << error;
-    gpuObject = gpu::CreateGpu(window.get(), &error);
-    ASSERT_NE(gpuObject, nullptr) << "no GL: " << error;
-    pp.backBufferWidth = kWidth;
-    pp.backBufferHeight = kHeight;
-    pp.deviceWindow = window.get();
-    ASSERT_EQ(gpuObject->CreateDevice(0, gpu::kDevTypeHal, window.get(),
-                                      gpu::kCreateHardwareVertexProcessing, &pp, &device),
-              gpu::kOk);
+    ASSERT_NO_FATAL_FAILURE(test::OpenGlDevice(kWidth, kHeight, window, gpuObject, device));
     SetRenderDevice(device);
     ASSERT_TRUE(render.Init(nullptr));
     SetCameraViewReader(&ReadTestView);
@@ -73,9 +61,7 @@ protected:
     model.reset();
     animationTemplate.reset();
     SetRenderDevice(nullptr);
-    if (device) device->Release();
-    if (gpuObject) gpuObject->Release();
-    window.reset();
+    test::CloseGlDevice(window, gpuObject, device);
   }
 
   void LoadShader(const char* name) {
@@ -185,7 +171,6 @@ protected:
   std::unique_ptr<plat::Window> window;
   gpu::Gpu* gpuObject = nullptr;
   gpu::Device* device = nullptr;
-  gpu::PresentParameters pp;
   CRenderManager render;
   CStringHash staticName{"static_mesh"}, staticTech{"static_mesh_tech"};
   CStringHash skinName{"skin"}, skinTech{"skin_tech"};

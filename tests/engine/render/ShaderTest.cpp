@@ -13,22 +13,13 @@
 #include "engine/core/Log.h"
 #include "engine/render/Shader.h"
 #include "platform/window/MessageBox.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 using gfx::CShader;
 using plat::fx::Handle;
 
 namespace {
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 std::string Effect(const std::string& parameters) {
   return "<effect>\n" + parameters +
@@ -59,7 +50,7 @@ class ShaderTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CRecordingSink(&log));
+    sinks.AddSink(new vd::test::CLogRecorder(&log));
     previousSink = plat::SetMessageSink(&boxes);
     rec = std::make_shared<plat::gpu::Recorder>();
     gpu = plat::gpu::CreateRecordingGpu(rec);

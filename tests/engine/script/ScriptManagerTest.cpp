@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace lgc {

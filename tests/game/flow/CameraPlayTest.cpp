@@ -16,21 +16,14 @@
 #include "platform/input/ScriptedInput.h"
 #include "platform/math/Math.h"
 #include "platform/window/MessageBox.h"
-#include "tests/game/flow/DrivenGame.h"
+#include "tests/support/DrivenGame.h"
 
 namespace vd {
 namespace {
 
 namespace pi = plat::input;
 
-class CameraPlay : public ::testing::Test {
-protected:
-  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
-  void TearDown() override { plat::SetMessageSink(previousSink); }
-  plat::RecordingMessageSink messages;
-  plat::IMessageSink* previousSink = nullptr;
-  pi::ScopedScriptedInput input;
-};
+class CameraPlay : public test::DrivenGameTest {};
 
 TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeMovesTheView) {
   test::CDrivenGame game(input.backend);

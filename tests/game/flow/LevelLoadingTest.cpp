@@ -28,7 +28,7 @@
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
-#include "tests/game/flow/DrivenGame.h"
+#include "tests/support/DrivenGame.h"
 
 namespace vd {
 namespace {
@@ -36,14 +36,7 @@ namespace {
 namespace pi = plat::input;
 using test::CDrivenGame;
 
-class LevelLoadingTest : public ::testing::Test {
-protected:
-  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
-  void TearDown() override { plat::SetMessageSink(previousSink); }
-  plat::RecordingMessageSink messages;
-  plat::IMessageSink* previousSink = nullptr;
-  pi::ScopedScriptedInput input;
-};
+class LevelLoadingTest : public test::DrivenGameTest {};
 
 void RunGame(CVandrel& game) {
   ASSERT_TRUE(game.Init(nullptr, 1));

@@ -19,41 +19,24 @@
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
-#include "tests/game/flow/DrivenGame.h"
+#include "tests/support/DrivenGame.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
 
 namespace pi = plat::input;
 
-// Keeps the log, to look for script errors.
-class CRecordingLog : public utl::ILogSink {
-public:
-  explicit CRecordingLog(std::string& text) : m_text(text) {}
-  void WriteScript(const char* text) override { m_text += text; }
-  void WriteEngine(const char* text) override { m_text += text; }
-
-private:
-  std::string& m_text;
-};
-
 const char* const kWalkers[] = {"walker_1", "walker_2", "walker_3"};
 
 using test::CDrivenGame;
 
-class LoadingSceneTest : public ::testing::Test {
-protected:
-  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
-  void TearDown() override { plat::SetMessageSink(previousSink); }
-  plat::RecordingMessageSink messages;
-  plat::IMessageSink* previousSink = nullptr;
-  pi::ScopedScriptedInput input;
-};
+class LoadingSceneTest : public test::DrivenGameTest {};
 
 TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay) {
   CDrivenGame game(input.backend);
   std::string log;
-  game.logSinks.AddSink(new CRecordingLog(log));
+  game.logSinks.AddSink(new test::CLogRecorder(&log));
   ASSERT_TRUE(game.Init(nullptr, 1));
   game.StartGame();
 

@@ -14,7 +14,7 @@
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
-#include "tests/game/flow/DrivenGame.h"
+#include "tests/support/DrivenGame.h"
 
 namespace vd {
 namespace {
@@ -23,14 +23,7 @@ namespace pi = plat::input;
 
 using test::CDrivenGame;
 
-class VandrelTest : public ::testing::Test {
-protected:
-  void SetUp() override { previousSink = plat::SetMessageSink(&messages); }
-  void TearDown() override { plat::SetMessageSink(previousSink); }
-  plat::RecordingMessageSink messages;
-  plat::IMessageSink* previousSink = nullptr;
-  pi::ScopedScriptedInput input;
-};
+class VandrelTest : public test::DrivenGameTest {};
 
 void RunGame(CVandrel& game) {
   ASSERT_TRUE(game.Init(nullptr, 1));

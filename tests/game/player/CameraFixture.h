@@ -18,7 +18,7 @@
 #include "engine/objects/Tracker.h"
 #include "game/player/CameraController.h"
 #include "game/player/FollowCamera.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace test {
@@ -50,8 +50,6 @@ public:
   std::vector<SSeen> seen;
 };
 
-inline evn::CEventManager* g_cameraEvents = nullptr;
-
 class CameraLevel : public LuaFixture {
 protected:
   static constexpr const char* kTemplates =
@@ -76,16 +74,7 @@ protected:
     LuaFixture::SetUp();
     evn::InitEngineEventTypes();
     evn::InitGameEventTypes();
-    g_cameraEvents = &events;
     ASSERT_TRUE(events.Init());
-    obj::SGameObjectHooks hooks;
-    hooks.addListener = [](evn::IEventListener* l, const CStringHash& type) {
-      g_cameraEvents->AddListener(l, type);
-    };
-    hooks.removeListener = [](const CStringHash& type, evn::IEventListener* l) {
-      g_cameraEvents->RemoveListener(type, l);
-    };
-    obj::SetGameObjectHooks(hooks);
     char pattern[] = "/tmp/hm_camera_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
@@ -100,8 +89,6 @@ protected:
     CCameraGOWController::SetDepthOfField(nullptr);
     manager.Clear();
     events.Clear();
-    obj::SetGameObjectHooks(obj::SGameObjectHooks{});
-    g_cameraEvents = nullptr;
     std::system(("rm -rf " + dir).c_str());
     LuaFixture::TearDown();
   }

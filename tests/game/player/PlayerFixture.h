@@ -32,7 +32,7 @@
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
 #include "tests/engine/animation/AnimTestUtil.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace test {
@@ -80,15 +80,6 @@ protected:
     LuaFixture::SetUp();
     evn::InitEngineEventTypes();
     evn::InitGameEventTypes();
-    g_events = &events;
-    obj::SGameObjectHooks hooks;
-    hooks.addListener = [](evn::IEventListener* listener, const CStringHash& type) {
-      g_events->AddListener(listener, type);
-    };
-    hooks.removeListener = [](const CStringHash& type, evn::IEventListener* listener) {
-      g_events->RemoveListener(type, listener);
-    };
-    obj::SetGameObjectHooks(hooks);
     ASSERT_TRUE(events.Init());
     ASSERT_TRUE(collision.Init(kDt));
     collision.SetEventManager(&events);
@@ -113,8 +104,6 @@ protected:
     objects.Clear();
     utl::DeleteFactoryMakers(objects.componentFactories);
     collision.Release();
-    obj::SetGameObjectHooks(obj::SGameObjectHooks());
-    g_events = nullptr;
     LuaFixture::TearDown();
   }
 
@@ -191,8 +180,6 @@ protected:
       if (name.Get() == CStringHash(action)) return true;
     return false;
   }
-
-  static inline evn::CEventManager* g_events = nullptr;
 
   const std::string base = "/tmp/hm_player_" + std::to_string(getpid());
   std::string extraInstances;

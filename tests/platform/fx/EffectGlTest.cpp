@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/window/Window.h"
+#include "tests/support/GlWindow.h"
 
 using namespace plat;
 using namespace plat::gpu;
@@ -80,25 +81,11 @@ const char* kEffect = R"(<effect>
 class EffectGlTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    WindowDesc desc;
-    desc.width = 32;
-    desc.height = 32;
-    std::string error;
-    window = Window::Create(desc, &error);
-    ASSERT_TRUE(window) << "no window: " << error;
-    gpu = CreateGpu(window.get(), &error);
-    ASSERT_NE(gpu, nullptr) << "no GL: " << error;
-    PresentParameters pp;
-    pp.backBufferWidth = 32;
-    pp.backBufferHeight = 32;
-    pp.deviceWindow = window.get();
-    ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing, &pp, &device), kOk);
+    ASSERT_NO_FATAL_FAILURE(vd::test::OpenGlDevice(32, 32, window, gpu, device));
   }
   void TearDown() override {
     if (effect) effect->Release();
-    if (device) device->Release();
-    if (gpu) gpu->Release();
-    window.reset();
+    vd::test::CloseGlDevice(window, gpu, device);
   }
 
   // Clears to black, draws a triangle over the whole target with `technique` and

@@ -5,12 +5,13 @@
 #include "engine/render/buffers/MeshFile.h"
 #include "engine/render/buffers/VertexTypes.h"
 #include "tests/engine/render/buffers/MeshTestUtil.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd::gfx;
-using meshtest::LogCapture;
-using meshtest::MakeMesh;
-using meshtest::MemorySource;
-using meshtest::MeshBytes;
+using vd::test::CLogCapture;
+using vd::test::MakeMesh;
+using vd::test::MemorySource;
+using vd::test::MeshBytes;
 
 namespace {
 
@@ -106,14 +107,14 @@ TEST(MeshFile, RejectsBadFilesWithALogLineNamingTheFile) {
     SCOPED_TRACE(c.what);
     MeshBytes m = ValidQuad();
     c.spoil(m);
-    LogCapture log;
+    CLogCapture log;
     SMeshBody body;
     EXPECT_FALSE(Read(m, body, "Data/meshes/bad.mesh"));
     EXPECT_TRUE(body.vertices.empty());
     EXPECT_TRUE(body.subsets.empty());
     ASSERT_EQ(log.Lines().size(), 1u);
-    EXPECT_NE(log.All().find("Data/meshes/bad.mesh"), std::string::npos) << log.All();
-    EXPECT_NE(log.All().find(c.logPart), std::string::npos) << log.All();
+    EXPECT_NE(log.Text().find("Data/meshes/bad.mesh"), std::string::npos) << log.Text();
+    EXPECT_NE(log.Text().find(c.logPart), std::string::npos) << log.Text();
   }
 }
 

@@ -6,7 +6,8 @@
 #include "engine/core/Utils.h"
 #include "engine/render/buffers/MeshFile.h"
 
-namespace meshtest {
+namespace vd {
+namespace test {
 
 class MemorySource : public vd::utl::CDataProvider {
 public:
@@ -54,49 +55,5 @@ MeshBytes MakeMesh(const std::vector<V>& vertices, const std::vector<uint16_t>& 
   return m;
 }
 
-}  // namespace meshtest
-
-#include <mutex>
-#include <string>
-
-#include "engine/core/Log.h"
-
-namespace meshtest {
-
-// Collects engine log lines while it lives.
-class LogCapture {
-public:
-  LogCapture() {
-    m_holder.AddSink(new Sink(this));
-    m_previous = vd::utl::GetLogSinks();
-    vd::utl::SetLogSinks(&m_holder);
-  }
-  ~LogCapture() { vd::utl::SetLogSinks(m_previous); }
-  std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
-  }
-  std::string All() {
-    std::string s;
-    for (const std::string& l : Lines()) s += l;
-    return s;
-  }
-  bool Contains(const std::string& text) { return All().find(text) != std::string::npos; }
-
-private:
-  struct Sink : vd::utl::ILogSink {
-    explicit Sink(LogCapture* o) : owner(o) {}
-    void WriteScript(const char*) override {}
-    void WriteEngine(const char* text) override {
-      std::lock_guard<std::mutex> lock(owner->m_mutex);
-      owner->m_lines.push_back(text);
-    }
-    LogCapture* owner;
-  };
-  vd::utl::CLogSinkHolder m_holder;
-  vd::utl::CLogSinkHolder* m_previous = nullptr;
-  std::mutex m_mutex;
-  std::vector<std::string> m_lines;
-};
-
-}  // namespace meshtest
+}  // namespace test
+}  // namespace vd

@@ -12,6 +12,7 @@
 #include "engine/render/buffers/SkinVertexBuffer.h"
 #include "engine/render/buffers/VertexBufferDyn.h"
 #include "platform/gpu/Device.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 using namespace vd::gfx;
@@ -19,17 +20,10 @@ namespace gpu = plat::gpu;
 
 namespace {
 
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
-
 class RenderMeshes : public testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new vd::test::CLogRecorder());
     utl::SetLogSinks(&sinks);
     recorder = std::make_shared<gpu::Recorder>();
     gpuObject = gpu::CreateRecordingGpu(recorder);
@@ -48,7 +42,7 @@ protected:
   }
 
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  vd::test::CLogRecorder* log = nullptr;
   std::shared_ptr<gpu::Recorder> recorder;
   gpu::Gpu* gpuObject = nullptr;
   gpu::Device* device = nullptr;
@@ -102,7 +96,7 @@ TEST_F(RenderMeshes, SkinnedMeshOfTheGeneratedHumanoid) {
   EXPECT_FALSE(render.CreateSkinnedMesh(CStringHash("small"), mesh.get(), kVtxTexturedNormSkin, 1));
   EXPECT_EQ(render.GetMeshCount(), 1u);
   size_t named = 0;
-  for (const std::string& line : log->lines)
+  for (const std::string& line : log->Lines())
     named += line.find("flat") != std::string::npos || line.find("small") != std::string::npos;
   EXPECT_EQ(named, 2u);
 }

@@ -11,33 +11,23 @@
 #include "engine/render/buffers/SkinVertexBuffer.h"
 #include "platform/fx/Effect.h"
 #include "platform/gpu/Device.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 using namespace vd::gfx;
 
 namespace {
 
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
-
 class SkinTest : public testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new vd::test::CLogRecorder());
     utl::SetLogSinks(&sinks);
   }
   void TearDown() override { utl::SetLogSinks(nullptr); }
-  bool Logged(const std::string& part) const {
-    for (const std::string& line : log->lines)
-      if (line.find(part) != std::string::npos) return true;
-    return false;
-  }
+  bool Logged(const std::string& part) const { return log->Contains(part); }
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  vd::test::CLogRecorder* log = nullptr;
 };
 
 // One triangle per three vertices; each vertex gets the given influences.
@@ -148,18 +138,18 @@ TEST_F(SkinTest, FileLimitsRefuseTheMesh) {
   cases.push_back({"no texture coordinates", noUv, false, "no texture coordinates"});
 
   for (const Case& c : cases) {
-    log->lines.clear();
+    log->Clear();
     CSkinVertexBuffer<TEXTURED_NORM_TANGENT_SKIN_VERTEX> vb;
     EXPECT_EQ(vb.BuildFromSource(c.source, "hero.xmf"), c.accepted) << c.what;
     if (c.accepted) {
       EXPECT_EQ(vb.GetPalette().size(), 80u) << c.what;
-      EXPECT_TRUE(log->lines.empty()) << c.what;
+      EXPECT_TRUE(log->Empty()) << c.what;
     } else {
       EXPECT_TRUE(vb.GetPalette().empty()) << c.what;
       EXPECT_EQ(vb.GetVertexCount(), 0u) << c.what;
       EXPECT_EQ(vb.Vertices(), nullptr) << c.what;
       EXPECT_TRUE(Logged("hero.xmf")) << c.what;
-      EXPECT_TRUE(Logged(c.logPart)) << c.what << ": " << (log->lines.empty() ? "" : log->lines[0]);
+      EXPECT_TRUE(Logged(c.logPart)) << c.what << ": " << log->Text();
     }
   }
 }

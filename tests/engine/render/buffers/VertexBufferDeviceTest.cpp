@@ -10,9 +10,9 @@
 
 using namespace vd::gfx;
 namespace gpu = plat::gpu;
-using meshtest::MakeMesh;
-using meshtest::MemorySource;
-using meshtest::MeshBytes;
+using vd::test::MakeMesh;
+using vd::test::MemorySource;
+using vd::test::MeshBytes;
 
 namespace {
 

@@ -7,12 +7,13 @@
 
 #include "engine/render/buffers/VertexBuffer.h"
 #include "tests/engine/render/buffers/MeshTestUtil.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd::gfx;
-using meshtest::LogCapture;
-using meshtest::MakeMesh;
-using meshtest::MemorySource;
-using meshtest::MeshBytes;
+using vd::test::CLogCapture;
+using vd::test::MakeMesh;
+using vd::test::MemorySource;
+using vd::test::MeshBytes;
 
 namespace {
 
@@ -90,7 +91,7 @@ TEST(VertexBuffer, SubsetLookupTakesTheFirstMatch) {
 TEST(VertexBuffer, LoadRejectsABodyOfAnotherVertexType) {
   MeshBytes m = MakeMesh(std::vector<COLORED_VERTEX>(3), {}, {}, false);
   MemorySource src(m.body);
-  LogCapture log;
+  CLogCapture log;
   CVertexBuffer<SIMPLE_VERTEX> vb;
   EXPECT_FALSE(vb.Load(m.header, src, "wrong.mesh"));
   EXPECT_TRUE(log.Contains("wrong.mesh"));
@@ -159,10 +160,10 @@ TEST(VertexBuffer, LoadMeshFileRejectsBadFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    LogCapture log;
+    CLogCapture log;
     EXPECT_EQ(LoadMeshFile(c.path.c_str()), nullptr);
-    EXPECT_TRUE(log.Contains(c.path)) << log.All();
-    EXPECT_TRUE(log.Contains(c.logPart)) << log.All();
+    EXPECT_TRUE(log.Contains(c.path)) << log.Text();
+    EXPECT_TRUE(log.Contains(c.logPart)) << log.Text();
   }
   EXPECT_NE(LoadMeshFile(WriteTemp("good.mesh", FileBytes(good)).c_str()), nullptr);
 }

@@ -12,22 +12,16 @@
 #include "engine/render/decals/DecalManager.h"
 #include "engine/script/ScriptManager.h"
 #include "platform/crt/Crt.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace gfx {
 namespace {
 
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
-
 class Decals : public ::testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new test::CLogRecorder());
     utl::SetLogSinks(&sinks);
   }
   void TearDown() override {
@@ -56,14 +50,10 @@ protected:
     manager.Age(dt);
     if (render.decalsChanged) manager.Commit();
   }
-  size_t Logged(const std::string& part) const {
-    size_t n = 0;
-    for (const std::string& line : log->lines) n += line.find(part) != std::string::npos;
-    return n;
-  }
+  size_t Logged(const std::string& part) const { return log->Count(part); }
 
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  test::CLogRecorder* log = nullptr;
   CRenderManager render;
   CDecalManager manager;
   std::vector<std::string> files;

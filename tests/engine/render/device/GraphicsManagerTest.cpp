@@ -14,6 +14,7 @@
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
 #include "tests/engine/render/buffers/MeshTestUtil.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd::gfx;
 namespace gpu = plat::gpu;
@@ -260,7 +261,7 @@ TEST_F(RecordedDevice, NeedsResetRunsTheResetInOrderThenCommits) {
   ASSERT_TRUE(gm.Init(640, 480, 0));
   gm.presentParameters.backBufferWidth = 800;
   gm.presentParameters.backBufferHeight = 600;
-  meshtest::LogCapture log;
+  vd::test::CLogCapture log;
   recorder->ScriptCooperativeLevel({gpu::kErrDeviceNotReset});
   EXPECT_FALSE(gm.CheckDevice());
   EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Device has been lost\n", "Device is going to reset\n"}));
@@ -299,7 +300,7 @@ TEST_F(RecordedDevice, RefusedResetIsRetriedAtTheNextPass) {
   ASSERT_TRUE(gm.Init(640, 480, 0));
   recorder->resetResult = gpu::kErrInvalidCall;
   gm.resetRequested = 1;
-  meshtest::LogCapture log;
+  vd::test::CLogCapture log;
   EXPECT_TRUE(gm.CheckDevice());  // no frame from a device that refused its reset
   EXPECT_TRUE(gm.CheckDevice());
   EXPECT_EQ(gm.resetRequested, 1);

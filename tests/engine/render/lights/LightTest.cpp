@@ -26,22 +26,16 @@
 #include "engine/script/ScriptManager.h"
 #include "platform/fx/Effect.h"
 #include "platform/gpu/Device.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace lig {
 namespace {
 
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
-
 class Lights : public ::testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new test::CLogRecorder());
     utl::SetLogSinks(&sinks);
     ASSERT_TRUE(manager.Init());
   }
@@ -70,14 +64,10 @@ protected:
     objects.push_back(std::move(object));
     return *light;
   }
-  size_t Logged(const std::string& part) const {
-    size_t n = 0;
-    for (const std::string& line : log->lines) n += line.find(part) != std::string::npos;
-    return n;
-  }
+  size_t Logged(const std::string& part) const { return log->Count(part); }
 
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  test::CLogRecorder* log = nullptr;
   gfx::CRenderManager render;  // the instance whose sun the commit sets
   CLightManager manager;
   std::vector<std::string> texts;

@@ -28,6 +28,7 @@
 #include "platform/fx/Effect.h"
 #include "platform/image/ImageWriter.h"
 #include "platform/window/Window.h"
+#include "tests/support/GlWindow.h"
 
 namespace vd {
 namespace {
@@ -43,21 +44,7 @@ struct SRgb {
 class EffectsDrawGl : public ::testing::Test {
 protected:
   void SetUp() override {
-    plat::WindowDesc desc;
-    desc.width = kSize;
-    desc.height = kSize;
-    std::string error;
-    window = plat::Window::Create(desc, &error);
-    ASSERT_TRUE(window) << "no window: " << error;
-    gpu = CreateGpu(window.get(), &error);
-    ASSERT_NE(gpu, nullptr) << "no GL: " << error;
-    PresentParameters pp;
-    pp.backBufferWidth = kSize;
-    pp.backBufferHeight = kSize;
-    pp.deviceWindow = window.get();
-    ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing,
-                                &pp, &device),
-              kOk);
+    ASSERT_NO_FATAL_FAILURE(test::OpenGlDevice(kSize, kSize, window, gpu, device));
     gfx::SetRenderDevice(device);
     // The eye 6 in front of the origin, looking down -z.
     view.eye = plat::Vec3(0.0f, 0.0f, 6.0f);
@@ -72,9 +59,7 @@ protected:
   }
   void TearDown() override {
     gfx::SetRenderDevice(nullptr);
-    if (device) device->Release();
-    if (gpu) gpu->Release();
-    window.reset();
+    test::CloseGlDevice(window, gpu, device);
   }
 
   void LoadEffect(gfx::CShader& shader, const char* name) {

@@ -23,17 +23,11 @@
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/script/ScriptManager.h"
 #include "platform/crt/Crt.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace ptc {
 namespace {
-
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
 
 class COrbListener : public evn::IEventListener {
 public:
@@ -71,7 +65,7 @@ std::string System(const std::string& id, const std::string& kind,
 class Particles : public ::testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new test::CLogRecorder());
     utl::SetLogSinks(&sinks);
     evn::InitGameEventTypes();
     obj::RegisterObjectComponentFactories(objects.componentFactories);
@@ -122,14 +116,10 @@ protected:
     return Part<CParticleSubSystemSimple>(object);
   }
 
-  size_t Logged(const std::string& part) const {
-    size_t n = 0;
-    for (const std::string& line : log->lines) n += line.find(part) != std::string::npos;
-    return n;
-  }
+  size_t Logged(const std::string& part) const { return log->Count(part); }
 
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  test::CLogRecorder* log = nullptr;
   CParticleSysManager manager;
   obj::CGameObjectManager objects;
   std::vector<std::string> files;

@@ -15,6 +15,7 @@
 #include "engine/render/passes/RenderPasses.h"
 #include "platform/fx/Effect.h"
 #include "platform/gpu/Device.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
@@ -22,16 +23,6 @@ namespace {
 namespace gpu = plat::gpu;
 using gfx::CRenderPasses;
 using gfx::CRenderTarget;
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 class CTestLight : public lig::CAbstractLight {
 public:
@@ -64,7 +55,7 @@ class RenderPassesTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CRecordingSink(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
     recorder = std::make_shared<gpu::Recorder>();
     graphics.gpuFactory = [this](plat::Window*, std::string*) {
       return gpu::CreateRecordingGpu(recorder);

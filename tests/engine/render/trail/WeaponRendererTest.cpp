@@ -10,17 +10,11 @@
 #include "engine/render/RenderManager.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "engine/render/trail/WeaponRenderer.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace gfx {
 namespace {
-
-class CLines : public utl::ILogSink {
-public:
-  void WriteScript(const char* text) override { lines.push_back(text); }
-  void WriteEngine(const char* text) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
 
 plat::Vec3 P(float x, float y = 0.0f, float z = 0.0f) { return plat::Vec3(x, y, z); }
 
@@ -89,7 +83,7 @@ TEST(TrailRing, Width) {
 class Trail : public ::testing::Test {
 protected:
   void SetUp() override {
-    sinks.AddSink(log = new CLines());
+    sinks.AddSink(log = new test::CLogRecorder());
     utl::SetLogSinks(&sinks);
   }
   void TearDown() override {
@@ -109,14 +103,10 @@ protected:
     trail->Init();
     return trail;
   }
-  size_t Logged(const std::string& part) const {
-    size_t n = 0;
-    for (const std::string& line : log->lines) n += line.find(part) != std::string::npos;
-    return n;
-  }
+  size_t Logged(const std::string& part) const { return log->Count(part); }
 
   utl::CLogSinkHolder sinks;
-  CLines* log = nullptr;
+  test::CLogRecorder* log = nullptr;
   CRenderManager render;
   obj::CGameObject object;
   std::string text;

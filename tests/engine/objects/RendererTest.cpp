@@ -20,22 +20,13 @@
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/RenderManager.h"
+#include "tests/support/LogRecorder.h"
 
 using namespace vd;
 using gfx::CRenderer;
 using gfx::CRenderManager;
 
 namespace {
-
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::string* out) : m_out(out) {}
-  void WriteScript(const char* text) override { *m_out += text; }
-  void WriteEngine(const char* text) override { *m_out += text; }
-
-private:
-  std::string* m_out;
-};
 
 // A Component element parsed from text; the buffer lives as long as the document.
 class CXml {
@@ -72,7 +63,7 @@ class RendererTest : public ::testing::Test {
 protected:
   void SetUp() override {
     utl::SetLogSinks(&sinks);
-    sinks.AddSink(new CRecordingSink(&log));
+    sinks.AddSink(new vd::test::CLogRecorder(&log));
   }
   void TearDown() override { utl::SetLogSinks(nullptr); }
   // The main thread's per-frame commit.

@@ -59,7 +59,7 @@ class CharacterCollider : public ::testing::Test {
 protected:
   void SetUp() override {
     evn::InitEngineEventTypes();
-    sinks.AddSink(new test::CLineSink(&log));
+    sinks.AddSink(new test::CLogRecorder(&log));
     utl::SetLogSinks(&sinks);
     SeenEvents().clear();
     RegisterCollisionComponentFactories(makers);

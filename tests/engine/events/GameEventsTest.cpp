@@ -15,7 +15,7 @@
 #include "engine/core/EngineNames.h"
 #include "engine/events/EngineEvents.h"
 #include "engine/events/EventManager.h"
-#include "tests/engine/script/LuaFixture.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace evn {
@@ -610,7 +610,7 @@ TEST_F(GameEventDispatch, ABadTableIsAScriptErrorAndQueuesNothing) {
 // A level script posts a game event and a timer at its start; each is handled in
 // a later frame, and what a handler posts arrives in the frame after that.
 TEST_F(GameEventDispatch, ScriptPostsAnEventAndATimerAndHandlesThemInLaterFrames) {
-  ASSERT_TRUE(host.RunFile("tests/engine/events/game/frame_events.lua")) << Joined();
+  ASSERT_TRUE(host.RunFile("tests/engine/events/frame_events.lua")) << Joined();
   SRecorder deaths("deaths", &trace);
   manager.AddListener(&deaths, SH_OnDeath);
   Run("StartLevel()");

@@ -2,6 +2,8 @@
 // The real game driven by scripted keys, headless: a script sets the keys of each
 // frame before the game reads them, and the start button of the loading screen is
 // pressed for the script when it shows (a press and a release on the next frame).
+#include <gtest/gtest.h>
+
 #include <functional>
 
 #include "engine/objects/GameObject.h"
@@ -11,6 +13,7 @@
 #include "game/flow/Vandrel.h"
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScriptedInput.h"
+#include "platform/window/MessageBox.h"
 
 namespace vd {
 namespace test {
@@ -68,6 +71,20 @@ private:
 
   plat::input::ScriptedBackend& m_keys;
   int m_frameLimit;
+};
+
+// The fixture of the tests that drive the game: message boxes are kept rather than
+// shown, and the keys and pads are the script's.
+class DrivenGameTest : public ::testing::Test {
+protected:
+  void SetUp() override { m_previousSink = plat::SetMessageSink(&messages); }
+  void TearDown() override { plat::SetMessageSink(m_previousSink); }
+
+  plat::RecordingMessageSink messages;
+  plat::input::ScopedScriptedInput input;
+
+private:
+  plat::IMessageSink* m_previousSink = nullptr;
 };
 
 }  // namespace test

@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the script and event tests: a script host with a fresh state and a
-// log sink that keeps every line.
+// A script host with a fresh state, and a log that keeps every line (script lines
+// marked "script: ").
 #include <gtest/gtest.h>
 
 #include <lua.hpp>
@@ -10,6 +10,7 @@
 
 #include "engine/core/Log.h"
 #include "engine/script/ScriptManager.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace test {
@@ -31,20 +32,10 @@ inline std::string Precompiled(const char* code) {
   return out;
 }
 
-class CRecordingSink : public utl::ILogSink {
-public:
-  explicit CRecordingSink(std::vector<std::string>* lines) : m_lines(lines) {}
-  void WriteScript(const char* text) override { m_lines->push_back(std::string("script: ") + text); }
-  void WriteEngine(const char* text) override { m_lines->push_back(text); }
-
-private:
-  std::vector<std::string>* m_lines;
-};
-
 class LuaFixture : public ::testing::Test {
 protected:
   void SetUp() override {
-    m_sinks.AddSink(new CRecordingSink(&log));
+    m_sinks.AddSink(new CLogRecorder(&log, "script: "));
     utl::SetLogSinks(&m_sinks);
     ASSERT_TRUE(host.Init());
   }
