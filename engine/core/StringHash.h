@@ -69,6 +69,11 @@ public:
   }
   // A copy owns its text and keeps the source's hash.
   CStringHash(const CStringHash& other);
+  // Borrows the source's text and keeps its hash, as assignment does: for records
+  // built often (pooled events) that must not pay for a default set-up and a copy.
+  enum EBorrow { kBorrow };
+  CStringHash(const CStringHash& other, EBorrow)
+      : m_hash(other.m_text ? other.m_hash : kNoNameHash), m_text(other.m_text) {}
   ~CStringHash() { Free(); }
 
   // Borrows the new text.

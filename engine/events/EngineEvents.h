@@ -134,9 +134,11 @@ public:
   // pointer-sized word for engine and game code; the event system never reads it.
   CEventTimer(const CStringHash& timerName, float delay, IEventListener* dest, const char* dataText,
               uintptr_t timerTag)
-      : data(dataText), tag(timerTag), destination(dest), remaining(delay) {
-    name = timerName;
-  }
+      : name(timerName, CStringHash::kBorrow),
+        data(dataText),
+        tag(timerTag),
+        destination(dest),
+        remaining(delay) {}
   ~CEventTimer() override = default;
 
   static const CStringHash& GetClassName();

@@ -104,6 +104,12 @@ TEST(CStringHash, CopyOwnsAndAssignmentBorrows) {
   EXPECT_FALSE(assigned.OwnsText());
   EXPECT_EQ(assigned.GetText(), source);
   EXPECT_EQ(copy, borrowed);
+  // The borrowing constructor is assignment in one step: same text, same hash, no copy.
+  CStringHash constructedBorrow(copy, CStringHash::kBorrow);
+  EXPECT_FALSE(constructedBorrow.OwnsText());
+  EXPECT_EQ(constructedBorrow.GetText(), copy.GetText());
+  EXPECT_EQ(constructedBorrow.GetHash(), copy.GetHash());
+  EXPECT_TRUE(CStringHash(CStringHash(), CStringHash::kBorrow).IsNoName());
   delete[] source;
   // The copy keeps working after the source text is gone.
   EXPECT_STREQ(copy.GetText(), "Player");
