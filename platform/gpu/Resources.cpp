@@ -465,7 +465,8 @@ HResult Texture::UnlockRect(uint32_t level) {
     s.levelLocked[level] = false;
     s.levelDirty[level] = true;
   }
-  if (m_core->LogCalls()) m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
+  if (m_core->LogCalls())
+    m_core->Record("UnlockRect " + m_name + " level=" + std::to_string(level));
   m_core->MarkDirty(self);
   return kOk;
 }
