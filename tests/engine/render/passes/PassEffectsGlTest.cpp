@@ -8,6 +8,7 @@
 
 #include "platform/fx/Effect.h"
 #include "platform/window/Window.h"
+#include "tests/support/GlWindow.h"
 
 namespace {
 
@@ -88,22 +89,10 @@ const SEffectFile kFiles[] = {
 };
 
 TEST(PassEffectsGlTest, EveryPassEffectBuildsWithItsTechniquesAndParameters) {
-  WindowDesc desc;
-  desc.width = 32;
-  desc.height = 32;
-  std::string error;
-  std::unique_ptr<Window> window = Window::Create(desc, &error);
-  ASSERT_TRUE(window) << "no window: " << error;
-  Gpu* gpu = CreateGpu(window.get(), &error);
-  ASSERT_NE(gpu, nullptr) << "no GL: " << error;
-  PresentParameters pp;
-  pp.backBufferWidth = 32;
-  pp.backBufferHeight = 32;
-  pp.deviceWindow = window.get();
+  std::unique_ptr<Window> window;
+  Gpu* gpu = nullptr;
   Device* device = nullptr;
-  ASSERT_EQ(gpu->CreateDevice(0, kDevTypeHal, window.get(), kCreateHardwareVertexProcessing, &pp,
-                              &device),
-            kOk);
+  ASSERT_NO_FATAL_FAILURE(vd::test::OpenGlDevice(32, 32, window, gpu, device));
   for (const SEffectFile& file : kFiles) {
     const std::string path = std::string("Data/shaders/") + file.name + ".fxo";
     Effect* effect = nullptr;
@@ -119,8 +108,7 @@ TEST(PassEffectsGlTest, EveryPassEffectBuildsWithItsTechniquesAndParameters) {
       EXPECT_NE(effect->GetParameterByName(parameter), 0u) << path << ": " << parameter;
     effect->Release();
   }
-  device->Release();
-  gpu->Release();
+  vd::test::CloseGlDevice(window, gpu, device);
 }
 
 }  // namespace
