@@ -64,6 +64,11 @@ protected:
     ASSERT_NE(enemy, nullptr) << Joined();
     fighter = enemy->GetComponent<CStandInEnemy>();
     ASSERT_NE(fighter, nullptr);
+    MoveTo(distance);
+  }
+
+  // The stand-in `distance` ahead of the player, facing it, and at home there.
+  void MoveTo(float distance) {
     gfx::CTransform* at = enemy->GetComponent<gfx::CTransform>();
     at->position = plat::TransformCoord(plat::Vec3(0, 0, distance), transform->world);
     at->SetYaw(transform->yaw + 3.14159265f);
@@ -148,8 +153,13 @@ TEST_F(StandIn, ThePlayersComboReachesItThroughEventsAndTheWeaponVolumes) {
   EXPECT_LT(fighter->life, life);
 }
 
-TEST_F(StandIn, ItsSwingHurtsThePlayerByItsScriptDamage) {
-  BuildFacing(1.3f);
+// A swing starts once the player is within the fighter's attack range, so its
+// sword must reach that far: from close up and from just inside the range.
+class StandInSwing : public StandIn, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StandInSwing, HurtsThePlayerByItsScriptDamage) {
+  BuildFacing(0.9f);
+  if (GetParam()) MoveTo(fighter->attackRange - 0.05f);
   fighter->attackInterval = 0.0f;
   const int damage = static_cast<int>(obj::GetScriptFloat(enemy, "damage"));
   ASSERT_GT(damage, 0);
@@ -158,6 +168,8 @@ TEST_F(StandIn, ItsSwingHurtsThePlayerByItsScriptDamage) {
   EXPECT_EQ(controller->life, life - damage);
   EXPECT_EQ(controller->lastEnemyAttack.Get(), CStringHash("standin_swing"));
 }
+
+INSTANTIATE_TEST_SUITE_P(CloseUpAndAtTheEdgeOfItsRange, StandInSwing, ::testing::Bool());
 
 TEST_F(StandIn, DeathReachesTheLevelScript) {
   BuildFacing(2.5f);
