@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-
 #include <luabind/luabind.hpp>
 
 #include "engine/core/EngineNames.h"
@@ -191,8 +190,8 @@ void CEventManager::DispatchEvent(IEvent* event) {
   if (event) Deliver(event, true);
 }
 
-void CEventManager::AddTimerEvent(const CStringHash& name, float delay,
-                                  IEventListener* destination, const char* data, uintptr_t tag) {
+void CEventManager::AddTimerEvent(const CStringHash& name, float delay, IEventListener* destination,
+                                  const char* data, uintptr_t tag) {
   m_newTimers.push_back(CEventTimer::New(name, delay, destination, data, tag));
 }
 
@@ -317,6 +316,15 @@ void RegisterEventBindings(lua_State* state) {
                              .def("TriggerEventTimer", &CEventManager::TriggerEventTimer)
                              .def("TriggerEventTimerEx", &CEventManager::TriggerEventTimerEx),
                          luabind::def("GetEventManager", &GetEventManagerForScripts)];
+}
+
+void PostOrRelease(IEvent* event) {
+  if (!event) return;
+  if (CEventManager* events = CEventManager::GetInstance()) {
+    events->PostEvent(event);
+  } else {
+    event->Release();
+  }
 }
 
 }  // namespace evn

@@ -5,11 +5,10 @@
 // and makes events by class name for the scripts.
 #include <cstdint>
 #include <deque>
+#include <luabind/object.hpp>
 #include <map>
 #include <unordered_map>
 #include <vector>
-
-#include <luabind/object.hpp>
 
 #include "engine/core/FactoryMaker.h"
 #include "engine/core/Singleton.h"
@@ -78,9 +77,7 @@ public:
   bool AreTimersPaused() const { return m_timersPaused != 0; }
 
   // True while the dispatch has already called the Lua function of this event.
-  bool IsLuaHandlerDone(const IEvent* event) const {
-    return event && event == m_luaHandledEvent;
-  }
+  bool IsLuaHandlerDone(const IEvent* event) const { return event && event == m_luaHandledEvent; }
 
   size_t PendingCount() const { return m_queues[0].size() + m_queues[1].size(); }
   size_t TimerCount() const { return m_timers.size() + m_newTimers.size(); }
@@ -134,6 +131,11 @@ private:
 // The Lua class "EventManager" and the function "GetEventManager"; hand it to
 // the script host with AddBindingRegistrar.
 void RegisterEventBindings(lua_State* state);
+
+// Posts to the running event manager. Without one (no level, a test without events)
+// the event goes back to its pool, so a component working outside a level never
+// leaks it. A null event does nothing.
+void PostOrRelease(IEvent* event);
 
 }  // namespace evn
 }  // namespace vd

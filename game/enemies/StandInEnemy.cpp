@@ -44,16 +44,6 @@ constexpr uint32_t kTint = ComputeHash("tint");
 // The swing when the figure has no animation to time it by.
 constexpr float kDefaultSwing = 1.0f;
 
-template <class T>
-void Post(T* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 float HorizontalDistanceSq(const plat::Vec3& a, const plat::Vec3& b) {
   const float dx = a.x - b.x;
   const float dz = a.z - b.z;
@@ -282,7 +272,7 @@ void CStandInEnemy::Die() {
     death->type.Copy("enemy");
     death->name.Copy(owner ? owner->GetNameText() : "");
     death->group = 0;
-    Post(death);
+    evn::PostOrRelease(death);
   }
 }
 
@@ -336,7 +326,8 @@ void CStandInEnemy::StartSwing() {
   if (stateDuration <= 0.0f) stateDuration = kDefaultSwing;
   if (animator) animator->ExecuteAction(kAttackAction, 1.0f, 0.1f, 0.2f, false);
   const int damage = static_cast<int>(obj::GetScriptFloat(GetOwner(), "damage"));
-  Post(evn::CEventEnemyAttack::New(GetOwner(), damage, 0.0f, attackRange, attackAngle, kSwingName));
+  evn::PostOrRelease(
+      evn::CEventEnemyAttack::New(GetOwner(), damage, 0.0f, attackRange, attackAngle, kSwingName));
 }
 
 void CStandInEnemy::UpdateSwinging(float dt) {

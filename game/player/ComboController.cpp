@@ -79,15 +79,6 @@ void StopChannel(uint32_t channel) {
   if (audio && channel) audio->StopSound(channel);  // stops only a playing channel
 }
 
-void Post(evn::IEvent* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 // A number attribute; a missing one keeps `value`. False for a text that is not
 // a whole finite number.
 bool ReadNumber(const rapidxml::xml_node<>* node, const char* name, float& value) {
@@ -391,12 +382,12 @@ void CComboController::UpdateBlast(const SComboState& row, const char* boom) {
   blastDone = 1;
   obj::CGameObject* owner = GetOwner();
   const plat::Vec3 position = transform ? transform->position : plat::Vec3();
-  Post(evn::CEventShockWave::New(owner, CStringHash("player"), position, row.power, row.range,
-                                 row.damage));
+  evn::PostOrRelease(evn::CEventShockWave::New(owner, CStringHash("player"), position, row.power,
+                                               row.range, row.damage));
   if (evn::CEventShake* shake = evn::CEventShake::New()) {
     shake->power = row.shakePower;
     shake->timer = row.shakeTimer;
-    Post(shake);
+    evn::PostOrRelease(shake);
   }
   if (state == kY3 && effects) effects->ShowRocks();
   PlaySound(boom);
@@ -540,7 +531,7 @@ void CComboController::SetSlowMotion(bool on, float scale) {
 // --- Helpers -----------------------------------------------------------------------------
 
 void CComboController::PostAttack(bool begin, int damage, const CStringHash& type) {
-  Post(evn::CEventPlayerAttack::New(begin, damage, type));
+  evn::PostOrRelease(evn::CEventPlayerAttack::New(begin, damage, type));
 }
 
 void CComboController::PostHUD(float cronoTime) {
@@ -548,7 +539,7 @@ void CComboController::PostHUD(float cronoTime) {
   if (!hud) return;
   hud->unhide = true;
   hud->cronoTime = cronoTime;
-  Post(hud);
+  evn::PostOrRelease(hud);
 }
 
 bool CComboController::Pressed(int slot) const {

@@ -27,15 +27,6 @@ namespace {
 
 using In = CInputManager;
 
-void Post(evn::IEvent* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 // "OnHUDChange" delivered at once, so that the meter shows the spent gas or
 // grenade in this frame.
 void SendHUD(float gas, int grenades) {
@@ -44,15 +35,14 @@ void SendHUD(float gas, int grenades) {
   hud->unhide = true;
   hud->gas = gas;
   hud->grenades = grenades;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance())
-    events->DispatchEvent(hud);
+  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) events->DispatchEvent(hud);
   hud->Release();
 }
 
 void PostUnhide() {
   if (evn::CEventHUDChange* hud = evn::CEventHUDChange::New()) {
     hud->unhide = true;
-    Post(hud);
+    evn::PostOrRelease(hud);
   }
 }
 
@@ -226,10 +216,10 @@ void CPlayerController::UpdateAutoAttack() {
     if (animator) animator->ExecuteAction(CStringHash(name), 1.0f, 0.05f, 0.05f, false);
     stateDuration = Duration(name);
     stateTimer = 0.0f;
-    Post(evn::CEventPlayerAttack::New(true, tuning->damage, CStringHash(name)));
+    evn::PostOrRelease(evn::CEventPlayerAttack::New(true, tuning->damage, CStringHash(name)));
     if (evn::CEventHUDChange* hud = evn::CEventHUDChange::New()) {
       hud->unhide = true;
-      Post(hud);
+      evn::PostOrRelease(hud);
     }
     QueueWeaponRenderers(true);
     voiceChannel = PlaySound(second ? "brannoc_auto_02" : "brannoc_auto_01", false);

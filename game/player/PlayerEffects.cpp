@@ -139,15 +139,6 @@ void FadeOver(ptc::IParticleSystem* system, float stateTimer, float from, float 
   if (system->alpha < 0.0f) system->alpha = 0.0f;
 }
 
-void Post(evn::IEvent* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 }  // namespace
 
 const plat::Vec3 CPlayerEffects::kLightHigh(0.0f, 10.0f, 0.0f);
@@ -411,7 +402,7 @@ void CPlayerEffects::ExplodeGrenade() {
     const plat::Vec3 at =
         plat::TransformCoord(grenadesAnimator->GetBoneTranslation(bone), grenadesTransform->world);
     PlaceSystem(TakeSystem(kExplosion, false), at);
-    Post(evn::CEventExplosion::New(kPlayerName, at, kExplosionRange));
+    evn::PostOrRelease(evn::CEventExplosion::New(kPlayerName, at, kExplosionRange));
     const int boom = i == 0 ? 0 : (i == 3 ? 1 : (i == 7 ? 2 : -1));
     if (boom >= 0 && audio) {
       const sfx::ChannelHandle channel = audio->PlaySound(kBooms[boom], false);

@@ -39,16 +39,6 @@ constexpr float kDrawShare = 0.65f;
 
 CPlayerController::UsePromptHook g_usePromptHook = nullptr;
 
-template <class T>
-void Post(T* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 float HorizontalDistanceSq(const plat::Vec3& a, const plat::Vec3& b) {
   const float dx = a.x - b.x;
   const float dz = a.z - b.z;
@@ -163,9 +153,9 @@ void CPlayerController::UpdateFatality() {
     victimTransform->SetYaw(YawFacing(fatalityPoint, transform->position));
     if (animator) animator->ExecuteAction(currentFatality.animation, 1.0f, 0.25f, 0.25f, false);
     stateDuration = currentFatality.duration;
-    Post(evn::CEventFatality::New(currentFatality.animation.Get(), currentFatality.victim.Get(),
-                                  fatalityPoint, currentFatality.duration,
-                                  currentFatality.killFrame));
+    evn::PostOrRelease(evn::CEventFatality::New(
+        currentFatality.animation.Get(), currentFatality.victim.Get(), fatalityPoint,
+        currentFatality.duration, currentFatality.killFrame));
     const CStringHash& name = currentFatality.animation.Get();
     if (name == fatalities[0].animation.Get() || name == fatalities[1].animation.Get()) {
       PlaySound("brannoc_evade_04", false);
@@ -257,7 +247,7 @@ void CPlayerController::UpdateUse() {
     if (evn::CEventUse* use = evn::CEventUse::New()) {
       use->objectName.Copy(object->GetNameText());
       use->begin = true;
-      Post(use);
+      evn::PostOrRelease(use);
     }
     return;
   }
@@ -269,7 +259,7 @@ void CPlayerController::UpdateUse() {
   if (evn::CEventUse* use = evn::CEventUse::New()) {
     use->objectName.Copy(object->GetNameText());
     use->begin = false;
-    Post(use);
+    evn::PostOrRelease(use);
   }
 }
 

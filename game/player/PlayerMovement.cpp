@@ -199,11 +199,7 @@ void CPlayerController::UpdateScriptedMove() {
   event->gameObject.Copy(owner ? owner->GetNameText() : "");
   event->posId.Copy(trackerName.Get().c_str());
   event->waypoint = static_cast<int>(waypointIndex);
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
+  evn::PostOrRelease(event);
 }
 
 void CPlayerController::UpdateEvade() {

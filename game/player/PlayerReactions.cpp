@@ -48,16 +48,6 @@ const CStringHash kAttackToIdle("attack_to_idle");
 constexpr int kComboX5 = 5;
 constexpr int kComboY3 = 8;
 
-template <class T>
-void Post(T* event) {
-  if (!event) return;
-  if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
-    events->PostEvent(event);
-  } else {
-    event->Release();
-  }
-}
-
 plat::Vec3 PositionOf(const obj::CGameObject& object) {
   const gfx::CTransform* transform = object.GetComponent<gfx::CTransform>();
   return transform ? transform->position : plat::Vec3();
@@ -122,7 +112,7 @@ void CPlayerController::WallStrike(const evn::SCollisionSides& sides) {
   if (!shake) return;
   shake->power = combo->GetShakePower();
   shake->timer = combo->GetShakeTimer();
-  Post(shake);
+  evn::PostOrRelease(shake);
 }
 
 void CPlayerController::OnEnemyAttack(const evn::CEventEnemyAttack& attack) {
@@ -308,7 +298,7 @@ void CPlayerController::HitReaction(obj::CGameObject* attacker, const CStringHas
   obj::CGameObject* owner = GetOwner();
   hit->receiver.Copy(owner ? owner->GetNameText() : "");
   hit->attacker.Copy(attacker->GetNameText());
-  Post(hit);
+  evn::PostOrRelease(hit);
 }
 
 void CPlayerController::PostShake(const obj::CGameObject& attacker) {
@@ -316,7 +306,7 @@ void CPlayerController::PostShake(const obj::CGameObject& attacker) {
   if (!shake) return;
   shake->power = obj::GetScriptFloat(&attacker, "shake_power");
   shake->timer = obj::GetScriptFloat(&attacker, "shake_timer");
-  Post(shake);
+  evn::PostOrRelease(shake);
 }
 
 void CPlayerController::DropFatality() {
@@ -353,7 +343,7 @@ void CPlayerController::UpdateHit() {
     if (evn::CEventHUDChange* hud = evn::CEventHUDChange::New()) {
       hud->life = life;
       hud->unhide = true;
-      Post(hud);
+      evn::PostOrRelease(hud);
     }
     BlendCycle("idle_combat_01");
     if (life < 1) {
@@ -406,7 +396,7 @@ void CPlayerController::UpdateCorpse() {
   death->type.Copy("player");
   death->name.Copy(owner ? owner->GetNameText() : "");
   death->group = 0;
-  Post(death);
+  evn::PostOrRelease(death);
 }
 
 }  // namespace vd
