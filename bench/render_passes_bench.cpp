@@ -154,12 +154,18 @@ struct SLevelFrame {
     passes = std::make_unique<gfx::CRenderPasses>(manager, &graphics);
     passes->lights = nullptr;
     passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
+      int drawn = 0;
       for (int i = 0; i < count; ++i) {
-        if (table[i].renderType == gfx::kRenderTypeStatic && !glowers)
+        if (table[i].renderType == gfx::kRenderTypeStatic && !glowers) {
           DrawWith(table[i], city, nullptr, nullptr);
-        if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation))
+          drawn += static_cast<int>(city.size());
+        }
+        if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation)) {
           DrawWith(table[i], {character.get()}, nullptr, nullptr);
+          ++drawn;
+        }
       }
+      return drawn;
     };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,

@@ -151,7 +151,8 @@ public:
     CStringHash effect;
     const char* technique;
   };
-  void DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
+  // Returns the number of entries drawn.
+  int DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
   // The animated shadow casters of the mesh list; view and projection default to
   // the view camera's.
   void DrawShadowCasters(const CStringHash& effect, const char* technique, const plat::Mat4* view,

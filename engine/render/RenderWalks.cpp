@@ -785,8 +785,9 @@ void CRenderManager::DrawMenuList(float dt) { WalkScreenList(kListMenu, menuCloc
 
 // --- Pass draws ---------------------------------------------------------------------------
 
-void CRenderManager::DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table,
-                                            int count) {
+int CRenderManager::DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table,
+                                           int count) {
+  int drawn = 0;
   int previousType = -1;
   int32_t lastMaterial = -1;
   uint32_t lastMesh = kNoNameHash;
@@ -847,8 +848,10 @@ void CRenderManager::DrawWithTechniqueTable(bool glowersOnly, const STechniqueEn
     p.Matrix(kPWorldViewProj, worldView * viewState.projection);
     DrawEntryPasses(item, item.mesh != lastMesh);
     lastMesh = item.mesh;
+    ++drawn;
   }
   EndWalk();
+  return drawn;
 }
 
 void CRenderManager::DrawShadowCasters(const CStringHash& effect, const char* technique,

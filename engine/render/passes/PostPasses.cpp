@@ -22,6 +22,7 @@ void CRenderPasses::ApplyScreenShadows(CRenderTarget& scene) {
 
 void CRenderPasses::MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour,
                               CRenderTarget& glowDepth, CRenderTarget& linearDepth) {
+  if (m_glowEmpty) return;
   plat::fx::Effect* effect = FindEffect("render2texture");
   if (!effect || gpu::Failed(effect->SetTechnique("sumMerge_tech"))) return;
   fxset::Texture(effect, "gTexure", scene.texture);

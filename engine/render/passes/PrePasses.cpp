@@ -71,7 +71,7 @@ CRenderPasses::CRenderPasses(CRenderManager& manager, CGraphicsManager* graphics
       m_graphics(graphics),
       m_filmLook(std::make_unique<CFilmLook>(manager, *this)) {
   draws.drawTable = [&manager](const STechniqueEntry* table, int count, bool glowersOnly) {
-    manager.DrawWithTechniqueTable(glowersOnly, table, count);
+    return manager.DrawWithTechniqueTable(glowersOnly, table, count);
   };
   draws.drawShadowCasters = [&manager](const CStringHash& effect, const char* technique,
                                        const plat::Mat4* view, const plat::Mat4* projection,
@@ -137,12 +137,13 @@ bool CRenderPasses::EnsureTarget(CRenderTarget& target, int width, int height, u
   return target.IsCreated();
 }
 
-void CRenderPasses::DrawSceneList(CRenderTarget& target, uint32_t clearColour,
-                                  const STechniqueEntry* table, int count, bool glowersOnly) {
+int CRenderPasses::DrawSceneList(CRenderTarget& target, uint32_t clearColour,
+                                 const STechniqueEntry* table, int count, bool glowersOnly) {
   target.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, clearColour, 1.0f, 0);
-  if (draws.drawTable) draws.drawTable(table, count, glowersOnly);
+  const int drawn = draws.drawTable ? draws.drawTable(table, count, glowersOnly) : 0;
   target.EndScene();
+  return drawn;
 }
 
 void CRenderPasses::DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner) {
@@ -181,19 +182,23 @@ void CRenderPasses::RenderGlowDepth(CRenderTarget& target, int width, int height
   DrawSceneList(target, kWhite, kTable, static_cast<int>(std::size(kTable)), true);
 }
 
-void CRenderPasses::RenderGlowColour(CRenderTarget& target, int width, int height) {
+int CRenderPasses::RenderGlowColour(CRenderTarget& target, int width, int height) {
   static const STechniqueEntry kTable[] = {{kRenderTypeStatic, "Glow", "glowTech"},
                                            {kRenderTypeAnimation, "Glow", "glowTech_Skinned"}};
-  if (!EnsureTarget(target, width, height, gpu::kFmtA8R8G8B8, m_graphics->depthFormat)) return;
-  DrawSceneList(target, kTransparentBlack, kTable, static_cast<int>(std::size(kTable)), true);
+  if (!EnsureTarget(target, width, height, gpu::kFmtA8R8G8B8, m_graphics->depthFormat)) return 0;
+  return DrawSceneList(target, kTransparentBlack, kTable, static_cast<int>(std::size(kTable)),
+                       true);
 }
 
 void CRenderPasses::RenderGlow() {
   const int size = m_manager.glowSize;
   CRenderTarget& colour = m_manager.renderTargets[kTargetGlowColour];
-  RenderGlowColour(colour, size, size);
+  const int glowers = RenderGlowColour(colour, size, size);
   RenderGlowDepth(m_manager.renderTargets[kTargetGlowDepth], size, size);
-  SimpleBlur(colour, size, size, colour, false, true);
+  // A level without glowers would otherwise pay a full blur and a full-screen merge
+  // of transparent black every frame.
+  m_glowEmpty = glowers == 0;
+  if (!m_glowEmpty) SimpleBlur(colour, size, size, colour, false, true);
 }
 
 // --- Ambient occlusion -------------------------------------------------------------

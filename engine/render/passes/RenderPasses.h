@@ -61,7 +61,8 @@ using STechniqueEntry = CRenderManager::STechniqueEntry;
 // The list walks the passes draw with: the render manager's unless replaced.
 struct SPassDraws {
   // The mesh list through a technique table; types without a row are not drawn.
-  std::function<void(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
+  // Returns the number of entries drawn.
+  std::function<int(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
   // The decal pass (dt, screen width and height); nothing when unset.
   std::function<void(float dt, float width, float height)> drawDecals;
   // The animated shadow casters of the mesh list with the effect and technique; view
@@ -115,8 +116,10 @@ public:
   void RenderLinearDepth(CRenderTarget& target, int size);
   void RenderDecalDepth(CRenderTarget& target, int size);
   void RenderGlowDepth(CRenderTarget& target, int width, int height);
-  void RenderGlowColour(CRenderTarget& target, int width, int height);
-  // Glow colour and depth at the glow size, then the glow colour blurred.
+  // Returns the number of glowers drawn.
+  int RenderGlowColour(CRenderTarget& target, int width, int height);
+  // Glow colour and depth at the glow size, then the glow colour blurred (unless no
+  // glower was drawn: the target is then transparent black, as its blur would be).
   void RenderGlow() override;
   // False (and nothing drawn, with one log line while it lasts) without the effect
   // "SSAO" or the texture "SSAO_noise.dds"; ambient occlusion is then off for the
@@ -151,6 +154,7 @@ public:
 
   // --- Post passes (each reads the scene copy and draws into the back buffer) --------
   void ApplyScreenShadows(CRenderTarget& scene);
+  // Nothing when this frame's glow pass drew no glower: the sum would add nothing.
   void MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour, CRenderTarget& glowDepth,
                  CRenderTarget& linearDepth);
   void RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
@@ -195,8 +199,9 @@ private:
   plat::gpu::Device* Device() const;
   bool EnsureTarget(CRenderTarget& target, int width, int height, uint32_t format,
                     uint32_t depthFormat, bool throughTarget = true);
-  void DrawSceneList(CRenderTarget& target, uint32_t clearColour, const STechniqueEntry* table,
-                     int count, bool glowersOnly);
+  // Returns the number of entries drawn.
+  int DrawSceneList(CRenderTarget& target, uint32_t clearColour, const STechniqueEntry* table,
+                    int count, bool glowersOnly);
   // Begin, each pass with the quad of `quadOwner`, End.
   void DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
   // The cameras as the frame took them; null without a scene.
@@ -212,6 +217,8 @@ private:
   // What the into-itself blur trades places with.
   CRenderTarget m_pingPong;
   bool m_ssaoDrawn = false;
+  // Set by a glow pass that drew no glower, until the next glow pass.
+  bool m_glowEmpty = false;
   std::unique_ptr<CFilmLook> m_filmLook;
   // What is missing now and has been reported (one line per resource while missing).
   std::string m_missing;

@@ -159,12 +159,18 @@ protected:
     passes = std::make_unique<gfx::CRenderPasses>(manager, &graphics);
     passes->lights = nullptr;
     passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
+      int drawn = 0;
       for (int i = 0; i < count; ++i) {
-        if (table[i].renderType == gfx::kRenderTypeStatic && !glowers)
+        if (table[i].renderType == gfx::kRenderTypeStatic && !glowers) {
           DrawWith(table[i].effect.c_str(), table[i].technique, *floor, nullptr, nullptr);
-        if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation))
+          ++drawn;
+        }
+        if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation)) {
           DrawWith(table[i].effect.c_str(), table[i].technique, *box, nullptr, nullptr);
+          ++drawn;
+        }
       }
+      return drawn;
     };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,

@@ -70,6 +70,7 @@ protected:
     passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
       for (int i = 0; i < count; ++i)
         draws.push_back({table[i].effect.c_str(), table[i].technique, glowers, nullptr, false});
+      return glowers ? glowersInList * count : count;
     };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const plat::Mat4* view, const plat::Mat4*,
@@ -138,6 +139,8 @@ protected:
   gfx::SCameraView camera;
   std::unique_ptr<CRenderPasses> passes;
   std::vector<SDraw> draws;
+  // What a glowers-only walk finds for each row of its table.
+  int glowersInList = 1;
   std::vector<int> faces;
   gfx::CCubeRenderTarget* currentCube = nullptr;
   std::vector<std::unique_ptr<CTestLight>> ownedLights;
@@ -333,6 +336,39 @@ TEST_F(RenderPassesTest, DepthAndGlowPassesDrawTheirTablesIntoTheirTargets) {
   // A live target keeps its size when the size setting changes.
   passes->RenderLinearDepth(manager.renderTargets[gfx::kTargetLinearDepth], 512);
   EXPECT_EQ(manager.renderTargets[gfx::kTargetLinearDepth].width, 128u);
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+}
+
+TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
+  CRenderTarget& scene = *graphics.mainTarget;
+  CRenderTarget& glowColour = manager.renderTargets[gfx::kTargetGlowColour];
+  manager.glowSize = 256;
+  auto glowFrame = [&] {
+    recorder->Clear();
+    passes->RenderGlow();
+    ASSERT_EQ(graphics.device->BeginScene(), gpu::kOk);
+    passes->MergeGlow(scene, glowColour, manager.renderTargets[gfx::kTargetGlowDepth],
+                      manager.renderTargets[gfx::kTargetLinearDepth]);
+    graphics.device->EndScene();
+  };
+  // Both glow targets are still drawn (cleared) without glowers; no blur, no merge.
+  glowersInList = 0;
+  glowFrame();
+  gpu::Texture* cleared = glowColour.texture;
+  EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
+  EXPECT_EQ(draws.size(), 4u);
+  glowFrame();
+  EXPECT_EQ(glowColour.texture, cleared) << "not blurred into the other target";
+  EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
+
+  // One glower: its colour is blurred and summed into the picture.
+  glowersInList = 1;
+  glowFrame();
+  EXPECT_NE(glowColour.texture, cleared);
+  EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 2u) << "the blur's quad and the merge's";
+  EXPECT_EQ(Effect("render2texture")
+                ->GetTexture(Effect("render2texture")->GetParameterByName("gTexureToSum")),
+            glowColour.texture);
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
