@@ -14,18 +14,50 @@ using namespace gpu;
 
 // ---------------------------------------------------------------------------------
 // Creation.
+namespace {
+const char* const kVersionLine = "#version 330 core\n";
+}  // namespace
+
+uint32_t Effect::StaticKey(const Pass& pass) const {
+  uint32_t key = 0;
+  for (size_t i = 0; i < pass.staticBools.size(); ++i)
+    if (m_parameters[pass.staticBools[i]].words[0] != 0) key |= 1u << i;
+  return key;
+}
+
+Effect::Variant* Effect::VariantFor(Pass& pass, uint32_t key, std::string* log, HResult* result) {
+  for (Variant& v : pass.variants)
+    if (v.key == key) return v.program ? &v : nullptr;
+  std::string values;
+  for (size_t i = 0; i < pass.staticBools.size(); ++i)
+    values += "#define HM_STATIC_" + m_parameters[pass.staticBools[i]].desc.name +
+              ((key >> i) & 1u ? " true\n" : " false\n");
+  const std::string vertex = kVersionLine + values + pass.vertex;
+  const std::string fragment = kVersionLine + values + pass.fragment;
+  Variant v;
+  v.key = key;
+  const HResult hr = m_device->CreateProgram(vertex.c_str(), fragment.c_str(), &v.program, log);
+  if (result) *result = hr;
+  if (Failed(hr) && v.program) {
+    if (log && log->empty()) *log = v.program->InfoLog();
+    v.program->Release();
+    v.program = nullptr;
+  }
+  // A combination that does not build is remembered as such, not tried again each draw.
+  pass.variants.push_back(std::move(v));
+  return pass.variants.back().program ? &pass.variants.back() : nullptr;
+}
+
 HResult Effect::BuildPrograms(std::string* errors) {
   for (Technique& t : m_techniques)
     for (size_t i = 0; i < t.passes.size(); ++i) {
       Pass& pass = t.passes[i];
       std::string log;
-      const HResult hr =
-          m_device->CreateProgram(pass.vertex.c_str(), pass.fragment.c_str(), &pass.program, &log);
-      if (Failed(hr) || !pass.program) {
+      HResult hr = kOk;
+      if (!VariantFor(pass, StaticKey(pass), &log, &hr)) {
         if (errors)
           *errors = m_name + ": technique " + t.name + " pass " + std::to_string(i) +
-                    " does not compile:\n" +
-                    (log.empty() && pass.program ? pass.program->InfoLog() : log);
+                    " does not compile:\n" + log;
         return hr == kErrInvalidCall ? kErrInvalidCall : kErrFail;
       }
     }
@@ -81,7 +113,8 @@ Effect::~Effect() {
     if (p.texture) p.texture->Release();
   for (Technique& t : m_techniques)
     for (Pass& pass : t.passes)
-      if (pass.program) pass.program->Release();
+      for (Variant& v : pass.variants)
+        if (v.program) v.program->Release();
   for (UniformBuffer* b : m_buffers)
     if (b) b->Release();
   if (m_device) m_device->Release();
@@ -161,7 +194,7 @@ HResult Effect::Begin(uint32_t* passes, uint32_t flags) {
   return kOk;
 }
 
-bool Effect::PreparePass(Pass& pass) {
+bool Effect::PrepareVariant(Variant& pass) {
   if (pass.resolved) return true;
   if (!pass.program || pass.program->GetStatus() != Program::Status::Ready) return false;
   pass.parameterLocations.assign(m_parameters.size(), -1);
@@ -183,7 +216,7 @@ bool Effect::PreparePass(Pass& pass) {
   return true;
 }
 
-void Effect::UploadAlphaTest(Pass& pass, bool onlyChanged) {
+void Effect::UploadAlphaTest(Variant& pass, bool onlyChanged) {
   uint32_t enabled = 0, func = kCmpAlways, ref = 0;
   m_device->GetRenderState(kRsAlphaTestEnable, &enabled);
   m_device->GetRenderState(kRsAlphaFunc, &func);
@@ -197,7 +230,7 @@ void Effect::UploadAlphaTest(Pass& pass, bool onlyChanged) {
   if (pass.alphaRefLocation >= 0) m_device->SetUniformFloat(pass.alphaRefLocation, 1, &r);
 }
 
-void Effect::Upload(Pass& pass, bool onlyDirty) {
+void Effect::Upload(Variant& pass, bool onlyDirty) {
   for (size_t i = 0; i < m_parameters.size(); ++i) {
     Parameter& p = m_parameters[i];
     const bool changed = p.dirty;
@@ -255,27 +288,44 @@ HResult Effect::BeginPass(uint32_t index) {
   Technique& t = m_techniques[(m_current & ~kTechniqueBit) - 1];
   if (index >= t.passes.size()) return kErrInvalidCall;
   Pass& pass = t.passes[index];
-  if (!PreparePass(pass)) return kErrInvalidCall;
+  Variant* variant = VariantFor(pass, StaticKey(pass), nullptr, nullptr);
+  if (!variant || !PrepareVariant(*variant)) return kErrInvalidCall;
   m_pass = int(index);
   m_device->SetDebugEffect(m_name.c_str(), int(index));
-  m_device->SetProgram(pass.program);
   for (const StateValue& s : pass.states) m_device->SetRenderState(s.state, s.value);
-  for (size_t i = 0; i < m_samplers.size(); ++i) {
+  for (size_t i = 0; i < m_samplers.size(); ++i)
     for (const StateValue& s : m_samplers[i].states)
       m_device->SetSamplerState(uint32_t(i), s.state, s.value);
-    const int32_t unit = int32_t(i);
-    if (pass.samplerLocations[i] >= 0) m_device->SetUniformInts(pass.samplerLocations[i], 1, &unit);
-  }
-  Upload(pass, false);
-  UploadAlphaTest(pass, false);
+  Bind(pass, *variant);
   return kOk;
+}
+
+void Effect::Bind(Pass& pass, Variant& variant) {
+  pass.current = size_t(&variant - pass.variants.data());
+  m_device->SetProgram(variant.program);
+  for (size_t i = 0; i < m_samplers.size(); ++i) {
+    const int32_t unit = int32_t(i);
+    if (variant.samplerLocations[i] >= 0)
+      m_device->SetUniformInts(variant.samplerLocations[i], 1, &unit);
+  }
+  Upload(variant, false);
+  UploadAlphaTest(variant, false);
 }
 
 HResult Effect::CommitChanges() {
   if (!m_begun || m_pass < 0) return kErrInvalidCall;
   Pass& pass = m_techniques[(m_current & ~kTechniqueBit) - 1].passes[size_t(m_pass)];
-  Upload(pass, true);
-  UploadAlphaTest(pass, true);
+  const uint32_t key = StaticKey(pass);
+  if (key != pass.variants[pass.current].key) {
+    // Another program: every value goes to it, the changed and the unchanged.
+    Variant* variant = VariantFor(pass, key, nullptr, nullptr);
+    if (!variant || !PrepareVariant(*variant)) return kErrInvalidCall;
+    Bind(pass, *variant);
+    return kOk;
+  }
+  Variant& variant = pass.variants[pass.current];
+  Upload(variant, true);
+  UploadAlphaTest(variant, true);
   return kOk;
 }
 
@@ -306,7 +356,10 @@ HResult Effect::WriteWords(Handle h, const void* words, uint32_t wordCount, bool
                            uint32_t stride, uint32_t elementWords) {
   Parameter* p = Find(h);
   if (!p || !words || p->desc.type == ParamType::Texture) return kErrInvalidCall;
-  if (floats != IsFloatType(p->desc.type)) return kErrInvalidCall;
+  // Floats go into a bool as true when not zero, as Direct3D's effects take them: a
+  // flag the renderer sends as 0.0 or 1.0 can then be a (static) bool of the effect.
+  const bool floatsIntoBool = floats && p->desc.type == ParamType::Bool;
+  if (floats != IsFloatType(p->desc.type) && !floatsIntoBool) return kErrInvalidCall;
   // `stride` words are given per element, of which `elementWords` go into each of the
   // parameter's elements (a vector into a float3 keeps x, y, z).
   const uint32_t* src = static_cast<const uint32_t*>(words);
@@ -322,8 +375,15 @@ HResult Effect::WriteWords(Handle h, const void* words, uint32_t wordCount, bool
     for (uint32_t e = 0; e < elements && e < capacity; ++e)
       std::memcpy(&p->words[size_t(e) * dstElem], src + size_t(e) * stride, per * 4);
   }
-  if (p->desc.type == ParamType::Bool)
+  if (floatsIntoBool) {
+    for (uint32_t& w : p->words) {
+      float f;
+      std::memcpy(&f, &w, 4);
+      w = f != 0.0f;
+    }
+  } else if (p->desc.type == ParamType::Bool) {
     for (uint32_t& w : p->words) w = w != 0;
+  }
   p->dirty = true;
   return kOk;
 }

@@ -27,9 +27,15 @@
 //   </effect>
 //
 // Parameter types: bool, int, float, float2, float3, float4, float4x4, texture; "count"
-// makes an array. An array with buffer="true" (float, float4 or float4x4) lives in a
-// uniform buffer (std140 block "<name>Block" with one member "<name>": a float array is
-// packed four floats to a vec4), which is how the 960-float bone palette travels.
+// makes an array. A single bool with static="true" is compiled into the programs, as
+// Direct3D 9 branches on bool constants statically: a pass gets a program for each
+// combination of the static bools it reads (at most 8), made when it is first drawn
+// with it, so that a software rasteriser does not run the code those values switch
+// off. For values that hold for many draws (a material's maps, a pass switched on);
+// one that changes with every draw would build programs mid-frame. An array with buffer="true"
+// (float, float4 or float4x4) lives in a uniform buffer (std140 block "<name>Block" with one member
+// "<name>": a float array is packed four floats to a vec4), which is how the 960-float bone palette
+// travels.
 //
 // The GLSL of a pass is the body of a "#version 330 core" shader: the layer puts the
 // uniform declarations of every parameter and sampler in front of it, and, for vertex
@@ -71,6 +77,7 @@ struct ParameterDesc {
   ParamType type = ParamType::Float;
   uint32_t count = 0;  // 0: not an array
   bool buffer = false;
+  bool isStatic = false;  // a bool compiled into the programs
 };
 
 // Begin flags.
@@ -150,6 +157,7 @@ protected:
 private:
   struct Parameter;
   struct Sampler;
+  struct Variant;
   struct Pass;
   struct Technique;
   struct StateValue {
@@ -163,10 +171,16 @@ private:
   const Parameter* Find(Handle h) const;
   HResult WriteWords(Handle h, const void* words, uint32_t wordCount, bool floats, uint32_t stride,
                      uint32_t elementWords);
-  bool PreparePass(Pass& pass);
-  void Upload(Pass& pass, bool onlyDirty);
-  void UploadAlphaTest(Pass& pass, bool onlyChanged);
-  // Compiles and links the program of every pass.
+  bool PrepareVariant(Variant& variant);
+  void Upload(Variant& variant, bool onlyDirty);
+  void UploadAlphaTest(Variant& variant, bool onlyChanged);
+  // The pass's static bools as they are now.
+  uint32_t StaticKey(const Pass& pass) const;
+  // The program of the pass for `key`, built at first use; null when it does not build.
+  Variant* VariantFor(Pass& pass, uint32_t key, std::string* log, HResult* result);
+  // Makes `variant` the pass's program and sends it every value.
+  void Bind(Pass& pass, Variant& variant);
+  // Compiles and links the program of every pass for the static bools' defaults.
   HResult BuildPrograms(std::string* errors);
 
   gpu::Device* m_device = nullptr;

@@ -32,10 +32,12 @@ struct Effect::Sampler {
   std::vector<StateValue> states;
 };
 
-struct Effect::Pass {
-  std::string name;
-  std::vector<StateValue> states;
-  std::string vertex, fragment;
+// The static bools a pass reads, at most this many (a program for each combination).
+constexpr size_t kMaxStaticBoolsPerPass = 8;
+
+// One program of a pass: the pass built with its static bools at the values of `key`.
+struct Effect::Variant {
+  uint32_t key = 0;  // bit i: the pass's static bool i is true
   gpu::Program* program = nullptr;
   bool resolved = false;
   std::vector<int> parameterLocations;
@@ -43,6 +45,16 @@ struct Effect::Pass {
   int alphaFuncLocation = -1, alphaRefLocation = -1;
   int32_t sentAlphaFunc = -1;
   float sentAlphaRef = -1.0f;
+};
+
+struct Effect::Pass {
+  std::string name;
+  std::vector<StateValue> states;
+  // The shaders after their "#version" line: the static bools' values go in between.
+  std::string vertex, fragment;
+  std::vector<uint32_t> staticBools;  // indices of the static parameters the pass reads
+  std::vector<Variant> variants;      // the first is built with the effect
+  size_t current = 0;                 // the variant in use since BeginPass
 };
 
 struct Effect::Technique {

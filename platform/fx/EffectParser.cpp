@@ -33,6 +33,16 @@ bool IsIdentifier(const std::string& s) {
          s.find("__") == std::string::npos;
 }
 
+// Whether `name` stands in `text` as a whole word.
+bool ReadsName(const std::string& text, const std::string& name) {
+  auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    const size_t end = at + name.size();
+    if ((at == 0 || !word(text[at - 1])) && (end >= text.size() || !word(text[end]))) return true;
+  }
+  return false;
+}
+
 struct NamedValue {
   const char* name;
   uint32_t value;
@@ -349,6 +359,15 @@ struct Effect::Impl {
         return Fail(errors, e.m_name, std::string("parameter ") + name + ": bad buffer flag");
       p.desc.buffer = b != 0;
     }
+    if (const char* isStatic = Attr(node, "static")) {
+      uint32_t b = 0;
+      if (!ParseStateValue(ValueKind::Bool, isStatic, b))
+        return Fail(errors, e.m_name, std::string("parameter ") + name + ": bad static flag");
+      p.desc.isStatic = b != 0;
+    }
+    if (p.desc.isStatic && (p.desc.type != ParamType::Bool || p.desc.count != 0 || p.desc.buffer))
+      return Fail(errors, e.m_name,
+                  std::string("parameter ") + name + ": only a single bool can be static");
     if (p.desc.type == ParamType::Texture && p.desc.count != 0)
       return Fail(errors, e.m_name,
                   std::string("texture parameter ") + name + " cannot be an array");
@@ -450,7 +469,11 @@ struct Effect::Impl {
     for (const Parameter& p : e.m_parameters) {
       const ParameterDesc& pd = p.desc;
       if (pd.type == ParamType::Texture) continue;
-      if (pd.buffer) {
+      if (pd.isStatic) {
+        // A program is built with HM_STATIC_<name> defined as the value it stands for.
+        d += "#ifdef HM_STATIC_" + pd.name + "\nconst bool " + pd.name + " = HM_STATIC_" + pd.name +
+             ";\n#else\nuniform bool " + pd.name + ";\n#endif\n";
+      } else if (pd.buffer) {
         const uint32_t words = BufferWords(pd, p.elementWords);
         const bool matrices = pd.type == ParamType::Float4x4;
         d += "layout(std140) uniform " + pd.name + "Block { " + (matrices ? "mat4 " : "vec4 ") +
@@ -495,11 +518,19 @@ struct Effect::Impl {
     if (vsText.find_first_not_of(" \t\r\n") == std::string::npos ||
         fsText.find_first_not_of(" \t\r\n") == std::string::npos)
       return Fail(errors, e.m_name, where + " has an empty shader");
-    // #line makes the compiler's messages point at lines of the effect file.
-    pass.vertex = std::string("#version 330 core\n") + (attributes ? attributes : "") + "\n" +
-                  decls + "#line " + std::to_string(vsLine) + "\n" + vsText + "\n";
-    pass.fragment = std::string("#version 330 core\n") + decls +
-                    "layout(location = 0) out vec4 oColor;\n" + kAlphaTestGlsl +
+    for (size_t i = 0; i < e.m_parameters.size(); ++i)
+      if (e.m_parameters[i].desc.isStatic && (ReadsName(vsText, e.m_parameters[i].desc.name) ||
+                                              ReadsName(fsText, e.m_parameters[i].desc.name)))
+        pass.staticBools.push_back(uint32_t(i));
+    if (pass.staticBools.size() > kMaxStaticBoolsPerPass)
+      return Fail(
+          errors, e.m_name,
+          where + " reads more than " + std::to_string(kMaxStaticBoolsPerPass) + " static bools");
+    // #line makes the compiler's messages point at lines of the effect file. The
+    // "#version" line is the runtime's, which puts the static bools' values after it.
+    pass.vertex = (attributes ? attributes : "") + std::string("\n") + decls + "#line " +
+                  std::to_string(vsLine) + "\n" + vsText + "\n";
+    pass.fragment = decls + "layout(location = 0) out vec4 oColor;\n" + kAlphaTestGlsl +
                     "#define main hm_PassMain\n" + "#line " + std::to_string(fsLine) + "\n" +
                     fsText +
                     "\n#undef main\n"

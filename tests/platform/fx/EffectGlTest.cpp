@@ -1,14 +1,13 @@
 // Effects on the GL back end (Mesa's software GL with SDL_VIDEODRIVER=offscreen):
 // real GLSL compiler messages, values, the alpha test and the bone-palette buffer as
 // they reach the pixels.
-#include "platform/fx/Effect.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/fx/Effect.h"
 #include "platform/window/Window.h"
 #include "tests/support/GlWindow.h"
 
@@ -34,6 +33,7 @@ const char* kBrokenEffect =
 const char* kEffect = R"(<effect>
   <parameter name="gColor" type="float4" default="0 1 0 1"/>
   <parameter name="gBones" type="float" count="960" buffer="true"/>
+  <parameter name="gBlue" type="bool" static="true"/>
   <technique name="flat">
     <pass>
       <state name="CullMode" value="None"/>
@@ -60,6 +60,19 @@ const char* kEffect = R"(<effect>
       ]]></vertex>
       <fragment><![CDATA[
         void main() { oColor = gColor; }
+      ]]></fragment>
+    </pass>
+  </technique>
+  <technique name="static">
+    <pass>
+      <state name="CullMode" value="None"/>
+      <state name="ZEnable" value="false"/>
+      <vertex><![CDATA[
+        layout(location = HM_ATTR_POSITION) in vec3 a_position;
+        void main() { gl_Position = vec4(a_position, 1.0); }
+      ]]></vertex>
+      <fragment><![CDATA[
+        void main() { oColor = gBlue ? vec4(0.0, 0.0, 1.0, 1.0) : gColor; }
       ]]></fragment>
     </pass>
   </technique>
@@ -90,7 +103,8 @@ protected:
 
   // Clears to black, draws a triangle over the whole target with `technique` and
   // returns the centre pixel (B, G, R, A) of the presented frame.
-  std::vector<uint8_t> Draw(const char* technique, const std::function<void()>& insidePass = nullptr) {
+  std::vector<uint8_t> Draw(const char* technique,
+                            const std::function<void()>& insidePass = nullptr) {
     EXPECT_EQ(effect->SetTechnique(technique), kOk);
     EXPECT_EQ(device->BeginScene(), kOk);
     device->Clear(0, nullptr, kClearTarget, 0xFF000000u, 1.0f, 0);
@@ -121,7 +135,9 @@ protected:
 TEST_F(EffectGlTest, GlslErrorReportsTheCompilerTextAtTheFileLine) {
   std::string errors;
   const std::string text(kBrokenEffect);
-  EXPECT_EQ(Effect::CreateFromMemory(device, text.data(), text.size(), "broken.fxo", &effect, &errors), kErrFail);
+  EXPECT_EQ(
+      Effect::CreateFromMemory(device, text.data(), text.size(), "broken.fxo", &effect, &errors),
+      kErrFail);
   EXPECT_EQ(effect, nullptr);
   EXPECT_NE(errors.find("undeclaredThing"), std::string::npos) << errors;
   EXPECT_NE(errors.find(":6("), std::string::npos) << errors;  // Mesa's "0:6(col): error"
@@ -130,7 +146,9 @@ TEST_F(EffectGlTest, GlslErrorReportsTheCompilerTextAtTheFileLine) {
 TEST_F(EffectGlTest, ValuesAlphaTestAndBonePaletteReachThePixels) {
   const std::string text(kEffect);
   std::string errors;
-  ASSERT_EQ(Effect::CreateFromMemory(device, text.data(), text.size(), "gl.fxo", &effect, &errors), kOk) << errors;
+  ASSERT_EQ(Effect::CreateFromMemory(device, text.data(), text.size(), "gl.fxo", &effect, &errors),
+            kOk)
+      << errors;
   const fx::Handle color = effect->GetParameterByName("gColor");
 
   EXPECT_EQ(Draw("flat"), (std::vector<uint8_t>{0, 255, 0, 255}));  // the default
@@ -152,6 +170,20 @@ TEST_F(EffectGlTest, ValuesAlphaTestAndBonePaletteReachThePixels) {
   uint32_t alphaTest = 1;
   device->GetRenderState(kRsAlphaTestEnable, &alphaTest);
   EXPECT_EQ(alphaTest, 0u);
+
+  // A static bool: its own program, chosen at BeginPass and again at CommitChanges, and
+  // the values set before reach whichever program draws.
+  const fx::Handle blue = effect->GetParameterByName("gBlue");
+  effect->SetVector(color, Vec4(0, 1, 0, 1));
+  EXPECT_EQ(Draw("static"), (std::vector<uint8_t>{0, 255, 0, 255}));
+  effect->SetBool(blue, true);
+  EXPECT_EQ(Draw("static"), (std::vector<uint8_t>{255, 0, 0, 255}));
+  EXPECT_EQ(Draw("static",
+                 [&] {
+                   effect->SetBool(blue, false);
+                   effect->CommitChanges();
+                 }),
+            (std::vector<uint8_t>{0, 255, 0, 255}));
 
   // The last vec4 of the 960-float palette.
   std::vector<float> palette(960, 0.0f);

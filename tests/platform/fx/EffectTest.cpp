@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -127,6 +128,10 @@ TEST_F(EffectTest, CreationReportsInvalidDataForMalformedFiles) {
       {"too many defaults", "<effect><parameter name='a' type='float2' default='1 2 3'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
       {"bad default", "<effect><parameter name='a' type='float' default='abc'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
       {"buffer that is not an array", "<effect><parameter name='a' type='float' buffer='true'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"static float", "<effect><parameter name='a' type='float' static='true'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"static bool array", "<effect><parameter name='a' type='bool' count='2' static='true'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"bad static flag", "<effect><parameter name='a' type='bool' static='maybe'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
+      {"a pass reading nine static bools", "<effect><parameter name='s0' type='bool' static='true'/><parameter name='s1' type='bool' static='true'/><parameter name='s2' type='bool' static='true'/><parameter name='s3' type='bool' static='true'/><parameter name='s4' type='bool' static='true'/><parameter name='s5' type='bool' static='true'/><parameter name='s6' type='bool' static='true'/><parameter name='s7' type='bool' static='true'/><parameter name='s8' type='bool' static='true'/><technique name='t'><pass><vertex>void main(){}</vertex><fragment>void main(){} // s0 s1 s2 s3 s4 s5 s6 s7 s8</fragment></pass></technique></effect>"},
       {"sampler without texture", "<effect><sampler name='s' texture='none'/><technique name='t'><pass>" + body + "</pass></technique></effect>"},
       {"unknown render state", "<effect><technique name='t'><pass><state name='Fog' value='1'/>" + body + "</pass></technique></effect>"},
       {"bad render state value", "<effect><technique name='t'><pass><state name='SrcBlend' value='Sideways'/>" + body + "</pass></technique></effect>"},
@@ -250,7 +255,6 @@ TEST_F(EffectTest, DefaultsAndTypedSettersStayInsideTheirStorage) {
   EXPECT_EQ(floats("gWorldViewProj")[12], 1.0f);
   // Wrong kinds and unknown handles are refused.
   EXPECT_EQ(effect->SetMatrix(scale, m), kErrInvalidCall);
-  EXPECT_EQ(effect->SetFloat(soft, 1.0f), kErrInvalidCall);
   EXPECT_EQ(effect->SetFloat(0, 1.0f), kErrInvalidCall);
   EXPECT_EQ(effect->SetFloat(999, 1.0f), kErrInvalidCall);
   EXPECT_EQ(effect->SetTexture(scale, nullptr), kErrInvalidCall);
@@ -261,6 +265,70 @@ TEST_F(EffectTest, DefaultsAndTypedSettersStayInsideTheirStorage) {
   EXPECT_EQ(effect->GetRawValue(soft), (std::vector<uint32_t>{1}));
   EXPECT_EQ(effect->SetBool(soft, false), kOk);
   EXPECT_EQ(effect->GetRawValue(soft), (std::vector<uint32_t>{0}));
+  // A float into a bool: true when not zero (negative zero is zero).
+  for (const auto& [value, stored] :
+       std::vector<std::pair<float, uint32_t>>{{0.25f, 1u}, {-0.0f, 0u}, {-3.0f, 1u}, {0.0f, 0u}}) {
+    EXPECT_EQ(effect->SetFloat(soft, value), kOk);
+    EXPECT_EQ(effect->GetRawValue(soft), (std::vector<uint32_t>{stored})) << value;
+  }
+}
+
+// Static bools: a program for each combination a pass is drawn with, made once.
+TEST_F(EffectTest, StaticBoolsPickAProgramPerCombinationBuiltAtFirstUse) {
+  const char* text = R"(<effect>
+    <parameter name="gColor" type="float4"/>
+    <parameter name="gMap" type="bool" static="true"/>
+    <parameter name="gFog" type="bool" static="true" default="true"/>
+    <parameter name="gUnread" type="bool" static="true"/>
+    <technique name="t">
+      <pass>
+        <vertex>void main() { gl_Position = vec4(0.0); }</vertex>
+        <fragment>void main() { oColor = gMap ? gColor : (gFog ? vec4(1.0) : vec4(0.0)); }</fragment>
+      </pass>
+    </technique>
+  </effect>)";
+  ASSERT_EQ(Create(text), kOk);
+  EXPECT_EQ(rec->CountCalls("CreateProgram"), 1u) << "the defaults' program, with the effect";
+  const Handle map = effect->GetParameterByName("gMap");
+  const Handle unread = effect->GetParameterByName("gUnread");
+  auto draw = [&](const std::function<void()>& insidePass) {
+    uint32_t passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), kOk);
+    ASSERT_EQ(effect->BeginPass(0), kOk);
+    if (insidePass) insidePass();
+    ASSERT_EQ(effect->End(), kOk);
+  };
+  draw(nullptr);
+  EXPECT_EQ(rec->CountCalls("CreateProgram"), 1u);
+  effect->SetBool(unread, true);  // read by no pass: no program of its own
+  draw(nullptr);
+  EXPECT_EQ(rec->CountCalls("CreateProgram"), 1u);
+
+  // Switched inside the pass: the commit moves to the other program and sends it every
+  // value, the unchanged colour too.
+  effect->SetVector(effect->GetParameterByName("gColor"), Vec4(0.25f, 0.5f, 0.75f, 1));
+  draw(nullptr);
+  rec->Clear();
+  draw([&] {
+    effect->SetBool(map, true);
+    ASSERT_EQ(effect->CommitChanges(), kOk);
+  });
+  EXPECT_EQ(rec->CountCalls("CreateProgram"), 1u);
+  const int second = FindCall("SetProgram", "", size_t(FindCall("CreateProgram")));
+  ASSERT_GE(second, 0);
+  EXPECT_GE(FindCall("SetUniform", "", size_t(second)), 0) << "the colour reached it";
+
+  // Both combinations are kept: going back and forth builds nothing more.
+  rec->Clear();
+  for (bool on : {false, true, false}) {
+    effect->SetBool(map, on);
+    draw(nullptr);
+  }
+  draw([&] {
+    effect->SetBool(map, true);
+    effect->CommitChanges();
+  });
+  EXPECT_EQ(rec->CountCalls("CreateProgram"), 0u);
 }
 
 TEST_F(EffectTest, BeginReportsPassesAndEndRestoresStates) {
