@@ -296,6 +296,8 @@ struct SLevelFrame {
     // The generated figures are authored z-up, as the application's start-up loads them.
     anm::CAnimationManager::SetLoadingModeRotateX();
     animations.LoadTemplates("Data/xml/level1_animation_templates.xml");
+    // The render side's components only: the level's collision, trigger and tracker
+    // components and the fighters' game components are skipped, each with a log line.
     obj::RegisterObjectComponentFactories(objects.componentFactories);
     gfx::RegisterRendererFactory(objects.componentFactories);
     lig::RegisterLightFactory(objects.componentFactories);
@@ -325,6 +327,10 @@ struct SLevelFrame {
 
     // The finish of the loading: the objects on, the preset, zone 0, the camera.
     render.ApplyQualityPreset(5, true, true, true, true);
+    // The radial blur as a grenade's burst has it halfway up its pulse (the game
+    // keeps it between 0.2 and 1.1), about the middle of the screen.
+    render.radialBlurStrength = 0.5f;
+    render.filmLookTail[0] = render.filmLookTail[1] = 0.5f;
     render.gameZone.Set(0);
     lights.currentZone = 0;
     camera.fov = 60.0f;
