@@ -1,37 +1,64 @@
-// A frame of the city at 1024 x 768 on the GL device with every render pass on
-// (glow, decal depth, linear depth, ambient occlusion and its blur, three sun shadow
-// splits, the screen-space shadow mask and camera depth, shadow application, glow
-// merge, depth of field, radial blur, film look), beside its peer: the same frame with
-// every pass off (the city drawn and presented). Rounds alternate between the two and
-// each frame ends with a read-back, so that the GL work is inside the timing; wall
-// clock, since Mesa's llvmpipe rasterises on threads of its own. The counters give both
-// frame times, their frame rates and the ratio. The table draws keep the effect begun
-// over the city's meshes, as the render manager's technique-table draw does.
+// The game's own frame of the city level at 1024 x 768 with every render pass on
+// (glow, decals, linear depth, ambient occlusion, sun, spot and point shadow maps,
+// screen-space shadows with PCF, depth of field, radial blur, film look), beside its
+// peer: the same frame with every one of those passes off. Both are the render
+// manager's RenderFrame over what the loading state loads for the level's picture:
+// its shaders, textures, materials, scene graph and depth-of-field values, the scene
+// instances (city meshes with their lightmaps, the sky dome, the water), the lights
+// with the sun that casts the split shadows, and the diagonal street's fighters, the
+// generated humanoid skinned and animated. The level has no glower of its own, so one
+// more fighter glows; a few blood decals lie in the street. The view is a fixed
+// camera at the player's start, in zone 0. The quality preset is the highest (5:
+// the screen-shadow mask at 500 x 500; Data/xml/gameconfig.xml's "high" is 3, whose
+// mask is 512 x 512 and whose other sizes are the same), with SSAO, glow, depth of
+// field and decals as gameconfig.xml has them; then "on" sets every pass flag (glow,
+// decals, depth map, SSAO, shadows, sun shadows, screen shadows, PCF, depth of
+// field, radial blur, film look) and "off" clears every one of them. The sky, the
+// water and the scene copies are drawn in both, as the game draws them.
 //
-// HM_PASS_TIMES=1 adds, on stderr, what each pass of the "on" frame costs: the GL
-// work is finished after each one, so the breakdown is for finding time, not a
-// figure of its own.
+// Rounds alternate between the two and each frame ends with a read-back, so that
+// the GL work is inside the timing; wall clock, since Mesa's llvmpipe rasterises on
+// threads of its own. A frame's time is the render thread's work: RenderFrame, the
+// commit that follows it, the read-back. What the main thread does beside it in the
+// game (the queued requests before, the update pass over the objects the frame
+// drew after, the fighters' animation among them) happens between frames, outside
+// the clock.
+//
+// HM_PASS_TIMES=1 adds, on stderr, what each pass of the "on" frame costs and where
+// the rest of the frame goes, for both frames: the GL work is finished around each
+// pass, so the breakdown is for finding time, not a figure of its own.
+// HM_FRAME_PNG=/tmp/name writes /tmp/name_on.png and /tmp/name_off.png.
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/animation/AnimationManager.h"
+#include "engine/animation/Animator.h"
+#include "engine/core/Log.h"
+#include "engine/objects/Camera.h"
+#include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Renderer.h"
 #include "engine/render/RenderManager.h"
-#include "engine/render/buffers/VertexBuffer.h"
+#include "engine/render/decals/DecalManager.h"
 #include "engine/render/device/GraphicsManager.h"
+#include "engine/render/lights/Light.h"
 #include "engine/render/lights/LightManager.h"
-#include "engine/render/passes/FilmLook.h"
 #include "engine/render/passes/RenderPasses.h"
-#include "platform/fx/Effect.h"
+#include "engine/script/ScriptManager.h"
+#include "platform/image/ImageWriter.h"
 #include "platform/window/Window.h"
 
 namespace {
@@ -39,68 +66,195 @@ namespace {
 using namespace vd;
 namespace gpu = plat::gpu;
 using gfx::CRenderTarget;
-using plat::Mat4;
 using plat::Vec3;
 
 constexpr int kWidth = 1024, kHeight = 768;
+constexpr float kStep = 1.0f / 60.0f;
 
-const char* kSceneEffect = R"(<effect>
-  <parameter name="gWorldViewProj" type="float4x4"/>
-  <parameter name="gColor" type="float4" default="1 1 1 1"/>
-  <technique name="flat">
-    <pass>
-      <state name="CullMode" value="None"/>
-      <state name="ZEnable" value="true"/>
-      <state name="ZWriteEnable" value="true"/>
-      <state name="ZFunc" value="LessEqual"/>
-      <vertex><![CDATA[
-        layout(location = HM_ATTR_POSITION) in vec3 aPosition;
-        out float vHeight;
-        void main() { gl_Position = gWorldViewProj * vec4(aPosition, 1.0); vHeight = aPosition.y; }
-      ]]></vertex>
-      <fragment><![CDATA[
-        in float vHeight;
-        void main() { oColor = vec4(gColor.rgb * (0.6 + 0.05 * vHeight), 0.5); }
-      ]]></fragment>
-    </pass>
-  </technique>
-</effect>)";
+// One more fighter of the level's own template, whose renderer glows: the level has
+// no glower, and the glow passes would otherwise blur an empty target.
+const char* kGlowingFighter = R"(<?xml version="1.0" encoding="utf-8"?>
+<GameObject name="glowing_zombie" GameObjectTemplate="zombie">
+  <Component name="CTransform">
+    <key name="position" X="-70.5" Y="0" Z="1.8"/>
+  </Component>
+  <Component name="CRenderer">
+    <key name="glower" value="1"/>
+    <key name="glow_color" R="0.9" G="0.35" B="0.1"/>
+  </Component>
+  <Component name="CAnimator">
+    <key name="animation_instance_name" value="glowing_zombie"/>
+  </Component>
+</GameObject>
+)";
 
-class CSun : public lig::CAbstractLight {
+// What the application does once an animator has attached its mesh.
+void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
+                        const CStringHash& meshName) {
+  if (gfx::CRenderManager* render = gfx::CRenderManager::GetInstance())
+    anm::MakeSkinnedMesh(animator, coreMesh, meshName, *render);
+  obj::CGameObject* owner = animator.GetOwner();
+  if (!owner) return;
+  std::vector<obj::IComponent*> renderers;
+  owner->GetComponentsByFamily(CStringHash("CRenderer"), renderers);
+  for (obj::IComponent* component : renderers) {
+    auto* renderer = dynamic_cast<gfx::CRenderer*>(component);
+    if (renderer && renderer->HasAnimatedMesh() && !renderer->IsRegistered())
+      renderer->AttachAnimatedModel(animator.GetModel());
+  }
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// The passes of the frame with a finish and a clock mark around each one, for the
+// breakdown: installed as the render manager's passes only outside the timed rounds.
+class CTimedPasses : public gfx::IFramePasses {
 public:
-  const CStringHash& GetType() const override { return kType; }
-  void Load(rapidxml::xml_node<>*) override {}
-  bool HasContent() override { return true; }
-  bool Update(float) override { return true; }
-  void CopyFrom(const obj::IComponent&) override {}
-  bool Init() override { return true; }
-  void Reset() override {}
-  gfx::CTransform* GetTransform() const override { return nullptr; }
-  Vec3 GetPosition() const override { return Vec3(0, 150, 60); }
-  void SetTarget(const Vec3&) override {}
-  void RegisterWithManager() override {}
-  void UnregisterFromManager() override {}
-  static inline const CStringHash kType{"CSun"};
+  explicit CTimedPasses(gfx::CRenderPasses& passes) : m_passes(passes) {}
+  std::vector<std::pair<std::string, double>> marks;
+
+  void Start() {
+    marks.clear();
+    m_previous = nullptr;
+    m_inPost = false;
+    glFinish();
+    m_last = std::chrono::steady_clock::now();
+  }
+  // After RenderFrame: what the frame driver did after the last pass.
+  void End() {
+    if (!m_inPost)
+      Mark("scene, water and particle lists, HUD and menu lists, present");
+    else
+      Mark(std::string("lists and present after ") + m_previous);
+  }
+  // What the frame did since the last mark, under that name.
+  void Mark(const std::string& what) {
+    glFinish();
+    const auto now = std::chrono::steady_clock::now();
+    marks.emplace_back(what, std::chrono::duration<double, std::milli>(now - m_last).count());
+    m_last = now;
+  }
+
+  void RenderGlow() override {
+    Timed("glow", [&] { m_passes.RenderGlow(); });
+  }
+  void RenderDecalDepth(CRenderTarget* t, int s) override {
+    Timed("decal depth", [&] { m_passes.RenderDecalDepth(t, s); });
+  }
+  void RenderLinearDepth(CRenderTarget* t, int s) override {
+    Timed("linear depth", [&] { m_passes.RenderLinearDepth(t, s); });
+  }
+  void RenderSSAO(CRenderTarget* d, CRenderTarget* o, int w, int h) override {
+    Timed("ambient occlusion", [&] { m_passes.RenderSSAO(d, o, w, h); });
+  }
+  void BlurSSAO(CRenderTarget* s, CRenderTarget* d, int w, int h, CRenderTarget* f, int fw,
+                int fh) override {
+    Timed("ambient occlusion blur", [&] { m_passes.BlurSSAO(s, d, w, h, f, fw, fh); });
+  }
+  void SimpleBlur(CRenderTarget* s, int w, int h, CRenderTarget* d, bool shadows,
+                  bool through) override {
+    Timed(
+        shadows ? "shadow mask blur" : "final blur",
+        [&] { m_passes.SimpleBlur(s, w, h, d, shadows, through); }, true);
+  }
+  void RenderSunShadowMaps() override {
+    Timed("sun shadow maps", [&] { m_passes.RenderSunShadowMaps(); });
+  }
+  void RenderSpotShadowMaps() override {
+    Timed("spot shadow maps", [&] { m_passes.RenderSpotShadowMaps(); });
+  }
+  void RenderPointShadowMaps() override {
+    Timed("point shadow maps", [&] { m_passes.RenderPointShadowMaps(); });
+  }
+  void RenderScreenShadows(CRenderTarget* t, int s) override {
+    Timed("screen shadow mask", [&] { m_passes.RenderScreenShadows(t, s); });
+  }
+  void RenderCameraDepth(CRenderTarget* t) override {
+    Timed("camera depth", [&] { m_passes.RenderCameraDepth(t); });
+  }
+  void RenderDecals(float dt, float w, float h) override {
+    Timed(
+        "decals", [&] { m_passes.RenderDecals(dt, w, h); }, true);
+  }
+  void ApplyScreenShadows(CRenderTarget* s) override {
+    Timed(
+        "shadow application", [&] { m_passes.ApplyScreenShadows(s); }, true);
+  }
+  void MergeGlow(CRenderTarget* s, CRenderTarget* c, CRenderTarget* d, CRenderTarget* l) override {
+    Timed(
+        "glow merge", [&] { m_passes.MergeGlow(s, c, d, l); }, true);
+  }
+  void RenderDepthOfField(CRenderTarget* s, int w, int h) override {
+    Timed(
+        "depth of field", [&] { m_passes.RenderDepthOfField(s, w, h); }, true);
+  }
+  void RenderRadialBlur(CRenderTarget* s) override {
+    Timed(
+        "radial blur", [&] { m_passes.RenderRadialBlur(s); }, true);
+  }
+  void RenderFinalFX(CRenderTarget* s, float dt) override {
+    Timed(
+        "film look", [&] { m_passes.RenderFinalFX(s, dt); }, true);
+  }
+  // Parameter blocks set inside the scene's draws, not passes: no marks there.
+  void SetSunLightParameters(gfx::CShader* s) override { m_passes.SetSunLightParameters(s); }
+  void SetSpotLightParameters(gfx::CShader* s) override { m_passes.SetSpotLightParameters(s); }
+  void SetPointLightParameters(gfx::CShader* s) override { m_passes.SetPointLightParameters(s); }
+
+private:
+  template <class Work>
+  void Timed(const char* pass, Work work, bool post = false) {
+    // The frame driver's own work between two passes is told apart from the passes:
+    // before the first post pass it is the scene.
+    if (post && !m_inPost)
+      Mark("scene: clear, background and mesh lists, copy");
+    else
+      Mark(std::string("frame driver before ") + pass);
+    m_inPost = m_inPost || post;
+    work();
+    Mark(pass);
+    m_previous = pass;
+  }
+
+  gfx::CRenderPasses& m_passes;
+  std::chrono::steady_clock::time_point m_last;
+  const char* m_previous = nullptr;
+  bool m_inPost = false;
 };
 
-using SkinVertex = gfx::TEXTURED_NORM_SKIN_VERTEX;
-
 struct SLevelFrame {
+  // The engine's log lines (a missing or refused file) go to stderr.
+  utl::CLogSinkHolder log;
+  // In the order the application makes them; torn down by hand below.
   std::unique_ptr<plat::Window> window;
   gfx::CGraphicsManager graphics;
-  gfx::CRenderManager manager;
+  lgc::CScriptManager scripts;
+  anm::CAnimationManager animations;
+  gfx::CRenderManager render;
+  gfx::CDecalManager decals;
+  lig::CLightManager lights;
+  obj::CGameObjectManager objects;
   std::unique_ptr<gfx::CRenderPasses> passes;
-  plat::fx::Effect* scene = nullptr;
-  std::vector<gfx::IVertexBuffer*> city;
-  std::unique_ptr<gfx::CVertexBuffer<SkinVertex>> character;
-  gfx::SCameraView camera;
-  CSun sun;
+  cam::CCamera camera;
+  int fighters = 0, glowers = 0;
+  bool rendererReady = false;
   std::string error;
 
   bool Init() {
+    log.AddSink(new utl::CConsoleLogSink());
+    utl::SetLogSinks(&log);
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    std::filesystem::current_path(HM_SOURCE_DIR);
+    std::error_code ec;
+    std::filesystem::current_path(HM_SOURCE_DIR, ec);
+    if (ec || !std::filesystem::exists("Data/xml/level1_scene_instances.xml"))
+      return Fail("no level data under " + std::string(HM_SOURCE_DIR) + " (run gen_city)");
+    cam::SetScreenSize(kWidth, kHeight);
+
     plat::WindowDesc desc;
     desc.width = kWidth;
     desc.height = kHeight;
@@ -108,238 +262,233 @@ struct SLevelFrame {
     window = plat::Window::Create(desc, &error);
     if (!window) return false;
     graphics.window = window.get();
-    if (!graphics.Init(kWidth, kHeight, 0) || !manager.Init(&graphics)) return false;
-    manager.LoadShaders("Data/xml/post_shaders.xml");
-    manager.LoadTextures("Data/xml/post_textures.xml");
-    std::vector<std::string> meshNames;
-    for (const auto& entry : std::filesystem::directory_iterator("Data/meshes"))
-      if (entry.path().filename().string().rfind("city_", 0) == 0)
-        meshNames.push_back(entry.path().filename().string());
-    for (const std::string& name : meshNames) manager.LoadMesh(CStringHash(name.c_str()));
-    manager.commitRequested = true;
-    manager.CommitRenderData();
-    for (const std::string& name : meshNames)
-      if (gfx::IVertexBuffer* mesh = manager.FindMesh(CStringHash(name.c_str())))
-        if (mesh->IsValid()) city.push_back(mesh);
-    if (city.empty()) return Fail("no city meshes (run gen_city)");
-    if (plat::gpu::Failed(plat::fx::Effect::CreateFromMemory(
-            graphics.device, kSceneEffect, std::strlen(kSceneEffect), "scene", &scene, &error)))
-      return false;
-    character.reset(MakeCharacter());
+    if (!graphics.Init(kWidth, kHeight, 0)) return Fail("the graphics manager did not start");
+    rendererReady = true;
+    if (!render.Init(&graphics) || !decals.Init(&render, graphics.device) || !lights.Init())
+      return Fail("the render side did not start");
 
-    camera.view = plat::LookAtRH(Vec3(-60, 4, -2), Vec3(0, 1.5f, 0), Vec3(0, 1, 0));
-    camera.fov = 50.0f;
+    // As the render thread wires its managers and passes.
+    render.onDecalCommit = [this] { decals.Commit(); };
+    render.onCommitPending = [this] { lights.CommitPendingLights(); };
+    render.onPassFinished = [this] { objects.MarkRenderPassFinished(); };
+    objects.SetCommitRenderData([this] {
+      render.commitRequested = true;
+      render.CommitRenderData();
+    });
+    anm::SetMeshAttachedHook(&AttachAnimatedMesh);
+    passes = std::make_unique<gfx::CRenderPasses>(render, &graphics);
+    render.framePasses = passes.get();
+    passes->draws.drawDecals = [this](float dt, float w, float h) { decals.Render(dt, w, h); };
+    render.LoadShaders("Data/xml/post_shaders.xml");
+    render.LoadTextures("Data/xml/post_textures.xml");
+
+    // The scripts give the lights their zone numbers.
+    if (!scripts.Init() || !scripts.LoadScripts()) return Fail("the level scripts did not load");
+
+    // What the pre-load and loading states load for the level.
+    for (const char* path : {"Data/xml/shaders_non_background.xml", "Data/xml/loading_shaders.xml",
+                             "Data/xml/level1_shaders.xml"})
+      render.LoadShaders(path);
+    render.LoadTextures("Data/xml/level1_textures.xml");
+    render.LoadMaterials("Data/xml/level1_materials.xml");
+    render.LoadSceneGraph();
+    render.LoadDoFParams();
+    // The generated figures are authored z-up, as the application's start-up loads them.
+    anm::CAnimationManager::SetLoadingModeRotateX();
+    animations.LoadTemplates("Data/xml/level1_animation_templates.xml");
+    // The render side's components only: the level's collision, trigger and tracker
+    // components and the fighters' game components are skipped, each with a log line.
+    obj::RegisterObjectComponentFactories(objects.componentFactories);
+    gfx::RegisterRendererFactory(objects.componentFactories);
+    lig::RegisterLightFactory(objects.componentFactories);
+    utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(objects.componentFactories);
+    if (!objects.Init()) return Fail("the object manager did not start");
+    for (const char* path :
+         {"Data/xml/common_templates.xml", "Data/xml/level1_character_templates.xml"})
+      if (!objects.LoadTemplates(path)) return Fail(std::string("no templates in ") + path);
+    // The group number cannot tell an empty file from the first group: the object
+    // count can.
+    auto load = [this](const char* path, const char* scriptFolder) {
+      const size_t before = objects.GetObjectCount();
+      objects.LoadInstances(path, scriptFolder, true);
+      return objects.GetObjectCount() > before;
+    };
+    if (!load("Data/xml/level1_scene_instances.xml", "SceneObjects") ||
+        !load("Data/xml/level1_light_instances.xml", nullptr) ||
+        !load("Data/xml/diagonal/character_instances.xml", nullptr))
+      return Fail("the level's instances did not load");
+    const std::string glowing = (std::filesystem::temp_directory_path() /
+                                 ("hm_level_frame_glower_" + std::to_string(getpid()) + ".xml"))
+                                    .string();
+    std::ofstream(glowing) << kGlowingFighter;
+    const bool glowingLoaded = load(glowing.c_str(), nullptr);
+    std::filesystem::remove(glowing, ec);
+    if (!glowingLoaded) return Fail("the glowing fighter did not load");
+
+    // The finish of the loading: the objects on, the preset, zone 0, the camera.
+    render.ApplyQualityPreset(5, true, true, true, true);
+    // The radial blur as a grenade's burst has it halfway up its pulse (the game
+    // keeps it between 0.2 and 1.1), about the middle of the screen.
+    render.radialBlurStrength = 0.5f;
+    render.filmLookTail[0] = render.filmLookTail[1] = 0.5f;
+    render.gameZone.Set(0);
+    lights.currentZone = 0;
+    camera.fov = 60.0f;
+    camera.nearPlane = 0.1f;
+    camera.farPlane = 500.0f;
     camera.aspect = float(kWidth) / kHeight;
-    camera.nearPlane = 0.5f;
-    camera.farPlane = 200.0f;
-    camera.projection = plat::PerspectiveFovRH(camera.fov * 3.14159265f / 180.0f, camera.aspect,
-                                               camera.nearPlane, camera.farPlane);
-    gfx::FillCameraAxes(camera);
-    manager.viewState = camera;
-    manager.cullState = camera;
-    manager.hasView = true;
-    sun.type = lig::kLightSun;
-    sun.behaviour = lig::kBehaviourShadows;
-    sun.numSplits = 3;
-    sun.splitTableSize = 6;
-    sun.zmapResolution = 1024.0f;
-    sun.view = plat::LookAtRH(sun.GetPosition(), Vec3(0, 0, 0), Vec3(0, 1, 0));
-    sun.projection = plat::PerspectiveFovRH(1.3f, 1.0f, 20.0f, 400.0f);
-    manager.sunLight = &sun;
-    manager.depthOfField.render = true;
-    manager.radialBlur.render = true;
-    manager.radialBlurStrength = 0.5f;
-    manager.filmLookExtras = true;
+    camera.Init();
+    camera.view =
+        plat::LookAtRH(Vec3(-80.0f, 2.6f, 0.6f), Vec3(-66.0f, 1.2f, -0.8f), Vec3(0, 1, 0));
+    camera.Update(0.0f);
+    render.viewCamera.Set(&camera);
+    render.cullingCamera.Set(&camera);
+    objects.ApplyQueuedRequests();
 
-    passes = std::make_unique<gfx::CRenderPasses>(manager, &graphics);
-    passes->lights = nullptr;
-    passes->draws.drawTable = [this](const gfx::STechniqueEntry* table, int count, bool glowers) {
-      int drawn = 0;
-      for (int i = 0; i < count; ++i) {
-        if (table[i].renderType == gfx::kRenderTypeStatic && !glowers) {
-          DrawWith(table[i], city, nullptr, nullptr);
-          drawn += static_cast<int>(city.size());
-        }
-        if (table[i].renderType == (glowers ? gfx::kRenderTypeStatic : gfx::kRenderTypeAnimation)) {
-          DrawWith(table[i], {character.get()}, nullptr, nullptr);
-          ++drawn;
-        }
-      }
-      return drawn;
-    };
-    passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
-                                             const Mat4* view, const Mat4* projection,
-                                             const Vec3*) {
-      DrawWith(gfx::STechniqueEntry{gfx::kRenderTypeAnimation, effect, technique},
-               {character.get()}, view, projection);
-    };
+    std::vector<obj::CGameObject*> zombies;
+    objects.GetGameObjectsByTemplate(CStringHash("zombie"), zombies);
+    for (obj::CGameObject* zombie : zombies) {
+      auto* animator = zombie->GetComponent<anm::CAnimator>();
+      auto* renderer = zombie->GetComponent<gfx::CRenderer>();
+      if (!animator || !renderer || !renderer->IsRegistered()) continue;
+      // What the stand-in's own component would start.
+      animator->BlendCycle(CStringHash("idle"), 1.0f, 0.0f, 0.0f);
+      ++fighters;
+      glowers += renderer->IsGlower() ? 1 : 0;
+    }
+    if (fighters == 0 || glowers == 0) return Fail("no animated fighter is drawn");
+    // Blood of the fight around them, as the player's splashes leave it: their colours,
+    // sizes, life and fades. The run ages them by far less than the life.
+    for (int i = 0; i < 12; ++i) {
+      const float a = 0.9f * float(i);
+      const uint32_t red = 180u + 30u * uint32_t(i % 2);
+      decals.AddDecalAt(Vec3(-70.5f + 2.2f * std::cos(a), 0.0f, -0.4f + 2.4f * std::sin(a)),
+                        0xFF000000u | (red << 16), 1.0f + 0.1f * float(i % 6), 0, 20.0f, 0.4f,
+                        5.0f);
+    }
+    objects.AttachRenderSide();
+    render.commitRequested = true;
+    render.CommitRenderData();
+    if (!render.sunLight) return Fail("the level's sun did not reach the render manager");
     return true;
   }
 
-  bool Fail(const char* why) {
+  bool Fail(const std::string& why) {
     error = why;
     return false;
   }
 
-  // A figure 1.8 m tall standing in the street, weighted to palette bone 0.
-  static gfx::CVertexBuffer<SkinVertex>* MakeCharacter() {
-    const Vec3 lo(-20.3f, 0, -0.3f), hi(-19.7f, 1.8f, 0.3f);
-    const Vec3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
-                       {lo.x, hi.y, lo.z}, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z},
-                       {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-    const int faces[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7},
-                             {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
-    auto* mesh = new gfx::CVertexBuffer<SkinVertex>();
-    mesh->Init(36, gfx::kMeshPrimitiveKindList, gfx::kVtxTexturedNormSkin);
-    int n = 0;
-    for (const auto& f : faces)
-      for (int i : {0, 1, 2, 0, 2, 3}) {
-        SkinVertex v{};
-        v.position = c[f[i]];
-        v.weights = gfx::PackSkinChannels(255, 0, 0, 0);
-        mesh->Vertices()[n++] = v;
-      }
-    mesh->Create();
-    return mesh;
+  void SetPasses(bool on) {
+    for (gfx::SPair<bool>* flag : {&render.glow, &render.decals, &render.depthMap, &render.ssao,
+                                   &render.shadows, &render.sunShadows, &render.screenShadows,
+                                   &render.pcf, &render.depthOfField, &render.radialBlur})
+      flag->Set(on);
+    render.filmLook = on;
+    render.CommitRenderData();
   }
 
-  // One begin of the effect for all the meshes, which share their world transform.
-  void DrawWith(const gfx::STechniqueEntry& entry, const std::vector<gfx::IVertexBuffer*>& meshes,
-                const Mat4* view, const Mat4* projection) {
-    const gfx::CShader* shader = manager.shaders.Find(entry.effect);
-    if (!shader || !shader->effect) return;
-    plat::fx::Effect* e = shader->effect;
-    const Mat4& v = view ? *view : camera.view;
-    const Mat4& p = projection ? *projection : camera.projection;
-    e->SetTechnique(entry.technique);
-    auto set = [e](const char* n, const Mat4& m) {
-      if (auto h = e->GetParameterByName(n)) e->SetMatrix(h, m);
-    };
-    set("gWorld", Mat4::Identity());
-    set("gWorldView", v);
-    set("gWorldViewProj", plat::Multiply(v, p));
-    if (auto h = e->GetParameterByName("gCamera_far_max_length"))
-      e->SetFloat(h, gfx::GetCameraFarMaxLength(camera));
-    if (auto h = e->GetParameterByName("gBones")) {
-      const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-      e->SetFloatArray(h, identity, 12);
-    }
-    uint32_t n = 0;
-    if (plat::gpu::Failed(e->Begin(&n, 0))) return;
-    for (uint32_t i = 0; i < n; ++i) {
-      e->BeginPass(i);
-      for (gfx::IVertexBuffer* mesh : meshes) mesh->DrawAll(true);
-      e->EndPass();
-    }
-    e->End();
+  // The main thread's part before a frame: the queued requests, and the commit it
+  // asks for.
+  void Before() {
+    objects.ApplyQueuedRequests();
+    render.commitRequested = true;
   }
 
-  void DrawCity() {
-    scene->SetTechnique("flat");
-    scene->SetMatrix(scene->GetParameterByName("gWorldViewProj"),
-                     plat::Multiply(camera.view, camera.projection));
-    scene->SetVector(scene->GetParameterByName("gColor"), plat::Vec4(0.5f, 0.5f, 0.55f, 1));
-    uint32_t n = 0;
-    scene->Begin(&n, 0);
-    scene->BeginPass(0);
-    for (gfx::IVertexBuffer* mesh : city) mesh->DrawAll(true);
-    character->DrawAll(true);
-    scene->EndPass();
-    scene->End();
-  }
-
-  // Per-pass breakdown (HM_PASS_TIMES): each mark finishes the GL work so far.
-  bool breakdown = false;
-  std::vector<std::pair<const char*, double>> marks;
-  std::chrono::steady_clock::time_point lastMark;
-  void Mark(const char* pass) {
-    if (!breakdown) return;
-    glFinish();
-    const auto now = std::chrono::steady_clock::now();
-    marks.emplace_back(pass, std::chrono::duration<double, std::milli>(now - lastMark).count());
-    lastMark = now;
-  }
-
-  // The frame driver's order, every pass switched by `on`.
-  void Frame(bool on) {
-    if (breakdown) {
-      glFinish();
-      lastMark = std::chrono::steady_clock::now();
-    }
-    gpu::Device* d = graphics.device;
-    CRenderTarget& copy = *graphics.mainTarget;
-    CRenderTarget* t = manager.renderTargets;
-    const int qw = kWidth / 4, qh = kHeight / 4;
-    manager.ssao.render = on;
-    if (on) {
-      passes->RenderGlow();
-      Mark("glow");
-      passes->RenderDecalDepth(t[3], manager.depthMapSize);
-      Mark("decal depth");
-      passes->RenderLinearDepth(t[2], manager.depthMapSize);
-      Mark("linear depth");
-      if (passes->RenderSSAO(t[2], t[7], qw, qh))
-        passes->BlurSSAO(t[7], t[2], qw, qh, t[0], qw, qh);
-      Mark("ambient occlusion and its blur");
-      passes->RenderSunShadowMaps();
-      Mark("sun shadow maps");
-      passes->RenderScreenShadows(t[12], 500);
-      Mark("screen shadow mask");
-      passes->RenderCameraDepth(t[11]);
-      Mark("camera depth");
-    }
-    d->BeginScene();
-    d->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, 0xFF202838u, 1.0f, 0);
-    DrawCity();
-    d->EndScene();
-    Mark("scene");
-    if (on) {
-      copy.CaptureBackBuffer();
-      passes->SimpleBlur(t[12], 500, 500, t[13], true, true);
-      Mark("shadow mask blur");
-      d->BeginScene();
-      passes->ApplyScreenShadows(copy);
-      d->EndScene();
-      copy.CaptureBackBuffer();
-      Mark("shadow application");
-      d->BeginScene();
-      passes->MergeGlow(copy, t[4], t[5], t[2]);
-      d->EndScene();
-      copy.CaptureBackBuffer();
-      Mark("glow merge");
-      passes->RenderDepthOfField(copy, kWidth, kHeight);
-      copy.CaptureBackBuffer();
-      Mark("depth of field");
-      passes->RenderRadialBlur(copy);
-      copy.CaptureBackBuffer();
-      Mark("radial blur");
-      d->BeginScene();
-      passes->FilmLook().RenderFinalFX(copy, 1.0f / 60.0f);
-      d->EndScene();
-      Mark("film look");
-    }
-    d->Present();
-    Mark("present");
+  // The render thread's part of one frame.
+  void Frame() {
+    render.RenderFrame(graphics.mainTarget, kStep, kStep);
+    render.CommitRenderData();
     std::vector<uint8_t> pixel;
-    d->ReadPixels(nullptr, gpu::Rect{kWidth / 2, kHeight / 2, kWidth / 2 + 1, kHeight / 2 + 1},
-                  &pixel);
+    graphics.device->ReadPixels(
+        nullptr, gpu::Rect{kWidth / 2, kHeight / 2, kWidth / 2 + 1, kHeight / 2 + 1}, &pixel);
+  }
+
+  // The main thread's update of what the frame drew, which in the game runs beside
+  // the draw: the renderers take their effects once they are loaded (the passes
+  // draw no entry before that), the fighters' animation moves on.
+  void After() { objects.UpdatePass(kStep); }
+
+  double FrameMs(int frames) {
+    double total = 0.0;
+    for (int i = 0; i < frames; ++i) {
+      Before();
+      const auto start = std::chrono::steady_clock::now();
+      Frame();
+      total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count();
+      After();
+    }
+    return total / frames;
+  }
+
+  // The presented picture as a PNG; false with a reason on stderr.
+  bool WritePng(const std::string& path) {
+    std::vector<uint8_t> bgra;
+    if (graphics.device->ReadPixels(nullptr, gpu::Rect{0, 0, kWidth, kHeight}, &bgra) != gpu::kOk) {
+      std::fprintf(stderr, "%s: the frame could not be read back\n", path.c_str());
+      return false;
+    }
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!plat::image::EncodePng(kWidth, kHeight, bgra, png, why) ||
+        !plat::image::WriteFileBytes(path, png)) {
+      std::fprintf(stderr, "%s: not written %s\n", path.c_str(), why.c_str());
+      return false;
+    }
+    return true;
   }
 
   ~SLevelFrame() {
-    passes.reset();
-    character.reset();
-    if (scene) scene->Release();
-    for (CRenderTarget& target : manager.renderTargets) target.Release();
-    manager.Shutdown();
-    graphics.Release();
+    objects.DetachRenderSide();
+    objects.Clear();
+    animations.ClearInstances();
+    animations.templates.RemoveAll();
+    if (rendererReady) {
+      render.framePasses = nullptr;
+      passes.reset();
+      lights.Shutdown();
+      for (CRenderTarget& target : render.renderTargets) target.Release();
+      decals.Shutdown();
+      render.Shutdown();
+      graphics.Release();
+    }
+    utl::SetLogSinks(nullptr);
   }
 };
 
-double FrameMs(SLevelFrame& level, bool on, int frames) {
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < frames; ++i) level.Frame(on);
-  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-  return took.count() / frames;
+void PrintBreakdown(SLevelFrame& level, bool on) {
+  CTimedPasses timed(*level.passes);
+  level.render.framePasses = &timed;
+  level.SetPasses(on);
+  std::vector<std::pair<std::string, std::vector<double>>> costs;
+  for (int round = 0; round < 15; ++round) {
+    level.Before();
+    timed.Start();
+    level.render.RenderFrame(level.graphics.mainTarget, kStep, kStep);
+    timed.End();
+    level.render.CommitRenderData();
+    timed.Mark("commit");
+    level.After();
+    // By name, in the order first seen: a frame may skip a step another one ran.
+    for (const auto& mark : timed.marks) {
+      auto it = std::find_if(costs.begin(), costs.end(),
+                             [&](const auto& cost) { return cost.first == mark.first; });
+      if (it == costs.end()) it = costs.emplace(costs.end(), mark.first, std::vector<double>());
+      it->second.push_back(mark.second);
+    }
+  }
+  level.render.framePasses = level.passes.get();
+  double total = 0.0;
+  std::fprintf(stderr, "median cost of each step of the \"%s\" frame (GL finished after each):\n",
+               on ? "on" : "off");
+  for (const auto& cost : costs) {
+    const double ms = Median(cost.second);
+    total += ms;
+    // The driver's steps between two pre-passes cost nothing worth a line.
+    if (ms < 0.05 && cost.first.rfind("frame driver", 0) == 0) continue;
+    std::fprintf(stderr, "  %-52s %7.2f ms\n", cost.first.c_str(), ms);
+  }
+  std::fprintf(stderr, "  %-52s %7.2f ms\n", "sum of the medians", total);
 }
 
 void BM_LevelFrameAllPassesOn(benchmark::State& state) {
@@ -348,40 +497,40 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
     state.SkipWithError(("no level frame: " + level.error).c_str());
     return;
   }
-  level.Frame(true);  // targets and programs made before timing
-  level.Frame(false);
+  // Targets, programs and the first skinning made before timing, and the decals
+  // faded in (they age in the decal pass only).
+  level.SetPasses(true);
+  level.FrameMs(30);
+  level.SetPasses(false);
+  level.FrameMs(3);
   std::vector<double> on, off;
   for (auto _ : state) {
-    on.push_back(FrameMs(level, true, 4));
-    off.push_back(FrameMs(level, false, 4));
+    level.SetPasses(true);
+    on.push_back(level.FrameMs(4));
+    level.SetPasses(false);
+    off.push_back(level.FrameMs(4));
   }
-  auto median = [](std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-  };
-  const double onMs = median(on), offMs = median(off);
+  const double onMs = Median(on), offMs = Median(off);
   state.counters["on_ms"] = onMs;
   state.counters["off_ms"] = offMs;
   state.counters["on_fps"] = 1000.0 / onMs;
   state.counters["off_fps"] = 1000.0 / offMs;
   state.counters["on_over_off"] = onMs / offMs;
-  state.SetLabel("peer: the same frame with every pass off");
-  if (std::getenv("HM_PASS_TIMES")) {
-    // After the timed rounds, so that the finishes never reach the figures above.
-    level.breakdown = true;
-    std::vector<std::pair<const char*, std::vector<double>>> costs;
-    for (int round = 0; round < 15; ++round) {
-      level.marks.clear();
-      level.Frame(true);
-      for (size_t i = 0; i < level.marks.size(); ++i) {
-        if (costs.size() <= i) costs.emplace_back(level.marks[i].first, std::vector<double>());
-        costs[i].second.push_back(level.marks[i].second);
-      }
+  state.counters["fighters"] = level.fighters;
+  state.SetLabel("peer: the same level frame with every pass off");
+
+  // After the timed rounds, so that neither the finishes nor the files reach the
+  // figures above.
+  if (const char* png = std::getenv("HM_FRAME_PNG")) {
+    for (bool passesOn : {true, false}) {
+      level.SetPasses(passesOn);
+      level.FrameMs(2);
+      level.WritePng(std::string(png) + (passesOn ? "_on.png" : "_off.png"));
     }
-    std::fprintf(stderr,
-                 "median cost of each pass of the \"on\" frame (GL finished after each):\n");
-    for (const auto& cost : costs)
-      std::fprintf(stderr, "  %-32s %7.2f ms\n", cost.first, median(cost.second));
+  }
+  if (std::getenv("HM_PASS_TIMES")) {
+    PrintBreakdown(level, true);
+    PrintBreakdown(level, false);
   }
 }
 BENCHMARK(BM_LevelFrameAllPassesOn)->Iterations(15)->Unit(benchmark::kMillisecond);

@@ -341,7 +341,11 @@ void CDecalManager::Age(float dt) {
     if (!d.used || !d.committed) continue;
     d.remainingLife -= dt;
     const int32_t alpha = Alpha(d.totalLife, d.remainingLife, d.fadeIn, d.fadeOut);
+    const uint32_t before = d.colour;
     d.colour = (d.colour & 0x00FFFFFFu) | (static_cast<uint32_t>(alpha) << 24);
+    // The instance buffer keeps the alpha of the last commit: the step to full at
+    // the end of a fade-in (or at once, without one) must reach it as well.
+    if (d.colour != before) MarkChanged();
     if (alpha < 255) {
       MarkChanged();
       if (d.remainingLife <= 0.0f &&

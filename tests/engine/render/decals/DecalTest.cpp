@@ -168,6 +168,31 @@ TEST_F(Decals, AlphaSchedule) {
   EXPECT_FALSE(manager.Slot(0).used);
 }
 
+// The instance buffer is rewritten only at commits that the aging asks for: the
+// step to full alpha must ask too, or the decal is drawn with the last faded alpha
+// (without a fade-in: never drawn at all).
+TEST_F(Decals, FullAlphaReachesTheInstanceBuffer) {
+  struct SCase {
+    float fadeIn, dt;
+  } cases[] = {{0.0f, 0.1f}, {0.4f, 0.25f}};
+  for (const SCase& k : cases) {
+    Start(1);
+    Add(0, 20.0f, k.fadeIn, 5.0f);
+    manager.Commit();
+    while (manager.Slot(0).colour >> 24 != 255u && manager.Slot(0).remainingLife > 15.0f) {
+      manager.Age(k.dt);
+      const bool full = manager.Slot(0).colour >> 24 == 255u;
+      EXPECT_TRUE(render.decalsChanged) << "fade-in " << k.fadeIn << (full ? ", at full" : "");
+      if (render.decalsChanged) manager.Commit();
+    }
+    EXPECT_EQ(manager.Slot(0).colour >> 24, 255u);
+    // Full and steady: nothing left to rewrite.
+    manager.Age(k.dt);
+    EXPECT_FALSE(render.decalsChanged) << "fade-in " << k.fadeIn;
+    manager.Shutdown();
+  }
+}
+
 TEST_F(Decals, RemoveAndResetShortenLives) {
   Start(3);
   Add(7, 20.0f, 0.0f, 5.0f);  // 12 s left after the frame below
