@@ -46,6 +46,7 @@
 
 #include "engine/animation/AnimationManager.h"
 #include "engine/animation/Animator.h"
+#include "engine/app/Application.h"
 #include "engine/core/Log.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/GameObject.h"
@@ -87,22 +88,6 @@ const char* kGlowingFighter = R"(<?xml version="1.0" encoding="utf-8"?>
   </Component>
 </GameObject>
 )";
-
-// What the application does once an animator has attached its mesh.
-void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
-                        const CStringHash& meshName) {
-  if (gfx::CRenderManager* render = gfx::CRenderManager::GetInstance())
-    anm::MakeSkinnedMesh(animator, coreMesh, meshName, *render);
-  obj::CGameObject* owner = animator.GetOwner();
-  if (!owner) return;
-  std::vector<obj::IComponent*> renderers;
-  owner->GetComponentsByFamily(CStringHash("CRenderer"), renderers);
-  for (obj::IComponent* component : renderers) {
-    auto* renderer = dynamic_cast<gfx::CRenderer*>(component);
-    if (renderer && renderer->HasAnimatedMesh() && !renderer->IsRegistered())
-      renderer->AttachAnimatedModel(animator.GetModel());
-  }
-}
 
 double Median(std::vector<double> v) {
   if (v.empty()) return 0.0;
@@ -275,7 +260,7 @@ struct SLevelFrame {
       render.commitRequested = true;
       render.CommitRenderData();
     });
-    anm::SetMeshAttachedHook(&AttachAnimatedMesh);
+    anm::SetMeshAttachedHook(&sys::AttachAnimatedMesh);
     passes = std::make_unique<gfx::CRenderPasses>(render, &graphics);
     render.framePasses = passes.get();
     passes->draws.drawDecals = [this](float dt, float w, float h) { decals.Render(dt, w, h); };

@@ -32,12 +32,6 @@ namespace sys {
 
 CApplicationBase::StartupFaultHook CApplicationBase::s_faultHook;
 
-namespace {
-
-// The animator has made its model and attached its mesh: the render side makes the
-// skinned buffer of the mesh (once per mesh name), and the object's renderers of an
-// animated mesh draw that model from now on (before, they have nothing registered
-// with the render side).
 void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
                         const CStringHash& meshName) {
   if (gfx::CRenderManager* render = gfx::CRenderManager::GetInstance())
@@ -52,6 +46,8 @@ void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
       renderer->AttachAnimatedModel(animator.GetModel());
   }
 }
+
+namespace {
 
 const char* const kFrameEventNames[kFrameEventCount] = {
     "WindowCreated", "GfxInitFinished", "RenderBegin", "RenderEnd", "RenderFreeResources"};

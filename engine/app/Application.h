@@ -33,9 +33,20 @@
 namespace plat {
 struct Window;
 }
+class CalCoreMesh;
 
 namespace vd {
+namespace anm {
+class CAnimator;
+}
 namespace sys {
+
+// The animator has made its model and attached its mesh: the render side makes the
+// skinned buffer of the mesh (once per mesh name), and the object's renderers of an
+// animated mesh draw that model from now on (before, they have nothing registered
+// with the render side). The application installs it as the animators' hook.
+void AttachAnimatedMesh(anm::CAnimator& animator, CalCoreMesh* coreMesh,
+                        const CStringHash& meshName);
 
 // The steps of start-up whose failure ends it; tests inject failures through them.
 enum class EStartupStep { Profiler, Audio, Input, Collision, EventManager, Scripting, Graphics };
