@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/gen_text.h"
+
 namespace {
 
 constexpr float kPi = 3.14159265f;
@@ -36,23 +38,11 @@ V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 const V3 kHandLow{-0.24f, -0.05f, 0.95f};
 const V3 kHandHigh{-0.3f, 0.15f, 1.95f};
 
-std::string Num(float v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.4g", std::fabs(v) < 5e-6f ? 0.0f : v);
-  return buf;
-}
-std::string F3(V3 v) { return Num(v.x) + " " + Num(v.y) + " " + Num(v.z); }
+using gen::F3;
+using gen::Num;
 
 bool WriteText(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "gen_grenades: cannot write %s\n", path.c_str());
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "gen_grenades: error writing %s\n", path.c_str());
-  return ok;
+  return gen::WriteText("gen_grenades", path, text);
 }
 
 // Each grenade's place in the hand: a small ring, so the cans do not overlap.

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/gen_text.h"
+
 namespace {
 
 struct V3 {
@@ -145,15 +147,7 @@ std::string F4(Q q) {
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "error writing %s\n", path.c_str());
-  return ok;
+  return gen::WriteText("gen_humanoid", path, text);
 }
 
 std::string Skeleton() {

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/gen_text.h"
+
 namespace {
 
 constexpr float kPi = 3.14159265f;
@@ -107,24 +109,12 @@ V3 Relative(int bone) {
   return b.parent < 0 ? b.position : b.position - kBones[b.parent].position;
 }
 
-std::string Num(float v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.4g", std::fabs(v) < 5e-6f ? 0.0f : v);
-  return buf;
-}
-std::string F3(V3 v) { return Num(v.x) + " " + Num(v.y) + " " + Num(v.z); }
+using gen::F3;
+using gen::Num;
 std::string F4(Q q) { return Num(q.x) + " " + Num(q.y) + " " + Num(q.z) + " " + Num(q.w); }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "gen_player: cannot write %s\n", path.c_str());
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "gen_player: error writing %s\n", path.c_str());
-  return ok;
+  return gen::WriteText("gen_player", path, text);
 }
 
 std::string Skeleton() {
