@@ -14,37 +14,7 @@
 namespace vd {
 namespace {
 
-// An enemy as the aim sees it, with every flag settable.
-class CTestFighter : public obj::CComponent<CTestFighter>, public IEnemyFighter {
-public:
-  static const CStringHash& GetClassName() {
-    static const CStringHash name("CTestFighter");
-    return name;
-  }
-  void Load(rapidxml::xml_node<>*) override {}
-  bool HasContent() override { return true; }
-  bool Update(float) override { return true; }
-  bool Init() override { return true; }
-  void Reset() override {}
-
-  bool IsActive() const override { return active; }
-  bool IsLocked() const override { return locked; }
-  void SetLocked(bool on) override { locked = on; }
-  bool IsReadyForFatality() const override { return ready; }
-  int GetState() const override { return state; }
-  int GetSubState() const override { return subState; }
-  bool RequestState(int s, int sub) override {
-    state = s;
-    subState = sub;
-    return true;
-  }
-
-  bool active = true;
-  bool locked = false;
-  bool ready = false;
-  int state = 1;
-  int subState = 0;
-};
+using test::CTestFighter;
 
 class CListedEnemies : public IEnemyList {
 public:
@@ -72,7 +42,7 @@ protected:
   void BuildWith(int count, bool boss = false) {
     const std::string templates =
         "<GameObjectTemplate name='test_fighter'><Component name='CTransform'/>"
-        "<Component name='CTestFighter'/></GameObjectTemplate>";
+        "<Component name='CBerserker'/></GameObjectTemplate>";
     test::CTempFile file(base + "_fighters.xml", templates);
     ASSERT_TRUE(objects.LoadTemplates(file.Path()));
     for (int i = 0; i < count; ++i)

@@ -24,39 +24,7 @@ namespace {
 namespace key = plat::input;
 using P = CPlayerController;
 
-// A fighter as the gas sees it, with the request rules of the enemies' own.
-class CFighterStandIn : public obj::CComponent<CFighterStandIn>, public IEnemyFighter {
-public:
-  static const CStringHash& GetClassName() {
-    static const CStringHash name("CBerserker");
-    return name;
-  }
-  void Load(rapidxml::xml_node<>*) override {}
-  bool HasContent() override { return true; }
-  bool Update(float) override { return true; }
-  bool Init() override { return true; }
-  void Reset() override {}
-
-  bool IsActive() const override { return active != 0; }
-  bool IsLocked() const override { return locked != 0; }
-  void SetLocked(bool on) override { locked = on ? 1 : 0; }
-  bool IsReadyForFatality() const override { return false; }
-  int GetState() const override { return state; }
-  int GetSubState() const override { return subState; }
-  bool RequestState(int newState, int newSubState) override {
-    ++requests;
-    if (locked || (newState == state && newSubState == subState)) return false;
-    state = newState;
-    subState = newSubState;
-    return true;
-  }
-
-  uint8_t active = 1;
-  uint8_t locked = 0;
-  int state = 1;
-  int subState = 0;
-  int requests = 0;
-};
+using test::CTestFighter;
 
 class CIdList : public IEnemyList {
 public:
@@ -84,7 +52,7 @@ protected:
     PlayerFixture::SetUp();
     RegisterParticleFactories(objects.componentFactories);
     lig::RegisterLightFactory(objects.componentFactories);
-    utl::RegisterFactoryMaker<CFighterStandIn, obj::IComponent>(objects.componentFactories);
+    utl::RegisterFactoryMaker<CTestFighter, obj::IComponent>(objects.componentFactories);
     decals.Init(&render, nullptr);
     SetEnemyList(&enemies);
   }
@@ -146,8 +114,8 @@ protected:
     return o;
   }
   ptc::IParticleSystem* System(const char* id) { return particles.FindSystem(CStringHash(id)); }
-  CFighterStandIn* Fighter(int i) {
-    return Object(("fighter_" + std::to_string(i)).c_str())->GetComponent<CFighterStandIn>();
+  CTestFighter* Fighter(int i) {
+    return Object(("fighter_" + std::to_string(i)).c_str())->GetComponent<CTestFighter>();
   }
 
   void Press(std::initializer_list<uint8_t> codes) {
@@ -225,7 +193,7 @@ TEST_F(Effects, GasKillsWhomItsSweepReachesOnceAndIsLetGoWithTheAttack) {
   EXPECT_FLOAT_EQ(controller->gas, 0.0f);
   for (int i = 0; i < 6; ++i) {
     SCOPED_TRACE(cases[i].what);
-    CFighterStandIn* f = Fighter(i);
+    CTestFighter* f = Fighter(i);
     EXPECT_EQ(f->state, cases[i].caught ? CPlayerEffects::kGasDeathState : 1);
     EXPECT_EQ(f->locked, cases[i].caught ? 1 : 0);
     // Once caught, the lock keeps the rest of the sweep off it.
@@ -271,7 +239,7 @@ TEST_F(Effects, GasWindowWithoutLengthSweepsItsWholeArcAtOnce) {
   };
   for (const SCase& c : cases) {
     SCOPED_TRACE(c.what);
-    CFighterStandIn* f = Fighter(0);
+    CTestFighter* f = Fighter(0);
     f->state = 1;
     f->locked = 0;
     controller->stateDuration = c.duration;

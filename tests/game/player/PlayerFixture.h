@@ -27,6 +27,7 @@
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
+#include "game/player/EnemyList.h"
 #include "game/player/PlayerController.h"
 #include "game/player/WeaponController.h"
 #include "platform/input/KeyCodes.h"
@@ -36,6 +37,43 @@
 
 namespace vd {
 namespace test {
+
+// An enemy as the player sees it (aim, gas, fatality), every flag settable. It takes
+// a requested state as the enemies' own do: not while locked, and not the one it is
+// in; `requests` counts the asks. Named as the berserker, whom the fatality looks for.
+class CTestFighter : public obj::CComponent<CTestFighter>, public IEnemyFighter {
+public:
+  static const CStringHash& GetClassName() {
+    static const CStringHash name("CBerserker");
+    return name;
+  }
+  void Load(rapidxml::xml_node<>*) override {}
+  bool HasContent() override { return true; }
+  bool Update(float) override { return true; }
+  bool Init() override { return true; }
+  void Reset() override {}
+
+  bool IsActive() const override { return active; }
+  bool IsLocked() const override { return locked; }
+  void SetLocked(bool on) override { locked = on; }
+  bool IsReadyForFatality() const override { return ready; }
+  int GetState() const override { return state; }
+  int GetSubState() const override { return subState; }
+  bool RequestState(int newState, int newSubState) override {
+    ++requests;
+    if (locked || (newState == state && newSubState == subState)) return false;
+    state = newState;
+    subState = newSubState;
+    return true;
+  }
+
+  bool active = true;
+  bool locked = false;
+  bool ready = false;
+  int state = 1;
+  int subState = 0;
+  int requests = 0;
+};
 
 // Stands in for the renderer that draws a blade's trail: a renderer-family
 // component of that class name that remembers whether it is enabled.
