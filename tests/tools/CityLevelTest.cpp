@@ -87,27 +87,11 @@ const char* const kInstanceFiles[] = {
 
 class CityLevelTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    utl::SetLogSinks(&sinks);
-    sinks.AddSink(new test::CLogRecorder(&log));
-  }
-  void TearDown() override {
-    utl::SetLogSinks(nullptr);
-    fs::remove_all(scratch);
-  }
-  bool Logged(const std::string& part) const {
-    for (const std::string& line : log)
-      if (line.find(part) != std::string::npos) return true;
-    return false;
-  }
-  std::string Joined() const {
-    std::string all;
-    for (const std::string& line : log) all += line;
-    return all;
-  }
+  void TearDown() override { fs::remove_all(scratch); }
+  bool Logged(const std::string& part) const { return capture.Contains(part); }
+  std::string Joined() const { return capture.Text(); }
 
-  utl::CLogSinkHolder sinks;
-  std::vector<std::string> log;
+  test::CLogCapture capture;
   const fs::path scratch = fs::temp_directory_path() / ("city_" + std::to_string(::getpid()));
 };
 
