@@ -398,11 +398,16 @@ TEST_F(RenderFrameTest, EverySortOrderIsStrictAndWeak) {
     for (const SRenderItem& a : items) {
       ASSERT_FALSE(less(a, a)) << "mode " << mode;
       for (const SRenderItem& b : items) {
-        if (less(a, b)) ASSERT_FALSE(less(b, a)) << "mode " << mode;
+        if (less(a, b)) {
+          ASSERT_FALSE(less(b, a)) << "mode " << mode;
+        }
         for (const SRenderItem& c : items) {
-          if (less(a, b) && less(b, c)) ASSERT_TRUE(less(a, c)) << "mode " << mode;
-          if (equivalent(a, b) && equivalent(b, c))
+          if (less(a, b) && less(b, c)) {
+            ASSERT_TRUE(less(a, c)) << "mode " << mode;
+          }
+          if (equivalent(a, b) && equivalent(b, c)) {
             ASSERT_TRUE(equivalent(a, c)) << "mode " << mode;
+          }
         }
       }
     }
