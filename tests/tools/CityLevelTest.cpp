@@ -338,12 +338,17 @@ TEST_F(CityLevelTest, SurfacesFaceWhereTheyAreSeenFrom) {
     const bool facade =
         name.find("city_diagonal_brick") == 0 || name.find("city_diagonal_plaster") == 0;
     for (const auto& v : mesh.vertices) {
-      if (street) ASSERT_EQ(v.normal.y, 1.0f);
-      if (sky) ASSERT_LT(Dot3(v.normal, v.position), 0.0f);  // seen from inside
+      if (street) {
+        ASSERT_EQ(v.normal.y, 1.0f);
+      }
+      if (sky) {  // seen from inside
+        ASSERT_LT(Dot3(v.normal, v.position), 0.0f);
+      }
       // The fronts along the street (z = -9 and 9) look at the street.
       if (facade && std::fabs(std::fabs(v.position.z) - 9.0f) < 1e-3f &&
-          std::fabs(v.normal.z) > 0.9f)
+          std::fabs(v.normal.z) > 0.9f) {
         ASSERT_LT(v.normal.z * v.position.z, 0.0f);
+      }
     }
   }
 }

@@ -182,10 +182,11 @@ TEST_F(AppTest, ReadsTheGameConfigurationByNameAndRefusesImpossibleValues) {
     EXPECT_EQ(app.preloadingWidth, 640) << c.what;
     EXPECT_EQ(app.preloadingHeight, 400) << c.what;
     EXPECT_EQ(app.preloadingBackground, "bg.dds") << c.what;
-    if (c.logged)
+    if (c.logged) {
       EXPECT_NE(log->all.find(c.logged), std::string::npos) << c.what << ": " << log->all;
-    else
+    } else {
       EXPECT_EQ(log->all, "") << c.what;
+    }
   }
 }
 

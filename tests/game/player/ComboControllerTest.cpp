@@ -129,7 +129,9 @@ protected:
         continue;
       }
       const int before = combo->state;
-      if (i > 0) ASSERT_TRUE(WaitWindow()) << "step " << before;
+      if (i > 0) {
+        ASSERT_TRUE(WaitWindow()) << "step " << before;
+      }
       Press(presses[i] == 'J' ? key::kKeyJ : key::kKeyI);
       ASSERT_TRUE(Until([&] { return combo->state != before; })) << presses;
     }

@@ -172,7 +172,9 @@ TEST_F(Effects, GasKillsWhomItsSweepReachesOnceAndIsLetGoWithTheAttack) {
     Frame();
     if (controller->state != P::kSpecialAttack1) break;
     const float t = controller->stateTimer, l = controller->stateDuration;
-    if (t < controller->gasStart * l) EXPECT_FALSE(gas->IsActive()) << "t=" << t;
+    if (t < controller->gasStart * l) {
+      EXPECT_FALSE(gas->IsActive()) << "t=" << t;
+    }
     if (gas->IsActive()) {
       seenActive = true;
       // The cloud leaves from the left hand and fades only after gas_over.
@@ -274,13 +276,16 @@ TEST_F(Effects, GrenadeShowsAtItsTimeBurstsOnceAndItsBlurPulseRunsToItsEnd) {
     } else {
       blurSeen = blurSeen || render.radialBlur.pending;
     }
-    if (t > 2 * kDt && t < effects->grenadesIn * l)
+    if (t > 2 * kDt && t < effects->grenadesIn * l) {
       EXPECT_FALSE(renderer->IsEnabled()) << "t=" << t;
+    }
     if (t > effects->grenadesIn * l + 2 * kDt && t < effects->grenadesExplosion * l) {
       EXPECT_TRUE(grenade->IsEnabled());
       EXPECT_TRUE(renderer->IsEnabled()) << "t=" << t;
     }
-    if (t > effects->grenadesExplosion * l + 2 * kDt) EXPECT_FALSE(renderer->IsEnabled());
+    if (t > effects->grenadesExplosion * l + 2 * kDt) {
+      EXPECT_FALSE(renderer->IsEnabled());
+    }
   }
   Frames(2);
   EXPECT_TRUE(blurSeen);

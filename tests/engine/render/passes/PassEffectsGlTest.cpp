@@ -102,7 +102,9 @@ TEST(PassEffectsGlTest, EveryPassEffectBuildsWithItsTechniquesAndParameters) {
     for (const char* technique : file.techniques) {
       const fx::Handle t = effect->GetTechniqueByName(technique);
       EXPECT_NE(t, 0u) << path << ": " << technique;
-      if (t) EXPECT_EQ(effect->PassCount(t), 1u) << technique;
+      if (t) {
+        EXPECT_EQ(effect->PassCount(t), 1u) << technique;
+      }
     }
     for (const char* parameter : file.parameters)
       EXPECT_NE(effect->GetParameterByName(parameter), 0u) << path << ": " << parameter;
