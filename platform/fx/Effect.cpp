@@ -44,6 +44,8 @@ Effect::Variant* Effect::VariantFor(Pass& pass, uint32_t key, std::string* log, 
     v.program = nullptr;
   }
   // A combination that does not build is remembered as such, not tried again each draw.
+  // (Every program of a pass compiles the same text, so one that built at load and
+  // one that does not later would take running out of resources.)
   pass.variants.push_back(std::move(v));
   return pass.variants.back().program ? &pass.variants.back() : nullptr;
 }
@@ -194,43 +196,43 @@ HResult Effect::Begin(uint32_t* passes, uint32_t flags) {
   return kOk;
 }
 
-bool Effect::PrepareVariant(Variant& pass) {
-  if (pass.resolved) return true;
-  if (!pass.program || pass.program->GetStatus() != Program::Status::Ready) return false;
-  pass.parameterLocations.assign(m_parameters.size(), -1);
+bool Effect::PrepareVariant(Variant& variant) {
+  if (variant.resolved) return true;
+  if (!variant.program || variant.program->GetStatus() != Program::Status::Ready) return false;
+  variant.parameterLocations.assign(m_parameters.size(), -1);
   for (size_t i = 0; i < m_parameters.size(); ++i) {
     const ParameterDesc& d = m_parameters[i].desc;
     if (d.type == ParamType::Texture) continue;
     if (d.buffer)
-      pass.program->BindUniformBlock((d.name + "Block").c_str(),
-                                     uint32_t(m_parameters[i].bufferIndex));
+      variant.program->BindUniformBlock((d.name + "Block").c_str(),
+                                        uint32_t(m_parameters[i].bufferIndex));
     else
-      pass.parameterLocations[i] = pass.program->UniformLocation(d.name.c_str());
+      variant.parameterLocations[i] = variant.program->UniformLocation(d.name.c_str());
   }
-  pass.samplerLocations.assign(m_samplers.size(), -1);
+  variant.samplerLocations.assign(m_samplers.size(), -1);
   for (size_t i = 0; i < m_samplers.size(); ++i)
-    pass.samplerLocations[i] = pass.program->UniformLocation(m_samplers[i].name.c_str());
-  pass.alphaFuncLocation = pass.program->UniformLocation("hm_AlphaFunc");
-  pass.alphaRefLocation = pass.program->UniformLocation("hm_AlphaRef");
-  pass.resolved = true;
+    variant.samplerLocations[i] = variant.program->UniformLocation(m_samplers[i].name.c_str());
+  variant.alphaFuncLocation = variant.program->UniformLocation("hm_AlphaFunc");
+  variant.alphaRefLocation = variant.program->UniformLocation("hm_AlphaRef");
+  variant.resolved = true;
   return true;
 }
 
-void Effect::UploadAlphaTest(Variant& pass, bool onlyChanged) {
+void Effect::UploadAlphaTest(Variant& variant, bool onlyChanged) {
   uint32_t enabled = 0, func = kCmpAlways, ref = 0;
   m_device->GetRenderState(kRsAlphaTestEnable, &enabled);
   m_device->GetRenderState(kRsAlphaFunc, &func);
   m_device->GetRenderState(kRsAlphaRef, &ref);
   const int32_t f = enabled ? int32_t(func) : 0;
   const float r = float(ref & 0xFF);
-  if (onlyChanged && f == pass.sentAlphaFunc && r == pass.sentAlphaRef) return;
-  pass.sentAlphaFunc = f;
-  pass.sentAlphaRef = r;
-  if (pass.alphaFuncLocation >= 0) m_device->SetUniformInts(pass.alphaFuncLocation, 1, &f);
-  if (pass.alphaRefLocation >= 0) m_device->SetUniformFloat(pass.alphaRefLocation, 1, &r);
+  if (onlyChanged && f == variant.sentAlphaFunc && r == variant.sentAlphaRef) return;
+  variant.sentAlphaFunc = f;
+  variant.sentAlphaRef = r;
+  if (variant.alphaFuncLocation >= 0) m_device->SetUniformInts(variant.alphaFuncLocation, 1, &f);
+  if (variant.alphaRefLocation >= 0) m_device->SetUniformFloat(variant.alphaRefLocation, 1, &r);
 }
 
-void Effect::Upload(Variant& pass, bool onlyDirty) {
+void Effect::Upload(Variant& variant, bool onlyDirty) {
   for (size_t i = 0; i < m_parameters.size(); ++i) {
     Parameter& p = m_parameters[i];
     const bool changed = p.dirty;
@@ -253,7 +255,7 @@ void Effect::Upload(Variant& pass, bool onlyDirty) {
       }
       continue;
     }
-    const int loc = pass.parameterLocations[i];
+    const int loc = variant.parameterLocations[i];
     if (loc < 0) continue;
     const uint32_t n = d.count ? d.count : 1;
     const float* f = reinterpret_cast<const float*>(p.words.data());
