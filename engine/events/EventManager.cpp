@@ -327,5 +327,19 @@ void PostOrRelease(IEvent* event) {
   }
 }
 
+void SetSubscribed(IEventListener* listener, const CStringHash* types, size_t count, bool on,
+                   uint8_t& subscribed) {
+  CEventManager* events = CEventManager::GetInstance();
+  if (!listener || !events || (on ? subscribed != 0 : subscribed == 0)) return;
+  for (size_t i = 0; i < count; ++i) {
+    if (on) {
+      events->AddListener(listener, types[i]);
+    } else {
+      events->RemoveListener(types[i], listener);
+    }
+  }
+  subscribed = on ? 1 : 0;
+}
+
 }  // namespace evn
 }  // namespace vd

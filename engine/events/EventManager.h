@@ -137,5 +137,11 @@ void RegisterEventBindings(lua_State* state);
 // leaks it. A null event does nothing.
 void PostOrRelease(IEvent* event);
 
+// Makes `listener` listen to each of `count` types of the running event manager, or
+// stop listening, once: `subscribed` says which it does now and is kept up to date.
+// Nothing without an event manager or a listener.
+void SetSubscribed(IEventListener* listener, const CStringHash* types, size_t count, bool on,
+                   uint8_t& subscribed);
+
 }  // namespace evn
 }  // namespace vd

@@ -1,6 +1,7 @@
 #include "game/enemies/StandInEnemy.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "engine/animation/Animator.h"
 #include "engine/core/EngineNames.h"
@@ -152,16 +153,7 @@ void CStandInEnemy::SetEnabled(bool enabled, bool fromCheckPoint) {
 }
 
 void CStandInEnemy::Subscribe(bool on) {
-  obj::CGameObject* owner = GetOwner();
-  evn::CEventManager* events = evn::CEventManager::GetInstance();
-  if (!owner) return;
-  if (on && !m_subscribed && events) {
-    for (const CStringHash& type : kSubscribedEvents) events->AddListener(owner, type);
-    m_subscribed = 1;
-  } else if (!on && m_subscribed && events) {
-    for (const CStringHash& type : kSubscribedEvents) events->RemoveListener(type, owner);
-    m_subscribed = 0;
-  }
+  evn::SetSubscribed(GetOwner(), kSubscribedEvents, std::size(kSubscribedEvents), on, m_subscribed);
 }
 
 void CStandInEnemy::Register(bool on) {

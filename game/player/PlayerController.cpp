@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cmath>
+#include <iterator>
 
 #include "engine/animation/Animator.h"
 #include "engine/audio/AudioManager.h"
@@ -350,16 +351,7 @@ void CPlayerController::Reset() {
 }
 
 void CPlayerController::Subscribe(bool on) {
-  obj::CGameObject* owner = GetOwner();
-  if (!owner) return;
-  evn::CEventManager* events = evn::CEventManager::GetInstance();
-  if (on && !m_subscribed && events) {
-    for (const CStringHash& type : kSubscribedEvents) events->AddListener(owner, type);
-    m_subscribed = 1;
-  } else if (!on && m_subscribed && events) {
-    for (const CStringHash& type : kSubscribedEvents) events->RemoveListener(type, owner);
-    m_subscribed = 0;
-  }
+  evn::SetSubscribed(GetOwner(), kSubscribedEvents, std::size(kSubscribedEvents), on, m_subscribed);
 }
 
 // --- Outside operations ------------------------------------------------------------------

@@ -144,6 +144,33 @@ TEST_F(Manager, TargetedEventsReachOnlyASubscribedTarget) {
 
 // Delivery to a target counts its subscriptions, and a target that leaves (or
 // another listener that leaves) during the delivery is honoured.
+TEST_F(Manager, SetSubscribedListensToEachTypeOnceAndLeavesOnce) {
+  ASSERT_EQ(CEventManager::GetInstance(), &manager);
+  SRecorder component("component");
+  const CStringHash types[] = {CTestEvent::s_type, SH_OnTimer};
+  uint8_t subscribed = 0;
+  // The fixture's own listeners (timers) are there before.
+  const size_t timers = manager.ListenerCount(SH_OnTimer);
+  for (int round = 0; round < 2; ++round) {
+    SetSubscribed(&component, types, 2, true, subscribed);
+    EXPECT_EQ(subscribed, 1u);
+    EXPECT_EQ(manager.ListenerCount(CTestEvent::s_type), 1u) << "round " << round;
+    EXPECT_EQ(manager.ListenerCount(SH_OnTimer), timers + 1) << "round " << round;
+  }
+  for (int round = 0; round < 2; ++round) {
+    SetSubscribed(&component, types, 2, false, subscribed);
+    EXPECT_EQ(subscribed, 0u);
+    EXPECT_EQ(manager.ListenerCount(CTestEvent::s_type), 0u) << "round " << round;
+    EXPECT_EQ(manager.ListenerCount(SH_OnTimer), timers) << "round " << round;
+  }
+  // Another listener's subscription is left alone by the flag of this one.
+  SRecorder other("other");
+  manager.AddListener(&other, CTestEvent::s_type);
+  SetSubscribed(&component, types, 2, false, subscribed);
+  EXPECT_EQ(manager.ListenerCount(CTestEvent::s_type), 1u);
+  manager.RemoveListener(CTestEvent::s_type, &other);
+}
+
 TEST_F(Manager, TargetReceivesOncePerSubscriptionWhileSubscribed) {
   SRecorder target("target"), other("other");
   manager.AddListener(&other, CTestEvent::s_type);
