@@ -128,11 +128,13 @@ struct HasReset<T, std::void_t<decltype(std::declval<T&>().Reset())>> : std::tru
 }  // namespace detail
 
 // The map of the managers' tables: the key is the hash only, so two texts with the
-// same hash share one entry. Values of types held with resetValues provide Reset().
+// same hash share one entry, and entries run in the order of their hashes as
+// unsigned numbers (the order the lights are cut to the shaders' limits in). Values
+// of types held with resetValues provide Reset().
 template <class T>
 class CStringHashMap {
 public:
-  using Map = std::map<int32_t, T*>;
+  using Map = std::map<uint32_t, T*>;
 
   CStringHashMap() = default;
   ~CStringHashMap() { RemoveAll(); }
@@ -145,19 +147,20 @@ public:
   }
 
   T* Find(uint32_t hash) const {
-    auto it = m_entries.find(static_cast<int32_t>(hash));
+    auto it = m_entries.find(hash);
     return it == m_entries.end() ? nullptr : it->second;
   }
 
-  // Use the returned pointer: when the key is present the offered value is deleted.
+  // Use the returned pointer: when the key is present the offered value is deleted
+  // if the table owns its values, and left to its owner otherwise.
   T* Add(const CStringHash& key, T* value) { return Add(key.GetHash(), value); }
   T* Add(uint32_t hash, T* value) {
-    auto it = m_entries.find(static_cast<int32_t>(hash));
+    auto it = m_entries.find(hash);
     if (it != m_entries.end()) {
-      if (value != it->second) delete value;
+      if (ownsValues && value != it->second) delete value;
       return it->second;
     }
-    m_entries.emplace(static_cast<int32_t>(hash), value);
+    m_entries.emplace(hash, value);
     ++m_count;
     return value;
   }
@@ -193,7 +196,7 @@ public:
   uint8_t resetValues = 0;
 
 private:
-  static int32_t Key(const CStringHash& k) { return static_cast<int32_t>(k.GetHash()); }
+  static uint32_t Key(const CStringHash& k) { return k.GetHash(); }
 
   void DeleteAll() {
     for (auto it = m_entries.begin(); it != m_entries.end();) {

@@ -225,13 +225,13 @@ namespace {
 // owning.
 template <class T>
 void MergeInto(utl::CStringHashMap<T>& from, utl::CStringHashMap<T>& to) {
-  std::vector<std::pair<int32_t, T*>> values(from.begin(), from.end());
+  std::vector<std::pair<uint32_t, T*>> values(from.begin(), from.end());
   const uint8_t owns = from.ownsValues, resets = from.resetValues;
   from.ownsValues = 0;
   from.RemoveAll();
   from.ownsValues = owns;
   from.resetValues = resets;
-  for (auto& entry : values) to.Add(static_cast<uint32_t>(entry.first), entry.second);
+  for (auto& entry : values) to.Add(entry.first, entry.second);
 }
 }  // namespace
 

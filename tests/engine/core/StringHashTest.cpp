@@ -170,7 +170,7 @@ struct Counted {
 int Counted::live = 0;
 int Counted::resets = 0;
 
-TEST(CStringHashMap, AddWithAPresentKeyDeletesTheOffer) {
+TEST(CStringHashMap, AddWithAPresentKeyDeletesTheOfferOnlyWhenItOwnsValues) {
   Counted::live = 0;
   vd::utl::CStringHashMap<Counted> map;
   Counted* first = map.Add("mesh", new Counted);
@@ -181,6 +181,19 @@ TEST(CStringHashMap, AddWithAPresentKeyDeletesTheOffer) {
   EXPECT_EQ(map.Find("Mesh"), first);
   EXPECT_EQ(map.Find("other"), nullptr);
   EXPECT_EQ(map.Size(), 1u);
+
+  // A table of borrowed values (the light manager's) keeps the first and leaves
+  // the offer to its owner.
+  Counted kept, offered;
+  vd::utl::CStringHashMap<Counted> borrowed;
+  borrowed.ownsValues = 0;
+  EXPECT_EQ(borrowed.Add("light", &kept), &kept);
+  EXPECT_EQ(borrowed.Add("LIGHT", &offered), &kept);
+  EXPECT_EQ(Counted::live, 3);
+  EXPECT_EQ(borrowed.Count(), 1);
+  borrowed.RemoveAll();
+  EXPECT_EQ(Counted::live, 3);
+  map.RemoveAll();
 }
 
 TEST(CStringHashMap, RemoveHandsBackTheValueAndCountsItOut) {
@@ -224,17 +237,18 @@ TEST(CStringHashMap, RemoveAllHonoursItsFlags) {
   delete kept;
 }
 
-TEST(CStringHashMap, KeysAreOrderedAsSignedIntegers) {
+TEST(CStringHashMap, KeysAreOrderedAsUnsignedHashes) {
   // 23 'z': s2 = 122 * 23 * 24 / 2 = 33672, so the hash has its top bit set.
-  constexpr const char* kNegative = "zzzzzzzzzzzzzzzzzzzzzzz";
-  static_assert(ComputeHash(kNegative) == (33672u << 16) + 122u * 23u, "hash of the key");
-  static_assert(ComputeHash("abc") < 0x80000000u, "a positive key");
+  constexpr const char* kHigh = "zzzzzzzzzzzzzzzzzzzzzzz";
+  static_assert(ComputeHash(kHigh) == (33672u << 16) + 122u * 23u, "hash of the key");
+  static_assert(ComputeHash("abc") < 0x80000000u, "a key below the top bit");
   vd::utl::CStringHashMap<int> map;
+  map.Add(kHigh, new int(2));
   map.Add("abc", new int(1));
-  map.Add(kNegative, new int(2));
   ASSERT_EQ(map.Size(), 2u);
-  EXPECT_EQ(*map.begin()->second, 2);
-  EXPECT_EQ(*std::next(map.begin())->second, 1);
+  EXPECT_EQ(*map.begin()->second, 1);
+  EXPECT_EQ(*std::next(map.begin())->second, 2);
+  EXPECT_EQ(*map.Find(ComputeHash(kHigh)), 2);
 }
 
 TEST(EngineNames, TheTableIsBuiltBeforeMainInItsOrder) {
