@@ -13,6 +13,7 @@
 // there (its requests go to the plain lists, which the next commit that takes
 // over the queued data creates).
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -126,6 +127,12 @@ public:
   // post passes read the picture from; `gameTime` has slow motion applied,
   // `realTime` not.
   void RenderFrame(CRenderTarget* sceneCopy, float gameTime, float realTime);
+  // One frame of what the lists hold (the loading screen), for the commit's
+  // onResourceCreated while it creates many resources: render thread only (nothing
+  // on another thread), at most one picture every kLoadingFrameSeconds, game time
+  // standing still, and no renderer reported drawn (the frame is not the game's).
+  void DrawLoadingScreenFrame();
+  static constexpr float kLoadingFrameSeconds = 1.0f / 30.0f;
   void RenderPrePasses(CRenderTarget* ambientOcclusion);
   void RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget* sceneCopy, float dt);
   void RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
@@ -346,8 +353,8 @@ public:
   int screenWidth = 0;
   int screenHeight = 0;
   SPair<int32_t> gameZone{0, 0};
-  // Written by the light manager's commit; read by the sun shadow pass and the
-  // entry draw (with the sun's position).
+  // Written by the light manager's commit, with the sun's position as it stood
+  // then; read by the sun shadow pass and the entry draw.
   lig::CAbstractLight* sunLight = nullptr;
   plat::Vec3 sunLightPosition{0.0f, 0.0f, 0.0f};
   float dofFocalPlane = 7.66f;
@@ -474,6 +481,10 @@ private:
   void EndWalk();
 
   uint32_t m_frameNumber = 0;
+  // The thread Init ran on (the render thread), and the loading-screen frames.
+  std::thread::id m_renderThread;
+  bool m_loadingFrame = false;
+  std::chrono::steady_clock::time_point m_lastLoadingFrame{};
   // The effect a walk has made current and whether it has begun it.
   CShader* m_current = nullptr;
   uint32_t m_currentEffect = kNoNameHash;

@@ -96,6 +96,9 @@ void CLightManager::CommitPendingLights() {
   if (render) {
     if (sunToClear && render->sunLight == sunToClear) render->sunLight = nullptr;
     if (pendingSun) render->sunLight = pendingSun;
+    // Taken once a frame (the main thread's commit), so that every entry of the
+    // frame lights from one position.
+    if (render->sunLight) render->sunLightPosition = render->sunLight->GetPosition();
   }
   pendingSun = sunToClear = nullptr;
 }

@@ -247,10 +247,20 @@ TEST_F(Lights, PendingReachesLiveOnlyThroughTheCommit) {
 
 TEST_F(Lights, TheSunIsTheLastRegisteredSunLight) {
   CLight& first = Make(Key("light_id", "value='sun1'") + Key("light_type", "value='3'"));
-  CLight& second = Make(Key("light_id", "value='sun2'") + Key("light_type", "value='3'"));
+  CLight& second =
+      Make(Key("light_id", "value='sun2'") + Key("light_type", "value='3'"), {4, 50, -6});
   EXPECT_EQ(render.sunLight, nullptr);  // not before the commit
   manager.CommitPendingLights();
   EXPECT_EQ(render.sunLight, &second);
+  // The entries light from where the sun stands, taken again at each commit.
+  auto sunAt = [this](float x, float y, float z) {
+    const plat::Vec3& p = render.sunLightPosition;
+    return p.x == x && p.y == y && p.z == z;
+  };
+  EXPECT_TRUE(sunAt(4, 50, -6));
+  second.GetOwner()->GetComponent<gfx::CTransform>()->position = plat::Vec3(1, 60, 2);
+  manager.CommitPendingLights();
+  EXPECT_TRUE(sunAt(1, 60, 2));
   // Unregistering the earlier one leaves the current sun.
   first.Reset();
   manager.CommitPendingLights();
@@ -267,6 +277,23 @@ TEST_F(Lights, TheSunIsTheLastRegisteredSunLight) {
   manager.CommitPendingLights();
   EXPECT_EQ(render.sunLight, nullptr);
   EXPECT_EQ(manager.LiveCount(), 0u);
+}
+
+TEST_F(Lights, TheShaderCutKeepsTheLightsOfTheLowestUnsignedIds) {
+  // 23 'z' hash above 0x80000000: as a signed key it would come first and push p3
+  // out of the four the shaders take.
+  std::vector<CLight*> points;
+  for (const char* id : {"zzzzzzzzzzzzzzzzzzzzzzz", "p0", "p1", "p2", "p3"}) {
+    CLight& l =
+        Make(Key("light_id", std::string("value='") + id + "'") + Key("light_type", "value='1'"));
+    l.zoneMask = 1;
+    points.push_back(&l);
+  }
+  manager.CommitPendingLights();
+  SShaderLights block;
+  manager.GetShaderLights(0, false, false, block);
+  ASSERT_EQ(block.pointCount, 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(block.points[i], points[i + 1]) << i;
 }
 
 TEST_F(Lights, ShadersTakeFourPointAndThreeSpotLights) {
