@@ -409,7 +409,8 @@ void CRenderManager::DrawEntryMesh(const SRenderItem& item, bool bind) {
       if (item.subset < 0) {
         mesh->DrawAll(bind);
       } else {
-        mesh->DrawSubset(static_cast<uint32_t>(item.subset), bind);
+        // Entries carry the subset's position in the mesh's table, not its id.
+        mesh->DrawSubsetAt(static_cast<uint32_t>(item.subset), bind);
       }
       break;
     case kRenderTypeBackground:

@@ -120,8 +120,11 @@ void CVertexBufferBase::DrawSubset(uint32_t id, bool bind) {
     DrawAll(bind);
     return;
   }
-  const uint32_t index = FindSubset(id);
-  if (index == kNoSubset) return;
+  DrawSubsetAt(FindSubset(id), bind);
+}
+
+void CVertexBufferBase::DrawSubsetAt(uint32_t index, bool bind) {
+  if (index >= m_subsets.size()) return;
   const SSubset& s = m_subsets[index];
   plat::gpu::Device* device = GetRenderDevice();
   if (s.triangleCount <= 0 || !device || !m_buffer) return;

@@ -50,7 +50,11 @@ public:
   virtual void Bind() = 0;
   virtual void DrawAll(bool bind) = 0;
   virtual void Draw(uint32_t primitiveCount, bool bind) = 0;
+  // The first subset record with that id; kNoSubset draws the whole buffer.
   virtual void DrawSubset(uint32_t id, bool bind) = 0;
+  // The subset record at that position in the table (what render entries carry),
+  // whatever its id; nothing for a position past the table.
+  virtual void DrawSubsetAt(uint32_t index, bool bind) = 0;
   virtual uint32_t GetSubsetCount() const = 0;
   virtual uint32_t FindSubset(uint32_t id) const = 0;
   virtual uint32_t GetVertexCount() const = 0;
@@ -68,6 +72,7 @@ public:
   void DrawAll(bool bind) override;
   void Draw(uint32_t primitiveCount, bool bind) override;
   void DrawSubset(uint32_t id, bool bind) override;
+  void DrawSubsetAt(uint32_t index, bool bind) override;
   uint32_t GetSubsetCount() const override { return static_cast<uint32_t>(m_subsets.size()); }
   uint32_t FindSubset(uint32_t id) const override;
   uint32_t GetVertexCount() const override { return m_vertexCount; }

@@ -16,6 +16,7 @@
 #include "engine/render/Shader.h"
 #include "engine/render/buffers/VertexBuffer.h"
 #include "platform/gpu/Device.h"
+#include "tests/engine/render/buffers/MeshTestUtil.h"
 
 using namespace vd;
 using namespace vd::gfx;
@@ -86,6 +87,7 @@ public:
   void DrawAll(bool) override {}
   void Draw(uint32_t, bool) override {}
   void DrawSubset(uint32_t, bool) override {}
+  void DrawSubsetAt(uint32_t, bool) override {}
   uint32_t GetSubsetCount() const override { return m_subsets; }
   uint32_t FindSubset(uint32_t id) const override { return id; }
   uint32_t GetVertexCount() const override { return 0; }
@@ -462,6 +464,51 @@ TEST_F(RenderFrameTest, AnEffectIsBegunOnlyWhenEffectOrTechniqueChanges) {
   EXPECT_EQ(render.CurrentEffect(), nullptr);
   EXPECT_FALSE(shader->begun);
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+}
+
+TEST_F(RenderFrameTest, EntriesDrawTheSubsetAtTheirPositionWhateverItsId) {
+  auto* shader = new CShader();
+  shader->Init(CStringHash("static_mesh"), "Data/shaders/static_mesh.fxo");
+  ASSERT_TRUE(shader->LoadEffect(device));
+  render.shaders.Add(CStringHash("static_mesh"), shader);
+  // Ids 7 and 3, in this order: neither is the position of its record.
+  auto* mesh = new CVertexBuffer<TEXTURED_NORM_TANGENT_VERTEX>();
+  const std::vector<SSubset> subsets = {{7, 1, 1, 3, 3, 0}, {3, 0, 1, 3, 0, 0}};
+  const test::MeshBytes bytes =
+      test::MakeMesh(std::vector<TEXTURED_NORM_TANGENT_VERTEX>(6), {}, subsets, false);
+  test::MemorySource source(bytes.body);
+  ASSERT_TRUE(mesh->Load(bytes.header, source, "subsets"));
+  ASSERT_TRUE(mesh->Create());
+  render.meshes.Add(meshName, mesh);
+
+  renderers.push_back(std::make_unique<CFakeRenderer>(trace, "level"));
+  SRenderData d;
+  const CStringHash effect("static_mesh"), technique("static_mesh_tech");
+  d.renderType = kRenderTypeStatic;
+  d.layer = kLayerFloor;
+  d.meshName = &meshName;
+  d.mesh = mesh;
+  d.shaderName = &effect;
+  d.techniqueName = &technique;
+  d.renderer = renderers.back().get();
+  std::vector<SRenderItem*> items;
+  ASSERT_EQ(render.AddRenderer(d, items), 2);
+  render.viewCamera.Set(kCamera);
+  Commit();
+  render.TakeFrameViews();
+  ASSERT_EQ(device->BeginScene(), gpu::kOk);
+  recorder->Clear();
+  render.DrawMeshList(nullptr, 0.0f);
+  device->EndScene();
+  std::vector<std::string> draws;
+  for (const std::string& line : recorder->CallsNamed("DrawPrimitive"))
+    draws.push_back(line.substr(0, line.find(" [")));
+  // The list is sorted by state, so the order of the two entries is the sort's.
+  std::sort(draws.begin(), draws.end());
+  EXPECT_EQ(draws, (std::vector<std::string>{"DrawPrimitive type=4 start=0 prims=1",
+                                             "DrawPrimitive type=4 start=3 prims=1"}));
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+  render.RemoveRenderer(d, items);
 }
 
 }  // namespace
