@@ -37,6 +37,10 @@ SFrustumView FrustumViewOf(const SCameraView& camera) {
 void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4& view,
                                         const plat::Mat4& projection, int resolution) {
   const int size = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+  // The shadow quality may have changed the size since the map was made: the
+  // effects take their texel size from the size asked for, so the map must match.
+  if (target.IsCreated() && (int(target.width) != size || int(target.height) != size))
+    target.Release();
   if (!EnsureTarget(target, size, size, gpu::kFmtR32F, gpu::kFmtD16)) return;
   target.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
@@ -48,8 +52,9 @@ void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4&
 void CRenderPasses::RenderShadowCastersCube(CCubeRenderTarget& target, int face,
                                             const plat::Mat4& view, const plat::Mat4& projection,
                                             int resolution, const plat::Vec3& lightPosition) {
+  const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+  if (target.IsCreated() && int(target.size) != edge) target.Release();
   if (!target.IsCreated()) {
-    const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
     if (!Device() || edge <= 0) return;
     gpu::Viewport viewport;
     viewport.width = viewport.height = static_cast<uint32_t>(edge);
@@ -174,7 +179,13 @@ void CRenderPasses::RenderCameraDepth(CRenderTarget& target) {
 
 void CRenderPasses::SetSunLightParameters(plat::fx::Effect* effect) {
   lig::CAbstractLight* sun = m_manager.sunLight;
-  if (!effect || !m_manager.sunShadows.render || !sun) return;
+  if (!effect) return;
+  // Without a sun, or without its shadows this frame, the effects must not keep
+  // the splits of an earlier frame (or level).
+  if (!m_manager.sunShadows.render || !m_manager.shadows.render || !sun) {
+    fxset::Float(effect, "gNumSunSplits", 0.0f);
+    return;
+  }
   const plat::Vec3 p = sun->GetPosition();
   fxset::Float4(effect, "gWorldSunLightPos", plat::Vec4(p.x, p.y, p.z, 1.0f));
   fxset::Float3(effect, "gSunLightColor", sun->colour.x, sun->colour.y, sun->colour.z);

@@ -199,6 +199,68 @@ TEST_F(RenderPassesTest, SunSplitsAreDrawnAndRecordedAtTheirOwnSizes) {
   }
 }
 
+TEST_F(RenderPassesTest, ShadowMapsFollowTheHalfResolutionSwitchAcrossFrames) {
+  CTestLight& sun = AddLight(lig::kLightSun, "sun", true);
+  sun.numSplits = 3;
+  sun.splitTableSize = 6;
+  sun.zmapResolution = 1024.0f;
+  manager.sunLight = &sun;
+  CTestLight& spot = AddLight(lig::kLightSpot, "spot", true);
+  CTestLight& lamp = AddLight(lig::kLightPoint, "lamp", true);
+  SOwnedTargets owned{{&spot, &lamp}};
+  // One passes object, as in the game: the quality preset switches between frames.
+  struct Frame {
+    bool half;
+    int splits[3];
+    int light;  // spot and point maps of a 64 z-map
+  };
+  for (const Frame& f : {Frame{false, {1024, 1024, 512}, 64}, Frame{true, {512, 512, 256}, 32},
+                         Frame{false, {1024, 1024, 512}, 64}}) {
+    manager.halfResolutionShadows = f.half;
+    passes->RenderSunShadowMaps();
+    passes->RenderSpotShadowMaps();
+    passes->RenderPointShadowMaps();
+    ASSERT_EQ(passes->SplitCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(int(passes->Split(i).target.width), f.splits[i]) << f.half << " split " << i;
+      EXPECT_EQ(passes->Split(i).resolution, f.splits[i]) << f.half << " split " << i;
+      ASSERT_NE(passes->Split(i).target.texture, nullptr);
+      EXPECT_EQ(int(passes->Split(i).target.texture->Width()), f.splits[i]);
+    }
+    EXPECT_EQ(int(spot.shadowTarget->width), f.light) << f.half;
+    EXPECT_EQ(int(lamp.cubeShadowTarget->size), f.light) << f.half;
+  }
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+}
+
+TEST_F(RenderPassesTest, FramesWithoutSunShadowsSendNoSplits) {
+  CTestLight& sun = AddLight(lig::kLightSun, "sun", true);
+  sun.numSplits = 2;
+  sun.splitTableSize = 6;
+  sun.zmapResolution = 256.0f;
+  struct Case {
+    const char* what;
+    bool sunPresent, sunShadows, shadows;
+  };
+  for (const Case& c :
+       {Case{"no sun", false, true, true}, Case{"sun shadows off", true, false, true},
+        Case{"shadows off", true, true, false}}) {
+    // A frame with the sun's splits first.
+    manager.sunLight = &sun;
+    manager.sunShadows.render = manager.shadows.render = true;
+    passes->RenderSunShadowMaps();
+    passes->SetSunLightParameters(Effect("shadowing"));
+    ASSERT_EQ(Value("shadowing", "gNumSunSplits")[0], 2.0f);
+    // Then one without: the shadow maps are drawn only with shadows on.
+    manager.sunLight = c.sunPresent ? &sun : nullptr;
+    manager.sunShadows.render = c.sunShadows;
+    manager.shadows.render = c.shadows;
+    if (c.shadows) passes->RenderSunShadowMaps();
+    passes->SetSunLightParameters(Effect("shadowing"));
+    EXPECT_EQ(Value("shadowing", "gNumSunSplits")[0], 0.0f) << c.what;
+  }
+}
+
 TEST_F(RenderPassesTest, MoreSunSplitsThanThreeAreCutWithALogLine) {
   CTestLight& sun = AddLight(lig::kLightSun, "sun", true);
   sun.numSplits = 5;
