@@ -1,5 +1,6 @@
 // The frame on the render thread: pre-passes into their targets, the scene into
 // the back buffer, the post passes that each read the picture back, and Present.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/core/Locks.h"
@@ -48,7 +49,7 @@ void CRenderManager::CopyToSceneCopy(CRenderTarget* sceneCopy) {
 
 void CRenderManager::CountWalked(const SRenderItem& item) {
   SRenderData* data = item.data;
-  if (!data || !data->renderer) return;
+  if (!data || !data->renderer || m_loadingFrame) return;
   SRenderData::SWalk& walk = data->walk;
   // The first entry walked in this frame starts the renderer's count afresh, so a
   // frame that walked only some of its lists leaves nothing behind for the next.
@@ -174,8 +175,20 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   begin();
   DrawMenuList(dt);
   end();
-  if (onPassFinished) onPassFinished();
+  if (onPassFinished && !m_loadingFrame) onPassFinished();
   if (device) device->Present();
+}
+
+void CRenderManager::DrawLoadingScreenFrame() {
+  if (m_loadingFrame || std::this_thread::get_id() != m_renderThread) return;
+  const auto now = std::chrono::steady_clock::now();
+  const float since = std::chrono::duration<float>(now - m_lastLoadingFrame).count();
+  if (m_lastLoadingFrame.time_since_epoch().count() != 0 && since < kLoadingFrameSeconds) return;
+  m_lastLoadingFrame = now;
+  m_loadingFrame = true;
+  // Real time moves the film look on, as the frame clamp would let it.
+  RenderFrame(m_graphics ? m_graphics->mainTarget : nullptr, 0.0f, std::min(since, 1.0f / 15.0f));
+  m_loadingFrame = false;
 }
 
 }  // namespace gfx

@@ -31,6 +31,7 @@ CRenderManager::~CRenderManager() {
 bool CRenderManager::Init(CGraphicsManager* graphics) {
   Shutdown();
   m_graphics = graphics;
+  m_renderThread = std::this_thread::get_id();
   for (auto* table : {&shaders, &queuedShaders}) {
     table->RemoveAll();
     table->ownsValues = table->resetValues = 1;

@@ -100,6 +100,7 @@ protected:
 
 private:
   void BindCamera();
+  void ShowScreenWhileCreating(bool on);
   void LoadLoadingScreen();
   void ShowLoadingElement(int element, bool show);
   void Finish();

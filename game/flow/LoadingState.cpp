@@ -166,6 +166,7 @@ bool CGameStateLoading::OnEnter() {
   app.scriptManager.CallGlobalFunction("OnInitLoading", luabind::object());
   app.renderManager.LoadShaders("Data/xml/level1_shaders.xml");
   utl::LogPrintf("Init game background loading\n");
+  ShowScreenWhileCreating(true);
 
   // From here until the loader ends, both threads may call into Lua.
   app.locks.Create(sys::kLockLua);
@@ -183,6 +184,21 @@ bool CGameStateLoading::OnEnter() {
   }
   m_loader.SetNice(kLoaderNice);
   return true;
+}
+
+// While the level's resources are made, the render thread draws a frame of the
+// loading screen between them, so that a commit that makes many does not hold the
+// screen still. The render thread reads the hook inside its commits, under the
+// render lock.
+void CGameStateLoading::ShowScreenWhileCreating(bool on) {
+  if (!m_app) return;
+  gfx::CRenderManager& render = m_app->renderManager;
+  sys::CScopedLock lock(sys::kLockRender);
+  if (on) {
+    render.onResourceCreated = [&render] { render.DrawLoadingScreenFrame(); };
+  } else {
+    render.onResourceCreated = nullptr;
+  }
 }
 
 // The camera of "main_camera" becomes the game's camera: the render side views
@@ -305,6 +321,7 @@ uint32_t CGameStateLoading::LoadLevel(CVandrel* app, CGameWorld* world, CFrontEn
 void CGameStateLoading::Exit() {
   running = 0;
   next = kStateIntro;
+  ShowScreenWhileCreating(false);
   if (m_loader.Started()) {
     CVandrel* app = m_app ? m_app : CVandrel::Get();
     if (m_loader.Running()) {
@@ -368,6 +385,8 @@ void CGameStateLoading::Finish() {
   IGameServices* services = app.services;
   app.objectManager.EndBackgroundLoading();
   app.renderManager.SetBackgroundLoading(false);
+  // What is still queued is made behind the level, not the loading screen.
+  ShowScreenWhileCreating(false);
 
   auto each = [&](int32_t group, void (IGameServices::*op)(int)) {
     if (group >= 0) (services->*op)(group);

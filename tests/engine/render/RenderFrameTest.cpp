@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/render/FramePasses.h"
@@ -509,6 +510,45 @@ TEST_F(RenderFrameTest, EntriesDrawTheSubsetAtTheirPositionWhateverItsId) {
                                              "DrawPrimitive type=4 start=3 prims=1"}));
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
   render.RemoveRenderer(d, items);
+}
+
+TEST_F(RenderFrameTest, ALoadingScreenFrameBetweenCreatedResourcesReportsNothingDrawn) {
+  Add("screen", kRenderTypeHud, kLayerHud);
+  render.viewCamera.Set(kCamera);
+  Commit();
+  render.onResourceCreated = [this] { render.DrawLoadingScreenFrame(); };
+  for (const char* name : {"a", "b", "c"}) {
+    auto* texture = new CTexture();
+    render.queuedTextures.Add(CStringHash(name), texture);
+    render.QueueTexture(texture);
+  }
+  recorder->Clear();
+  trace.clear();
+  Commit();
+  // At least the first creation draws (the later ones may come too soon after it).
+  const size_t presents = recorder->CountCalls("Present");
+  EXPECT_GE(presents, 1u);
+  EXPECT_LE(presents, 3u);
+  EXPECT_EQ(recorder->CountCalls("BeginScene"), recorder->CountCalls("EndScene"));
+  // The game's frame hand-off hears nothing of it.
+  auto reports = [](const Trace& t) {
+    Trace out;
+    for (const std::string& line : t)
+      if (line.rfind("drawn", 0) == 0 || line == "finished") out.push_back(line);
+    return out;
+  };
+  EXPECT_TRUE(reports(trace).empty()) << reports(trace).front();
+  EXPECT_EQ(renderers.back()->drawn, 0);
+  // The next real frame reports as usual.
+  EXPECT_EQ(reports(Frame()), (Trace{"drawn screen", "finished"}));
+
+  // Only the render thread draws: a commit on another thread (the main thread's)
+  // creates without a picture.
+  recorder->Clear();
+  std::thread([this] { render.DrawLoadingScreenFrame(); }).join();
+  EXPECT_EQ(recorder->CountCalls("Present"), 0u);
+  render.onResourceCreated = nullptr;
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
 }  // namespace

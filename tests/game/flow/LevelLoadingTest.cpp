@@ -66,10 +66,11 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
     int spinningFrames = 0;
     bool doneShowsStart = false;
     bool luaLockAfter = true;
+    bool screenFramesWhileCreating = true;
   } seen;
   struct {
     bool levelEnabled = false, loadingSceneOff = false, loadingLightGone = false;
-    bool viewsThroughMainCamera = false, collisionRuns = false;
+    bool viewsThroughMainCamera = false, collisionRuns = false, noScreenFrames = false;
     size_t liveLights = 0;
     int frames = 0;
   } play;
@@ -86,6 +87,7 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
       }
       if (!loading->IsDone()) {
         seen.luaLockWhileLoading &= game.locks.IsInitialised(sys::kLockLua);
+        seen.screenFramesWhileCreating &= bool(game.renderManager.onResourceCreated);
         if (seen.loadingFrames >= 2) seen.startHiddenWhileLoading &= !Enabled(game, "start_button");
         const float roll = game.TransformOf("loading_signal")->roll;
         if (seen.loadingFrames > 2 && roll != seen.lastRoll) ++seen.spinningFrames;
@@ -107,6 +109,7 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
       play.viewsThroughMainCamera =
           camera && game.renderManager.viewCamera.pending == camera->GetComponent<cam::CCamera>();
       play.collisionRuns = !game.collisionManager.IsPaused();
+      play.noScreenFrames = !game.renderManager.onResourceCreated;
       play.liveLights = game.lightManager.LiveCount();
       game.quitRequested = 1;
     }
@@ -121,6 +124,7 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
   EXPECT_GT(seen.loadingFrames, 10) << "the loader waits before it starts";
   EXPECT_TRUE(seen.doneShowsStart);
   EXPECT_FALSE(seen.luaLockAfter) << "the lock ends with the loader";
+  EXPECT_TRUE(seen.screenFramesWhileCreating) << "the commits draw the screen between resources";
 
   ASSERT_TRUE(game.reachedPlay);
   EXPECT_TRUE(play.levelEnabled);
@@ -128,6 +132,7 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
   EXPECT_TRUE(play.loadingLightGone);
   EXPECT_TRUE(play.viewsThroughMainCamera);
   EXPECT_TRUE(play.collisionRuns) << "the level script resumes the collision world";
+  EXPECT_TRUE(play.noScreenFrames) << "no loading-screen frame drawn over the level";
   EXPECT_GT(play.liveLights, 5u) << "the loader's lights reached the render side";
   // Files the loader read hold their groups; those still to come are absent.
   for (EWorldGroup g : {kGroupLevelCommon, kGroupLevelScene, kGroupLevelTriggers,
