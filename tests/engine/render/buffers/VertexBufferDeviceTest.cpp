@@ -131,6 +131,7 @@ TEST_F(RecordedBuffers, DrawsSendTheirRanges) {
   indexed.DrawSubset(6, false);
   indexed.DrawSubset(7, false);   // no triangles: nothing
   indexed.DrawSubset(99, false);  // unknown id: nothing
+  indexed.DrawSubsetAt(9, false);  // past the table: nothing
   plain.DrawAll(true);
   plain.DrawSubset(1, false);
   plain.Draw(0, false);           // nothing to draw
