@@ -97,7 +97,7 @@ void CRenderManager::RenderPrePasses(CRenderTarget* ambientOcclusion) {
     RenderSpotShadowMaps();
     RenderPointShadowMaps();
     if (screenShadows.render) {
-      RenderScreenShadows(&renderTargets[12], screenShadowSize);
+      RenderScreenShadows(&renderTargets[12], screenShadowSize.render);
       RenderCameraDepth(&renderTargets[11]);
     }
   }
@@ -135,8 +135,8 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
     CopyToSceneCopy(copyBack);
   }
   if (screenShadows.render && renderTargets[12].IsCreated()) {
-    SimpleBlur(&renderTargets[12], screenShadowSize, screenShadowSize, &renderTargets[13], true,
-               true);
+    SimpleBlur(&renderTargets[12], screenShadowSize.render, screenShadowSize.render,
+               &renderTargets[13], true, true);
     begin();
     ApplyScreenShadows(sceneCopy);
     end();

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/Locks.h"
 #include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/render/CameraView.h"
@@ -71,12 +72,17 @@ using CZoneGroupLists = std::vector<std::list<uint32_t>>;
 uint32_t MaterialKey(int32_t id);
 
 // A setting the main thread writes (pending) and the render thread reads (render);
-// the commit copies pending into render.
+// the commit copies pending into render. The main thread may write at any time,
+// also while the render thread commits, so the write takes the render lock; only
+// the main thread writes, so its own reads of `pending` need none.
 template <class T>
 struct SPair {
   T render;
   T pending;
-  void Set(const T& value) { pending = value; }
+  void Set(const T& value) {
+    sys::CScopedLock lock(sys::kLockRender);
+    pending = value;
+  }
   void Commit() { render = pending; }
 };
 
@@ -365,15 +371,17 @@ public:
   SPair<bool> depthOfField{false, false};
   SPair<bool> radialBlur{false, false};
   SPair<bool> cinematicDoF{false, false};
-  bool halfResolutionShadows = false;
+  SPair<bool> halfResolutionShadows{false, false};
   SPair<bool> clearColourOnly{false, false};
   bool filmLook = true;
-  bool filmLookExtras = false;
+  SPair<bool> filmLookExtras{false, false};
   SPair<bool> decals{false, false};
-  int32_t screenShadowSize = 512;
+  // A committed change of the screen-shadow size raises recreateShadowTargets.
+  SPair<int32_t> screenShadowSize{512, 512};
   int32_t depthMapSize = 512;
   int32_t glowSize = 1024;
   CRenderTarget renderTargets[kRenderTargetCount];
+  // Render thread: set by the commit that changes the screen-shadow size.
   bool recreateShadowTargets = false;
   uint32_t usedShadowSplits = 0;
   float sunShadowValue = 0.5f;

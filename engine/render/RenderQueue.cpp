@@ -242,8 +242,13 @@ void CRenderManager::CommitRenderData() {
   gameZone.Commit();
   for (SPair<bool>* flag :
        {&depthMap, &ssao, &shadows, &glow, &shadowParameters, &sunShadows, &pcf, &screenShadows,
-        &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur})
+        &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur,
+        &halfResolutionShadows, &filmLookExtras})
     flag->Commit();
+  if (screenShadowSize.pending != screenShadowSize.render) {
+    screenShadowSize.Commit();
+    recreateShadowTargets = true;
+  }
 
   CreateBackgroundResources();
 

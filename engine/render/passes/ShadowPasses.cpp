@@ -36,7 +36,7 @@ SFrustumView FrustumViewOf(const SCameraView& camera) {
 
 void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4& view,
                                         const plat::Mat4& projection, int resolution) {
-  const int size = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+  const int size = ShadowMapSize(resolution, m_manager.halfResolutionShadows.render);
   if (!EnsureTarget(target, size, size, gpu::kFmtR32F, gpu::kFmtD16)) return;
   target.BeginScene();
   Device()->Clear(0, nullptr, gpu::kClearTarget | gpu::kClearZBuffer, kWhite, 1.0f, 0);
@@ -49,7 +49,7 @@ void CRenderPasses::RenderShadowCastersCube(CCubeRenderTarget& target, int face,
                                             const plat::Mat4& view, const plat::Mat4& projection,
                                             int resolution, const plat::Vec3& lightPosition) {
   if (!target.IsCreated()) {
-    const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+    const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows.render);
     if (!Device() || edge <= 0) return;
     gpu::Viewport viewport;
     viewport.width = viewport.height = static_cast<uint32_t>(edge);
@@ -101,7 +101,7 @@ void CRenderPasses::RenderSunShadowMaps() {
     }
     RenderShadowCasters(split.target, split.view, split.projection, static_cast<int>(res));
     // What the map was drawn at, which is what its texel size must come from.
-    split.resolution = ShadowMapSize(static_cast<int>(res), m_manager.halfResolutionShadows);
+    split.resolution = ShadowMapSize(static_cast<int>(res), m_manager.halfResolutionShadows.render);
   }
   m_splitCount = static_cast<int>(count);
   m_manager.usedShadowSplits = count;
@@ -199,7 +199,7 @@ void CRenderPasses::SetPointLightParameters(CShader* shader) {
   if (!shader || !lights) return;
   lig::SShaderLights shaderLights;
   lights->GetShaderLights(static_cast<uint32_t>(m_manager.gameZone.render),
-                          m_manager.shadows.render, m_manager.halfResolutionShadows, shaderLights);
+                          m_manager.shadows.render, m_manager.halfResolutionShadows.render, shaderLights);
   lig::ApplyShaderLights(*shader, shaderLights);
 }
 

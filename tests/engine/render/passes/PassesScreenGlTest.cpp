@@ -251,7 +251,7 @@ protected:
     CRenderTarget& copy = *graphics.mainTarget;
     CRenderTarget* t = manager.renderTargets;
     manager.sunShadows.render = on.shadows;
-    manager.filmLookExtras = on.filmExtras;
+    manager.filmLookExtras.render = on.filmExtras;
     const int qw = kWidth / 4, qh = kHeight / 4;
     if (on.glow) passes->RenderGlow();
     passes->RenderLinearDepth(t[gfx::kTargetLinearDepth], 512);

@@ -171,7 +171,7 @@ TEST_F(RenderPassesTest, SunSplitsAreDrawnAndRecordedAtTheirOwnSizes) {
     int sizes[3];
   };
   for (const Case& c : {Case{false, {1024, 1024, 512}}, Case{true, {512, 512, 256}}}) {
-    manager.halfResolutionShadows = c.half;
+    manager.halfResolutionShadows.render = c.half;
     passes.reset(new CRenderPasses(manager, &graphics));
     passes->draws.drawShadowCasters = [this](const CStringHash& e, const char* t,
                                              const plat::Mat4* v, const plat::Mat4*,
@@ -224,7 +224,7 @@ TEST_F(RenderPassesTest, PointLightViewsGoToTheirCubeFacesWithTheXFacesTraded) {
   CTestLight& light = AddLight(lig::kLightPoint, "lamp", true);
   SOwnedTargets owned{{&light}};
   currentCube = light.cubeShadowTarget;
-  manager.halfResolutionShadows = true;
+  manager.halfResolutionShadows.render = true;
   passes->RenderPointShadowMaps();
   ASSERT_EQ(draws.size(), 6u);
   EXPECT_EQ(faces, std::vector<int>({1, 0, 2, 3, 4, 5}));
@@ -530,7 +530,7 @@ TEST_F(FilmLookTest, DustPointsSwitchOnForOneInFiveDrawsAndStepTheirImage) {
 
 TEST_F(FilmLookTest, InGameEffectsOffKeepEveryScheduleStill) {
   CRenderTarget& scene = *graphics.mainTarget;
-  manager.filmLookExtras = false;
+  manager.filmLookExtras.render = false;
   film->random[0] = 0.42f;
   film->points.offTimer = 0.1f;
   s_script = {7, 7, 7};
@@ -542,7 +542,7 @@ TEST_F(FilmLookTest, InGameEffectsOffKeepEveryScheduleStill) {
   EXPECT_FLOAT_EQ(film->worldTime, 0.05f);
   EXPECT_EQ(s_next, 0u);
 
-  manager.filmLookExtras = true;
+  manager.filmLookExtras.render = true;
   film->RenderFinalFX(scene, 0.05f);
   EXPECT_NE(Value("render2texture", "gEnableIngamePostFX")[0], 0.0f);
   EXPECT_FLOAT_EQ(film->random[0], 0.07f);
