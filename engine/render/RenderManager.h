@@ -380,6 +380,9 @@ public:
   SPair<int32_t> screenShadowSize{512, 512};
   int32_t depthMapSize = 512;
   int32_t glowSize = 1024;
+  // Render thread: whether this frame's glow pass drew a glower (the merge adds
+  // nothing otherwise).
+  bool glowersDrawn = true;
   CRenderTarget renderTargets[kRenderTargetCount];
   // Render thread: set by the commit that changes the screen-shadow size.
   bool recreateShadowTargets = false;
@@ -468,6 +471,9 @@ private:
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
+  // Copies the back buffer into the scene copy when it has been drawn into since
+  // the last copy; the post passes call it just before a pass that reads the copy.
+  void RefreshSceneCopy(CRenderTarget* sceneCopy);
   plat::gpu::Device* RenderDevice() const;
   uint32_t Param(const CShader* shader, int index) const;
   void WalkScreenList(int kind, float& clock, float dt);
@@ -482,6 +488,8 @@ private:
   void EndWalk();
 
   uint32_t m_frameNumber = 0;
+  // The back buffer holds more than the scene copy (render thread).
+  bool m_sceneCopyStale = false;
   // The effect a walk has made current and whether it has begun it.
   CShader* m_current = nullptr;
   uint32_t m_currentEffect = kNoNameHash;
