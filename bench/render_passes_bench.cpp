@@ -326,8 +326,8 @@ struct SLevelFrame {
     render.ApplyQualityPreset(5, true, true, true, true);
     // The radial blur as a grenade's burst has it halfway up its pulse (the game
     // keeps it between 0.2 and 1.1), about the middle of the screen.
-    render.radialBlurStrength = 0.5f;
-    render.filmLookTail[0] = render.filmLookTail[1] = 0.5f;
+    render.radialBlurStrength.Set(0.5f);
+    render.filmLookTail.Set({0.5f, 0.5f});
     render.gameZone.Set(0);
     lights.currentZone = 0;
     camera.fov = 60.0f;

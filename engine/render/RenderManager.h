@@ -12,6 +12,7 @@
 // waits for the render thread when it runs ahead; the main thread never waits
 // there (its requests go to the plain lists, which the next commit that takes
 // over the queued data creates).
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -394,8 +395,10 @@ public:
   float desaturationMax = 1.0f;
   float filmLookValues[5] = {0.2f, 0.0f, 0.0f, 0.1f, 1.0f};
   bool filmLookSwitches[2] = {false, false};
-  float radialBlurStrength = 2.0f;
-  float filmLookTail[2] = {0.5f, 0.5f};
+  // The radial blur's strength and centre (texture coordinates), written by the
+  // player's effects on the main thread.
+  SPair<float> radialBlurStrength{2.0f, 2.0f};
+  SPair<std::array<float, 2>> filmLookTail{{0.5f, 0.5f}, {0.5f, 0.5f}};
   // The culling camera's frustum planes (render thread), normals inwards.
   plat::Plane cullingPlanes[6];
   // The eye of the mode-1 sort (render thread).

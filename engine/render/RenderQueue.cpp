@@ -245,6 +245,8 @@ void CRenderManager::CommitRenderData() {
         &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur,
         &halfResolutionShadows, &filmLookExtras})
     flag->Commit();
+  radialBlurStrength.Commit();
+  filmLookTail.Commit();
   if (screenShadowSize.pending != screenShadowSize.render) {
     screenShadowSize.Commit();
     recreateShadowTargets = true;

@@ -373,7 +373,7 @@ TEST_F(PassesScreenGlTest, EachPassChangesThePictureWhereItActsOnly) {
   {  // Radial blur: streaks at the box's outline, nothing at the centre.
     SPassSet on;
     on.radial = true;
-    manager.radialBlurStrength = 2.0f;
+    manager.radialBlurStrength.render = 2.0f;
     const std::vector<uint8_t> px = Frame(on);
     const SPixel centre{kWidth / 2, kHeight / 2};
     const SPixel edge = At(Vec3(0.55f, 0.5f, 0.5f));

@@ -351,19 +351,28 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
                       manager.renderTargets[gfx::kTargetLinearDepth]);
     graphics.device->EndScene();
   };
-  // Both glow targets are still drawn (cleared) without glowers; no blur, no merge.
+  // The glow colour is still drawn (cleared) without glowers; its depth, the blur
+  // and the merge are not: nothing would read them.
   glowersInList = 0;
   glowFrame();
   gpu::Texture* cleared = glowColour.texture;
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
-  EXPECT_EQ(draws.size(), 4u);
+  ASSERT_EQ(draws.size(), 2u);
+  EXPECT_EQ(draws[0].technique, "glowTech");
+  EXPECT_EQ(draws[1].technique, "glowTech_Skinned");
+  EXPECT_FALSE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
+  EXPECT_FALSE(manager.glowersDrawn);
   glowFrame();
   EXPECT_EQ(glowColour.texture, cleared) << "not blurred into the other target";
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
 
-  // One glower: its colour is blurred and summed into the picture.
+  // One glower: its depth is drawn, its colour is blurred and summed into the picture.
   glowersInList = 1;
+  draws.clear();
   glowFrame();
+  EXPECT_EQ(draws.size(), 4u);
+  EXPECT_TRUE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
+  EXPECT_TRUE(manager.glowersDrawn);
   EXPECT_NE(glowColour.texture, cleared);
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 2u) << "the blur's quad and the merge's";
   EXPECT_EQ(Effect("render2texture")
@@ -383,7 +392,7 @@ TEST_F(RenderPassesTest, PostPassesSetWhatTheirEffectsRead) {
   EXPECT_EQ(Value("render2texture", "gPixelSizeTexureToSum"),
             std::vector<float>({1.0f / 1024.0f, 1.0f / 1024.0f}));
   graphics.device->EndScene();
-  manager.radialBlurStrength = 0.7f;
+  manager.radialBlurStrength.render = 0.7f;
   passes->RenderRadialBlur(scene);
   EXPECT_EQ(Value("render2texture", "gRadialBlurStrength")[0], 0.7f);
   EXPECT_EQ(Value("render2texture", "gRadialBlurCenter"), std::vector<float>({0.5f, 0.5f}));
