@@ -208,7 +208,7 @@ private:
     // The frame driver's own work between two passes is told apart from the passes:
     // before the first post pass it is the scene.
     if (post && !m_inPost)
-      Mark("scene: clear, background and mesh lists, copy");
+      Mark("scene: clear, background and mesh lists");
     else
       Mark(std::string("frame driver before ") + pass);
     m_inPost = m_inPost || post;
