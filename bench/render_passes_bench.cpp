@@ -1,7 +1,8 @@
 // The game's own frame of the city level at 1024 x 768 with every render pass on
 // (glow, decals, linear depth, ambient occlusion, sun, spot and point shadow maps,
-// screen-space shadows with PCF, depth of field, radial blur, film look), beside its
-// peer: the same frame with every one of those passes off. Both are the render
+// screen-space shadows with PCF, depth of field, radial blur, film look) and with
+// the passes the game's defaults switch on, beside their peer: the same frame with
+// every one of those passes off. Both are the render
 // manager's RenderFrame over what the loading state loads for the level's picture:
 // its shaders, textures, materials, scene graph and depth-of-field values, the scene
 // instances (city meshes with their lightmaps, the sky dome, the water), the lights
@@ -13,7 +14,12 @@
 // mask is 512 x 512 and whose other sizes are the same), with SSAO, glow, depth of
 // field and decals as gameconfig.xml has them; then "on" sets every pass flag (glow,
 // decals, depth map, SSAO, shadows, sun shadows, screen shadows, PCF, depth of
-// field, radial blur, film look) and "off" clears every one of them. The sky, the
+// field, radial blur, film look) and "off" clears every one of them. "default" is
+// what a new game draws with Data/xml/gameconfig.xml as shipped: the loading
+// state's preset (ApplyGraphicsPreset) for "shadowsquality_high" (quality 3:
+// shadows with PCF, no screen-space shadows, full-size maps) with SSAO, glow,
+// depth of field and blood decals on, the film look on (nothing clears it) and the
+// radial blur off (only an evade or a grenade's burst switches it on). The sky, the
 // water and the scene copies are drawn in both, as the game draws them.
 //
 // Rounds alternate between the two and each frame ends with a read-back, so that
@@ -24,10 +30,11 @@
 // drew after, the fighters' animation among them) happens between frames, outside
 // the clock.
 //
-// HM_PASS_TIMES=1 adds, on stderr, what each pass of the "on" frame costs and where
-// the rest of the frame goes, for both frames: the GL work is finished around each
+// HM_PASS_TIMES=1 adds, on stderr, what each pass costs and where the rest of the
+// frame goes, for the three frames: the GL work is finished around each
 // pass, so the breakdown is for finding time, not a figure of its own.
-// HM_FRAME_PNG=/tmp/name writes /tmp/name_on.png and /tmp/name_off.png.
+// HM_FRAME_PNG=/tmp/name writes /tmp/name_on.png, /tmp/name_default.png and
+// /tmp/name_off.png.
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
 #include <unistd.h>
@@ -70,6 +77,11 @@ using gfx::CRenderTarget;
 using plat::Vec3;
 
 constexpr int kWidth = 1024, kHeight = 768;
+// The three frames measured.
+enum EFrame { kOff, kDefault, kOn };
+const char* const kFrameNames[] = {"off", "default", "on"};
+// gameconfig.xml's "shadowsquality_high".
+constexpr int kDefaultShadowsQuality = 3;
 constexpr float kStep = 1.0f / 60.0f;
 
 // One more fighter of the level's own template, whose renderer glows: the level has
@@ -196,7 +208,7 @@ private:
     // The frame driver's own work between two passes is told apart from the passes:
     // before the first post pass it is the scene.
     if (post && !m_inPost)
-      Mark("scene: clear, background and mesh lists, copy");
+      Mark("scene: clear, background and mesh lists");
     else
       Mark(std::string("frame driver before ") + pass);
     m_inPost = m_inPost || post;
@@ -314,8 +326,8 @@ struct SLevelFrame {
     render.ApplyQualityPreset(5, true, true, true, true);
     // The radial blur as a grenade's burst has it halfway up its pulse (the game
     // keeps it between 0.2 and 1.1), about the middle of the screen.
-    render.radialBlurStrength = 0.5f;
-    render.filmLookTail[0] = render.filmLookTail[1] = 0.5f;
+    render.radialBlurStrength.Set(0.5f);
+    render.filmLookTail.Set({0.5f, 0.5f});
     render.gameZone.Set(0);
     lights.currentZone = 0;
     camera.fov = 60.0f;
@@ -363,12 +375,17 @@ struct SLevelFrame {
     return false;
   }
 
-  void SetPasses(bool on) {
+  void SetPasses(EFrame frame) {
+    const bool on = frame != kOff;
     for (gfx::SPair<bool>* flag : {&render.glow, &render.decals, &render.depthMap, &render.ssao,
                                    &render.shadows, &render.sunShadows, &render.screenShadows,
                                    &render.pcf, &render.depthOfField, &render.radialBlur})
       flag->Set(on);
     render.filmLook = on;
+    if (frame == kDefault) {
+      render.ApplyQualityPreset(kDefaultShadowsQuality, true, true, true, true);
+      render.radialBlur.Set(false);
+    }
     render.CommitRenderData();
   }
 
@@ -441,10 +458,10 @@ struct SLevelFrame {
   }
 };
 
-void PrintBreakdown(SLevelFrame& level, bool on) {
+void PrintBreakdown(SLevelFrame& level, EFrame frame) {
   CTimedPasses timed(*level.passes);
   level.render.framePasses = &timed;
-  level.SetPasses(on);
+  level.SetPasses(frame);
   std::vector<std::pair<std::string, std::vector<double>>> costs;
   for (int round = 0; round < 15; ++round) {
     level.Before();
@@ -465,7 +482,7 @@ void PrintBreakdown(SLevelFrame& level, bool on) {
   level.render.framePasses = level.passes.get();
   double total = 0.0;
   std::fprintf(stderr, "median cost of each step of the \"%s\" frame (GL finished after each):\n",
-               on ? "on" : "off");
+               kFrameNames[frame]);
   for (const auto& cost : costs) {
     const double ms = Median(cost.second);
     total += ms;
@@ -484,38 +501,43 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
   }
   // Targets, programs and the first skinning made before timing, and the decals
   // faded in (they age in the decal pass only).
-  level.SetPasses(true);
+  level.SetPasses(kOn);
   level.FrameMs(30);
-  level.SetPasses(false);
+  level.SetPasses(kDefault);
   level.FrameMs(3);
-  std::vector<double> on, off;
+  level.SetPasses(kOff);
+  level.FrameMs(3);
+  std::vector<double> times[3];
   for (auto _ : state) {
-    level.SetPasses(true);
-    on.push_back(level.FrameMs(4));
-    level.SetPasses(false);
-    off.push_back(level.FrameMs(4));
+    for (EFrame frame : {kOn, kDefault, kOff}) {
+      level.SetPasses(frame);
+      times[frame].push_back(level.FrameMs(4));
+    }
   }
-  const double onMs = Median(on), offMs = Median(off);
+  const double onMs = Median(times[kOn]), defaultMs = Median(times[kDefault]),
+               offMs = Median(times[kOff]);
   state.counters["on_ms"] = onMs;
+  state.counters["default_ms"] = defaultMs;
   state.counters["off_ms"] = offMs;
   state.counters["on_fps"] = 1000.0 / onMs;
+  state.counters["default_fps"] = 1000.0 / defaultMs;
   state.counters["off_fps"] = 1000.0 / offMs;
   state.counters["on_over_off"] = onMs / offMs;
+  state.counters["default_over_off"] = defaultMs / offMs;
   state.counters["fighters"] = level.fighters;
   state.SetLabel("peer: the same level frame with every pass off");
 
   // After the timed rounds, so that neither the finishes nor the files reach the
   // figures above.
   if (const char* png = std::getenv("HM_FRAME_PNG")) {
-    for (bool passesOn : {true, false}) {
-      level.SetPasses(passesOn);
+    for (EFrame frame : {kOn, kDefault, kOff}) {
+      level.SetPasses(frame);
       level.FrameMs(2);
-      level.WritePng(std::string(png) + (passesOn ? "_on.png" : "_off.png"));
+      level.WritePng(std::string(png) + "_" + kFrameNames[frame] + ".png");
     }
   }
   if (std::getenv("HM_PASS_TIMES")) {
-    PrintBreakdown(level, true);
-    PrintBreakdown(level, false);
+    for (EFrame frame : {kOn, kDefault, kOff}) PrintBreakdown(level, frame);
   }
 }
 BENCHMARK(BM_LevelFrameAllPassesOn)->Iterations(15)->Unit(benchmark::kMillisecond);

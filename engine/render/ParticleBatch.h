@@ -2,7 +2,8 @@
 // What the particle draw reads of a particle subsystem: its particle records, its
 // flags, its vertex buffer, and the systems that show it. The particle module
 // implements it; the render manager finds a subsystem through its
-// findParticleSubsystem hook.
+// findParticleSubsystem hook, and reads it under the render lock, which the
+// subsystem's own update and restart on the main thread take too.
 #include <cstddef>
 #include <cstdint>
 

@@ -47,6 +47,12 @@ void CRenderManager::CopyToSceneCopy(CRenderTarget* sceneCopy) {
   if (sceneCopy && sceneCopy->surface) sceneCopy->CaptureBackBuffer();
 }
 
+void CRenderManager::RefreshSceneCopy(CRenderTarget* sceneCopy) {
+  if (!m_sceneCopyStale) return;
+  CopyToSceneCopy(sceneCopy);
+  m_sceneCopyStale = false;
+}
+
 void CRenderManager::CountWalked(const SRenderItem& item) {
   SRenderData* data = item.data;
   if (!data || !data->renderer || m_loadingFrame) return;
@@ -98,7 +104,7 @@ void CRenderManager::RenderPrePasses(CRenderTarget* ambientOcclusion) {
     RenderSpotShadowMaps();
     RenderPointShadowMaps();
     if (screenShadows.render) {
-      RenderScreenShadows(&renderTargets[12], screenShadowSize);
+      RenderScreenShadows(&renderTargets[12], screenShadowSize.render);
       RenderCameraDepth(&renderTargets[11]);
     }
   }
@@ -115,7 +121,9 @@ void CRenderManager::RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget*
   DrawBackgroundList(dt);
   if (hasView) DrawMeshList(ambientOcclusion, dt);
   if (device) device->EndScene();
-  CopyToSceneCopy(sceneCopy);
+  // The copy is made by the first post pass that reads it.
+  (void)sceneCopy;
+  m_sceneCopyStale = true;
 }
 
 void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
@@ -129,48 +137,63 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   auto end = [device] {
     if (device) device->EndScene();
   };
+  // A full-screen copy costs about as much as a post pass on a software device,
+  // so the copy is refreshed just before a pass that reads it, and only when the
+  // back buffer has changed since the last one: passes that only draw over the
+  // picture (decals, particles, the HUD) leave it to the next reader.
+  auto drawn = [this] { m_sceneCopyStale = true; };
   if (decals.render && hasView) {
     begin();
     RenderDecals(dt, static_cast<float>(width), static_cast<float>(height));
     end();
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
   if (screenShadows.render && renderTargets[12].IsCreated()) {
-    SimpleBlur(&renderTargets[12], screenShadowSize, screenShadowSize, &renderTargets[13], true,
-               true);
+    SimpleBlur(&renderTargets[12], screenShadowSize.render, screenShadowSize.render,
+               &renderTargets[13], true, true);
+    RefreshSceneCopy(copyBack);
     begin();
     ApplyScreenShadows(sceneCopy);
     end();
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
-  if (glow.render && hasView) {
+  // Without a glower the merge would add transparent black.
+  if (glow.render && hasView && glowersDrawn) {
+    RefreshSceneCopy(copyBack);
     begin();
     MergeGlow(sceneCopy, &renderTargets[4], &renderTargets[5], &renderTargets[2]);
     end();
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
   if (hasView) {
+    // Water refracts the picture so far; particles only blend over it.
+    if (!m_drawn[kListWater].empty()) RefreshSceneCopy(copyBack);
     begin();
     DrawWaterList(sceneCopy, static_cast<float>(width), static_cast<float>(height), dt);
     DrawParticleList(ambientOcclusion, dt);
     end();
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
   if (depthOfField.render) {
+    RefreshSceneCopy(copyBack);
     RenderDepthOfField(sceneCopy, width, height);
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
   if (radialBlur.render) {
+    RefreshSceneCopy(copyBack);
     RenderRadialBlur(sceneCopy);
-    CopyToSceneCopy(copyBack);
+    drawn();
   }
+  if (filmLook) RefreshSceneCopy(copyBack);
   begin();
   if (filmLook) RenderFinalFX(sceneCopy, realTime);
   DrawHUDList(dt);
   end();
+  drawn();
   if (finalBlur.render) {
-    CopyToSceneCopy(copyBack);
+    RefreshSceneCopy(copyBack);
     SimpleBlur(sceneCopy, width, height, sceneCopy, false, false);
+    drawn();
   }
   begin();
   DrawMenuList(dt);

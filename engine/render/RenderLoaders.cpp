@@ -344,17 +344,14 @@ void CRenderManager::ApplyQualityPreset(int quality, bool ssaoOn, bool glowOn, b
   depthMap.Set(true);
   shadowParameters.Set(true);
   sunShadows.Set(true);
-  filmLookExtras = true;
+  filmLookExtras.Set(true);
   finalBlur.Set(false);
   shadows.Set(quality >= 1);
   pcf.Set(quality >= 2);
   screenShadows.Set(quality >= 4);
-  halfResolutionShadows = quality == 1 || quality == 2;
-  const int size = quality == 4 ? 256 : quality == 5 ? 500 : screenShadowSize;
-  if (size != screenShadowSize) {
-    screenShadowSize = size;
-    recreateShadowTargets = true;
-  }
+  halfResolutionShadows.Set(quality == 1 || quality == 2);
+  // The commit that takes a new size asks the frame to rebuild the targets of it.
+  if (quality == 4 || quality == 5) screenShadowSize.Set(quality == 4 ? 256 : 500);
   ssao.Set(ssaoOn);
   glow.Set(glowOn);
   depthOfField.Set(dofOn);
@@ -365,8 +362,8 @@ void CRenderManager::ClearLevelSettings() {
   for (SPair<bool>* flag : {&depthMap, &shadowParameters, &sunShadows, &finalBlur, &shadows, &pcf,
                             &screenShadows, &ssao, &glow, &depthOfField, &decals})
     flag->Set(false);
-  filmLookExtras = false;
-  halfResolutionShadows = false;
+  filmLookExtras.Set(false);
+  halfResolutionShadows.Set(false);
   cullingCamera.Set(nullptr);
   viewCamera.Set(nullptr);
   sys::CScopedLock lock(sys::kLockRender);

@@ -12,6 +12,7 @@
 // waits for the render thread when it runs ahead; the main thread never waits
 // there (its requests go to the plain lists, which the next commit that takes
 // over the queued data creates).
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/Locks.h"
 #include "engine/core/Singleton.h"
 #include "engine/core/StringHash.h"
 #include "engine/render/CameraView.h"
@@ -72,12 +74,17 @@ using CZoneGroupLists = std::vector<std::list<uint32_t>>;
 uint32_t MaterialKey(int32_t id);
 
 // A setting the main thread writes (pending) and the render thread reads (render);
-// the commit copies pending into render.
+// the commit copies pending into render. The main thread may write at any time,
+// also while the render thread commits, so the write takes the render lock; only
+// the main thread writes, so its own reads of `pending` need none.
 template <class T>
 struct SPair {
   T render;
   T pending;
-  void Set(const T& value) { pending = value; }
+  void Set(const T& value) {
+    sys::CScopedLock lock(sys::kLockRender);
+    pending = value;
+  }
   void Commit() { render = pending; }
 };
 
@@ -372,15 +379,20 @@ public:
   SPair<bool> depthOfField{false, false};
   SPair<bool> radialBlur{false, false};
   SPair<bool> cinematicDoF{false, false};
-  bool halfResolutionShadows = false;
+  SPair<bool> halfResolutionShadows{false, false};
   SPair<bool> clearColourOnly{false, false};
   bool filmLook = true;
-  bool filmLookExtras = false;
+  SPair<bool> filmLookExtras{false, false};
   SPair<bool> decals{false, false};
-  int32_t screenShadowSize = 512;
+  // A committed change of the screen-shadow size raises recreateShadowTargets.
+  SPair<int32_t> screenShadowSize{512, 512};
   int32_t depthMapSize = 512;
   int32_t glowSize = 1024;
+  // Render thread: whether this frame's glow pass drew a glower (the merge adds
+  // nothing otherwise).
+  bool glowersDrawn = true;
   CRenderTarget renderTargets[kRenderTargetCount];
+  // Render thread: set by the commit that changes the screen-shadow size.
   bool recreateShadowTargets = false;
   uint32_t usedShadowSplits = 0;
   float sunShadowValue = 0.5f;
@@ -390,8 +402,10 @@ public:
   float desaturationMax = 1.0f;
   float filmLookValues[5] = {0.2f, 0.0f, 0.0f, 0.1f, 1.0f};
   bool filmLookSwitches[2] = {false, false};
-  float radialBlurStrength = 2.0f;
-  float filmLookTail[2] = {0.5f, 0.5f};
+  // The radial blur's strength and centre (texture coordinates), written by the
+  // player's effects on the main thread.
+  SPair<float> radialBlurStrength{2.0f, 2.0f};
+  SPair<std::array<float, 2>> filmLookTail{{0.5f, 0.5f}, {0.5f, 0.5f}};
   // The culling camera's frustum planes (render thread), normals inwards.
   plat::Plane cullingPlanes[6];
   // The eye of the mode-1 sort (render thread).
@@ -467,6 +481,9 @@ private:
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
+  // Copies the back buffer into the scene copy when it has been drawn into since
+  // the last copy; the post passes call it just before a pass that reads the copy.
+  void RefreshSceneCopy(CRenderTarget* sceneCopy);
   plat::gpu::Device* RenderDevice() const;
   uint32_t Param(const CShader* shader, int index) const;
   void WalkScreenList(int kind, float& clock, float dt);
@@ -485,6 +502,8 @@ private:
   std::thread::id m_renderThread;
   bool m_loadingFrame = false;
   std::chrono::steady_clock::time_point m_lastLoadingFrame{};
+  // The back buffer holds more than the scene copy (render thread).
+  bool m_sceneCopyStale = false;
   // The effect a walk has made current and whether it has begun it.
   CShader* m_current = nullptr;
   uint32_t m_currentEffect = kNoNameHash;

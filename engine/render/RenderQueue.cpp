@@ -242,8 +242,15 @@ void CRenderManager::CommitRenderData() {
   gameZone.Commit();
   for (SPair<bool>* flag :
        {&depthMap, &ssao, &shadows, &glow, &shadowParameters, &sunShadows, &pcf, &screenShadows,
-        &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur})
+        &depthOfField, &radialBlur, &cinematicDoF, &clearColourOnly, &decals, &finalBlur,
+        &halfResolutionShadows, &filmLookExtras})
     flag->Commit();
+  radialBlurStrength.Commit();
+  filmLookTail.Commit();
+  if (screenShadowSize.pending != screenShadowSize.render) {
+    screenShadowSize.Commit();
+    recreateShadowTargets = true;
+  }
 
   CreateBackgroundResources();
 

@@ -596,6 +596,10 @@ void CRenderManager::DrawParticleEntry(const SRenderItem& item, const plat::Vec3
   if (const CTexture* texture = textures.Find(textureName))
     p.Texture(kPTexture, texture->GetDeviceTexture());
   BeginEffect(m_current);
+  // The main thread updates and restarts emitters while the frame is drawn: their
+  // particles and systems are read (and detached particles' places kept) under the
+  // render lock, which the emitter's update and restart take too.
+  sys::CScopedLock lock(sys::kLockRender);
   IVertexBuffer* buffer = subsystem->ParticleBuffer();
   const float* records = subsystem->Records();
   const uint32_t count = records ? subsystem->RecordCount() : 0;

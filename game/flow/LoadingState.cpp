@@ -106,18 +106,16 @@ void ApplyGraphicsPreset(gfx::CRenderManager& render, const CGameOptions& option
   // no option page gives must leave them alone.
   const bool shadows = render.shadows.pending, pcf = render.pcf.pending,
              screenShadows = render.screenShadows.pending,
-             halfResolution = render.halfResolutionShadows;
-  const int32_t size = render.screenShadowSize;
-  const bool recreate = render.recreateShadowTargets;
+             halfResolution = render.halfResolutionShadows.pending;
+  const int32_t size = render.screenShadowSize.pending;
   render.ApplyQualityPreset(known ? quality : 0, options.ssao != 0, options.glow != 0,
                             options.depthOfField != 0, options.bloodDecals != 0);
   if (!known) {
     render.shadows.Set(shadows);
     render.pcf.Set(pcf);
     render.screenShadows.Set(screenShadows);
-    render.halfResolutionShadows = halfResolution;
-    render.screenShadowSize = size;
-    render.recreateShadowTargets = recreate;
+    render.halfResolutionShadows.Set(halfResolution);
+    render.screenShadowSize.Set(size);
   }
 }
 

@@ -377,9 +377,8 @@ void CPlayerEffects::UpdateGrenadeThrow() {
   }
   gfx::CRenderManager* render = gfx::CRenderManager::GetInstance();
   if (timer >= grenadesExplosion * length - 0.05f && blurPulse == 0.0f && render) {
-    render->filmLookTail[0] = 0.5f;  // the radial blur's centre
-    render->filmLookTail[1] = 0.5f;
-    render->radialBlurStrength = 0.2f;
+    render->filmLookTail.Set({0.5f, 0.5f});  // the radial blur's centre
+    render->radialBlurStrength.Set(0.2f);
     render->radialBlur.Set(true);
     blurPulse = 1.0f;
     blurRising = 1;
@@ -429,7 +428,8 @@ void CPlayerEffects::UpdateRadialBlur(float dt) {
     blurPulse = 0.0f;
     return;
   }
-  float& strength = render->radialBlurStrength;
+  // The render thread takes the strength with the next commit.
+  float strength = render->radialBlurStrength.pending;
   if (strength <= 0.0f) {
     render->radialBlur.Set(false);
     blurPulse = 0.0f;
@@ -443,6 +443,7 @@ void CPlayerEffects::UpdateRadialBlur(float dt) {
   } else {
     strength -= 5.0f * dt;
   }
+  if (strength != render->radialBlurStrength.pending) render->radialBlurStrength.Set(strength);
 }
 
 // --- Blood -------------------------------------------------------------------------

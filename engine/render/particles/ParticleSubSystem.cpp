@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
@@ -477,6 +478,10 @@ void IParticleSubSystem::AddParticles(const SParticle& description, int count, b
 
 void IParticleSubSystem::UpdateParticles(float dt) {
   if (!updateRequest || finished) return;
+  // The render thread's particle pass reads the live particles (and keeps the
+  // detached ones' places in them) under the render lock; any object's update may
+  // run while it draws.
+  sys::CScopedLock lock(sys::kLockRender);
   if (delay > 0.0f) {
     updateRequest = 0;
     delay -= dt;
@@ -579,6 +584,8 @@ void IParticleSubSystem::EmitParticles(float dt) {
 }
 
 void IParticleSubSystem::RestartParticles(bool force) {
+  // A script or an effect may restart the emitter while the render thread draws it.
+  sys::CScopedLock lock(sys::kLockRender);
   elapsed = 0.0f;
   accumulator = 0.0f;
   const int alive = std::min<int>(number, static_cast<int>(particles.size()));

@@ -222,7 +222,7 @@ void CFilmLook::RenderFinalFX(CRenderTarget& scene, float dt) {
   fxset::Float(effect, "gDesaturationRedPower", values[kRedPower]);
   fxset::Float(effect, "gDesaturationGreenPower", values[kGreenPower]);
   fxset::Float(effect, "gDesaturationBluePower", values[kBluePower]);
-  if (!m_manager.filmLookExtras) {
+  if (!m_manager.filmLookExtras.render) {
     fxset::Bool(effect, "gEnableIngamePostFX", false);
   } else {
     fxset::Bool(effect, "gEnableIngamePostFX", true);

@@ -88,9 +88,9 @@ void CRenderPasses::RenderRadialBlur(CRenderTarget& scene) {
   if (!device || !effect || gpu::Failed(device->BeginScene())) return;
   if (gpu::Succeeded(effect->SetTechnique("radialBlur_tech"))) {
     fxset::Texture(effect, "gRadialBlurInTexture", scene.texture);
-    fxset::Float(effect, "gRadialBlurStrength", m_manager.radialBlurStrength);
-    fxset::Float2(effect, "gRadialBlurCenter", m_manager.filmLookTail[0],
-                  m_manager.filmLookTail[1]);
+    fxset::Float(effect, "gRadialBlurStrength", m_manager.radialBlurStrength.render);
+    fxset::Float2(effect, "gRadialBlurCenter", m_manager.filmLookTail.render[0],
+                  m_manager.filmLookTail.render[1]);
     DrawQuadPasses(effect, scene);
   }
   device->EndScene();

@@ -194,11 +194,14 @@ void CRenderPasses::RenderGlow() {
   const int size = m_manager.glowSize;
   CRenderTarget& colour = m_manager.renderTargets[kTargetGlowColour];
   const int glowers = RenderGlowColour(colour, size, size);
-  RenderGlowDepth(m_manager.renderTargets[kTargetGlowDepth], size, size);
-  // A level without glowers would otherwise pay a full blur and a full-screen merge
-  // of transparent black every frame.
+  // A level without glowers would otherwise pay the glow depth, a full blur and a
+  // full-screen merge of transparent black every frame; only the merge reads the
+  // glow depth, and the frame skips the merge too.
   m_glowEmpty = glowers == 0;
-  if (!m_glowEmpty) SimpleBlur(colour, size, size, colour, false, true);
+  m_manager.glowersDrawn = !m_glowEmpty;
+  if (m_glowEmpty) return;
+  RenderGlowDepth(m_manager.renderTargets[kTargetGlowDepth], size, size);
+  SimpleBlur(colour, size, size, colour, false, true);
 }
 
 // --- Ambient occlusion -------------------------------------------------------------

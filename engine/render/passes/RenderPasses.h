@@ -118,8 +118,9 @@ public:
   void RenderGlowDepth(CRenderTarget& target, int width, int height);
   // Returns the number of glowers drawn.
   int RenderGlowColour(CRenderTarget& target, int width, int height);
-  // Glow colour and depth at the glow size, then the glow colour blurred (unless no
-  // glower was drawn: the target is then transparent black, as its blur would be).
+  // Glow colour and depth at the glow size, then the glow colour blurred; when no
+  // glower was drawn the colour target is transparent black (as its blur would be)
+  // and neither the depth nor the blur is drawn.
   void RenderGlow() override;
   // False (and nothing drawn, with one log line while it lasts) without the effect
   // "SSAO" or the texture "SSAO_noise.dds"; ambient occlusion is then off for the

@@ -36,7 +36,7 @@ SFrustumView FrustumViewOf(const SCameraView& camera) {
 
 void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4& view,
                                         const plat::Mat4& projection, int resolution) {
-  const int size = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+  const int size = ShadowMapSize(resolution, m_manager.halfResolutionShadows.render);
   // The shadow quality may have changed the size since the map was made: the
   // effects take their texel size from the size asked for, so the map must match.
   if (target.IsCreated() && (int(target.width) != size || int(target.height) != size))
@@ -52,7 +52,7 @@ void CRenderPasses::RenderShadowCasters(CRenderTarget& target, const plat::Mat4&
 void CRenderPasses::RenderShadowCastersCube(CCubeRenderTarget& target, int face,
                                             const plat::Mat4& view, const plat::Mat4& projection,
                                             int resolution, const plat::Vec3& lightPosition) {
-  const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows);
+  const int edge = ShadowMapSize(resolution, m_manager.halfResolutionShadows.render);
   if (target.IsCreated() && int(target.size) != edge) target.Release();
   if (!target.IsCreated()) {
     if (!Device() || edge <= 0) return;
@@ -106,7 +106,7 @@ void CRenderPasses::RenderSunShadowMaps() {
     }
     RenderShadowCasters(split.target, split.view, split.projection, static_cast<int>(res));
     // What the map was drawn at, which is what its texel size must come from.
-    split.resolution = ShadowMapSize(static_cast<int>(res), m_manager.halfResolutionShadows);
+    split.resolution = ShadowMapSize(static_cast<int>(res), m_manager.halfResolutionShadows.render);
   }
   m_splitCount = static_cast<int>(count);
   m_manager.usedShadowSplits = count;
@@ -210,7 +210,7 @@ void CRenderPasses::SetPointLightParameters(CShader* shader) {
   if (!shader || !lights) return;
   lig::SShaderLights shaderLights;
   lights->GetShaderLights(static_cast<uint32_t>(m_manager.gameZone.render),
-                          m_manager.shadows.render, m_manager.halfResolutionShadows, shaderLights);
+                          m_manager.shadows.render, m_manager.halfResolutionShadows.render, shaderLights);
   lig::ApplyShaderLights(*shader, shaderLights);
 }
 

@@ -259,6 +259,55 @@ TEST_F(RenderFrameTest, EachFlagSwitchesItsPasses) {
   }
 }
 
+// A full-screen copy costs about what a post pass does on a software device: the
+// frame copies the back buffer only before a pass that reads the copy (shadow
+// application, glow merge, water, depth of field, radial blur, film look, final
+// blur) and only when the back buffer changed since the last copy.
+TEST_F(RenderFrameTest, TheSceneCopyIsRefreshedOnlyBeforeAPassThatReadsIt) {
+  CRenderTarget copy;
+  ASSERT_EQ(device->CreateTexture(320, 240, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &copy.texture),
+            gpu::kOk);
+  ASSERT_EQ(copy.texture->GetSurfaceLevel(0, &copy.surface), gpu::kOk);
+  copy.device = device;
+  copy.width = 320;
+  copy.height = 240;
+  render.viewCamera.Set(kCamera);
+  struct Case {
+    const char* name;
+    bool decals, glow, glowers, dof, radial, filmLook, water;
+    size_t copies;
+  };
+  const Case cases[] = {
+      {"no pass reads the copy", false, false, false, false, false, false, false, 0},
+      {"the film look alone", false, false, false, false, false, true, false, 1},
+      {"decals draw over the scene; the merge reads both", true, true, true, false, false, true,
+       false, 2},
+      {"no glower: no merge, no copy for it", true, true, false, true, false, true, false, 2},
+      {"each full-screen pass reads the one before", false, false, false, true, true, true, false,
+       3},
+      {"water refracts the picture so far", false, false, false, false, false, true, true, 2},
+  };
+  for (const Case& c : cases) {
+    if (c.water) Add("water", kRenderTypeWater, kLayerFloor);
+    SetAllFlags(false);
+    render.decals.Set(c.decals);
+    render.glow.Set(c.glow);
+    render.depthOfField.Set(c.dof);
+    render.radialBlur.Set(c.radial);
+    render.filmLook = c.filmLook;
+    Commit();
+    render.glowersDrawn = c.glowers;
+    recorder->Clear();
+    trace.clear();
+    render.RenderFrame(&copy, 0.5f, 1.0f);
+    EXPECT_EQ(recorder->CountCalls("StretchRect"), c.copies) << c.name;
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "MergeGlow"), c.glow && c.glowers ? 1 : 0)
+        << c.name;
+    EXPECT_TRUE(recorder->Errors().empty()) << c.name << ": " << recorder->Errors().front();
+  }
+}
+
 TEST_F(RenderFrameTest, ARendererIsReportedOnceAfterTheLastOfItsEntriesInEveryList) {
   // Two subsets: one entry stays in the mesh list, the other moves to the particle
   // list, which is walked after the water list.

@@ -58,22 +58,22 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
     return plat::gpu::CreateRecordingGpu(recorder);
   };
 
-  std::atomic<bool> ready{false}, loaderDone{false}, stop{false}, paused{false};
+  std::atomic<bool> loaderDone{false}, stop{false};
   std::atomic<int> frames{0};
-  // The render thread: device, Init, then frames each followed by its commit.
+  // The frame hand-off of the two threads: the main thread's commit and requests run
+  // while the render thread waits for "RenderBegin", the frame and its commit while
+  // the main thread waits for "RenderEnd".
+  plat::Event renderBegin(false, false), renderEnd(false, false);
   std::thread render([&] {
     EXPECT_TRUE(graphics.Init(64, 64, 0));
     EXPECT_TRUE(manager.Init(&graphics));
-    ready = true;
-    while (!stop) {
-      if (paused) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        continue;
-      }
+    for (;;) {
+      renderEnd.Set();
+      renderBegin.Wait();
+      if (stop) break;
       manager.RenderFrame(nullptr, 0.0f, 0.0f);
       manager.CommitRenderData();
       ++frames;
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     // What is left after the loader ended.
     manager.commitRequested = true;
@@ -81,7 +81,7 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
     manager.Shutdown();
     graphics.Release();
   });
-  while (!ready) std::this_thread::yield();
+  renderEnd.Wait();
 
   const char* files[] = {"test/dxt1.dds", "test/dxt5.dds", "test/a8r8g8b8.dds", "test/png.png"};
   std::thread loader([&] {
@@ -102,10 +102,10 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
     loaderDone = true;
   });
 
-  // With the render thread held still the loader soon waits for a drain; the main
-  // thread's requests meanwhile go to the plain lists and never wait.
+  // With the render thread held still (the main thread keeps the frame) the loader
+  // soon waits for a drain; the main thread's requests meanwhile go to the plain
+  // lists and never wait.
   int mainRequests = 0;
-  paused = true;
   while (manager.ThrottleWaits() == 0 && !loaderDone)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   auto mainPushes = std::async(std::launch::async, [&] {
@@ -115,7 +115,6 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
     }
   });
   EXPECT_EQ(mainPushes.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  paused = false;
   mainPushes.get();
 
   // The main thread keeps its frame hand-off going and queues too.
@@ -125,8 +124,9 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
     manager.LoadTexture(CStringHash(id.c_str()), nullptr, "test/dxt3.dds", 0);
     manager.commitRequested = true;
     manager.CommitRenderData();
+    renderBegin.Set();
+    renderEnd.Wait();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
   loader.join();
   manager.commitRequested = true;
@@ -156,7 +156,36 @@ TEST_F(RenderLoadingTest, EveryQueuedResourceArrivesWhileFramesAreDrawn) {
   EXPECT_GT(manager.ThrottleWaits(), 0u);  // the loader did run ahead and wait
   EXPECT_GT(frames.load(), 0);
   stop = true;
+  renderBegin.Set();
   render.join();
+}
+
+// The game's settings change on the main thread during the draw (the preset while
+// a level loads, the radial blur of an evade); the render thread's commit after the
+// frame reads them meanwhile. Built with the thread sanitizer this shows any write
+// that bypasses the lock; every build checks that a commit takes whole values.
+TEST_F(RenderLoadingTest, SettingsWrittenDuringTheDrawReachTheNextCommit) {
+  CRenderManager manager;
+  ASSERT_TRUE(manager.Init(nullptr));
+  std::atomic<bool> stop{false};
+  std::atomic<int> commits{0};
+  std::thread render([&] {
+    while (!stop) {
+      manager.CommitRenderData();
+      const int32_t size = manager.screenShadowSize.render;
+      EXPECT_TRUE(size == 512 || size == 256 || size == 500) << size;
+      ++commits;
+    }
+  });
+  for (int i = 0; i < 2000 || commits < 10; ++i) {
+    manager.ApplyQualityPreset(i % 2 ? 4 : 5, true, i % 3 == 0, true, false);
+    manager.radialBlur.Set(i % 2 == 0);
+  }
+  stop = true;
+  render.join();
+  manager.CommitRenderData();
+  EXPECT_EQ(manager.screenShadowSize.render, manager.screenShadowSize.pending);
+  EXPECT_TRUE(manager.recreateShadowTargets);
 }
 
 TEST_F(RenderLoadingTest, TheFifthPushOfAKindWaitsForTheNextDrain) {

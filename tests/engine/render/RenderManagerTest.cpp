@@ -263,19 +263,26 @@ TEST_F(RenderManagerTest, QualityPresets) {
   EXPECT_TRUE(manager.shadows.render);
   EXPECT_TRUE(manager.pcf.render);
   EXPECT_FALSE(manager.screenShadows.render);
-  EXPECT_FALSE(manager.halfResolutionShadows);
+  EXPECT_FALSE(manager.halfResolutionShadows.render);
   EXPECT_FALSE(manager.ssao.render);
   EXPECT_TRUE(manager.glow.render && manager.decals.render && manager.depthMap.render);
   EXPECT_FALSE(manager.recreateShadowTargets);
+  // A new size reaches the frame (and its rebuild request) with the commit only.
   manager.ApplyQualityPreset(4, true, true, true, true);
-  EXPECT_EQ(manager.screenShadowSize, 256);
+  EXPECT_EQ(manager.screenShadowSize.pending, 256);
+  EXPECT_EQ(manager.screenShadowSize.render, 512);
+  EXPECT_FALSE(manager.recreateShadowTargets);
+  manager.CommitRenderData();
+  EXPECT_EQ(manager.screenShadowSize.render, 256);
   EXPECT_TRUE(manager.recreateShadowTargets);
   manager.recreateShadowTargets = false;
   manager.ApplyQualityPreset(4, true, true, true, true);
+  manager.CommitRenderData();
   EXPECT_FALSE(manager.recreateShadowTargets);  // no change of size
   manager.ApplyQualityPreset(1, true, true, true, true);
-  EXPECT_TRUE(manager.halfResolutionShadows);
+  EXPECT_FALSE(manager.halfResolutionShadows.render);
   manager.CommitRenderData();
+  EXPECT_TRUE(manager.halfResolutionShadows.render);
   EXPECT_FALSE(manager.pcf.render);
 }
 

@@ -343,8 +343,7 @@ TEST(GraphicsPreset, EveryShadowsQualitySetsItsSwitches) {
                {4, true, true, true, false, 256},  {5, true, true, true, false, 500}};
   for (const auto& row : table) {
     SCOPED_TRACE(row.quality);
-    render.screenShadowSize = 1024;
-    render.recreateShadowTargets = false;
+    render.screenShadowSize.Set(1024);
     options.shadowsQuality = row.quality;
     options.ssao = row.quality % 2;
     options.glow = row.quality % 3 == 0;
@@ -354,14 +353,13 @@ TEST(GraphicsPreset, EveryShadowsQualitySetsItsSwitches) {
     EXPECT_EQ(render.shadows.pending, row.shadows);
     EXPECT_EQ(render.pcf.pending, row.refine1);
     EXPECT_EQ(render.screenShadows.pending, row.refine2);
-    EXPECT_EQ(render.halfResolutionShadows, row.lowQuality);
-    EXPECT_EQ(render.screenShadowSize, row.size ? row.size : 1024);
-    EXPECT_EQ(render.recreateShadowTargets, row.size != 0);
+    EXPECT_EQ(render.halfResolutionShadows.pending, row.lowQuality);
+    EXPECT_EQ(render.screenShadowSize.pending, row.size ? row.size : 1024);
     // Always on, always off, and the player's own switches.
     EXPECT_TRUE(render.depthMap.pending);
     EXPECT_TRUE(render.shadowParameters.pending);
     EXPECT_TRUE(render.sunShadows.pending);
-    EXPECT_TRUE(render.filmLookExtras);
+    EXPECT_TRUE(render.filmLookExtras.pending);
     EXPECT_FALSE(render.finalBlur.pending);
     EXPECT_EQ(render.ssao.pending, options.ssao != 0);
     EXPECT_EQ(render.glow.pending, options.glow != 0);
@@ -369,8 +367,7 @@ TEST(GraphicsPreset, EveryShadowsQualitySetsItsSwitches) {
     EXPECT_EQ(render.decals.pending, options.bloodDecals != 0);
   }
   // A number no page gives leaves the shadow switches as quality 4 set them.
-  render.screenShadowSize = 256;
-  render.recreateShadowTargets = false;
+  render.screenShadowSize.Set(256);
   options.shadowsQuality = 4;
   ApplyGraphicsPreset(render, options);
   options.shadowsQuality = 9;
@@ -378,8 +375,8 @@ TEST(GraphicsPreset, EveryShadowsQualitySetsItsSwitches) {
   ApplyGraphicsPreset(render, options);
   EXPECT_TRUE(render.shadows.pending);
   EXPECT_TRUE(render.screenShadows.pending);
-  EXPECT_FALSE(render.halfResolutionShadows);
-  EXPECT_EQ(render.screenShadowSize, 256);
+  EXPECT_FALSE(render.halfResolutionShadows.pending);
+  EXPECT_EQ(render.screenShadowSize.pending, 256);
   EXPECT_FALSE(render.ssao.pending) << "the other switches still follow the options";
 }
 

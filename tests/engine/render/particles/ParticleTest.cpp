@@ -6,11 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/EngineNames.h"
+#include "engine/core/Locks.h"
 #include "engine/core/Log.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
@@ -447,6 +450,40 @@ TEST_F(Particles, EmitterBurstsLivesAndFinishes) {
     o->UpdateParticles(0.1f);
   }
   EXPECT_TRUE(o->IsFinished());
+}
+
+// The render thread draws an emitter's particles under the render lock; a restart
+// or an update on the main thread (a script, an effect, the object update pass)
+// waits for the draw instead of rebuilding the particles under it.
+TEST_F(Particles, RestartAndUpdateWaitForTheParticleDraw) {
+  sys::CLockSet locks;
+  sys::SetAppLocks(&locks);
+  locks.Create(sys::kLockRender);
+  IParticleSubSystem* e = EmitterOf(Make("d", Emitter("d_e", "", 1.0f, 0.5f, 2)));
+  ASSERT_NE(e, nullptr);
+  using Step = void (*)(IParticleSubSystem*);
+  const Step steps[] = {[](IParticleSubSystem* x) { x->RestartParticles(false); },
+                        [](IParticleSubSystem* x) {
+                          x->updateRequest = 1;
+                          x->UpdateParticles(0.1f);
+                        }};
+  for (Step step : steps) {
+    std::promise<void> drawing, drawn;
+    std::thread render([&] {
+      sys::CScopedLock lock(sys::kLockRender);  // as the particle pass holds it
+      drawing.set_value();
+      drawn.get_future().wait();
+    });
+    drawing.get_future().wait();
+    auto main = std::async(std::launch::async, [&] { step(e); });
+    EXPECT_EQ(main.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    drawn.set_value();
+    render.join();
+    EXPECT_EQ(main.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  }
+  EXPECT_EQ(e->GetLiveParticleCount(), 2);
+  sys::SetAppLocks(nullptr);
+  locks.Delete(sys::kLockRender);
 }
 
 TEST_F(Particles, ColourFadeAndEndlessParticles) {

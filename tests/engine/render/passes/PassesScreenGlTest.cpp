@@ -251,7 +251,7 @@ protected:
     CRenderTarget& copy = *graphics.mainTarget;
     CRenderTarget* t = manager.renderTargets;
     manager.sunShadows.render = on.shadows;
-    manager.filmLookExtras = on.filmExtras;
+    manager.filmLookExtras.render = on.filmExtras;
     const int qw = kWidth / 4, qh = kHeight / 4;
     if (on.glow) passes->RenderGlow();
     passes->RenderLinearDepth(t[gfx::kTargetLinearDepth], 512);
@@ -373,7 +373,7 @@ TEST_F(PassesScreenGlTest, EachPassChangesThePictureWhereItActsOnly) {
   {  // Radial blur: streaks at the box's outline, nothing at the centre.
     SPassSet on;
     on.radial = true;
-    manager.radialBlurStrength = 2.0f;
+    manager.radialBlurStrength.render = 2.0f;
     const std::vector<uint8_t> px = Frame(on);
     const SPixel centre{kWidth / 2, kHeight / 2};
     const SPixel edge = At(Vec3(0.55f, 0.5f, 0.5f));

@@ -171,7 +171,7 @@ TEST_F(RenderPassesTest, SunSplitsAreDrawnAndRecordedAtTheirOwnSizes) {
     int sizes[3];
   };
   for (const Case& c : {Case{false, {1024, 1024, 512}}, Case{true, {512, 512, 256}}}) {
-    manager.halfResolutionShadows = c.half;
+    manager.halfResolutionShadows.render = c.half;
     passes.reset(new CRenderPasses(manager, &graphics));
     passes->draws.drawShadowCasters = [this](const CStringHash& e, const char* t,
                                              const plat::Mat4* v, const plat::Mat4*,
@@ -216,7 +216,7 @@ TEST_F(RenderPassesTest, ShadowMapsFollowTheHalfResolutionSwitchAcrossFrames) {
   };
   for (const Frame& f : {Frame{false, {1024, 1024, 512}, 64}, Frame{true, {512, 512, 256}, 32},
                          Frame{false, {1024, 1024, 512}, 64}}) {
-    manager.halfResolutionShadows = f.half;
+    manager.halfResolutionShadows.render = f.half;
     passes->RenderSunShadowMaps();
     passes->RenderSpotShadowMaps();
     passes->RenderPointShadowMaps();
@@ -286,7 +286,7 @@ TEST_F(RenderPassesTest, PointLightViewsGoToTheirCubeFacesWithTheXFacesTraded) {
   CTestLight& light = AddLight(lig::kLightPoint, "lamp", true);
   SOwnedTargets owned{{&light}};
   currentCube = light.cubeShadowTarget;
-  manager.halfResolutionShadows = true;
+  manager.halfResolutionShadows.render = true;
   passes->RenderPointShadowMaps();
   ASSERT_EQ(draws.size(), 6u);
   EXPECT_EQ(faces, std::vector<int>({1, 0, 2, 3, 4, 5}));
@@ -413,19 +413,28 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
                       manager.renderTargets[gfx::kTargetLinearDepth]);
     graphics.device->EndScene();
   };
-  // Both glow targets are still drawn (cleared) without glowers; no blur, no merge.
+  // The glow colour is still drawn (cleared) without glowers; its depth, the blur
+  // and the merge are not: nothing would read them.
   glowersInList = 0;
   glowFrame();
   gpu::Texture* cleared = glowColour.texture;
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
-  EXPECT_EQ(draws.size(), 4u);
+  ASSERT_EQ(draws.size(), 2u);
+  EXPECT_EQ(draws[0].technique, "glowTech");
+  EXPECT_EQ(draws[1].technique, "glowTech_Skinned");
+  EXPECT_FALSE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
+  EXPECT_FALSE(manager.glowersDrawn);
   glowFrame();
   EXPECT_EQ(glowColour.texture, cleared) << "not blurred into the other target";
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
 
-  // One glower: its colour is blurred and summed into the picture.
+  // One glower: its depth is drawn, its colour is blurred and summed into the picture.
   glowersInList = 1;
+  draws.clear();
   glowFrame();
+  EXPECT_EQ(draws.size(), 4u);
+  EXPECT_TRUE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
+  EXPECT_TRUE(manager.glowersDrawn);
   EXPECT_NE(glowColour.texture, cleared);
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 2u) << "the blur's quad and the merge's";
   EXPECT_EQ(Effect("render2texture")
@@ -445,7 +454,7 @@ TEST_F(RenderPassesTest, PostPassesSetWhatTheirEffectsRead) {
   EXPECT_EQ(Value("render2texture", "gPixelSizeTexureToSum"),
             std::vector<float>({1.0f / 1024.0f, 1.0f / 1024.0f}));
   graphics.device->EndScene();
-  manager.radialBlurStrength = 0.7f;
+  manager.radialBlurStrength.render = 0.7f;
   passes->RenderRadialBlur(scene);
   EXPECT_EQ(Value("render2texture", "gRadialBlurStrength")[0], 0.7f);
   EXPECT_EQ(Value("render2texture", "gRadialBlurCenter"), std::vector<float>({0.5f, 0.5f}));
@@ -592,7 +601,7 @@ TEST_F(FilmLookTest, DustPointsSwitchOnForOneInFiveDrawsAndStepTheirImage) {
 
 TEST_F(FilmLookTest, InGameEffectsOffKeepEveryScheduleStill) {
   CRenderTarget& scene = *graphics.mainTarget;
-  manager.filmLookExtras = false;
+  manager.filmLookExtras.render = false;
   film->random[0] = 0.42f;
   film->points.offTimer = 0.1f;
   s_script = {7, 7, 7};
@@ -604,7 +613,7 @@ TEST_F(FilmLookTest, InGameEffectsOffKeepEveryScheduleStill) {
   EXPECT_FLOAT_EQ(film->worldTime, 0.05f);
   EXPECT_EQ(s_next, 0u);
 
-  manager.filmLookExtras = true;
+  manager.filmLookExtras.render = true;
   film->RenderFinalFX(scene, 0.05f);
   EXPECT_NE(Value("render2texture", "gEnableIngamePostFX")[0], 0.0f);
   EXPECT_FLOAT_EQ(film->random[0], 0.07f);
