@@ -32,12 +32,12 @@ function IsPlayerCollision(event)
   return other ~= nil and other:GetName() == "player"
 end
 
--- The camera runs along the main street's rail beside whoever it follows. It steps
--- off the rail (away from the target) only by as much as the target is farther from
--- the rail than this: anywhere on the street and its pavements it stays on the rail,
--- which would otherwise take it into the houses behind it.
+-- The camera runs along the main street's rail, inside the houses of the south side,
+-- beside whoever it follows. When the target is farther from the rail than this, the
+-- camera comes out towards it by the difference: across the street and the square
+-- it keeps about this distance, neither close nor wide.
 CAMERA_RAIL = "line_main_street"
-CAMERA_RAIL_MAX_DISTANCE = 24
+CAMERA_RAIL_MAX_DISTANCE = 12
 
 function PlaceCameraOnRail()
   -- Hosts without the game's functions (tools, tests) have no camera to place.
