@@ -424,7 +424,7 @@ std::vector<Light> Lights() {
                     V3(1, 0, 0.08f)});
   lights.push_back({"light_shop_diagonal", 1, V3(-58.0f, 2.6f, 10.2f), V3(0, 0, 0),
                     V3(0.9f, 0.25f, 0.6f), V3(1, 0, 0.15f)});
-  lights.push_back({"light_shop_avenue", 1, V3(-22.0f, 2.6f, -10.2f), V3(0, 0, 0),
+  lights.push_back({"light_shop_avenue", 1, V3(-22.0f, 2.6f, -8.7f), V3(0, 0, 0),
                     V3(0.3f, 0.9f, 0.6f), V3(1, 0, 0.15f)});
   return lights;
 }

@@ -546,8 +546,21 @@ TEST_F(CityLevelTest, TheLevelScriptStartsPlayAndFollowsThePlayerFromZoneToZone)
                      "test"))
       << Joined();
   EXPECT_EQ(host.GetGlobalInt("main_zone"), 3);
+  // The camera keeps the street's rail from zone to zone, takes the bar's own inside
+  // the bar and the street's again outside.
+  const auto onRail = [&host](const char* rail) {
+    host.RunString(
+        (std::string("on_rail = (camera_rail == '") + rail + "') and 1 or 0").c_str(), "test");
+    return host.GetGlobalInt("on_rail") == 1;
+  };
+  EXPECT_TRUE(onRail("line_main_street"));
+  ASSERT_TRUE(host.RunString("OnEnter_trigger_zone_bar({ collider_name_dst = 'player' })", "test"));
+  EXPECT_TRUE(onRail("line_bar_rail"));
+  ASSERT_TRUE(
+      host.RunString("OnEnter_trigger_zone_square({ collider_name_dst = 'player' })", "test"));
+  EXPECT_TRUE(onRail("line_main_street"));
   events.Update(0.0f);
-  const std::vector<std::pair<int, int>> expected = {{0, -1}, {1, 0}, {3, 1}};
+  const std::vector<std::pair<int, int>> expected = {{0, -1}, {1, 0}, {3, 1}, {2, 3}, {3, 2}};
   EXPECT_EQ(zones.seen, expected);
   events.RemoveListener(SH_OnZoneChange, &zones);
   events.Clear();
