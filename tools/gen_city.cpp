@@ -143,7 +143,7 @@ Image Asphalt() {
   Image im(kTex, kTex);
   for (int y = 0; y < kTex; ++y)
     for (int x = 0; x < kTex; ++x) {
-      float v = 0.13f + 0.07f * Fbm(x, y, kTex, 8, 11);
+      float v = 0.2f + 0.08f * Fbm(x, y, kTex, 8, 11);
       if (Hash01(x, y, 12) > 0.985f) v += 0.08f;  // gravel catching the light
       const float crack = std::fabs(Noise(x / 32.0f, y / 32.0f, 8, 13) - 0.5f);
       if (crack < 0.012f) v *= 0.55f;
@@ -375,9 +375,13 @@ struct Light {
   bool shadows = false;
 };
 
+// The night's light where no lamp reaches; the effects of what is not lightmapped
+// (figures, water) add the same.
+const V3 kNightAmbient(0.2f, 0.2f, 0.27f);
+
 std::vector<Light> Lights() {
   std::vector<Light> lights;
-  Light moon{"light_moon", 3, V3(60, 200, -90), V3(0, 0, 0), V3(0.22f, 0.27f, 0.42f), V3(1, 0, 0)};
+  Light moon{"light_moon", 3, V3(60, 200, -90), V3(0, 0, 0), V3(0.4f, 0.45f, 0.65f), V3(1, 0, 0)};
   moon.shadows = true;
   moon.fov = 60.0f;
   moon.farPlane = 400.0f;
@@ -390,8 +394,8 @@ std::vector<Light> Lights() {
                2,
                V3(x, 6.0f, z - (z > 0 ? 0.9f : -0.9f)),
                V3(x, 0.0f, z * 0.55f),
-               V3(1.0f, 0.68f, 0.32f),
-               V3(1.0f, 0.0f, 0.008f)};
+               V3(2.0f, 1.4f, 0.7f),  // a bright pool under the lamp that fades within 8 m
+               V3(1.0f, 0.0f, 0.025f)};
     lamp.exponent = 3.0f;
     lamp.fov = 100.0f;
     lamp.shadows = i % 3 == 0;
@@ -420,7 +424,7 @@ std::vector<Light> Lights() {
                     V3(1, 0, 0.08f)});
   lights.push_back({"light_shop_diagonal", 1, V3(-58.0f, 2.6f, 10.2f), V3(0, 0, 0),
                     V3(0.9f, 0.25f, 0.6f), V3(1, 0, 0.15f)});
-  lights.push_back({"light_shop_avenue", 1, V3(-22.0f, 2.6f, -10.2f), V3(0, 0, 0),
+  lights.push_back({"light_shop_avenue", 1, V3(-22.0f, 2.6f, -8.7f), V3(0, 0, 0),
                     V3(0.3f, 0.9f, 0.6f), V3(1, 0, 0.15f)});
   return lights;
 }
@@ -437,7 +441,7 @@ std::vector<int> LightZones(const Light& light) {
 
 // What the lights give a surface point with that normal, as the lightmaps store it.
 V3 LightAt(const std::vector<Light>& lights, const V3& p, const V3& n) {
-  V3 c(0.1f, 0.105f, 0.15f);  // the night's ambient: light from the windows and the sky
+  V3 c(kNightAmbient);  // light from the windows and the sky
   for (const Light& light : lights) {
     if (light.type == 3) {
       const V3 toLight = Normalized(light.position - light.target);
@@ -573,36 +577,82 @@ void CollisionBox(vd::phy::SCollisionMeshBuilder& c, float x0, float z0, float x
   c.Quad(t0, t3, t2, t1);
 }
 
-// A row of buildings along the street between x0 and x1, on the north (z 9..20)
-// or south (z -20..-9) side; heights and facades vary building by building.
-void BuildingRow(Level& level, int zone, float x0, float x1, bool north, uint32_t seed) {
-  const std::string z = kZoneNames[zone];
+// One building of a row: where it starts, how wide and tall it is, its facade.
+struct Building {
+  float x, width, height;
+  bool brick;
+};
+
+// The buildings of a row along the street between x0 and x1; heights and facades
+// vary building by building.
+std::vector<Building> RowLayout(float x0, float x1, uint32_t seed) {
+  std::vector<Building> row;
   float x = x0;
   int index = 0;
   while (x < x1 - 0.5f) {
     const float width = std::min(x1 - x, 8.0f + 4.0f * std::floor(Hash01(index, 1, seed) * 3.0f));
-    const float height = 8.0f * (2.0f + std::floor(Hash01(index, 2, seed) * 3.0f)) + 0.0f;
-    const bool brick = Hash01(index, 3, seed) > 0.5f;
-    Mesh& facade = level.Get("city_" + z + (brick ? "_brick" : "_plaster"),
-                             brick ? kBrick : kPlaster, zone, 8.0f);
+    const float height = 8.0f * (2.0f + std::floor(Hash01(index, 2, seed) * 3.0f));
+    row.push_back({x, width, height, Hash01(index, 3, seed) > 0.5f});
+    x += width;
+    ++index;
+  }
+  return row;
+}
+
+// A block's sides and top. Where another block stands against its west or east side
+// (up to `westCover` or `eastCover` metres), that part of the side is never seen from
+// outside and is left out: from a camera inside the block it would be a wall
+// standing across the view.
+void Block(Mesh& m, float x0, float y0, float z0, float x1, float y1, float z1, float westCover,
+           float eastCover, Mesh* top) {
+  m.Wall(x1, z0, x0, z0, y0, y1);  // south
+  m.Wall(x0, z1, x1, z1, y0, y1);  // north
+  if (std::max(y0, eastCover) < y1) m.Wall(x1, z1, x1, z0, std::max(y0, eastCover), y1);
+  if (std::max(y0, westCover) < y1) m.Wall(x0, z0, x0, z1, std::max(y0, westCover), y1);
+  if (top) top->Floor(x0, z0, x1, z1, y1);
+}
+
+// A row of buildings (RowLayout) on the north (z 9..20) or south (z -20..-9) side
+// of the street; `westCover` and `eastCover` are the heights of what stands against
+// the row's ends.
+void BuildingRow(Level& level, int zone, const std::vector<Building>& row, bool north,
+                 float westCover, float eastCover) {
+  const std::string z = kZoneNames[zone];
+  for (size_t i = 0; i < row.size(); ++i) {
+    const Building& b = row[i];
+    const float x = b.x, width = b.width, height = b.height;
+    Mesh& facade = level.Get("city_" + z + (b.brick ? "_brick" : "_plaster"),
+                             b.brick ? kBrick : kPlaster, zone, 8.0f);
     Mesh& roof = level.Get("city_" + z + "_concrete", kConcrete, zone, 4.0f);
     const float zn = north ? 9.0f : -20.0f, zf = north ? 20.0f : -9.0f;
-    facade.Box(x, kCurb, zn, x + width, height, zf, &roof);
+    const float west = i == 0 ? westCover : row[i - 1].height;
+    const float east = i + 1 == row.size() ? eastCover : row[i + 1].height;
+    Block(facade, x, kCurb, zn, x + width, height, zf, west, east, &roof);
+    // The street's camera looks out of the south side's houses: their ground is
+    // paved like the pavement, so that the foot of the frame never shows the void
+    // (the square's paving already runs under them).
+    if (!north && zone != kSquare)
+      level.Get("city_" + z + "_pavement", kPavement, zone, 2.0f)
+          .Floor(x, zn, x + width, zf, kCurb);
     CollisionBox(level.walls, x, zn, x + width, zf, 0.0f, height);
-    // A door in the middle of the street side: a wooden leaf in a stone frame
-    // standing out of the wall.
+    // A door in the middle of the street side: a wooden leaf, on the north side in a
+    // stone frame standing out of the wall (the frame's back against the wall is never
+    // seen). The south side's doors have none: the street's camera runs inside those
+    // houses and would see a frame from behind, floating in the view.
     Mesh& doors = level.Get("city_" + z + "_wood", kWood, zone, 2.0f);
     const float face = north ? zn : zf, out = north ? -0.12f : 0.12f;
     const float mid = x + width * 0.5f;
-    if (north)
+    if (north) {
+      const float front = face + out * 1.5f;
+      Mesh& frame = level.Get("city_" + z + "_concrete", kConcrete, zone, 4.0f);
       doors.Wall(mid + 0.7f, face + out, mid - 0.7f, face + out, kCurb, 2.6f);
-    else
+      frame.Wall(mid + 0.95f, front, mid - 0.95f, front, 2.6f, 2.9f);
+      frame.Wall(mid + 0.95f, face, mid + 0.95f, front, 2.6f, 2.9f);
+      frame.Wall(mid - 0.95f, front, mid - 0.95f, face, 2.6f, 2.9f);
+      frame.Floor(mid - 0.95f, front, mid + 0.95f, face, 2.9f);
+    } else {
       doors.Wall(mid - 0.7f, face + out, mid + 0.7f, face + out, kCurb, 2.6f);
-    Mesh& frame = level.Get("city_" + z + "_concrete", kConcrete, zone, 4.0f);
-    frame.Box(mid - 0.95f, 2.6f, std::min(face, face + out * 1.5f), mid + 0.95f, 2.9f,
-              std::max(face, face + out * 1.5f), &frame);
-    x += width;
-    ++index;
+    }
   }
 }
 
@@ -710,19 +760,38 @@ void BuildSky(Level& level) {
 
 Level BuildLevel(const std::vector<Light>& lights) {
   Level level;
+  // The rows of houses along the street; the south side runs unbroken from the
+  // diagonal street to the casino, the houses of one zone against the next's.
+  const std::vector<Building> diagonalNorth = RowLayout(-80, -40, 101),
+                              diagonalSouth = RowLayout(-80, -40, 102),
+                              avenueSouth = RowLayout(-40, 0, 201),
+                              squareSouth = RowLayout(0, 40, 301),
+                              casinoNorth = RowLayout(40, 72, 501),
+                              casinoSouth = RowLayout(40, 72, 502);
+  constexpr float kEndBlock = 24.0f, kCasinoWing = 10.0f;
   // Diagonal: the narrow old street at the west end, closed by a block across it.
   Street(level, kDiagonal, -80, -40, true, true);
-  BuildingRow(level, kDiagonal, -80, -40, true, 101);
-  BuildingRow(level, kDiagonal, -80, -40, false, 102);
+  BuildingRow(level, kDiagonal, diagonalNorth, true, kEndBlock, 0.0f);
+  BuildingRow(level, kDiagonal, diagonalSouth, false, kEndBlock, avenueSouth.front().height);
   {
     Mesh& end = level.Get("city_diagonal_brick", kBrick, kDiagonal, 8.0f);
     Mesh& roof = level.Get("city_diagonal_concrete", kConcrete, kDiagonal, 4.0f);
-    end.Box(-92, 0, -20, -80, 24, 20, &roof);
-    CollisionBox(level.walls, -92, -20, -80, 20, 0, 24);
+    end.Wall(-80, -20, -92, -20, 0, kEndBlock);  // south
+    end.Wall(-92, 20, -80, 20, 0, kEndBlock);    // north
+    end.Wall(-92, -20, -92, 20, 0, kEndBlock);   // west
+    // The east side faces the street; behind the rows only what rises above them.
+    end.Wall(-80, 9, -80, -9, 0, kEndBlock);
+    if (diagonalNorth.front().height < kEndBlock)
+      end.Wall(-80, 20, -80, 9, diagonalNorth.front().height, kEndBlock);
+    if (diagonalSouth.front().height < kEndBlock)
+      end.Wall(-80, -9, -80, -20, diagonalSouth.front().height, kEndBlock);
+    roof.Floor(-92, -20, -80, 20, kEndBlock);
+    CollisionBox(level.walls, -92, -20, -80, 20, 0, kEndBlock);
   }
   // Avenue: the street runs along a canal behind a railing on its north side.
   Street(level, kAvenue, -40, 0, false, true);
-  BuildingRow(level, kAvenue, -40, 0, false, 201);
+  BuildingRow(level, kAvenue, avenueSouth, false, diagonalSouth.back().height,
+              squareSouth.front().height);
   {
     Mesh& quay = level.Get("city_avenue_pavement", kPavement, kAvenue, 2.0f);
     Mesh& stone = level.Get("city_avenue_concrete", kConcrete, kAvenue, 4.0f);
@@ -750,7 +819,8 @@ Level BuildLevel(const std::vector<Light>& lights) {
     for (float x = 0; x < 40; x += 8)
       for (float z = -20; z < 20; z += 8) plaza.Floor(x, z, x + 8, std::min(20.0f, z + 8), kCurb);
     level.floor.Flat(0, -20, 40, 20, kCurb);
-    BuildingRow(level, kSquare, 0, 40, false, 301);
+    BuildingRow(level, kSquare, squareSouth, false, avenueSouth.back().height,
+                casinoSouth.front().height);
     for (int i = 0; i < 2; ++i) {
       const float x0 = i == 0 ? 0.0f : 28.0f, x1 = i == 0 ? 12.0f : 40.0f;
       Mesh& facade = level.Get("city_square_plaster", kPlaster, kSquare, 8.0f);
@@ -810,21 +880,23 @@ Level BuildLevel(const std::vector<Light>& lights) {
   }
   // Casino: the street ends at the lit front of the casino.
   Street(level, kCasino, 40, 80, true, true);
-  BuildingRow(level, kCasino, 40, 72, true, 501);
-  BuildingRow(level, kCasino, 40, 72, false, 502);
+  BuildingRow(level, kCasino, casinoNorth, true, 0.0f, kCasinoWing);
+  BuildingRow(level, kCasino, casinoSouth, false, squareSouth.back().height, kCasinoWing);
   {
     Mesh& front = level.Get("city_casino_front", kCasinoFront, kCasino, 8.0f);
     Mesh& roof = level.Get("city_casino_concrete", kConcrete, kCasino, 4.0f);
     front.Wall(80, -20, 80, 20, 0, 18);
-    front.Box(72, kCurb, -20, 80, 10, -9, &roof);
-    front.Box(72, kCurb, 9, 80, 10, 20, &roof);
+    // The wings stand between the last houses and the front's wall.
+    Block(front, 72, kCurb, -20, 80, kCasinoWing, -9, casinoSouth.back().height, 18.0f, &roof);
+    level.Get("city_casino_pavement", kPavement, kCasino, 2.0f).Floor(72, -20, 80, -9, kCurb);
+    Block(front, 72, kCurb, 9, 80, kCasinoWing, 20, casinoNorth.back().height, 18.0f, &roof);
     roof.Box(80, 0, -22, 92, 18, 22, &roof);       // the body behind the front
     front.Box(74, 5.0f, -5, 80, 5.4f, 5, &front);  // canopy over the door
     Mesh& doors = level.Get("city_casino_wood", kWood, kCasino, 2.0f);
     doors.Wall(79.85f, -2.5f, 79.85f, 2.5f, 0.0f, 4.0f);
     CollisionBox(level.walls, 80, -22, 92, 22, 0, 18);
-    CollisionBox(level.walls, 72, -20, 80, -9, 0, 10);
-    CollisionBox(level.walls, 72, 9, 80, 20, 0, 10);
+    CollisionBox(level.walls, 72, -20, 80, -9, 0, kCasinoWing);
+    CollisionBox(level.walls, 72, 9, 80, 20, 0, kCasinoWing);
     level.floor.Flat(72, -9, 80, 9, 0.0f);
   }
   // The street across the square joins avenue and casino.
@@ -1119,6 +1191,10 @@ std::string TrackerObject(const std::string& name, const std::vector<V3>& points
   return s + "    </key>\n  </Component>\n</GameObject>\n";
 }
 
+// The street's camera rail (see WriteTrackersAndLines). Its ends keep 5 m from the
+// end block and the casino's front, whose sides would stand in the view.
+constexpr float kRailWest = -75.0f, kRailEast = 75.0f, kRailHeight = 4.5f, kRailZ = -15.0f;
+
 void WriteTrackersAndLines(const std::string& xml) {
   // Patrol rounds of each zone, and the camera's path to the casino for the last scene.
   std::string t = kHeader;
@@ -1135,19 +1211,26 @@ void WriteTrackersAndLines(const std::string& xml) {
   t += TrackerObject("tracker_casino_cinematic", {V3(44, 3, 0), V3(58, 5, -6), V3(68, 8, 0)});
   WriteText(xml + "/level1_tracker_instances.xml", t);
 
-  // The camera rail along the whole street, above the north pavement: the camera runs
-  // beside the player and looks down across the street at him. On the street's middle
-  // line it would stand right above him and look straight down.
+  // The camera rail along the whole street. It runs inside the houses of the south
+  // side, 6 m behind their fronts, where nobody walks: the camera looks across the
+  // street at the player and the houses of the north side, and as nobody comes
+  // nearer than 6 m it never looks down on him by more than about 25 degrees. From
+  // inside a house its own walls face away and are not drawn (the rows leave out the
+  // walls between houses for that). The rail runs east, so its side vector points
+  // south: a player farther away than the rail's reach pulls the camera out towards
+  // him instead of leaving him small in a wide shot.
   WriteText(xml + "/level1_line_instances.xml",
-            std::string(kHeader) +
-                TrackerObject("line_main_street", {V3(-76, 4.5f, 8), V3(76, 4.5f, 8)}));
+            std::string(kHeader) + TrackerObject("line_main_street", {V3(kRailWest, kRailHeight, kRailZ),
+                                                                       V3(kRailEast, kRailHeight, kRailZ)}));
 
-  // Each zone's rail.
-  const V3 rails[kZoneCount][2] = {{V3(-78, 4, -2), V3(-42, 4, -2)},
-                                   {V3(-38, 4, -2), V3(-2, 4, -2)},
-                                   {V3(14, 3, 22), V3(26, 3, 22)},
-                                   {V3(2, 5, -14), V3(38, 5, -14)},
-                                   {V3(42, 4, 0), V3(70, 4, 0)}};
+  // Each zone's rail: its stretch of the street's rail; in the bar, along the back
+  // wall above the shelves, running west so that the camera comes out into the room.
+  const V3 rails[kZoneCount][2] = {
+      {V3(kRailWest, kRailHeight, kRailZ), V3(-40, kRailHeight, kRailZ)},
+      {V3(-40, kRailHeight, kRailZ), V3(0, kRailHeight, kRailZ)},
+      {V3(27.4f, 3.7f, 31.4f), V3(12.6f, 3.7f, 31.4f)},
+      {V3(0, kRailHeight, kRailZ), V3(40, kRailHeight, kRailZ)},
+      {V3(40, kRailHeight, kRailZ), V3(kRailEast, kRailHeight, kRailZ)}};
   for (int z = 0; z < kZoneCount; ++z) {
     const std::string dir = xml + "/" + kZoneNames[z];
     WriteText(dir + "/line_instances.xml",

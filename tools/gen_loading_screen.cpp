@@ -251,6 +251,15 @@ void WriteXml(const std::string& xml) {
                                               "<shaders>\n  <shader fileName=\"gui\"/>\n"
                                               "  <shader fileName=\"skin\"/>\n"
                                               "</shaders>\n");
+  // The front end's screens (start-up, menu, loading) are quads drawn with the
+  // interface effect.
+  WriteText(xml + "/menu_shaders.xml", std::string(kHeader) +
+                                           "<shaders>\n  <shader fileName=\"gui\"/>\n"
+                                           "</shaders>\n");
+  // Nothing of the loading scene names a material: the screen's quads and the
+  // skinned figures take their textures from their renderers.
+  WriteText(xml + "/loading_materials.xml",
+            std::string(kHeader) + "<materials>\n</materials>\n");
   std::string textures = std::string(kHeader) + "<textures>\n";
   for (const char* language : {"eng/", "spa/"})
     for (const Element& e : kElements)

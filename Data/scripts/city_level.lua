@@ -21,6 +21,7 @@ function SetMainZone(zone)
   local previous = main_zone
   main_zone = zone
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = zone, zone_prev = previous })
+  PlaceCameraOnRail(zone)
 end
 
 -- Only the player moves the level from zone to zone.
@@ -32,19 +33,30 @@ function IsPlayerCollision(event)
   return other ~= nil and other:GetName() == "player"
 end
 
--- The camera runs along the main street's rail beside whoever it follows. It steps
--- off the rail (away from the target) only by as much as the target is farther from
--- the rail than this: anywhere on the street and its pavements it stays on the rail,
--- which would otherwise take it into the houses behind it.
+-- The camera runs along the main street's rail, inside the houses of the south side,
+-- beside whoever it follows. When the target is farther from the rail than this, the
+-- camera comes out towards it by the difference: across the street and the square
+-- it keeps about this distance, neither close nor wide.
+-- Inside the bar the street's camera would look at the bar's front wall: there the
+-- camera runs along the bar's own rail, by the back wall.
 CAMERA_RAIL = "line_main_street"
-CAMERA_RAIL_MAX_DISTANCE = 24
+CAMERA_RAIL_MAX_DISTANCE = 12
+camera_rail = nil
 
-function PlaceCameraOnRail()
+function CameraRailOfZone(zone)
+  if zone == ZONE_BAR then return "line_bar_rail" end
+  return CAMERA_RAIL
+end
+
+function PlaceCameraOnRail(zone)
+  local rail = CameraRailOfZone(zone)
+  if rail == camera_rail then return end
+  camera_rail = rail
   -- Hosts without the game's functions (tools, tests) have no camera to place.
   if GetLuaFunctions == nil then return end
   local functions = GetLuaFunctions()
   functions:CameraSetRailMaxDistance(CAMERA_RAIL_MAX_DISTANCE)
-  functions:CameraSetRailsMode("linear_rails", CAMERA_RAIL, "cut")
+  functions:CameraSetRailsMode("linear_rails", rail, "cut")
 end
 
 -- While the level loads nothing collides.
@@ -61,7 +73,8 @@ function OnInitGame()
   deaths = {}
   last_death = nil
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
-  PlaceCameraOnRail()
+  camera_rail = nil
+  PlaceCameraOnRail(ZONE_DIAGONAL)
 end
 
 function OnEnter_trigger_zone_diagonal(event)

@@ -401,6 +401,97 @@ TEST_F(CityLevelTest, EveryWalkablePlaceLiesInTheTriggerOfItsZone) {
   }
 }
 
+// The value of `name = <number>` in a script's text (0 when it is not there).
+float ScriptNumber(const std::string& text, const std::string& name) {
+  const size_t at = text.find("\n" + name + " = ");
+  return at == std::string::npos ? 0.0f : std::stof(text.substr(at + name.size() + 4));
+}
+
+// Where the rail camera stands for a target point, by the rails' rule: the target
+// projected onto the rail in x-z, clamped to the rail's ends, and moved off the rail
+// against the rail's side vector by as much as the target is farther than `reach`.
+struct SRailCamera {
+  float ax, ay, az, bx, bz;
+  void At(float px, float py, float pz, float reach, float& ex, float& ez) const {
+    const float dx = bx - ax, dz = bz - az;
+    const float t = ((px - ax) * dx + (pz - az) * dz) / (dx * dx + dz * dz);
+    const float qx = ax + t * dx, qz = az + t * dz;
+    ex = ax + std::min(1.0f, std::max(0.0f, t)) * dx;
+    ez = az + std::min(1.0f, std::max(0.0f, t)) * dz;
+    const float d = std::sqrt((px - qx) * (px - qx) + (py - ay) * (py - ay) + (pz - qz) * (pz - qz));
+    if (d < reach) return;
+    const float length = std::sqrt(dx * dx + dz * dz);
+    const float sideX = dz / length, sideZ = -dx / length;  // up x (dx, 0, dz), normalised
+    ex -= sideX * (d - reach);
+    ez -= sideZ * (d - reach);
+  }
+};
+
+SRailCamera Rail(const char* path) {
+  const std::vector<std::string> x = Attributes(path, "waypoint", "positionX"),
+                                 y = Attributes(path, "waypoint", "positionY"),
+                                 z = Attributes(path, "waypoint", "positionZ");
+  if (x.size() != 2 || y.size() != 2 || z.size() != 2) return {0, 0, 0, 0, 0};
+  // Attributes walks the file from its end.
+  return {std::stof(x[1]), std::stof(y[1]), std::stof(z[1]), std::stof(x[0]), std::stof(z[0])};
+}
+
+// Wherever the player walks, the rail camera of his zone looks at him from the side,
+// a medium distance away: never down on him so steeply that the street's houses and
+// the sky leave the frame, never so close or so far that the shot jumps between a
+// close-up and a wide view, and never with his feet below the frame.
+TEST_F(CityLevelTest, TheRailCamerasKeepThePlayerAndTheStreetInView) {
+  const std::string script = ReadFile("Data/scripts/city_level.lua");
+  const float reach = ScriptNumber(script, "CAMERA_RAIL_MAX_DISTANCE");
+  ASSERT_GT(reach, 0.0f);
+  EXPECT_NE(script.find("CAMERA_RAIL = \"line_main_street\""), std::string::npos);
+  const std::vector<std::string> heights = Attributes(
+      "Data/xml/loading_camera_templates.xml", "key", "value", "target_height");
+  const std::vector<std::string> fovs =
+      Attributes("Data/xml/loading_camera_templates.xml", "key", "value", "fov");
+  ASSERT_EQ(heights.size(), 1u);
+  ASSERT_EQ(fovs.size(), 1u);
+  const float targetHeight = std::stof(heights[0]), halfFov = std::stof(fovs[0]) * 0.5f;
+
+  struct SArea {
+    const char* rail;
+    float x0, x1, z0, z1;  // where the player can stand
+  };
+  const SArea areas[] = {
+      {"Data/xml/level1_line_instances.xml", -79.5f, 79.5f, -8.6f, 8.6f},
+      {"Data/xml/level1_line_instances.xml", 0.5f, 39.5f, -8.6f, 19.6f},  // the square
+      {"Data/xml/diagonal/line_instances.xml", -79.5f, -40, -8.6f, 8.6f},
+      {"Data/xml/avenue/line_instances.xml", -40, 0, -8.6f, 7.4f},
+      {"Data/xml/square/line_instances.xml", 0.5f, 39.5f, -8.6f, 19.6f},
+      {"Data/xml/casino/line_instances.xml", 40, 79.5f, -8.6f, 8.6f},
+      {"Data/xml/bar/line_instances.xml", 12.7f, 27.3f, 20.7f, 27.6f},  // before the counter
+  };
+  constexpr float kDegrees = 180.0f / 3.14159265f;
+  for (const SArea& area : areas) {
+    SCOPED_TRACE(area.rail);
+    const SRailCamera rail = Rail(area.rail);
+    ASSERT_NE(rail.ax, rail.bx) << "a rail of two points along the street";
+    float steepest = 0.0f, nearest = 1e9f, farthest = 0.0f, lowestFeet = 0.0f;
+    for (float x = area.x0; x <= area.x1; x += 0.5f)
+      for (float z = area.z0; z <= area.z1; z += 0.2f) {
+        const float y = std::fabs(z) < 6.0f ? 0.0f : 0.15f;
+        const float ty = y + targetHeight;
+        float ex = 0, ez = 0;
+        rail.At(x, ty, z, reach, ex, ez);
+        const float across = std::hypot(x - ex, z - ez);
+        const float down = std::atan2(rail.ay - ty, across) * kDegrees;
+        steepest = std::max(steepest, down);
+        nearest = std::min(nearest, across);
+        farthest = std::max(farthest, across);
+        lowestFeet = std::max(lowestFeet, std::atan2(rail.ay - y, across) * kDegrees - down);
+      }
+    EXPECT_LT(steepest, halfFov) << "the top of the frame stays above the horizon";
+    EXPECT_GT(nearest, 3.5f);
+    EXPECT_LT(farthest, reach + 1.0f);
+    EXPECT_LT(lowestFeet, halfFov * 0.6f) << "the feet stay well inside the frame";
+  }
+}
+
 // Keeps the zone changes it is handed.
 class CZoneLog : public evn::IEventListener {
 public:
@@ -455,8 +546,21 @@ TEST_F(CityLevelTest, TheLevelScriptStartsPlayAndFollowsThePlayerFromZoneToZone)
                      "test"))
       << Joined();
   EXPECT_EQ(host.GetGlobalInt("main_zone"), 3);
+  // The camera keeps the street's rail from zone to zone, takes the bar's own inside
+  // the bar and the street's again outside.
+  const auto onRail = [&host](const char* rail) {
+    host.RunString(
+        (std::string("on_rail = (camera_rail == '") + rail + "') and 1 or 0").c_str(), "test");
+    return host.GetGlobalInt("on_rail") == 1;
+  };
+  EXPECT_TRUE(onRail("line_main_street"));
+  ASSERT_TRUE(host.RunString("OnEnter_trigger_zone_bar({ collider_name_dst = 'player' })", "test"));
+  EXPECT_TRUE(onRail("line_bar_rail"));
+  ASSERT_TRUE(
+      host.RunString("OnEnter_trigger_zone_square({ collider_name_dst = 'player' })", "test"));
+  EXPECT_TRUE(onRail("line_main_street"));
   events.Update(0.0f);
-  const std::vector<std::pair<int, int>> expected = {{0, -1}, {1, 0}, {3, 1}};
+  const std::vector<std::pair<int, int>> expected = {{0, -1}, {1, 0}, {3, 1}, {2, 3}, {3, 2}};
   EXPECT_EQ(zones.seen, expected);
   events.RemoveListener(SH_OnZoneChange, &zones);
   events.Clear();

@@ -209,7 +209,8 @@ TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
   Texture* lightmap = makeTexture(0xFF804000u, 0xFF000000u);
 
   gfx::BITEXTURED_NORM_VERTEX tri[3];
-  const float q[3][2] = {{-1, -1}, {3, -1}, {-1, 3}};
+  // Clockwise on the screen, as every mesh's front: the effect culls back faces.
+  const float q[3][2] = {{-1, -1}, {-1, 3}, {3, -1}};
   for (int i = 0; i < 3; ++i) {
     tri[i].position = plat::Vec3(q[i][0], q[i][1], 0.5f);
     tri[i].normal = plat::Vec3(0, 0, -1);
@@ -250,6 +251,12 @@ TEST_F(EffectFilesGlTest, StaticMeshTakesItsLightFromTheLightmapOrTheLights) {
   EXPECT_GT(lit[2], 240);
   EXPECT_GT(lit[1], 240);
   EXPECT_GT(lit[0], 240);
+
+  // Seen from behind (winding reversed) the surface is not drawn: cameras look out of
+  // the city's houses through their walls.
+  std::swap(tri[1], tri[2]);
+  EXPECT_EQ(drawCentre(false), (std::vector<uint8_t>{0, 0, 0, 255}));
+  std::swap(tri[1], tri[2]);
 
   // With map-based shadows on, a sun split map holding a caster in front of the
   // surface (depth 0 everywhere) takes the sun away, and darkens the lightmap.

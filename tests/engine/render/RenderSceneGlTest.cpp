@@ -95,8 +95,9 @@ protected:
     auto* quad = new CVertexBuffer<TEXTURED_NORM_VERTEX>();
     quad->Init(6, kMeshPrimitiveKindList, kVtxTexturedNorm);
     const plat::Vec3 n = plat::Normalize(plat::Vec3(0, 0.7f, 0.7f));
-    const plat::Vec3 corners[6] = {{-2.4f, 0, 0}, {-1.2f, 0, 0}, {-1.2f, 2, 0},
-                                   {-2.4f, 0, 0}, {-1.2f, 2, 0}, {-2.4f, 2, 0}};
+    // Clockwise seen from the camera, as every mesh's front: static meshes cull the back.
+    const plat::Vec3 corners[6] = {{-2.4f, 0, 0}, {-1.2f, 2, 0}, {-1.2f, 0, 0},
+                                   {-2.4f, 0, 0}, {-2.4f, 2, 0}, {-1.2f, 2, 0}};
     for (int i = 0; i < 6; ++i) quad->Vertices()[i] = {corners[i], n, {0.5f, 0.5f}};
     ASSERT_TRUE(quad->Create());
     render.meshes.Add(CStringHash("quad"), quad);

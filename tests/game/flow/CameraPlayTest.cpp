@@ -37,14 +37,21 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
     float stillOffset = 1.0f, shakenOffset = 0.0f;
     bool playerDrawn = false;
     // Degrees below the horizon at which the eye sees the target point, with the
-    // target in the street's middle and then on its near edge.
-    float middleDown = 0.0f, nearEdgeDown = 90.0f;
+    // target in the street's middle, on its near edge and on its far edge; and how
+    // far the eye stands from the target across the ground.
+    float middleDown = 0.0f, nearEdgeDown = 90.0f, farEdgeDown = 90.0f;
+    float nearEdgeAcross = 0.0f, farEdgeAcross = 0.0f;
   } play;
   const auto downAngle = [](const CCameraGOWController& camera) {
     const plat::Vec3 eye = camera.transform->position;
     const plat::Vec3 look = camera.targetTransform->position;
     const float drop = eye.y - look.y - camera.targetHeight;
     return std::atan2(drop, std::hypot(eye.x - look.x, eye.z - look.z)) * 180.0f / 3.14159265f;
+  };
+  const auto across = [](const CCameraGOWController& camera) {
+    const plat::Vec3 eye = camera.transform->position;
+    const plat::Vec3 look = camera.targetTransform->position;
+    return std::hypot(eye.x - look.x, eye.z - look.z);
   };
   game.script = [&](int frame, pi::ScriptedBackend& keys) {
     if (frame == 5) keys.SetKeys({pi::kKeyReturn});  // new game
@@ -70,13 +77,20 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
       play.playerDrawn = renderer && renderer->IsRegistered() && renderer->IsInDrawnLists() &&
                          renderer->IsReadyToDraw();
       play.middleDown = downAngle(*camera);
-      camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 6));
+      // The pavement on the camera's side, against the houses.
+      camera->targetTransform->SetPosition(plat::Vec3(-30, 0, -8.6f));
     }
     if (play.frames == 110 && camera->targetTransform) {
       play.nearEdgeDown = downAngle(*camera);
+      play.nearEdgeAcross = across(*camera);
+      camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 8.6f));
+    }
+    if (play.frames == 160 && camera->targetTransform) {
+      play.farEdgeDown = downAngle(*camera);
+      play.farEdgeAcross = across(*camera);
       camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 0));
     }
-    if (play.frames == 120) {
+    if (play.frames == 170) {
       play.eyeX = camera->transform->position.x;
       play.eyeY = camera->transform->position.y;
       play.targetX = camera->targetTransform ? camera->targetTransform->position.x : 0.0f;
@@ -89,12 +103,12 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
                              ? std::fabs(camera->lookAtPoint.y - camera->targetHeight -
                                          camera->targetTransform->position.y)
                              : 0.0f;
-    if (play.frames == 119) play.stillOffset = offset;
-    if (play.frames > 122 && camera->targetShake) {
+    if (play.frames == 169) play.stillOffset = offset;
+    if (play.frames > 172 && camera->targetShake) {
       play.shakeOn = true;
       play.shakenOffset = std::max(play.shakenOffset, offset);
     }
-    if (play.frames == 130) game.quitRequested = 1;
+    if (play.frames == 180) game.quitRequested = 1;
   };
   ASSERT_TRUE(game.Init(nullptr, 1));
   game.StartGame();
@@ -110,10 +124,20 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
   EXPECT_FLOAT_EQ(play.eyeY, 4.5f) << "at the rail's height";
   EXPECT_TRUE(play.playerDrawn)
       << "the player's skinned figure is in the drawn lists, its effect loaded";
-  // From above, not from overhead: the figure stands in the view, not under it.
+  // From above, not from overhead: the figure stands in the view, not under it, and
+  // the top of the frame (half of the 60 degrees' field of view above the aim) keeps
+  // the horizon in it wherever the target stands across the street; the shot stays
+  // a medium one from one pavement to the other.
   EXPECT_GT(play.middleDown, 10.0f);
-  EXPECT_LT(play.middleDown, 40.0f);
-  EXPECT_LT(play.nearEdgeDown, 65.0f);
+  EXPECT_LT(play.middleDown, 30.0f);
+  for (const float down : {play.nearEdgeDown, play.farEdgeDown}) {
+    EXPECT_GT(down, 5.0f);
+    EXPECT_LT(down, 30.0f);
+  }
+  for (const float distance : {play.nearEdgeAcross, play.farEdgeAcross}) {
+    EXPECT_GT(distance, 4.0f);
+    EXPECT_LT(distance, 14.0f);
+  }
   EXPECT_TRUE(play.shakeOn);
   EXPECT_LT(play.stillOffset, 0.05f);
   EXPECT_GT(play.shakenOffset, 0.3f) << "40 / (25..74) up or down";

@@ -55,6 +55,8 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   }
   EXPECT_EQ(game.Find("main_camera")->GetGroup(), game.gameWorld.groups[kGroupLoadingCamera]);
   EXPECT_EQ(game.Find("walker_1")->GetGroup(), game.gameWorld.groups[kGroupLoadingCommon]);
+  // Every shader, texture and material list that the pre-load reads is there.
+  EXPECT_EQ(log.find("Render library"), std::string::npos) << log;
 
   int playFrames = 0;
   int levelFrames = 0;
