@@ -401,6 +401,9 @@ public:
   float desaturationMin = 0.27f;
   float desaturationMax = 1.0f;
   float filmLookValues[5] = {0.2f, 0.0f, 0.0f, 0.1f, 1.0f};
+  // The screen effect (the film look's line flashes) and its restart, which the
+  // pass takes: the player switches it on while an explosion's hit shakes him.
+  enum { kScreenEffect = 0, kScreenEffectRestart = 1 };
   bool filmLookSwitches[2] = {false, false};
   // The radial blur's strength and centre (texture coordinates), written by the
   // player's effects on the main thread.

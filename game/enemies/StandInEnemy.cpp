@@ -29,7 +29,8 @@ const CStringHash kIdleCycle("idle");
 const CStringHash kAttackAction("attack");
 
 const CStringHash kSubscribedEvents[] = {CStringHash("OnCollisionEnter"),
-                                         CStringHash("OnPlayerAttack"), CStringHash("OnFatality")};
+                                         CStringHash("OnPlayerAttack"), CStringHash("OnFatality"),
+                                         CStringHash("OnExplosion")};
 
 constexpr uint32_t kLife = ComputeHash("life");
 constexpr uint32_t kFatalityLife = ComputeHash("fatality_life");
@@ -116,6 +117,7 @@ void CStandInEnemy::Restart() {
   locked = armed = bodyRemoved = 0;
   armedDamage = 0;
   stateTimer = stateDuration = sinceAttack = 0.0f;
+  hitTimer = 0.0f;
   killTimer = -1.0f;
   WeaponOff();
   if (transform) {
@@ -193,6 +195,15 @@ void CStandInEnemy::HandleEvent(evn::IEvent* event) {
     ++weaponContacts;
     if (!armed) return;
     if (TakeHit(armedDamage)) armed = 0;
+  } else if (type == SH_OnExplosion) {
+    // Whatever stands in a burst's range is caught, the thrower's own kind too;
+    // the bursts of one grenade go off together and hurt once.
+    auto* explosion = static_cast<evn::CEventExplosion*>(event);
+    if (!transform) return;
+    const float rangeSq = explosion->range * explosion->range;
+    if (!(plat::LengthSq(transform->position - explosion->pos) < rangeSq)) return;
+    ++explosionsCaught;
+    if (hitTimer > kHitGap) TakeHit(explosion->damage);
   } else if (type == SH_OnFatality) {
     auto* fatality = static_cast<evn::CEventFatality*>(event);
     obj::CGameObject* owner = GetOwner();
@@ -206,6 +217,7 @@ void CStandInEnemy::HandleEvent(evn::IEvent* event) {
 bool CStandInEnemy::TakeHit(int damage) {
   if (!IsActive() || state == kFinished) return false;
   ++hitsTaken;
+  hitTimer = 0.0f;
   life -= damage;
   if (life <= 0) {
     life = 0;
@@ -278,6 +290,7 @@ void CStandInEnemy::WeaponOff() {
 
 bool CStandInEnemy::Update(float dt) {
   if (!m_enabled || !std::isfinite(dt) || dt < 0.0f) return true;
+  hitTimer += dt;
   switch (state) {
     case kFighting:
       UpdateFighting(dt);

@@ -46,6 +46,8 @@ public:
   // How long the figure takes to fall, and how long the fallen body stays.
   static constexpr float kFallTime = 0.6f;
   static constexpr float kBodyTime = 4.0f;
+  // An explosion hurts only a figure that no blow has reached for this long (s).
+  static constexpr float kHitGap = 0.5f;
 
   static const CStringHash& GetClassName();
 
@@ -60,7 +62,7 @@ public:
   // Joins the enemies' manager's list and its events while enabled.
   void SetEnabled(bool enabled, bool fromCheckPoint) override;
   bool Update(float dt) override;
-  // "OnPlayerAttack", "OnCollisionEnter" and "OnFatality".
+  // "OnPlayerAttack", "OnCollisionEnter", "OnFatality" and "OnExplosion".
   void HandleEvent(evn::IEvent* event) override;
   bool Init() override;
   void Reset() override;
@@ -104,6 +106,8 @@ public:
   float stateTimer = 0.0f;
   float stateDuration = 0.0f;
   float sinceAttack = 0.0f;
+  // Seconds since the last blow it took.
+  float hitTimer = 0.0f;
   // The finishing move's kill time, counted down once the move has begun (< 0: none).
   float killTimer = -1.0f;
   uint8_t bodyRemoved = 0;
@@ -112,6 +116,7 @@ public:
   int playerAttacksSeen = 0;
   int weaponContacts = 0;
   int hitsTaken = 0;
+  int explosionsCaught = 0;
   int deaths = 0;
 
   // --- Siblings (borrowed between Init and Reset) -----------------------------------

@@ -306,7 +306,8 @@ void CPlayerController::Restart() {
   footstepsStopped = 0;
   wallContact = 0;
   coverHitAgain = 0;
-  useInRange = useActive = usePromptShown = usePlaced = 0;
+  if (usePromptShown) HideUsePrompt();
+  useInRange = useActive = usePlaced = 0;
   fatalityPlaced = fatalityStarted = 0;
   if (transform) {
     transform->position = startPosition;
@@ -321,9 +322,13 @@ void CPlayerController::Restart() {
       plat::Vec3(std::sin(referenceYaw), 0.0f, std::cos(referenceYaw));
   voiceChannel = 0;
   lastEnemyAttack = CStringHash();
+  // A flash cut short by the restart must not stay on the screen.
+  if (flashActive) SetScreenEffect(false);
   flashActive = 0;
   sinceHit = 0.0f;
   firstExplosionHit = 1;
+  // A life that restarts in a throw's slow motion must not go on in it.
+  EndGrenadeSlowMotion();
 }
 
 void CPlayerController::SetEnabled(bool enabled, bool fromCheckPoint) {
@@ -502,7 +507,8 @@ bool CPlayerController::Update(float dt) {
   previousWallContact = wallContact;
   if (previousState == kRun && state != kRun) StopFootsteps();
   if (flashActive) {
-    if (flashTimer >= 0.5f) {
+    if (flashTimer >= kFlashTime) {
+      SetScreenEffect(false);
       flashActive = 0;
     } else {
       flashTimer += dt;

@@ -82,6 +82,8 @@ public:
   static constexpr float kSpeedGain = 13.0f;
   // The yaw the player faces after a restart.
   static constexpr float kRestartYaw = 3.14159274f;
+  // How long an explosion's hit keeps the screen effect on, in seconds.
+  static constexpr float kFlashTime = 0.5f;
 
   static const CStringHash& GetClassName();
   // The script API's name of a state ("idle", "run"...); null for 21 and for
@@ -277,6 +279,7 @@ private:
   void UpdateFatality();
   void UpdateUse();
   void UpdateUsePrompt();
+  void HideUsePrompt();
   void HandleReactionEvent(evn::IEvent* event);
   void WallStrike(const evn::SCollisionSides& sides);
   void OnExplosion(const evn::CEventExplosion& explosion);
@@ -289,6 +292,9 @@ private:
   void HoldFightSlots();
   void WeaponsOff();
   void TurnTowards(const plat::Vec3& point);
+  // The render manager's screen effect; switched on from off, its animation
+  // starts again.
+  void SetScreenEffect(bool on);
   void PostShake(const obj::CGameObject& attacker);
   // Shared steps.
   bool Entering();

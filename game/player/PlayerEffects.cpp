@@ -101,9 +101,12 @@ void SetAlpha(gfx::CRenderer* renderer, float alpha) {
   renderer->SetShaderParameter(kColorFactor, kFloat4, factor);
 }
 
+// The effects steer their objects by the angles: the orientation follows them, or
+// the matrix would keep the object's old facing.
 void Place(gfx::CTransform* t, const plat::Vec3& position) {
   if (!t) return;
   t->position = position;
+  t->orientation = plat::QuatRotationYawPitchRoll(t->yaw, t->pitch, t->roll);
   t->UpdateMatrix();
 }
 

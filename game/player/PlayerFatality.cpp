@@ -195,9 +195,13 @@ void CPlayerController::UpdateUsePrompt() {
     if (g_usePromptHook) g_usePromptHook(pad ? "hud/Button_A.dds" : "hud/Keyboard_K.dds");
     usePromptShown = 1;
   } else if (std::fabs(a) > kPromptHideAngle && usePromptShown) {
-    if (g_usePromptHook) g_usePromptHook(nullptr);
-    usePromptShown = 0;
+    HideUsePrompt();
   }
+}
+
+void CPlayerController::HideUsePrompt() {
+  if (g_usePromptHook) g_usePromptHook(nullptr);
+  usePromptShown = 0;
 }
 
 void CPlayerController::UpdateUse() {
@@ -213,7 +217,8 @@ void CPlayerController::UpdateUse() {
                    useObject.Get().GetText() ? useObject.Get().GetText() : "");
     state = kIdle;
     stateTimer = 0.0f;
-    useInRange = useActive = usePromptShown = 0;
+    HideUsePrompt();
+    useInRange = useActive = 0;
     return;
   }
   if (entering) {
@@ -255,7 +260,9 @@ void CPlayerController::UpdateUse() {
   if (stateTimer < stateDuration) return;
   state = kIdle;
   stateTimer = 0.0f;
-  useInRange = useActive = usePromptShown = 0;
+  // The use is over, and its offer with it: the button goes too.
+  HideUsePrompt();
+  useInRange = useActive = 0;
   if (evn::CEventUse* use = evn::CEventUse::New()) {
     use->objectName.Copy(object->GetNameText());
     use->begin = false;

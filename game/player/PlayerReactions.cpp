@@ -13,6 +13,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/RenderManager.h"
 #include "game/player/ComboController.h"
 #include "game/player/FightSlotMgr.h"
 #include "game/player/FollowCamera.h"
@@ -85,7 +86,15 @@ void CPlayerController::HandleReactionEvent(evn::IEvent* event) {
   } else if (type == SH_OnEnableUse) {
     auto* use = static_cast<evn::CEventEnableUse*>(event);
     if (useActive) return;
-    useInRange = use->usable ? 1 : 0;
+    if (!use->usable) {
+      // The offer is withdrawn: its button goes, and the use key no longer draws
+      // the player to an object that is not there for him.
+      if (usePromptShown) HideUsePrompt();
+      useInRange = usePlaced = 0;
+      useObject = CStringHash();
+      return;
+    }
+    useInRange = 1;
     useObject.Set(use->objectName.GetText() ? use->objectName.GetText() : "");
     usePlaced = 0;
   } else if (type == SH_OnHUDChange) {
@@ -332,6 +341,15 @@ void CPlayerController::TurnTowards(const plat::Vec3& point) {
   if (transform) transform->TurnTowards(point, fasterRotSpeed, false);
 }
 
+void CPlayerController::SetScreenEffect(bool on) {
+  gfx::CRenderManager* render = gfx::CRenderManager::GetInstance();
+  if (!render) return;
+  bool* effect = render->filmLookSwitches;
+  if (on && !effect[gfx::CRenderManager::kScreenEffect])
+    effect[gfx::CRenderManager::kScreenEffectRestart] = true;
+  effect[gfx::CRenderManager::kScreenEffect] = on;
+}
+
 // --- Hit states and death ----------------------------------------------------------------
 
 void CPlayerController::UpdateHit() {
@@ -370,6 +388,7 @@ void CPlayerController::UpdateHit() {
       PlaySound(voice, false);
     }
     if (blast) {
+      SetScreenEffect(true);
       flashActive = 1;
       flashTimer = 0.0f;
       PlaySound("grenade_hit_ome", false);

@@ -79,15 +79,21 @@ void CParticleSysManager::Flush() {
   Disown(m_pendingSubSystems);
 }
 
-IParticleSystem* CParticleSysManager::GetFreeParticleSystem(const CStringHash& name) {
-  IParticleSystem* system = m_systems.Find(name);
-  if (!system) return nullptr;
-  if (!system->IsActive()) return system;
-  for (int i = 0; i < system->subSystemCount && i < kMaxSubSystems; ++i) {
-    IParticleSubSystem* emitter = m_subSystems.Find(system->subSystems[i].Get());
-    if (!emitter || !emitter->IsFinished()) return nullptr;
+IParticleSystem* CParticleSysManager::GetFreeParticleSystem(const CStringHash& kind) {
+  // Several systems share a kind so that a kind can show in several places at
+  // once (the eight bursts of a grenade): any one of them that is free serves.
+  for (const auto& entry : m_systems) {
+    IParticleSystem* system = entry.second;
+    if (!system || system->GetKind() != kind) continue;
+    if (!system->IsActive()) return system;
+    bool finished = true;
+    for (int i = 0; i < system->subSystemCount && i < kMaxSubSystems && finished; ++i) {
+      IParticleSubSystem* emitter = m_subSystems.Find(system->subSystems[i].Get());
+      finished = emitter && emitter->IsFinished();
+    }
+    if (finished) return system;
   }
-  return system;
+  return nullptr;
 }
 
 void CParticleSysManager::EnableParticleSystem(const char* id) {

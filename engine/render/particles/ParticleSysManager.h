@@ -36,10 +36,10 @@ public:
   // already there keeps its entry).
   void Flush();
 
-  // The system named `name` when it is free: inactive, or active with every
-  // emitter finished (an emitter id that resolves to nothing counts as busy).
-  // Null when there is no such system or it is busy.
-  IParticleSystem* GetFreeParticleSystem(const CStringHash& name);
+  // The first system of that kind ("ps_type_id"), in the live map's order, that
+  // is free: inactive, or active with every emitter finished (an emitter id that
+  // resolves to nothing counts as busy). Null when none of the kind is free.
+  IParticleSystem* GetFreeParticleSystem(const CStringHash& kind);
 
   // Lua operations; an id that is not in the live map is ignored.
   void EnableParticleSystem(const char* id);

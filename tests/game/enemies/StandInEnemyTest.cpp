@@ -140,6 +140,41 @@ TEST_F(StandIn, CountsWhatReachesItTakesOneBlowASwingAndDiesOnce) {
   EXPECT_EQ(deaths.names, std::vector<std::string>{"standin"});
 }
 
+// The bursts of a grenade reach it through the event queue: those whose range
+// holds it hurt it, and all of one grenade together hurt it once.
+TEST_F(StandIn, ExplosionsInRangeHurtItOnceABlow) {
+  BuildFacing(3.0f);
+  fighter->attackInterval = 1e9f;
+  Frames(40);  // long enough since it last took a blow
+  const plat::Vec3 at = enemy->GetComponent<gfx::CTransform>()->position;
+  const int life = fighter->life;
+  const int damage = evn::CEventExplosion::kDamage;
+  auto burst = [&](const plat::Vec3& where, float range) {
+    evn::PostOrRelease(evn::CEventExplosion::New(CStringHash("player"), where, range));
+  };
+  struct SCase {
+    const char* what;
+    plat::Vec3 where;
+    float range;
+    int bursts;
+    float waitBefore;
+    int lifeAfter;
+  } cases[] = {
+      {"out of range", at + plat::Vec3(2.0f, 0.0f, 0.0f), 2.0f, 1, 0.0f, life},
+      {"eight bursts in range", at + plat::Vec3(1.0f, 0.0f, 1.0f), 7.5f, 8, 0.0f, life - damage},
+      {"again at once", at, 7.5f, 1, 0.0f, life - damage},
+      {"again later", at, 7.5f, 1, 0.6f, life - 2 * damage},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Frames(static_cast<int>(c.waitBefore / kDt));
+    for (int i = 0; i < c.bursts; ++i) burst(c.where, c.range);
+    Frame();
+    EXPECT_EQ(fighter->life, c.lifeAfter);
+  }
+  EXPECT_EQ(fighter->explosionsCaught, 10);
+}
+
 TEST_F(StandIn, ThePlayersComboReachesItThroughEventsAndTheWeaponVolumes) {
   BuildFacing(1.4f);
   fighter->attackInterval = 1e9f;

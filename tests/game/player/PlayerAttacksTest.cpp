@@ -105,7 +105,7 @@ TEST_F(Specials, AThrowSpendsItsGrenadeWhenItsSlowMotionEnds) {
   EXPECT_EQ(controller->state, P::kIdle);
 }
 
-TEST_F(Specials, AnyStateChangeInTheThrowsSlowMotionEndsIt) {
+TEST_F(Specials, AnyStateChangeOrARestartInTheThrowsSlowMotionEndsIt) {
   BuildSpecials();
   controller->grenades = 2;
   Press({key::kKeyO});
@@ -115,6 +115,17 @@ TEST_F(Specials, AnyStateChangeInTheThrowsSlowMotionEndsIt) {
   Frame();
   EXPECT_EQ(timer.slowMotion.load(), 0);
   EXPECT_FLOAT_EQ(timer.slowMotionScale.load(), 1.0f);
+
+  // A restart in the throw's slow motion ends it at once, before any further frame.
+  controller->SetState(P::kIdleCombat);
+  Frame();
+  Press({key::kKeyO});
+  for (int i = 0; i < 600 && !timer.slowMotion.load(); ++i) Frame();
+  ASSERT_EQ(timer.slowMotion.load(), 1);
+  controller->Restart();
+  EXPECT_EQ(timer.slowMotion.load(), 0);
+  EXPECT_FLOAT_EQ(timer.slowMotionScale.load(), 1.0f);
+  EXPECT_EQ(controller->grenadeSlowMotion, 0);
 
   // Someone else's slow motion is left alone, and the throw still spends its grenade.
   controller->SetState(P::kIdleCombat);

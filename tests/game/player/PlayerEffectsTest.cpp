@@ -39,12 +39,21 @@ public:
     auto* e = static_cast<evn::CEventExplosion*>(event);
     sources.push_back(e->source.c_str() ? e->source.c_str() : "");
     ranges.push_back(e->range);
+    positions.push_back(e->pos);
   }
   std::vector<std::string> sources;
   std::vector<float> ranges;
+  std::vector<plat::Vec3> positions;
 };
 
-const char* const kSystems[] = {"gas_attack", "explosion", "arma", "blood", "puf_small", "puf_big"};
+// The kinds the effects take, as many of each as they show at once: the first
+// system of a kind is named after it.
+struct SSystems {
+  const char* kind;
+  int count;
+} const kSystems[] = {{"gas_attack", 1}, {"explosion", CPlayerEffects::kGrenadeBursts},
+                      {"arma", 2},       {"blood", 1},
+                      {"puf_small", 1},  {"puf_big", 1}};
 
 class Effects : public test::PlayerFixture {
 protected:
@@ -70,26 +79,27 @@ protected:
         "<GameObjectTemplate name='fx_light'><Component name='CTransform'/>"
         "<Component name='CLight'><key name='light_type' value='1'/>"
         "<key name='light_att_eq_params' X='0' Y='0.5' Z='0'/></Component></GameObjectTemplate>"
-        "<GameObjectTemplate name='fx_grenades'><Component name='CTransform'/>"
-        "<Component name='CRenderer'/><Component name='CAnimator'>"
-        "<key name='animation' value='brannoc'/><key name='animation_instance_name' "
-        "value='grenades'/><key name='static' value='1'/></Component></GameObjectTemplate>"
         "<GameObjectTemplate name='fx_shell'><Component name='CTransform'/>"
         "<Component name='CRenderer'/></GameObjectTemplate>"
         "<GameObjectTemplate name='fx_fighter'><Component name='CTransform'/>"
         "<Component name='CBerserker'/></GameObjectTemplate>";
     test::CTempFile templateFile(base + "_fx_templates.xml", templates);
     ASSERT_TRUE(objects.LoadTemplates(templateFile.Path()));
-    for (const char* id : kSystems) {
-      extraInstances += std::string("<GameObject name='") + id +
-                        "' GameObjectTemplate='fx_system'><Component "
-                        "name='CParticleSystemSimple'><key name='particlesystem_id' value='" +
-                        id + "'/><key name='subsystem' value='" + id +
-                        "_e'/></Component></GameObject>";
+    for (const SSystems& systems : kSystems) {
+      for (int i = 0; i < systems.count; ++i) {
+        const std::string id =
+            i == 0 ? std::string(systems.kind) : systems.kind + std::string("_") + std::to_string(i);
+        extraInstances += "<GameObject name='" + id +
+                          "' GameObjectTemplate='fx_system'><Component "
+                          "name='CParticleSystemSimple'><key name='particlesystem_id' value='" +
+                          id + "'/><key name='ps_type_id' value='" + systems.kind +
+                          "'/><key name='subsystem' value='" + id +
+                          "_e'/></Component></GameObject>";
+      }
     }
     extraInstances +=
         "<GameObject name='pl_arma' GameObjectTemplate='fx_light'/>"
-        "<GameObject name='grenades' GameObjectTemplate='fx_grenades'/>"
+        "<GameObject name='grenades' GameObjectTemplate='player_grenades'/>"
         "<GameObject name='turbulence' GameObjectTemplate='fx_shell'/>";
     for (int i = 0; i < fighters; ++i)
       extraInstances +=
@@ -300,6 +310,39 @@ TEST_F(Effects, GrenadeShowsAtItsTimeBurstsOnceAndItsBlurPulseRunsToItsEnd) {
   Frames(60);
   EXPECT_EQ(render.radialBlur.pending, false);
   EXPECT_EQ(effects->blurPulse, 0.0f);
+}
+
+// Each burst lands ahead of the thrower, whichever way he faces, and shows its own
+// explosion where it goes off.
+TEST_F(Effects, TheBurstsGoOffAheadOfTheThrowerEachWithItsOwnExplosion) {
+  BuildEffects();
+  for (float yaw : {3.14159265f, 1.5707963f}) {
+    SCOPED_TRACE(yaw);
+    explosions.positions.clear();
+    for (int i = 0; i < CPlayerEffects::kGrenadeBursts; ++i)
+      System(i == 0 ? "explosion" : ("explosion_" + std::to_string(i)).c_str())->SetActive(false);
+    controller->grenades = 2;
+    transform->SetYaw(yaw);
+    Press({key::kKeyO});
+    RunWhile(P::kSpecialAttack2);
+    Frame();
+    ASSERT_EQ(explosions.positions.size(), static_cast<size_t>(CPlayerEffects::kGrenadeBursts));
+    const plat::Vec3 ahead(std::sin(transform->yaw), 0.0f, std::cos(transform->yaw));
+    std::vector<bool> shown(CPlayerEffects::kGrenadeBursts, false);
+    for (const plat::Vec3& at : explosions.positions) {
+      EXPECT_GT(plat::Dot(at - transform->position, ahead), 2.0f) << at.x << " " << at.z;
+      for (int i = 0; i < CPlayerEffects::kGrenadeBursts; ++i) {
+        ptc::IParticleSystem* system =
+            System(i == 0 ? "explosion" : ("explosion_" + std::to_string(i)).c_str());
+        if (!shown[i] && system->IsActive() &&
+            plat::LengthSq(system->GetTransform()->position - at) < 1e-6f) {
+          shown[i] = true;
+          break;
+        }
+      }
+    }
+    for (int i = 0; i < CPlayerEffects::kGrenadeBursts; ++i) EXPECT_TRUE(shown[i]) << i;
+  }
 }
 
 TEST_F(Effects, AThrowBrokenOffOrCutShortHidesTheGrenadeAndNeverBursts) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/objects/ComponentKeys.h"
+#include "engine/render/RenderManager.h"
 #include "game/player/ComboController.h"
 #include "game/player/EnemyList.h"
 #include "game/player/FightSlotMgr.h"
@@ -340,6 +341,42 @@ TEST_F(Reactions, ExplosionsHurtOnlyWithinRangeAndNotFromThePlayersOwnGrenades) 
   }
 }
 
+// An explosion's hit flashes the screen for half a second: the screen effect goes
+// on, restarted only when it was off, and off again when the flash is over or the
+// player restarts.
+TEST_F(Reactions, AnExplosionHitFlashesTheScreenForHalfASecond) {
+  gfx::CRenderManager render;
+  bool* screen = render.filmLookSwitches;
+  const int on = gfx::CRenderManager::kScreenEffect;
+  const int restart = gfx::CRenderManager::kScreenEffectRestart;
+  BuildWithEnemies();
+  controller->life = 100;
+  Enter(CPlayerController::kIdle);
+  Explosion("grenade_enemy", transform->position, 3.0f);
+  Frame();
+  EXPECT_TRUE(screen[on]);
+  EXPECT_TRUE(screen[restart]);
+  screen[restart] = false;  // the pass takes it
+  int frames = 1;
+  for (; frames < 120 && screen[on]; ++frames) Frame();
+  EXPECT_NEAR(frames * kDt, CPlayerController::kFlashTime, 3 * kDt);
+  EXPECT_EQ(controller->flashActive, 0);
+
+  // A flash that finds the effect already on leaves its animation running.
+  screen[on] = true;
+  controller->Restart();
+  Frame();
+  Enter(CPlayerController::kIdle);
+  Explosion("grenade_enemy", transform->position, 3.0f);
+  Frame();
+  EXPECT_TRUE(screen[on]);
+  EXPECT_FALSE(screen[restart]);
+  // A restart in the middle of a flash takes it off the screen.
+  controller->Restart();
+  EXPECT_FALSE(screen[on]);
+  EXPECT_EQ(controller->flashActive, 0);
+}
+
 TEST_F(Reactions, TheFirstExplosionOfALifeStartsTheTaunt) {
   BuildWithEnemies();
   const size_t timers = events.TimerCount();
@@ -518,6 +555,40 @@ TEST_F(Reactions, TheUsePromptShowsInsideFiftyDegreesAndGoesBeyondSeventy) {
   }
 }
 
+// An offer withdrawn takes its button with it, and the use key then draws the
+// player nowhere.
+TEST_F(Reactions, AWithdrawnOfferHidesThePromptAndTheUseKeyDoesNothing) {
+  BuildWithEnemies(
+      "<GameObject name='crate' GameObjectTemplate='usable'><Component name='CTransform'>"
+      "<key name='position' X='0' Y='0' Z='-6'/></Component>"
+      "<Script file='Data/scripts/tests/lever.lua'/></GameObject>");
+  auto offer = [&](bool usable) {
+    auto* event = evn::CEventEnableUse::New();
+    event->usable = usable;
+    event->objectName = CStringHash("crate");
+    controller->HandleEvent(event);
+    event->Release();
+  };
+  offer(true);
+  Frame();
+  ASSERT_EQ(controller->usePromptShown, 1);
+  ASSERT_EQ(g_prompt, "hud/Keyboard_K.dds");
+  offer(false);
+  EXPECT_EQ(g_prompt, "(hidden)");
+  EXPECT_EQ(controller->usePromptShown, 0);
+  EXPECT_EQ(controller->useInRange, 0);
+  Frame();
+  EXPECT_EQ(g_prompt, "(hidden)") << "the prompt comes back for an offer that is gone";
+  const plat::Vec3 before = transform->position;
+  Keys({plat::input::kKeyK});
+  Frame();
+  Keys({});
+  Frames(12);
+  EXPECT_NE(controller->state, CPlayerController::kUse);
+  EXPECT_LT(plat::Length(transform->position - before), 0.05f);
+  EXPECT_TRUE(posted.uses.empty());
+}
+
 TEST_F(Reactions, UsingAnObjectDrawsThePlayerToItsStandPointAndReportsBothEnds) {
   BuildWithEnemies(
       "<GameObject name='lever' GameObjectTemplate='usable'><Component name='CTransform'>"
@@ -568,6 +639,7 @@ TEST_F(Reactions, UsingAnObjectDrawsThePlayerToItsStandPointAndReportsBothEnds) 
     ASSERT_EQ(posted.uses.size(), 2u);
     EXPECT_EQ(posted.uses[1], std::string(c.object) + ":end");
     EXPECT_EQ(controller->useActive, 0);
+    EXPECT_EQ(g_prompt, "(hidden)") << "the button outlives the use";
   }
 }
 
