@@ -83,8 +83,13 @@ public:
     const rapidxml::xml_attribute<>* a = node->first_attribute(name);
     if (!a) return Fail(std::string(node->name()) + " without " + name);
     char* end = nullptr;
+    errno = 0;
     value = std::strtol(a->value(), &end, 10);
     if (end == a->value()) return Fail(std::string(node->name()) + " " + name + " is not a number");
+    // The library reads it with atoi: past int it becomes another number there.
+    if (errno == ERANGE || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max())
+      return Fail(std::string(node->name()) + " " + name + " is out of range");
     return true;
   }
   // An element whose text is one integer (the library reads it with atoi).
@@ -305,6 +310,7 @@ bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
     for (const Node* v = sub->first_node("VERTEX"); v; v = v->next_sibling("VERTEX")) {
       long influences = 0;
       if (!check.Int(v, "NUMINFLUENCES", influences)) return false;
+      if (influences < 0) return check.Fail("negative NUMINFLUENCES");
       // The library reads a vertex's children in this order, each by its place.
       const Node* at = v->first_node();
       auto next = [&](const char* name) -> const Node* {

@@ -132,6 +132,11 @@ TEST(CalFileCheck, MalformedFilesAreRejectedWithAReason) {
        "FACE"},
       {"lod steps", ECalFileKind::kMesh, Replace(mesh, "NUMLODSTEPS=\"0\"", "NUMLODSTEPS=\"-1\""),
        "SUBMESH"},
+      // atoi reads it as 2147483647 influences to reserve.
+      {"influence count past int", ECalFileKind::kMesh,
+       Replace(mesh, "NUMINFLUENCES=\"", "NUMINFLUENCES=\"-2147483649\" X=\""), "NUMINFLUENCES"},
+      {"negative influence count", ECalFileKind::kMesh,
+       Replace(mesh, "NUMINFLUENCES=\"", "NUMINFLUENCES=\"-1\" X=\""), "NUMINFLUENCES"},
       {"collapse id without lods", ECalFileKind::kMesh,
        Replace(mesh, "</NORM>", "</NORM><COLLAPSEID>999</COLLAPSEID><COLLAPSECOUNT>0</COLLAPSECOUNT>"),
        "COLLAPSEID"},
