@@ -53,6 +53,11 @@ function(hm_module name)
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${${name}_INCLUDE_TREE})
   target_link_libraries(${name} PUBLIC ${HM_DEPS})
+  if(HM_FUZZ_LIBFUZZER)
+    # libFuzzer steers by the coverage of the code it reaches: every module is
+    # instrumented (the third-party libraries are prebuilt and stay dark).
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # hm_test(<name> SOURCES <files...> DEPS <targets...> [GL_DRIVER] [SYSTEM_LEAKS]): one

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 #include <rapidxml/rapidxml.hpp>
@@ -21,6 +22,46 @@ using Node = rapidxml::xml_node<>;
 
 // Element names compare as the library compares them: exactly.
 const Node* Child(const Node* node, const char* name) { return node->first_node(name); }
+
+// The library reads number lists with one string stream for the whole file, adding
+// each element's text to it and clearing only its error flags: a text with one number
+// too many hands that number to the next read (a texture coordinate becomes a face's
+// vertex id), and a token the stream stops inside shifts every later read. So such a
+// text must hold exactly the numbers it is read for, each a whole token that the
+// stream reads as a whole: optional sign, digits with at most one point, an optional
+// exponent with digits; integers without point or exponent, within int.
+bool StreamTokens(const char* text, int count, bool integers, std::vector<double>* out) {
+  int found = 0;
+  const char* at = text;
+  for (;;) {
+    while (*at && std::isspace(static_cast<unsigned char>(*at))) ++at;
+    if (!*at) break;
+    const char* start = at;
+    if (*at == '+' || *at == '-') ++at;
+    int digits = 0;
+    while (std::isdigit(static_cast<unsigned char>(*at))) ++at, ++digits;
+    if (!integers && *at == '.') {
+      ++at;
+      while (std::isdigit(static_cast<unsigned char>(*at))) ++at, ++digits;
+    }
+    if (!digits) return false;
+    if (!integers && (*at == 'e' || *at == 'E')) {
+      ++at;
+      if (*at == '+' || *at == '-') ++at;
+      if (!std::isdigit(static_cast<unsigned char>(*at))) return false;
+      while (std::isdigit(static_cast<unsigned char>(*at))) ++at;
+    }
+    if (*at && !std::isspace(static_cast<unsigned char>(*at))) return false;
+    const std::string token(start, at);
+    const double v = std::strtod(token.c_str(), nullptr);
+    if (integers ? (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+                 : !(std::fabs(v) <= std::numeric_limits<float>::max()))
+      return false;
+    if (out) out->push_back(v);
+    ++found;
+  }
+  return found == count;
+}
 
 int CountChildren(const Node* node, const char* name) {
   int n = 0;
@@ -42,8 +83,13 @@ public:
     const rapidxml::xml_attribute<>* a = node->first_attribute(name);
     if (!a) return Fail(std::string(node->name()) + " without " + name);
     char* end = nullptr;
+    errno = 0;
     value = std::strtol(a->value(), &end, 10);
     if (end == a->value()) return Fail(std::string(node->name()) + " " + name + " is not a number");
+    // The library reads it with atoi: past int it becomes another number there.
+    if (errno == ERANGE || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max())
+      return Fail(std::string(node->name()) + " " + name + " is out of range");
     return true;
   }
   // An element whose text is one integer (the library reads it with atoi).
@@ -100,6 +146,18 @@ public:
       return nullptr;
     }
     return Values(child, name, count, out) ? child : nullptr;
+  }
+  // A child element that the library reads through its string stream (StreamTokens).
+  bool Streamed(const Node* node, const char* name, int count) {
+    const Node* child = Child(node, name);
+    if (!child) return Fail(std::string(node->name()) + " without " + name);
+    return StreamedText(child->value(), name, count, false);
+  }
+  bool StreamedText(const char* text, const char* what, int count, bool integers) {
+    if (!StreamTokens(text, count, integers, nullptr))
+      return Fail(std::string(what) + " needs exactly " + std::to_string(count) +
+                  (integers ? " integers" : " finite numbers"));
+    return true;
   }
 
   // At least `count` finite numbers in the element's own text.
@@ -214,8 +272,8 @@ bool CheckSkeleton(const Node* skeleton, CChecker& check) {
     if (!check.Sequence(bone, {"TRANSLATION", "ROTATION", "LOCALTRANSLATION", "LOCALROTATION", "PARENTID"},
                         "CHILDID"))
       return false;
-    if (!check.Numbers(bone, "TRANSLATION", 3) || !check.Numbers(bone, "ROTATION", 4) ||
-        !check.Numbers(bone, "LOCALTRANSLATION", 3) || !check.Numbers(bone, "LOCALROTATION", 4))
+    if (!check.Streamed(bone, "TRANSLATION", 3) || !check.Streamed(bone, "ROTATION", 4) ||
+        !check.Streamed(bone, "LOCALTRANSLATION", 3) || !check.Streamed(bone, "LOCALROTATION", 4))
       return false;
     long parent = 0;
     if (!check.IntText(bone, "PARENTID", parent) || !check.Range(parent, -1, boneCount, "PARENTID"))
@@ -242,55 +300,76 @@ bool CheckMesh(const Node* mesh, int boneCount, CChecker& check) {
         !check.Int(sub, "NUMLODSTEPS", lods) || !check.Int(sub, "NUMSPRINGS", springs) ||
         !check.Int(sub, "NUMTEXCOORDS", maps) || !check.Int(sub, "MATERIAL", material))
       return false;
-    if (vertices < 0 || faces < 0 || springs < 0 || maps < 0) return check.Fail("negative count in SUBMESH");
+    if (vertices < 0 || faces < 0 || springs < 0 || maps < 0 || lods < 0)
+      return check.Fail("negative count in SUBMESH");
+    // The library's level-of-detail steps each take one vertex away.
+    if (lods > vertices) return check.Fail("NUMLODSTEPS " + std::to_string(lods) + " out of range");
     if (!check.Count(sub, "VERTEX", vertices) || !check.Count(sub, "FACE", faces) ||
         !check.Count(sub, "SPRING", springs))
       return false;
     for (const Node* v = sub->first_node("VERTEX"); v; v = v->next_sibling("VERTEX")) {
       long influences = 0;
       if (!check.Int(v, "NUMINFLUENCES", influences)) return false;
-      if (!check.Sequence(v, {"POS", "NORM"}) || !check.Numbers(v, "POS", 3) ||
-          !check.Numbers(v, "NORM", 3))
-        return false;
-      if (lods > 0) {
-        std::vector<double> collapse;
-        if (!check.Numbers(v, "COLLAPSEID", 1, &collapse) || !check.Numbers(v, "COLLAPSECOUNT", 1)) return false;
-        if (!check.Range(static_cast<long>(collapse[0]), -1, vertices, "COLLAPSEID")) return false;
+      if (influences < 0) return check.Fail("negative NUMINFLUENCES");
+      // The library reads a vertex's children in this order, each by its place.
+      const Node* at = v->first_node();
+      auto next = [&](const char* name) -> const Node* {
+        if (!at || std::strcmp(at->name(), name) != 0) {
+          check.Fail(std::string("VERTEX needs ") + name + " at its place");
+          return nullptr;
+        }
+        const Node* here = at;
+        at = at->next_sibling();
+        return here;
+      };
+      const Node* pos = next("POS");
+      if (!pos || !check.StreamedText(pos->value(), "POS", 3, false)) return false;
+      const Node* norm = next("NORM");
+      if (!norm || !check.StreamedText(norm->value(), "NORM", 3, false)) return false;
+      // Read whenever present, whatever NUMLODSTEPS says.
+      if (at && std::strcmp(at->name(), "COLLAPSEID") == 0) {
+        const Node* collapse = next("COLLAPSEID");
+        long id = 0;
+        if (!check.IntText(collapse, id) || !check.Range(id, -1, vertices, "COLLAPSEID")) return false;
+        const Node* collapseCount = next("COLLAPSECOUNT");
+        long faceCount = 0;
+        if (!collapseCount || !check.IntText(collapseCount, faceCount)) return false;
+      } else if (lods > 0) {
+        return check.Fail("VERTEX without COLLAPSEID");
       }
-      if (!check.Count(v, "TEXCOORD", maps)) return false;
-      for (const Node* t = v->first_node("TEXCOORD"); t; t = t->next_sibling("TEXCOORD"))
-        if (!check.Values(t, "TEXCOORD", 2)) return false;
-      if (!check.Count(v, "INFLUENCE", influences)) return false;
-      for (const Node* in = v->first_node("INFLUENCE"); in; in = in->next_sibling("INFLUENCE")) {
+      for (long t = 0; t < maps; ++t) {
+        const Node* texcoord = next("TEXCOORD");
+        if (!texcoord || !check.StreamedText(texcoord->value(), "TEXCOORD", 2, false)) return false;
+      }
+      for (long i = 0; i < influences; ++i) {
+        const Node* in = next("INFLUENCE");
         long bone = 0;
-        if (!check.Int(in, "ID", bone) || !check.Range(bone, 0, boneCount, "INFLUENCE ID")) return false;
+        if (!in || !check.Int(in, "ID", bone) || !check.Range(bone, 0, boneCount, "INFLUENCE ID"))
+          return false;
         if (!check.Values(in, "INFLUENCE", 1)) return false;
       }
-      if (springs > 0 && !check.Numbers(v, "PHYSIQUE", 1)) return false;
+      if (springs > 0) {
+        const Node* physique = next("PHYSIQUE");
+        if (!physique || !check.Values(physique, "PHYSIQUE", 1)) return false;
+      }
     }
-    for (const Node* s = sub->first_node("SPRING"); s; s = s->next_sibling("SPRING")) {
-      const rapidxml::xml_attribute<>* ids = s->first_attribute("VERTEXID");
+    for (const Node* sp = sub->first_node("SPRING"); sp; sp = sp->next_sibling("SPRING")) {
+      const rapidxml::xml_attribute<>* ids = sp->first_attribute("VERTEXID");
       if (!ids) return check.Fail("SPRING without VERTEXID");
-      char* end = nullptr;
-      char* last = nullptr;
-      const long a = std::strtol(ids->value(), &end, 10);
-      const long b = std::strtol(end, &last, 10);
-      if (end == ids->value() || last == end) return check.Fail("SPRING needs two vertex ids");
-      if (!check.Range(a, 0, vertices, "SPRING VERTEXID") || !check.Range(b, 0, vertices, "SPRING VERTEXID"))
+      std::vector<double> id;
+      if (!StreamTokens(ids->value(), 2, true, &id)) return check.Fail("SPRING needs two vertex ids");
+      if (!check.Range(static_cast<long>(id[0]), 0, vertices, "SPRING VERTEXID") ||
+          !check.Range(static_cast<long>(id[1]), 0, vertices, "SPRING VERTEXID"))
         return false;
-      if (!check.Has(s, "COEF") || !check.Has(s, "LENGTH")) return false;
+      if (!check.Has(sp, "COEF") || !check.Has(sp, "LENGTH")) return false;
     }
     for (const Node* f = sub->first_node("FACE"); f; f = f->next_sibling("FACE")) {
       const rapidxml::xml_attribute<>* ids = f->first_attribute("VERTEXID");
       if (!ids) return check.Fail("FACE without VERTEXID");
-      const char* text = ids->value();
-      for (int k = 0; k < 3; ++k) {
-        char* end = nullptr;
-        const long id = std::strtol(text, &end, 10);
-        if (end == text) return check.Fail("FACE needs three vertex ids");
-        if (!check.Range(id, 0, vertices, "FACE VERTEXID")) return false;
-        text = end;
-      }
+      std::vector<double> id;
+      if (!StreamTokens(ids->value(), 3, true, &id)) return check.Fail("FACE needs three vertex ids");
+      for (double vertex : id)
+        if (!check.Range(static_cast<long>(vertex), 0, vertices, "FACE VERTEXID")) return false;
     }
   }
   return true;
@@ -313,8 +392,7 @@ bool CheckAnimation(const Node* animation, int boneCount, CChecker& check) {
     for (const Node* key = track->first_node("KEYFRAME"); key; key = key->next_sibling("KEYFRAME")) {
       double time = 0.0;
       if (!check.Real(key, "TIME", time) || !check.Sequence(key, {"TRANSLATION", "ROTATION"}) ||
-          !check.Numbers(key, "TRANSLATION", 3) ||
-          !check.Numbers(key, "ROTATION", 4))
+          !check.Streamed(key, "TRANSLATION", 3) || !check.Streamed(key, "ROTATION", 4))
         return false;
     }
   }
@@ -335,7 +413,9 @@ bool CheckCalXmlText(std::string text, ECalFileKind kind, int boneCount, std::st
   CChecker check(error);
   rapidxml::xml_document<> doc;
   try {
-    doc.parse<0>(&text[0]);
+    // Raw texts: what the library's own parser makes of an entity is not ours to
+    // guess, so a number written with one is no number.
+    doc.parse<rapidxml::parse_no_entity_translation>(&text[0]);
   } catch (const rapidxml::parse_error& e) {
     return check.Fail(std::string("not valid XML: ") + e.what());
   }
@@ -358,8 +438,9 @@ bool CheckCalXmlText(std::string text, ECalFileKind kind, int boneCount, std::st
 
 bool CheckCalXmlFile(const std::string& path, ECalFileKind kind, int boneCount, std::string& error) {
   std::vector<char> bytes;
-  if (!plat::fs::ReadFile(path, bytes)) {
-    error = "cannot read the file";
+  plat::fs::FileStatus status;
+  if (!plat::fs::ReadFile(path, bytes, &status)) {
+    error = std::string("cannot read the file: ") + plat::fs::Describe(status);
     return false;
   }
   return CheckCalXmlText(std::string(bytes.begin(), bytes.end()), kind, boneCount, error);

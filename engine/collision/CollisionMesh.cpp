@@ -50,23 +50,19 @@ std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path) {
     utl::LogPrintf("Collision mesh: no file name\n");
     return nullptr;
   }
-  FILE* file = plat::fs::Open(path, "rb");
-  if (!file) {
-    utl::LogPrintf("Collision mesh %s: cannot open the file\n", path);
-    return nullptr;
-  }
   // The size bounds every count read from the header.
-  long fileSize = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) fileSize = std::ftell(file);
-  if (fileSize < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);
-    utl::LogPrintf("Collision mesh %s: cannot read the file\n", path);
+  uint64_t fileSize = 0;
+  plat::fs::FileStatus status;
+  FILE* file = plat::fs::OpenData(path, &fileSize, &status);
+  if (!file) {
+    utl::LogPrintf("Collision mesh %s: cannot open the file (%s)\n", path,
+                   plat::fs::Describe(status));
     return nullptr;
   }
   utl::CFileDataProvider source(file);  // closes the file
 
   unsigned char header[kCollisionMeshHeaderSize];
-  if (static_cast<uint64_t>(fileSize) < kCollisionMeshHeaderSize ||
+  if (fileSize < kCollisionMeshHeaderSize ||
       source.Read(header, sizeof(header)) != sizeof(header)) {
     utl::LogPrintf("Collision mesh %s: shorter than its %u-byte header\n", path,
                    kCollisionMeshHeaderSize);
@@ -82,10 +78,10 @@ std::unique_ptr<SCollisionMesh> LoadCollisionMesh(const char* path) {
   }
   const uint64_t needed =
       uint64_t{kCollisionMeshHeaderSize} + uint64_t{vertexCount} * 12u + uint64_t{indexCount} * 2u;
-  if (needed > static_cast<uint64_t>(fileSize)) {
+  if (needed > fileSize) {
     utl::LogPrintf(
-        "Collision mesh %s: %u vertices and %u indices need %llu bytes, the file has %ld\n", path,
-        vertexCount, indexCount, static_cast<unsigned long long>(needed), fileSize);
+        "Collision mesh %s: %u vertices and %u indices need %llu bytes, the file has %llu\n", path,
+        vertexCount, indexCount, static_cast<unsigned long long>(needed), static_cast<unsigned long long>(fileSize));
     return nullptr;
   }
   if (indexCount < 3) {

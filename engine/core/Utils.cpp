@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/core/Log.h"
 #include "platform/fs/FileSystem.h"
 
 namespace vd {
@@ -12,7 +13,13 @@ namespace utl {
 void ReadTextFile(const char* fileName, std::string& output) {
   if (!fileName) return;
   std::vector<std::string> lines;
-  if (!plat::fs::ReadLines(fileName, lines)) return;
+  plat::fs::FileStatus status;
+  if (!plat::fs::ReadLines(fileName, lines, &status)) {
+    // A missing file is the callers' to report (many are optional).
+    if (status != plat::fs::FileStatus::kMissing)
+      LogPrintf("%s: %s, not read\n", fileName, plat::fs::Describe(status));
+    return;
+  }
   for (const std::string& line : lines) output += line;
 }
 
@@ -21,7 +28,7 @@ float StringToFloat(const char* text) {
 }
 
 CFileDataProvider::CFileDataProvider(const char* path)
-    : m_file(path ? plat::fs::Open(path, "rb") : nullptr) {}
+    : m_file(path ? plat::fs::OpenData(path, nullptr, &m_status) : nullptr) {}
 
 CFileDataProvider::~CFileDataProvider() {
   if (m_file) std::fclose(m_file);

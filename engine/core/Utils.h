@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/fs/FileSystem.h"
 #include "platform/math/Vector.h"
 
 namespace vd {
@@ -26,7 +27,8 @@ class CFileDataProvider : public CDataProvider {
 public:
   // Takes the file, opened "rb" by the creator; null is allowed and reads nothing.
   explicit CFileDataProvider(FILE* file) : m_file(file) {}
-  // Opens a data path ('\' or '/', any letter case); IsOpen() tells whether it exists.
+  // Opens a data path ('\' or '/', any letter case) when it is a regular file of a
+  // sane size (plat::fs::OpenData); IsOpen() tells whether it opened, Status() why not.
   explicit CFileDataProvider(const char* path);
   ~CFileDataProvider() override;
   CFileDataProvider(const CFileDataProvider&) = delete;
@@ -34,9 +36,11 @@ public:
 
   unsigned Read(void* buffer, unsigned size) override;
   bool IsOpen() const { return m_file != nullptr; }
+  plat::fs::FileStatus Status() const { return m_status; }
 
 private:
   FILE* m_file;
+  plat::fs::FileStatus m_status = plat::fs::FileStatus::kMissing;
 };
 
 constexpr float kPi = 3.14159265358979323846f;

@@ -17,7 +17,12 @@ bool LoadSphereVectors() { return LoadSphereVectors("Data/misc/vectors_sphere.da
 
 bool LoadSphereVectors(const char* path) {
   utl::CFileDataProvider file(path);
-  if (!file.IsOpen()) return true;
+  if (!file.IsOpen()) {
+    // Missing, the table stays zero as it always has; anything else is worth a word.
+    if (file.Status() != plat::fs::FileStatus::kMissing)
+      utl::LogPrintf("%s: %s, not read\n", path, plat::fs::Describe(file.Status()));
+    return true;
+  }
   uint32_t count = 0;
   if (file.Read(&count, sizeof count) != sizeof count) {
     utl::LogPrintf("%s: no vector count\n", path);

@@ -143,8 +143,9 @@ int LoadScriptBuffer(lua_State* state, const char* data, size_t size, const char
 
 int LoadScriptFile(lua_State* state, const char* path) {
   std::vector<char> data;
-  if (!path || !plat::fs::ReadFile(path, data)) {
-    lua_pushliteral(state, "cannot read the file");
+  plat::fs::FileStatus status = plat::fs::FileStatus::kMissing;
+  if (!path || !plat::fs::ReadFile(path, data, &status)) {
+    lua_pushfstring(state, "cannot read the file (%s)", plat::fs::Describe(status));
     return LUA_ERRFILE;
   }
   const std::string chunkName = std::string("@") + path;

@@ -98,6 +98,8 @@ public:
 protected:
   bool OnEnter() override;
 
+  static constexpr const char* kLoadingScreenFile = "Data/xml/loading_screen.xml";
+
 private:
   void BindCamera();
   void ShowScreenWhileCreating(bool on);
@@ -111,6 +113,12 @@ private:
   plat::Thread m_loader;
   bool m_done = false;
 };
+
+// The loading screen's layout file: its base size and each named element's alignment
+// go to the element's renderer, and its image (under `language`, "eng/" or "spa/")
+// is queued in `render`. Elements without a renderer are logged and skipped.
+void ReadLoadingScreen(const char* path, CFrontEndData& frontEnd, gfx::CRenderManager& render,
+                       const char* language);
 
 // The render switches that the graphics options stand for (also the pause menu's
 // graphics page). A shadows quality outside 0..5 leaves the shadow switches as they

@@ -231,27 +231,32 @@ void CGameStateLoading::ShowLoadingElement(int element, bool show) {
 // Data/xml/loading_screen.xml: the screen's base size and, per element, its
 // alignment and its image in the player's language.
 void CGameStateLoading::LoadLoadingScreen() {
-  static const char* const kPath = "Data/xml/loading_screen.xml";
   CVandrel& app = *m_app;
   if (m_frontEnd)
     for (int i = 0; i < CFrontEndData::kLoadingElementCount; ++i)
       BindElement(app.objectManager, CFrontEndData::kLoadingElementNames[i],
                   m_frontEnd->loadingElements[i]);
+  if (!m_frontEnd) return;
+  ReadLoadingScreen(kLoadingScreenFile, *m_frontEnd, app.renderManager,
+                    m_options && m_options->language == 1 ? "spa/" : "eng/");
+}
 
+void ReadLoadingScreen(const char* path, CFrontEndData& frontEnd, gfx::CRenderManager& render,
+                       const char* language) {
   utl::CXmlFile file;
-  switch (file.Load(kPath)) {
+  switch (file.Load(path)) {
     case utl::CXmlFile::EResult::Missing:
-      utl::LogPrintf("Loading screen %s is missing or empty\n", kPath);
+      utl::LogPrintf("Loading screen %s is missing or empty\n", path);
       return;
     case utl::CXmlFile::EResult::Malformed:
-      utl::LogPrintf("Loading screen %s is not valid XML: %s\n", kPath, file.Error().c_str());
+      utl::LogPrintf("Loading screen %s is not valid XML: %s\n", path, file.Error().c_str());
       return;
     case utl::CXmlFile::EResult::Ok:
       break;
   }
   rapidxml::xml_node<>* root = file.Document().first_node("res");
-  if (!root || !m_frontEnd) {
-    if (!root) utl::LogPrintf("Loading screen %s has no res element\n", kPath);
+  if (!root) {
+    utl::LogPrintf("Loading screen %s has no res element\n", path);
     return;
   }
   auto attribute = [](rapidxml::xml_node<>* node, const char* name) -> const char* {
@@ -262,7 +267,6 @@ void CGameStateLoading::LoadLoadingScreen() {
   const float height = static_cast<float>(std::atoi(attribute(root, "height")));
   const float depth = static_cast<float>(std::atoi(attribute(root, "depth")));
   const float aspect = height != 0.0f ? width / height : 0.0f;
-  const char* language = m_options && m_options->language == 1 ? "spa/" : "eng/";
 
   for (rapidxml::xml_node<>* node = root->first_node("loading_screen"); node;
        node = node->next_sibling("loading_screen")) {
@@ -271,9 +275,9 @@ void CGameStateLoading::LoadLoadingScreen() {
     for (int i = 0; i < CFrontEndData::kLoadingElementCount; ++i)
       if (ComputeHash(CFrontEndData::kLoadingElementNames[i]) == name) index = i;
     if (index < 0) continue;
-    gfx::CRenderer* renderer = m_frontEnd->loadingElements[index].renderer;
+    gfx::CRenderer* renderer = frontEnd.loadingElements[index].renderer;
     if (!renderer) {
-      utl::LogPrintf("Loading screen %s: %s has no object with a renderer\n", kPath,
+      utl::LogPrintf("Loading screen %s: %s has no object with a renderer\n", path,
                      CFrontEndData::kLoadingElementNames[index]);
       continue;
     }
@@ -287,8 +291,8 @@ void CGameStateLoading::LoadLoadingScreen() {
     // its own texture list names, which holds both languages.
     const char* image = attribute(node->first_node("texture"), "name");
     if (image[0]) {
-      const std::string path = std::string(language) + image;
-      app.renderManager.LoadTexture(CStringHash(path.c_str()), nullptr, path.c_str(), 0);
+      const std::string texture = std::string(language) + image;
+      render.LoadTexture(CStringHash(texture.c_str()), nullptr, texture.c_str(), 0);
     }
   }
 }

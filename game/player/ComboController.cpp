@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/animation/Animator.h"
@@ -80,7 +81,8 @@ void StopChannel(uint32_t channel) {
 }
 
 // A number attribute; a missing one keeps `value`. False for a text that is not
-// a whole finite number.
+// a whole number finite as the float it is kept in (1e39 is a finite double but an
+// infinite float).
 bool ReadNumber(const rapidxml::xml_node<>* node, const char* name, float& value) {
   const rapidxml::xml_attribute<>* attribute = node->first_attribute(name);
   if (!attribute) return true;
@@ -88,7 +90,9 @@ bool ReadNumber(const rapidxml::xml_node<>* node, const char* name, float& value
   char* end = nullptr;
   errno = 0;
   const double number = std::strtod(text, &end);
-  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(number)) return false;
+  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(number) ||
+      std::fabs(number) > std::numeric_limits<float>::max())
+    return false;
   value = static_cast<float>(number);
   return true;
 }

@@ -50,10 +50,15 @@ constexpr int kWorkerPeriodMs = 10;
 // error code says whether the file is missing or not a sound.
 SNDFILE* OpenSound(const std::string& path, SF_INFO* info, int* error) {
   const std::string resolved = fs::Resolve(path);
-  if (!fs::Exists(resolved)) {
-    *error = kErrorFileOpen;
+  // Only a regular file of a sane size reaches the decoder: a folder or a FIFO
+  // named as a sound would fail late or block the open.
+  fs::FileStatus status;
+  FILE* probe = fs::OpenData(resolved, nullptr, &status);
+  if (!probe) {
+    *error = status == fs::FileStatus::kMissing ? kErrorFileOpen : kErrorFormat;
     return nullptr;
   }
+  std::fclose(probe);
   *info = SF_INFO();
   SNDFILE* file = sf_open(resolved.c_str(), SFM_READ, info);
   if (!file) {

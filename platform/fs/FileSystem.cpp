@@ -1,8 +1,12 @@
 #include "platform/fs/FileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace plat {
 namespace fs {
@@ -87,23 +91,80 @@ FILE* Open(const std::string& path, const char* mode) {
   return std::fopen(Resolve(path).c_str(), mode);
 }
 
-bool ReadFile(const std::string& path, std::vector<char>& out) {
+const char* Describe(FileStatus status) {
+  switch (status) {
+    case FileStatus::kOk:
+      return "readable";
+    case FileStatus::kMissing:
+      return "missing";
+    case FileStatus::kNotRegular:
+      return "not a regular file";
+    case FileStatus::kTooLarge:
+      return "too large";
+    case FileStatus::kUnreadable:
+      return "unreadable";
+  }
+  return "unreadable";
+}
+
+FILE* OpenData(const std::string& path, uint64_t* size, FileStatus* status) {
+  FileStatus ignored;
+  FileStatus& result = status ? *status : ignored;
+  if (size) *size = 0;
+  // Not blocking: a FIFO would otherwise hold the open until a writer comes. The
+  // checks look at what was opened, so the file cannot change kind in between.
+  const int fd = ::open(Resolve(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    result = errno == ENOENT || errno == ENOTDIR ? FileStatus::kMissing : FileStatus::kUnreadable;
+    return nullptr;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+    result = FileStatus::kNotRegular;
+    ::close(fd);
+    return nullptr;
+  }
+  if (static_cast<uint64_t>(st.st_size) > kMaxDataFileSize) {
+    result = FileStatus::kTooLarge;
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  FILE* file = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb")
+                                                                             : nullptr;
+  if (!file) {
+    result = FileStatus::kUnreadable;
+    ::close(fd);
+    return nullptr;
+  }
+  if (size) *size = static_cast<uint64_t>(st.st_size);
+  result = FileStatus::kOk;
+  return file;
+}
+
+bool ReadFile(const std::string& path, std::vector<char>& out, FileStatus* status) {
   out.clear();
-  FILE* f = Open(path, "rb");
+  FileStatus ignored;
+  FileStatus& result = status ? *status : ignored;
+  uint64_t size = 0;
+  FILE* f = OpenData(path, &size, &result);
   if (!f) return false;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-  bool ok = !std::ferror(f);
+  // The size bounds the read: a file that grows meanwhile is cut where it was.
+  out.resize(static_cast<size_t>(size));
+  const size_t got = out.empty() ? 0 : std::fread(out.data(), 1, out.size(), f);
+  const bool ok = got == out.size() && !std::ferror(f);
   std::fclose(f);
-  if (!ok) out.clear();
+  if (!ok) {
+    out.clear();
+    result = FileStatus::kUnreadable;
+  }
   return ok;
 }
 
-bool ReadLines(const std::string& path, std::vector<std::string>& out) {
+bool ReadLines(const std::string& path, std::vector<std::string>& out, FileStatus* status) {
   out.clear();
   std::vector<char> data;
-  if (!ReadFile(path, data)) return false;
+  if (!ReadFile(path, data, status)) return false;
   std::string line;
   for (char c : data) {
     if (c == '\n') {
@@ -117,13 +178,7 @@ bool ReadLines(const std::string& path, std::vector<std::string>& out) {
   return true;
 }
 
-FileSource::FileSource(const std::string& path) {
-  m_file = Open(path, "rb");
-  if (m_file) {
-    if (std::fseek(m_file, 0, SEEK_END) == 0) m_size = std::ftell(m_file);
-    std::fseek(m_file, 0, SEEK_SET);
-  }
-}
+FileSource::FileSource(const std::string& path) { m_file = OpenData(path, &m_size, &m_status); }
 
 FileSource::~FileSource() {
   if (m_file) std::fclose(m_file);

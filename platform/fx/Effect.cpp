@@ -103,8 +103,9 @@ HResult Effect::CreateFromFile(Device* device, const std::string& path, Effect**
     return kErrInvalidCall;
   }
   std::vector<char> data;
-  if (!fs::ReadFile(path, data)) {
-    if (errors) *errors = path + ": file not found";
+  fs::FileStatus status;
+  if (!fs::ReadFile(path, data, &status)) {
+    if (errors) *errors = path + ": file " + fs::Describe(status);
     return kErrInvalidData;
   }
   return CreateFromMemory(device, data.data(), data.size(), path, out, errors);

@@ -301,7 +301,9 @@ bool Decode(const uint8_t* bytes, size_t size, Image& out, std::string& error) {
 
 bool LoadFile(const std::string& path, Image& out, std::string& error) {
   std::vector<char> data;
-  if (!fs::ReadFile(path, data)) return Fail(error, "texture file not found: " + path);
+  fs::FileStatus status;
+  if (!fs::ReadFile(path, data, &status))
+    return Fail(error, std::string("texture file ") + fs::Describe(status) + ": " + path);
   if (!Decode(reinterpret_cast<const uint8_t*>(data.data()), data.size(), out, error)) {
     error = path + ": " + error;
     return false;

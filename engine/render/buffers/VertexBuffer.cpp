@@ -148,9 +148,10 @@ void LogTypeMismatch(const char* name, int32_t fileType, int32_t bufferType) {
 
 std::unique_ptr<IVertexBuffer> LoadMeshFile(const char* path) {
   if (!path) return nullptr;
-  FILE* file = plat::fs::Open(path, "rb");
+  plat::fs::FileStatus status;
+  FILE* file = plat::fs::OpenData(path, nullptr, &status);
   if (!file) {
-    utl::LogPrintf("Mesh %s: file not found\n", path);
+    utl::LogPrintf("Mesh %s: file %s\n", path, plat::fs::Describe(status));
     return nullptr;
   }
   utl::CFileDataProvider source(file);  // closes the file

@@ -27,14 +27,15 @@ void CTexture::Load(const CStringHash& textureName, const char* filePath, uint32
   name.MakeOwned();
   type = kind;
   path = filePath ? filePath : "";
-  if (FILE* file = plat::fs::Open(path, "rb")) {
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-      const long size = std::ftell(file);
-      if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-        fileData = new uint8_t[static_cast<size_t>(size)];
-        fileSize = static_cast<uint32_t>(size);
-        if (std::fread(fileData, 1, fileSize, file) != fileSize) FreeFileData();
-      }
+  uint64_t size = 0;
+  // A folder, a device or a file past the size limit is refused like a missing one
+  // (the loader logs the texture it could not read).
+  if (FILE* file = plat::fs::OpenData(path, &size)) {
+    // OpenData bounds the size far below 4 GiB, so it fits fileSize.
+    if (size > 0) {
+      fileData = new uint8_t[static_cast<size_t>(size)];
+      fileSize = static_cast<uint32_t>(size);
+      if (std::fread(fileData, 1, fileSize, file) != fileSize) FreeFileData();
     }
     std::fclose(file);
   }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <cal3d/coremesh.h>
+#include <cal3d/coremodel.h>
+#include <cal3d/coresubmesh.h>
+
 #include "engine/animation/AnimationManager.h"
 #include "platform/fs/FileSystem.h"
 #include "tests/engine/animation/AnimTestUtil.h"
@@ -116,12 +120,95 @@ TEST(CalFileCheck, MalformedFilesAreRejectedWithAReason) {
        "KEYFRAME"},
       {"key rotation", ECalFileKind::kAnimation, Replace(animation, "<ROTATION>", "<ROT>"), "ROTATION"},
       {"no duration", ECalFileKind::kAnimation, Replace(animation, "DURATION=", "LENGTH="), "DURATION"},
+      // One number too many passes on to the library's next read of its shared
+      // stream: the last texture coordinate's extra 25 became the first face's vertex.
+      {"extra texcoord", ECalFileKind::kMesh, Replace(mesh, "<TEXCOORD>0 0<", "<TEXCOORD>0 0 25<"),
+       "TEXCOORD"},
+      {"split number", ECalFileKind::kMesh, Replace(mesh, "<POS>", "<POS>1.5.2 "), "POS"},
+      {"entity in a number", ECalFileKind::kMesh, Replace(mesh, "<POS>", "<POS>&#49;"), "POS"},
+      {"float past float", ECalFileKind::kSkeleton,
+       Replace(skeleton, "<LOCALROTATION>0 0 0 1<", "<LOCALROTATION>0 0 0 1e39<"), "LOCALROTATION"},
+      {"extra face id", ECalFileKind::kMesh, Replace(mesh, "VERTEXID=\"0 1 2\"", "VERTEXID=\"0 1 2 3\""),
+       "FACE"},
+      {"lod steps", ECalFileKind::kMesh, Replace(mesh, "NUMLODSTEPS=\"0\"", "NUMLODSTEPS=\"-1\""),
+       "SUBMESH"},
+      // atoi reads it as 2147483647 influences to reserve.
+      {"influence count past int", ECalFileKind::kMesh,
+       Replace(mesh, "NUMINFLUENCES=\"", "NUMINFLUENCES=\"-2147483649\" X=\""), "NUMINFLUENCES"},
+      {"negative influence count", ECalFileKind::kMesh,
+       Replace(mesh, "NUMINFLUENCES=\"", "NUMINFLUENCES=\"-1\" X=\""), "NUMINFLUENCES"},
+      {"collapse id without lods", ECalFileKind::kMesh,
+       Replace(mesh, "</NORM>", "</NORM><COLLAPSEID>999</COLLAPSEID><COLLAPSECOUNT>0</COLLAPSECOUNT>"),
+       "COLLAPSEID"},
   };
   for (const Case& c : cases) {
     std::string error;
     EXPECT_FALSE(CheckCalXmlText(c.text, c.kind, kBones, error)) << c.name;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
   }
+}
+
+// Every one-byte damage of a small mesh: what the check lets through loads in the
+// library (tangents on, as the templates load them) with every index it keeps in range.
+TEST(CalFileCheck, NoOneByteDamageOfAMeshPassesWithAnIndexOutOfRange) {
+  std::string good = "<HEADER MAGIC=\"XMF\" VERSION=\"919\" />\n<MESH NUMSUBMESH=\"1\">\n"
+                     "<SUBMESH NUMVERTICES=\"4\" NUMFACES=\"2\" NUMLODSTEPS=\"0\" NUMSPRINGS=\"0\" "
+                     "NUMTEXCOORDS=\"1\" MATERIAL=\"0\">\n";
+  const char* corners[] = {"0 0 0", "1 0 0", "1 1 0", "0 1 0"};
+  const char* uvs[] = {"0 0", "0.5 0", "0.5 0.25", "0 0.25"};
+  for (int i = 0; i < 4; ++i)
+    good += "<VERTEX ID=\"" + std::to_string(i) + "\" NUMINFLUENCES=\"1\"><POS>" + corners[i] +
+            "</POS><NORM>0 0 1</NORM><TEXCOORD>" + uvs[i] + "</TEXCOORD><INFLUENCE ID=\"" +
+            std::to_string(i * 7) + "\">1</INFLUENCE></VERTEX>\n";
+  good += "<FACE VERTEXID=\"0 1 2\" />\n<FACE VERTEXID=\"0 2 3\" />\n</SUBMESH>\n</MESH>\n";
+
+  test::CLogCapture log;  // thousands of refusals
+  CAnimationManager manager;
+  CAnimationTemplate* model = manager.LoadTemplate("damaged", "Data/anims/humanoid.xsf");
+  ASSERT_NE(model, nullptr);
+  const std::string path = "Data/anims/hm_test_damaged_" + std::to_string(getpid()) + ".xmf";
+  int loaded = 0;
+  auto tryText = [&](const std::string& text, const std::string& what) {
+    std::string error;
+    if (!CheckCalXmlText(text, ECalFileKind::kMesh, kBones, error)) return;
+    test::CTempFile file(path, text);
+    const std::string name = "m" + std::to_string(loaded);
+    if (!model->LoadMesh(name.c_str(), path, 0, true)) return;
+    ++loaded;
+    CalCoreMesh* core = model->GetCoreModel()->getCoreMesh(model->GetMeshId(name.c_str()));
+    ASSERT_NE(core, nullptr) << what;
+    for (int m = 0; m < core->getCoreSubmeshCount(); ++m) {
+      CalCoreSubmesh* sub = core->getCoreSubmesh(m);
+      const int vertices = sub->getVertexCount();
+      for (const CalCoreSubmesh::Face& f : sub->getVectorFace())
+        for (int k = 0; k < 3; ++k)
+          ASSERT_TRUE(f.vertexId[k] >= 0 && f.vertexId[k] < vertices) << what << "\n" << text;
+      for (const CalCoreSubmesh::Vertex& v : sub->getVectorVertex()) {
+        ASSERT_TRUE(v.collapseId >= -1 && v.collapseId < vertices) << what;
+        for (const CalCoreSubmesh::Influence& in : v.vectorInfluence)
+          ASSERT_TRUE(in.boneId >= 0 && in.boneId < kBones) << what << "\n" << text;
+      }
+      for (const auto& map : sub->getVectorVectorTextureCoordinate())
+        ASSERT_EQ(static_cast<int>(map.size()), vertices) << what;
+    }
+  };
+  tryText(good, "as it is");
+  ASSERT_EQ(loaded, 1);
+  const char kBytes[] = {' ', '.', '9', '-', 'e', '0'};
+  for (size_t at = 0; at < good.size(); ++at) {
+    for (char b : kBytes) {
+      if (good[at] == b) continue;
+      std::string text = good;
+      text[at] = b;
+      tryText(text, "byte " + std::to_string(at) + " = '" + b + "'");
+      if (HasFatalFailure()) return;
+    }
+    std::string cut = good;
+    cut.erase(at, 1);
+    tryText(cut, "byte " + std::to_string(at) + " cut");
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GT(loaded, 10);  // the harmless damages (a coordinate changed) still load
 }
 
 struct SBone {

@@ -346,10 +346,24 @@ TEST_F(RenderManagerTest, TexturePathsPerKindAndLanguage) {
     EXPECT_EQ(texture->path, c.path);
     EXPECT_NE(log.find(c.path), std::string::npos);  // none of them exists
   }
+  // A folder where the file belongs: ftell says 2^63 - 1 of it, which once was
+  // allocated; it is refused like a missing file.
+  {
+    Scratch scratch("Data/textures");
+    const std::string folder = scratch.Dir().substr(std::string("Data/textures/").size());
+    std::filesystem::create_directories(scratch.Dir() + "/folder.dds");
+    log.clear();
+    manager.LoadTexture(CStringHash("folder"), nullptr, (folder + "/folder.dds").c_str(), 0);
+    const gfx::CTexture* texture = manager.FindTexture(CStringHash("folder"));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->fileData, nullptr);
+    EXPECT_EQ(texture->fileSize, 0u);
+    EXPECT_NE(log.find(folder + "/folder.dds"), std::string::npos) << log;
+  }
   // No id or no file: nothing.
   manager.LoadTexture(CStringHash(), nullptr, "x.dds", 0);
   manager.LoadTexture(CStringHash("n"), nullptr, "", 0);
-  EXPECT_EQ(manager.GetTextureCount(), 5u);
+  EXPECT_EQ(manager.GetTextureCount(), 6u);
 }
 
 TEST_F(RenderManagerTest, MeshesGoodAndBad) {

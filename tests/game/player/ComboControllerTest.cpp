@@ -515,12 +515,13 @@ TEST_F(Combo, ARefusedTableIsLoggedAndThePlayerCannotAttack) {
   const std::string row =
       " in='0.2' out='0.6' weaponIn='0.3' weaponOut='0.5' damage='10' hit='0' power='0' "
       "range='0' shake_power='0' shake_timer='0'/>";
-  auto rows = [&](int count, const char* badNumber = nullptr, int swapAt = -1) {
+  // `badAttribute` goes on row 4 before the good ones (the first of a name counts).
+  auto rows = [&](int count, const char* badAttribute = nullptr, int swapAt = -1) {
     std::string s = "<states>";
     for (int i = 0; i < count; ++i) {
       const int at = i == swapAt ? i + 1 : i == swapAt + 1 && swapAt >= 0 ? i - 1 : i;
       s += std::string("<state name='") + C::GetStateName(at) + "'";
-      if (badNumber && i == 4) s += std::string(" damage='") + badNumber + "'";
+      if (badAttribute && i == 4) s += std::string(" ") + badAttribute;
       s += row;
     }
     return s + "</states>";
@@ -536,7 +537,10 @@ TEST_F(Combo, ARefusedTableIsLoggedAndThePlayerCannotAttack) {
       {"no rows", "<states/>", "no <states>"},
       {"twelve rows", rows(12), "holds 12 rows"},
       {"out of order", rows(13, nullptr, 5), "row 5"},
-      {"not a number", rows(13, "ten"), "not a number"},
+      {"not a number", rows(13, "damage='ten'"), "not a number"},
+      // Finite as a double, infinite as the float the row keeps: the window never closes.
+      {"beyond the float range", rows(13, "out='1e39'"), "not a number"},
+      {"beyond the negative float range", rows(13, "hit='-4e38'"), "not a number"},
   };
   BuildCombo();
   for (const SCase& c : cases) {

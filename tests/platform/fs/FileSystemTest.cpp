@@ -66,6 +66,44 @@ TEST_F(FileSystemTest, MissingFilesAreEmptyResults) {
   EXPECT_EQ(source.Read(&c, 1), 0u);
 }
 
+// A texture entry naming a folder once made a loader allocate what ftell said of it
+// (2^63 - 1); a device or a FIFO never ends or blocks the read.
+TEST_F(FileSystemTest, OnlyRegularFilesOfASaneSizeAreRead) {
+  using plat::fs::FileStatus;
+  ASSERT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
+  // Sparse: past the limit without taking the disk space.
+  Write(root + "/huge", "");
+  ASSERT_EQ(truncate((root + "/huge").c_str(),
+                     static_cast<off_t>(plat::fs::kMaxDataFileSize + 1)), 0);
+  Write(root + "/empty", "");
+  struct SCase {
+    std::string path;
+    FileStatus status;
+    size_t size;
+  };
+  const SCase cases[] = {
+      {root + "/Data/Scripts", FileStatus::kNotRegular, 0},
+      {root + "/pipe", FileStatus::kNotRegular, 0},
+      {"/dev/zero", FileStatus::kNotRegular, 0},
+      {root + "/huge", FileStatus::kTooLarge, 0},
+      {root + "/nothing", FileStatus::kMissing, 0},
+      {root + "/empty", FileStatus::kOk, 0},
+      {root + "/data/scripts/zombie.lua", FileStatus::kOk, 6},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::vector<char> bytes{'x'};
+    FileStatus status = FileStatus::kUnreadable;
+    EXPECT_EQ(plat::fs::ReadFile(c.path, bytes, &status), c.status == FileStatus::kOk);
+    EXPECT_EQ(status, c.status) << plat::fs::Describe(status);
+    EXPECT_EQ(bytes.size(), c.size);
+    plat::fs::FileSource source(c.path);
+    EXPECT_EQ(source.IsOpen(), c.status == FileStatus::kOk);
+    EXPECT_EQ(source.Status(), c.status);
+    EXPECT_EQ(source.Size(), c.size);
+  }
+}
+
 TEST_F(FileSystemTest, RelativePathsResolveFromTheWorkingDirectory) {
   char old[4096];
   ASSERT_NE(getcwd(old, sizeof old), nullptr);
