@@ -159,6 +159,8 @@ bool CGameStateLoading::OnEnter() {
   }
 
   BindCamera();
+  // The player stands in the loading scene; the keys reach him once play begins.
+  CPlayerController::SetInputAccepted(false);
   app.audioManager.UpdateListener();
   app.audioManager.StopAllMusic();
   app.audioManager.PlaySong("loading_loop", true);

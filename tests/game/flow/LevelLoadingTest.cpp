@@ -25,7 +25,9 @@
 #include "engine/render/RenderManager.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
+#include "game/player/PlayerController.h"
 #include "platform/input/KeyCodes.h"
+#include "platform/math/Math.h"
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
 #include "tests/support/DrivenGame.h"
@@ -217,6 +219,54 @@ TEST_F(LevelLoadingTest, LeavingTheLoadingStateEarlyWaitsForTheLoader) {
   EXPECT_TRUE(niceWhileRunning) << "the loader runs below the frame's threads";
   EXPECT_TRUE(endedOnExit);
   EXPECT_TRUE(merged);
+}
+
+// The player stands behind the loading screen: the attack and the run keys do
+// nothing there; the same keys move him once play begins.
+TEST_F(LevelLoadingTest, ThePlayerObeysKeysOnlyOncePlayBegins) {
+  CDrivenGame game(input.backend);
+  game.loaderDelayMs = 300;
+  std::set<int> statesWhileLoading;
+  plat::Vec3 startPosition;
+  bool positionKnown = false, movedWhileLoading = false;
+  int pressesWhileLoading = 0, runFramesInPlay = 0, playFrames = 0;
+  game.script = [&](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) keys.SetKeys({pi::kKeyReturn});
+    if (frame == 6) keys.ReleaseAllKeys();
+    obj::CGameObject* player = game.Find("player");
+    CPlayerController* controller = player ? player->GetComponent<CPlayerController>() : nullptr;
+    gfx::CTransform* transform = game.TransformOf("player");
+    if (game.InLoading() && game.LoadingState()->IsLoaderRunning() && controller && transform) {
+      if (!positionKnown) startPosition = transform->position;
+      positionKnown = true;
+      movedWhileLoading |= plat::Length(transform->position - startPosition) > 0.01f;
+      statesWhileLoading.insert(controller->state);
+      // J and W pressed afresh every other frame, W held between.
+      if (frame % 2 == 0) {
+        keys.SetKeys({pi::kKeyJ, pi::kKeyW});
+        ++pressesWhileLoading;
+      } else {
+        keys.SetKeys({pi::kKeyW});
+      }
+      return;
+    }
+    if (game.InLoading()) {
+      if (game.confirmFrame < 0) keys.ReleaseAllKeys();
+      return;
+    }
+    if (!game.reachedPlay || !controller) return;
+    ++playFrames;
+    if (playFrames == 3) keys.SetKeys({pi::kKeyW});
+    if (controller->state == CPlayerController::kRun) ++runFramesInPlay;
+    if (playFrames == 40) game.quitRequested = 1;
+  };
+  RunGame(game);
+  ASSERT_GT(pressesWhileLoading, 3);
+  EXPECT_FALSE(movedWhileLoading);
+  for (int state : statesWhileLoading)
+    EXPECT_TRUE(state == CPlayerController::kIdle || state == CPlayerController::kIdleCombat)
+        << CPlayerController::GetStateName(state);
+  EXPECT_GT(runFramesInPlay, 0) << "W runs once play has begun";
 }
 
 // --- both threads in Lua ---
