@@ -22,6 +22,49 @@ function SetMainZone(zone)
   main_zone = zone
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = zone, zone_prev = previous })
   PlaceCameraOnRail(zone)
+  -- A zone begins once: walking back into one keeps the checkpoint of the newest.
+  if not zones_begun[zone] then
+    zones_begun[zone] = true
+    SaveCheckPoint()
+  end
+end
+
+-- Checkpoints: one is saved as play begins and as each zone begins; a while after
+-- the player dies the last one is loaded, and he plays on from there. Loading
+-- brings back the objects and the globals as they were saved; the contents of
+-- tables are the level's to bring back (checkpoint keeps what they held).
+CHECKPOINT_LOAD_DELAY = 4
+CHECKPOINT_TIMER = "load_checkpoint"
+checkpoint_pending = false
+zones_begun = {}
+checkpoint = { zone = ZONE_DIAGONAL, deaths = {} }
+
+function SaveCheckPoint()
+  GetEventManager():TriggerEvent("OnSaveCheckPoint", {})
+end
+
+function OnSaveCheckPoint(event)
+  checkpoint.zone = main_zone
+  checkpoint.deaths = {}
+  for name, kind in pairs(deaths) do checkpoint.deaths[name] = kind end
+end
+
+function OnLoadCheckPoint(event)
+  for name in pairs(deaths) do deaths[name] = nil end
+  for name, kind in pairs(checkpoint.deaths) do deaths[name] = kind end
+  -- The globals come back after this handler: main_zone still names the zone
+  -- of the death, which the renderer, the lights and the particles are in.
+  if main_zone ~= checkpoint.zone then
+    GetEventManager():TriggerEvent("CEventZoneChange",
+                                   { zone = checkpoint.zone, zone_prev = main_zone })
+  end
+  Log("Level: checkpoint loaded\n")
+end
+
+function OnTimer(event)
+  if event.name == CHECKPOINT_TIMER then
+    GetEventManager():TriggerEvent("OnLoadCheckPoint", {})
+  end
 end
 
 -- Only the player moves the level from zone to zone.
@@ -72,9 +115,12 @@ function OnInitGame()
   FINALSCENE = ZONE_CASINO
   deaths = {}
   last_death = nil
+  checkpoint_pending = false
+  zones_begun = { [ZONE_DIAGONAL] = true }
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
   camera_rail = nil
   PlaceCameraOnRail(ZONE_DIAGONAL)
+  SaveCheckPoint()
 end
 
 function OnEnter_trigger_zone_diagonal(event)
@@ -107,5 +153,9 @@ function OnDeath(event)
   if deaths[event.name] == nil then
     deaths[event.name] = event.type
     Log("Level: " .. tostring(event.type) .. " " .. tostring(event.name) .. " is dead\n")
+  end
+  if event.type == "player" and not checkpoint_pending then
+    checkpoint_pending = true
+    GetEventManager():TriggerEventTimer(CHECKPOINT_TIMER, CHECKPOINT_LOAD_DELAY, "")
   end
 end

@@ -10,6 +10,7 @@
 #include "engine/events/EventManager.h"
 #include "engine/objects/ComponentKeys.h"
 #include "engine/objects/GameObject.h"
+#include "engine/objects/GameObjectManager.h"
 #include "engine/script/ScriptManager.h"
 
 namespace vd {
@@ -52,16 +53,16 @@ bool CTrigger::Init() {
                    static_cast<double>(m_size.x), static_cast<double>(m_size.y),
                    static_cast<double>(m_size.z));
   }
+  // The level's loader thread builds triggers while the main thread steps, moves
+  // and dispatches: the world and the listeners are the main thread's, so a
+  // trigger built there joins them when the main thread first enables it.
+  const obj::CGameObjectManager* objects = obj::CGameObjectManager::GetInstance();
+  const bool join = !objects || !objects->IsBackgroundLoading();
   m_object = m_manager->CreateBoxObject(plat::Vec3(m_size.x, m_size.y, m_size.z), m_owner, SH_logic,
-                                        name, phy::kGroupTrigger, phy::kMaskTrigger, true,
+                                        name, phy::kGroupTrigger, phy::kMaskTrigger, join,
                                         phy::kKindVolume, plat::Vec4(1, 1, 1, 0));
   if (!m_object) return false;
-
-  evn::CEventManager* events = evn::CEventManager::GetInstance();
-  if (m_owner && events) {
-    events->AddListener(m_owner, SH_OnCollisionEnter);
-    events->AddListener(m_owner, SH_OnCollisionExit);
-  }
+  if (join) Subscribe();
 
   btTransform transform;
   phy::MatrixToTransform(phy::GetOwnerWorldMatrix(m_owner), transform);
@@ -86,9 +87,23 @@ void CTrigger::HandleEvent(evn::IEvent* event) {
   host->CallGlobalFunction(handler->c_str(), event->GetLuaObject());
 }
 
+void CTrigger::Subscribe() {
+  evn::CEventManager* events = evn::CEventManager::GetInstance();
+  if (m_subscribed || !m_owner || !events) return;
+  events->AddListener(m_owner, SH_OnCollisionEnter);
+  events->AddListener(m_owner, SH_OnCollisionExit);
+  m_subscribed = 1;
+}
+
+void CTrigger::OnBeforeRestore() {
+  // The subscription is the live owner's, whatever it was when the copy was made.
+  if (CTrigger* copy = static_cast<CTrigger*>(GetCheckPointCopy())) copy->m_subscribed = m_subscribed;
+}
+
 void CTrigger::SetEnabled(bool enabled, bool fromCheckPoint) {
   if ((m_enabled != 0) == enabled) return;
   obj::IComponent::SetEnabled(enabled, fromCheckPoint);
+  if (enabled && m_object) Subscribe();
   phy::SCollisionUserData* record = UserData(m_object);
   if (!record || !m_manager || m_manager != phy::CCollisionManager::GetInstance()) return;
   if ((record->enabled != 0) == enabled) return;
@@ -104,7 +119,7 @@ void CTrigger::Reset() {
   if (m_object) {
     // Only a trigger that subscribed its owner takes the subscriptions back.
     evn::CEventManager* events = evn::CEventManager::GetInstance();
-    if (m_owner && events) {
+    if (m_subscribed && m_owner && events) {
       events->RemoveListener(SH_OnCollisionEnter, m_owner);
       events->RemoveListener(SH_OnCollisionExit, m_owner);
     }
@@ -117,6 +132,7 @@ void CTrigger::Reset() {
       m_object = nullptr;
     }
   }
+  m_subscribed = 0;
   m_manager = nullptr;
   m_size = plat::Vec4();
   m_hasEnterHandler = 0;

@@ -36,8 +36,11 @@ public:
   bool Update(float) override { return true; }
   // Makes the box (group 1024, mask 32, class "logic") at the owner's transform,
   // subscribes the owner to the collision enter and exit events and looks the two
-  // handlers up once: a handler defined later is not called.
+  // handlers up once: a handler defined later is not called. Built by the level's
+  // background loader, the box joins the world and the owner subscribes when the
+  // trigger is first enabled.
   bool Init() override;
+  void OnBeforeRestore() override;
   void Reset() override;
 
   const plat::Vec4& GetSize() const { return m_size; }
@@ -55,6 +58,9 @@ private:
   std::string m_exitHandler;
   uint8_t m_hasExitHandler = 0;
   phy::CCollisionManager* m_manager = nullptr;
+  uint8_t m_subscribed = 0;
+
+  void Subscribe();
 };
 
 }  // namespace lgc

@@ -18,9 +18,12 @@ bool CAIManager::Init() {
   m_initialised = true;
   m_clock = 0.0f;
   m_enemies.clear();
+  return true;
+}
+
+void CAIManager::Activate() {
   g_active = this;
   SetEnemyList(this);
-  return true;
 }
 
 void CAIManager::ReserveEnemyList() {

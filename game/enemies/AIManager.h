@@ -18,9 +18,13 @@ public:
   CAIManager(const CAIManager&) = delete;
   CAIManager& operator=(const CAIManager&) = delete;
 
-  // Loader thread, before the zones' enemies load: this manager becomes the one
-  // the enemies join and the player aims through.
+  // Loader thread, before the zones' enemies load: empty lists and clocks. The
+  // manager is the level's only once Activate publishes it.
   bool Init();
+  // Main thread, as play is handed over: this manager becomes the one the enemies
+  // join and the player aims through. The loader leaves the player's aim alone
+  // while the main thread reads it.
+  void Activate();
   // Loader thread, after the zones' enemies have loaded.
   void ReserveEnemyList();
   void Update(float dt);
@@ -40,7 +44,7 @@ public:
   bool IsInitialised() const { return m_initialised; }
   float GetClock() const { return m_clock; }
 
-  // The manager that Init brought up and Clear has not let go; null outside a level.
+  // The manager that Activate published and Clear has not let go; null outside a level.
   static CAIManager* GetActive();
 
 private:

@@ -12,6 +12,7 @@
 #include "engine/objects/Transform.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/FollowCamera.h"
+#include "game/player/PlayerController.h"
 
 namespace vd {
 
@@ -180,6 +181,7 @@ CGameStateInGame::~CGameStateInGame() { Exit(); }
 
 bool CGameStateInGame::OnEnter() {
   exited = false;
+  CPlayerController::SetInputAccepted(true);
   if (m_app && !m_listening) {
     m_app->eventManager.AddListener(this, SH_OnEndGame);
     m_listening = true;

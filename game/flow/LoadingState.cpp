@@ -157,6 +157,8 @@ bool CGameStateLoading::OnEnter() {
   }
 
   BindCamera();
+  // The player stands in the loading scene; the keys reach him once play begins.
+  CPlayerController::SetInputAccepted(false);
   app.audioManager.UpdateListener();
   app.audioManager.StopAllMusic();
   app.audioManager.PlaySong("loading_loop", true);
@@ -411,6 +413,8 @@ void CGameStateLoading::Finish() {
   // Play begins without a shake left over from the loading screen.
   if (m_world->camera) m_world->camera->positionShake = m_world->camera->targetShake = 0;
 
+  // The enemies join it as their groups come on; the player aims through it.
+  m_world->aiManager.Activate();
   m_world->hud.Init();
   m_world->hud.ShowBlackScreen(0.0f);
   m_world->BindUsePrompt();

@@ -547,17 +547,17 @@ void CComboController::PostHUD(float cronoTime) {
 }
 
 bool CComboController::Pressed(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = CPlayerController::AcceptedInput();
   return input && input->IsPressed(slot);
 }
 
 bool CComboController::Released(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = CPlayerController::AcceptedInput();
   return input && input->IsReleased(slot);
 }
 
 bool CComboController::Down(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = CPlayerController::AcceptedInput();
   return input && input->GetAction(slot).down != 0;
 }
 

@@ -28,6 +28,7 @@ namespace vd {
 namespace {
 
 int g_difficulty = obj::kDifficultyNormal;
+bool g_inputAccepted = true;
 
 const CStringHash kWeaponRendererType("CWeaponRenderer");
 const CStringHash kMainCamera("main_camera");
@@ -166,6 +167,10 @@ int CPlayerController::GetStateByName(const char* name) {
 
 void CPlayerController::SetDifficulty(int difficulty) { g_difficulty = difficulty; }
 int CPlayerController::GetDifficulty() { return g_difficulty; }
+void CPlayerController::SetInputAccepted(bool accepted) { g_inputAccepted = accepted; }
+const CInputManager* CPlayerController::AcceptedInput() {
+  return g_inputAccepted ? CInputManager::GetInstance() : nullptr;
+}
 
 CPlayerController::~CPlayerController() {
   if (!IsCheckPointCopy()) Reset();
@@ -584,17 +589,17 @@ void CPlayerController::QueueWeaponRenderers(bool enable) {
 }
 
 bool CPlayerController::Pressed(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = AcceptedInput();
   return input && input->IsPressed(slot);
 }
 
 bool CPlayerController::Released(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = AcceptedInput();
   return input && input->IsReleased(slot);
 }
 
 float CPlayerController::Value(int slot) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = AcceptedInput();
   return input ? input->GetAction(slot).value : 0.0f;
 }
 
@@ -613,7 +618,7 @@ bool CPlayerController::AnyValue(int first, int last) const {
 bool CPlayerController::AllValuesZero(int first, int last) const { return !AnyValue(first, last); }
 
 plat::Vec3 CPlayerController::InputDirection(float yaw) const {
-  const CInputManager* input = CInputManager::GetInstance();
+  const CInputManager* input = AcceptedInput();
   if (!input) return plat::Vec3();
   return state == kEvade ? input->GetFourWayDirection(yaw) : input->GetMoveDirection(yaw);
 }

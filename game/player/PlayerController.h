@@ -138,6 +138,12 @@ public:
   static void SetDifficulty(int difficulty);
   static int GetDifficulty();
 
+  // Whether the keys and the pad reach the player (and his combos): not behind the
+  // loading screen, only once play begins. Accepted until the game says otherwise.
+  static void SetInputAccepted(bool accepted);
+  // The game's input manager while input is accepted, else null.
+  static const CInputManager* AcceptedInput();
+
   // Where the use prompt goes: the HUD's button, shown with that texture, or
   // hidden (null). Without a hook the prompt is only remembered in usePromptShown.
   using UsePromptHook = void (*)(const char* button);

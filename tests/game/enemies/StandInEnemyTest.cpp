@@ -19,6 +19,8 @@ namespace {
 TEST(AIManager, KeepsItsEnemiesInJoiningOrderAndOnlyWhileItRuns) {
   CAIManager manager;
   ASSERT_TRUE(manager.Init());
+  EXPECT_EQ(GetEnemyList(), nullptr) << "published only by Activate";
+  manager.Activate();
   EXPECT_EQ(GetEnemyList(), &manager);
   EXPECT_EQ(CAIManager::GetActive(), &manager);
   for (uint32_t id : {7u, 3u, 9u, 3u}) manager.AddEnemy(id);
@@ -43,6 +45,7 @@ protected:
     RegisterEnemyComponentFactories(objects.componentFactories);
     ASSERT_TRUE(animations.LoadTemplates("Data/xml/level1_animation_templates.xml"));
     ASSERT_TRUE(ai.Init());
+    ai.Activate();
     events.AddListener(&deaths, evn::CEventDeath::s_type);
   }
   void TearDown() override {

@@ -1,6 +1,7 @@
 // A new game from the menu to play, headless, driven by scripted keys: the loading
 // screen, the loader thread and the level it brings in; and the in-game state's
 // own rules.
+#include <btBulletCollisionCommon.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/Trigger.h"
+#include "engine/core/EngineNames.h"
 #include "engine/core/Locks.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
@@ -25,7 +29,10 @@
 #include "engine/render/RenderManager.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
+#include "game/player/EnemyList.h"
+#include "game/player/PlayerController.h"
 #include "platform/input/KeyCodes.h"
+#include "platform/math/Math.h"
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
 #include "tests/support/DrivenGame.h"
@@ -222,6 +229,110 @@ TEST_F(LevelLoadingTest, LeavingTheLoadingStateEarlyWaitsForTheLoader) {
   EXPECT_TRUE(niceWhileRunning) << "the loader runs below the frame's threads";
   EXPECT_TRUE(endedOnExit);
   EXPECT_TRUE(merged);
+}
+
+// The player stands behind the loading screen: the attack and the run keys do
+// nothing there; the same keys move him once play begins.
+TEST_F(LevelLoadingTest, ThePlayerObeysKeysOnlyOncePlayBegins) {
+  CDrivenGame game(input.backend);
+  game.loaderDelayMs = 300;
+  std::set<int> statesWhileLoading;
+  plat::Vec3 startPosition;
+  bool positionKnown = false, movedWhileLoading = false;
+  int pressesWhileLoading = 0, runFramesInPlay = 0, playFrames = 0;
+  game.script = [&](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) keys.SetKeys({pi::kKeyReturn});
+    if (frame == 6) keys.ReleaseAllKeys();
+    obj::CGameObject* player = game.Find("player");
+    CPlayerController* controller = player ? player->GetComponent<CPlayerController>() : nullptr;
+    gfx::CTransform* transform = game.TransformOf("player");
+    if (game.InLoading() && game.LoadingState()->IsLoaderRunning() && controller && transform) {
+      if (!positionKnown) startPosition = transform->position;
+      positionKnown = true;
+      movedWhileLoading |= plat::Length(transform->position - startPosition) > 0.01f;
+      statesWhileLoading.insert(controller->state);
+      // J and W pressed afresh every other frame, W held between.
+      if (frame % 2 == 0) {
+        keys.SetKeys({pi::kKeyJ, pi::kKeyW});
+        ++pressesWhileLoading;
+      } else {
+        keys.SetKeys({pi::kKeyW});
+      }
+      return;
+    }
+    if (game.InLoading()) {
+      if (game.confirmFrame < 0) keys.ReleaseAllKeys();
+      return;
+    }
+    if (!game.reachedPlay || !controller) return;
+    ++playFrames;
+    if (playFrames == 3) keys.SetKeys({pi::kKeyW});
+    if (controller->state == CPlayerController::kRun) ++runFramesInPlay;
+    if (playFrames == 40) game.quitRequested = 1;
+  };
+  RunGame(game);
+  ASSERT_GT(pressesWhileLoading, 3);
+  EXPECT_FALSE(movedWhileLoading);
+  for (int state : statesWhileLoading)
+    EXPECT_TRUE(state == CPlayerController::kIdle || state == CPlayerController::kIdleCombat)
+        << CPlayerController::GetStateName(state);
+  EXPECT_GT(runFramesInPlay, 0) << "W runs once play has begun";
+}
+
+// The loader builds the level beside a main thread that dispatches events, moves
+// collision volumes and aims the player: it leaves the listeners, the collision
+// world and the player's list of enemies alone. The triggers it built join the
+// world and hear their collisions once play is handed over.
+TEST_F(LevelLoadingTest, TheLoaderLeavesTheMainThreadsStructuresAlone) {
+  CDrivenGame game(input.backend);
+  game.loaderDelayMs = 100;
+  struct SShared {
+    size_t enterListeners = 0, exitListeners = 0;
+    int worldObjects = 0;
+    const IEnemyList* enemies = nullptr;
+    bool operator==(const SShared& o) const {
+      return enterListeners == o.enterListeners && exitListeners == o.exitListeners &&
+             worldObjects == o.worldObjects && enemies == o.enemies;
+    }
+  };
+  auto shared = [&] {
+    return SShared{game.eventManager.ListenerCount(SH_OnCollisionEnter),
+                   game.eventManager.ListenerCount(SH_OnCollisionExit),
+                   game.collisionManager.GetWorld()->getNumCollisionObjects(), GetEnemyList()};
+  };
+  SShared before;
+  bool known = false, unchanged = true, triggerJoined = false, aimsThroughLevel = false;
+  int framesWatched = 0;
+  size_t enterListenersInPlay = 0;
+  game.script = [&](int frame, pi::ScriptedBackend& keys) {
+    if (frame == 5) keys.SetKeys({pi::kKeyReturn});
+    if (frame == 6) keys.ReleaseAllKeys();
+    if (game.InLoading() && game.LoadingState()->IsReady()) {
+      if (!known) {
+        before = shared();
+        known = true;
+      } else if (game.LoadingState()->IsLoaderRunning() || !game.LoadingState()->IsDone()) {
+        unchanged &= shared() == before;
+        ++framesWatched;
+      }
+    }
+    if (game.reachedPlay) {
+      obj::CGameObject* zone = game.Find("trigger_zone_avenue");
+      lgc::CTrigger* trigger = zone ? zone->GetComponent<lgc::CTrigger>() : nullptr;
+      triggerJoined = trigger && trigger->GetCollisionObject() &&
+                      trigger->GetCollisionObject()->getBroadphaseHandle() != nullptr;
+      enterListenersInPlay = game.eventManager.ListenerCount(SH_OnCollisionEnter);
+      aimsThroughLevel = GetEnemyList() == &game.gameWorld.aiManager;
+      game.quitRequested = 1;
+    }
+  };
+  RunGame(game);
+  ASSERT_TRUE(game.reachedPlay);
+  EXPECT_GT(framesWatched, 5);
+  EXPECT_TRUE(unchanged) << "the loader changed what the main thread reads";
+  EXPECT_TRUE(triggerJoined);
+  EXPECT_GT(enterListenersInPlay, before.enterListeners) << "the triggers' owners hear collisions";
+  EXPECT_TRUE(aimsThroughLevel);
 }
 
 // --- both threads in Lua ---
