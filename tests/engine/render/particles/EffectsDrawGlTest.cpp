@@ -104,15 +104,15 @@ void LoadComponent(obj::IComponent* component, std::string xml) {
 
 TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
   // --- The wall: linear depth of a plane at z = 0 (what the depth pre-pass writes),
-  // the eye distance over the far-corner distance.
+  // the eye distance over the far-corner distance. The map with characters also
+  // holds a figure halfway to the eye, in front of the left half of decal B.
   gfx::CRenderManager render;
   render.viewState = view;
   const float farMax = gfx::GetCameraFarMaxLength(view);
-  Texture* depth = nullptr;
-  ASSERT_EQ(device->CreateTexture(kSize, kSize, 1, 0, kFmtR32F, kPoolManaged,
-                                  &depth),
-            kOk);
-  {
+  auto depthMap = [&](bool withFigure) -> Texture* {
+    Texture* depth = nullptr;
+    EXPECT_EQ(device->CreateTexture(kSize, kSize, 1, 0, kFmtR32F, kPoolManaged, &depth), kOk);
+    if (!depth) return nullptr;
     std::vector<float> texels(kSize * kSize);
     const float tanHalf = std::tan(view.fov * 0.5f * 3.1415927f / 180.0f);
     for (int y = 0; y < kSize; ++y) {
@@ -122,19 +122,25 @@ TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
         const float ny = (static_cast<float>(y) + 0.5f) / kSize * 2.0f - 1.0f;
         const plat::Vec3 ray(nx * tanHalf, ny * tanHalf, -1.0f);
         const float length = std::sqrt(ray.x * ray.x + ray.y * ray.y + 1.0f);
-        texels[static_cast<size_t>(y * kSize + x)] = 6.0f * length / farMax;
+        const float wallX = ray.x * 6.0f, wallY = ray.y * 6.0f;
+        const bool figure = withFigure && wallX > 0.6f && wallX < 1.15f && wallY > -1.8f &&
+                            wallY < -0.6f;
+        texels[static_cast<size_t>(y * kSize + x)] = (figure ? 3.0f : 6.0f) * length / farMax;
       }
     }
     LockedRect locked{};
-    ASSERT_EQ(depth->LockRect(0, &locked, nullptr, 0), kOk);
+    EXPECT_EQ(depth->LockRect(0, &locked, nullptr, 0), kOk);
     for (int y = 0; y < kSize; ++y)
       std::memcpy(static_cast<uint8_t*>(locked.bits) + y * locked.pitch, &texels[y * kSize],
                   kSize * sizeof(float));
     depth->UnlockRect(0);
-  }
+    return depth;
+  };
+  Texture* depth = depthMap(false);
+  Texture* depthWithFigure = depthMap(true);
+  ASSERT_TRUE(depth && depthWithFigure);
   render.renderTargets[3].texture = depth;
-  render.renderTargets[2].texture = depth;
-  depth->AddRef();
+  render.renderTargets[2].texture = depthWithFigure;
   auto* decalShader = new gfx::CShader();
   LoadEffect(*decalShader, "decal");
   render.shaders.Add(CStringHash("decal"), decalShader);
@@ -144,8 +150,8 @@ TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
   decals.Init(&render, device);
   ASSERT_GE(decals.DecalsMax(), 2);
   const plat::Vec3 decalA(-1.2f, -1.2f, 0.0f), decalB(1.2f, -1.2f, 0.0f);
-  decals.AddDecalAt(decalA, 0xFFFF0000u, 0.5f, 0, 100.0f, 0.0f, 1.0f);
-  decals.AddDecalAt(decalB, 0xFFFF0000u, 0.5f, 0, 100.0f, 0.0f, 1.0f);
+  decals.AddDecalAt(decalA, 0xFFD20000u, 1.0f, 0, 100.0f, 0.0f, 1.0f);
+  decals.AddDecalAt(decalB, 0xFFD20000u, 1.0f, 0, 100.0f, 0.0f, 1.0f);
   decals.Commit();
   // A frame's aging gives them their alpha, which the next commit uploads.
   decals.Age(0.5f);
@@ -278,22 +284,30 @@ TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
   EXPECT_LT(oldest.r, newest.r - 60) << "trail, oldest end fades";
   EXPECT_EQ(above.r, 0x20) << "nothing above the trail";
 
-  // The decals: red on the wall at both centres, the wall between them untouched.
-  for (const plat::Vec3& at : {decalA, decalB}) {
+  // The decals stain the wall where they lie: darker and redder than the wall,
+  // never brighter (blood is lit like what it lies on; it does not shine).
+  for (const plat::Vec3& at : {decalA, decalB + plat::Vec3(0.2f, 0.0f, 0.0f)}) {
     const SRgb c = AtWorld(frame, at);
-    EXPECT_GT(c.r, 120) << at.x;
-    EXPECT_LT(c.g, 0x20) << at.x;
+    EXPECT_LT(c.r, 0x20) << at.x;
+    EXPECT_LT(c.g, c.r / 2) << at.x;
+    EXPECT_GT(c.r, 0) << at.x;
   }
   const SRgb between = AtWorld(frame, plat::Vec3(0.0f, -1.2f, 0.0f));
   EXPECT_EQ(between.r, 0x20) << "the wall between the decals";
   EXPECT_EQ(between.g, 0x20);
+  // The figure in front of decal B keeps its own colour.
+  const SRgb figure = AtWorld(frame, decalB - plat::Vec3(0.2f, 0.0f, 0.0f));
+  EXPECT_EQ(figure.r, 0x20) << "a figure in front of a decal";
+  EXPECT_EQ(figure.g, 0x20);
 
   white->Release();
   decals.Shutdown();
   particleShader.Release();
   trailShader.Release();
   render.renderTargets[2].texture = nullptr;
+  render.renderTargets[3].texture = nullptr;
   depth->Release();
+  depthWithFigure->Release();
 }
 
 }  // namespace
