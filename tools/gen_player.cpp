@@ -3,25 +3,33 @@
 //                         head, clavicles, arms, legs with toes, and two chained
 //                         blades: "Bone01" (grip, right hand) to "Bone04" (tip) and
 //                         "Bone05" (grip, left hand) to "Bone06" (tip)
-//   brannoc_body.xmf      the body: tapered tubes per bone, overlapping at the joints,
-//                         each vertex near a joint blended with the neighbouring bone
-//   brannoc_blade_r.xmf,  the two blades, each piece on its own bone
-//   brannoc_blade_l.xmf
+//   brannoc_body.xmf      the figure in one mesh (the animator attaches one): tapered
+//                         tubes per bone, overlapping at the joints, each vertex near
+//                         a joint blended with the neighbouring bone, dressed in a
+//                         long dark coat with tails over a light shirt, trousers and
+//                         boots; and his two blades, each piece on its own bone
 //   brannoc_<name>.xaf    one file per animation of the player (see Animations())
+//   brannoc.png           the colours of his clothes, skin, hair and blades: one
+//                         cell per colour, each piece of the mesh maps into its cell
 // The hit volumes of the weapon controller fit the bone pairs Bone01-Bone04 (right
 // blade), Bone05-Bone06 (left blade) and "Bip01 L Calf"-"Bip01 L Toe0" (left foot).
 // Authored z-up with the figure facing -y, as gen_humanoid; loaded with the rotation
 // about x it stands y-up facing +z. Actions that travel move the root bone: the mixer
 // hands that motion to the object.
-// Usage: gen_player [output folder]   (default Data/anims)
+// Usage: gen_player [animations folder [texture folder]]
+//        (defaults Data/anims and Data/textures/characters; a given animations
+//        folder also takes the texture unless a texture folder is given)
 //        gen_player --template        prints the animation template entry
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/image/ImageWriter.h"
 #include "tools/gen_text.h"
 
 namespace {
@@ -141,6 +149,24 @@ std::string Skeleton() {
 // ---------------------------------------------------------------------------
 // Meshes
 
+// What each piece is made of: a cell of the colour texture.
+enum Cloth { kCoat, kShirt, kTrousers, kBoots, kSkin, kHair, kSteel, kGrip, kBelt, kClothCount };
+struct SColour {
+  float r, g, b;
+};
+const SColour kClothColours[kClothCount] = {
+    {0.14f, 0.15f, 0.19f},  // coat: near-black blue-grey wool
+    {0.80f, 0.77f, 0.70f},  // shirt: off-white linen
+    {0.30f, 0.31f, 0.34f},  // trousers: slate grey
+    {0.09f, 0.06f, 0.04f},  // boots: black-brown leather
+    {0.80f, 0.62f, 0.52f},  // skin
+    {0.10f, 0.08f, 0.06f},  // hair
+    {0.88f, 0.90f, 0.94f},  // steel
+    {0.36f, 0.21f, 0.11f},  // grips: brown leather
+    {0.42f, 0.26f, 0.12f},  // belt
+};
+constexpr int kTextureCells = 16, kCellTexels = 8;
+
 struct Influence {
   int bone;
   float weight;
@@ -176,7 +202,9 @@ struct Tube {
   bool round = false;  // a head: the rings follow a half circle
 };
 
-void AddTube(MeshData& m, const Tube& t) {
+void AddTube(MeshData& m, const Tube& t, Cloth cloth) {
+  // Every vertex of a piece samples the middle of its colour's cell.
+  const float u = (static_cast<float>(cloth) + 0.5f) / kTextureCells, v = 0.5f;
   constexpr int kSides = 10, kRings = 5;
   const V3 d = Normal(t.b - t.a);
   const V3 ref = std::fabs(d.x) > 0.9f ? V3{0, 0, 1} : V3{1, 0, 0};
@@ -200,7 +228,7 @@ void AddTube(MeshData& m, const Tube& t) {
       const float phi = 2 * kPi * s / kSides;
       const V3 radial = e1 * std::cos(phi) + e2 * std::sin(phi);
       const V3 pos = t.a + d * (length * f) + e1 * (rx * std::cos(phi)) + e2 * (ry * std::sin(phi));
-      m.verts.push_back({pos, radial, static_cast<float>(s) / kSides, f, weights(f)});
+      m.verts.push_back({pos, radial, u, v, weights(f)});
     }
   }
   for (int r = 0; r < kRings; ++r) {
@@ -211,8 +239,8 @@ void AddTube(MeshData& m, const Tube& t) {
     }
   }
   const int start = static_cast<int>(m.verts.size());
-  m.verts.push_back({t.a, d * -1.0f, 0.5f, 0.0f, weights(0.0f)});
-  m.verts.push_back({t.b, d, 0.5f, 1.0f, weights(1.0f)});
+  m.verts.push_back({t.a, d * -1.0f, u, v, weights(0.0f)});
+  m.verts.push_back({t.b, d, u, v, weights(1.0f)});
   for (int s = 0; s < kSides; ++s) {
     const int s1 = (s + 1) % kSides;
     for (int i : {start, base + s1, base + s}) m.faces.push_back(i);
@@ -249,54 +277,133 @@ std::string MeshText(const MeshData& m) {
 V3 P(int bone) { return kBones[bone].position; }
 V3 Mirror(V3 v) { return {-v.x, v.y, v.z}; }
 
+V3 Mix(V3 a, V3 b, float f) { return a + (b - a) * f; }
+
+// Flat blade pieces: thin across x, wide up and down; a grip wrapped round the hand.
+// Thick enough to be seen edge on from the follow camera.
+void AddBlade(MeshData& m, bool right) {
+  const int grip = right ? kBone01 : kBone05;
+  const int last = right ? kBone04 : kBone06;
+  const V3 g = P(grip);
+  AddTube(m, {grip, g + V3{0, 0.06f, 0}, P(grip + 1) + V3{0, 0.02f, 0}, 0.02f, 0.02f, 0.02f, 0.02f},
+          kGrip);
+  AddTube(m, {grip, P(grip + 1) + V3{0.06f, 0.01f, 0}, P(grip + 1) + V3{-0.06f, 0.01f, 0}, 0.018f,
+              0.055f, 0.018f, 0.055f},
+          kSteel);
+  for (int piece = grip + 1; piece < last; ++piece)  // chain links: each segment a gap short
+    AddTube(m, {piece, P(piece), P(piece + 1) + V3{0, 0.015f, 0}, 0.014f, 0.055f, 0.014f, 0.045f},
+            kSteel);
+  AddTube(m, {last, P(last), P(last) + V3{0, -0.2f, 0}, 0.014f, 0.045f, 0.004f, 0.005f}, kSteel);
+}
+
+// Forward is -y, the figure's left +x. A tube along z has its first radius across
+// (x) and its second front to back (y).
 std::string Body() {
   MeshData m;
-  AddTube(m, {kPelvis, {0, 0, 0.86f}, {0, 0, 1.1f}, 0.15f, 0.1f, 0.14f, 0.1f, -1, kSpine});
-  AddTube(m, {kSpine, {0, 0, 1.05f}, {0, 0, 1.32f}, 0.14f, 0.095f, 0.17f, 0.11f, kPelvis, kSpine1});
-  AddTube(m, {kSpine1, {0, 0, 1.28f}, {0, 0, 1.5f}, 0.19f, 0.12f, 0.2f, 0.11f, kSpine, kNeck});
+  // Hips in trousers under a belt; the coat over the chest, open down the front on
+  // the shirt; a high collar; the head with hair over its top and back.
+  AddTube(m, {kPelvis, {0, 0, 0.86f}, {0, 0, 1.1f}, 0.15f, 0.1f, 0.14f, 0.1f, -1, kSpine},
+          kTrousers);
+  AddTube(m, {kPelvis, {0, 0, 0.99f}, {0, 0, 1.05f}, 0.158f, 0.108f, 0.158f, 0.108f}, kBelt);
+  AddTube(m, {kSpine, {0, 0, 1.04f}, {0, 0, 1.32f}, 0.155f, 0.105f, 0.19f, 0.12f, kPelvis, kSpine1},
+          kCoat);
+  AddTube(m, {kSpine1, {0, 0, 1.28f}, {0, 0, 1.5f}, 0.215f, 0.13f, 0.23f, 0.12f, kSpine, kNeck},
+          kCoat);
+  AddTube(m, {kSpine, {0, -0.09f, 1.06f}, {0, -0.105f, 1.32f}, 0.045f, 0.025f, 0.06f, 0.025f,
+              kPelvis, kSpine1},
+          kShirt);
+  AddTube(m, {kSpine1, {0, -0.105f, 1.28f}, {0, -0.1f, 1.47f}, 0.06f, 0.03f, 0.07f, 0.025f, kSpine,
+              kNeck},
+          kShirt);
   AddTube(m,
-          {kNeck, {0, 0, 1.46f}, {0, -0.01f, 1.64f}, 0.05f, 0.05f, 0.05f, 0.05f, kSpine1, kHead});
+          {kNeck, {0, 0, 1.46f}, {0, -0.01f, 1.64f}, 0.05f, 0.05f, 0.05f, 0.05f, kSpine1, kHead},
+          kSkin);
+  AddTube(m, {kNeck, {0, 0.01f, 1.45f}, {0, 0.02f, 1.58f}, 0.1f, 0.085f, 0.085f, 0.07f, kSpine1},
+          kCoat);
   Tube head{kHead, {0, -0.01f, 1.58f}, {0, -0.01f, 1.86f}, 0.1f, 0.115f, 0.1f, 0.115f, kNeck};
   head.round = true;
-  AddTube(m, head);
+  AddTube(m, head, kSkin);
+  Tube hair{kHead, {0, 0.012f, 1.66f}, {0, 0.004f, 1.885f}, 0.106f, 0.118f, 0.106f, 0.118f};
+  hair.round = true;
+  AddTube(m, hair, kHair);
+  // The coat's tails: a panel behind the legs from the waist to the knees.
+  AddTube(m, {kPelvis, {0, 0.105f, 1.02f}, {0, 0.15f, 0.5f}, 0.16f, 0.03f, 0.2f, 0.02f}, kCoat);
   for (bool left : {true, false}) {
     auto side = [left](V3 v) { return left ? v : Mirror(v); };
     const int o = left ? 0 : kRClav - kLClav;    // arm bones
     const int l = left ? 0 : kRThigh - kLThigh;  // leg bones
-    AddTube(m, {kLClav + o, side({0.03f, 0, 1.46f}), side({0.23f, 0, 1.45f}), 0.06f, 0.06f, 0.065f,
-                0.06f, kSpine1, kLUpper + o});
-    AddTube(m, {kLUpper + o, P(kLUpper + o), P(kLFore + o), 0.058f, 0.055f, 0.045f, 0.045f,
-                kLClav + o, kLFore + o});
-    AddTube(m, {kLFore + o, P(kLFore + o), P(kLHand + o), 0.045f, 0.045f, 0.033f, 0.03f,
-                kLUpper + o, kLHand + o});
+    // Broad shoulders: the coat's padding over the clavicle and the top of the arm.
+    AddTube(m, {kLClav + o, side({0.03f, 0, 1.47f}), side({0.24f, 0, 1.46f}), 0.07f, 0.07f, 0.08f,
+                0.075f, kSpine1, kLUpper + o},
+            kCoat);
+    Tube pad{kLUpper + o, side({0.21f, 0, 1.53f}), side({0.22f, 0, 1.39f}), 0.085f, 0.08f, 0.085f,
+             0.08f, kLClav + o};
+    pad.round = true;
+    AddTube(m, pad, kCoat);
+    AddTube(m, {kLUpper + o, P(kLUpper + o), P(kLFore + o), 0.064f, 0.06f, 0.052f, 0.05f,
+                kLClav + o, kLFore + o},
+            kCoat);
+    AddTube(m, {kLFore + o, P(kLFore + o), Mix(P(kLFore + o), P(kLHand + o), 0.85f), 0.052f,
+                0.05f, 0.043f, 0.04f, kLUpper + o},
+            kCoat);
+    AddTube(m, {kLFore + o, Mix(P(kLFore + o), P(kLHand + o), 0.8f), P(kLHand + o), 0.036f,
+                0.035f, 0.032f, 0.03f, -1, kLHand + o},
+            kShirt);
     AddTube(m, {kLHand + o, P(kLHand + o) + V3{0, 0, 0.01f}, side({0.24f, -0.03f, 0.83f}), 0.025f,
-                0.04f, 0.022f, 0.045f, kLFore + o});
-    AddTube(m, {kLThigh + l, side({0.1f, 0, 1.0f}), P(kLCalf + l), 0.085f, 0.09f, 0.06f, 0.06f,
-                kPelvis, kLCalf + l});
-    AddTube(m, {kLCalf + l, P(kLCalf + l), P(kLFoot + l), 0.06f, 0.065f, 0.04f, 0.042f, kLThigh + l,
-                kLFoot + l});
-    AddTube(m, {kLFoot + l, side({0.1f, 0.06f, 0.05f}), side({0.1f, -0.12f, 0.04f}), 0.045f, 0.045f,
-                0.045f, 0.035f, kLCalf + l, kLToe + l});
-    AddTube(m, {kLToe + l, side({0.1f, -0.11f, 0.035f}), side({0.1f, -0.2f, 0.03f}), 0.042f, 0.03f,
-                0.035f, 0.02f, kLFoot + l});
+                0.04f, 0.022f, 0.045f, kLFore + o},
+            kSkin);
+    AddTube(m, {kLThigh + l, side({0.1f, 0, 1.0f}), P(kLCalf + l), 0.088f, 0.093f, 0.062f, 0.062f,
+                kPelvis, kLCalf + l},
+            kTrousers);
+    // Side tails of the coat, swinging with the thighs.
+    AddTube(m, {kLThigh + l, side({0.175f, 0.02f, 1.02f}), side({0.215f, 0.04f, 0.52f}), 0.02f,
+                0.09f, 0.015f, 0.12f, kPelvis},
+            kCoat);
+    AddTube(m, {kLCalf + l, P(kLCalf + l), P(kLFoot + l), 0.062f, 0.066f, 0.042f, 0.044f,
+                kLThigh + l, kLFoot + l},
+            kTrousers);
+    // Boots up to the middle of the calf.
+    AddTube(m, {kLCalf + l, Mix(P(kLCalf + l), P(kLFoot + l), 0.42f), P(kLFoot + l) + V3{0, 0, 0.02f},
+                0.06f, 0.064f, 0.052f, 0.056f, -1, kLFoot + l},
+            kBoots);
+    AddTube(m, {kLFoot + l, side({0.1f, 0.06f, 0.05f}), side({0.1f, -0.12f, 0.04f}), 0.05f, 0.05f,
+                0.05f, 0.04f, kLCalf + l, kLToe + l},
+            kBoots);
+    AddTube(m, {kLToe + l, side({0.1f, -0.11f, 0.035f}), side({0.1f, -0.2f, 0.03f}), 0.046f, 0.034f,
+                0.038f, 0.022f, kLFoot + l},
+            kBoots);
   }
+  AddBlade(m, true);
+  AddBlade(m, false);
   return MeshText(m);
 }
 
-// Flat blade pieces: thin across x, wide up and down; a grip wrapped round the hand.
-std::string Blade(bool right) {
-  MeshData m;
-  const int grip = right ? kBone01 : kBone05;
-  const int last = right ? kBone04 : kBone06;
-  const V3 g = P(grip);
-  AddTube(m, {grip, g + V3{0, 0.06f, 0}, P(grip + 1) + V3{0, 0.02f, 0}, 0.018f, 0.018f, 0.018f,
-              0.018f});
-  AddTube(m, {grip, P(grip + 1) + V3{0.05f, 0.01f, 0}, P(grip + 1) + V3{-0.05f, 0.01f, 0}, 0.015f,
-              0.05f, 0.015f, 0.05f});
-  for (int piece = grip + 1; piece < last; ++piece)  // chain links: each segment a gap short
-    AddTube(m, {piece, P(piece), P(piece + 1) + V3{0, 0.015f, 0}, 0.007f, 0.05f, 0.007f, 0.04f});
-  AddTube(m, {last, P(last), P(last) + V3{0, -0.2f, 0}, 0.007f, 0.04f, 0.003f, 0.004f});
-  return MeshText(m);
+// The colour texture: one flat cell per cloth, with a faint weave so that it does
+// not read as plastic up close.
+bool WriteColours(const std::string& path) {
+  const int width = kTextureCells * kCellTexels, height = kCellTexels;
+  std::vector<uint8_t> bgra(static_cast<size_t>(width * height * 4), 255);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int cell = x / kCellTexels;
+      const SColour c = cell < kClothCount ? kClothColours[cell] : SColour{0.5f, 0.5f, 0.5f};
+      const float weave = 1.0f + 0.03f * (((x + y) & 1) ? 1.0f : -1.0f);
+      uint8_t* p = &bgra[static_cast<size_t>((y * width + x) * 4)];
+      auto byte = [weave](float v) {
+        return static_cast<uint8_t>(std::min(255.0f, v * weave * 255.0f + 0.5f));
+      };
+      p[0] = byte(c.b);
+      p[1] = byte(c.g);
+      p[2] = byte(c.r);
+    }
+  std::vector<uint8_t> png;
+  std::string error;
+  if (!plat::image::EncodePng(width, height, bgra, png, error) ||
+      !plat::image::WriteFileBytes(path, png)) {
+    std::fprintf(stderr, "gen_player: cannot write %s %s\n", path.c_str(), error.c_str());
+    return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -793,9 +900,7 @@ std::vector<Animation> Animations() {
 
 std::string TemplateEntry() {
   std::string s = "  <animationTemplate id=\"brannoc\" file=\"brannoc.xsf\">\n    <meshes>\n";
-  for (const char* mesh : {"brannoc_body.xmf", "brannoc_blade_r.xmf", "brannoc_blade_l.xmf"})
-    s += std::string("      <mesh file=\"") + mesh +
-         "\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
+  s += "      <mesh file=\"brannoc_body.xmf\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
   s += "    </meshes>\n    <animations>\n";
   for (const Animation& a : Animations())
     s += std::string("      <animation id=\"") + a.name + "\" file=\"brannoc_" + a.name +
@@ -812,10 +917,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   const std::string dir = argc > 1 ? argv[1] : "Data/anims";
+  const std::string textures = argc > 2 ? argv[2] : argc > 1 ? dir : "Data/textures/characters";
+  std::filesystem::create_directories(textures);
   bool ok = WriteText(dir + "/brannoc.xsf", Skeleton());
   ok = WriteText(dir + "/brannoc_body.xmf", Body()) && ok;
-  ok = WriteText(dir + "/brannoc_blade_r.xmf", Blade(true)) && ok;
-  ok = WriteText(dir + "/brannoc_blade_l.xmf", Blade(false)) && ok;
+  ok = WriteColours(textures + "/brannoc.png") && ok;
   for (const Animation& a : Animations())
     ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(a.duration, a.at, a.cycle)) &&
          ok;

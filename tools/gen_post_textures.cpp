@@ -98,28 +98,61 @@ SPicture Grain() {
   return p;
 }
 
-// A 2 x 2 sheet of four images, each with a few soft dots (points) or thin
-// vertical streaks (scratches) over black.
-SPicture Sheet(bool scratches, uint32_t seed) {
+// A 2 x 2 sheet of four images, each with a few soft dots over black.
+SPicture Points(uint32_t seed) {
   const int size = 256, half = size / 2;
   SPicture p(size, size);
   SRandom r{seed};
   for (int image = 0; image < 4; ++image) {
     const int ox = (image % 2) * half, oy = (image / 2) * half;
-    const int marks = scratches ? 3 : 7;
-    for (int m = 0; m < marks; ++m) {
+    for (int m = 0; m < 7; ++m) {
       const float cx = 8.0f + r.Next() * (half - 16), cy = 8.0f + r.Next() * (half - 16);
-      const float radius = scratches ? 0.8f + r.Next() : 1.0f + r.Next() * 2.5f;
+      const float radius = 1.0f + r.Next() * 2.5f;
       for (int y = 0; y < half; ++y)
         for (int x = 0; x < half; ++x) {
-          const float dx = x - cx, dy = scratches ? 0.0f : y - cy;
-          float v = 1.0f - std::sqrt(dx * dx + dy * dy) / radius;
+          const float dx = x - cx, dy = y - cy;
+          const float v = 1.0f - std::sqrt(dx * dx + dy * dy) / radius;
           if (v <= 0.0f) continue;
-          if (scratches) v *= 0.5f + 0.5f * std::sin(y * 0.11f + cx);
           uint8_t* px = &p.bgra[static_cast<size_t>(((oy + y) * size + ox + x) * 4)];
-          const float old = px[2] / 255.0f;
-          p.Grey(ox + x, oy + y, std::fmax(old, v));
+          p.Grey(ox + x, oy + y, std::fmax(px[2] / 255.0f, v));
         }
+    }
+  }
+  return p;
+}
+
+// A 2 x 2 sheet of four images of film scratches over black. An image spans the
+// whole screen, so it is wide (512 texels for about 1024 pixels) and a scratch is
+// a hair: about one texel, dim, broken along its length and fading out at both
+// ends, and wandering a little sideways. Most images hold one scratch, one holds
+// none, so a shown scratch is an event rather than a pattern of bars.
+SPicture Scratches(uint32_t seed) {
+  const int width = 1024, height = 256, halfW = width / 2, halfH = height / 2;
+  SPicture p(width, height);
+  SRandom r{seed};
+  const int counts[4] = {0, 1, 1, 2};
+  for (int image = 0; image < 4; ++image) {
+    const int ox = (image % 2) * halfW, oy = (image / 2) * halfH;
+    for (int m = 0; m < counts[image]; ++m) {
+      const float cx = 24.0f + r.Next() * (halfW - 48);
+      const float top = r.Next() * 0.4f * halfH;
+      const float length = (0.35f + r.Next() * 0.45f) * halfH;
+      const float brightness = 0.45f + r.Next() * 0.35f;
+      const float drift = (r.Next() - 0.5f) * 6.0f, phase = r.Next() * 6.2831853f;
+      for (int y = 0; y < halfH; ++y) {
+        const float t = (y - top) / length;
+        if (t <= 0.0f || t >= 1.0f) continue;
+        // Soft ends and a few breaks along the length.
+        const float ends = std::fmin(1.0f, std::fmin(t, 1.0f - t) * 6.0f);
+        const float breaks = std::fmax(0.0f, std::sin(t * 23.0f + phase) * 0.5f + 0.6f);
+        const float centre = cx + drift * t + 0.6f * std::sin(t * 9.0f + phase);
+        for (int x = static_cast<int>(centre) - 2; x <= static_cast<int>(centre) + 2; ++x) {
+          const float v = (1.0f - std::fabs(x + 0.5f - centre) / 0.9f) * ends * std::fmin(breaks, 1.0f) * brightness;
+          if (v <= 0.0f || x < 0 || x >= halfW) continue;
+          uint8_t* px = &p.bgra[static_cast<size_t>(((oy + y) * width + ox + x) * 4)];
+          p.Grey(ox + x, oy + y, std::fmax(px[2] / 255.0f, v));
+        }
+      }
     }
   }
   return p;
@@ -166,8 +199,8 @@ int main(int argc, char** argv) {
       {"tinte.dds", "tint.png", Tint()},
       {"vigneting.dds", "vignette.png", Vignette()},
       {"old_movie_granulate.dds", "grain.png", Grain()},
-      {"old_movie_points.dds", "points.png", Sheet(false, 3)},
-      {"old_movie_scratches.dds", "scratches.png", Sheet(true, 5)},
+      {"old_movie_points.dds", "points.png", Points(3)},
+      {"old_movie_scratches.dds", "scratches.png", Scratches(5)},
       {"old_movie_lines", "flash_lines.png", FlashLines()},
       {"old_movie_line", "line.png", Line()},
   };

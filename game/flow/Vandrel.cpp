@@ -235,12 +235,15 @@ bool CVandrel::UpdateStates(float dt) {
 
 void CVandrel::PauseGame() {
   eventManager.SetTimersPaused(true);
+  // The render thread keeps drawing the frozen scene: its blood must not dry meanwhile.
+  decalManager.SetPaused(true);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->PauseObjectGroup(gameWorld.groups[group]);
 }
 
 void CVandrel::ResumeGame() {
   eventManager.SetTimersPaused(false);
+  decalManager.SetPaused(false);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->ResumeObjectGroup(gameWorld.groups[group]);
 }
@@ -262,6 +265,9 @@ void CVandrel::ExitToMainMenu() {
   }
 
   services->ResetRenderForFrontEnd();
+  // The level's blood goes with it; the next game's decals age from the start.
+  decalManager.ClearDecals();
+  decalManager.SetPaused(false);
   // The camera the listener followed may not outlive the game.
   audioManager.SetListenerTransform(nullptr);
   gameWorld.Reset();

@@ -335,6 +335,7 @@ int32_t CDecalManager::Alpha(float totalLife, float remainingLife, float fadeIn,
 }
 
 void CDecalManager::Age(float dt) {
+  if (m_paused.load()) dt = 0.0f;
   CGuard guard(m_lock);
   for (size_t i = 0; i < m_slots.size(); ++i) {
     SDecal& d = m_slots[i];

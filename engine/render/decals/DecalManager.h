@@ -8,6 +8,7 @@
 // the pass run on the render thread. Every change of the slots and the index
 // lists happens inside the manager's own lock; the commit takes it inside the
 // render lock.
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -110,7 +111,11 @@ public:
   // Nothing (no aging either) without the effect "decal".
   void Render(float dt, float width, float height);
   // Step 3 of the pass: ages the committed decals by dt and sets their alpha.
+  // While the game is paused the decals keep their life and alpha.
   void Age(float dt);
+  // Any thread: the pause menu stops the decals' clocks and play restarts them.
+  void SetPaused(bool paused) { m_paused.store(paused); }
+  bool IsPaused() const { return m_paused.load(); }
   // The alpha of a decal of that schedule: 255 between the fades; 0..255.
   static int32_t Alpha(float totalLife, float remainingLife, float fadeIn, float fadeOut);
 
@@ -153,6 +158,7 @@ private:
   int32_t m_volumeSize = kDefaultVolumeSize;
   // Raised here when no render manager is attached (tests); else the manager's.
   bool m_changed = false;
+  std::atomic<bool> m_paused{false};
 };
 
 // The Lua class "CDecalManager" ("AddDecal", "RemoveDecals", "ResetDecals") and the

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/image/Image.h"
 #include "tests/engine/animation/AnimTestUtil.h"
 
 namespace vd {
@@ -29,7 +31,7 @@ namespace anm {
 namespace {
 
 constexpr int kBones = 28;
-const char* const kMeshes[] = {"brannoc_body.xmf", "brannoc_blade_r.xmf", "brannoc_blade_l.xmf"};
+const char* const kMeshes[] = {"brannoc_body.xmf"};
 // Every animation the player, its combo and its effects play.
 const char* const kAnimations[] = {"idle_01",
                                    "random_01",
@@ -107,6 +109,8 @@ TEST(PlayerFigure, CommittedFilesMatchTheGenerator) {
   for (const std::string& name : GeneratedFiles())
     EXPECT_TRUE(Read(dir + "/" + name) == Read("Data/anims/" + name))
         << name << " differs: run gen_player";
+  EXPECT_TRUE(Read(dir + "/brannoc.png") == Read("Data/textures/characters/brannoc.png"))
+      << "the colour texture differs: run gen_player";
   std::system(("rm -rf " + dir).c_str());
 }
 
@@ -201,6 +205,51 @@ TEST_F(PlayerFigureModel, MeshesAreSkinnedAndFaceOutwards) {
       EXPECT_EQ(inward, 0);
     }
   }
+}
+
+// The animator attaches one mesh, so that mesh must carry the blades; its colours
+// tell the player's figure apart: a dark coat, light shirt and skin, bright steel.
+TEST_F(PlayerFigureModel, TheAttachedMeshHoldsTheBladesAndIsDressed) {
+  CalCoreSkeleton* skeleton = figure->GetCoreModel()->getCoreSkeleton();
+  CalCoreMesh* mesh = figure->GetCoreModel()->getCoreMesh(figure->FindMeshId("brannoc_body.xmf"));
+  ASSERT_NE(mesh, nullptr);
+  plat::image::Image colours;
+  std::string error;
+  ASSERT_TRUE(plat::image::LoadFile("Data/textures/characters/brannoc.png", colours, error))
+      << error;
+  ASSERT_EQ(colours.levels.size(), 1u);
+  const plat::image::Level& texels = colours.levels[0];
+  // The brightness (0..255) of the texel a vertex samples.
+  auto brightness = [&texels](const CalCoreSubmesh::TextureCoordinate& uv) {
+    const uint32_t x = std::min(texels.width - 1, static_cast<uint32_t>(uv.u * texels.width));
+    const uint32_t y = std::min(texels.height - 1, static_cast<uint32_t>(uv.v * texels.height));
+    const uint8_t* p = &texels.data[(y * texels.width + x) * 4];
+    return (p[0] + p[1] + p[2]) / 3;
+  };
+  struct SPart {
+    const char* bone;
+    int vertices = 0, darkest = 255, brightest = 0;
+  } parts[] = {{"Bone01"}, {"Bone03"}, {"Bone04"}, {"Bone05"}, {"Bone06"}, {"Bip01 Spine1"}};
+  for (CalCoreSubmesh* sub : mesh->getVectorCoreSubmesh()) {
+    ASSERT_GE(sub->getVectorVectorTextureCoordinate().size(), 1u);
+    const auto& uvs = sub->getVectorVectorTextureCoordinate()[0];
+    const auto& vertices = sub->getVectorVertex();
+    for (size_t i = 0; i < vertices.size(); ++i) {
+      for (SPart& part : parts) {
+        for (const auto& in : vertices[i].vectorInfluence) {
+          if (in.boneId != skeleton->getCoreBoneId(part.bone) || in.weight < 0.99f) continue;
+          ++part.vertices;
+          part.darkest = std::min(part.darkest, brightness(uvs[i]));
+          part.brightest = std::max(part.brightest, brightness(uvs[i]));
+        }
+      }
+    }
+  }
+  for (const SPart& part : parts) EXPECT_GT(part.vertices, 0) << part.bone << " carries nothing";
+  for (int i : {1, 2, 4}) EXPECT_GT(parts[i].darkest, 180) << parts[i].bone << ": steel is bright";
+  const SPart& chest = parts[5];
+  EXPECT_LT(chest.darkest, 50) << "the coat is dark";
+  EXPECT_GT(chest.brightest, 150) << "the shirt shows under it";
 }
 
 // Plays one animation for its whole length at 60 frames a second.

@@ -261,10 +261,12 @@ const std::initializer_list<int> kPaused = {4,  5,  0, 2,  7,  1,  3,  11, 8,  1
 TEST_F(AppOperationsTest, PauseAndResumeTheSameTwentyGroupsAndTheTimers) {
   app.PauseGame();
   EXPECT_TRUE(app.eventManager.AreTimersPaused());
+  EXPECT_TRUE(app.decalManager.IsPaused()) << "decals stop fading";
   EXPECT_EQ(recorder.calls, Ops('P', kPaused));
   recorder.calls.clear();
   app.ResumeGame();
   EXPECT_FALSE(app.eventManager.AreTimersPaused());
+  EXPECT_FALSE(app.decalManager.IsPaused());
   EXPECT_EQ(recorder.calls, Ops('R', kPaused));
 }
 
@@ -274,6 +276,10 @@ TEST_F(AppOperationsTest, ExitToMainMenuResetsGroupsInOrderAndRunsTimersAgain) {
   app.gameWorld.gatingParticles.fadingAvenue = 1;
   app.gameWorld.gatingParticles.fadeRateBackstreet = 2.0f;
   app.gameWorld.spare = 9;
+  app.decalManager.Init(&app.renderManager, nullptr);
+  ASSERT_GT(app.decalManager.DecalsMax(), 0);
+  app.decalManager.AddDecalAt(plat::Vec3(1, 0, 1), 0xFFC00000u, 1.0f, 0, 20.0f, 0.4f, 5.0f);
+  app.decalManager.Commit();
   app.PauseGame();
   app.eventManager.AddTimerEvent("wake", 1.0f, nullptr, "", 0);
   recorder.calls.clear();
@@ -296,6 +302,9 @@ TEST_F(AppOperationsTest, ExitToMainMenuResetsGroupsInOrderAndRunsTimersAgain) {
   EXPECT_EQ(app.frontEndData.introGroup, -1);
   EXPECT_EQ(app.frontEndData.creditsGroup, -1);
   EXPECT_FALSE(app.eventManager.AreTimersPaused());
+  EXPECT_FALSE(app.decalManager.IsPaused()) << "the next game's decals age";
+  app.decalManager.Commit();
+  EXPECT_FALSE(app.decalManager.Slot(0).used) << "the level's blood is cleared";
   EXPECT_EQ(app.eventManager.TimerCount(), 0u);
   EXPECT_TRUE(app.collisionManager.IsPaused());
   EXPECT_TRUE(app.collisionManager.GetContactPairs().empty());

@@ -129,6 +129,24 @@ TEST_F(Decals, SlotLifeCycle) {
   EXPECT_EQ(records[0].noiseOffset[2], 0.0f);
 }
 
+// The pause menu draws the frozen scene: its decals keep their life and alpha until
+// play goes on.
+TEST_F(Decals, PausedDecalsDoNotAge) {
+  Start(2);
+  Add(0, 20.0f, 0.0f, 5.0f);
+  manager.Commit();
+  Frame(10.0f);
+  ASSERT_EQ(manager.Slot(0).colour >> 24, 255u);
+  manager.SetPaused(true);
+  for (int i = 0; i < 20; ++i) Frame(1.0f / 15.0f);
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 10.0f);
+  EXPECT_EQ(manager.Slot(0).colour >> 24, 255u);
+  manager.SetPaused(false);
+  Frame(8.0f);
+  EXPECT_FLOAT_EQ(manager.Slot(0).remainingLife, 2.0f);
+  EXPECT_LT(manager.Slot(0).colour >> 24, 255u) << "fading again";
+}
+
 TEST_F(Decals, AlphaSchedule) {
   struct SCase {
     float total, remaining, fadeIn, fadeOut;
