@@ -60,9 +60,19 @@ function(hm_module name)
   endif()
 endfunction()
 
-# hm_test(<name> SOURCES <files...> DEPS <targets...> [GL_DRIVER] [SYSTEM_LEAKS]): one
-# GoogleTest executable whose cases are registered one by one in CTest, run from the
-# repository root.
+# hm_test(<name> [GLOB] [SOURCES <files...>] DEPS <targets...> [GL] [GL_DRIVER] [SYSTEM_LEAKS]
+#         [LABELS <labels...>]): one GoogleTest executable whose cases are registered one by
+# one in CTest, run from the repository root. CTest starts each case in a process of its
+# own, but a program run by hand runs all its cases in one process, so every case leaves
+# the process as it found it.
+# There is one program per tested module, over every test file of its folder, plus one
+# for the cases that run the GL driver: a test file joins its folder's program just by
+# being there.
+# GLOB: every *.cpp under the current folder and its subfolders, but for the GL cases
+# (files named *GlTest.cpp and the SOURCES of the folder's other programs, which must
+# come first).
+# GL: GLOB's counterpart: the *GlTest.cpp files under the folder, with GL_DRIVER,
+# SYSTEM_LEAKS and the label "gl".
 # GL_DRIVER: the program runs the GL driver; SDL is shut down at exit so that the
 # driver's threads have ended before the process does (tests/support/GlDriverExit.cpp).
 # Any test that makes a GL context must say so. LeakSanitizer's stop-the-world tracer
@@ -70,27 +80,63 @@ endfunction()
 # they take SYSTEM_LEAKS too; the recording device's tests keep the leak checks.
 # SYSTEM_LEAKS turns leak detection off for tests that load GL drivers, whose leaks
 # LeakSanitizer cannot attribute once the driver is unloaded.
-# Test targets are named after the module they test, without "hm_", then what part of
-# it when there are several, then "_test": core_test, plat_gpu_gl_test, flow_input_test;
-# the tests of the content generators under tools/ start with "tools_".
+# Test targets are named after the module they test, without "hm_", then "_gl" for the
+# GL cases, then "_test": core_test, render_gl_test; the tests of the content generators
+# under tools/ are tools_test.
 function(hm_test name)
-  cmake_parse_arguments(HM "SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "GLOB;GL;SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
   if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")
-    message(FATAL_ERROR "test target ${name}: name it <module>[_<part>]_test, e.g. plat_gpu_gl_test")
+    message(FATAL_ERROR "test target ${name}: name it <module>[_gl]_test, e.g. render_gl_test")
+  endif()
+  set(srcs)
+  get_property(claimed DIRECTORY PROPERTY HM_TEST_CLAIMED)
+  foreach(s ${HM_SOURCES})
+    get_filename_component(s ${s} ABSOLUTE)
+    if(s IN_LIST claimed)
+      message(FATAL_ERROR "${name}: ${s} is in another test program of this folder already; "
+                          "put the program that lists it before the one that globs")
+    endif()
+    list(APPEND srcs ${s})
+  endforeach()
+  if(HM_GLOB OR HM_GL)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    foreach(f ${found})
+      if(f IN_LIST claimed OR f IN_LIST srcs)
+        continue()
+      endif()
+      if(f MATCHES "GlTest\\.cpp$")
+        if(HM_GL)
+          list(APPEND srcs ${f})
+        endif()
+      elseif(HM_GLOB)
+        list(APPEND srcs ${f})
+      endif()
+    endforeach()
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY HM_TEST_CLAIMED ${srcs})
+  if(NOT srcs)
+    return()
+  endif()
+  if(HM_GL)
+    set(HM_GL_DRIVER ON)
+    set(HM_SYSTEM_LEAKS ON)
+    list(APPEND HM_LABELS gl)
   endif()
   set(props TIMEOUT 300)
   if(HM_SYSTEM_LEAKS)
     list(APPEND props ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:strict_string_checks=1")
   endif()
   if(HM_LABELS)
+    list(REMOVE_DUPLICATES HM_LABELS)
     list(APPEND props LABELS "${HM_LABELS}")
   endif()
   if(HM_GL_DRIVER)
-    list(APPEND HM_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/GlDriverExit.cpp)
-    list(APPEND HM_DEPS hm_dep_sdl2 ${CMAKE_DL_LIBS})
+    list(APPEND HM_DEPS hm_gl_driver_exit)
   endif()
-  add_executable(${name} ${HM_SOURCES})
-  target_link_libraries(${name} PRIVATE ${HM_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${HM_DEPS} hm_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  # gtest and the standard headers most tests use, compiled once for all the programs.
+  target_precompile_headers(${name} REUSE_FROM hm_test_support)
   # Shared test support is included as "tests/<folder>/<header>"; modules come through DEPS.
   target_include_directories(${name} PRIVATE ${HM_INCLUDE_ROOT}/tests)
   target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
