@@ -2,6 +2,7 @@
 // them. Loaders run on the thread that asks; they read files without the render
 // lock and take it only to look at and fill the tables, so that a commit on
 // another thread never sees a table half-written.
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -325,6 +326,12 @@ bool CRenderManager::LoadDoFParams(const char* file) {
   for (rapidxml::xml_node<>* key = root->first_node("key"); key; key = key->next_sibling("key")) {
     const uint32_t id = ComputeHash(Attr(key, "id"));
     const float value = static_cast<float>(std::atof(Attr(key, "value")));
+    // A value beyond the float range would reach the depth of field as infinity.
+    if (!std::isfinite(value)) {
+      utl::LogPrintf("Depth of field %s: key %s value %s refused\n", file, Attr(key, "id"),
+                     Attr(key, "value"));
+      continue;
+    }
     if (id == ComputeHash("dof_focal_plane_dist"))
       dofFocalPlane = value;
     else if (id == ComputeHash("dof_near_max_blur_plane_dist"))

@@ -464,10 +464,15 @@ TEST_F(RenderManagerTest, XmlLibraries) {
 
   const std::string dof = scratch.Write("d.xml",
                                         "<dof_params><key id=\"dof_max_blur\" value=\"0.5\"/><key "
-                                        "id=\"other\" value=\"9\"/></dof_params>");
+                                        "id=\"other\" value=\"9\"/><key "
+                                        "id=\"dof_far_max_blur_plane_dist\" value=\"1e39\"/>"
+                                        "</dof_params>");
   EXPECT_TRUE(manager.LoadDoFParams(dof.c_str()));
   EXPECT_FLOAT_EQ(manager.dofMaxBlur, 0.5f);
   EXPECT_FLOAT_EQ(manager.dofFocalPlane, 7.66f);
+  // Beyond the float range: refused with its name, the value before it stays.
+  EXPECT_FLOAT_EQ(manager.dofFarMaxBlurPlane, 100.0f);
+  EXPECT_NE(log.find("dof_far_max_blur_plane_dist value 1e39 refused"), std::string::npos) << log;
 
   // Missing and malformed files: false, logged with their names.
   EXPECT_FALSE(manager.LoadTextures("Data/xml/no_such_list.xml"));

@@ -153,7 +153,7 @@ TEST(VertexBuffer, LoadMeshFileRejectsBadFiles) {
     const char* logPart;
   };
   const Case cases[] = {
-      {testing::TempDir() + "no_such.mesh", "not found"},
+      {testing::TempDir() + "no_such.mesh", "missing"},
       {WriteTemp("short_header.mesh", shortHeader), "header"},
       {WriteTemp("skinned.mesh", FileBytes(skinned)), "unknown vertex type 13"},
       {WriteTemp("cut.mesh", cut), "too short for 1 subsets"},
