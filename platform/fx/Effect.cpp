@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/fs/FileSystem.h"
 #include "platform/fx/EffectInternal.h"
@@ -16,6 +17,29 @@ using namespace gpu;
 // Creation.
 namespace {
 const char* const kVersionLine = "#version 330 core\n";
+
+// GLSL takes "#extension" only before the first declaration, and the runtime puts the
+// parameters' declarations ahead of a pass's own text: its extension lines move up
+// to just after the version line, each leaving an empty line behind so that the
+// compiler's line numbers still point into the file.
+std::string WithExtensionsFirst(const std::string& values, const std::string& source) {
+  std::string extensions, rest;
+  size_t start = 0;
+  while (start < source.size()) {
+    size_t end = source.find('\n', start);
+    end = end == std::string::npos ? source.size() : end + 1;
+    const size_t text = source.find_first_not_of(" \t", start);
+    if (text < end && source.compare(text, 10, "#extension") == 0) {
+      extensions.append(source, start, end - start);
+      rest += '\n';
+    } else {
+      rest.append(source, start, end - start);
+    }
+    start = end;
+  }
+  if (!extensions.empty() && extensions.back() != '\n') extensions += '\n';
+  return kVersionLine + extensions + values + rest;
+}
 }  // namespace
 
 uint32_t Effect::StaticKey(const Pass& pass) const {
@@ -32,8 +56,8 @@ Effect::Variant* Effect::VariantFor(Pass& pass, uint32_t key, std::string* log, 
   for (size_t i = 0; i < pass.staticBools.size(); ++i)
     values += "#define HM_STATIC_" + m_parameters[pass.staticBools[i]].desc.name +
               ((key >> i) & 1u ? " true\n" : " false\n");
-  const std::string vertex = kVersionLine + values + pass.vertex;
-  const std::string fragment = kVersionLine + values + pass.fragment;
+  const std::string vertex = WithExtensionsFirst(values, pass.vertex);
+  const std::string fragment = WithExtensionsFirst(values, pass.fragment);
   Variant v;
   v.key = key;
   const HResult hr = m_device->CreateProgram(vertex.c_str(), fragment.c_str(), &v.program, log);

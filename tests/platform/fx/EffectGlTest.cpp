@@ -194,3 +194,46 @@ TEST_F(EffectGlTest, ValuesAlphaTestAndBonePaletteReachThePixels) {
   ASSERT_EQ(effect->SetFloatArray(effect->GetParameterByName("gBones"), palette.data(), 960), kOk);
   EXPECT_EQ(Draw("bones"), (std::vector<uint8_t>{255, 0, 0, 255}));
 }
+
+// An extension asked for inside a pass reaches the compiler ahead of the declarations
+// the runtime writes before the pass's text (GLSL refuses it after them), and the
+// compiler's line numbers still point into the file.
+TEST_F(EffectGlTest, AnExtensionInAPassIsTakenAndLinesStillMatchTheFile) {
+  const std::string text =
+      "<effect>\n"
+      "  <parameter name='gColor' type='float4' default='1 0 0 1'/>\n"
+      "  <technique name='t'>\n"
+      "    <pass>\n"
+      "      <state name='CullMode' value='None'/>\n"
+      "      <state name='ZEnable' value='false'/>\n"
+      "      <vertex>layout(location = HM_ATTR_POSITION) in vec3 a_position;\n"
+      "        void main() { gl_Position = vec4(a_position, 1.0); }</vertex>\n"
+      "      <fragment>\n"
+      "#extension GL_ARB_texture_gather : enable\n"
+      "#ifdef GL_ARB_texture_gather\n"
+      "        void main() { oColor = vec4(0.0, 1.0, 0.0, 1.0); }\n"
+      "#else\n"
+      "        void main() { oColor = gColor; }\n"
+      "#endif\n"
+      "      </fragment>\n"
+      "    </pass>\n"
+      "  </technique>\n"
+      "</effect>\n";
+  std::string errors;
+  ASSERT_EQ(Effect::CreateFromMemory(device, text.data(), text.size(), "ext.fxo", &effect, &errors),
+            kOk)
+      << errors;
+  const std::vector<uint8_t> px = Draw("t");
+  ASSERT_EQ(px.size(), 4u);
+  EXPECT_EQ(px[1], 255) << "the extension was not taken";  // green: B, G, R, A
+  EXPECT_EQ(px[2], 0);
+  effect->Release();
+  effect = nullptr;
+
+  std::string broken = text;
+  broken.replace(broken.find("oColor = vec4(0.0, 1.0"), 6, "oClour");
+  EXPECT_EQ(Effect::CreateFromMemory(device, broken.data(), broken.size(), "ext.fxo", &effect,
+                                     &errors),
+            kErrFail);
+  EXPECT_NE(errors.find(":12("), std::string::npos) << errors;
+}
