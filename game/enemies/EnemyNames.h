@@ -1,0 +1,221 @@
+#pragma once
+// The enemy subsystem's static name table: built before main, compared by hash.
+#include <cstddef>
+
+#include "engine/core/StringHash.h"
+
+namespace vd {
+
+// Gameplay tags, collider classes and general keys.
+extern const CStringHash SH_shock_wave_timer;
+extern const CStringHash SH_count;
+extern const CStringHash SH_dist;
+extern const CStringHash SH_dist_min;
+extern const CStringHash SH_bones;
+extern const CStringHash SH_size_big;
+extern const CStringHash SH_group;
+extern const CStringHash SH_zone;
+extern const CStringHash SH_easy;
+extern const CStringHash SH_hard;
+extern const CStringHash SH_big;
+extern const CStringHash SH_gameplay;
+extern const CStringHash SH_cancelable_cinematic;
+extern const CStringHash SH_uncancelable_cinematic;
+extern const CStringHash SH_zombie;
+extern const CStringHash SH_mutant;
+extern const CStringHash SH_krauser;
+extern const CStringHash SH_main_camera;
+extern const CStringHash SH_aux_camera;
+extern const CStringHash SH_enemy;
+extern const CStringHash SH_weapon_player;
+extern const CStringHash SH_weapon_enemy;
+extern const CStringHash SH_weapon_krauser;
+extern const CStringHash SH_collision_city_environment;
+
+// Enemy and boss animation names and action windows.
+extern const CStringHash SH_idle_01;
+extern const CStringHash SH_idle_combat_01;
+extern const CStringHash SH_idle_stunned;
+extern const CStringHash SH_run_01;
+extern const CStringHash SH_run_02;
+extern const CStringHash SH_walk_01;
+extern const CStringHash SH_walk_02;
+extern const CStringHash SH_dash_left_01;
+extern const CStringHash SH_dash_right_01;
+extern const CStringHash SH_dash_back_01;
+extern const CStringHash SH_dash_front_01;
+extern const CStringHash SH_attack_short_01;
+extern const CStringHash SH_attack_short_02;
+extern const CStringHash SH_attack_large_01;
+extern const CStringHash SH_attack_double_01;
+extern const CStringHash SH_attack_combo_01;
+extern const CStringHash SH_attack_vomit;
+extern const CStringHash SH_attack_up_01;
+extern const CStringHash SH_cover_in_01;
+extern const CStringHash SH_cover_in_02;
+extern const CStringHash SH_cover_in_03;
+extern const CStringHash SH_cover_out_01;
+extern const CStringHash SH_cover_hit_01;
+extern const CStringHash SH_hit_01;
+extern const CStringHash SH_hit_02;
+extern const CStringHash SH_hit_03;
+extern const CStringHash SH_hit_fall_stand_01;
+extern const CStringHash SH_death_01;
+extern const CStringHash SH_death_02;
+extern const CStringHash SH_death_explosion_01;
+extern const CStringHash SH_death_explosion_02;
+extern const CStringHash SH_corpse;
+extern const CStringHash SH_wave_death;
+extern const CStringHash SH_wave_wake;
+extern const CStringHash SH_water_jump_01;
+extern const CStringHash SH_water_jump_02;
+extern const CStringHash SH_water_jump_03;
+extern const CStringHash SH_water_jump_boss;
+extern const CStringHash SH_window_jump;
+extern const CStringHash SH_window_idle_01;
+extern const CStringHash SH_window_provocation_01;
+extern const CStringHash SH_window_provocation_02;
+extern const CStringHash SH_window_grenade_01;
+extern const CStringHash SH_window_grenade_02;
+extern const CStringHash SH_window_grenade_03;
+extern const CStringHash SH_window_grenade_04;
+extern const CStringHash SH_window_grenade_05;
+extern const CStringHash SH_window_grenade_06;
+extern const CStringHash SH_turron;
+extern const CStringHash SH_provocation_01;
+extern const CStringHash SH_provocation_02;
+extern const CStringHash SH_euforia;
+extern const CStringHash SH_discussion01;
+extern const CStringHash SH_discussion02;
+extern const CStringHash SH_disc_random01;
+extern const CStringHash SH_disc_random02;
+extern const CStringHash SH_disc_random03;
+extern const CStringHash SH_disc_random04;
+extern const CStringHash SH_disc_random05;
+extern const CStringHash SH_disc_random06;
+extern const CStringHash SH_eat_01;
+extern const CStringHash SH_eat_02;
+extern const CStringHash SH_back_to_life;
+extern const CStringHash SH_stand_random_01;
+extern const CStringHash SH_stand_random_02;
+extern const CStringHash SH_stand_random_03;
+extern const CStringHash SH_stand_random_04;
+extern const CStringHash SH_sleep_wake;
+extern const CStringHash SH_sleep_idle;
+extern const CStringHash SH_wall_idle;
+extern const CStringHash SH_wall_wake;
+extern const CStringHash SH_armchair_idle;
+extern const CStringHash SH_armchair_wake;
+extern const CStringHash SH_sofa_sleep_idle;
+extern const CStringHash SH_sofa_wake;
+extern const CStringHash SH_activate_01;
+extern const CStringHash SH_zombie_jail_01;
+extern const CStringHash SH_zombie_jail_02;
+extern const CStringHash SH_zombie_subway_jump;
+extern const CStringHash SH_krauser_attack_combo_01;
+extern const CStringHash SH_krauser_attack_kick;
+extern const CStringHash SH_krauser_attack_punch;
+extern const CStringHash SH_krauser_attack_hand;
+extern const CStringHash SH_krauser_attack_ground_kick;
+extern const CStringHash SH_krauser_attack_ground_beam;
+extern const CStringHash SH_krauser_attack_beam_wave;
+extern const CStringHash SH_krauser_attack_up_01;
+extern const CStringHash SH_krauser_attack_up_down;
+extern const CStringHash SH_fall;
+extern const CStringHash SH_fall_hit;
+extern const CStringHash SH_fall_death;
+extern const CStringHash SH_fall_idle;
+extern const CStringHash SH_fall_wake;
+extern const CStringHash SH_idle_throne;
+extern const CStringHash SH_throne_wake;
+extern const CStringHash SH_speech;
+extern const CStringHash SH_speech_outside;
+extern const CStringHash SH_speech_throne_01;
+extern const CStringHash SH_speech_throne_02;
+extern const CStringHash SH_speech_throne_03;
+
+// AI manager keys, AI actions and actor tuning keys.
+extern const CStringHash SH_vomit_attackers_max;
+extern const CStringHash SH_fatality_delay;
+extern const CStringHash SH_reset;
+extern const CStringHash SH_follow_wpt;
+extern const CStringHash SH_choose_wpt;
+extern const CStringHash SH_relocate;
+extern const CStringHash SH_taunt;
+extern const CStringHash SH_launch_grenade;
+extern const CStringHash SH_execute_action;
+extern const CStringHash SH_go_to_pos;
+extern const CStringHash SH_go_to_target;
+extern const CStringHash SH_enter_fight;
+extern const CStringHash SH_leave_fight;
+extern const CStringHash SH_attack;
+extern const CStringHash SH_orbit_left;
+extern const CStringHash SH_orbit_right;
+extern const CStringHash SH_cover_in;
+extern const CStringHash SH_cover_out;
+extern const CStringHash SH_hit;
+extern const CStringHash SH_fatality;
+extern const CStringHash SH_dying;
+extern const CStringHash SH_life;
+extern const CStringHash SH_speed;
+extern const CStringHash SH_corpse_time;
+extern const CStringHash SH_min_difficulty;
+extern const CStringHash SH_attacker;
+extern const CStringHash SH_fov_dist;
+extern const CStringHash SH_hear_dist;
+extern const CStringHash SH_short_attack_dist_min;
+extern const CStringHash SH_short_attack_dist_max;
+extern const CStringHash SH_long_attack_dist_min;
+extern const CStringHash SH_long_attack_dist_max;
+extern const CStringHash SH_wait_for_fight_prob_taunt;
+extern const CStringHash SH_wait_for_fight_prob_orbit;
+extern const CStringHash SH_wait_for_fight_prob_get_back;
+extern const CStringHash SH_wait_for_fight_prob_approach;
+extern const CStringHash SH_fight_prob_taunt;
+extern const CStringHash SH_fight_prob_orbit;
+extern const CStringHash SH_fight_prob_get_back;
+extern const CStringHash SH_fight_prob_approach;
+extern const CStringHash SH_fight_prob_attack;
+extern const CStringHash SH_cover_prob;
+extern const CStringHash SH_fatality_life_factor;
+extern const CStringHash SH_fatality_probability;
+extern const CStringHash SH_fatality_duration;
+extern const CStringHash SH_fatality_icon_height;
+extern const CStringHash SH_fatality_icon_posx;
+extern const CStringHash SH_fatality_force_period;
+extern const CStringHash SH_fight_decision_period_min;
+extern const CStringHash SH_fight_decision_period_max;
+extern const CStringHash SH_taunt_period;
+extern const CStringHash SH_tired_period;
+extern const CStringHash SH_tired_damage_factor;
+extern const CStringHash SH_special_attack_period;
+extern const CStringHash SH_ring_krauser;
+extern const CStringHash SH_crown_krauser;
+extern const CStringHash SH_semisphere_krauser;
+extern const CStringHash SH_attackers_max;
+extern const CStringHash SH_wait_slot_radius;
+extern const CStringHash SH_dist_wait_min;
+extern const CStringHash SH_dist_wait_max;
+extern const CStringHash SH_queue_count;
+
+// Other keys the enemy code reads ("target" is in the engine's table).
+extern const CStringHash SH_X5;
+extern const CStringHash SH_Y3;
+extern const CStringHash SH_grenades;
+extern const CStringHash SH_grenades_mutant;
+extern const CStringHash SH_run_id;
+extern const CStringHash SH_fov;
+extern const CStringHash SH_score;
+
+// Fixed voice sound names (the numbered ones are formatted at play time).
+extern const CStringHash SH_zombie_wave_death_01;
+extern const CStringHash SH_mutant_hit_wave_01;
+extern const CStringHash SH_zombie_death_explosion_01;
+extern const CStringHash SH_zombie_death_explosion_02;
+
+// The three groups above, in construction order, for lookups and checks.
+constexpr size_t kEnemyNameCount = 186;
+constexpr size_t kEnemyNameGroupSizes[3] = {24, 100, 62};
+extern const CStringHash* const kEnemyNames[kEnemyNameCount];
+
+}  // namespace vd
