@@ -32,6 +32,8 @@ void CAIManager::ReserveEnemyList() {
   m_enemies.reserve(32);
 }
 
+bool CAIManager::Load(const char* path) { return LoadAIData(path, m_data); }
+
 void CAIManager::Update(float dt) {
   if (m_initialised) m_clock += dt;
 }
@@ -40,6 +42,7 @@ void CAIManager::Clear() {
   m_initialised = false;
   m_clock = 0.0f;
   m_enemies.clear();
+  m_data.Clear();
   if (g_active == this) g_active = nullptr;
   if (GetEnemyList() == this) SetEnemyList(nullptr);
 }

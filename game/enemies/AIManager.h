@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "game/enemies/AIData.h"
 #include "game/player/EnemyList.h"
 
 namespace vd {
@@ -41,6 +42,11 @@ public:
   // 0xFFFFFFFF for an index past the end.
   uint32_t GetEnemyId(size_t index) const override;
 
+  // Reads the shared AI data (Data/xml/ai/ai.xml in the game), replacing what was
+  // read before; false, with defaults kept, for a file that cannot be read.
+  bool Load(const char* path);
+  const SAIData& GetData() const { return m_data; }
+
   bool IsInitialised() const { return m_initialised; }
   float GetClock() const { return m_clock; }
 
@@ -51,6 +57,7 @@ private:
   bool m_initialised = false;
   float m_clock = 0.0f;
   std::vector<uint32_t> m_enemies;
+  SAIData m_data;
 };
 
 }  // namespace vd
