@@ -156,6 +156,39 @@ TEST(AIData, DamagedFilesAreLoggedAndSkipped) {
   }
 }
 
+// Every attack a zombie or a mutant can choose needs a record it can hit with.
+TEST(AIData, ShippedFileHoldsEveryAttackOfItsKinds) {
+  test::CLogCapture log;
+  SAIData data;
+  ASSERT_TRUE(LoadAIData("Data/xml/ai/ai.xml", data)) << log.Text();
+  EXPECT_TRUE(log.Lines().empty()) << log.Text();
+  EXPECT_GT(data.vomitAttackersMax, 0);
+  EXPECT_GT(data.fatalityDelay, 0.0f);
+  const struct {
+    int kind;
+    std::vector<const char*> attacks;
+  } kinds[] = {
+      {kEnemyZombie, {"attack_short_01", "attack_short_02", "attack_large_01", "attack_double_01",
+                      "attack_combo_01", "attack_vomit"}},
+      {kEnemyMutant, {"attack_short_01", "attack_combo_01", "attack_up_01"}},
+  };
+  for (const auto& k : kinds) {
+    EXPECT_EQ(data.attacks[k.kind].size(), k.attacks.size());
+    for (const char* name : k.attacks) {
+      SCOPED_TRACE(name);
+      const SAttackRecord* attack = data.FindAttack(k.kind, Hash(name));
+      ASSERT_NE(attack, nullptr);
+      EXPECT_LE(0.0f, attack->weaponIn);
+      EXPECT_LT(attack->weaponIn, attack->weaponOut);
+      EXPECT_LE(attack->weaponOut, 1.0f);
+      EXPECT_GT(attack->damage, 0);
+      EXPECT_LE(0.0f, attack->rangeMin);
+      EXPECT_LT(attack->rangeMin, attack->rangeMax);
+      EXPECT_GT(attack->angle, 0.0f);
+    }
+  }
+}
+
 TEST(AIData, KindNamesMatchRegardlessOfCase) {
   EXPECT_EQ(EnemyKindFromName("zombie"), kEnemyZombie);
   EXPECT_EQ(EnemyKindFromName("MUTANT"), kEnemyMutant);
