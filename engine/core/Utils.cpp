@@ -1,7 +1,9 @@
 #include "engine/core/Utils.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "engine/core/Log.h"
@@ -23,8 +25,30 @@ void ReadTextFile(const char* fileName, std::string& output) {
   for (const std::string& line : lines) output += line;
 }
 
-float StringToFloat(const char* text) {
-  return text ? static_cast<float>(std::atof(text)) : 0.0f;
+float StringToFloat(const char* text) { return text ? static_cast<float>(std::atof(text)) : 0.0f; }
+
+bool ParseFloat(const char* text, float& value) {
+  if (!text) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double number = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(number) ||
+      std::fabs(number) > std::numeric_limits<float>::max())
+    return false;
+  value = static_cast<float>(number);
+  return true;
+}
+
+bool ParseInt32(const char* text, int32_t& value) {
+  if (!text) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long number = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno == ERANGE ||
+      number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
+    return false;
+  value = static_cast<int32_t>(number);
+  return true;
 }
 
 CFileDataProvider::CFileDataProvider(const char* path)

@@ -1,6 +1,7 @@
 #pragma once
 // Small shared services: text files for the XML parser, byte sources for binary
 // loaders, conversions and angle helpers.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -15,6 +16,12 @@ namespace utl {
 void ReadTextFile(const char* fileName, std::string& output);
 
 float StringToFloat(const char* text);
+
+// The whole text as a number that fits where it is kept: a finite float (1e39 is a
+// finite double but an infinite float) or a 32-bit integer. False leaves `value` as it
+// was, for a null or empty text, trailing characters or a value out of range.
+bool ParseFloat(const char* text, float& value);
+bool ParseInt32(const char* text, int32_t& value);
 
 // A byte source for the loaders of binary data files.
 class CDataProvider {

@@ -1,12 +1,10 @@
 #include "game/enemies/AIData.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "engine/core/Log.h"
 #include "engine/core/StringHash.h"
+#include "engine/core/Utils.h"
 #include "engine/core/XmlFile.h"
 #include "game/enemies/EnemyNames.h"
 
@@ -19,31 +17,6 @@ using Node = rapidxml::xml_node<>;
 const char* Attribute(const Node* node, const char* name) {
   const rapidxml::xml_attribute<>* attribute = node->first_attribute(name);
   return attribute ? attribute->value() : nullptr;
-}
-
-// Whole text as a finite float; false leaves `value` alone.
-bool ParseFloat(const char* text, float& value) {
-  if (!text) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double number = std::strtod(text, &end);
-  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(number) ||
-      std::fabs(number) > std::numeric_limits<float>::max())
-    return false;
-  value = static_cast<float>(number);
-  return true;
-}
-
-bool ParseInt(const char* text, int32_t& value) {
-  if (!text) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno == ERANGE ||
-      number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-    return false;
-  value = static_cast<int32_t>(number);
-  return true;
 }
 
 // The kind of a list element, or -1 after saying why it is skipped.
@@ -64,14 +37,14 @@ void ReadGeneral(const char* path, const Node* section, SAIData& data) {
     const CStringHash hash(name);
     if (hash == SH_vomit_attackers_max) {
       int32_t count = 0;
-      if (ParseInt(value, count) && count >= 0 && count <= kMaxVomitAttackers)
+      if (utl::ParseInt32(value, count) && count >= 0 && count <= kMaxVomitAttackers)
         data.vomitAttackersMax = count;
       else
-        utl::LogPrintf("AI: %s: vomit_attackers_max '%s' is not a count 0..%d; keeping %d\n",
-                       path, value ? value : "", kMaxVomitAttackers, data.vomitAttackersMax);
+        utl::LogPrintf("AI: %s: vomit_attackers_max '%s' is not a count 0..%d; keeping %d\n", path,
+                       value ? value : "", kMaxVomitAttackers, data.vomitAttackersMax);
     } else if (hash == SH_fatality_delay) {
       float delay = 0.0f;
-      if (ParseFloat(value, delay) && delay >= 0.0f)
+      if (utl::ParseFloat(value, delay) && delay >= 0.0f)
         data.fatalityDelay = delay;
       else
         utl::LogPrintf("AI: %s: fatality_delay '%s' is not a time; keeping %g\n", path,
@@ -97,23 +70,27 @@ bool ReadAttack(const char* path, const Node* node, const char* id, SAttackRecor
     bool required;
   };
   static const SFloatField kFloats[] = {
-      {"weaponIn", &SAttackRecord::weaponIn, true},     {"weaponOut", &SAttackRecord::weaponOut, true},
-      {"range_max", &SAttackRecord::rangeMax, true},    {"range_min", &SAttackRecord::rangeMin, false},
-      {"hit_time", &SAttackRecord::hitTime, false},     {"speed", &SAttackRecord::speed, false},
-      {"angle", &SAttackRecord::angle, false},          {"shake_power", &SAttackRecord::shakePower, false},
+      {"weaponIn", &SAttackRecord::weaponIn, true},
+      {"weaponOut", &SAttackRecord::weaponOut, true},
+      {"range_max", &SAttackRecord::rangeMax, true},
+      {"range_min", &SAttackRecord::rangeMin, false},
+      {"hit_time", &SAttackRecord::hitTime, false},
+      {"speed", &SAttackRecord::speed, false},
+      {"angle", &SAttackRecord::angle, false},
+      {"shake_power", &SAttackRecord::shakePower, false},
       {"shake_time", &SAttackRecord::shakeTime, false},
   };
   for (const SFloatField& f : kFloats) {
     const char* text = Attribute(node, f.name);
     if (!text && !f.required) continue;
-    if (!ParseFloat(text, attack.*f.field)) {
+    if (!utl::ParseFloat(text, attack.*f.field)) {
       utl::LogPrintf("AI: %s: attack '%s' %s '%s' is %s\n", path, id, f.name, text ? text : "",
                      text ? "not a number" : "missing");
       if (f.required) return false;
     }
   }
   const char* damage = Attribute(node, "damage");
-  if (!ParseInt(damage, attack.damage)) {
+  if (!utl::ParseInt32(damage, attack.damage)) {
     utl::LogPrintf("AI: %s: attack '%s' damage '%s' is %s\n", path, id, damage ? damage : "",
                    damage ? "not a whole number" : "missing");
     return false;
@@ -181,8 +158,8 @@ void ReadAnimations(const char* path, const Node* section, SAIData& data) {
         const char* time = Attribute(stamp, "time");
         int32_t n = -1;
         float seconds = 0.0f;
-        if (!ParseInt(index, n) || n < 0 || static_cast<size_t>(n) >= kMaxAnimationTimeStamps ||
-            !ParseFloat(time, seconds)) {
+        if (!utl::ParseInt32(index, n) || n < 0 ||
+            static_cast<size_t>(n) >= kMaxAnimationTimeStamps || !utl::ParseFloat(time, seconds)) {
           utl::LogPrintf("AI: %s: animation '%s' time_stamp id '%s' time '%s' skipped\n", path, id,
                          index ? index : "", time ? time : "");
           continue;

@@ -1,10 +1,7 @@
 #include "game/player/ComboController.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "engine/animation/Animator.h"
@@ -13,6 +10,7 @@
 #include "engine/audio/AudioManager.h"
 #include "engine/core/EngineNames.h"
 #include "engine/core/Log.h"
+#include "engine/core/Utils.h"
 #include "engine/core/XmlFile.h"
 #include "engine/events/EventManager.h"
 #include "engine/events/GameEvents.h"
@@ -80,34 +78,16 @@ void StopChannel(uint32_t channel) {
   if (audio && channel) audio->StopSound(channel);  // stops only a playing channel
 }
 
-// A number attribute; a missing one keeps `value`. False for a text that is not
-// a whole number finite as the float it is kept in (1e39 is a finite double but an
-// infinite float).
+// A number attribute; a missing one keeps `value`. False for a text that is not a
+// whole number that fits where it is kept.
 bool ReadNumber(const rapidxml::xml_node<>* node, const char* name, float& value) {
   const rapidxml::xml_attribute<>* attribute = node->first_attribute(name);
-  if (!attribute) return true;
-  const char* text = attribute->value();
-  char* end = nullptr;
-  errno = 0;
-  const double number = std::strtod(text, &end);
-  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(number) ||
-      std::fabs(number) > std::numeric_limits<float>::max())
-    return false;
-  value = static_cast<float>(number);
-  return true;
+  return !attribute || utl::ParseFloat(attribute->value(), value);
 }
 
 bool ReadInteger(const rapidxml::xml_node<>* node, const char* name, int32_t& value) {
   const rapidxml::xml_attribute<>* attribute = node->first_attribute(name);
-  if (!attribute) return true;
-  const char* text = attribute->value();
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno == ERANGE || number < INT32_MIN || number > INT32_MAX)
-    return false;
-  value = static_cast<int32_t>(number);
-  return true;
+  return !attribute || utl::ParseInt32(attribute->value(), value);
 }
 
 }  // namespace

@@ -89,6 +89,38 @@ TEST(AngleHelpers, Table) {
   EXPECT_FLOAT_EQ(StringToFloat("junk"), 0.0f);
 }
 
+TEST(CheckedNumbers, TakeOnlyWholeTextsThatFitWhereTheyAreKept) {
+  struct Case {
+    const char* text;
+    bool isFloat, isInt;
+    float f;
+    int32_t i;
+  };
+  const Case cases[] = {
+      {"1.5", true, false, 1.5f, 0},
+      {"-7", true, true, -7.0f, -7},
+      {"2147483647", true, true, 2147483647.0f, 2147483647},
+      {"2147483648", true, false, 2147483648.0f, 0},
+      {"-2147483649", true, false, -2147483649.0f, 0},
+      {"1e39", false, false, 0, 0},  // finite as a double, infinite as a float
+      {"-4e38", false, false, 0, 0},
+      {"inf", false, false, 0, 0},
+      {"nan", false, false, 0, 0},
+      {"12abc", false, false, 0, 0},
+      {"", false, false, 0, 0},
+      {nullptr, false, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text ? c.text : "(null)");
+    float f = 42.0f;
+    int32_t i = 42;
+    EXPECT_EQ(ParseFloat(c.text, f), c.isFloat);
+    EXPECT_EQ(f, c.isFloat ? c.f : 42.0f);  // a refused text leaves the value alone
+    EXPECT_EQ(ParseInt32(c.text, i), c.isInt);
+    EXPECT_EQ(i, c.isInt ? c.i : 42);
+  }
+}
+
 TEST(Locks, LockOnlyWhileInitialisedAndScopedLocksLeaveWhatTheyEntered) {
   vd::sys::CLockSet locks;
   vd::sys::SetAppLocks(&locks);
