@@ -8,15 +8,22 @@ set(HM_INCLUDE_ROOT ${CMAKE_BINARY_DIR}/include)
 set(HM_UNLISTED_INCLUDE ${HM_INCLUDE_ROOT}/unlisted)
 add_compile_options(-idirafter ${HM_UNLISTED_INCLUDE})
 
-# Links the headers of the current folder into the include tree of <name>.
+# Links the headers of the current folder (and of the listed subfolders) into the
+# include tree of <name>.
 function(hm_export_headers name)
-  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   set(tree ${HM_INCLUDE_ROOT}/${name})
   file(REMOVE_RECURSE ${tree})
-  file(MAKE_DIRECTORY ${tree}/${rel} ${HM_UNLISTED_INCLUDE}/${rel})
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.inl)
+  set(headers "")
+  foreach(dir ${CMAKE_CURRENT_SOURCE_DIR} ${ARGN})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
+    file(MAKE_DIRECTORY ${tree}/${rel} ${HM_UNLISTED_INCLUDE}/${rel})
+    file(GLOB dir_headers CONFIGURE_DEPENDS ${dir}/*.h ${dir}/*.inl)
+    list(APPEND headers ${dir_headers})
+  endforeach()
   foreach(h ${headers})
     get_filename_component(file ${h} NAME)
+    get_filename_component(dir ${h} DIRECTORY)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${dir})
     file(CREATE_LINK ${h} ${tree}/${rel}/${file} SYMBOLIC)
     set(stub "#error \"${rel}/${file} is in ${name}: add ${name} to DEPS in the CMakeLists.txt of the module (or test) that includes it\"\n")
     set(stub_path ${HM_UNLISTED_INCLUDE}/${rel}/${file})
@@ -32,17 +39,27 @@ function(hm_export_headers name)
   set(${name}_INCLUDE_TREE ${tree} PARENT_SCOPE)
 endfunction()
 
-# hm_module(<name> DEPS <targets...>): a static library from the .cpp files of the
-# current folder; its headers are included by their path from the repository root
-# ("engine/core/StringHash.h") by itself and by the targets that depend on it.
+# hm_module(<name> DEPS <targets...> [SUBDIRS <folders...>]): a static library from the
+# .cpp files of the current folder (and of the SUBDIRS, folders of the same module that
+# hold no CMakeLists.txt of their own); its headers are included by their path from the
+# repository root ("engine/core/StringHash.h") by itself and by the targets that depend
+# on it.
 function(hm_module name)
-  cmake_parse_arguments(HM "" "" "DEPS;SOURCES" ${ARGN})
+  cmake_parse_arguments(HM "" "" "DEPS;SOURCES;SUBDIRS" ${ARGN})
+  set(subdirs "")
+  foreach(d ${HM_SUBDIRS})
+    list(APPEND subdirs ${CMAKE_CURRENT_SOURCE_DIR}/${d})
+  endforeach()
   if(HM_SOURCES)
     set(srcs ${HM_SOURCES})
   else()
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    foreach(d ${subdirs})
+      file(GLOB dir_srcs CONFIGURE_DEPENDS ${d}/*.cpp)
+      list(APPEND srcs ${dir_srcs})
+    endforeach()
   endif()
-  hm_export_headers(${name})
+  hm_export_headers(${name} ${subdirs})
   if(NOT srcs)
     # A module of headers only.
     add_library(${name} INTERFACE)

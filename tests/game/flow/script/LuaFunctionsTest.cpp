@@ -7,7 +7,7 @@
 #include "engine/objects/Camera.h"
 #include "engine/objects/Transform.h"
 #include "game/flow/GameWorld.h"
-#include "game/flow/LuaFunctions.h"
+#include "game/flow/script/LuaFunctions.h"
 #include "game/player/FollowCamera.h"
 #include "tests/game/player/CameraFixture.h"
 

@@ -1,11 +1,11 @@
-#include "game/flow/ScriptBindings.h"
+#include "game/flow/script/ScriptBindings.h"
 
 #include <luabind/luabind.hpp>
 
 #include "engine/animation/Animator.h"
 #include "engine/collision/CharacterCollider.h"
-#include "game/flow/GameObjectUtils.h"
-#include "game/flow/LuaFunctions.h"
+#include "game/flow/script/GameObjectUtils.h"
+#include "game/flow/script/LuaFunctions.h"
 
 namespace vd {
 

@@ -1,4 +1,4 @@
-#include "game/flow/LuaFunctions.h"
+#include "game/flow/script/LuaFunctions.h"
 
 #include <luabind/luabind.hpp>
 

@@ -1,4 +1,4 @@
-#include "game/flow/GameObjectUtils.h"
+#include "game/flow/script/GameObjectUtils.h"
 
 #include <luabind/luabind.hpp>
 
