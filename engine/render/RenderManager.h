@@ -401,10 +401,22 @@ public:
   float desaturationMin = 0.27f;
   float desaturationMax = 1.0f;
   float filmLookValues[5] = {0.2f, 0.0f, 0.0f, 0.1f, 1.0f};
+  // The last of filmLookValues.
+  enum { kFilmLookIntensity = 4 };
   // The screen effect (the film look's line flashes) and its restart, which the
   // pass takes: the player switches it on while an explosion's hit shakes him.
   enum { kScreenEffect = 0, kScreenEffectRestart = 1 };
   bool filmLookSwitches[2] = {false, false};
+  // The old-movie lines of the film look: switching them on while off starts them
+  // over (the start-up screen, an explosion's shake); off stops them where they are.
+  void SetOldMovieLines(bool on) {
+    if (on && !filmLookSwitches[kScreenEffect]) filmLookSwitches[kScreenEffectRestart] = true;
+    filmLookSwitches[kScreenEffect] = on;
+  }
+  bool OldMovieLinesOn() const { return filmLookSwitches[kScreenEffect]; }
+  // How strongly the old-movie overlays show: 1 in play, more on the start-up screen.
+  void SetOldMovieIntensity(float intensity) { filmLookValues[kFilmLookIntensity] = intensity; }
+  float OldMovieIntensity() const { return filmLookValues[kFilmLookIntensity]; }
   // The radial blur's strength and centre (texture coordinates), written by the
   // player's effects on the main thread.
   SPair<float> radialBlurStrength{2.0f, 2.0f};
