@@ -640,5 +640,47 @@ float GetScriptFloat(const CGameObject* object, const char* key) {
   return value;
 }
 
+bool SetScriptInt(CGameObject* object, const char* key, int value) {
+  sys::CScopedLock lock(sys::kLockLua);
+  lua_State* state = HostState();
+  if (!object || !key || !object->HasScripts() || !object->GetScriptThread() || !state)
+    return false;
+  object->PushEnvironment(state);
+  if (!lua_istable(state, -1)) {
+    lua_pop(state, 1);
+    return false;
+  }
+  lua_pushstring(state, key);
+  lua_pushinteger(state, value);
+  lua_rawset(state, -3);
+  lua_pop(state, 1);
+  return true;
+}
+
+bool CallScriptFunction(CGameObject* object, const char* name) {
+  sys::CScopedLock lock(sys::kLockLua);
+  lua_State* host = HostState();
+  if (!object || !name || !object->HasScripts() || !object->GetScriptThread() || !host)
+    return false;
+  lua_State* thread = object->GetScriptThread();
+  const int top = lua_gettop(thread);
+  object->PushEnvironment(thread);
+  if (!lua_istable(thread, -1)) {
+    lua_settop(thread, top);
+    return false;
+  }
+  ReplaceWithOwnOrGlobal(thread, name);
+  if (!lua_isfunction(thread, -1)) {
+    lua_settop(thread, top);
+    return false;
+  }
+  const bool ok = lgc::ProtectedCall(thread, 0, 0) == LUA_OK;
+  if (!ok)
+    utl::LogPrintf("Game object %s: script error in %s: %s\n", object->GetNameText(), name,
+                   LuaErrorText(thread));
+  lua_settop(thread, top);
+  return ok;
+}
+
 }  // namespace obj
 }  // namespace vd

@@ -240,6 +240,14 @@ private:
 // a string or number), the number (0 likewise).
 const char* GetScriptString(const CGameObject* object, const char* key);
 float GetScriptFloat(const CGameObject* object, const char* key);
+// Writes the number into the object's own environment, where its scripts and
+// GetScriptFloat find it before a global of that name. False (nothing written)
+// when the object has no scripts.
+bool SetScriptInt(CGameObject* object, const char* key, int value);
+// Calls the function of that name that the object's scripts see (its own, else a
+// global) with no arguments and no results. False when there is none; a Lua error
+// is logged with the object's name and also gives false.
+bool CallScriptFunction(CGameObject* object, const char* name);
 
 }  // namespace obj
 }  // namespace vd

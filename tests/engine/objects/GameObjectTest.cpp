@@ -427,6 +427,25 @@ TEST_F(GameObjects, LuaSeesTheObjectAsSelf) {
   EXPECT_EQ(luabind::type(GameObjectToLua(host.GetState(), nullptr)), LUA_TNIL);
 }
 
+TEST_F(GameObjects, ScriptIntegersAreWrittenIntoTheObjectAndItsFunctionsCalled) {
+  Run("life = 77; function Shout() shouts = (shouts or 0) + 1 end");
+  CGameObject* tmpl = MakeTemplate(kMoverTemplate);
+  CGameObject* a = MakeInstance(tmpl, "<GameObject name='a'/>");
+  CGameObject* b = MakeInstance(tmpl, "<GameObject name='b'/>");
+  ASSERT_TRUE(SetScriptInt(a, "life", 12));
+  EXPECT_EQ(GetScriptFloat(a, "life"), 12.0f);
+  EXPECT_EQ(GetScriptFloat(b, "life"), 77.0f) << "the global and the other object keep theirs";
+  EXPECT_FALSE(SetScriptInt(nullptr, "life", 1));
+
+  // The object's own function, else the global one; anything else is no call.
+  Run("function OnPoke() error('boom') end");
+  EXPECT_TRUE(CallScriptFunction(a, "Shout"));
+  EXPECT_EQ(GetScriptFloat(a, "shouts"), 1.0f);
+  EXPECT_FALSE(CallScriptFunction(a, "speed"));
+  EXPECT_FALSE(CallScriptFunction(a, "NoSuchFunction"));
+  EXPECT_FALSE(CallScriptFunction(b, "OnPoke")) << "the object's own, which raises";
+}
+
 TEST_F(GameObjects, ComponentsAreFoundByTypeAndFamilyAndReleasedWithTheObject) {
   CGameObject* tmpl = MakeTemplate(kMoverTemplate);
   CGameObject* object = MakeInstance(tmpl, "<GameObject name='walker'/>");
