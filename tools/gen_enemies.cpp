@@ -164,9 +164,9 @@ struct Builder {
 // The zombie's cells.
 enum ZombieCell { kZSkin, kZRot, kZShirt, kZTrousers, kZBlood, kZHair, kZBone, kZShoe, kZEye };
 const std::vector<SColour> kZombieColours = {
-    {0.52f, 0.57f, 0.46f},  // skin: grey-green, bloodless
-    {0.30f, 0.33f, 0.24f},  // rot: bruised, darker patches
-    {0.55f, 0.50f, 0.38f},  // shirt: dirty linen
+    {0.40f, 0.54f, 0.42f},  // skin: grey-green, bloodless
+    {0.22f, 0.30f, 0.20f},  // rot: bruised, darker patches
+    {0.44f, 0.47f, 0.52f},  // shirt: grimy blue-grey
     {0.22f, 0.20f, 0.19f},  // trousers: soiled dark grey
     {0.42f, 0.04f, 0.03f},  // blood, dried
     {0.11f, 0.09f, 0.07f},  // hair, what is left of it
@@ -287,14 +287,24 @@ std::string MutantBody() {
   b.Oval(kSpine2, {0, 0, z(1.3f)}, {0, 0, z(1.52f)}, 0.31f, 0.19f, 0.3f, 0.15f, kMSkin, kSpine1, kNeck);
   b.Ball(kSpine2, {0.04f, 0.1f, z(1.3f)}, {0.02f, 0.12f, z(1.56f)}, 0.17f, 0.13f, kMGrowth);
   b.Ball(kSpine1, {-0.09f, 0.13f, z(1.2f)}, {-0.1f, 0.13f, z(1.32f)}, 0.07f, 0.06f, kMGrowth);
-  // The harness: two straps crossing the chest and back, a buckle where they meet.
-  for (float side : {1.0f, -1.0f}) {
-    b.Oval(kSpine2, {0.24f * side, -0.12f, z(1.47f)}, {-0.2f * side, -0.17f, z(1.16f)}, 0.03f, 0.012f,
-           0.03f, 0.012f, kMLeather);
-    b.Oval(kSpine2, {0.24f * side, 0.13f, z(1.47f)}, {-0.2f * side, 0.17f, z(1.16f)}, 0.03f, 0.012f,
-           0.03f, 0.012f, kMLeather);
-  }
-  b.Ball(kSpine1, {0.03f, -0.175f, z(1.29f)}, {0.03f, -0.18f, z(1.35f)}, 0.035f, 0.015f, kMMetal);
+  // The harness: two straps crossing the chest and back, following the body's
+  // curve in short pieces, a buckle where they meet.
+  for (float side : {1.0f, -1.0f})
+    for (float face : {-1.0f, 1.0f}) {
+      constexpr int kPieces = 6;
+      auto at = [&](float t) {
+        const float x = (0.26f - 0.48f * t) * side, zz = z(1.47f) + (z(1.15f) - z(1.47f)) * t;
+        const float rx = 0.31f, ry = face < 0 ? 0.2f : 0.21f;  // round the chest's ellipse
+        const float across = std::min(0.98f, std::fabs(x) / rx);
+        return V3{x, face * (ry * std::sqrt(1.0f - across * across) + 0.012f), zz};
+      };
+      for (int i = 0; i < kPieces; ++i) {
+        const int bone = i < kPieces / 2 ? kSpine2 : kSpine1;
+        b.Oval(bone, at(static_cast<float>(i) / kPieces), at(static_cast<float>(i + 1.15f) / kPieces), 0.03f,
+               0.01f, 0.03f, 0.01f, kMLeather);
+      }
+    }
+  b.Ball(kSpine1, {0.0f, -0.2f, z(1.29f)}, {0.0f, -0.205f, z(1.35f)}, 0.035f, 0.015f, kMMetal);
   for (int i = 0; i < 4; ++i)  // scars and veins over the belly
     b.Oval(kSpine, {-0.12f + 0.07f * i, -0.14f - 0.01f * (i % 2), z(1.1f)},
            {-0.1f + 0.07f * i, -0.155f, z(1.2f)}, 0.008f, 0.006f, 0.008f, 0.006f, kMVein);
