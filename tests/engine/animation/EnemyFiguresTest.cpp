@@ -254,6 +254,17 @@ TEST_F(EnemyFigureModel, EachTemplateHoldsItsAnimationsAndBones) {
     EXPECT_GE(t->FindMeshId((std::string(e.id) + "_body.xmf").c_str()), 0);
     EXPECT_NE(Read(e.file).find(std::string("id=\"") + e.id + "\""), std::string::npos);
   }
+  // A victim's side of a finishing move lasts as long as the player's.
+  CAnimationTemplate* player = manager.FindTemplate("brannoc");
+  ASSERT_NE(player, nullptr);
+  auto length = [](CAnimationTemplate* t, const char* name) {
+    const int id = t->GetAnimationId(name);
+    return id < 0 ? -1.0f : t->GetCoreModel()->getCoreAnimation(id)->getDuration();
+  };
+  const char* const kVictims[][2] = {
+      {"zombie", "fatality_03"}, {"mutant", "fatality_01"}, {"mutant", "fatality_02"}, {"krauser", "fatality_04"}};
+  for (const auto& v : kVictims)
+    EXPECT_FLOAT_EQ(length(manager.FindTemplate(v[0]), v[1]), length(player, v[1])) << v[0] << " " << v[1];
   EXPECT_FALSE(log.sink->Contains("zombie")) << "nothing about the figures is logged";
 }
 
