@@ -1,13 +1,10 @@
 // The mutants' grenades with the shipped player: throws through "OnAction" as the
 // play lists post them, the five slots under many throws, and one grenade's flight,
 // show, burst, shake and the player's damage by distance. The grenades fly on a
-// small skeleton written for the test, whose six flights differ in length and reach.
+// small figure written for the test, whose six flights differ in length and reach.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cmath>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -16,6 +13,7 @@
 #include "engine/render/particles/ParticleSystem.h"
 #include "game/enemies/GrenadesManager.h"
 #include "platform/math/Math.h"
+#include "tests/game/enemies/TempFigure.h"
 #include "tests/game/player/PlayerFixture.h"
 
 namespace vd {
@@ -52,81 +50,25 @@ protected:
   void SetUp() override {
     PlayerFixture::SetUp();
     RegisterParticleFactories(objects.componentFactories);
-    WriteFlights();
-    ASSERT_TRUE(animations.LoadTemplates(files.back().Path()));
+    ASSERT_TRUE(animations.LoadTemplates(figure.TemplatesPath()));
   }
   void TearDown() override {
     grenades.Reset();
     PlayerFixture::TearDown();
   }
 
-  // The skeleton (a root and the grenade's bone) and its six flights, authored z-up
-  // facing -y like every figure of the game, in /tmp: the template names them from
-  // the animation folder.
-  void WriteFlights() {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    std::string up = "../../";  // out of Data/anims
-    for (const char* c = cwd; *c; ++c)
-      if (*c == '/' && c[1]) up += "../";
-    const std::string stem = base + "_grenade";
-    const std::string rel = up + stem.substr(1);
-    auto bone = [](int id, const char* name, int parent, const std::string& children) {
-      return "<BONE ID=\"" + std::to_string(id) + "\" NAME=\"" + name + "\" NUMCHILDS=\"" +
-             std::to_string(children.empty() ? 0 : 1) +
-             "\"><TRANSLATION>0 0 0</TRANSLATION><ROTATION>0 0 0 1</ROTATION>"
-             "<LOCALTRANSLATION>0 0 0</LOCALTRANSLATION><LOCALROTATION>0 0 0 1</LOCALROTATION>"
-             "<PARENTID>" +
-             std::to_string(parent) + "</PARENTID>" + children + "</BONE>";
-    };
-    files.emplace_back(stem + ".xsf",
-                       "<HEADER MAGIC=\"XSF\" VERSION=\"919\"/><SKELETON NUMBONES=\"2\">" +
-                           bone(0, "grenade_root", -1, "<CHILDID>1</CHILDID>") +
-                           bone(1, CGrenadesManager::kBone, 0, "") + "</SKELETON>");
-    // A single triangle on the grenade's bone: the model is made with its mesh.
-    files.emplace_back(stem + ".xmf",
-                       "<HEADER MAGIC=\"XMF\" VERSION=\"919\"/><MESH NUMSUBMESH=\"1\">"
-                       "<SUBMESH NUMVERTICES=\"3\" NUMFACES=\"1\" MATERIAL=\"0\" "
-                       "NUMLODSTEPS=\"0\" NUMSPRINGS=\"0\" NUMTEXCOORDS=\"0\">" +
-                           Vertex(0, "0 0 0") + Vertex(1, "0.1 0 0") + Vertex(2, "0 0 0.1") +
-                           "<FACE VERTEXID=\"0 1 2\"/></SUBMESH></MESH>");
-    std::string entry = "<animationTemplates><animationTemplate id='test_grenade' file='" + rel +
-                        ".xsf'><meshes><mesh file='" + rel +
-                        ".xmf' meshTypeId='0' computeTangentSpace='0'/></meshes><animations>";
-    for (int w = 0; w < CGrenadesManager::kWindowCount; ++w) {
-      std::string xaf = "<HEADER MAGIC=\"XAF\" VERSION=\"919\"/><ANIMATION DURATION=\"" +
-                        Num(FlightTime(w)) + "\" NUMTRACKS=\"1\"><TRACK BONEID=\"1\" " +
-                        "NUMKEYFRAMES=\"11\">";
-      for (int k = 0; k <= 10; ++k) {
-        const float f = k / 10.0f;
-        // Out of the hand at 1.5 up, an arc, down to the ground at its reach.
-        const float ahead = FlightReach(w) * f;
-        const float height = 1.5f * (1.0f - f) + 3.0f * f * (1.0f - f);
-        xaf += "<KEYFRAME TIME=\"" + Num(FlightTime(w) * f) + "\"><TRANSLATION>0 " + Num(-ahead) +
-               " " + Num(height) + "</TRANSLATION><ROTATION>0 0 0 1</ROTATION></KEYFRAME>";
-      }
-      xaf += "</TRACK></ANIMATION>";
-      const std::string file = stem + "_" + std::to_string(w) + ".xaf";
-      files.emplace_back(file, xaf);
-      entry += std::string("<animation id='") + CGrenadesManager::kFlightNames[w] + "' file='" +
-               rel + "_" + std::to_string(w) + ".xaf'/>";
-    }
-    entry += "</animations></animationTemplate></animationTemplates>";
-    files.emplace_back(stem + "_templates.xml", entry);
-  }
-
-  static std::string Vertex(int id, const char* pos) {
-    return "<VERTEX ID=\"" + std::to_string(id) + "\" NUMINFLUENCES=\"1\"><POS>" + pos +
-           "</POS><NORM>0 0 1</NORM><INFLUENCE ID=\"1\">1</INFLUENCE></VERTEX>";
-  }
-
-  std::string MeshName() const {
-    std::string up = "../../";
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd))
-      for (const char* c = cwd; *c; ++c)
-        if (*c == '/' && c[1]) up += "../";
-    return up + (base + "_grenade.xmf").substr(1);
+  // Authored z-up facing -y like every figure: out of the hand at 1.5 up, an arc,
+  // down to the ground at the flight's reach.
+  static std::vector<test::CTempFigure::SAnimation> Flights() {
+    std::vector<test::CTempFigure::SAnimation> flights;
+    for (int w = 0; w < CGrenadesManager::kWindowCount; ++w)
+      flights.push_back({CGrenadesManager::kFlightNames[w], FlightTime(w),
+                         [w](float f, float& x, float& y, float& z) {
+                           x = 0.0f;
+                           y = -FlightReach(w) * f;
+                           z = 1.5f * (1.0f - f) + 3.0f * f * (1.0f - f);
+                         }});
+    return flights;
   }
 
   // The player at the origin, five grenades, `throwers` mutants and one explosion
@@ -137,7 +79,7 @@ protected:
         "<GameObjectTemplate name='test_grenade'><Component name='CTransform'/>"
         "<Component name='CRenderer'/><Component name='CWeaponRenderer'/>"
         "<Component name='CAnimator'><key name='animation' value='test_grenade'/>"
-        "<key name='mesh' value='" + MeshName() + "'/></Component>"
+        "<key name='mesh' value='" + figure.MeshName() + "'/></Component>"
         "</GameObjectTemplate>"
         "<GameObjectTemplate name='test_mutant'><Component name='CTransform'/>"
         "</GameObjectTemplate>"
@@ -190,8 +132,7 @@ protected:
     t->UpdateMatrix();
   }
 
-  // Removed at the end of the test; a deque never moves (and so removes) a file.
-  std::deque<test::CTempFile> files;
+  test::CTempFigure figure{base + "_grenade", "test_grenade", CGrenadesManager::kBone, Flights()};
   ptc::CParticleSysManager particles;
   CGrenadesManager grenades;
   CBlastLog log;
