@@ -20,51 +20,17 @@
 //        (defaults Data/anims and Data/textures/characters; a given animations
 //        folder also takes the texture unless a texture folder is given)
 //        gen_player --template        prints the animation template entry
-#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/image/ImageWriter.h"
-#include "tools/gen_text.h"
+#include "tools/gen_figure.h"
 
 namespace {
 
-constexpr float kPi = 3.14159265f;
-
-struct V3 {
-  float x, y, z;
-};
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-V3 Cross(V3 a, V3 b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-float Length(V3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
-V3 Normal(V3 a) { return a * (1.0f / Length(a)); }
-
-struct Q {
-  float x, y, z, w;
-};
-Q Mul(Q a, Q b) {
-  return {
-      a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
-      a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
-}
-Q Axis(V3 axis, float angle) {
-  const float s = std::sin(angle * 0.5f);
-  return {axis.x * s, axis.y * s, axis.z * s, std::cos(angle * 0.5f)};
-}
-// Euler angles applied x, then y, then z. The library stores the conjugate.
-Q LibraryRotation(V3 e) {
-  const Q q = Mul(Axis({0, 0, 1}, e.z), Mul(Axis({0, 1, 0}, e.y), Axis({1, 0, 0}, e.x)));
-  return {-q.x, -q.y, -q.z, q.w};
-}
+using namespace gen;  // NOLINT: the figure writers are this program's vocabulary
 
 // clang-format off
 enum BoneId {
@@ -74,12 +40,6 @@ enum BoneId {
   kBone01, kBone02, kBone03, kBone04, kBone05, kBone06, kBoneCount
 };
 // clang-format on
-
-struct Bone {
-  const char* name;
-  int parent;
-  V3 position;  // absolute bind position; bind rotations are identity
-};
 
 const Bone kBones[kBoneCount] = {
     {"Bip01", -1, {0, 0, 1.0f}},
@@ -112,38 +72,10 @@ const Bone kBones[kBoneCount] = {
     {"Bone06", kBone05, {0.24f, -0.5f, 0.88f}},
 };
 
-V3 Relative(int bone) {
-  const Bone& b = kBones[bone];
-  return b.parent < 0 ? b.position : b.position - kBones[b.parent].position;
-}
-
-using gen::F3;
-using gen::Num;
-std::string F4(Q q) { return Num(q.x) + " " + Num(q.y) + " " + Num(q.z) + " " + Num(q.w); }
+const std::vector<Bone> kSkeleton(std::begin(kBones), std::end(kBones));
 
 bool WriteText(const std::string& path, const std::string& text) {
   return gen::WriteText("gen_player", path, text);
-}
-
-std::string Skeleton() {
-  std::string s = "<HEADER MAGIC=\"XSF\" VERSION=\"919\" />\n";
-  s += "<SKELETON NUMBONES=\"" + std::to_string(kBoneCount) + "\">\n";
-  for (int i = 0; i < kBoneCount; ++i) {
-    std::vector<int> children;
-    for (int c = 0; c < kBoneCount; ++c)
-      if (kBones[c].parent == i) children.push_back(c);
-    s += "  <BONE ID=\"" + std::to_string(i) + "\" NAME=\"" + kBones[i].name + "\" NUMCHILDS=\"" +
-         std::to_string(children.size()) + "\">\n";
-    s += "    <TRANSLATION>" + F3(Relative(i)) + "</TRANSLATION>\n";
-    s += "    <ROTATION>0 0 0 1</ROTATION>\n";
-    s += "    <LOCALTRANSLATION>" + F3(kBones[i].position * -1.0f) + "</LOCALTRANSLATION>\n";
-    s += "    <LOCALROTATION>0 0 0 1</LOCALROTATION>\n";
-    s += "    <PARENTID>" + std::to_string(kBones[i].parent) + "</PARENTID>\n";
-    for (int c : children) s += "    <CHILDID>" + std::to_string(c) + "</CHILDID>\n";
-    s += "  </BONE>\n";
-  }
-  s += "</SKELETON>\n";
-  return s;
 }
 
 // ---------------------------------------------------------------------------
@@ -151,10 +83,7 @@ std::string Skeleton() {
 
 // What each piece is made of: a cell of the colour texture.
 enum Cloth { kCoat, kShirt, kTrousers, kBoots, kSkin, kHair, kSteel, kGrip, kBelt, kClothCount };
-struct SColour {
-  float r, g, b;
-};
-const SColour kClothColours[kClothCount] = {
+const std::vector<SColour> kClothColours = {
     {0.14f, 0.15f, 0.19f},  // coat: near-black blue-grey wool
     {0.80f, 0.77f, 0.70f},  // shirt: off-white linen
     {0.30f, 0.31f, 0.34f},  // trousers: slate grey
@@ -165,120 +94,7 @@ const SColour kClothColours[kClothCount] = {
     {0.36f, 0.21f, 0.11f},  // grips: brown leather
     {0.42f, 0.26f, 0.12f},  // belt
 };
-constexpr int kTextureCells = 16, kCellTexels = 8;
-
-struct Influence {
-  int bone;
-  float weight;
-};
-struct Vertex {
-  V3 pos, norm;
-  float u, v;
-  std::vector<Influence> influences;
-};
-struct MeshData {
-  std::vector<Vertex> verts;
-  std::vector<int> faces;
-};
-
-// Weights in hundredths that add up to exactly 1; the bone itself keeps the rest.
-std::vector<Influence> Weights(int bone, int parent, float toParent, int child, float toChild) {
-  const int p = parent >= 0 ? static_cast<int>(std::lround(toParent * 100.0f)) : 0;
-  const int c = child >= 0 ? static_cast<int>(std::lround(toChild * 100.0f)) : 0;
-  std::vector<Influence> list{{bone, (100 - p - c) / 100.0f}};
-  if (p > 0) list.push_back({parent, p / 100.0f});
-  if (c > 0) list.push_back({child, c / 100.0f});
-  return list;
-}
-
-// A closed tube around the segment a-b on `bone`: elliptic rings (rx across, ry the
-// other way) whose size follows `profile`, capped at both ends. Near the start it
-// blends with `parent`, near the end with `child` (either may be -1), at most half.
-struct Tube {
-  int bone;
-  V3 a, b;
-  float rx0, ry0, rx1, ry1;
-  int parent = -1, child = -1;
-  bool round = false;  // a head: the rings follow a half circle
-};
-
-void AddTube(MeshData& m, const Tube& t, Cloth cloth) {
-  // Every vertex of a piece samples the middle of its colour's cell.
-  const float u = (static_cast<float>(cloth) + 0.5f) / kTextureCells, v = 0.5f;
-  constexpr int kSides = 10, kRings = 5;
-  const V3 d = Normal(t.b - t.a);
-  const V3 ref = std::fabs(d.x) > 0.9f ? V3{0, 0, 1} : V3{1, 0, 0};
-  const V3 e2 = Normal(Cross(d, ref));
-  const V3 e1 = Cross(e2, d);
-  const float length = Length(t.b - t.a);
-  auto weights = [&](float f) {
-    const float toParent = f < 0.3f ? 0.5f * (1.0f - f / 0.3f) : 0.0f;
-    const float toChild = f > 0.7f ? 0.5f * (f - 0.7f) / 0.3f : 0.0f;
-    return Weights(t.bone, t.parent, toParent, t.child, toChild);
-  };
-  const int base = static_cast<int>(m.verts.size());
-  for (int r = 0; r <= kRings; ++r) {
-    const float f = static_cast<float>(r) / kRings;
-    float scale = 1.0f;
-    if (t.round)
-      scale = std::max(0.25f, std::sqrt(std::max(0.0f, 1.0f - (2 * f - 1) * (2 * f - 1))));
-    const float rx = (t.rx0 + (t.rx1 - t.rx0) * f) * scale;
-    const float ry = (t.ry0 + (t.ry1 - t.ry0) * f) * scale;
-    for (int s = 0; s < kSides; ++s) {
-      const float phi = 2 * kPi * s / kSides;
-      const V3 radial = e1 * std::cos(phi) + e2 * std::sin(phi);
-      const V3 pos = t.a + d * (length * f) + e1 * (rx * std::cos(phi)) + e2 * (ry * std::sin(phi));
-      m.verts.push_back({pos, radial, u, v, weights(f)});
-    }
-  }
-  for (int r = 0; r < kRings; ++r) {
-    for (int s = 0; s < kSides; ++s) {
-      const int i00 = base + r * kSides + s, i01 = base + r * kSides + (s + 1) % kSides;
-      const int i10 = i00 + kSides, i11 = i01 + kSides;
-      for (int i : {i00, i01, i11, i00, i11, i10}) m.faces.push_back(i);
-    }
-  }
-  const int start = static_cast<int>(m.verts.size());
-  m.verts.push_back({t.a, d * -1.0f, u, v, weights(0.0f)});
-  m.verts.push_back({t.b, d, u, v, weights(1.0f)});
-  for (int s = 0; s < kSides; ++s) {
-    const int s1 = (s + 1) % kSides;
-    for (int i : {start, base + s1, base + s}) m.faces.push_back(i);
-    const int top = base + kRings * kSides;
-    for (int i : {start + 1, top + s, top + s1}) m.faces.push_back(i);
-  }
-}
-
-std::string MeshText(const MeshData& m) {
-  std::string s = "<HEADER MAGIC=\"XMF\" VERSION=\"919\" />\n";
-  s += "<MESH NUMSUBMESH=\"1\">\n";
-  s += "  <SUBMESH NUMVERTICES=\"" + std::to_string(m.verts.size()) + "\" NUMFACES=\"" +
-       std::to_string(m.faces.size() / 3) +
-       "\" MATERIAL=\"0\" NUMLODSTEPS=\"0\" NUMSPRINGS=\"0\" NUMTEXCOORDS=\"1\">\n";
-  for (size_t i = 0; i < m.verts.size(); ++i) {
-    const Vertex& v = m.verts[i];
-    s += "    <VERTEX ID=\"" + std::to_string(i) + "\" NUMINFLUENCES=\"" +
-         std::to_string(v.influences.size()) + "\">\n";
-    s += "      <POS>" + F3(v.pos) + "</POS>\n";
-    s += "      <NORM>" + F3(v.norm) + "</NORM>\n";
-    s += "      <TEXCOORD>" + Num(v.u) + " " + Num(v.v) + "</TEXCOORD>\n";
-    for (const Influence& in : v.influences)
-      s += "      <INFLUENCE ID=\"" + std::to_string(in.bone) + "\">" + Num(in.weight) +
-           "</INFLUENCE>\n";
-    s += "    </VERTEX>\n";
-  }
-  for (size_t f = 0; f + 2 < m.faces.size(); f += 3)
-    s += "    <FACE VERTEXID=\"" + std::to_string(m.faces[f]) + " " +
-         std::to_string(m.faces[f + 1]) + " " + std::to_string(m.faces[f + 2]) + "\" />\n";
-  s += "  </SUBMESH>\n</MESH>\n";
-  return s;
-}
-
 V3 P(int bone) { return kBones[bone].position; }
-V3 Mirror(V3 v) { return {-v.x, v.y, v.z}; }
-
-V3 Mix(V3 a, V3 b, float f) { return a + (b - a) * f; }
-
 // Flat blade pieces: thin across x, wide up and down; a grip wrapped round the hand.
 // Thick enough to be seen edge on from the follow camera.
 void AddBlade(MeshData& m, bool right) {
@@ -378,51 +194,8 @@ std::string Body() {
   return MeshText(m);
 }
 
-// The colour texture: one flat cell per cloth, with a faint weave so that it does
-// not read as plastic up close.
-bool WriteColours(const std::string& path) {
-  const int width = kTextureCells * kCellTexels, height = kCellTexels;
-  std::vector<uint8_t> bgra(static_cast<size_t>(width * height * 4), 255);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const int cell = x / kCellTexels;
-      const SColour c = cell < kClothCount ? kClothColours[cell] : SColour{0.5f, 0.5f, 0.5f};
-      const float weave = 1.0f + 0.03f * (((x + y) & 1) ? 1.0f : -1.0f);
-      uint8_t* p = &bgra[static_cast<size_t>((y * width + x) * 4)];
-      auto byte = [weave](float v) {
-        return static_cast<uint8_t>(std::min(255.0f, v * weave * 255.0f + 0.5f));
-      };
-      p[0] = byte(c.b);
-      p[1] = byte(c.g);
-      p[2] = byte(c.r);
-    }
-  std::vector<uint8_t> png;
-  std::string error;
-  if (!plat::image::EncodePng(width, height, bgra, png, error) ||
-      !plat::image::WriteFileBytes(path, png)) {
-    std::fprintf(stderr, "gen_player: cannot write %s %s\n", path.c_str(), error.c_str());
-    return false;
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------
-// Animations. A pose is an Euler angle per bone (about the authored axes: +x tips
-// a hanging limb backwards and an upright one forwards, +z turns towards the
-// figure's left, +y tips a hanging limb towards -x) and an offset of the root;
-// forward is -y, the figure's left is +x.
-
-struct Pose {
-  V3 a[kBoneCount] = {};
-  V3 root = {0, 0, 0};
-};
-Pose Lerp(const Pose& p, const Pose& q, float f) {
-  Pose r;
-  for (int i = 0; i < kBoneCount; ++i) r.a[i] = p.a[i] + (q.a[i] - p.a[i]) * f;
-  r.root = p.root + (q.root - p.root) * f;
-  return r;
-}
-float Smooth(float f) { return f * f * (3 - 2 * f); }
+// Animations (poses as tools/gen_figure.h tells); forward is -y, the figure's left +x.
 
 // Both arms at once, mirrored: x and z as given, y outwards for both.
 void Arms(Pose& p, V3 upper, V3 fore, V3 hand) {
@@ -475,71 +248,10 @@ void Twist(Pose& p, float angle) {
   p.a[kHead].z = -0.5f * angle;
 }
 
-struct Key {
-  float at;  // fraction of the duration
-  Pose pose;
-};
-
-// Eased from key to key.
-std::function<Pose(float)> Keys(std::vector<Key> keys) {
-  return [keys](float f) {
-    for (size_t k = 0; k + 1 < keys.size(); ++k) {
-      if (f <= keys[k + 1].at) {
-        const float span = keys[k + 1].at - keys[k].at;
-        const float local = span > 0 ? (f - keys[k].at) / span : 1.0f;
-        return Lerp(keys[k].pose, keys[k + 1].pose, Smooth(std::clamp(local, 0.0f, 1.0f)));
-      }
-    }
-    return keys.back().pose;
-  };
-}
-
 // The blade links trail the swing a little.
 void ChainLag(Pose& p, float amount) {
   for (int b : {kBone02, kBone03, kBone04}) p.a[b].z = amount;
   p.a[kBone06].z = -amount;
-}
-
-std::string AnimationText(float duration, const std::function<Pose(float)>& at, bool cycle) {
-  const int keys = std::max(6, static_cast<int>(std::ceil(duration * 10.0f)));
-  std::vector<Pose> samples;
-  for (int k = 0; k <= keys; ++k)
-    samples.push_back(at(cycle && k == keys ? 0.0f : float(k) / keys));
-  std::vector<int> tracks;
-  for (int b = 0; b < kBoneCount; ++b) {
-    bool moves = b == kRoot;
-    for (const Pose& p : samples)
-      moves = moves || std::fabs(p.a[b].x) + std::fabs(p.a[b].y) + std::fabs(p.a[b].z) > 1e-5f;
-    if (moves) tracks.push_back(b);
-  }
-  std::string s = "<HEADER MAGIC=\"XAF\" VERSION=\"919\" />\n";
-  s += "<ANIMATION DURATION=\"" + Num(duration) + "\" NUMTRACKS=\"" +
-       std::to_string(tracks.size()) + "\">\n";
-  for (int b : tracks) {
-    s += "  <TRACK BONEID=\"" + std::to_string(b) + "\" NUMKEYFRAMES=\"" +
-         std::to_string(keys + 1) + "\">\n";
-    for (int k = 0; k <= keys; ++k) {
-      const V3 t = b == kRoot ? Relative(b) + samples[k].root : Relative(b);
-      s += "    <KEYFRAME TIME=\"" + Num(duration * k / keys) + "\">\n";
-      s += "      <TRANSLATION>" + F3(t) + "</TRANSLATION>\n";
-      s += "      <ROTATION>" + F4(LibraryRotation(samples[k].a[b])) + "</ROTATION>\n";
-      s += "    </KEYFRAME>\n";
-    }
-    s += "  </TRACK>\n";
-  }
-  s += "</ANIMATION>\n";
-  return s;
-}
-
-struct Animation {
-  const char* name;
-  float duration;
-  bool cycle;
-  std::function<Pose(float)> at;
-};
-
-float Wave(float f, float times = 1.0f, float shift = 0.0f) {
-  return std::sin(2 * kPi * (f * times + shift));
 }
 
 Pose Breathe(Pose p, float f, float depth) {
@@ -899,14 +611,9 @@ std::vector<Animation> Animations() {
 }
 
 std::string TemplateEntry() {
-  std::string s = "  <animationTemplate id=\"brannoc\" file=\"brannoc.xsf\">\n    <meshes>\n";
-  s += "      <mesh file=\"brannoc_body.xmf\" meshTypeId=\"0\" computeTangentSpace=\"0\"/>\n";
-  s += "    </meshes>\n    <animations>\n";
-  for (const Animation& a : Animations())
-    s += std::string("      <animation id=\"") + a.name + "\" file=\"brannoc_" + a.name +
-         ".xaf\"/>\n";
-  s += "    </animations>\n  </animationTemplate>\n";
-  return s;
+  std::vector<std::string> names;
+  for (const Animation& a : Animations()) names.push_back(a.name);
+  return gen::TemplateEntry("brannoc", "brannoc", names);
 }
 
 }  // namespace
@@ -919,11 +626,11 @@ int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "Data/anims";
   const std::string textures = argc > 2 ? argv[2] : argc > 1 ? dir : "Data/textures/characters";
   std::filesystem::create_directories(textures);
-  bool ok = WriteText(dir + "/brannoc.xsf", Skeleton());
+  bool ok = WriteText(dir + "/brannoc.xsf", SkeletonText(kSkeleton));
   ok = WriteText(dir + "/brannoc_body.xmf", Body()) && ok;
-  ok = WriteColours(textures + "/brannoc.png") && ok;
+  ok = WriteColours("gen_player", textures + "/brannoc.png", kClothColours) && ok;
   for (const Animation& a : Animations())
-    ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(a.duration, a.at, a.cycle)) &&
+    ok = WriteText(dir + "/brannoc_" + a.name + ".xaf", AnimationText(kSkeleton, a.duration, a.at, a.cycle)) &&
          ok;
   return ok ? 0 : 1;
 }

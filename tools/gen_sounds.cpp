@@ -315,6 +315,219 @@ Buffer Music(double bpm, const std::vector<double>& roots, double padGain, uint3
   return b;
 }
 
+
+// ---------------------------------------------------------------------------
+// The enemies: the zombies' wet growls and the mutants' deeper roars for every
+// hit, fall, death and attack, the boss's shouts, the blows that land on them and
+// the mutants' grenades.
+
+// A zombie's voice: a ragged growl with a gurgle of breath through it.
+Buffer ZombieVoice(double seconds, double f0, double f1, double wobble, uint32_t seed) {
+  Buffer b = Growl(seconds, f0, f1, wobble, seed);
+  Mix(b, NoiseBurst(seconds, 0.25, 0.08, 1.5 / seconds, seed + 1, 0.03), 0.0, 0.35f);
+  Normalise(b, 0.85f);
+  return b;
+}
+
+// A mutant's voice: a low growl under a chesty, open-mouthed roar.
+Buffer MutantVoice(double seconds, double f0, double f1, uint32_t seed) {
+  Buffer b = Growl(seconds, f0 * 0.7, f1 * 0.7, 4.0, seed);
+  Mix(b, Voice(seconds, f0, f1, 420, 780, 0.6, 2.0, seed + 1), 0.0, 0.8f);
+  Normalise(b, 0.9f);
+  return b;
+}
+
+// The boss: a deep, clipped shout.
+Buffer BossShout(double seconds, double f0, double f1, uint32_t seed) {
+  Buffer b = Voice(seconds, f0, f1, 520, 900, 0.35, 2.5, seed);
+  Mix(b, Growl(seconds, f0 * 0.5, f1 * 0.5, 3.0, seed + 1), 0.0, 0.5f);
+  Normalise(b, 0.9f);
+  return b;
+}
+
+// Snarls strung together, one per blow of a combination.
+Buffer Snarls(int count, double each, double f0, uint32_t seed, bool mutant) {
+  Buffer b = Silence(count * each + 0.15);
+  for (int i = 0; i < count; ++i) {
+    const double f = f0 * (1.0 + 0.08 * i);
+    Mix(b, mutant ? MutantVoice(each * 0.9, f, f * 0.75, seed + i) : ZombieVoice(each * 0.9, f, f * 0.7, 8.0, seed + i),
+        i * each);
+  }
+  Normalise(b, 0.85f);
+  return b;
+}
+
+// Retching: a choked growl, then the wet rush of what comes up.
+Buffer Vomit(uint32_t seed) {
+  Buffer b = Silence(1.6);
+  Mix(b, ZombieVoice(0.5, 110, 70, 12.0, seed), 0.0);
+  Buffer rush = NoiseBurst(1.1, 0.2, 0.05, 1.5, seed + 2, 0.05);
+  Noise n(seed + 3);
+  for (size_t i = 0; i < rush.size(); ++i)  // gulping pulses
+    rush[i] *= static_cast<float>(0.6 + 0.4 * std::sin(2 * kPi * 7.0 * i / kRate + n.Next() * 0.3));
+  Mix(b, rush, 0.4, 1.2f);
+  Mix(b, Growl(1.1, 70, 55, 11.0, seed + 4), 0.4, 0.4f);
+  Normalise(b, 0.85f);
+  return b;
+}
+
+// A blade biting into a body: a short slice, then the thud.
+Buffer BladeHit(double weight, uint32_t seed) {
+  Buffer b = Whoosh(0.12, 800, 2600, seed);
+  Mix(b, Thud(0.35, 95 - 20 * weight, 0.9, seed + 1), 0.04, 1.0f);
+  Normalise(b, 0.9f);
+  return b;
+}
+
+// Steel on a guard: a ringing clang.
+Buffer Clang(uint32_t seed) {
+  Buffer b = Tone(0.6, 1250, 1230, 7.0, 0.001);
+  Mix(b, Tone(0.6, 1930, 1900, 9.0, 0.001), 0.0, 0.6f);
+  Mix(b, Tone(0.5, 3100, 3050, 12.0, 0.001), 0.0, 0.3f);
+  Mix(b, NoiseBurst(0.08, 0.9, 0.6, 50.0, seed), 0.0, 0.7f);
+  Normalise(b, 0.8f);
+  return b;
+}
+
+// A chainsaw biting: a buzzing two-stroke note that labours as it cuts.
+Buffer Saw(double seconds, uint32_t seed) {
+  Buffer b = Silence(seconds);
+  Noise n(seed);
+  double phase = 0.0, y = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    const double load = 0.5 + 0.5 * std::sin(2 * kPi * 1.3 * t);
+    const double f = 120.0 - 35.0 * load;
+    phase += f / kRate;
+    phase -= std::floor(phase);
+    const double buzz = (phase < 0.3 ? 1.0 : -0.4) + 0.5 * n.Next() * (0.3 + load);
+    y += 0.35 * (buzz - y);
+    const double env = std::min(1.0, t / 0.05) * std::min(1.0, (seconds - t) / 0.2);
+    b[i] = static_cast<float>(y * env);
+  }
+  Normalise(b, 0.75f);
+  return b;
+}
+
+std::vector<std::pair<std::string, std::function<Buffer()>>> EnemySounds() {
+  std::vector<std::pair<std::string, std::function<Buffer()>>> list;
+  auto add = [&list](std::string file, std::function<Buffer()> make) {
+    list.emplace_back(std::move(file), std::move(make));
+  };
+  // Zombie voices.
+  add("voices/zombie_hit_02.wav", [] { return ZombieVoice(0.45, 165, 95, 10.0, 401); });
+  add("voices/zombie_hit_03.wav", [] { return ZombieVoice(0.55, 140, 85, 7.0, 403); });
+  add("voices/zombie_fallstand_01.wav", [] {
+    Buffer b = ZombieVoice(1.0, 150, 70, 6.0, 405);
+    Mix(b, Thud(0.4, 70, 0.6, 406), 0.25, 0.6f);
+    Normalise(b, 0.85f);
+    return b;
+  });
+  add("voices/zombie_wave_death_01.wav", [] {
+    Buffer b = ZombieVoice(1.1, 230, 80, 9.0, 407);
+    Mix(b, Voice(0.6, 260, 180, 700, 1200, 0.7, 2.0, 408), 0.0, 0.6f);
+    Normalise(b, 0.85f);
+    return b;
+  });
+  add("voices/zombie_death_01.wav", [] { return ZombieVoice(1.4, 150, 45, 5.0, 409); });
+  add("voices/zombie_death_02.wav", [] { return ZombieVoice(1.2, 130, 40, 3.5, 411); });
+  for (int i = 1; i <= 2; ++i)
+    add("voices/zombie_death_explosion_0" + std::to_string(i) + ".wav", [i] {
+      Buffer b = Voice(0.9, 300 + 30 * i, 150, 750, 1300, 0.8, 3.0, 413 + i);  // a shriek
+      Mix(b, ZombieVoice(1.0, 160, 50, 9.0, 415 + i), 0.2, 0.8f);
+      Normalise(b, 0.9f);
+      return b;
+    });
+  for (int i = 1; i <= 2; ++i) {
+    add("voices/zombie_attack_short_0" + std::to_string(i) + ".wav",
+        [i] { return ZombieVoice(0.35, 170 + 15 * i, 130, 12.0, 420 + i); });
+    add("voices/zombie_attack_large_0" + std::to_string(i) + ".wav",
+        [i] { return ZombieVoice(0.75, 120 + 20 * i, 170, 6.0, 424 + i); });
+    add("voices/zombie_attack_combo_0" + std::to_string(i) + ".wav",
+        [i] { return Snarls(3, 0.4, 150 + 10 * i, 428 + 7 * i, false); });
+  }
+  add("voices/zombie_attack_double_01.wav", [] { return ZombieVoice(0.6, 140, 190, 8.0, 441); });
+  add("voices/zombie_vomit_01.wav", [] { return Vomit(443); });
+  // Mutant voices.
+  for (int i = 1; i <= 11; ++i) {
+    char file[64];
+    std::snprintf(file, sizeof file, "voices/mutant_hit_%02d.wav", i);
+    add(file, [i] {
+      const double pitch = 105 + 7 * (i % 5);
+      return MutantVoice(0.3 + 0.04 * (i % 4), pitch * 1.2, pitch * 0.75, 450 + 2 * i);
+    });
+  }
+  for (int i = 1; i <= 2; ++i)
+    add("voices/mutant_hit_fallstandup_0" + std::to_string(i) + ".wav", [i] {
+      Buffer b = MutantVoice(1.0, 120 + 10 * i, 70, 480 + 2 * i);
+      Mix(b, Thud(0.45, 60, 0.5, 485 + i), 0.3, 0.7f);
+      Normalise(b, 0.9f);
+      return b;
+    });
+  add("voices/mutant_hit_wave_01.wav", [] { return MutantVoice(1.1, 160, 70, 489); });
+  add("voices/mutant_death_01.wav", [] { return MutantVoice(1.6, 130, 40, 491); });
+  add("voices/mutant_death_02.wav", [] { return MutantVoice(1.4, 115, 38, 493); });
+  add("voices/mutant_attack_short_01.wav", [] { return MutantVoice(0.45, 110, 140, 495); });
+  add("voices/mutant_attack_combo_01.wav", [] { return Snarls(3, 0.45, 110, 497, true); });
+  for (int i = 1; i <= 4; ++i)
+    add("voices/mutant_attack_0" + std::to_string(i) + ".wav",
+        [i] { return MutantVoice(0.6 + 0.05 * i, 95 + 8 * i, 150, 500 + 2 * i); });
+  // Blows landing on an enemy, and the finishing moves.
+  add("enemies/hit_x1_01.wav", [] { return Thud(0.35, 95, 0.9, 511); });
+  add("enemies/hit_x5_01.wav", [] {
+    Buffer b = Thud(0.6, 70, 1.0, 513);
+    Mix(b, Boom(0.6, 60, 514), 0.0, 0.6f);
+    Normalise(b, 0.9f);
+    return b;
+  });
+  add("weapons/weapon_hit_01.wav", [] { return BladeHit(0.3, 515); });
+  add("weapons/weapon_hit_cover_01.wav", [] { return Clang(517); });
+  add("enemies/zombie_fatality_01.wav", [] {
+    Buffer b = Silence(1.8);
+    Mix(b, BladeHit(0.5, 519), 0.0);
+    Mix(b, ZombieVoice(1.3, 200, 50, 10.0, 520), 0.2, 0.9f);
+    Mix(b, Splash(0.6, 521), 0.5, 0.4f);
+    Normalise(b, 0.9f);
+    return b;
+  });
+  add("enemies/mutant_fatality_01.wav", [] {
+    Buffer b = Silence(2.0);
+    Mix(b, BladeHit(0.8, 523), 0.0);
+    Mix(b, MutantVoice(1.6, 170, 45, 524), 0.3, 0.9f);
+    Normalise(b, 0.9f);
+    return b;
+  });
+  add("enemies/mutant_fatality_02.wav", [] {
+    Buffer b = MutantVoice(1.8, 180, 50, 527);
+    Mix(b, Thud(0.5, 65, 0.8, 528), 0.9, 0.7f);
+    Normalise(b, 0.9f);
+    return b;
+  });
+  add("enemies/mutant_fatality_saw_02.wav", [] { return Saw(1.8, 531); });
+  // The boss.
+  for (int i = 1; i <= 2; ++i)
+    add("voices/krauser_attack_combo_0" + std::to_string(i) + ".wav",
+        [i] { return BossShout(0.9, 100 + 10 * i, 75, 540 + 2 * i); });
+  add("voices/krauser_kick.wav", [] { return BossShout(0.4, 115, 85, 545); });
+  add("voices/krauser_punch.wav", [] { return BossShout(0.35, 105, 80, 547); });
+  add("voices/krauser_attack_beam_wave.wav", [] { return BossShout(1.4, 95, 70, 549); });
+  add("voices/krauser_no_sabes_hacerlo_mejor.wav", [] {
+    // Six syllables of a mocking phrase, the last drawn out.
+    Buffer b = Silence(1.9);
+    const double f1s[6] = {500, 650, 420, 600, 380, 700};
+    const double f2s[6] = {1500, 1100, 900, 1700, 1000, 1200};
+    for (int i = 0; i < 6; ++i)
+      Mix(b, Voice(i == 5 ? 0.5 : 0.22, 115 - 4 * i, 100 - 4 * i, f1s[i], f2s[i], 0.25, 1.5, 551 + i),
+          0.05 + 0.24 * i, 0.8f);
+    Normalise(b, 0.85f);
+    return b;
+  });
+  // The mutants' grenades leaving the hand.
+  add("weapons/grenade_throw_01.wav", [] { return Whoosh(0.45, 250, 1200, 561); });
+  add("weapons/grenade_throw_02.wav", [] { return Whoosh(0.5, 200, 1000, 563); });
+  return list;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -464,6 +677,7 @@ int main(int argc, char** argv) {
                                   560 + 30 * (i % 6), 950 + 40 * (i % 3), 0.45, 2.5, 340 + i);
                    }});
   }
+  for (auto& sound : EnemySounds()) all.push_back({sound.first, sound.second});
   bool ok = true;
   for (const Item& item : all) {
     Buffer b = item.make();
