@@ -270,5 +270,47 @@ TEST_F(Grenades, TheBlastHurtsThePlayerInRangeAndShakesTheCameraByDistance) {
   }
 }
 
+// The level's own grenades, on the figures and flights the game ships.
+TEST_F(Grenades, TheShippedGrenadesFlyFromTheWindowToTheStreetAhead) {
+  ASSERT_TRUE(animations.LoadTemplates("Data/xml/level1_animation_templates.xml"));
+  ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_animatedobjects_templates.xml"));
+  extraInstances = "<GameObject name='mutant_0' GameObjectTemplate='test_mutant'/>";
+  test::CTempFile templateFile(base + "_gr_mutant.xml",
+                               "<GameObjectTemplate name='test_mutant'><Component "
+                               "name='CTransform'/></GameObjectTemplate>");
+  ASSERT_TRUE(objects.LoadTemplates(templateFile.Path()));
+  Build(plat::Vec3(0, 0, 0), true);
+  EXPECT_GT(objects.LoadInstances("Data/xml/level1_animatedobjects_instances.xml", "", true), 0);
+  Frame();
+  events.AddListener(&log, evn::CEventExplosion::s_type);
+  ASSERT_TRUE(grenades.Init());
+  for (int i = 0; i < CGrenadesManager::kGrenadeCount; ++i) {
+    const CGrenadesManager::SGrenade& g = grenades.GetGrenade(i);
+    ASSERT_NE(g.object, nullptr) << i;
+    EXPECT_NE(g.animator, nullptr) << i;
+    EXPECT_NE(g.renderer, nullptr) << i;
+    EXPECT_NE(g.trail, nullptr) << i;
+  }
+  // The mutant stands 20 ahead of the player, facing him, and throws each flight in turn.
+  Place("mutant_0", plat::Vec3(0.0f, 0.0f, 20.0f), kPi);
+  for (int w = 0; w < CGrenadesManager::kWindowCount; ++w) {
+    SCOPED_TRACE(CGrenadesManager::kFlightNames[w]);
+    log.Clear();
+    Window("mutant_0", CGrenadesManager::kWindowNames[w]);
+    Step();
+    const float flight = grenades.GetGrenade(0).explosionDelay;
+    EXPECT_GT(flight, 0.5f);
+    Step(static_cast<int>(flight / kDt) + 5);
+    ASSERT_EQ(log.blasts.size(), 1u);
+    // Thrown out of a window: lands below the thrower's sill (2.5 or 6 down),
+    // 6 to 10 ahead of him, towards the player.
+    const plat::Vec3 b = log.blasts[0];
+    EXPECT_LT(b.y, -2.0f);
+    EXPECT_GT(b.y, -6.5f);
+    EXPECT_LT(b.z, 15.0f);
+    EXPECT_GT(b.z, 9.0f);
+  }
+}
+
 }  // namespace
 }  // namespace vd

@@ -294,5 +294,48 @@ TEST_F(BossEffects, BloodWaitsForAFreeSystemAndThenFollowsTheBoss) {
   EXPECT_NEAR(p.z, 6.0f, 1e-5f);
 }
 
+// The level's own effect objects: the effects find all five, each can be shown and
+// placed, and the rocks' animations leave time for their fades.
+class ShippedBossEffects : public test::PlayerFixture {};
+
+TEST_F(ShippedBossEffects, TheLevelsEffectObjectsAreFoundAndRunTheirAnimations) {
+  gfx::CRenderManager render;
+  utl::RegisterFactoryMaker<CKrauserEffects, obj::IComponent>(objects.componentFactories);
+  ASSERT_TRUE(animations.LoadTemplates("Data/xml/level1_animation_templates.xml"));
+  ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_animatedobjects_templates.xml"));
+  Build(plat::Vec3(0, 0, 0), true);
+  EXPECT_GT(objects.LoadInstances("Data/xml/level1_animatedobjects_instances.xml", "", true), 0);
+  test::CTempFile boss(base + "_boss.xml",
+                       "<GameObjectTemplate name='fx_boss'><Component name='CTransform'/>"
+                       "<Component name='CKrauserEffects'/></GameObjectTemplate>");
+  ASSERT_TRUE(objects.LoadTemplates(boss.Path()));
+  test::CTempFile bossInstance(base + "_boss_instance.xml",
+                               "<GameObject name='krauser' GameObjectTemplate='fx_boss'/>");
+  objects.LoadInstances(bossInstance.Path(), "", true);
+  Frame();
+  auto* effects = objects.GetGameObjectByName(CStringHash("krauser"))->GetComponent<CKrauserEffects>();
+  ASSERT_NE(effects, nullptr);
+  for (const CKrauserEffects::SRocks* rocks : {&effects->GetRadialRocks(), &effects->GetLineRocks()}) {
+    ASSERT_NE(rocks->object, nullptr);
+    EXPECT_FALSE(rocks->object->IsEnabled()) << "hidden at the start";
+    EXPECT_NE(rocks->renderer, nullptr);
+    EXPECT_NE(rocks->animator, nullptr);
+  }
+  for (const CKrauserEffects::SShell* shell :
+       {&effects->GetSemisphere(), &effects->GetRing(), &effects->GetCrown()}) {
+    ASSERT_NE(shell->object, nullptr);
+    EXPECT_FALSE(shell->object->IsEnabled());
+    EXPECT_NE(shell->renderer, nullptr);
+    EXPECT_NE(shell->transform, nullptr);
+  }
+  effects->StartRadialRocks();
+  effects->StartLineRocks();
+  EXPECT_GT(effects->GetRadialRocks().fadeStart, 0.5f);
+  EXPECT_GT(effects->GetLineRocks().fadeStart, 0.5f);
+  Frame();
+  EXPECT_TRUE(effects->GetRadialRocks().object->IsEnabled());
+  EXPECT_TRUE(effects->GetLineRocks().object->IsEnabled());
+}
+
 }  // namespace
 }  // namespace vd
