@@ -161,8 +161,8 @@ void CGrenadesManager::ExplosionStep(SGrenade& g) {
   const plat::Vec3 at = BonePosition(g);
 
   ptc::CParticleSysManager* particles = ptc::CParticleSysManager::GetInstance();
-  if (ptc::IParticleSystem* burst = particles ? particles->GetFreeParticleSystem(kExplosionKind)
-                                              : nullptr) {
+  if (ptc::IParticleSystem* burst =
+          particles ? particles->GetFreeParticleSystem(kExplosionKind) : nullptr) {
     if (gfx::CTransform* t = burst->GetTransform()) {
       t->position = at;
       t->UpdateMatrix();

@@ -79,20 +79,22 @@ protected:
         "<GameObjectTemplate name='test_grenade'><Component name='CTransform'/>"
         "<Component name='CRenderer'/><Component name='CWeaponRenderer'/>"
         "<Component name='CAnimator'><key name='animation' value='test_grenade'/>"
-        "<key name='mesh' value='" + figure.MeshName() + "'/></Component>"
-        "</GameObjectTemplate>"
-        "<GameObjectTemplate name='test_mutant'><Component name='CTransform'/>"
-        "</GameObjectTemplate>"
-        "<GameObjectTemplate name='test_burst'><Component name='CTransform'/>"
-        "<Component name='CParticleSystemSimple'><key name='particlesystem_id' value='boom'/>"
-        "<key name='ps_type_id' value='explosion'/><key name='subsystem' value='boom_e'/>"
-        "</Component></GameObjectTemplate>");
+        "<key name='mesh' value='" +
+            figure.MeshName() +
+            "'/></Component>"
+            "</GameObjectTemplate>"
+            "<GameObjectTemplate name='test_mutant'><Component name='CTransform'/>"
+            "</GameObjectTemplate>"
+            "<GameObjectTemplate name='test_burst'><Component name='CTransform'/>"
+            "<Component name='CParticleSystemSimple'><key name='particlesystem_id' value='boom'/>"
+            "<key name='ps_type_id' value='explosion'/><key name='subsystem' value='boom_e'/>"
+            "</Component></GameObjectTemplate>");
     ASSERT_TRUE(objects.LoadTemplates(templateFile.Path()));
     for (const char* name : CGrenadesManager::kObjectNames)
       extraInstances += std::string("<GameObject name='") + name +
                         "' GameObjectTemplate='test_grenade'><Component name='CAnimator'>"
-                        "<key name='animation_instance_name' value='" + name +
-                        "'/></Component></GameObject>";
+                        "<key name='animation_instance_name' value='" +
+                        name + "'/></Component></GameObject>";
     for (int i = 0; i < throwers; ++i)
       extraInstances +=
           "<GameObject name='mutant_" + std::to_string(i) + "' GameObjectTemplate='test_mutant'/>";

@@ -70,10 +70,12 @@ protected:
                         "' GameObjectTemplate='fx_system'><Component "
                         "name='CParticleSystemSimple'><key name='particlesystem_id' value='" +
                         kind + "'/><key name='ps_type_id' value='" + kind +
-                        "'/><key name='subsystem' value='" + kind + "_e'/></Component></GameObject>";
-    extraInstances += "<GameObject name='krauser' GameObjectTemplate='fx_boss'><Component "
-                      "name='CTransform'><key name='position' X='4' Y='0' Z='-3'/></Component>"
-                      "</GameObject>";
+                        "'/><key name='subsystem' value='" + kind +
+                        "_e'/></Component></GameObject>";
+    extraInstances +=
+        "<GameObject name='krauser' GameObjectTemplate='fx_boss'><Component "
+        "name='CTransform'><key name='position' X='4' Y='0' Z='-3'/></Component>"
+        "</GameObject>";
     Build(plat::Vec3(0, 0, 0), true);
     particles.Flush();
     boss = objects.GetGameObjectByName(CStringHash("krauser"));
@@ -101,8 +103,12 @@ protected:
   }
   ptc::IParticleSystem* System(const char* id) { return particles.FindSystem(CStringHash(id)); }
   // The render list that holds the renderer's entries (0 meshes, 1 particles).
-  int ListOf(const char* name) { return render.GetRenderList(RendererOf(name)->GetRenderData().handle); }
-  bool Alpha(const char* name) { return RendererOf(name)->GetTechniqueName() == CStringHash("skin_tech_alpha"); }
+  int ListOf(const char* name) {
+    return render.GetRenderList(RendererOf(name)->GetRenderData().handle);
+  }
+  bool Alpha(const char* name) {
+    return RendererOf(name)->GetTechniqueName() == CStringHash("skin_tech_alpha");
+  }
 
   // A game frame, then the main thread's commit of the render data.
   void Step(int count = 1) {
@@ -313,9 +319,11 @@ TEST_F(ShippedBossEffects, TheLevelsEffectObjectsAreFoundAndRunTheirAnimations) 
                                "<GameObject name='krauser' GameObjectTemplate='fx_boss'/>");
   objects.LoadInstances(bossInstance.Path(), "", true);
   Frame();
-  auto* effects = objects.GetGameObjectByName(CStringHash("krauser"))->GetComponent<CKrauserEffects>();
+  auto* effects =
+      objects.GetGameObjectByName(CStringHash("krauser"))->GetComponent<CKrauserEffects>();
   ASSERT_NE(effects, nullptr);
-  for (const CKrauserEffects::SRocks* rocks : {&effects->GetRadialRocks(), &effects->GetLineRocks()}) {
+  for (const CKrauserEffects::SRocks* rocks :
+       {&effects->GetRadialRocks(), &effects->GetLineRocks()}) {
     ASSERT_NE(rocks->object, nullptr);
     EXPECT_FALSE(rocks->object->IsEnabled()) << "hidden at the start";
     EXPECT_NE(rocks->renderer, nullptr);

@@ -46,10 +46,11 @@ public:
              "<PARENTID>" +
              std::to_string(parent) + "</PARENTID>" + children + "</BONE>";
     };
-    m_files.emplace_back(stem + ".xsf", "<HEADER MAGIC=\"XSF\" VERSION=\"919\"/><SKELETON "
-                                        "NUMBONES=\"2\">" +
-                                            boneXml(0, "figure_root", -1, "<CHILDID>1</CHILDID>") +
-                                            boneXml(1, bone, 0, "") + "</SKELETON>");
+    m_files.emplace_back(stem + ".xsf",
+                         "<HEADER MAGIC=\"XSF\" VERSION=\"919\"/><SKELETON "
+                         "NUMBONES=\"2\">" +
+                             boneXml(0, "figure_root", -1, "<CHILDID>1</CHILDID>") +
+                             boneXml(1, bone, 0, "") + "</SKELETON>");
     auto vertex = [](int id, const char* pos) {
       return "<VERTEX ID=\"" + std::to_string(id) + "\" NUMINFLUENCES=\"1\"><POS>" + pos +
              "</POS><NORM>0 0 1</NORM><INFLUENCE ID=\"1\">1</INFLUENCE></VERTEX>";
