@@ -6,6 +6,7 @@
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/render/trail/WeaponRenderer.h"
+#include "game/enemies/KrauserEffects.h"
 #include "game/player/CameraController.h"
 #include "game/player/ComboController.h"
 #include "game/player/FightSlotMgr.h"
@@ -34,7 +35,7 @@ const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CPlayerController", &File<CPlayerController>},
     {"CComboController", &File<CComboController>},
     {"CPlayerEffects", &File<CPlayerEffects>},
-    {"CKrauserEffects", nullptr},
+    {"CKrauserEffects", &File<CKrauserEffects>},
     {"CBerserker", nullptr},
     {"CKrauser", nullptr},
     {"CFightSlotMgr", &File<CFightSlotMgr>},

@@ -154,8 +154,8 @@ bool CFightSlotMgr::Update(float dt) {
     if (d.x * d.x + d.y * d.y + d.z * d.z >= reach) return;
     for (const SCandidate& c : m_candidates)
       if (c.object == object) return;
-    m_candidates.push_back(
-        {object, std::fabs(p.x - centre.x) + std::fabs(p.y - centre.y) + std::fabs(p.z - centre.z)});
+    m_candidates.push_back({object, std::fabs(p.x - centre.x) + std::fabs(p.y - centre.y) +
+                                        std::fabs(p.z - centre.z)});
   };
   // Those who asked and those who hold a place, each once, and only within reach:
   // a slot given to an enemy out there would be taken back at the next update.
@@ -181,8 +181,7 @@ bool CFightSlotMgr::Update(float dt) {
     if (slot && !chosen(slot)) slot = nullptr;
   for (size_t i = 0; i < k; ++i) {
     obj::CGameObject* object = m_candidates[i].object;
-    if (std::find(m_fightSlots.begin(), m_fightSlots.end(), object) != m_fightSlots.end())
-      continue;
+    if (std::find(m_fightSlots.begin(), m_fightSlots.end(), object) != m_fightSlots.end()) continue;
     auto free = std::find(m_fightSlots.begin(), m_fightSlots.end(), nullptr);
     if (free != m_fightSlots.end()) *free = object;
   }

@@ -6,11 +6,10 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <rapidxml/rapidxml.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <rapidxml/rapidxml.hpp>
 
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
@@ -111,8 +110,8 @@ protected:
 TEST_F(FightSlots, WaitCircleSpreadsItsThirtyTwoPlacesAndRefusesTheThirtyThird) {
   Tune("<key name='wait_slot_radius' value='5'/>");
   // In units of pi/16: each group of four fills the gaps the earlier ones left.
-  const int expected[32] = {8,  24, 16, 32, 4,  20, 12, 28, 2,  18, 10, 26, 6,  22, 14, 30,
-                            1,  17, 9,  25, 3,  19, 11, 27, 5,  21, 13, 29, 7,  23, 15, 31};
+  const int expected[32] = {8, 24, 16, 32, 4, 20, 12, 28, 2, 18, 10, 26, 6, 22, 14, 30,
+                            1, 17, 9,  25, 3, 19, 11, 27, 5, 21, 13, 29, 7, 23, 15, 31};
   ASSERT_EQ(slots->GetWaitSlots().size(), 32u);
   for (int i = 0; i < 32; ++i)
     EXPECT_NEAR(slots->GetWaitSlots()[i].angle, expected[i] * kPi / 16.0f, 1e-5f) << i;
@@ -143,8 +142,9 @@ TEST_F(FightSlots, WaitCircleSpreadsItsThirtyTwoPlacesAndRefusesTheThirtyThird) 
 }
 
 TEST_F(FightSlots, WaitRadiusDefaultsBetweenTheWaitDistancesAndCountsAreChecked) {
-  Tune("<key name='count' value='-3'/><key name='queue_count' value='100000'/>"
-       "<key name='dist_wait_min' value='3'/><key name='dist_wait_max' value='7'/>");
+  Tune(
+      "<key name='count' value='-3'/><key name='queue_count' value='100000'/>"
+      "<key name='dist_wait_min' value='3'/><key name='dist_wait_max' value='7'/>");
   EXPECT_FLOAT_EQ(slots->waitSlotRadius, 5.0f);
   EXPECT_EQ(slots->count, 0);
   EXPECT_EQ(slots->queueCount, CFightSlotMgr::kMaxCount);
