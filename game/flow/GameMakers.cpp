@@ -6,6 +6,7 @@
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/render/trail/WeaponRenderer.h"
+#include "game/enemies/Berserker.h"
 #include "game/player/CameraController.h"
 #include "game/player/ComboController.h"
 #include "game/player/FightSlotMgr.h"
@@ -35,7 +36,7 @@ const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CComboController", &File<CComboController>},
     {"CPlayerEffects", &File<CPlayerEffects>},
     {"CKrauserEffects", nullptr},
-    {"CBerserker", nullptr},
+    {"CBerserker", &File<CBerserker>},
     {"CKrauser", nullptr},
     {"CFightSlotMgr", &File<CFightSlotMgr>},
     {"CWeaponController", &File<CWeaponController>},
