@@ -35,7 +35,7 @@ bool CAIManager::Init(const char* dataPath) {
   m_stateNames[CStringHash("playlist").GetHash()] = 7;
   m_attackers.reserve(static_cast<size_t>(m_data.vomitAttackersMax));
   // The trackers the level has loaded so far; the zones' own are linked after them.
-  LinkTrackers();
+  LinkTrackers(false);
   g_loading = this;
   return true;
 }
@@ -46,12 +46,12 @@ void CAIManager::Activate() {
   SetEnemyList(this);
 }
 
-void CAIManager::LinkTrackers() {
+void CAIManager::LinkTrackers(bool report) {
   m_sharedTrackers.clear();
   for (const std::string& name : m_data.trackerObjects) {
     obj::CGameObject* object = name.empty() ? nullptr : obj::FindGameObjectByName(CStringHash(name.c_str()));
     lgc::CTracker* tracker = object ? object->GetComponent<lgc::CTracker>() : nullptr;
-    if (!tracker && m_initialised && !name.empty())
+    if (!tracker && report && !name.empty())
       utl::LogPrintf("AI: shared tracker '%s' is not a loaded object with a tracker\n", name.c_str());
     m_sharedTrackers.push_back(tracker);
   }
@@ -67,7 +67,7 @@ void CAIManager::LinkTrackers() {
 }
 
 bool CAIManager::ReserveEnemyList() {
-  LinkTrackers();
+  LinkTrackers(true);
   size_t count = 0;
   if (obj::CGameObjectManager* objects = obj::CGameObjectManager::GetInstance()) {
     std::vector<obj::CGameObject*> found;

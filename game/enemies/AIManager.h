@@ -112,7 +112,8 @@ public:
 private:
   void ForEachFighterObject(int group, bool countCorpses,
                             void (*visit)(obj::CGameObject*, CBerserker*, void*), void* data) const;
-  void LinkTrackers();
+  // Missing trackers are logged when `report` (every object of the level is in).
+  void LinkTrackers(bool report);
   void Spread();
 
   bool m_initialised = false;

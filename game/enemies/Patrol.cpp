@@ -783,13 +783,12 @@ bool CPatrol::ProcessEntry(const SPlayListEntry& entry, const SPlayListSlot& slo
     if (!walked) return false;
     if (entry.isAnimation) cycleName = entry.id;
     tracker = walked;
+    stopAtWaypoint = entry.stopAtWaypoint;
     if (entry.tracker) {
       trackerMode = entry.trackerMode;
-      stopAtWaypoint = entry.stopAtWaypoint;
       trackerObjectName.Set(entry.trackerName.c_str());
     } else {
       trackerMode = slot.trackerMode;
-      stopAtWaypoint = 0;
       const obj::CGameObject* trackerOwner = slot.tracker->GetOwner();
       trackerObjectName.Set(trackerOwner ? trackerOwner->GetNameText() : "");
     }

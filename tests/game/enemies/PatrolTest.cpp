@@ -413,5 +413,55 @@ TEST(AIManagerGroups, EnableDisableCountAndTargetTheGroupAtThisDifficulty) {
   objects.Clear();
 }
 
+// The shipped AI data, play lists and zones' enemies, loaded as the level loads them.
+TEST(ShippedEnemies, EveryZoneEnemyFindsItsPlayListsTrackersAndGroup) {
+  test::CLogCapture log;
+  evn::CEventManager events;
+  ASSERT_TRUE(events.Init());
+  obj::CGameObjectManager objects;
+  ASSERT_TRUE(objects.Init());
+  obj::RegisterObjectComponentFactories(objects.componentFactories);
+  lgc::RegisterTrackerFactory(objects.componentFactories);
+  utl::RegisterFactoryMaker<CBerserker, obj::IComponent>(objects.componentFactories);
+  CAIManager manager;
+  ASSERT_TRUE(manager.Init());
+  EXPECT_FALSE(log.Contains("AI:")) << log.Text();
+  EXPECT_FALSE(log.Contains("Play lists:")) << log.Text();
+  for (int kind : {kEnemyZombie, kEnemyMutant}) {
+    const SPlayListSet* set = manager.GetPlayLists(kind);
+    const SPlayList* fight = manager.FindPlayList(kind, set->fightDefaultGroup, set->fightDefaultId);
+    ASSERT_NE(fight, nullptr);
+    EXPECT_FALSE(fight->entries.empty());
+  }
+  ASSERT_TRUE(objects.LoadTemplates("Data/xml/common_templates.xml"));
+  ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_character_templates.xml"));
+  std::vector<obj::CGameObject*> enemies;
+  for (const char* zone : {"diagonal", "avenue", "bar", "square", "casino"})
+    objects.LoadInstances((std::string("Data/xml/") + zone + "/character_instances.xml").c_str(),
+                          nullptr, false);
+  ASSERT_TRUE(manager.ReserveEnemyList());
+  objects.GetGameObjectsWithComponent(CBerserker::GetClassName(), enemies);
+  EXPECT_GE(enemies.size(), 20u);
+  std::map<int, int> groups;
+  for (obj::CGameObject* object : enemies) {
+    SCOPED_TRACE(object->GetNameText());
+    const CBerserker* fighter = object->GetComponent<CBerserker>();
+    EXPECT_NE(fighter->playListSlots[0].playList, nullptr);
+    EXPECT_NE(fighter->fighterPlayLists[0].playList, nullptr);
+    EXPECT_NE(fighter->fighterPlayLists[2].playList, nullptr);
+    EXPECT_EQ(fighter->targetName, "player");
+    EXPECT_NE(manager.GetSharedTracker(fighter->zone), nullptr) << "zone " << fighter->zone;
+    EXPECT_EQ(fighter->group / 10, fighter->zone + 1);
+    const SPlayList* passTime = fighter->playListSlots[0].playList;
+    if (passTime && !passTime->entries.empty() && passTime->entries[0].isTracker)
+      EXPECT_NE(fighter->playListSlots[0].tracker, nullptr) << "a patrol walks its tracker";
+    ++groups[fighter->group];
+  }
+  EXPECT_GE(groups.size(), 8u);
+  EXPECT_TRUE(manager.GetEnemyGroupCount(21) > 0 && manager.GetEnemyGroupCount(22) > 0);
+  manager.Clear();
+  objects.Clear();
+}
+
 }  // namespace
 }  // namespace vd
