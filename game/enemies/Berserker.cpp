@@ -25,7 +25,6 @@ namespace vd {
 namespace {
 
 const CStringHash kClassName("CBerserker");
-const CStringHash kFov("fov");
 const CStringHash kTarget("target");
 const CStringHash kPlaylistInit("playlist_init");
 const CStringHash kPlaylistSpotTarget("playlist_spot_target");
@@ -105,7 +104,7 @@ void CBerserker::Load(rapidxml::xml_node<>* element) {
     const CStringHash name(key.Name());
     if (name == SH_attacker) {
       attacker = key.Float() != 0.0f ? 1 : 0;
-    } else if (name == kFov) {
+    } else if (name == SH_fov) {
       fov = key.Float();
     } else if (name == SH_fov_dist) {
       spotDistance = key.Float();
