@@ -25,6 +25,7 @@
 #include "engine/render/buffers/MeshFile.h"
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/ImageWriter.h"
+#include "tools/city_layout.h"
 
 namespace {
 
@@ -352,20 +353,16 @@ Image Sky() {
 
 // --- Lights (drawn by the light components and baked into the lightmaps) ----------
 
-enum EZone { kDiagonal, kAvenue, kBar, kSquare, kCasino, kZoneCount };
-const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square", "casino"};
-const char* const kZoneGlobals[kZoneCount] = {"ZONE_DIAGONAL", "ZONE_AVENUE", "ZONE_BAR",
-                                              "ZONE_SQUARE", "ZONE_CASINO"};
-
-struct Rect {
-  float x0, z0, x1, z1;
-  bool Contains(float x, float z, float margin) const {
-    return x >= x0 - margin && x <= x1 + margin && z >= z0 - margin && z <= z1 + margin;
-  }
-};
-// Where each zone lies; the trigger boxes and the lights' zones follow these.
-const Rect kZoneRects[kZoneCount] = {
-    {-80, -20, -40, 20}, {-40, -20, 0, 20}, {12, 20, 28, 32}, {0, -20, 40, 20}, {40, -20, 80, 20}};
+using city::kAvenue;
+using city::kBar;
+using city::kCasino;
+using city::kDiagonal;
+using city::kSquare;
+using city::kZoneCount;
+using city::kZoneGlobals;
+using city::kZoneNames;
+using city::kZoneRects;
+using city::Rect;
 
 struct Light {
   std::string id;
@@ -1158,30 +1155,6 @@ void WriteTriggers(const std::string& xml) {
   WriteText(xml + "/level1_trigger_instances.xml", s);
 }
 
-// The zone's fighters. Until the enemies' own classes exist, two stand-ins wait
-// a few steps ahead of where play begins, in the diagonal street; the other zones
-// have none yet. Each animated figure needs an animation instance of its own name.
-std::string CharacterObjects(int zone) {
-  if (zone != 0) return "<!-- The zone's enemies come with the enemy characters. -->\n";
-  std::string s =
-      "<!-- Stand-in fighters (CStandInEnemy, template \"zombie\") until the enemies' own\n"
-      "     classes exist. -->\n";
-  const struct {
-    const char* name;
-    V3 position;
-  } fighters[] = {{"standin_zombie_01", V3(-72, 0, -2.6f)},
-                  {"standin_zombie_02", V3(-68.5f, 0, -3.2f)}};
-  for (const auto& f : fighters) {
-    s += std::string("<GameObject name=\"") + f.name + "\" GameObjectTemplate=\"zombie\">\n";
-    s += "  <Component name=\"CTransform\">\n    " + Position(f.position) + "\n  </Component>\n";
-    s += std::string(
-             "  <Component name=\"CAnimator\">\n    <key name=\"animation_instance_name\" "
-             "value=\"") +
-         f.name + "\"/>\n  </Component>\n</GameObject>\n";
-  }
-  return s;
-}
-
 std::string TrackerObject(const std::string& name, const std::vector<V3>& points) {
   std::string s = "<GameObject name=\"" + name + "\" GameObjectTemplate=\"city_tracker\">\n";
   s += "  <Component name=\"CTracker\">\n    <key name=\"waypoints\">\n";
@@ -1236,7 +1209,6 @@ void WriteTrackersAndLines(const std::string& xml) {
     WriteText(dir + "/line_instances.xml",
               std::string(kHeader) + TrackerObject(std::string("line_") + kZoneNames[z] + "_rail",
                                                    {rails[z][0], rails[z][1]}));
-    WriteText(dir + "/character_instances.xml", std::string(kHeader) + CharacterObjects(z));
   }
 }
 

@@ -6,6 +6,7 @@
 #include "engine/render/particles/ParticleSubSystem.h"
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/render/trail/WeaponRenderer.h"
+#include "game/enemies/Berserker.h"
 #include "game/enemies/KrauserEffects.h"
 #include "game/player/CameraController.h"
 #include "game/player/ComboController.h"
@@ -36,7 +37,7 @@ const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CComboController", &File<CComboController>},
     {"CPlayerEffects", &File<CPlayerEffects>},
     {"CKrauserEffects", &File<CKrauserEffects>},
-    {"CBerserker", nullptr},
+    {"CBerserker", &File<CBerserker>},
     {"CKrauser", nullptr},
     {"CFightSlotMgr", &File<CFightSlotMgr>},
     {"CWeaponController", &File<CWeaponController>},

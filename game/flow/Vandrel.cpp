@@ -6,6 +6,8 @@
 #include "engine/core/Log.h"
 #include "engine/events/GameEvents.h"
 #include "engine/objects/ComponentKeys.h"
+#include "game/enemies/AIManager.h"
+#include "game/enemies/Patrol.h"
 #include "game/enemies/StandInEnemy.h"
 #include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
@@ -137,12 +139,14 @@ void CVandrel::UnregisterEventFactories() {
 void CVandrel::RegisterScriptBindings() {
   GetLuaFunctions().SetGameWorld(&gameWorld);
   RegisterGameComponentBindings(scriptManager.GetState());
+  RegisterEnemyBindings(scriptManager.GetState(), &gameWorld.aiManager);
 }
 
 void CVandrel::StartGame() {
   inputManager.Init();
   // The player's tuning is read with the templates, in the difficulty chosen then.
   CPlayerController::SetDifficulty(gameOptions.difficulty);
+  CPatrol::SetDifficulty(gameOptions.difficulty);
 
   DeleteStates();
   states[kStatePreLoad] = new (std::nothrow) CGameStatePreLoad();

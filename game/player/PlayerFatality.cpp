@@ -112,6 +112,9 @@ void CPlayerController::UpdateFatality() {
       record = 2;
     } else if (templateName && *templateName == kMutant) {
       record = plat::Rand() % 2 == 0 ? 0 : 1;
+    } else if (currentFatality.animation.IsNoName()) {
+      // Another kind has no move to replay before the first one: it takes the zombie's.
+      record = 2;
     }
     if (record >= 0) {
       const SFatalityRecord& chosen = fatalities[record];

@@ -58,7 +58,7 @@ protected:
   void BuildFacing(float distance) {
     ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_character_templates.xml"));
     extraInstances =
-        "<GameObject name='standin' GameObjectTemplate='zombie'>"
+        "<GameObject name='standin' GameObjectTemplate='standin_zombie'>"
         "<Component name='CAnimator'><key name='animation_instance_name' value='standin'/>"
         "</Component></GameObject>";
     Build(plat::Vec3(0, 0, 0), true);
