@@ -25,6 +25,7 @@
 #include "engine/render/buffers/MeshFile.h"
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/ImageWriter.h"
+#include "tools/city_layout.h"
 
 namespace {
 
@@ -352,20 +353,9 @@ Image Sky() {
 
 // --- Lights (drawn by the light components and baked into the lightmaps) ----------
 
-enum EZone { kDiagonal, kAvenue, kBar, kSquare, kCasino, kZoneCount };
-const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square", "casino"};
+using namespace city;
 const char* const kZoneGlobals[kZoneCount] = {"ZONE_DIAGONAL", "ZONE_AVENUE", "ZONE_BAR",
                                               "ZONE_SQUARE", "ZONE_CASINO"};
-
-struct Rect {
-  float x0, z0, x1, z1;
-  bool Contains(float x, float z, float margin) const {
-    return x >= x0 - margin && x <= x1 + margin && z >= z0 - margin && z <= z1 + margin;
-  }
-};
-// Where each zone lies; the trigger boxes and the lights' zones follow these.
-const Rect kZoneRects[kZoneCount] = {
-    {-80, -20, -40, 20}, {-40, -20, 0, 20}, {12, 20, 28, 32}, {0, -20, 40, 20}, {40, -20, 80, 20}};
 
 struct Light {
   std::string id;

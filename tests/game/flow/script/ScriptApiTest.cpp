@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/app/Timer.h"
+#include "engine/events/EventManager.h"
 #include "engine/render/RenderManager.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/particles/ParticleSystem.h"
@@ -93,7 +94,8 @@ public:
                "<key name='gameobject_to_follow' value='player'/>") +
         Effect("fx_1", "fx", "CParticleSystemSimple") +
         Effect(CGatingParticlesManager::kAvenueName, CGatingParticlesManager::kAvenueName,
-               "CParticleSystemSimple", "<key name='active' value='1'/>");
+               "CParticleSystemSimple", "<key name='active' value='1'/>") +
+        withBackstreet;
     Build();
     // The render commit publishes what the level registered.
     particles.Flush();
@@ -122,6 +124,7 @@ public:
   ptc::CParticleSysManager particles;
   int32_t inGameState = 0;
   std::vector<std::string> written;
+  std::string withBackstreet;
 };
 
 struct SCase {
@@ -346,6 +349,50 @@ TEST_F(ScriptApi, AGatingWallFadesFromItsRequestToOff) {
   gating.SmoothDisableGatingPS(CGatingParticlesManager::kAvenueName, 1.0f);
   gating.Update(1.0f);
   EXPECT_EQ(gating.fadingAvenue, 0);
+}
+
+// The level's own gate script: the avenue's wall clears when the diagonal's fighters
+// are dead, in slow motion for a while; the back street's when the lever is pulled.
+TEST_F(ScriptApi, TheLevelsGatesOpenWhenTheirWayIsWon) {
+  evn::CEventManager& events = this->events;
+  evn::RegisterEventBindings(host.GetState());
+  withBackstreet =
+      Effect(CGatingParticlesManager::kBackstreetName, CGatingParticlesManager::kBackstreetName,
+             "CParticleSystemSimple", "<key name='active' value='1'/>") +
+      "<GameObject name='lever_backstreet_handle' GameObjectTemplate='test_fx'/>";
+  BuildLevel();
+  ASSERT_TRUE(host.RunFile("Data/scripts/city_level.lua")) << Joined();
+  ASSERT_TRUE(host.RunFile("Data/scripts/level_gates.lua")) << Joined();
+  Run("deaths = {} GatesBegin()");
+  CGatingParticlesManager& gating = world.gatingParticles;
+  ASSERT_NE(gating.backstreet, nullptr);
+
+  Run("OnDeath({ type = 'zombie', name = 'standin_zombie_01' })");
+  EXPECT_EQ(gating.fadingAvenue, 0) << "one fighter still stands";
+  Run("OnDeath({ type = 'zombie', name = 'standin_zombie_02' })");
+  EXPECT_EQ(gating.fadingAvenue, 1);
+  EXPECT_EQ(timer.slowMotion.load(), 1);
+  // The slow motion ends with its timer.
+  for (int i = 0; i < 120 && timer.slowMotion.load(); ++i) events.Update(1.0f / 60.0f);
+  EXPECT_EQ(timer.slowMotion.load(), 0);
+  for (int i = 0; i < 5; ++i) gating.Update(0.5f);
+  EXPECT_FALSE(gating.avenue->IsActive());
+  EXPECT_TRUE(gating.backstreet->IsActive()) << "the back street waits for its lever";
+
+  // The lever: the use's beginning does nothing yet, its end opens the way.
+  Run("OnUse({ object_name = 'lever_backstreet', begin = true })");
+  EXPECT_EQ(gating.fadingBackstreet, 0);
+  Run("OnUse({ object_name = 'lever_backstreet', begin = false })");
+  EXPECT_EQ(gating.fadingBackstreet, 1);
+  EXPECT_NEAR(Part<gfx::CTransform>("lever_backstreet_handle")->yaw, 3.1415927f, 1e-5f);
+
+  // A checkpoint saved with both open takes them away at once when loaded.
+  Run("OnSaveCheckPoint({}) gating_test = checkpoint.avenue_open and checkpoint.backstreet_open "
+      "assert(gating_test)");
+  gating.avenue->Restart(false);
+  Run("OnLoadCheckPoint({})");
+  EXPECT_FALSE(gating.avenue->IsActive());
+  EXPECT_EQ(CountLogged("Script error"), 0) << Joined();
 }
 
 TEST_F(ScriptApi, HostileScriptsLeaveTheGameRunning) {
