@@ -1,12 +1,15 @@
 #pragma once
-// Where the city's zones lie: shared by the generators of the level (gen_city) and
-// of its enemies (gen_enemy_places), so that the enemies stand inside the streets.
+// The city level's plan, shared by the generators that place things in it (gen_city,
+// gen_enemy_places, gen_animated_objects): the five zones along the main street
+// (x east, z north, y up; the street is z -6..6), so that what they place stands
+// inside the streets.
 namespace city {
 
 enum EZone { kDiagonal, kAvenue, kBar, kSquare, kCasino, kZoneCount };
-const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square", "casino"};
-const char* const kZoneGlobals[kZoneCount] = {"ZONE_DIAGONAL", "ZONE_AVENUE", "ZONE_BAR",
-                                              "ZONE_SQUARE", "ZONE_CASINO"};
+inline const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square",
+                                                   "casino"};
+inline const char* const kZoneGlobals[kZoneCount] = {"ZONE_DIAGONAL", "ZONE_AVENUE", "ZONE_BAR",
+                                                     "ZONE_SQUARE", "ZONE_CASINO"};
 
 struct Rect {
   float x0, z0, x1, z1;
@@ -15,11 +18,13 @@ struct Rect {
   }
 };
 // Where each zone lies; the trigger boxes and the lights' zones follow these.
-const Rect kZoneRects[kZoneCount] = {
+inline const Rect kZoneRects[kZoneCount] = {
     {-80, -20, -40, 20}, {-40, -20, 0, 20}, {12, 20, 28, 32}, {0, -20, 40, 20}, {40, -20, 80, 20}};
 
 // The street between the house fronts (z) and the avenue's canal north of its quay.
 constexpr float kStreetSouth = -6.0f, kStreetNorth = 6.0f;
+// Half the width of the main street's roadway.
+constexpr float kStreetHalfWidth = 6.0f;
 constexpr float kCanalSouth = 8.0f, kCanalNorth = 14.0f, kCanalWater = -1.2f;
 // The bar's floor stands a step above the street.
 constexpr float kBarFloor = 0.15f;

@@ -47,6 +47,7 @@ function OnSaveCheckPoint(event)
   checkpoint.zone = main_zone
   checkpoint.deaths = {}
   for name, kind in pairs(deaths) do checkpoint.deaths[name] = kind end
+  if GatesOnSaveCheckPoint then GatesOnSaveCheckPoint(checkpoint) end
 end
 
 function OnLoadCheckPoint(event)
@@ -58,6 +59,7 @@ function OnLoadCheckPoint(event)
     GetEventManager():TriggerEvent("CEventZoneChange",
                                    { zone = checkpoint.zone, zone_prev = main_zone })
   end
+  if GatesOnLoadCheckPoint then GatesOnLoadCheckPoint(checkpoint) end
   Log("Level: checkpoint loaded\n")
 end
 
@@ -65,6 +67,7 @@ function OnTimer(event)
   if event.name == CHECKPOINT_TIMER then
     GetEventManager():TriggerEvent("OnLoadCheckPoint", {})
   end
+  if GatesOnTimer then GatesOnTimer(event) end
 end
 
 -- Only the player moves the level from zone to zone.
@@ -120,6 +123,7 @@ function OnInitGame()
   GetEventManager():TriggerEvent("CEventZoneChange", { zone = ZONE_DIAGONAL, zone_prev = -1 })
   camera_rail = nil
   PlaceCameraOnRail(ZONE_DIAGONAL)
+  if GatesBegin then GatesBegin() end
   SaveCheckPoint()
 end
 
@@ -158,4 +162,5 @@ function OnDeath(event)
     checkpoint_pending = true
     GetEventManager():TriggerEventTimer(CHECKPOINT_TIMER, CHECKPOINT_LOAD_DELAY, "")
   end
+  if GatesOnDeath then GatesOnDeath(event) end
 end

@@ -21,28 +21,6 @@ void ShowUsePrompt(const char* button) {
 
 }  // namespace
 
-void CGatingParticlesManager::ClearFades() {
-  fadingAvenue = 0;
-  fadingBackstreet = 0;
-  fadeRateAvenue = 0.0f;
-  fadeRateBackstreet = 0.0f;
-  avenue = nullptr;
-  backstreet = nullptr;
-}
-
-void CGatingParticlesManager::Update(float dt) {
-  frameTime = dt;
-  // The walls' particle systems are not part of the game yet: nothing to fade.
-  if (fadingAvenue && !avenue) {
-    fadingAvenue = 0;
-    fadeRateAvenue = 0.0f;
-  }
-  if (fadingBackstreet && !backstreet) {
-    fadingBackstreet = 0;
-    fadeRateBackstreet = 0.0f;
-  }
-}
-
 CGameWorld::CGameWorld() {
   for (int32_t& id : groups) id = -1;
 }

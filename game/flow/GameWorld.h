@@ -9,6 +9,7 @@
 #include "game/enemies/AIManager.h"
 #include "game/enemies/GrenadesManager.h"
 #include "game/flow/hud/Hud.h"
+#include "game/flow/script/GatingParticlesManager.h"
 #include "platform/math/Vector.h"
 
 namespace vd {
@@ -24,25 +25,7 @@ class CTransform;
 class CPlayerController;
 class CComboController;
 class CCameraGOWController;
-class CParticleSystemSimple;
 class IGameServices;
-
-// The fades that open and close the two gating particle walls of the level.
-class CGatingParticlesManager {
-public:
-  void ClearFades();
-  // Once a frame in play: keeps the frame time and counts the running fades down.
-  // A fade whose wall is not there ends at once.
-  void Update(float dt);
-
-  float frameTime = 0.0f;
-  uint8_t fadingAvenue = 0;
-  uint8_t fadingBackstreet = 0;
-  float fadeRateAvenue = 0.0f;
-  float fadeRateBackstreet = 0.0f;
-  CParticleSystemSimple* avenue = nullptr;      // "ps_gating_avenue_inst"
-  CParticleSystemSimple* backstreet = nullptr;  // "ps_gating_backstreet_inst"
-};
 
 // The object groups of the loading and level files, in the order of `groups`.
 enum EWorldGroup : int {

@@ -419,8 +419,8 @@ void CGameStateLoading::Finish() {
   m_world->hud.ShowBlackScreen(0.0f);
   m_world->BindUsePrompt();
   m_world->grenades.Init();
-  // The gating walls' particle systems join with the particles.
-  m_world->gatingParticles.ClearFades();
+  // The walls that close the avenue and the back street until their zones are won.
+  m_world->gatingParticles.FindSystems(&app.particleManager);
 }
 
 }  // namespace vd

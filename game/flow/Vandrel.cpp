@@ -12,6 +12,7 @@
 #include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/script/LuaFunctions.h"
+#include "game/flow/script/GatingParticlesManager.h"
 #include "game/flow/script/ScriptBindings.h"
 #include "game/player/CameraController.h"
 #include "game/player/PlayerController.h"
@@ -58,8 +59,6 @@ constexpr EWorldGroup kLevelGroups[] = {
 }  // namespace
 
 // --- the engine side of the flow's requests ---
-//
-// The particle-system manager has no zone yet: it joins SetCurrentZone with it.
 
 void CEngineServices::PauseObjectGroup(int group) { m_app.objectManager.PauseObjectGroup(group); }
 void CEngineServices::ResumeObjectGroup(int group) { m_app.objectManager.ResumeObjectGroup(group); }
@@ -77,6 +76,7 @@ void CEngineServices::SetCurrentZone(int zone) {
   currentZone = zone;
   m_app.renderManager.gameZone.Set(zone);
   m_app.lightManager.currentZone = static_cast<uint32_t>(zone);
+  m_app.particleManager.currentZone = zone;
 }
 void CEngineServices::ResetRenderForFrontEnd() {
   m_app.renderManager.ClearLevelSettings();
@@ -88,13 +88,24 @@ void CEngineServices::ResetRenderForFrontEnd() {
 CVandrel::CVandrel() : frontEndData(services) {}
 
 CVandrel::~CVandrel() {
-  GetLuaFunctions().SetGameWorld(nullptr);
+  // Only its own: a later application may have bound the table meanwhile.
+  if (GetLuaFunctions().Targets().world == &gameWorld) GetLuaFunctions().Bind({});
   DeleteStates();
   if (m_listening) {
     eventManager.RemoveListener(SH_OnZoneChange, this);
     eventManager.RemoveListener(SH_OnDeath, this);
     m_listening = false;
   }
+}
+
+CAIManager* CVandrel::GetAIManager() {
+  CVandrel* app = Get();
+  return app ? &app->gameWorld.aiManager : nullptr;
+}
+
+CHUD* CVandrel::GetHUD() {
+  CVandrel* app = Get();
+  return app ? &app->gameWorld.hud : nullptr;
 }
 
 CGatingParticlesManager* CVandrel::GetGatingParticlesManager() {
@@ -137,9 +148,17 @@ void CVandrel::UnregisterEventFactories() {
 }
 
 void CVandrel::RegisterScriptBindings() {
-  GetLuaFunctions().SetGameWorld(&gameWorld);
+  SLuaFunctionTargets targets;
+  targets.world = &gameWorld;
+  targets.render = &renderManager;
+  targets.timer = &timer;
+  targets.input = &inputManager;
+  targets.particles = &particleManager;
+  targets.inGameState = &inGameState;
+  GetLuaFunctions().Bind(targets);
   RegisterGameComponentBindings(scriptManager.GetState());
   RegisterEnemyBindings(scriptManager.GetState(), &gameWorld.aiManager);
+  RegisterGatingParticlesBindings(scriptManager.GetState(), &CVandrel::GetGatingParticlesManager);
 }
 
 void CVandrel::StartGame() {
@@ -275,6 +294,10 @@ void CVandrel::ExitToMainMenu() {
   // The camera the listener followed may not outlive the game.
   audioManager.SetListenerTransform(nullptr);
   gameWorld.Reset();
+  // A script's slow motion or cinematic must not outlive its level.
+  inGameState = 0;
+  timer.slowMotion = 0;
+  timer.slowMotionScale = 1.0f;
 
   eventManager.Clear();
   // A pause menu left its timers stopped; the menu and the next game need them.

@@ -42,6 +42,8 @@ public:
 
   // The running game; null while another kind of application is the instance.
   static CVandrel* Get() { return dynamic_cast<CVandrel*>(GetInstance()); }
+  // The game world's AI manager; null while another kind of application is the instance.
+  static CAIManager* GetAIManager();
 
   // The engine's hooks.
   void PreInit() override;
@@ -56,7 +58,8 @@ public:
   // Input, then the state machine. False when a state just entered failed.
   bool Update(float dt) override;
 
-  // "OnZoneChange": the zone goes to the render side. Everything else is ignored.
+  // "OnZoneChange": the zone goes to the render side, the lights and the particle
+  // systems. Everything else is ignored.
   void HandleEvent(evn::IEvent* event) override;
 
   // The pause menu's operations.
@@ -70,6 +73,8 @@ public:
   bool UpdateStates(float dt);
 
   static CGatingParticlesManager* GetGatingParticlesManager();
+  // The game world's HUD; null while another kind of application is the instance.
+  static CHUD* GetHUD();
 
   CInputManager inputManager{&keyboardInput, &pad};
   CEngineServices engineServices{*this};
@@ -80,6 +85,9 @@ public:
   CFrontEndData frontEndData;
   IGameState* states[kGameStateCount] = {};
   IGameState* currentState = nullptr;
+  // What the level's scripts say play is in: 0 gameplay, 1 a cinematic that cannot
+  // be skipped, 2 one that can.
+  int32_t inGameState = 0;
 
 private:
   void DeleteStates();

@@ -4,6 +4,7 @@
 
 #include "engine/animation/Animator.h"
 #include "engine/collision/CharacterCollider.h"
+#include "engine/core/Log.h"
 #include "engine/core/StringHash.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
@@ -17,7 +18,11 @@ namespace {
 template <class T>
 T* FindComponent(const char* name) {
   obj::CGameObject* object = obj::FindGameObjectByName(CStringHash(name ? name : ""));
-  return object ? object->GetComponent<T>() : nullptr;
+  if (!object) {
+    utl::LogPrintf("GameObjectUtils: no object %s; nil\n", name ? name : "");
+    return nullptr;
+  }
+  return object->GetComponent<T>();
 }
 
 }  // namespace
@@ -38,6 +43,24 @@ anm::CAnimator* CGameObjectUtils::GetCompAnimator(const char* object) const {
   return FindComponent<anm::CAnimator>(object);
 }
 
+namespace {
+
+// The enemy components join the game with the enemies' own classes; until then a
+// script asking for one gets nil, and the log says why.
+luabind::object NoEnemyComponent(const char* getter, const char* object) {
+  utl::LogPrintf("GameObjectUtils: %s(%s): the game has no such component yet; nil\n", getter,
+                 object ? object : "");
+  return luabind::object();
+}
+luabind::object GetCompBerserkerForLua(const CGameObjectUtils&, const char* object) {
+  return NoEnemyComponent("GetCompBerserker", object);
+}
+luabind::object GetCompKrauserForLua(const CGameObjectUtils&, const char* object) {
+  return NoEnemyComponent("GetCompKrauser", object);
+}
+
+}  // namespace
+
 CGameObjectUtils& GetGameObjectUtils() {
   static CGameObjectUtils utils;
   return utils;
@@ -50,6 +73,8 @@ void RegisterGameObjectUtilsBindings(lua_State* state) {
            .def("GetCompTransform", &CGameObjectUtils::GetCompTransform)
            .def("GetCompRenderer", &CGameObjectUtils::GetCompRenderer)
            .def("GetCompCharacterCollider", &CGameObjectUtils::GetCompCharacterCollider)
+           .def("GetCompBerserker", &GetCompBerserkerForLua)
+           .def("GetCompKrauser", &GetCompKrauserForLua)
            .def("GetCompAnimator", &CGameObjectUtils::GetCompAnimator),
        luabind::def("GetGameObjectUtils", &GetGameObjectUtils)];
 }

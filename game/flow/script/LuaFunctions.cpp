@@ -2,14 +2,26 @@
 
 #include <luabind/luabind.hpp>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+
+#include "engine/app/Timer.h"
+#include "engine/collision/CharacterCollider.h"
 #include "engine/core/Log.h"
+#include "engine/input/InputManager.h"
 #include "engine/objects/Camera.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/particles/ParticleSystem.h"
 #include "game/flow/GameWorld.h"
 #include "game/player/FollowCamera.h"
+#include "game/player/PlayerController.h"
 #include "platform/math/Math.h"
 
 namespace vd {
@@ -20,6 +32,14 @@ namespace {
 float Radians(float degrees) {
   return static_cast<float>(static_cast<double>(degrees) *
                             static_cast<double>(3.1415927410125732f) / 180.0);
+}
+
+// A place or an angle a script computed from nothing (inf, nan) would reach the
+// collision world and the renderer: such calls are refused.
+bool Finite(std::initializer_list<float> values) {
+  for (float v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
 }
 
 obj::CGameObject* FindObject(const char* name) {
@@ -46,14 +66,41 @@ void CLuaFunctions::Init() {
                                                {"no_target", 2},
                                                {"fixed_direction", 3}};
   for (const auto& entry : names) m_cameraNames[CStringHash(entry.first).GetHash()] = entry.second;
+
+  // The player's own state names; 21 has none.
+  m_playerStates.clear();
+  for (int state = 1; state <= CPlayerController::kStateCount; ++state)
+    if (const char* name = CPlayerController::GetStateName(state))
+      m_playerStates[CStringHash(name).GetHash()] = state;
+
+  m_inGameStates.clear();
+  const std::pair<const char*, int> inGame[] = {
+      {"gameplay", 0}, {"uncancelable_cinematic", 1}, {"cancelable_cinematic", 2}};
+  for (const auto& entry : inGame) m_inGameStates[CStringHash(entry.first).GetHash()] = entry.second;
 }
 
 int CLuaFunctions::CameraValue(const char* name) {
   return m_cameraNames[CStringHash(name).GetHash()];
 }
 
+int CLuaFunctions::PlayerStateValue(const char* name) {
+  return m_playerStates[CStringHash(name).GetHash()];
+}
+
+int CLuaFunctions::InGameStateValue(const char* name) {
+  return m_inGameStates[CStringHash(name).GetHash()];
+}
+
+void CLuaFunctions::Report(const char* format, const char* operation, const char* name) {
+  char line[300];
+  std::snprintf(line, sizeof line, format, operation, name ? name : "");
+  if (m_lastReport == line) return;
+  m_lastReport = line;
+  utl::LogPrintf("%s", line);
+}
+
 CCameraGOWController* CLuaFunctions::Camera(const char* operation) {
-  CCameraGOWController* camera = m_world ? m_world->camera : nullptr;
+  CCameraGOWController* camera = m_targets.world ? m_targets.world->camera : nullptr;
   if (camera) {
     m_reportedNoCamera = false;
   } else if (!m_reportedNoCamera) {
@@ -272,6 +319,213 @@ void CLuaFunctions::CameraExecuteDramaticZoom(const char* id, float x, float y, 
     camera->StartDramaticZoom(id, plat::Vec3(x, y, z), plat::Vec3(lookX, lookY, lookZ));
 }
 
+// --- the player ---
+
+obj::CGameObject* CLuaFunctions::PlayerObject(const char* operation) {
+  obj::CGameObject* player = FindObject("player");
+  if (!player) Report("LuaFunctions: %s without a player; ignored\n", operation);
+  return player;
+}
+
+CPlayerController* CLuaFunctions::Player(const char* operation) {
+  obj::CGameObject* object = PlayerObject(operation);
+  CPlayerController* player = object ? object->GetComponent<CPlayerController>() : nullptr;
+  if (object && !player)
+    Report("LuaFunctions: %s: the player has no player controller; ignored\n", operation);
+  return player;
+}
+
+gfx::CTransform* CLuaFunctions::PlayerTransform(const char* operation) {
+  obj::CGameObject* object = PlayerObject(operation);
+  gfx::CTransform* transform = object ? object->GetComponent<gfx::CTransform>() : nullptr;
+  if (object && !transform)
+    Report("LuaFunctions: %s: the player has no transform; ignored\n", operation);
+  return transform;
+}
+
+void CLuaFunctions::PlayerSetPosition(float x, float y, float z) {
+  gfx::CTransform* transform = PlayerTransform("PlayerSetPosition");
+  if (!transform) return;
+  if (!Finite({x, y, z})) {
+    Report("LuaFunctions: %s: not a place; ignored\n", "PlayerSetPosition");
+    return;
+  }
+  transform->SetPositionXYZ(x, y, z);
+  // The collider takes the new place at once, before the next frame moves him.
+  obj::CGameObject* object = FindObject("player");
+  if (phy::CCharacterCollider* collider = object->GetComponent<phy::CCharacterCollider>())
+    collider->Update(0.0f);
+}
+
+void CLuaFunctions::PlayerSetYaw(float yaw) {
+  gfx::CTransform* transform = PlayerTransform("PlayerSetYaw");
+  if (!transform) return;
+  if (!Finite({yaw})) {
+    Report("LuaFunctions: %s: not an angle; ignored\n", "PlayerSetYaw");
+    return;
+  }
+  transform->SetYaw(yaw);
+}
+
+void CLuaFunctions::PlayerLookAt(float x, float, float z) {
+  gfx::CTransform* transform = PlayerTransform("PlayerLookAt");
+  if (!transform) return;
+  if (!Finite({x, z})) {
+    Report("LuaFunctions: %s: not a place; ignored\n", "PlayerLookAt");
+    return;
+  }
+  transform->SetYaw(std::atan2(x - transform->position.x, z - transform->position.z));
+}
+
+void CLuaFunctions::PlayerPerformCinematicAction(const char* cycle, const char* action,
+                                                 bool lock) {
+  if (CPlayerController* player = Player("PlayerPerformCinematicAction"))
+    player->PerformCinematicAction(cycle, action, lock);
+}
+
+void CLuaFunctions::PlayerSetState(const char* state) {
+  if (CPlayerController* player = Player("PlayerSetState")) player->SetState(PlayerStateValue(state));
+}
+
+void CLuaFunctions::PlayerFollowTracker(const char* object) {
+  CPlayerController* player = Player("PlayerFollowTracker");
+  if (!player) return;
+  obj::CGameObject* tracker = FindObject(object);
+  if (!tracker) {
+    Report("LuaFunctions: %s: no object %s; ignored\n", "PlayerFollowTracker", object);
+    return;
+  }
+  player->FollowTracker(tracker);
+}
+
+void CLuaFunctions::PlayerAddLife(int amount) {
+  CPlayerController* player = Player("PlayerAddLife");
+  if (!player) return;
+  // In 64 bits: a script's huge number must not wrap around.
+  const int64_t sum = static_cast<int64_t>(player->life) + amount;
+  player->life = static_cast<int>(std::clamp<int64_t>(sum, 0, kMaxLife));
+}
+
+void CLuaFunctions::PlayerAddGas(float amount) {
+  CPlayerController* player = Player("PlayerAddGas");
+  if (!player) return;
+  const double sum = static_cast<double>(player->gas) + static_cast<double>(amount);
+  // A NaN from a script leaves the gas as it was.
+  if (std::isnan(sum)) return;
+  player->gas = static_cast<float>(std::clamp(sum, 0.0, static_cast<double>(kMaxGas)));
+}
+
+void CLuaFunctions::PlayerAddGrenades(int amount) {
+  CPlayerController* player = Player("PlayerAddGrenades");
+  if (!player) return;
+  const int64_t sum = static_cast<int64_t>(player->grenades) + amount;
+  player->grenades = static_cast<int>(std::clamp<int64_t>(sum, 0, kMaxGrenades));
+}
+
+int CLuaFunctions::PlayerGetLife() {
+  CPlayerController* player = Player("PlayerGetLife");
+  return player ? player->life : 0;
+}
+
+int CLuaFunctions::PlayerGetGas() {
+  CPlayerController* player = Player("PlayerGetGas");
+  if (!player || !std::isfinite(player->gas)) return 0;
+  return static_cast<int>(std::trunc(std::clamp(player->gas, -1.0e9f, 1.0e9f)));
+}
+
+int CLuaFunctions::PlayerGetGrenades() {
+  CPlayerController* player = Player("PlayerGetGrenades");
+  return player ? player->grenades : 0;
+}
+
+void CLuaFunctions::PlayerReset() {
+  if (obj::CGameObject* player = PlayerObject("PlayerReset")) player->Restart();
+}
+
+// --- the use hint ---
+
+void CLuaFunctions::ShowUseButton() {
+  CGameWorld* world = m_targets.world;
+  if (!world) {
+    Report("LuaFunctions: %s without a HUD; ignored\n", "ShowUseButton");
+    return;
+  }
+  const bool pad = m_targets.input && m_targets.input->IsPadConnected();
+  world->hud.ShowButton(pad ? "hud/Button_A.dds" : "hud/Keyboard_K.dds", 0.0f);
+}
+
+// --- particles ---
+
+ptc::IParticleSystem* CLuaFunctions::FreeSystem(const char* operation, const char* name) {
+  ptc::CParticleSysManager* particles = m_targets.particles;
+  ptc::IParticleSystem* system =
+      particles ? particles->GetFreeParticleSystem(CStringHash(name)) : nullptr;
+  if (!system) Report("LuaFunctions: %s: no free particle system %s; ignored\n", operation, name);
+  return system;
+}
+
+namespace {
+void Place(ptc::IParticleSystem& system, float x, float y, float z) {
+  // Not a place: the system starts where it stands.
+  if (!Finite({x, y, z})) return;
+  if (gfx::CTransform* transform = system.GetTransform())
+    transform->SetPosition(plat::Vec3(x, y, z));
+}
+}  // namespace
+
+void CLuaFunctions::ActivateOrbParticle(const char* name, float x, float y, float z) {
+  ptc::IParticleSystem* system = FreeSystem("ActivateOrbParticle", name);
+  if (!system) return;
+  Place(*system, x, y, z);
+  if (auto* follower = dynamic_cast<CParticleSystemFollower*>(system)) {
+    follower->Rearm();
+  } else {
+    Report("LuaFunctions: %s: %s is not an orb; placed and started only\n", "ActivateOrbParticle",
+           name);
+  }
+  // The base restart: the orb's own would undo the state just set.
+  system->ptc::IParticleSystem::Restart(false);
+}
+
+void CLuaFunctions::ActivateParticleSystemPos(const char* name, float x, float y, float z) {
+  ptc::IParticleSystem* system = FreeSystem("ActivateParticleSystemPos", name);
+  if (!system) return;
+  Place(*system, x, y, z);
+  system->Restart(false);
+}
+
+void CLuaFunctions::ActivateParticleSystem(const char* name) {
+  if (ptc::IParticleSystem* system = FreeSystem("ActivateParticleSystem", name))
+    system->Restart(false);
+}
+
+// --- game settings ---
+
+void CLuaFunctions::SetInGameState(const char* state) {
+  if (!m_targets.inGameState) {
+    Report("LuaFunctions: %s without a game; ignored\n", "SetInGameState");
+    return;
+  }
+  *m_targets.inGameState = InGameStateValue(state);
+}
+
+void CLuaFunctions::SetCinematicDoF(bool on) {
+  if (!m_targets.render) {
+    Report("LuaFunctions: %s without a render manager; ignored\n", "SetCinematicDoF");
+    return;
+  }
+  m_targets.render->cinematicDoF.Set(on);
+}
+
+void CLuaFunctions::SetSlowMotion(bool on) {
+  if (!m_targets.timer) {
+    Report("LuaFunctions: %s without a game timer; ignored\n", "SetSlowMotion");
+    return;
+  }
+  m_targets.timer->slowMotionScale = on ? kSlowMotionScale : 1.0f;
+  m_targets.timer->slowMotion = on ? 1 : 0;
+}
+
 // --- the instance and its bindings ---
 
 CLuaFunctions& GetLuaFunctions() {
@@ -318,7 +572,27 @@ void RegisterLuaFunctionsBindings(lua_State* state) {
                              .def("CameraGetPositionY", &F::CameraGetPositionY)
                              .def("CameraGetPositionZ", &F::CameraGetPositionZ)
                              .def("CameraAccelerateCinematic", &F::CameraAccelerateCinematic)
-                             .def("CameraExecuteDramaticZoom", &F::CameraExecuteDramaticZoom),
+                             .def("CameraExecuteDramaticZoom", &F::CameraExecuteDramaticZoom)
+                             .def("PlayerSetPosition", &F::PlayerSetPosition)
+                             .def("PlayerLookAt", &F::PlayerLookAt)
+                             .def("PlayerSetYaw", &F::PlayerSetYaw)
+                             .def("PlayerAddGas", &F::PlayerAddGas)
+                             .def("PlayerPerformCinematicAction", &F::PlayerPerformCinematicAction)
+                             .def("PlayerSetState", &F::PlayerSetState)
+                             .def("PlayerFollowTracker", &F::PlayerFollowTracker)
+                             .def("PlayerAddLife", &F::PlayerAddLife)
+                             .def("PlayerAddGrenades", &F::PlayerAddGrenades)
+                             .def("PlayerGetLife", &F::PlayerGetLife)
+                             .def("PlayerGetGas", &F::PlayerGetGas)
+                             .def("PlayerGetGrenades", &F::PlayerGetGrenades)
+                             .def("PlayerReset", &F::PlayerReset)
+                             .def("ShowUseButton", &F::ShowUseButton)
+                             .def("ActivateOrbParticle", &F::ActivateOrbParticle)
+                             .def("ActivateParticleSystemPos", &F::ActivateParticleSystemPos)
+                             .def("ActivateParticleSystem", &F::ActivateParticleSystem)
+                             .def("SetInGameState", &F::SetInGameState)
+                             .def("SetCinematicDoF", &F::SetCinematicDoF)
+                             .def("SetSlowMotion", &F::SetSlowMotion),
                          luabind::def("GetLuaFunctions", &GetLuaFunctions)];
 }
 

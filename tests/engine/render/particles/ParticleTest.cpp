@@ -610,6 +610,7 @@ TEST_F(Particles, LuaClassParticleManager) {
 TEST_F(Particles, GameContentLoads) {
   ASSERT_TRUE(objects.LoadTemplates("Data/xml/level1_particle_templates.xml"));
   objects.LoadInstances("Data/xml/loading_particle_instances.xml", "", false);
+  objects.LoadInstances("Data/xml/level1_particle_instances.xml", "", false);
   manager.Flush();
   struct SKind {
     const char* kind;
