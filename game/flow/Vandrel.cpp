@@ -83,7 +83,9 @@ void CEngineServices::ResetRenderForFrontEnd() {
 
 // --- construction ---
 
-CVandrel::CVandrel() : frontEndData(services) {}
+CVandrel::CVandrel() : frontEndData(services) {
+  gameWorld.hud.BindOptions(&gameOptions.subtitles, &gameOptions.language);
+}
 
 CVandrel::~CVandrel() {
   GetLuaFunctions().SetGameWorld(nullptr);
@@ -93,6 +95,11 @@ CVandrel::~CVandrel() {
     eventManager.RemoveListener(SH_OnDeath, this);
     m_listening = false;
   }
+}
+
+CHUD* CVandrel::GetHUD() {
+  CVandrel* app = Get();
+  return app ? &app->gameWorld.hud : nullptr;
 }
 
 CGatingParticlesManager* CVandrel::GetGatingParticlesManager() {
@@ -137,6 +144,7 @@ void CVandrel::UnregisterEventFactories() {
 void CVandrel::RegisterScriptBindings() {
   GetLuaFunctions().SetGameWorld(&gameWorld);
   RegisterGameComponentBindings(scriptManager.GetState());
+  RegisterHUDBindings(scriptManager.GetState(), &CVandrel::GetHUD);
 }
 
 void CVandrel::StartGame() {
@@ -239,6 +247,8 @@ void CVandrel::PauseGame() {
   decalManager.SetPaused(true);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->PauseObjectGroup(gameWorld.groups[group]);
+  // The pause menu shows over the frozen scene, without the HUD.
+  gameWorld.hud.SetOnScreen(false);
 }
 
 void CVandrel::ResumeGame() {
@@ -246,6 +256,7 @@ void CVandrel::ResumeGame() {
   decalManager.SetPaused(false);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->ResumeObjectGroup(gameWorld.groups[group]);
+  gameWorld.hud.SetOnScreen(true);
 }
 
 void CVandrel::ExitToMainMenu() {

@@ -70,6 +70,8 @@ public:
   bool UpdateStates(float dt);
 
   static CGatingParticlesManager* GetGatingParticlesManager();
+  // The game world's HUD; null while another kind of application is the instance.
+  static CHUD* GetHUD();
 
   CInputManager inputManager{&keyboardInput, &pad};
   CEngineServices engineServices{*this};
