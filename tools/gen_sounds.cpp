@@ -678,6 +678,17 @@ int main(int argc, char** argv) {
                    }});
   }
   for (auto& sound : EnemySounds()) all.push_back({sound.first, sound.second});
+  // The HUD's: a helper hint slides in with a soft rising two-note chime.
+  mkdir((root + "/hud").c_str(), 0755);
+  all.push_back({"hud/helper_out.wav", [] {
+                   Buffer b = Silence(0.6);
+                   Mix(b, Tone(0.35, 660, 660, 9.0, 0.004), 0.0, 0.5f);
+                   Mix(b, Tone(0.45, 990, 990, 7.0, 0.004), 0.09, 0.45f);
+                   Mix(b, Whoosh(0.25, 400, 2200, 401), 0.0, 0.15f);
+                   Normalise(b, 0.6f);
+                   Edges(b, 0.01);
+                   return b;
+                 }});
   bool ok = true;
   for (const Item& item : all) {
     Buffer b = item.make();

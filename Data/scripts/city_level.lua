@@ -114,6 +114,8 @@ end
 -- Play begins in the diagonal street.
 function OnInitGame()
   GetCollisionManager():Resume()
+  GetHUD():HideBlackScreen(1.0)
+  GetEventManager():TriggerEvent("CEventHUDChange", { life = 100, gas = 100, grenades = 2, force = true })
   main_zone = ZONE_DIAGONAL
   FINALSCENE = ZONE_CASINO
   deaths = {}

@@ -308,6 +308,9 @@ uint32_t CGameStateLoading::LoadLevel(CVandrel* app, CGameWorld* world, CFrontEn
   render.SetBackgroundLoading(true);
 
   render.LoadTextures("Data/xml/level1_textures.xml");
+  // The HUD's pictures that no element shows from the start (blood variants, the
+  // pad's button).
+  render.LoadTextures("Data/xml/hud_textures.xml");
   render.LoadMaterials("Data/xml/level1_materials.xml");
   render.LoadSceneGraph();
   render.LoadDoFParams();

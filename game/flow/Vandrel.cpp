@@ -85,7 +85,9 @@ void CEngineServices::ResetRenderForFrontEnd() {
 
 // --- construction ---
 
-CVandrel::CVandrel() : frontEndData(services) {}
+CVandrel::CVandrel() : frontEndData(services) {
+  gameWorld.hud.BindOptions(&gameOptions.subtitles, &gameOptions.language);
+}
 
 CVandrel::~CVandrel() {
   // Only its own: a later application may have bound the table meanwhile.
@@ -159,6 +161,7 @@ void CVandrel::RegisterScriptBindings() {
   RegisterGameComponentBindings(scriptManager.GetState());
   RegisterEnemyBindings(scriptManager.GetState(), &gameWorld.aiManager);
   RegisterGatingParticlesBindings(scriptManager.GetState(), &CVandrel::GetGatingParticlesManager);
+  RegisterHUDBindings(scriptManager.GetState(), &CVandrel::GetHUD);
 }
 
 void CVandrel::StartGame() {
@@ -262,6 +265,8 @@ void CVandrel::PauseGame() {
   decalManager.SetPaused(true);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->PauseObjectGroup(gameWorld.groups[group]);
+  // The pause menu shows over the frozen scene, without the HUD.
+  gameWorld.hud.SetOnScreen(false);
 }
 
 void CVandrel::ResumeGame() {
@@ -269,6 +274,7 @@ void CVandrel::ResumeGame() {
   decalManager.SetPaused(false);
   for (EWorldGroup group : kPausedGroups)
     if (gameWorld.groups[group] >= 0) services->ResumeObjectGroup(gameWorld.groups[group]);
+  gameWorld.hud.SetOnScreen(true);
 }
 
 void CVandrel::ExitToMainMenu() {

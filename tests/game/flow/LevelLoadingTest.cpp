@@ -143,10 +143,9 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
   EXPECT_GT(play.liveLights, 5u) << "the loader's lights reached the render side";
   // Files the loader read hold their groups; those still to come are absent.
   for (EWorldGroup g : {kGroupLevelCommon, kGroupLevelScene, kGroupLevelTriggers,
-                        kGroupLevelCollision, kGroupLevelLights, kGroupLevelTrackers,
+                        kGroupLevelCollision, kGroupLevelLights, kGroupHUD, kGroupLevelTrackers,
                         kGroupLevelLines, kGroupLinesDiagonal, kGroupLinesCasino})
     EXPECT_GT(game.gameWorld.groups[g], 0) << g;
-  EXPECT_EQ(game.gameWorld.groups[kGroupHUD], -1);
   std::vector<int> enemies;
   game.objectManager.GetGroupObjectIds(game.gameWorld.groups[kGroupCharactersBar], enemies);
   EXPECT_TRUE(enemies.empty()) << "no enemy in the bar yet";
