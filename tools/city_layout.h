@@ -1,6 +1,6 @@
 #pragma once
 // Where the city's zones lie: shared by the generators of the level (gen_city) and
-// of its enemies (gen_enemies), so that the enemies stand inside the streets.
+// of its enemies (gen_enemy_layout), so that the enemies stand inside the streets.
 namespace city {
 
 enum EZone { kDiagonal, kAvenue, kBar, kSquare, kCasino, kZoneCount };
