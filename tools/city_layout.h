@@ -1,6 +1,6 @@
 #pragma once
 // The city level's plan, shared by the generators that place things in it (gen_city,
-// gen_enemy_places, gen_animated_objects): the five zones along the main street
+// gen_enemy_layout, gen_animated_objects): the five zones along the main street
 // (x east, z north, y up; the street is z -6..6), so that what they place stands
 // inside the streets.
 namespace city {

@@ -69,7 +69,7 @@ void CBerserker::Reset() {
   CPatrol::Reset();
   Subscribe(false);
   Register(false);
-  if (aiManager && fatalityOffered) EndFatalityOffer();
+  if (Manager() && fatalityOffered) EndFatalityOffer();
   initial = SAIState{7, 6};
   pending = SAIState{7, 1};
   target = nullptr;

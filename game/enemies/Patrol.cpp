@@ -109,7 +109,12 @@ CPatrol::~CPatrol() = default;
 void CPatrol::SetDifficulty(int difficulty) { g_difficulty = difficulty; }
 int CPatrol::GetDifficulty() { return g_difficulty; }
 
-CAIManager* CPatrol::Manager() const { return aiManager ? aiManager : CAIManager::GetCurrent(); }
+CAIManager* CPatrol::Manager() const {
+  // A manager that has been cleared (the level left, the game ending) is no longer
+  // reached: the enemies may outlive it.
+  CAIManager* current = CAIManager::GetCurrent();
+  return !aiManager || aiManager == current ? current : nullptr;
+}
 
 const char* CPatrol::OwnerName() const {
   const obj::CGameObject* owner = GetOwner();

@@ -168,7 +168,8 @@ public:
   // The figure's animations; the animator's unless a test sets its own (not copied).
   IActorAnimation& Animation() { return m_animationOverride ? *m_animationOverride : m_animator; }
   void SetAnimation(IActorAnimation* animation) { m_animationOverride = animation; }
-  // The AI manager Load and the play-list calls use (the level's when not bound).
+  // The AI manager the enemy works with: the one it was bound to while that is the
+  // level's, the level's when it is not bound; null otherwise.
   CAIManager* Manager() const;
   // The difficulty the next Load reads its difficulty keys in (0 easy, 1 normal, 2 hard).
   static void SetDifficulty(int difficulty);

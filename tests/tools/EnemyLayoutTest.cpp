@@ -1,4 +1,4 @@
-// The zones' enemies as gen_enemy_places writes them: reproducible, committed, and every
+// The zones' enemies as gen_enemy_layout writes them: reproducible, committed, and every
 // enemy stands inside its zone with the trackers it names defined before it.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -29,14 +29,14 @@ std::string ReadFile(const fs::path& path) {
 TEST(EnemyLayout, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   const fs::path scratch = fs::temp_directory_path() / ("enemies_" + std::to_string(::getpid()));
   for (const char* run : {"a", "b"})
-    ASSERT_EQ(std::system(("'" GEN_ENEMY_PLACES "' '" + (scratch / run).string() + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("'" GEN_ENEMY_LAYOUT "' '" + (scratch / run).string() + "'").c_str()), 0);
   for (int zone = 0; zone < city::kZoneCount; ++zone) {
     const std::string file = std::string("Data/xml/") + city::kZoneNames[zone] + "/character_instances.xml";
     SCOPED_TRACE(file);
     const std::string first = ReadFile(scratch / "a" / file);
     EXPECT_FALSE(first.empty());
     EXPECT_EQ(first, ReadFile(scratch / "b" / file)) << "two runs differ";
-    EXPECT_EQ(first, ReadFile(file)) << "run gen_enemy_places and commit its Data";
+    EXPECT_EQ(first, ReadFile(file)) << "run gen_enemy_layout and commit its Data";
   }
   fs::remove_all(scratch);
 }

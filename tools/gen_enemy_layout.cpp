@@ -37,13 +37,13 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
   if (!out) {
-    std::fprintf(stderr, "gen_enemy_places: cannot write %s\n", path.c_str());
+    std::fprintf(stderr, "gen_enemy_layout: cannot write %s\n", path.c_str());
     g_ok = false;
   }
 }
 
 const char* kHeader =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Written by tools/gen_enemy_places. -->\n";
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Written by tools/gen_enemy_layout. -->\n";
 
 std::string Tracker(const std::string& name, const std::vector<V3>& points) {
   std::string s = "<GameObject name=\"" + name + "\" GameObjectTemplate=\"city_tracker\">\n";
