@@ -239,6 +239,14 @@ void CHUD::Reset() {
   delete m_snapshot;
   m_snapshot = nullptr;
   m_hasSave = false;
+  // The level's objects go with it: nothing may reach them through the HUD
+  // afterwards (a script calling a HUD method from the menu, say).
+  for (int i = 0; i < kElementCount; ++i) {
+    SHUDElement& element = Element(i);
+    element.object = nullptr;
+    element.renderer = nullptr;
+    element.transform = nullptr;
+  }
 
   state.checkpointLifeMin = 30;
   state.desaturationForced = false;

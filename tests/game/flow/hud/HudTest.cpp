@@ -69,6 +69,12 @@ TEST_F(HudTest, InitBindsEveryElementReadsTheLayoutAndListens) {
   hud.Reset();
   EXPECT_EQ(events.ListenerCount(SH_OnHUDChange), 0u);
   EXPECT_EQ(hud.Snapshot(), nullptr);
+  // Without a level the HUD reaches none of its objects.
+  EXPECT_EQ(hud.blackScreen.renderer, nullptr);
+  objects.Clear();
+  hud.ShowBlackScreen(0.0f);
+  hud.SetOnScreen(false);
+  Frames(2);
 }
 
 TEST_F(HudTest, DamagedLayoutsAreSaidAndNeverCrash) {
