@@ -239,6 +239,15 @@ void CHUD::Reset() {
   delete m_snapshot;
   m_snapshot = nullptr;
   m_hasSave = false;
+  m_laidOut = false;
+  // The level's objects go with it: nothing may reach them through the HUD
+  // afterwards (a script calling a HUD method from the menu, say).
+  for (int i = 0; i < kElementCount; ++i) {
+    SHUDElement& element = Element(i);
+    element.object = nullptr;
+    element.renderer = nullptr;
+    element.transform = nullptr;
+  }
 
   state.checkpointLifeMin = 30;
   state.desaturationForced = false;
@@ -290,7 +299,16 @@ bool CHUD::Init(const char* layoutFile, const char* subtitlesFile) {
     }
   }
 
-  if (!ReadLayout(layoutFile, subtitlesFile)) return false;
+  if (!ReadLayout(layoutFile, subtitlesFile)) {
+    // Without its layout the HUD stays off the screen; the black screen alone still
+    // serves the states and scripts that hide the level behind it.
+    for (int i = 0; i < kElementCount; ++i) {
+      Element(i).Alpha() = 0.0f;
+      hud::SetColour(Element(i));
+    }
+    return false;
+  }
+  m_laidOut = true;
 
   if (evn::CEventManager* events = evn::CEventManager::GetInstance()) {
     for (const CStringHash* type : kListened) events->AddListener(this, *type);

@@ -248,6 +248,8 @@ private:
   CHUD* m_snapshot = nullptr;
   // A checkpoint has been saved into the snapshot since Init.
   bool m_hasSave = false;
+  // Init read the layout: the elements may show.
+  bool m_laidOut = false;
   const uint8_t* m_subtitlesFlag = nullptr;
   const int* m_language = nullptr;
 };

@@ -54,6 +54,10 @@ void LightColour(SHUDLight& light) {
 bool CHUD::Update(float dt) {
   state.deltaTime = dt;
   for (float& clock : state.clocks) clock += dt;
+  if (!m_laidOut) {
+    UpdateBlackScreen();
+    return true;
+  }
   UpdateDashboard();
   UpdateEmblem(emblemScore, state.scoreEmblemState, state.clocks[kClockScoreEmblem]);
   UpdateEmblem(emblemBombs, state.grenadeEmblemState, state.clocks[kClockGrenadeEmblem]);

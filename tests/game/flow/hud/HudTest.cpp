@@ -69,6 +69,12 @@ TEST_F(HudTest, InitBindsEveryElementReadsTheLayoutAndListens) {
   hud.Reset();
   EXPECT_EQ(events.ListenerCount(SH_OnHUDChange), 0u);
   EXPECT_EQ(hud.Snapshot(), nullptr);
+  // Without a level the HUD reaches none of its objects.
+  EXPECT_EQ(hud.blackScreen.renderer, nullptr);
+  objects.Clear();
+  hud.ShowBlackScreen(0.0f);
+  hud.SetOnScreen(false);
+  Frames(2);
 }
 
 TEST_F(HudTest, DamagedLayoutsAreSaidAndNeverCrash) {
@@ -133,10 +139,15 @@ TEST_F(HudTest, AMissingLayoutLeavesTheHudWithoutListeners) {
   EXPECT_TRUE(Logged("missing or empty")) << Joined();
   EXPECT_FALSE(hud.IsListening());
   EXPECT_EQ(events.ListenerCount(SH_OnHUDChange), 0u);
-  // The script methods and the frame still run on what was bound.
+  // Nothing of it shows but the black screen, which still serves the states.
   hud.ShowBlackScreen(0.0f);
-  Frames(3);
+  Frames(30);
   EXPECT_FLOAT_EQ(hud.blackScreen.colour[3], 1.0f);
+  hud.HideBlackScreen(10.0f);
+  Frames(30);
+  EXPECT_FLOAT_EQ(hud.blackScreen.colour[3], 0.0f);
+  for (int element : {CHUD::kDashboard, CHUD::kBossFrame, CHUD::kEmblemBombs})
+    EXPECT_FLOAT_EQ(Float(hud.Element(element), "gColor", 3), 0.0f) << CHUD::ElementName(element);
 }
 
 TEST_F(HudTest, LifeSpringsToItsTargetAndAForcedChangeSnaps) {
