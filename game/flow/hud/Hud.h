@@ -193,6 +193,8 @@ public:
   void SetOnScreen(bool onScreen);
 
   bool IsButtonVisible() const { return state.buttonShown; }
+  // The picture the last prompt asked for, whether or not it was loaded.
+  const std::string& GetButtonTexture() const { return buttonTextureName; }
   bool IsListening() const { return m_listening; }
   const CHUD* Snapshot() const { return m_snapshot; }
 
@@ -208,6 +210,7 @@ public:
   SHUDElement cronoHalo;
   SHUDSubtitles subtitles;
   SHUDElement button;
+  std::string buttonTextureName;
   SHUDSplatter blood[4];
   SHUDElement blackScreen;
   SHUDMargin marginTop, marginBottom;

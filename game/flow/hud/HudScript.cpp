@@ -30,6 +30,7 @@ void CHUD::ShowSubtitles(const char* texture, int row, float time) {
 void CHUD::HideSubtitles() { state.subtitlesShown = false; }
 
 void CHUD::ShowButton(const char* texture, float time) {
+  buttonTextureName = texture ? texture : "";
   plat::gpu::BaseTexture* found = hud::FindTexture(texture);
   if (!found) return;
   hud::SetTexture(button, found);
