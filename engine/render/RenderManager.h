@@ -226,6 +226,7 @@ public:
   void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height);
   void RenderRadialBlur(CRenderTarget* sceneCopy);
   void RenderFinalFX(CRenderTarget* sceneCopy, float dt);
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height);
   void SetSunLightParameters(CShader* shader);
   void SetSpotLightParameters(CShader* shader);
   void SetPointLightParameters(CShader* shader);

@@ -365,6 +365,15 @@ void CRenderPasses::RenderRadialBlur(CRenderTarget* sceneCopy) {
 }
 void CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
   if (sceneCopy) m_filmLook->RenderFinalFX(*sceneCopy, dt);
+  // The fold holds for the one film look after it.
+  if (m_dofFolded) {
+    m_dofFolded = false;
+    if (plat::fx::Effect* effect = FindEffect("render2texture"))
+      fxset::Bool(effect, "gFinalFXDoF", false);
+  }
+}
+bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
+  return sceneCopy && FoldDepthOfFieldIntoFinalFX(*sceneCopy, width, height);
 }
 void CRenderPasses::SetSunLightParameters(CShader* shader) {
   if (shader) SetSunLightParameters(shader->effect);

@@ -159,6 +159,11 @@ public:
   void MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour, CRenderTarget& glowDepth,
                  CRenderTarget& linearDepth);
   void RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
+  // The depth of field's blurred copy made, its values set on the film look's effect
+  // for the next film look to blend in; false (nothing drawn) without a film look
+  // that can, or without the depth of field's effect.
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screenWidth, int screenHeight);
+  bool DepthOfFieldFolded() const { return m_dofFolded; }
   void RenderRadialBlur(CRenderTarget& scene);
 
   // The effect of the loaded table; null (with one log line while it lasts) when it
@@ -184,6 +189,7 @@ public:
   void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) override;
   void RenderRadialBlur(CRenderTarget* sceneCopy) override;
   void RenderFinalFX(CRenderTarget* sceneCopy, float dt) override;
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) override;
   void SetSunLightParameters(CShader* shader) override;
   void SetSpotLightParameters(CShader* shader) override;
   void SetPointLightParameters(CShader* shader) override;
@@ -203,6 +209,12 @@ private:
   // Returns the number of entries drawn.
   int DrawSceneList(CRenderTarget& target, uint32_t clearColour, const STechniqueEntry* table,
                     int count, bool glowersOnly);
+  // The two Gaussian blurs of the picture into the depth of field's quarter-size
+  // target; null when that target cannot be made.
+  CRenderTarget* BlurForDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
+  // The depth of field's blurred copy, sizes and focal distances on `effect`.
+  void SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarget& blurred, int screenWidth,
+                             int screenHeight);
   // Begin, each pass with the quad of `quadOwner`, End.
   void DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
   // The cameras as the frame took them; null without a scene.
@@ -220,6 +232,8 @@ private:
   bool m_ssaoDrawn = false;
   // Set by a glow pass that drew no glower, until the next glow pass.
   bool m_glowEmpty = false;
+  // Set by a fold of the depth of field, until the film look that blends it in.
+  bool m_dofFolded = false;
   std::unique_ptr<CFilmLook> m_filmLook;
   // What is missing now and has been reported (one line per resource while missing).
   std::string m_missing;

@@ -443,6 +443,37 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
+TEST_F(RenderPassesTest, AFoldedDepthOfFieldIsBlendedByTheNextFilmLookOnly) {
+  CRenderTarget& scene = *graphics.mainTarget;
+  manager.dofFocalPlane = 7.0f;
+  // The frame's linear depth tells each pixel's distance from the focal plane.
+  passes->RenderLinearDepth(manager.renderTargets[gfx::kTargetLinearDepth], 512);
+  ASSERT_TRUE(passes->FoldDepthOfFieldIntoFinalFX(scene, 1366, 768));
+  // The blurred copy is made as for the pass of its own, whose draw is left out.
+  EXPECT_EQ(manager.renderTargets[gfx::kTargetDoFBlur].width, 341u);
+  EXPECT_EQ(Value("DoF", "gDoF_bluredPixelSize")[0], 0.0f);
+  EXPECT_NE(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
+  EXPECT_FLOAT_EQ(Value("render2texture", "gDoF_bluredPixelSize")[0], 1.0f / 341.5f);
+  EXPECT_NE(Value("render2texture", "gDoFDepthKnown")[0], 0.0f);
+  EXPECT_FLOAT_EQ(Value("render2texture", "gFocalDist")[0], 7.0f);
+  plat::fx::Effect* film = Effect("render2texture");
+  EXPECT_EQ(film->GetTexture(film->GetParameterByName("gDoFBluredTexture")),
+            manager.renderTargets[gfx::kTargetDoFBlur].texture);
+  ASSERT_EQ(graphics.device->BeginScene(), gpu::kOk);
+  passes->RenderFinalFX(&scene, 0.1f);
+  graphics.device->EndScene();
+  EXPECT_FALSE(passes->DepthOfFieldFolded());
+  EXPECT_EQ(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
+
+  // Without the depth of field's effect nothing is folded and nothing blurred.
+  manager.renderTargets[gfx::kTargetDoFBlur].Release();
+  delete manager.shaders.Remove(CStringHash("DoF"));
+  EXPECT_FALSE(passes->FoldDepthOfFieldIntoFinalFX(scene, 1366, 768));
+  EXPECT_FALSE(manager.renderTargets[gfx::kTargetDoFBlur].IsCreated());
+  EXPECT_EQ(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+}
+
 TEST_F(RenderPassesTest, PostPassesSetWhatTheirEffectsRead) {
   CRenderTarget& scene = *graphics.mainTarget;
   manager.glowSize = 1024;
