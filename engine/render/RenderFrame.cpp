@@ -177,8 +177,8 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   if (depthOfField.render) {
     RefreshSceneCopy(copyBack);
     // With nothing drawn between them, depth of field and the film look are one draw.
-    const bool folded = filmLook && !radialBlur.render &&
-                        FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);
+    const bool folded =
+        filmLook && !radialBlur.render && FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);
     if (!folded) {
       RenderDepthOfField(sceneCopy, width, height);
       drawn();

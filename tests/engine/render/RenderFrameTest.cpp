@@ -334,12 +334,24 @@ TEST_F(RenderFrameTest, DepthOfFieldFoldsIntoTheFilmLookOnlyWhenNothingDrawsBetw
     size_t copies;
   };
   const Case cases[] = {
-      {"folded: one copy, read by the one draw", false, true, true,
-       {"FoldDoF", "FilmLook 1.000000"}, 1},
-      {"the passes cannot fold: drawn apart", false, true, false,
-       {"FoldDoF", "DoF", "FilmLook 1.000000"}, 2},
-      {"the radial blur draws between", true, true, true,
-       {"DoF", "RadialBlur", "FilmLook 1.000000"}, 3},
+      {"folded: one copy, read by the one draw",
+       false,
+       true,
+       true,
+       {"FoldDoF", "FilmLook 1.000000"},
+       1},
+      {"the passes cannot fold: drawn apart",
+       false,
+       true,
+       false,
+       {"FoldDoF", "DoF", "FilmLook 1.000000"},
+       2},
+      {"the radial blur draws between",
+       true,
+       true,
+       true,
+       {"DoF", "RadialBlur", "FilmLook 1.000000"},
+       3},
       {"no film look to fold into", false, false, true, {"DoF"}, 1},
   };
   for (const Case& c : cases) {

@@ -425,7 +425,8 @@ TEST_F(PassesScreenGlTest, DepthOfFieldFoldedIntoTheFilmLookDrawsTheSamePicture)
   ASSERT_EQ(one.size(), two.size());
   int largest = 0;
   for (size_t i = 0; i < one.size(); i += 4)
-    for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(int(one[i + c]) - int(two[i + c])));
+    for (int c = 0; c < 3; ++c)
+      largest = std::max(largest, std::abs(int(one[i + c]) - int(two[i + c])));
   EXPECT_LE(largest, 1);
   // The fold holds for one film look: the next one draws the sharp picture.
   EXPECT_FALSE(passes->DepthOfFieldFolded());
