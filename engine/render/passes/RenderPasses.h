@@ -63,6 +63,8 @@ struct SPassDraws {
   // The mesh list through a technique table; types without a row are not drawn.
   // Returns the number of entries drawn.
   std::function<int(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
+  // Whether the mesh list holds a glower to draw; unset, the glow pass assumes so.
+  std::function<bool()> anyGlower;
   // The decal pass (dt, screen width and height); nothing when unset.
   std::function<void(float dt, float width, float height)> drawDecals;
   // The animated shadow casters of the mesh list with the effect and technique; view
@@ -118,9 +120,10 @@ public:
   void RenderGlowDepth(CRenderTarget& target, int width, int height);
   // Returns the number of glowers drawn.
   int RenderGlowColour(CRenderTarget& target, int width, int height);
-  // Glow colour and depth at the glow size, then the glow colour blurred; when no
-  // glower was drawn the colour target is transparent black (as its blur would be)
-  // and neither the depth nor the blur is drawn.
+  // Glow colour and depth at the glow size, then the glow colour blurred. Without a
+  // glower in the list nothing is drawn; when the colour pass drew none, its target
+  // is transparent black (as its blur would be) and neither the depth nor the blur
+  // is drawn. Either way the merge is skipped.
   void RenderGlow() override;
   // False (and nothing drawn, with one log line while it lasts) without the effect
   // "SSAO" or the texture "SSAO_noise.dds"; ambient occlusion is then off for the

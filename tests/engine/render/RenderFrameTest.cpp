@@ -418,6 +418,31 @@ TEST_F(RenderFrameTest, ARendererIsReportedOnceAfterTheLastOfItsEntriesInEveryLi
   EXPECT_EQ(renderers[0]->drawn, 2);
 }
 
+// The glow pass asks first whether there is a glower to draw at all: one out of
+// view or in the sky does not count.
+TEST_F(RenderFrameTest, AGlowerToDrawIsOneInViewOutsideTheSky) {
+  g_view.frustum[0] = plat::Plane(-1.0f, 0.0f, 0.0f, 10.0f);  // x <= 10
+  render.viewCamera.Set(kCamera);
+  float outMin[3] = {20, 0, 0}, outMax[3] = {21, 1, 1};
+  float inMin[3] = {0, 0, 0}, inMax[3] = {1, 1, 1};
+  Add("plain", kRenderTypeStatic, kLayerFloor);
+  SRenderData& far = Add("far glower", kRenderTypeStatic, kLayerFloor);
+  far.glower = 1;
+  far.boxMin = outMin;
+  far.boxMax = outMax;
+  SRenderData& sky = Add("sky glower", kRenderTypeStatic, kLayerSky);
+  sky.glower = 1;
+  Commit();
+  render.TakeFrameViews();
+  EXPECT_FALSE(render.HasGlowerToDraw());
+  SRenderData& near = Add("near glower", kRenderTypeAnimation, kLayerFloor);
+  near.glower = 1;
+  near.boxMin = inMin;
+  near.boxMax = inMax;
+  Commit();
+  EXPECT_TRUE(render.HasGlowerToDraw());
+}
+
 TEST_F(RenderFrameTest, VisibilityByLayerFrustumAndZone) {
   g_view.frustum[0] = plat::Plane(-1.0f, 0.0f, 0.0f, 10.0f);  // x <= 10
   render.viewCamera.Set(kCamera);

@@ -175,6 +175,8 @@ protected:
       }
       return drawn;
     };
+    // The box glows; the manager's own list is empty here.
+    passes->draws.anyGlower = [] { return true; };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,
                                              const Vec3*) {
