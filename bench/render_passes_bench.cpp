@@ -193,6 +193,13 @@ public:
     Timed(
         "depth of field", [&] { m_passes.RenderDepthOfField(s, w, h); }, true);
   }
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* s, int w, int h) override {
+    bool folded = false;
+    Timed(
+        "depth of field's blur, for the film look",
+        [&] { folded = m_passes.FoldDepthOfFieldIntoFinalFX(s, w, h); }, true);
+    return folded;
+  }
   void RenderRadialBlur(CRenderTarget* s) override {
     Timed(
         "radial blur", [&] { m_passes.RenderRadialBlur(s); }, true);

@@ -1212,20 +1212,31 @@ void WriteTrackersAndLines(const std::string& xml) {
   }
 }
 
-// The places the whole level refers to: where play begins (the west end of the
-// diagonal street, looking east down it) and where the last fight is staged, before
-// the casino's door.
+// Where play begins: the west end of the diagonal street, with the street and its
+// first fighters ahead to the east. The rail camera looks at him from the south
+// across the pavement: nothing may stand on that line, so he starts 3 m west of the
+// first street lamp and of the fighters by it.
+const V3 kPlayerStart(-75, 0, 0);
+
+// The places the whole level refers to: where play begins and where the last fight
+// is staged, before the casino's door; and the player himself, at the start.
 void WriteCommon(const std::string& xml) {
   std::string s = kHeader;
   const struct {
     const char* name;
     V3 position;
-  } markers[] = {{"player_start", V3(-74, 0, 0)}, {"final_scene_point", V3(72, 0, 0)}};
+  } markers[] = {{"player_start", kPlayerStart}, {"final_scene_point", V3(72, 0, 0)}};
   for (const auto& m : markers)
     s += std::string("<GameObject name=\"") + m.name +
          "\" GameObjectTemplate=\"city_marker\">\n  <Component name=\"CTransform\">\n    " +
          Position(m.position) + "\n  </Component>\n</GameObject>\n";
   WriteText(xml + "/level1_common_instances.xml", s);
+  WriteText(xml + "/loading_player_instances.xml",
+            std::string(kHeader) +
+                "<!-- The player starts at the west end of the street, in the diagonal zone. -->\n"
+                "<GameObject name=\"player\" GameObjectTemplate=\"player\">\n"
+                "  <Component name=\"CTransform\">\n    " +
+                Position(kPlayerStart) + "\n  </Component>\n</GameObject>\n");
 }
 
 void WriteLights(const std::string& xml, const std::vector<Light>& lights) {

@@ -31,6 +31,17 @@ public:
   virtual void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) = 0;
   virtual void RenderRadialBlur(CRenderTarget* sceneCopy) = 0;
   virtual void RenderFinalFX(CRenderTarget* sceneCopy, float dt) = 0;
+  // Depth of field folded into the film look that draws next, for a frame that draws
+  // nothing between the two: its blurred copy is made now and the film look's one
+  // full-screen draw blends it in, which saves a full-screen draw and a scene copy.
+  // False, with nothing drawn, where the passes cannot: the frame then draws depth
+  // of field on its own.
+  virtual bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
+    (void)sceneCopy;
+    (void)width;
+    (void)height;
+    return false;
+  }
   // The light blocks of the shadow parameters, on the effect of one draw.
   virtual void SetSunLightParameters(CShader* shader) = 0;
   virtual void SetSpotLightParameters(CShader* shader) = 0;

@@ -63,6 +63,9 @@ void CRenderManager::RenderRadialBlur(CRenderTarget* sceneCopy) {
 void CRenderManager::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
   if (framePasses) framePasses->RenderFinalFX(sceneCopy, dt);
 }
+bool CRenderManager::FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
+  return framePasses && framePasses->FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);
+}
 void CRenderManager::SetSunLightParameters(CShader* shader) {
   if (framePasses) framePasses->SetSunLightParameters(shader);
 }

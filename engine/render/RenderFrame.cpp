@@ -176,8 +176,13 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   }
   if (depthOfField.render) {
     RefreshSceneCopy(copyBack);
-    RenderDepthOfField(sceneCopy, width, height);
-    drawn();
+    // With nothing drawn between them, depth of field and the film look are one draw.
+    const bool folded =
+        filmLook && !radialBlur.render && FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);
+    if (!folded) {
+      RenderDepthOfField(sceneCopy, width, height);
+      drawn();
+    }
   }
   if (radialBlur.render) {
     RefreshSceneCopy(copyBack);

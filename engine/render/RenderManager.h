@@ -167,6 +167,9 @@ public:
   };
   // Returns the number of entries drawn.
   int DrawWithTechniqueTable(bool glowersOnly, const STechniqueEntry* table, int count);
+  // Whether a glowers-only walk would find an entry to draw (active, ready, in a
+  // visible zone and in view).
+  bool HasGlowerToDraw() const;
   // The animated shadow casters of the mesh list; view and projection default to
   // the view camera's.
   void DrawShadowCasters(const CStringHash& effect, const char* technique, const plat::Mat4* view,
@@ -226,6 +229,7 @@ public:
   void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height);
   void RenderRadialBlur(CRenderTarget* sceneCopy);
   void RenderFinalFX(CRenderTarget* sceneCopy, float dt);
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height);
   void SetSunLightParameters(CShader* shader);
   void SetSpotLightParameters(CShader* shader);
   void SetPointLightParameters(CShader* shader);

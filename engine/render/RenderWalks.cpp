@@ -859,6 +859,14 @@ int CRenderManager::DrawWithTechniqueTable(bool glowersOnly, const STechniqueEnt
   return drawn;
 }
 
+bool CRenderManager::HasGlowerToDraw() const {
+  for (const SRenderItem& item : m_drawn[kListMesh])
+    if (item.layer != kLayerSky && item.active && item.data && item.data->glower &&
+        RendererReady(item) && IsEntryInVisibleZone(item) && IsEntryVisible(item))
+      return true;
+  return false;
+}
+
 void CRenderManager::DrawShadowCasters(const CStringHash& effect, const char* technique,
                                        const plat::Mat4* view, const plat::Mat4* projection,
                                        const plat::Vec3* lightPosition) {

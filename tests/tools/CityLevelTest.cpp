@@ -492,6 +492,59 @@ TEST_F(CityLevelTest, TheRailCamerasKeepThePlayerAndTheStreetInView) {
   }
 }
 
+// At the start of play the rail camera looks across the south pavement at the
+// player: no street lamp and no fighter may stand on that line and hide him.
+TEST_F(CityLevelTest, NothingStandsBetweenTheRailCameraAndThePlayerAtTheStart) {
+  auto position = [](const char* path) {
+    std::vector<float> p;
+    for (const char* axis : {"X", "Y", "Z"})
+      for (const std::string& v : Attributes(path, "key", axis, "position"))
+        p.push_back(std::stof(v));
+    return p;
+  };
+  const std::vector<float> start = position("Data/xml/loading_player_instances.xml");
+  ASSERT_EQ(start.size(), 3u);
+  // The level's marker of the start is where the player is.
+  EXPECT_EQ(Attributes("Data/xml/level1_common_instances.xml", "key", "X", "position").back(),
+            Attributes("Data/xml/loading_player_instances.xml", "key", "X", "position").back());
+  const float reach =
+      ScriptNumber(ReadFile("Data/scripts/city_level.lua"), "CAMERA_RAIL_MAX_DISTANCE");
+  float ex = 0, ez = 0;
+  Rail("Data/xml/level1_line_instances.xml").At(start[0], start[1] + 1.2f, start[2], reach, ex, ez);
+
+  struct SObstacle {
+    std::string what;
+    float x, z, radius;
+  };
+  std::vector<SObstacle> obstacles;
+  // A lamp's head reaches 0.9 m from its post towards the street, where its light is.
+  const std::vector<std::string> ids =
+      Attributes("Data/xml/level1_light_instances.xml", "key", "value", "light_id");
+  std::vector<std::string> lx = Attributes("Data/xml/level1_light_instances.xml", "key", "X",
+                                           "position"),
+                           lz = Attributes("Data/xml/level1_light_instances.xml", "key", "Z",
+                                           "position");
+  ASSERT_EQ(ids.size(), lx.size());
+  for (size_t i = 0; i < ids.size(); ++i)
+    if (ids[i].rfind("light_street_", 0) == 0)
+      obstacles.push_back({ids[i], std::stof(lx[i]), std::stof(lz[i]), 1.2f});
+  lx = Attributes("Data/xml/diagonal/character_instances.xml", "key", "X", "position");
+  lz = Attributes("Data/xml/diagonal/character_instances.xml", "key", "Z", "position");
+  for (size_t i = 0; i < lx.size(); ++i)
+    obstacles.push_back({"fighter " + std::to_string(i), std::stof(lx[i]), std::stof(lz[i]), 0.6f});
+  ASSERT_GT(obstacles.size(), 10u);
+
+  // Seen from above: the line from the camera to the player, and how near each
+  // obstacle comes to it (the player is about 0.6 m wide).
+  const float dx = start[0] - ex, dz = start[2] - ez, length2 = dx * dx + dz * dz;
+  ASSERT_GT(length2, 1.0f);
+  for (const SObstacle& o : obstacles) {
+    const float t = std::clamp(((o.x - ex) * dx + (o.z - ez) * dz) / length2, 0.0f, 1.0f);
+    const float gap = std::hypot(o.x - (ex + t * dx), o.z - (ez + t * dz));
+    EXPECT_GT(gap, o.radius + 0.3f) << o.what << " hides the player at the start";
+  }
+}
+
 // Keeps the zone changes it is handed.
 class CZoneLog : public evn::IEventListener {
 public:

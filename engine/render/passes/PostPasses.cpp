@@ -34,9 +34,8 @@ void CRenderPasses::MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour,
   DrawQuadPasses(effect, scene);
 }
 
-void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight) {
-  plat::fx::Effect* effect = FindEffect("DoF");
-  if (!effect) return;
+CRenderTarget* CRenderPasses::BlurForDepthOfField(CRenderTarget& scene, int screenWidth,
+                                                  int screenHeight) {
   CRenderTarget& blurred = m_manager.renderTargets[kTargetDoFBlur];
   const SDoFSizes sizes = DepthOfFieldSizes(screenWidth, screenHeight);
   // The blurred copy is made at the quarter size its blur draws at: a full-screen
@@ -46,7 +45,7 @@ void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, in
     blurred.Release();
     if (!EnsureTarget(blurred, sizes.width, sizes.height, gpu::kFmtA8R8G8B8,
                       m_graphics->depthFormat))
-      return;
+      return nullptr;
   }
   CRenderTarget& between = m_manager.renderTargets[kTargetBlur];
   GaussianBlur(nullptr, scene, screenWidth, screenHeight, between, sizes.width, sizes.height, true);
@@ -54,32 +53,62 @@ void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, in
   // intermediate's own texels.
   GaussianBlur(nullptr, between, sizes.width, sizes.height, blurred, sizes.width, sizes.height,
                false);
+  return &blurred;
+}
+
+void CRenderPasses::SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarget& blurred,
+                                          int screenWidth, int screenHeight) {
+  const SDoFSizes sizes = DepthOfFieldSizes(screenWidth, screenHeight);
+  fxset::Texture(effect, "gDoFBluredTexture", blurred.texture);
+  fxset::Float2(effect, "gDoF_pixelSize", 1.0f / static_cast<float>(screenWidth),
+                1.0f / static_cast<float>(screenHeight));
+  fxset::Float2(effect, "gDoF_bluredPixelSize", sizes.blurredPixelWidth, sizes.blurredPixelHeight);
+  // How far each pixel is from the focal plane comes from this frame's linear
+  // depth map, with the distances the scene's effects are given.
+  CRenderTarget& depth = m_manager.renderTargets[kTargetLinearDepth];
+  const SCameraView* camera = ViewCamera();
+  const bool depthKnown = depth.texture && camera;
+  fxset::Bool(effect, "gDoFDepthKnown", depthKnown);
+  if (depthKnown) {
+    fxset::Texture(effect, "gNZLinearMapTexture", depth.texture);
+    fxset::Float(effect, "gCamera_far_max_length", GetCameraFarMaxLength(*camera));
+    fxset::Float(effect, "gFocalDist", m_manager.dofFocalPlane);
+    fxset::Float(effect, "gNearBlurPlaneDist", m_manager.dofNearMaxBlurPlane);
+    fxset::Float(effect, "gFarBlurPlaneDist", m_manager.dofFarMaxBlurPlane);
+    fxset::Float(effect, "gFarBlurLimit", m_manager.dofMaxBlur);
+  }
+}
+
+void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight) {
+  plat::fx::Effect* effect = FindEffect("DoF");
+  if (!effect) return;
+  CRenderTarget* blurred = BlurForDepthOfField(scene, screenWidth, screenHeight);
+  if (!blurred) return;
   gpu::Device* device = Device();
   if (gpu::Failed(device->BeginScene())) return;
   if (gpu::Succeeded(effect->SetTechnique("DoF_tech"))) {
     fxset::Texture(effect, "gDoFTexture", scene.texture);
-    fxset::Texture(effect, "gDoFBluredTexture", blurred.texture);
-    fxset::Float2(effect, "gDoF_pixelSize", 1.0f / static_cast<float>(screenWidth),
-                  1.0f / static_cast<float>(screenHeight));
-    fxset::Float2(effect, "gDoF_bluredPixelSize", sizes.blurredPixelWidth,
-                  sizes.blurredPixelHeight);
-    // How far each pixel is from the focal plane comes from this frame's linear
-    // depth map, with the distances the scene's effects are given.
-    CRenderTarget& depth = m_manager.renderTargets[kTargetLinearDepth];
-    const SCameraView* camera = ViewCamera();
-    const bool depthKnown = depth.texture && camera;
-    fxset::Bool(effect, "gDoFDepthKnown", depthKnown);
-    if (depthKnown) {
-      fxset::Texture(effect, "gNZLinearMapTexture", depth.texture);
-      fxset::Float(effect, "gCamera_far_max_length", GetCameraFarMaxLength(*camera));
-      fxset::Float(effect, "gFocalDist", m_manager.dofFocalPlane);
-      fxset::Float(effect, "gNearBlurPlaneDist", m_manager.dofNearMaxBlurPlane);
-      fxset::Float(effect, "gFarBlurPlaneDist", m_manager.dofFarMaxBlurPlane);
-      fxset::Float(effect, "gFarBlurLimit", m_manager.dofMaxBlur);
-    }
+    SetDepthOfFieldValues(effect, *blurred, screenWidth, screenHeight);
     DrawQuadPasses(effect, scene);
   }
   device->EndScene();
+}
+
+bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screenWidth,
+                                                int screenHeight) {
+  m_dofFolded = false;
+  // Only a film look that can blend it (older effect files cannot), and only where
+  // the depth of field would draw at all: without its own effect it draws nothing.
+  plat::fx::Effect* filmLook = FindEffect("render2texture");
+  if (!filmLook || !filmLook->GetParameterByName("gFinalFXDoF") ||
+      !filmLook->GetTechniqueByName("render2textureFinalFX_tech") || !FindEffect("DoF"))
+    return false;
+  CRenderTarget* blurred = BlurForDepthOfField(scene, screenWidth, screenHeight);
+  if (!blurred) return false;
+  SetDepthOfFieldValues(filmLook, *blurred, screenWidth, screenHeight);
+  fxset::Bool(filmLook, "gFinalFXDoF", true);
+  m_dofFolded = true;
+  return true;
 }
 
 void CRenderPasses::RenderRadialBlur(CRenderTarget& scene) {

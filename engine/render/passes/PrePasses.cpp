@@ -73,6 +73,7 @@ CRenderPasses::CRenderPasses(CRenderManager& manager, CGraphicsManager* graphics
   draws.drawTable = [&manager](const STechniqueEntry* table, int count, bool glowersOnly) {
     return manager.DrawWithTechniqueTable(glowersOnly, table, count);
   };
+  draws.anyGlower = [&manager] { return manager.HasGlowerToDraw(); };
   draws.drawShadowCasters = [&manager](const CStringHash& effect, const char* technique,
                                        const plat::Mat4* view, const plat::Mat4* projection,
                                        const plat::Vec3* lightPosition) {
@@ -193,10 +194,11 @@ int CRenderPasses::RenderGlowColour(CRenderTarget& target, int width, int height
 void CRenderPasses::RenderGlow() {
   const int size = m_manager.glowSize;
   CRenderTarget& colour = m_manager.renderTargets[kTargetGlowColour];
-  const int glowers = RenderGlowColour(colour, size, size);
-  // A level without glowers would otherwise pay the glow depth, a full blur and a
-  // full-screen merge of transparent black every frame; only the merge reads the
-  // glow depth, and the frame skips the merge too.
+  // A level without glowers would otherwise pay the glow colour's clear, the glow
+  // depth, a full blur and a full-screen merge of transparent black every frame; only
+  // the merge reads the glow targets, and the frame skips the merge too.
+  const int glowers =
+      draws.anyGlower && !draws.anyGlower() ? 0 : RenderGlowColour(colour, size, size);
   m_glowEmpty = glowers == 0;
   m_manager.glowersDrawn = !m_glowEmpty;
   if (m_glowEmpty) return;
@@ -365,6 +367,15 @@ void CRenderPasses::RenderRadialBlur(CRenderTarget* sceneCopy) {
 }
 void CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
   if (sceneCopy) m_filmLook->RenderFinalFX(*sceneCopy, dt);
+  // The fold holds for the one film look after it.
+  if (m_dofFolded) {
+    m_dofFolded = false;
+    if (plat::fx::Effect* effect = FindEffect("render2texture"))
+      fxset::Bool(effect, "gFinalFXDoF", false);
+  }
+}
+bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
+  return sceneCopy && FoldDepthOfFieldIntoFinalFX(*sceneCopy, width, height);
 }
 void CRenderPasses::SetSunLightParameters(CShader* shader) {
   if (shader) SetSunLightParameters(shader->effect);

@@ -63,6 +63,8 @@ struct SPassDraws {
   // The mesh list through a technique table; types without a row are not drawn.
   // Returns the number of entries drawn.
   std::function<int(const STechniqueEntry* table, int count, bool glowersOnly)> drawTable;
+  // Whether the mesh list holds a glower to draw; unset, the glow pass assumes so.
+  std::function<bool()> anyGlower;
   // The decal pass (dt, screen width and height); nothing when unset.
   std::function<void(float dt, float width, float height)> drawDecals;
   // The animated shadow casters of the mesh list with the effect and technique; view
@@ -118,9 +120,10 @@ public:
   void RenderGlowDepth(CRenderTarget& target, int width, int height);
   // Returns the number of glowers drawn.
   int RenderGlowColour(CRenderTarget& target, int width, int height);
-  // Glow colour and depth at the glow size, then the glow colour blurred; when no
-  // glower was drawn the colour target is transparent black (as its blur would be)
-  // and neither the depth nor the blur is drawn.
+  // Glow colour and depth at the glow size, then the glow colour blurred. Without a
+  // glower in the list nothing is drawn; when the colour pass drew none, its target
+  // is transparent black (as its blur would be) and neither the depth nor the blur
+  // is drawn. Either way the merge is skipped.
   void RenderGlow() override;
   // False (and nothing drawn, with one log line while it lasts) without the effect
   // "SSAO" or the texture "SSAO_noise.dds"; ambient occlusion is then off for the
@@ -159,6 +162,11 @@ public:
   void MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour, CRenderTarget& glowDepth,
                  CRenderTarget& linearDepth);
   void RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
+  // The depth of field's blurred copy made, its values set on the film look's effect
+  // for the next film look to blend in; false (nothing drawn) without a film look
+  // that can, or without the depth of field's effect.
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screenWidth, int screenHeight);
+  bool DepthOfFieldFolded() const { return m_dofFolded; }
   void RenderRadialBlur(CRenderTarget& scene);
 
   // The effect of the loaded table; null (with one log line while it lasts) when it
@@ -184,6 +192,7 @@ public:
   void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) override;
   void RenderRadialBlur(CRenderTarget* sceneCopy) override;
   void RenderFinalFX(CRenderTarget* sceneCopy, float dt) override;
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) override;
   void SetSunLightParameters(CShader* shader) override;
   void SetSpotLightParameters(CShader* shader) override;
   void SetPointLightParameters(CShader* shader) override;
@@ -203,6 +212,12 @@ private:
   // Returns the number of entries drawn.
   int DrawSceneList(CRenderTarget& target, uint32_t clearColour, const STechniqueEntry* table,
                     int count, bool glowersOnly);
+  // The two Gaussian blurs of the picture into the depth of field's quarter-size
+  // target; null when that target cannot be made.
+  CRenderTarget* BlurForDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
+  // The depth of field's blurred copy, sizes and focal distances on `effect`.
+  void SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarget& blurred, int screenWidth,
+                             int screenHeight);
   // Begin, each pass with the quad of `quadOwner`, End.
   void DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
   // The cameras as the frame took them; null without a scene.
@@ -220,6 +235,8 @@ private:
   bool m_ssaoDrawn = false;
   // Set by a glow pass that drew no glower, until the next glow pass.
   bool m_glowEmpty = false;
+  // Set by a fold of the depth of field, until the film look that blends it in.
+  bool m_dofFolded = false;
   std::unique_ptr<CFilmLook> m_filmLook;
   // What is missing now and has been reported (one line per resource while missing).
   std::string m_missing;

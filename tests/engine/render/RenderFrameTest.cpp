@@ -55,9 +55,16 @@ public:
   void RenderDepthOfField(CRenderTarget*, int, int) override { Add("DoF"); }
   void RenderRadialBlur(CRenderTarget*) override { Add("RadialBlur"); }
   void RenderFinalFX(CRenderTarget*, float dt) override { Add("FilmLook " + std::to_string(dt)); }
+  bool FoldDepthOfFieldIntoFinalFX(CRenderTarget*, int, int) override {
+    Add("FoldDoF");
+    return canFold;
+  }
   void SetSunLightParameters(CShader*) override {}
   void SetSpotLightParameters(CShader*) override {}
   void SetPointLightParameters(CShader*) override {}
+
+  // What the fold of the depth of field answers.
+  bool canFold = false;
 
 private:
   void Add(const std::string& s) { m_trace.push_back(s); }
@@ -308,6 +315,62 @@ TEST_F(RenderFrameTest, TheSceneCopyIsRefreshedOnlyBeforeAPassThatReadsIt) {
   }
 }
 
+// Depth of field followed at once by the film look is one full-screen draw: the
+// fold is asked for only then, and a fold the passes refuse draws them apart.
+TEST_F(RenderFrameTest, DepthOfFieldFoldsIntoTheFilmLookOnlyWhenNothingDrawsBetween) {
+  CRenderTarget copy;
+  ASSERT_EQ(device->CreateTexture(320, 240, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &copy.texture),
+            gpu::kOk);
+  ASSERT_EQ(copy.texture->GetSurfaceLevel(0, &copy.surface), gpu::kOk);
+  copy.device = device;
+  copy.width = 320;
+  copy.height = 240;
+  render.viewCamera.Set(kCamera);
+  struct Case {
+    const char* name;
+    bool radial, filmLook, canFold;
+    Trace passes;
+    size_t copies;
+  };
+  const Case cases[] = {
+      {"folded: one copy, read by the one draw",
+       false,
+       true,
+       true,
+       {"FoldDoF", "FilmLook 1.000000"},
+       1},
+      {"the passes cannot fold: drawn apart",
+       false,
+       true,
+       false,
+       {"FoldDoF", "DoF", "FilmLook 1.000000"},
+       2},
+      {"the radial blur draws between",
+       true,
+       true,
+       true,
+       {"DoF", "RadialBlur", "FilmLook 1.000000"},
+       3},
+      {"no film look to fold into", false, false, true, {"DoF"}, 1},
+  };
+  for (const Case& c : cases) {
+    SetAllFlags(false);
+    render.depthOfField.Set(true);
+    render.radialBlur.Set(c.radial);
+    render.filmLook = c.filmLook;
+    passes.canFold = c.canFold;
+    Commit();
+    recorder->Clear();
+    trace.clear();
+    render.RenderFrame(&copy, 0.5f, 1.0f);
+    trace.erase(std::remove(trace.begin(), trace.end(), "finished"), trace.end());
+    EXPECT_EQ(trace, c.passes) << c.name;
+    EXPECT_EQ(recorder->CountCalls("StretchRect"), c.copies) << c.name;
+    EXPECT_TRUE(recorder->Errors().empty()) << c.name << ": " << recorder->Errors().front();
+  }
+}
+
 TEST_F(RenderFrameTest, ARendererIsReportedOnceAfterTheLastOfItsEntriesInEveryList) {
   // Two subsets: one entry stays in the mesh list, the other moves to the particle
   // list, which is walked after the water list.
@@ -353,6 +416,31 @@ TEST_F(RenderFrameTest, ARendererIsReportedOnceAfterTheLastOfItsEntriesInEveryLi
   // The next frame counts afresh.
   Frame();
   EXPECT_EQ(renderers[0]->drawn, 2);
+}
+
+// The glow pass asks first whether there is a glower to draw at all: one out of
+// view or in the sky does not count.
+TEST_F(RenderFrameTest, AGlowerToDrawIsOneInViewOutsideTheSky) {
+  g_view.frustum[0] = plat::Plane(-1.0f, 0.0f, 0.0f, 10.0f);  // x <= 10
+  render.viewCamera.Set(kCamera);
+  float outMin[3] = {20, 0, 0}, outMax[3] = {21, 1, 1};
+  float inMin[3] = {0, 0, 0}, inMax[3] = {1, 1, 1};
+  Add("plain", kRenderTypeStatic, kLayerFloor);
+  SRenderData& far = Add("far glower", kRenderTypeStatic, kLayerFloor);
+  far.glower = 1;
+  far.boxMin = outMin;
+  far.boxMax = outMax;
+  SRenderData& sky = Add("sky glower", kRenderTypeStatic, kLayerSky);
+  sky.glower = 1;
+  Commit();
+  render.TakeFrameViews();
+  EXPECT_FALSE(render.HasGlowerToDraw());
+  SRenderData& near = Add("near glower", kRenderTypeAnimation, kLayerFloor);
+  near.glower = 1;
+  near.boxMin = inMin;
+  near.boxMax = inMax;
+  Commit();
+  EXPECT_TRUE(render.HasGlowerToDraw());
 }
 
 TEST_F(RenderFrameTest, VisibilityByLayerFrustumAndZone) {

@@ -49,7 +49,7 @@ TEST_F(Player, TheShippedObjectHasItsElevenComponentsAndTuning) {
   EXPECT_NE(c->effects, nullptr);
   EXPECT_NE(c->fightSlots, nullptr);
   EXPECT_NE(c->collider, nullptr);
-  EXPECT_EQ(c->startPosition, plat::Vec3(-72, 0, 0));
+  EXPECT_EQ(c->startPosition, plat::Vec3(-75, 0, 0));
   EXPECT_FLOAT_EQ(c->runSpeed, 6.0f);
   EXPECT_FLOAT_EQ(c->currentSpeed, 6.0f);
   EXPECT_EQ(c->life, 100);

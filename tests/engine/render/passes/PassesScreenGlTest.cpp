@@ -101,6 +101,9 @@ std::vector<Vec3> Box(Vec3 lo, Vec3 hi) {
 struct SPassSet {
   bool ssao = false, shadows = false, glow = false, dof = false, radial = false, film = false,
        filmExtras = false;
+  // Depth of field folded into the film look's draw, as the frame does without a
+  // radial blur between them.
+  bool fold = false;
 };
 
 class PassesScreenGlTest : public ::testing::Test {
@@ -172,6 +175,8 @@ protected:
       }
       return drawn;
     };
+    // The box glows; the manager's own list is empty here.
+    passes->draws.anyGlower = [] { return true; };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const Mat4* view, const Mat4* projection,
                                              const Vec3*) {
@@ -280,7 +285,9 @@ protected:
       d->EndScene();
       copy.CaptureBackBuffer();
     }
-    if (on.dof) {
+    if (on.dof && on.fold) {
+      EXPECT_TRUE(passes->FoldDepthOfFieldIntoFinalFX(copy, kWidth, kHeight));
+    } else if (on.dof) {
       passes->RenderDepthOfField(copy, kWidth, kHeight);
       copy.CaptureBackBuffer();
     }
@@ -290,7 +297,10 @@ protected:
     }
     if (on.film) {
       d->BeginScene();
-      film->RenderFinalFX(copy, 1.0f / 60.0f);
+      if (on.fold)
+        passes->RenderFinalFX(&copy, 1.0f / 60.0f);
+      else
+        film->RenderFinalFX(copy, 1.0f / 60.0f);
       d->EndScene();
     }
     EXPECT_EQ(d->Present(), gpu::kOk);
@@ -395,6 +405,34 @@ TEST_F(PassesScreenGlTest, EachPassChangesThePictureWhereItActsOnly) {
     const SPixel middle{kWidth / 2, kHeight / 2 + 20};
     EXPECT_LE(std::abs(Sum(extras, middle) - Sum(plain, middle)), 45) << "middle";
   }
+}
+
+// One draw for depth of field and the film look gives the picture of two, within
+// the one step of rounding that the picture between two draws takes.
+TEST_F(PassesScreenGlTest, DepthOfFieldFoldedIntoTheFilmLookDrawsTheSamePicture) {
+  manager.dofFocalPlane = plat::Length(Vec3(0, 4, 8) - Vec3(0.0f, 0.5f, 0.5f));
+  manager.dofNearMaxBlurPlane = manager.dofFocalPlane - 1.0f;
+  manager.dofFarMaxBlurPlane = manager.dofFocalPlane + 1.0f;
+  SPassSet filmOnly;
+  filmOnly.film = true;
+  SPassSet apart = filmOnly;
+  apart.dof = true;
+  SPassSet folded = apart;
+  folded.fold = true;
+  const std::vector<uint8_t> plain = Frame(filmOnly);
+  const std::vector<uint8_t> two = Frame(apart);
+  const std::vector<uint8_t> one = Frame(folded);
+  const SPixel floorEdge = At(Vec3(-5.0f, 0.0f, -10.0f));
+  EXPECT_GT(Difference(one, plain, floorEdge), 4) << "the folded draw blurs the far floor edge";
+  ASSERT_EQ(one.size(), two.size());
+  int largest = 0;
+  for (size_t i = 0; i < one.size(); i += 4)
+    for (int c = 0; c < 3; ++c)
+      largest = std::max(largest, std::abs(int(one[i + c]) - int(two[i + c])));
+  EXPECT_LE(largest, 1);
+  // The fold holds for one film look: the next one draws the sharp picture.
+  EXPECT_FALSE(passes->DepthOfFieldFolded());
+  EXPECT_EQ(Frame(filmOnly), plain);
 }
 
 TEST_F(PassesScreenGlTest, AmbientOcclusionDarkensTheCreaseAroundTheBoxOnly) {

@@ -72,6 +72,7 @@ protected:
         draws.push_back({table[i].effect.c_str(), table[i].technique, glowers, nullptr, false});
       return glowers ? glowersInList * count : count;
     };
+    passes->draws.anyGlower = [this] { return glowersInList > 0 || glowerOutOfTable; };
     passes->draws.drawShadowCasters = [this](const CStringHash& effect, const char* technique,
                                              const plat::Mat4* view, const plat::Mat4*,
                                              const plat::Vec3* light) {
@@ -141,6 +142,8 @@ protected:
   std::vector<SDraw> draws;
   // What a glowers-only walk finds for each row of its table.
   int glowersInList = 1;
+  // A glower in the list whose walk through the glow table draws nothing.
+  bool glowerOutOfTable = false;
   std::vector<int> faces;
   gfx::CCubeRenderTarget* currentCube = nullptr;
   std::vector<std::unique_ptr<CTestLight>> ownedLights;
@@ -401,7 +404,7 @@ TEST_F(RenderPassesTest, DepthAndGlowPassesDrawTheirTablesIntoTheirTargets) {
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
-TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
+TEST_F(RenderPassesTest, GlowWithoutGlowersDrawsAndAddsNothing) {
   CRenderTarget& scene = *graphics.mainTarget;
   CRenderTarget& glowColour = manager.renderTargets[gfx::kTargetGlowColour];
   manager.glowSize = 256;
@@ -413,9 +416,16 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
                       manager.renderTargets[gfx::kTargetLinearDepth]);
     graphics.device->EndScene();
   };
-  // The glow colour is still drawn (cleared) without glowers; its depth, the blur
-  // and the merge are not: nothing would read them.
+  // No glower in the list: not even the glow colour is cleared, as nothing reads it.
   glowersInList = 0;
+  glowFrame();
+  EXPECT_TRUE(draws.empty());
+  EXPECT_EQ(recorder->CountCalls("Clear"), 0u);
+  EXPECT_FALSE(glowColour.IsCreated());
+  EXPECT_FALSE(manager.glowersDrawn);
+  // A glower the walk does not draw: the glow colour is drawn (cleared); its depth,
+  // the blur and the merge are not.
+  glowerOutOfTable = true;
   glowFrame();
   gpu::Texture* cleared = glowColour.texture;
   EXPECT_EQ(recorder->CountCalls("DrawPrimitive"), 0u);
@@ -440,6 +450,37 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersLeavesItsTargetClearAndAddsNothing) {
   EXPECT_EQ(Effect("render2texture")
                 ->GetTexture(Effect("render2texture")->GetParameterByName("gTexureToSum")),
             glowColour.texture);
+  EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+}
+
+TEST_F(RenderPassesTest, AFoldedDepthOfFieldIsBlendedByTheNextFilmLookOnly) {
+  CRenderTarget& scene = *graphics.mainTarget;
+  manager.dofFocalPlane = 7.0f;
+  // The frame's linear depth tells each pixel's distance from the focal plane.
+  passes->RenderLinearDepth(manager.renderTargets[gfx::kTargetLinearDepth], 512);
+  ASSERT_TRUE(passes->FoldDepthOfFieldIntoFinalFX(scene, 1366, 768));
+  // The blurred copy is made as for the pass of its own, whose draw is left out.
+  EXPECT_EQ(manager.renderTargets[gfx::kTargetDoFBlur].width, 341u);
+  EXPECT_EQ(Value("DoF", "gDoF_bluredPixelSize")[0], 0.0f);
+  EXPECT_NE(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
+  EXPECT_FLOAT_EQ(Value("render2texture", "gDoF_bluredPixelSize")[0], 1.0f / 341.5f);
+  EXPECT_NE(Value("render2texture", "gDoFDepthKnown")[0], 0.0f);
+  EXPECT_FLOAT_EQ(Value("render2texture", "gFocalDist")[0], 7.0f);
+  plat::fx::Effect* film = Effect("render2texture");
+  EXPECT_EQ(film->GetTexture(film->GetParameterByName("gDoFBluredTexture")),
+            manager.renderTargets[gfx::kTargetDoFBlur].texture);
+  ASSERT_EQ(graphics.device->BeginScene(), gpu::kOk);
+  passes->RenderFinalFX(&scene, 0.1f);
+  graphics.device->EndScene();
+  EXPECT_FALSE(passes->DepthOfFieldFolded());
+  EXPECT_EQ(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
+
+  // Without the depth of field's effect nothing is folded and nothing blurred.
+  manager.renderTargets[gfx::kTargetDoFBlur].Release();
+  delete manager.shaders.Remove(CStringHash("DoF"));
+  EXPECT_FALSE(passes->FoldDepthOfFieldIntoFinalFX(scene, 1366, 768));
+  EXPECT_FALSE(manager.renderTargets[gfx::kTargetDoFBlur].IsCreated());
+  EXPECT_EQ(Value("render2texture", "gFinalFXDoF")[0], 0.0f);
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
