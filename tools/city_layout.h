@@ -4,8 +4,7 @@
 namespace city {
 
 enum EZone { kDiagonal, kAvenue, kBar, kSquare, kCasino, kZoneCount };
-inline const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square",
-                                                   "casino"};
+inline const char* const kZoneNames[kZoneCount] = {"diagonal", "avenue", "bar", "square", "casino"};
 
 struct Rect {
   float x0, z0, x1, z1;

@@ -27,13 +27,29 @@ const CStringHash SH_grenades_mutant("grenades_mutant");
 const CStringHash SH_intro("intro");
 const CStringHash SH_intro_01("intro_01");
 
-const CStringHash* const kAll[] = {
-    &SH_cycle,           &SH_action,           &SH_exit_action,          &SH_exit_tracker,
-    &SH_playlist,        &SH_playlist_pass_time, &SH_playlist_sequence1, &SH_playlist_sequence2,
-    &SH_playlist_sequence3, &SH_playlist_init, &SH_playlist_spot_target, &SH_playlist_fight,
-    &SH_segment_count_max, &SH_sample_period,  &SH_velocity_threshold,   &SH_grenade_01,
-    &SH_grenade_02,      &SH_grenade_03,       &SH_grenade_04,           &SH_grenade_05,
-    &SH_grenades_mutant, &SH_intro,            &SH_intro_01};
+const CStringHash* const kAll[] = {&SH_cycle,
+                                   &SH_action,
+                                   &SH_exit_action,
+                                   &SH_exit_tracker,
+                                   &SH_playlist,
+                                   &SH_playlist_pass_time,
+                                   &SH_playlist_sequence1,
+                                   &SH_playlist_sequence2,
+                                   &SH_playlist_sequence3,
+                                   &SH_playlist_init,
+                                   &SH_playlist_spot_target,
+                                   &SH_playlist_fight,
+                                   &SH_segment_count_max,
+                                   &SH_sample_period,
+                                   &SH_velocity_threshold,
+                                   &SH_grenade_01,
+                                   &SH_grenade_02,
+                                   &SH_grenade_03,
+                                   &SH_grenade_04,
+                                   &SH_grenade_05,
+                                   &SH_grenades_mutant,
+                                   &SH_intro,
+                                   &SH_intro_01};
 const size_t kCount = sizeof(kAll) / sizeof(kAll[0]);
 
 }  // namespace game_names

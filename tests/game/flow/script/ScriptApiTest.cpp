@@ -397,16 +397,39 @@ TEST_F(ScriptApi, TheLevelsGatesOpenWhenTheirWayIsWon) {
 
 TEST_F(ScriptApi, HostileScriptsLeaveTheGameRunning) {
   BuildLevel();
-  const char* const functions[] = {
-      "CameraSetTarget", "CameraSetPosition", "CameraSetMode", "CameraMoveCameraTo",
-      "CameraSetRailsMode", "CameraExecuteDramaticZoom", "CameraGetPositionX",
-      "PlayerSetPosition", "PlayerSetYaw", "PlayerLookAt", "PlayerPerformCinematicAction",
-      "PlayerSetState", "PlayerFollowTracker", "PlayerAddLife", "PlayerAddGas",
-      "PlayerAddGrenades", "PlayerGetLife", "PlayerGetGas", "PlayerGetGrenades", "PlayerReset",
-      "ShowUseButton", "ActivateOrbParticle", "ActivateParticleSystemPos",
-      "ActivateParticleSystem", "SetInGameState", "SetCinematicDoF", "SetSlowMotion"};
-  const char* const arguments[] = {"nil", "{}", "'text'", "1e308, -1e308, 0/0",
-                                   "function() end", "nil, nil, nil, nil, nil, nil, nil"};
+  const char* const functions[] = {"CameraSetTarget",
+                                   "CameraSetPosition",
+                                   "CameraSetMode",
+                                   "CameraMoveCameraTo",
+                                   "CameraSetRailsMode",
+                                   "CameraExecuteDramaticZoom",
+                                   "CameraGetPositionX",
+                                   "PlayerSetPosition",
+                                   "PlayerSetYaw",
+                                   "PlayerLookAt",
+                                   "PlayerPerformCinematicAction",
+                                   "PlayerSetState",
+                                   "PlayerFollowTracker",
+                                   "PlayerAddLife",
+                                   "PlayerAddGas",
+                                   "PlayerAddGrenades",
+                                   "PlayerGetLife",
+                                   "PlayerGetGas",
+                                   "PlayerGetGrenades",
+                                   "PlayerReset",
+                                   "ShowUseButton",
+                                   "ActivateOrbParticle",
+                                   "ActivateParticleSystemPos",
+                                   "ActivateParticleSystem",
+                                   "SetInGameState",
+                                   "SetCinematicDoF",
+                                   "SetSlowMotion"};
+  const char* const arguments[] = {"nil",
+                                   "{}",
+                                   "'text'",
+                                   "1e308, -1e308, 0/0",
+                                   "function() end",
+                                   "nil, nil, nil, nil, nil, nil, nil"};
   int failed = 0;
   for (const char* function : functions) {
     for (const char* args : arguments) {
