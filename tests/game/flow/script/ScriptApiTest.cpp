@@ -448,6 +448,13 @@ TEST_F(ScriptApi, HostileScriptsLeaveTheGameRunning) {
     failed += host.RunString(code, "hostile") ? 0 : 1;
   EXPECT_GT(failed, 0) << "wrong types are refused by the bindings";
 
+  // An endless loop through the functions is stopped by the host's clock.
+  host.SetCallTimeLimit(0.2);
+  EXPECT_FALSE(host.RunString("local f = GetLuaFunctions()\n"
+                              "while true do f:PlayerAddLife(1) f:ActivateParticleSystem('x') end",
+                              "endless"));
+  host.SetCallTimeLimit(5.0);
+
   // The stock is still within range and the game still answers.
   EXPECT_GE(controller->life, 0);
   EXPECT_LE(controller->life, CLuaFunctions::kMaxLife);
