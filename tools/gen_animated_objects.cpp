@@ -134,17 +134,18 @@ const char kHeader[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Written by tools/gen_animated_objects. -->\n";
 
 std::string Aabb(const Mesh& m) {
-  return "    <key name=\"AABB\" MinX=\"" + Num(m.lo.x) + "\" MinY=\"" + Num(m.lo.y) + "\" MinZ=\"" +
-         Num(m.lo.z) + "\" MaxX=\"" + Num(m.hi.x) + "\" MaxY=\"" + Num(m.hi.y) + "\" MaxZ=\"" +
-         Num(m.hi.z) + "\"/>\n";
+  return "    <key name=\"AABB\" MinX=\"" + Num(m.lo.x) + "\" MinY=\"" + Num(m.lo.y) +
+         "\" MinZ=\"" + Num(m.lo.z) + "\" MaxX=\"" + Num(m.hi.x) + "\" MaxY=\"" + Num(m.hi.y) +
+         "\" MaxZ=\"" + Num(m.hi.z) + "\"/>\n";
 }
 
 std::string Templates(const Mesh& post, const Mesh& handle) {
   std::string s = kHeader;
-  s += "<!-- A usable object's pieces: drawn lit by the lamps, without a lightmap (they move). -->\n";
-  for (auto [name, mesh, file] : {std::make_tuple("city_lever_post", &post, "lever_post.mesh"),
-                                  std::make_tuple("city_lever_handle", &handle,
-                                                  "lever_handle.mesh")}) {
+  s += "<!-- A usable object's pieces: drawn lit by the lamps, without a lightmap (they move). "
+       "-->\n";
+  for (auto [name, mesh, file] :
+       {std::make_tuple("city_lever_post", &post, "lever_post.mesh"),
+        std::make_tuple("city_lever_handle", &handle, "lever_handle.mesh")}) {
     s += std::string("<GameObjectTemplate name=\"") + name + "\">\n";
     s += "  <Component name=\"CTransform\"/>\n  <Component name=\"CRenderer\">\n";
     s += "    <key name=\"shader\" value=\"static_mesh\"/>\n";
@@ -175,10 +176,9 @@ struct Usable {
 // The lever beside the street at the square's east end, facing the street; it opens
 // the back street's wall into the casino.
 const Usable kUsables[] = {
-    {"lever_backstreet", V3(city::kZoneRects[city::kSquare].x1 - 4.0f, 0.0f,
-                             -city::kStreetHalfWidth + 0.6f),
-     city::kSquare, V3(0.0f, 0.0f, 1.1f), V3(0.0f, 1.0f, 0.0f), "cover_in_01",
-     "lever_pull"}};
+    {"lever_backstreet",
+     V3(city::kZoneRects[city::kSquare].x1 - 4.0f, 0.0f, -city::kStreetHalfWidth + 0.6f),
+     city::kSquare, V3(0.0f, 0.0f, 1.1f), V3(0.0f, 1.0f, 0.0f), "cover_in_01", "lever_pull"}};
 
 std::string Position(const V3& p) {
   return "<key name=\"position\" X=\"" + Num(p.x) + "\" Y=\"" + Num(p.y) + "\" Z=\"" + Num(p.z) +
@@ -244,7 +244,8 @@ std::string ParticleInstances() {
     s += "  <Component name=\"CRenderer\"><key name=\"mesh\" value=\"" + emitter +
          "\"/></Component>\n";
     s += "  <Component name=\"CParticleSubSystemSimple\"><key name=\"subparticlesystem_id\" "
-         "value=\"" + emitter + "\"/></Component>\n";
+         "value=\"" +
+         emitter + "\"/></Component>\n";
     s += "  <Component name=\"CParticleSystemSimple\"><key name=\"particlesystem_id\" value=\"" +
          id + "\"/><key name=\"subsystem\" value=\"" + emitter + "\"/></Component>\n";
     s += "</GameObject>\n";
@@ -266,7 +267,8 @@ int main(int argc, char** argv) {
   WriteText(root + "/xml/level1_particle_instances.xml", ParticleInstances());
   for (const Usable& u : kUsables)
     WriteText(root + "/scripts/AnimatedObjects/" + u.name + ".lua", UseScript(u));
-  if (g_ok) std::printf("gen_animated_objects: the level's animated objects written under %s\n",
-                        root.c_str());
+  if (g_ok)
+    std::printf("gen_animated_objects: the level's animated objects written under %s\n",
+                root.c_str());
   return g_ok ? 0 : 1;
 }

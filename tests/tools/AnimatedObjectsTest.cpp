@@ -42,10 +42,10 @@ protected:
 
 TEST_F(AnimatedObjectsTest, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   for (const char* run : {"a", "b"})
-    ASSERT_EQ(std::system(("'" GEN_ANIMATED_OBJECTS "' '" + (scratch / run).string() +
-                           "' > /dev/null")
-                              .c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(
+            ("'" GEN_ANIMATED_OBJECTS "' '" + (scratch / run).string() + "' > /dev/null").c_str()),
+        0);
   std::map<std::string, std::string> first;
   for (const auto& entry : fs::recursive_directory_iterator(scratch / "a"))
     if (entry.is_regular_file())

@@ -25,8 +25,8 @@ void CGatingParticlesManager::FindSystems(ptc::CParticleSysManager* particles) {
   // The loader's systems may still wait for the render commit that publishes them.
   avenue = particles->FindSystemAnywhere(CStringHash(kAvenueName));
   backstreet = particles->FindSystemAnywhere(CStringHash(kBackstreetName));
-  for (auto [system, name] : {std::make_pair(avenue, kAvenueName),
-                              std::make_pair(backstreet, kBackstreetName)})
+  for (auto [system, name] :
+       {std::make_pair(avenue, kAvenueName), std::make_pair(backstreet, kBackstreetName)})
     if (!system) utl::LogPrintf("Gating particles: the level has no %s\n", name);
 }
 
@@ -52,8 +52,7 @@ void CGatingParticlesManager::SmoothDisableGatingPS(const char* name, float rate
   if (!*system) {
     if (m_reportedMissing & bit) return;
     m_reportedMissing |= bit;
-    utl::LogPrintf("Gating particles: SmoothDisableGatingPS: no %s in the level; ignored\n",
-                   name);
+    utl::LogPrintf("Gating particles: SmoothDisableGatingPS: no %s in the level; ignored\n", name);
     return;
   }
   if (rate <= 0.0f) {
@@ -93,10 +92,10 @@ CGatingParticlesManager* ManagerForLua() { return g_getter ? g_getter() : nullpt
 void RegisterGatingParticlesBindings(lua_State* state, CGatingParticlesManager* (*getter)()) {
   if (!state) return;
   g_getter = getter;
-  luabind::module(state)
-      [luabind::class_<CGatingParticlesManager>("CGatingParticlesManager")
-           .def("SmoothDisableGatingPS", &CGatingParticlesManager::SmoothDisableGatingPS),
-       luabind::def("GetGatingParticlesManager", &ManagerForLua)];
+  luabind::module(
+      state)[luabind::class_<CGatingParticlesManager>("CGatingParticlesManager")
+                 .def("SmoothDisableGatingPS", &CGatingParticlesManager::SmoothDisableGatingPS),
+             luabind::def("GetGatingParticlesManager", &ManagerForLua)];
 }
 
 }  // namespace vd

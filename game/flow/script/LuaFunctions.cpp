@@ -1,11 +1,10 @@
 #include "game/flow/script/LuaFunctions.h"
 
-#include <luabind/luabind.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <luabind/luabind.hpp>
 
 #include "engine/app/Timer.h"
 #include "engine/collision/CharacterCollider.h"
@@ -76,7 +75,8 @@ void CLuaFunctions::Init() {
   m_inGameStates.clear();
   const std::pair<const char*, int> inGame[] = {
       {"gameplay", 0}, {"uncancelable_cinematic", 1}, {"cancelable_cinematic", 2}};
-  for (const auto& entry : inGame) m_inGameStates[CStringHash(entry.first).GetHash()] = entry.second;
+  for (const auto& entry : inGame)
+    m_inGameStates[CStringHash(entry.first).GetHash()] = entry.second;
 }
 
 int CLuaFunctions::CameraValue(const char* name) {
@@ -377,14 +377,14 @@ void CLuaFunctions::PlayerLookAt(float x, float, float z) {
   transform->SetYaw(std::atan2(x - transform->position.x, z - transform->position.z));
 }
 
-void CLuaFunctions::PlayerPerformCinematicAction(const char* cycle, const char* action,
-                                                 bool lock) {
+void CLuaFunctions::PlayerPerformCinematicAction(const char* cycle, const char* action, bool lock) {
   if (CPlayerController* player = Player("PlayerPerformCinematicAction"))
     player->PerformCinematicAction(cycle, action, lock);
 }
 
 void CLuaFunctions::PlayerSetState(const char* state) {
-  if (CPlayerController* player = Player("PlayerSetState")) player->SetState(PlayerStateValue(state));
+  if (CPlayerController* player = Player("PlayerSetState"))
+    player->SetState(PlayerStateValue(state));
 }
 
 void CLuaFunctions::PlayerFollowTracker(const char* object) {

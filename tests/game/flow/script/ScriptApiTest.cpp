@@ -396,16 +396,39 @@ TEST_F(ScriptApi, TheLevelsGatesOpenWhenTheirWayIsWon) {
 
 TEST_F(ScriptApi, HostileScriptsLeaveTheGameRunning) {
   BuildLevel();
-  const char* const functions[] = {
-      "CameraSetTarget", "CameraSetPosition", "CameraSetMode", "CameraMoveCameraTo",
-      "CameraSetRailsMode", "CameraExecuteDramaticZoom", "CameraGetPositionX",
-      "PlayerSetPosition", "PlayerSetYaw", "PlayerLookAt", "PlayerPerformCinematicAction",
-      "PlayerSetState", "PlayerFollowTracker", "PlayerAddLife", "PlayerAddGas",
-      "PlayerAddGrenades", "PlayerGetLife", "PlayerGetGas", "PlayerGetGrenades", "PlayerReset",
-      "ShowUseButton", "ActivateOrbParticle", "ActivateParticleSystemPos",
-      "ActivateParticleSystem", "SetInGameState", "SetCinematicDoF", "SetSlowMotion"};
-  const char* const arguments[] = {"nil", "{}", "'text'", "1e308, -1e308, 0/0",
-                                   "function() end", "nil, nil, nil, nil, nil, nil, nil"};
+  const char* const functions[] = {"CameraSetTarget",
+                                   "CameraSetPosition",
+                                   "CameraSetMode",
+                                   "CameraMoveCameraTo",
+                                   "CameraSetRailsMode",
+                                   "CameraExecuteDramaticZoom",
+                                   "CameraGetPositionX",
+                                   "PlayerSetPosition",
+                                   "PlayerSetYaw",
+                                   "PlayerLookAt",
+                                   "PlayerPerformCinematicAction",
+                                   "PlayerSetState",
+                                   "PlayerFollowTracker",
+                                   "PlayerAddLife",
+                                   "PlayerAddGas",
+                                   "PlayerAddGrenades",
+                                   "PlayerGetLife",
+                                   "PlayerGetGas",
+                                   "PlayerGetGrenades",
+                                   "PlayerReset",
+                                   "ShowUseButton",
+                                   "ActivateOrbParticle",
+                                   "ActivateParticleSystemPos",
+                                   "ActivateParticleSystem",
+                                   "SetInGameState",
+                                   "SetCinematicDoF",
+                                   "SetSlowMotion"};
+  const char* const arguments[] = {"nil",
+                                   "{}",
+                                   "'text'",
+                                   "1e308, -1e308, 0/0",
+                                   "function() end",
+                                   "nil, nil, nil, nil, nil, nil, nil"};
   int failed = 0;
   for (const char* function : functions) {
     for (const char* args : arguments) {
@@ -423,6 +446,13 @@ TEST_F(ScriptApi, HostileScriptsLeaveTheGameRunning) {
         "GetGameObjectUtils().GetCompKrauser()", "GetNoSuchFunction()"})
     failed += host.RunString(code, "hostile") ? 0 : 1;
   EXPECT_GT(failed, 0) << "wrong types are refused by the bindings";
+
+  // An endless loop through the functions is stopped by the host's clock.
+  host.SetCallTimeLimit(0.2);
+  EXPECT_FALSE(host.RunString("local f = GetLuaFunctions()\n"
+                              "while true do f:PlayerAddLife(1) f:ActivateParticleSystem('x') end",
+                              "endless"));
+  host.SetCallTimeLimit(5.0);
 
   // The stock is still within range and the game still answers.
   EXPECT_GE(controller->life, 0);
