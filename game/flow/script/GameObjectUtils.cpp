@@ -10,6 +10,7 @@
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
+#include "game/enemies/Berserker.h"
 
 namespace vd {
 
@@ -43,17 +44,18 @@ anm::CAnimator* CGameObjectUtils::GetCompAnimator(const char* object) const {
   return FindComponent<anm::CAnimator>(object);
 }
 
+CBerserker* CGameObjectUtils::GetCompBerserker(const char* object) const {
+  return FindComponent<CBerserker>(object);
+}
+
 namespace {
 
-// The enemy components join the game with the enemies' own classes; until then a
+// The boss's component joins the game with the boss's own class; until then a
 // script asking for one gets nil, and the log says why.
 luabind::object NoEnemyComponent(const char* getter, const char* object) {
   utl::LogPrintf("GameObjectUtils: %s(%s): the game has no such component yet; nil\n", getter,
                  object ? object : "");
   return luabind::object();
-}
-luabind::object GetCompBerserkerForLua(const CGameObjectUtils&, const char* object) {
-  return NoEnemyComponent("GetCompBerserker", object);
 }
 luabind::object GetCompKrauserForLua(const CGameObjectUtils&, const char* object) {
   return NoEnemyComponent("GetCompKrauser", object);
@@ -73,7 +75,7 @@ void RegisterGameObjectUtilsBindings(lua_State* state) {
            .def("GetCompTransform", &CGameObjectUtils::GetCompTransform)
            .def("GetCompRenderer", &CGameObjectUtils::GetCompRenderer)
            .def("GetCompCharacterCollider", &CGameObjectUtils::GetCompCharacterCollider)
-           .def("GetCompBerserker", &GetCompBerserkerForLua)
+           .def("GetCompBerserker", &CGameObjectUtils::GetCompBerserker)
            .def("GetCompKrauser", &GetCompKrauserForLua)
            .def("GetCompAnimator", &CGameObjectUtils::GetCompAnimator),
        luabind::def("GetGameObjectUtils", &GetGameObjectUtils)];

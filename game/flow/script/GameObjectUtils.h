@@ -16,6 +16,8 @@ namespace anm {
 class CAnimator;
 }
 
+class CBerserker;
+
 class CGameObjectUtils {
 public:
   // Null (nil in Lua) when no live object has that name or it lacks the component.
@@ -23,6 +25,7 @@ public:
   gfx::CRenderer* GetCompRenderer(const char* object) const;
   phy::CCharacterCollider* GetCompCharacterCollider(const char* object) const;
   anm::CAnimator* GetCompAnimator(const char* object) const;
+  CBerserker* GetCompBerserker(const char* object) const;
 };
 
 // The application's helper (it has no state, one serves every caller).
