@@ -12,7 +12,8 @@
 //   textures/final_credits_background.png, textures/pause_background.png
 //                                   the black screen behind the cards and the dark
 //                                   veil over the paused game
-//   xml/intro.xml, intro_instances.xml, final_credits.xml, final_credits_instances.xml
+//   xml/intro.xml, intro_instances.xml, intro_shaders.xml, final_credits.xml,
+//   final_credits_instances.xml
 // Words are drawn with DejaVu through stb_truetype. Everything is computed, so each
 // run writes the same files.
 //
@@ -628,6 +629,8 @@ void WriteIntroXml(const std::string& xml) {
                p.image + "\"/></key>\n  </Component>\n</GameObject>\n";
   }
   gen::WriteText("gen_intro", xml + "/intro_instances.xml", objects);
+  gen::WriteText("gen_intro", xml + "/intro_shaders.xml",
+                 std::string(kHeader) + "<shaders>\n  <shader fileName=\"gui_intro\"/>\n</shaders>\n");
 }
 
 void WriteCreditsXml(const std::string& xml) {

@@ -125,7 +125,14 @@ bool CGameStateFinalCredits::OnEnter() {
     read = ReadCreditsFile(creditsFile, app.objectManager, *m_frontEnd, app.renderManager, language);
     // Looked up on every visit: the screen goes with the credits' group at the end.
     m_frontEnd->creditsScreen = app.objectManager.GetGameObjectByName(CStringHash(kBackground));
-    if (m_frontEnd->creditsScreen) app.objectManager.QueueEnable(m_frontEnd->creditsScreen, true);
+    if (m_frontEnd->creditsScreen) {
+      app.objectManager.QueueEnable(m_frontEnd->creditsScreen, true);
+      // Its own colour: the effect would otherwise keep the fading alpha of the card
+      // drawn before it.
+      gfx::CRenderer* renderer = m_frontEnd->creditsScreen->GetComponent<gfx::CRenderer>();
+      const float opaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+      if (renderer) renderer->SetShaderParameter(CStringHash("gColor"), gfx::kShaderFloat4, opaque);
+    }
   }
 
   app.audioManager.PlaySong(kSong, false);

@@ -183,6 +183,7 @@ bool CGameStateIntro::OnEnter() {
   if (!m_app) return true;
   CVandrel& app = *m_app;
 
+  app.renderManager.LoadShaders(kShadersFile);
   if (m_frontEnd) ReadIntroFile(introFile, app.objectManager, *m_frontEnd);
 
   // The player stands still in the street while the intro tells his story.

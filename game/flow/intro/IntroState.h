@@ -17,6 +17,8 @@ struct STimedScreenElement;
 class CGameStateIntro : public CGameStateBase {
 public:
   static constexpr const char* kIntroFile = "Data/xml/intro.xml";
+  // The panels' effect: loaded with the intro, as nothing before it draws one.
+  static constexpr const char* kShadersFile = "Data/xml/intro_shaders.xml";
   static constexpr const char* kNarration = "intro_brannoc";
   static constexpr const char* kSubtitleTexture = "hud/Subtitles_intro.dds";
   static constexpr int kSubtitleCount = 8;

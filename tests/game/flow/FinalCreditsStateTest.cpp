@@ -36,6 +36,7 @@ TEST_F(FinalCreditsTest, TheShippedCardsFollowTheSongAndTheGameReturnsToTheMenu)
     EXPECT_EQ(entry.second.texture.rfind("eng/credits/", 0), 0u) << entry.second.texture;
   Frame(credits, 0.0f);
   EXPECT_TRUE(Enabled("final_credits_background"));
+  EXPECT_EQ(Param("final_credits_background", "gColor", 3), 1.0f) << "opaque whatever drew before";
 
   const char* const cards[] = {"credits_title", "credits_engine", "credits_enemies",
                                "credits_front_end", "credits_thanks"};
