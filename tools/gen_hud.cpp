@@ -532,7 +532,6 @@ Picture BossArrow() {
 struct LanguageTexts {
   const char* folder;
   std::vector<std::string> helpers;
-  std::vector<std::string> intro;
 };
 
 // The helper hints, one per row.
@@ -547,14 +546,9 @@ Picture Helpers(const Font& font, const std::vector<std::string>& rows) {
   return p;
 }
 
-// The intro's narration, one line per row.
+// The intro's subtitle strip (written by tools/gen_intro with the narration) has
+// eight rows.
 constexpr int kSubtitleRows = 8;
-Picture Subtitles(const Font& font, const std::vector<std::string>& rows) {
-  Picture p(1024, 64 * kSubtitleRows);
-  for (int i = 0; i < kSubtitleRows && i < int(rows.size()); ++i)
-    p.Text(font, rows[i], 512, i * 64.0f + 42, 28, 0, 1.0f, 0.97f, 0.85f, 1.0f, 2);
-  return p;
-}
 
 // --- meshes -----------------------------------------------------------------------
 
@@ -784,21 +778,12 @@ int main(int argc, char** argv) {
   const LanguageTexts languages[] = {
       {"eng/",
        {"J  Attack", "K  Use", "L  Finish him off", "O  Throw a grenade", "U  Gas burst",
-        "Space  Take cover", "W A S D  Move", "Esc  Pause"},
-       {"Hollowmere went quiet three nights ago.", "Then the dead came back up the avenue.",
-        "The bar, the square, the casino: all theirs now.", "Nobody answers the radio any more.",
-        "I have a blade, two grenades and a tank of gas.", "Somewhere in the casino their master waits.",
-        "If this city is going to burn,", "I will be the one holding the match."}},
+        "Space  Take cover", "W A S D  Move", "Esc  Pause"}},
       {"spa/",
        {"J  Atacar", "K  Usar", "L  Rematar", "O  Lanzar una granada", "U  Ráfaga de gas",
-        "Espacio  Cubrirse", "W A S D  Moverse", "Esc  Pausa"},
-       {"Hollowmere quedó en silencio hace tres noches.", "Luego los muertos subieron por la avenida.",
-        "El bar, la plaza, el casino: todo es suyo.", "Ya nadie contesta por la radio.",
-        "Tengo una hoja, dos granadas y un tanque de gas.", "En el casino espera su amo.",
-        "Si esta ciudad tiene que arder,", "seré yo quien sostenga la cerilla."}}};
+        "Espacio  Cubrirse", "W A S D  Moverse", "Esc  Pausa"}}};
   for (const LanguageTexts& language : languages) {
     WriteDds(tex + language.folder + "hud/Helpers.dds", Helpers(bold, language.helpers), true);
-    WriteDds(tex + language.folder + "hud/Subtitles_intro.dds", Subtitles(bold, language.intro), true);
   }
 
   const std::string meshes = root + "/meshes/";

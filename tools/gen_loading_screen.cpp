@@ -175,7 +175,8 @@ bool WriteQuad(const std::string& path) {
   const float corners[4][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}};
   for (int i = 0; i < 4; ++i) {
     v[i].position = Vec3(corners[i][0], corners[i][1], 0.0f);
-    v[i].uv0 = Vec2(corners[i][0], 1.0f - corners[i][1]);
+    // y runs down the screen as v runs down the image.
+    v[i].uv0 = Vec2(corners[i][0], corners[i][1]);
   }
   const std::vector<uint16_t> indices = {0, 1, 2, 2, 1, 3};
   const SSubset subset = {0, 0, 2, 4, 0, 0};

@@ -526,6 +526,108 @@ std::vector<std::pair<std::string, std::function<Buffer()>>> EnemySounds() {
   add("weapons/grenade_throw_01.wav", [] { return Whoosh(0.45, 250, 1200, 561); });
   add("weapons/grenade_throw_02.wav", [] { return Whoosh(0.5, 200, 1000, 563); });
   return list;
+// --- The intro's and the final credits' songs ---
+
+// A held note with a slow swell in and out and a faint vibrato: strings far off.
+Buffer Pad(double seconds, double f, double swell, double vibrato) {
+  Buffer b = Silence(seconds);
+  double phase = 0.0;
+  for (size_t i = 0; i < b.size(); ++i) {
+    const double t = double(i) / kRate;
+    phase += 2.0 * kPi * f * (1.0 + 0.004 * std::sin(2.0 * kPi * vibrato * t)) / kRate;
+    const double env = std::min(1.0, t / swell) * std::min(1.0, (seconds - t) / swell);
+    b[i] = static_cast<float>(env * (std::sin(phase) + 0.3 * std::sin(2.0 * phase) +
+                                     0.12 * std::sin(3.0 * phase)));
+  }
+  return b;
+}
+
+// A struck bell: a few inharmonic partials that ring out.
+Buffer Bell(double seconds, double f) {
+  Buffer b = Tone(seconds, f, f, 1.6, 0.002);
+  Mix(b, Tone(seconds, f * 2.76, f * 2.76, 3.0, 0.002), 0.0, 0.4f);
+  Mix(b, Tone(seconds, f * 5.4, f * 5.4, 5.0, 0.002), 0.0, 0.2f);
+  return b;
+}
+
+// Chords of three held notes (root, minor third, fifth) over a low drone, one per
+// `chordSeconds`; a bell melody on top.
+Buffer Elegy(double seconds, const std::vector<double>& roots, double chordSeconds,
+             const std::vector<std::pair<double, double>>& bells, double droneHz) {
+  Buffer b = Silence(seconds);
+  Mix(b, Pad(seconds, droneHz, 3.0, 0.1), 0.0, 0.5f);
+  for (size_t k = 0; k < roots.size(); ++k) {
+    const double at = k * chordSeconds;
+    if (at >= seconds) break;
+    const double length = std::min(chordSeconds + 1.5, seconds - at);
+    for (double ratio : {1.0, 1.189, 1.498})
+      Mix(b, Pad(length, roots[k] * ratio, 1.2, 4.5 + ratio), at, 0.22f);
+  }
+  for (const auto& bell : bells)
+    if (bell.first < seconds) Mix(b, Bell(std::min(4.0, seconds - bell.first), bell.second), bell.first, 0.3f);
+  return b;
+}
+
+// "intro_ome": the omen before the story, a boom and a rising dissonant swell.
+Buffer IntroOmen() {
+  Buffer b = Boom(3.0, 45, 401);
+  Mix(b, Pad(6.0, 110.0, 2.5, 0.3), 0.2, 0.35f);
+  Mix(b, Pad(6.0, 116.5, 2.5, 0.4), 0.2, 0.3f);  // a semitone's rub
+  Mix(b, NoiseBurst(6.0, 0.05, 0.3, 0.4, 402, 2.0), 0.0, 0.4f);
+  Normalise(b, 0.8f);
+  Edges(b, 0.05);
+  return b;
+}
+
+// "intro_brannoc": the narration's 32 s. It darkens as the dead come, hardens when he
+// is named, and ends on a blow under the title at 27 s.
+Buffer IntroNarration() {
+  const double length = 32.0;
+  Buffer b = Elegy(length, {110.0, 98.0, 87.3, 82.4, 110.0, 130.8, 98.0, 82.4}, 4.0,
+                   {{0.5, 440.0}, {4.5, 392.0}, {8.5, 349.2}, {12.5, 329.6}, {14.5, 440.0},
+                    {16.5, 523.3}, {20.5, 392.0}, {24.5, 329.6}},
+                   55.0);
+  // His heartbeat under his own lines.
+  for (double at = 14.0; at < 26.0; at += 1.0) {
+    Mix(b, Tone(0.15, 70, 45, 25.0), at, 0.35f);
+    Mix(b, Tone(0.15, 60, 40, 28.0), at + 0.28, 0.25f);
+  }
+  Mix(b, Boom(4.0, 40, 403), 27.0, 0.8f);
+  Normalise(b, 0.75f);
+  Edges(b, 1.0);
+  return b;
+}
+
+// "intro_loop": the quiet bed under the whole intro; its 8 s loop without a seam.
+Buffer IntroLoop() {
+  const double length = 8.0;
+  Buffer b = Silence(length);
+  // Whole cycles of each partial in the loop's length, so that its end meets its start.
+  for (double f : {55.0, 82.5, 110.0, 165.0}) {
+    Buffer tone = Silence(length);
+    for (size_t i = 0; i < tone.size(); ++i) {
+      const double t = double(i) / kRate;
+      tone[i] = static_cast<float>(std::sin(2.0 * kPi * f * t) *
+                                   (0.6 + 0.4 * std::sin(2.0 * kPi * t / length)));
+    }
+    Mix(b, tone, 0.0, static_cast<float>(55.0 / f));
+  }
+  Normalise(b, 0.35f);
+  return b;
+}
+
+// "final_credits": 40 s that move from the minor of the intro to a major close.
+Buffer FinalCredits() {
+  const double length = 40.0;
+  Buffer b = Elegy(length, {110.0, 87.3, 98.0, 82.4, 110.0, 87.3, 130.8, 110.0}, 5.0,
+                   {{1.0, 440.0}, {6.0, 523.3}, {11.0, 392.0}, {16.0, 329.6}, {21.0, 440.0},
+                    {26.0, 349.2}, {31.0, 523.3}, {36.0, 659.3}},
+                   55.0);
+  // The last chord turns to major.
+  for (double ratio : {1.0, 1.26, 1.498}) Mix(b, Pad(5.0, 220.0 * ratio, 1.5, 5.0), 35.0, 0.2f);
+  Normalise(b, 0.7f);
+  Edges(b, 2.0);
+  return b;
 }
 
 }  // namespace
@@ -665,6 +767,11 @@ int main(int argc, char** argv) {
        [] {
          return Music(120, {41.2, 49.0}, 0.12, 171);
        }},
+      // The intro and the final credits.
+      {"music/intro_ome.wav", IntroOmen},
+      {"music/intro_brannoc.wav", IntroNarration},
+      {"music/intro_loop.wav", IntroLoop},
+      {"music/final_credits.wav", FinalCredits},
   };
   std::vector<Item> all = items;
   // Eleven pain voices, each a little different.

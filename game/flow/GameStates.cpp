@@ -160,21 +160,6 @@ bool CGameStateMenu::Update(float) {
   return true;
 }
 
-// --- 4: intro ---
-
-void CGameStateIntro::Exit() {
-  Drop();
-  next = kStateIntro;
-}
-
-bool CGameStateIntro::Update(float) {
-  // No intro sequence to show yet: the level's scripts start play at once.
-  if (m_app) m_app->scriptManager.CallGlobalFunction("OnInitGame", luabind::object());
-  next = kStateInGame;
-  running = 0;
-  return true;
-}
-
 // --- 5: in-game ---
 
 CGameStateInGame::~CGameStateInGame() { Exit(); }
@@ -223,45 +208,6 @@ bool CGameStateInGame::Update(float dt) {
     next = kStatePause;
     running = 0;
   }
-  return true;
-}
-
-// --- 6: pause ---
-
-bool CGameStatePause::OnEnter() {
-  if (m_app) {
-    m_app->PauseGame();
-    m_app->audioManager.PauseAllSounds();
-    m_app->audioManager.PauseMusic();
-  }
-  return true;
-}
-
-void CGameStatePause::Exit() { Drop(); }
-
-bool CGameStatePause::Update(float) {
-  if (!m_app) return true;
-  m_app->audioManager.RemoveStoppedChannels();
-  if (Pressed(CInputManager::Pause)) {
-    m_app->audioManager.ResumeAllSounds();
-    m_app->audioManager.ResumeMusic();
-    m_app->ResumeGame();
-    next = kStateInGame;
-    running = 0;
-  }
-  return true;
-}
-
-// --- 7: final credits ---
-
-void CGameStateFinalCredits::Exit() {
-  Drop();
-  next = kStateFinalCredits;
-}
-
-bool CGameStateFinalCredits::Update(float) {
-  next = kStateMenu;
-  running = 0;
   return true;
 }
 

@@ -125,13 +125,6 @@ void ReadLoadingScreen(const char* path, CFrontEndData& frontEnd, gfx::CRenderMa
 // were.
 void ApplyGraphicsPreset(gfx::CRenderManager& render, const CGameOptions& options);
 
-// 4: the intro; then play.
-class CGameStateIntro : public CGameStateBase {
-public:
-  void Exit() override;
-  bool Update(float dt) override;
-};
-
 // 5: play. Steps the game's managers and the collision world each frame; the pause
 // key leads to the pause menu, "OnEndGame" to the final credits.
 class CGameStateInGame : public CGameStateBase, public evn::IEventListener {
@@ -149,23 +142,6 @@ protected:
 
 private:
   bool m_listening = false;
-};
-
-// 6: the pause menu over a paused game; the pause key resumes play.
-class CGameStatePause : public CGameStateMenu {
-public:
-  void Exit() override;
-  bool Update(float dt) override;
-
-protected:
-  bool OnEnter() override;
-};
-
-// 7: the final credits; then the menu.
-class CGameStateFinalCredits : public CGameStateBase {
-public:
-  void Exit() override;
-  bool Update(float dt) override;
 };
 
 }  // namespace vd

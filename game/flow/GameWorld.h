@@ -4,6 +4,7 @@
 // elements. Both are plain aggregates of the application.
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "engine/core/StringHash.h"
 #include "game/enemies/AIManager.h"
@@ -95,6 +96,21 @@ struct SScreenElement {
   plat::Vec4 colour{0.0f, 0.0f, 0.0f, 0.0f};
 };
 
+// A screen element shown on a timetable (the intro's panels, the credits' cards):
+// it fades in over [in, out) of a length its state chooses and out after it, and
+// may scale over [scaleBegin, scaleEnd). Times are fractions of that length.
+struct STimedScreenElement : SScreenElement {
+  float alphaSpeed = 0.0f;
+  float timingIn = 0.0f;
+  float timingOut = 0.0f;
+  float scaleBegin = 0.0f;
+  float scaleEnd = 0.0f;
+  float scaleValueBegin = 0.0f;
+  float scaleValueEnd = 0.0f;
+  // The image, with its language folder, that the element shows.
+  std::string texture;
+};
+
 // The choices the option pages edit before a page's save writes them into the
 // game options.
 struct SPendingOptions {
@@ -180,12 +196,14 @@ public:
 
   // Element records of the menu pages, the intro and the credits by name hash.
   std::map<uint32_t, SScreenElement> menuTable;
-  std::map<uint32_t, SScreenElement> introTable;
-  std::map<uint32_t, SScreenElement> creditsTable;
+  std::map<uint32_t, STimedScreenElement> introTable;
+  std::map<uint32_t, STimedScreenElement> creditsTable;
 
   // Shown or hidden when the intro and the credits begin.
   obj::CGameObject* introScreen = nullptr;
   obj::CGameObject* creditsScreen = nullptr;
+  // Laid over the frozen scene while the pause menu is up.
+  obj::CGameObject* pauseScreen = nullptr;
 };
 
 }  // namespace vd

@@ -28,6 +28,7 @@ public:
     if (LoadingState() && loaderDelayMs >= 0) LoadingState()->loaderDelayMs = loaderDelayMs;
     if (script) script(frames, m_keys);
     if (autoConfirm) ConfirmWhenLoaded();
+    if (skipIntro) SkipIntro();
     const bool result = CVandrel::Update(dt);
     if (currentState && currentState == states[kStateInGame]) {
       if (!reachedPlay) playFrame = frames;
@@ -53,9 +54,14 @@ public:
   int frames = 0;
   bool reachedPlay = false;
   int playFrame = -1;
-  // The frame the start button was pressed on; -1 before.
+  // The frame the start button was pressed on; -1 before, and again once the loading
+  // screen is left.
   int confirmFrame = -1;
   bool autoConfirm = true;
+  // The intro is skipped with its button (K) in its first frames; false: it plays.
+  bool skipIntro = true;
+  // The frame the skip was pressed on; -1 before.
+  int skipFrame = -1;
   // The loader's wait before it starts; negative: the game's own.
   int loaderDelayMs = 0;
 
@@ -66,6 +72,20 @@ private:
       confirmFrame = frames;
     } else if (confirmFrame >= 0 && frames == confirmFrame + 1) {
       m_keys.ReleaseAllKeys();
+    } else if (confirmFrame >= 0 && !InLoading() && frames > confirmFrame + 1) {
+      confirmFrame = -1;  // ready for the next game's loading screen
+    }
+  }
+
+  void SkipIntro() {
+    const bool inIntro = currentState && currentState == states[kStateIntro];
+    if (skipFrame < 0 && inIntro) {
+      m_keys.SetKeys({plat::input::kKeyK});
+      skipFrame = frames;
+    } else if (skipFrame >= 0 && frames == skipFrame + 1) {
+      m_keys.ReleaseAllKeys();
+    } else if (!inIntro && skipFrame >= 0 && frames > skipFrame + 1) {
+      skipFrame = -1;  // ready for the next game's intro
     }
   }
 

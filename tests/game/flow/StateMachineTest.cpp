@@ -11,6 +11,9 @@
 #include "engine/input/InputManager.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
+#include "game/flow/FinalCreditsState.h"
+#include "game/flow/intro/IntroState.h"
+#include "game/flow/menu/PauseState.h"
 
 namespace vd {
 namespace {
