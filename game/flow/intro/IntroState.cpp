@@ -22,71 +22,6 @@ namespace vd {
 
 namespace {
 
-// The HUD grows its subtitle strip, its cinematic margins and its black screen's fade
-// apart from the intro. Until it has one of them, the intro says once what it could
-// not show and goes on; the day it has it, the call goes through unchanged.
-template <class H, class = void>
-struct HasSubtitles : std::false_type {};
-template <class H>
-struct HasSubtitles<H, std::void_t<decltype(std::declval<H&>().ShowSubtitles("", 0, 0.0f)),
-                                   decltype(std::declval<H&>().HideSubtitles())>>
-    : std::true_type {};
-template <class H, class = void>
-struct HasMargins : std::false_type {};
-template <class H>
-struct HasMargins<H, std::void_t<decltype(std::declval<H&>().ShowCinematicMargins())>>
-    : std::true_type {};
-template <class H, class = void>
-struct HasBlackScreenFade : std::false_type {};
-template <class H>
-struct HasBlackScreenFade<H, std::void_t<decltype(std::declval<H&>().HideBlackScreen(0.0f))>>
-    : std::true_type {};
-
-void SayOnce(bool& said, const char* line) {
-  if (said) return;
-  said = true;
-  utl::LogPrintf("%s", line);
-}
-
-template <class H>
-void ShowSubtitles(H& hud, const char* texture, int frame, float time) {
-  if constexpr (HasSubtitles<H>::value) {
-    hud.ShowSubtitles(texture, frame, time);
-  } else {
-    (void)hud;
-    utl::LogPrintf("Intro: the HUD has no subtitles; subtitle %d (%s) is not shown\n", frame,
-                   texture);
-  }
-}
-
-template <class H>
-void HideSubtitles(H& hud) {
-  if constexpr (HasSubtitles<H>::value) hud.HideSubtitles();
-}
-
-template <class H>
-void ShowCinematicMargins(H& hud) {
-  if constexpr (HasMargins<H>::value) {
-    hud.ShowCinematicMargins();
-  } else {
-    (void)hud;
-    static bool said = false;
-    SayOnce(said, "Intro: the HUD has no cinematic margins; the intro plays without them\n");
-  }
-}
-
-// The black screen that the loading state left up clears as a panel shows.
-template <class H>
-void HideBlackScreen(H& hud, float speed) {
-  if constexpr (HasBlackScreenFade<H>::value) {
-    hud.HideBlackScreen(speed);
-  } else {
-    (void)hud;
-    (void)speed;
-    static bool said = false;
-    SayOnce(said, "Intro: the HUD's black screen cannot fade out; it stays as it is\n");
-  }
-}
 
 const char* Attribute(rapidxml::xml_node<>* node, const char* name) {
   rapidxml::xml_attribute<>* a = node ? node->first_attribute(name) : nullptr;
@@ -203,7 +138,7 @@ bool CGameStateIntro::OnEnter() {
     app.objectManager.QueueEnable(m_frontEnd->introScreen, false);
 
   if (m_world) {
-    ShowCinematicMargins(m_world->hud);
+    m_world->hud.ShowCinematicMargins();
     m_world->hud.ShowButton(
         app.inputManager.IsPadConnected() ? "hud/Button_A.dds" : "hud/Keyboard_K.dds", 0.0f);
   }
@@ -222,7 +157,7 @@ void CGameStateIntro::StepElement(STimedScreenElement& element, float dt) {
   const double in = element.timingIn * length, out = element.timingOut * length;
   if (t >= in && t < out) {
     if (element.object->IsEnabled()) {
-      if (m_world) HideBlackScreen(m_world->hud, 0.5f);
+      if (m_world) m_world->hud.HideBlackScreen(0.5f);
       element.colour.w = std::clamp(element.colour.w + element.alphaSpeed * dt, 0.0f, 1.0f);
     } else if (m_app) {
       m_app->objectManager.QueueEnable(element.object, true);
@@ -246,7 +181,7 @@ void CGameStateIntro::StepElement(STimedScreenElement& element, float dt) {
 void CGameStateIntro::StepSubtitles() {
   for (int frame = 0; frame < kSubtitleCount; ++frame) {
     if (m_subtitleShown[frame] || m_clock < kSubtitles[frame].at) continue;
-    if (m_world) ShowSubtitles(m_world->hud, kSubtitleTexture, frame, kSubtitles[frame].time);
+    if (m_world) m_world->hud.ShowSubtitles(kSubtitleTexture, frame, kSubtitles[frame].time);
     m_subtitleShown[frame] = true;
     return;
   }
@@ -271,7 +206,7 @@ void CGameStateIntro::Finish() {
   app.audioManager.StopSong(kNarration);
   app.audioManager.FadeOutSong("intro_loop", 1000, 0.0f);
   if (m_world) {
-    HideSubtitles(m_world->hud);
+    m_world->hud.HideSubtitles();
     m_world->hud.ShowBlackScreen(0.0f);
     // The skip hint has nothing to skip in play.
     m_world->hud.HideButton();
