@@ -794,6 +794,42 @@ int main(int argc, char** argv) {
                    Mix(b, Whoosh(0.25, 400, 2200, 401), 0.0, 0.15f);
                    Normalise(b, 0.6f);
                    Edges(b, 0.01);
+  // The start-up screens: a low sung drone and a film projector's clatter, both
+  // looping under the logo and faded out under the title.
+  all.push_back({"music/menu_ome.wav", [] {
+                   const double seconds = 8.0;
+                   Buffer b = Silence(seconds);
+                   // Three near-unison voices on a low "om": slow beating, no attack.
+                   const double f[3] = {65.4, 65.9, 98.1};
+                   for (int v = 0; v < 3; ++v) {
+                     Buffer voice = Silence(seconds);
+                     Resonator r1(420.0, 120.0), r2(800.0, 160.0);
+                     double phase = 0.0;
+                     for (size_t i = 0; i < voice.size(); ++i) {
+                       const double t = double(i) / kRate;
+                       phase += f[v] / kRate;
+                       phase -= std::floor(phase);
+                       const double source = 1.0 - 2.0 * phase;
+                       // A whole number of swells per loop, so the ends meet.
+                       voice[i] = static_cast<float>((r1.Step(source) + 0.5 * r2.Step(source)) *
+                                                     (0.7 + 0.3 * std::sin(2.0 * kPi * t / 4.0)));
+                     }
+                     Mix(b, voice, 0.0, v == 2 ? 0.4f : 0.8f);
+                   }
+                   Edges(b, 0.3);
+                   Normalise(b, 0.55f);
+                   return b;
+                 }});
+  all.push_back({"music/menu_projector.wav", [] {
+                   const double seconds = 4.0;
+                   Buffer b = Silence(seconds);
+                   // The claw pulls the film 24 times a second over the motor's hum.
+                   Mix(b, Tone(seconds, 50, 50, 0.0, 0.05), 0.0, 0.25f);
+                   for (int k = 0; k < 96; ++k)
+                     Mix(b, NoiseBurst(0.018, 0.8, 0.3, 220.0, 411 + uint32_t(k)), k / 24.0,
+                         k % 2 ? 0.6f : 0.9f);
+                   Edges(b, 0.01);
+                   Normalise(b, 0.45f);
                    return b;
                  }});
   bool ok = true;

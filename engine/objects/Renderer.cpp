@@ -288,6 +288,16 @@ bool CRenderer::Init() {
   }
   delete m_shader;
   m_shader = new CShader();
+  if (m_renderType == kRenderTypeBackground || m_renderType == kRenderTypeHud ||
+      m_renderType == kRenderTypeMenu) {
+    // Screen sprites share one effect, whose values stay from one draw to the next:
+    // a sprite that zooms or scrolls must not move the ones drawn after it.
+    const float none[2] = {0.0f, 0.0f};
+    const float one = 1.0f;
+    m_shader->SetParameter(nullptr, CStringHash("gUVOffset"), kShaderFloat2, none);
+    m_shader->SetParameter(nullptr, CStringHash("gPosOffset"), kShaderFloat2, none);
+    m_shader->SetParameter(nullptr, CStringHash("gScale"), kShaderFloat, &one);
+  }
   // The animator registers an animated mesh once its model exists; when its Init
   // came first, the model is already here and waits for this one.
   if (!m_hasAnimatedMesh || m_model) AddToRenderManager();

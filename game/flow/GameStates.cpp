@@ -122,44 +122,6 @@ bool CGameStatePreLoad::OnEnter() {
   return true;
 }
 
-// --- 1: start-up ---
-
-void CGameStateStartUp::Exit() {
-  Drop();
-  next = kStateStartUp;
-}
-
-bool CGameStateStartUp::Update(float) {
-  // No start-up screens to show yet: the sequence is over at once, leaving the
-  // menu's song fading in as its title screen would.
-  if (m_app) {
-    sfx::CAudioManager& audio = m_app->audioManager;
-    audio.PlaySong("main_menu_01", true);
-    audio.SetSongVolume("main_menu_01", 0.0f);
-    audio.FadeInSong("main_menu_01", 5000, 1.0f);
-  }
-  next = kStateMenu;
-  running = 0;
-  return true;
-}
-
-// --- 2: menu ---
-
-void CGameStateMenu::Exit() {
-  Drop();
-  next = kStateLoading;
-}
-
-bool CGameStateMenu::Update(float) {
-  if (m_app) m_app->audioManager.RemoveStoppedChannels();
-  // Accept starts a new game.
-  if (Pressed(CInputManager::MenuAccept) || Pressed(CInputManager::MenuEnter)) {
-    if (m_app) m_app->audioManager.PlaySound("menu_click_01", false);
-    running = 0;
-  }
-  return true;
-}
-
 // --- 5: in-game ---
 
 CGameStateInGame::~CGameStateInGame() { Exit(); }

@@ -5,47 +5,12 @@
 
 #include "engine/events/Event.h"
 #include "game/flow/GameState.h"
+#include "game/flow/GameStateBase.h"
+#include "game/flow/menu/MenuState.h"
+#include "game/flow/menu/StartUpState.h"
 #include "platform/thread/Thread.h"
 
 namespace vd {
-namespace gfx {
-class CRenderManager;
-}
-namespace obj {
-class CGameObjectManager;
-}
-struct SScreenElement;
-
-// The group of an instances file, or -1 when the file gave no objects.
-int32_t LoadInstanceGroup(obj::CGameObjectManager& objects, const char* path,
-                          const char* scriptFolder, bool enable);
-// The element's object by name with its transform and renderer; null where absent.
-void BindElement(obj::CGameObjectManager& objects, const char* name, SScreenElement& element);
-}  // namespace vd
-
-namespace vd {
-
-class CGameStateBase : public IGameState {
-public:
-  // The entry of every state: its own Exit first, running, the four pointers, then
-  // what the state itself adds (OnEnter), whose result is the entry's.
-  bool Enter(CVandrel* app, CGameOptions* options, CGameWorld* world,
-             CFrontEndData* frontEnd) final;
-  bool IsReady() override { return true; }
-
-protected:
-  // Runs with the pointers stored; may change running and next.
-  virtual bool OnEnter() { return true; }
-  void Store(CVandrel* app, CGameOptions* options, CGameWorld* world, CFrontEndData* frontEnd);
-  void Drop();
-  // A press of the merged input slot this frame.
-  bool Pressed(int slot) const;
-
-  CVandrel* m_app = nullptr;
-  CGameOptions* m_options = nullptr;
-  CGameWorld* m_world = nullptr;
-  CFrontEndData* m_frontEnd = nullptr;
-};
 
 // 0: loads what the front end needs, then hands over to the start-up screens.
 class CGameStatePreLoad : public CGameStateBase {
@@ -55,20 +20,6 @@ public:
 
 protected:
   bool OnEnter() override;
-};
-
-// 1: the start-up screens; their end leads to the menu.
-class CGameStateStartUp : public CGameStateBase {
-public:
-  void Exit() override;
-  bool Update(float dt) override;
-};
-
-// 2: the main menu; a new game leads to loading (the default next).
-class CGameStateMenu : public CGameStateBase {
-public:
-  void Exit() override;
-  bool Update(float dt) override;
 };
 
 // 3: shows the loading screen while a loader thread reads the level, then waits

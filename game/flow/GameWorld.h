@@ -111,6 +111,28 @@ struct STimedScreenElement : SScreenElement {
   std::string texture;
 };
 
+// One element of the menu pages (an entry of Data/xml/menu_main.xml): its object,
+// the two looks it switches between in the player's language, the page group it
+// is shown with and its flash.
+struct SMenuElement {
+  CStringHash name;
+  obj::CGameObject* object = nullptr;
+  gfx::CRenderer* renderer = nullptr;
+  gfx::CTransform* transform = nullptr;
+  plat::Vec4 colour{1.0f, 1.0f, 1.0f, 1.0f};
+  plat::Vec4 fadeRate{1.0f, 1.0f, 1.0f, 1.0f};
+  float fadeTime = 0.0f;
+  float visibleTime = 0.0f;
+  float countdown = 0.0f;
+  // The names in force for the current language, then both languages' names.
+  std::string highlighted, normal;
+  std::string engHighlighted, engNormal, spaHighlighted, spaNormal;
+  // The page group ("main_menu", "options", ..., "none").
+  CStringHash page;
+  // The texture last given to the renderer (empty before any).
+  std::string shown;
+};
+
 // The choices the option pages edit before a page's save writes them into the
 // game options.
 struct SPendingOptions {
@@ -195,7 +217,7 @@ public:
   SScreenElement loadingElements[kLoadingElementCount];
 
   // Element records of the menu pages, the intro and the credits by name hash.
-  std::map<uint32_t, SScreenElement> menuTable;
+  std::map<uint32_t, SMenuElement> menuTable;
   std::map<uint32_t, STimedScreenElement> introTable;
   std::map<uint32_t, STimedScreenElement> creditsTable;
 

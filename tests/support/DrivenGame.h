@@ -2,6 +2,8 @@
 // The real game driven by scripted keys, headless: a script sets the keys of each
 // frame before the game reads them, and the start button of the loading screen is
 // pressed for the script when it shows (a press and a release on the next frame).
+// The start-up screens are skipped and Return on the menu starts a new game, unless
+// the test asks for the front end as it is.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,7 +31,15 @@ public:
     if (script) script(frames, m_keys);
     if (autoConfirm) ConfirmWhenLoaded();
     if (skipIntro) SkipIntro();
+    // The start-up screens take seconds: skipped at their first frame.
+    if (fastFrontEnd && currentState == states[kStateStartUp] && currentState->running)
+      static_cast<CGameStateStartUp*>(currentState)->Finish();
+    const bool inMenu = currentState == states[kStateMenu] && currentState->running;
     const bool result = CVandrel::Update(dt);
+    // Return on the menu starts a new game at once, whatever page it opened.
+    if (fastFrontEnd && inMenu && currentState == states[kStateMenu] && currentState->running &&
+        inputManager.IsPressed(CInputManager::MenuEnter))
+      static_cast<CGameStateMenu*>(currentState)->StartNewGame();
     if (currentState && currentState == states[kStateInGame]) {
       if (!reachedPlay) playFrame = frames;
       reachedPlay = true;
@@ -62,6 +72,9 @@ public:
   bool skipIntro = true;
   // The frame the skip was pressed on; -1 before.
   int skipFrame = -1;
+  // The start-up ends at once and Return on the menu starts a new game; off, the
+  // front end runs as the player sees it.
+  bool fastFrontEnd = true;
   // The loader's wait before it starts; negative: the game's own.
   int loaderDelayMs = 0;
 

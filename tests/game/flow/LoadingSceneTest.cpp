@@ -45,8 +45,9 @@ TEST_F(LoadingSceneTest, TheCameraAndWalkersLoadDisabledAndMoveEveryFrameInPlay)
   EXPECT_GE(game.gameWorld.groups[kGroupLoadingCommon], 0);
   EXPECT_GE(game.gameWorld.groups[kGroupLoadingCamera], 0);
   EXPECT_NE(game.gameWorld.groups[kGroupLoadingCommon], game.gameWorld.groups[kGroupLoadingCamera]);
-  EXPECT_EQ(game.frontEndData.startUpGroup, -1);
-  EXPECT_EQ(game.frontEndData.menuGroup, -1);
+  EXPECT_GE(game.frontEndData.startUpGroup, 0);
+  EXPECT_GE(game.frontEndData.menuGroup, 0);
+  EXPECT_NE(game.frontEndData.startUpGroup, game.frontEndData.menuGroup);
   EXPECT_EQ(game.gameWorld.groups[kGroupLoadingScene], -1);
   for (const char* name : {"main_camera", "walker_1", "walker_2", "walker_3"}) {
     obj::CGameObject* object = game.Find(name);

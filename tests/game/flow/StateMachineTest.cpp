@@ -196,13 +196,16 @@ TEST(GameStates, TheMachineWalksFromPreLoadToPlayAndPause) {
   };
   frame(-1);
   EXPECT_EQ(app.currentState, app.states[kStateStartUp]);
-  frame(-1);  // the start-up sequence ends
+  // The start-up screens run for seconds; cut short as an accept on the title would.
+  static_cast<CGameStateStartUp*>(app.currentState)->Finish();
   frame(-1);
   EXPECT_EQ(app.currentState, app.states[kStateMenu]);
   frame(-1);
   EXPECT_EQ(app.currentState, app.states[kStateMenu]) << "the menu waits for the player";
   static_cast<CGameStateLoading*>(app.states[kStateLoading])->loaderDelayMs = 0;
-  frame(CInputManager::MenuEnter);
+  frame(CInputManager::MenuEnter);  // the new-game page
+  frame(-1);
+  frame(CInputManager::MenuEnter);  // the difficulty already chosen starts it
   frame(-1);
   ASSERT_EQ(app.currentState, app.states[kStateLoading]);
   auto* loading = static_cast<CGameStateLoading*>(app.currentState);
