@@ -13,7 +13,8 @@
 //                      their own that burst from the ground by their animation
 //   semisphere, ring, crown, turbulence   one-bone shells of unit size that the effects
 //                      place, turn and scale (the boss's objects use them too)
-//   grenade_mutant     one can on "mutant_granade01" and its six flights
+//   grenade_mutant     one can on "mutant_granade01" and its six flights; the bone
+//                      "mutant_granade01_trail" rides behind it for the trail
 //   Data/textures/characters/zombie.png, mutant.png, krauser.png, effects.png
 // Each piece of a mesh samples the middle of one flat cell of its texture. Authored
 // z-up facing -y (tools/gen_figure.h); actions that travel move the root bone.
@@ -1573,8 +1574,10 @@ struct Placement {
 };
 std::string PieceAnimation(const std::vector<Bone>& bones, float duration,
                            const std::function<Placement(int piece, float f)>& at) {
+  // The pieces are the root's children; what hangs from a piece rides along with it.
   const int keys = std::max(6, static_cast<int>(std::ceil(duration * 40.0f)));
-  const int pieces = static_cast<int>(bones.size()) - 1;
+  int pieces = 0;
+  while (pieces + 1 < static_cast<int>(bones.size()) && bones[pieces + 1].parent == 0) ++pieces;
   std::string s = "<HEADER MAGIC=\"XAF\" VERSION=\"919\" />\n";
   s += "<ANIMATION DURATION=\"" + Num(duration) + "\" NUMTRACKS=\"" + std::to_string(pieces) + "\">\n";
   for (int i = 0; i < pieces; ++i) {
@@ -1799,8 +1802,11 @@ Placement GrenadeAt(const Flight& flight, float f) {
   return {p, {-12.0f * u, 0, 2.0f * u}};  // tumbling end over end
 }
 
+// A second bone a hand's breadth behind the can gives its trail a width.
 std::vector<Bone> GrenadeRig() {
-  return {{Name("grenade_root"), -1, {0, 0, 0}}, {"mutant_granade01", 0, kGrenadeHeld}};
+  return {{Name("grenade_root"), -1, {0, 0, 0}},
+          {"mutant_granade01", 0, kGrenadeHeld},
+          {"mutant_granade01_trail", 1, kGrenadeHeld + V3{0, 0.08f, 0}}};
 }
 
 std::string GrenadeMesh() {
