@@ -444,8 +444,12 @@ TEST_F(EnemyFigureModel, RocksBurstAndGrenadesFly) {
     EXPECT_LT(landed.y, -2.0f) << "below the window";
     EXPECT_GT(landed.z, 5.0f) << "thrown ahead";
     const bool left = t[1][std::strlen(t[1]) - 1] == 'L', right = t[1][std::strlen(t[1]) - 1] == 'R';
-    if (left) EXPECT_GT(landed.x, 3.0f);
-    if (right) EXPECT_LT(landed.x, -3.0f);
+    if (left) {
+      EXPECT_GT(landed.x, 3.0f);
+    }
+    if (right) {
+      EXPECT_LT(landed.x, -3.0f);
+    }
   }
 }
 
