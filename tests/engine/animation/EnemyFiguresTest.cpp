@@ -391,7 +391,7 @@ TEST_F(EnemyFigureModel, BlowsLandWhenTheEffectsGoOff) {
 
 // The rocks burst out of the ground when their effect shows them, and the
 // grenade flies from the thrower's hand to below the window in the same time as
-// the throw that sends it.
+// the throw that sends it, its trail's bone beside it.
 TEST_F(EnemyFigureModel, RocksBurstAndGrenadesFly) {
   struct Case {
     const char* id;
@@ -438,11 +438,18 @@ TEST_F(EnemyFigureModel, RocksBurstAndGrenadesFly) {
     EXPECT_LT(std::fabs(held.z), 0.6f);
     for (int i = 0; i < static_cast<int>(flight * 60.0f) - 1; ++i) a->Update(1.0f / 60.0f);
     const plat::Vec3 landed = a->GetBoneTranslation("mutant_granade01");
+    const float trail = plat::Length(a->GetBoneTranslation("mutant_granade01_trail") - landed);
+    EXPECT_GT(trail, 0.02f) << "the trail's second bone rides beside the can";
+    EXPECT_LT(trail, 0.15f);
     EXPECT_LT(landed.y, -2.0f) << "below the window";
     EXPECT_GT(landed.z, 5.0f) << "thrown ahead";
     const bool left = t[1][std::strlen(t[1]) - 1] == 'L', right = t[1][std::strlen(t[1]) - 1] == 'R';
-    if (left) EXPECT_GT(landed.x, 3.0f);
-    if (right) EXPECT_LT(landed.x, -3.0f);
+    if (left) {
+      EXPECT_GT(landed.x, 3.0f);
+    }
+    if (right) {
+      EXPECT_LT(landed.x, -3.0f);
+    }
   }
 }
 
