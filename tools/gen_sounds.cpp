@@ -526,6 +526,8 @@ std::vector<std::pair<std::string, std::function<Buffer()>>> EnemySounds() {
   add("weapons/grenade_throw_01.wav", [] { return Whoosh(0.45, 250, 1200, 561); });
   add("weapons/grenade_throw_02.wav", [] { return Whoosh(0.5, 200, 1000, 563); });
   return list;
+}
+
 // --- The intro's and the final credits' songs ---
 
 // A held note with a slow swell in and out and a faint vibrato: strings far off.
@@ -794,6 +796,8 @@ int main(int argc, char** argv) {
                    Mix(b, Whoosh(0.25, 400, 2200, 401), 0.0, 0.15f);
                    Normalise(b, 0.6f);
                    Edges(b, 0.01);
+                   return b;
+                 }});
   // The start-up screens: a low sung drone and a film projector's clatter, both
   // looping under the logo and faded out under the title.
   all.push_back({"music/menu_ome.wav", [] {

@@ -40,7 +40,7 @@ protected:
     EXPECT_FALSE(Playing("intro_ome"));
     EXPECT_EQ(InitCalls(), 1);
     EXPECT_NE(log.find("Init game"), std::string::npos);
-    EXPECT_EQ(app.gameWorld.hud.GetBlackness(), 1.0f);
+    EXPECT_TRUE(app.gameWorld.hud.state.blackScreenShown) << "play begins under the black screen";
     EXPECT_FALSE(app.gameWorld.hud.IsButtonVisible()) << "no skip hint in play";
     EXPECT_EQ(app.frontEndData.introGroup, -1);
     EXPECT_TRUE(app.frontEndData.introTable.empty());
@@ -60,7 +60,7 @@ TEST_F(IntroStateTest, TheShippedPanelsPlayOnTheNarrationsTimetableThenPlayBegin
   EXPECT_EQ(length, app.audioManager.GetSongDuration("intro_brannoc"));
   for (const char* song : {"intro_ome", "intro_brannoc", "intro_loop"}) EXPECT_TRUE(Playing(song)) << song;
   EXPECT_EQ(player.state, CPlayerController::kIdleCinematic);
-  EXPECT_TRUE(app.gameWorld.hud.IsButtonVisible());
+  // No texture is loaded here: the picture asked for tells the prompt.
   EXPECT_EQ(app.gameWorld.hud.GetButtonTexture(), "hud/Keyboard_K.dds") << "no pad here";
   ASSERT_EQ(app.frontEndData.introTable.size(), 5u);
 
