@@ -85,6 +85,9 @@ TEST_F(IntroStateTest, TheShippedPanelsPlayOnTheNarrationsTimetableThenPlayBegin
         s.peakAlpha = std::max(s.peakAlpha, alpha);
       }
       const float scale = Param(panels[i], "gScale");
+      // A screen sprite starts at its own neutral zoom of 1; the intro's scale begins
+      // where the panel's window starts.
+      if (std::isnan(s.firstScale) && scale == 1.0f) continue;
       if (!std::isnan(scale)) {
         if (std::isnan(s.firstScale)) s.firstScale = scale;
         // Each step of a scale between its two values, none outside them.
