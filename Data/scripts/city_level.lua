@@ -114,8 +114,10 @@ end
 -- Play begins in the diagonal street.
 function OnInitGame()
   GetCollisionManager():Resume()
+  -- The intro leaves play under the black screen and its cinematic margins.
   GetHUD():HideBlackScreen(1.0)
-  GetEventManager():TriggerEvent("CEventHUDChange", { life = 100, gas = 100, grenades = 2, force = true })
+  GetHUD():HideCinematicMargins()
+  GetEventManager():TriggerEvent("CEventHUDChange", { life = 100, gas = 100, grenades = 2, force = true, unhide = true })
   main_zone = ZONE_DIAGONAL
   FINALSCENE = ZONE_CASINO
   deaths = {}

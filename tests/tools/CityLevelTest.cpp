@@ -584,7 +584,7 @@ TEST_F(CityLevelTest, TheLevelScriptStartsPlayAndFollowsThePlayerFromZoneToZone)
   EXPECT_TRUE(collision.IsPaused());
   // The game's HUD lifts its black screen when play begins; here a stand-in takes the call.
   ASSERT_TRUE(host.RunString("lifted = 0\n"
-                             "function GetHUD() return { HideBlackScreen = function() lifted = lifted + 1 end } end",
+                             "function GetHUD() return { HideBlackScreen = function() lifted = lifted + 1 end, HideCinematicMargins = function() end } end",
                              "test"));
   ASSERT_TRUE(host.RunString("OnInitGame()", "test")) << Joined();
   EXPECT_EQ(host.GetGlobalInt("lifted"), 1);
