@@ -19,10 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/buffers/MeshFile.h"
-#include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageWriter.h"
+#include "tools/gen_sprite_quad.h"
 
 namespace {
 
@@ -557,32 +556,9 @@ constexpr int kSubtitleRows = 8;
 // coordinates covering [0, u] x [0, v]: one cell of a strip or grid, which
 // "gUVOffset" moves over the picture.
 void WriteQuad(const std::string& path, float top, float bottom, float u, float v) {
-  using namespace vd::gfx;
-  std::vector<TEXTURED_VERTEX> vertices(4);
   const float corners[4][2] = {{-0.5f, bottom}, {0.5f, bottom}, {-0.5f, top}, {0.5f, top}};
   const float uvs[4][2] = {{0, v}, {u, v}, {0, 0}, {u, 0}};
-  for (int i = 0; i < 4; ++i) {
-    vertices[i].position = Vec3(corners[i][0], corners[i][1], 0.0f);
-    vertices[i].uv0 = Vec2(uvs[i][0], uvs[i][1]);
-  }
-  const std::vector<uint16_t> indices = {0, 1, 2, 2, 1, 3};
-  const SSubset subset = {0, 0, 2, 4, 0, 0};
-  SMeshHeader header;
-  header.SetVertexCount(4);
-  header.SetIndexCount(6);
-  header.SetSubsetCount(1);
-  header.SetPrimitiveKind(kMeshPrimitiveKindList);
-  header.SetVertexType(TEXTURED_VERTEX::kType);
-  header.SetIndexed(1);
-  std::vector<uint8_t> bytes(header.bytes, header.bytes + sizeof(header.bytes));
-  auto append = [&bytes](const void* data, size_t size) {
-    const uint8_t* b = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), b, b + size);
-  };
-  append(vertices.data(), vertices.size() * sizeof(TEXTURED_VERTEX));
-  append(indices.data(), indices.size() * 2);
-  append(&subset, sizeof(subset));
-  WriteBytes(path, bytes);
+  WriteBytes(path, gen::SpriteQuadMesh(corners, uvs));
 }
 
 // --- layout and objects -----------------------------------------------------------

@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/buffers/MeshFile.h"
-#include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/ImageWriter.h"
+#include "tools/gen_sprite_quad.h"
 
 namespace {
 
@@ -170,32 +169,9 @@ Picture StartButton() {
 // A quad of one unit from (0, 0) to (1, 1), facing the viewer; the shader places
 // and scales it on the screen.
 bool WriteQuad(const std::string& path) {
-  using namespace vd::gfx;
-  std::vector<TEXTURED_VERTEX> v(4);
+  // y runs down the screen as v runs down the image.
   const float corners[4][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}};
-  for (int i = 0; i < 4; ++i) {
-    v[i].position = Vec3(corners[i][0], corners[i][1], 0.0f);
-    // y runs down the screen as v runs down the image.
-    v[i].uv0 = Vec2(corners[i][0], corners[i][1]);
-  }
-  const std::vector<uint16_t> indices = {0, 1, 2, 2, 1, 3};
-  const SSubset subset = {0, 0, 2, 4, 0, 0};
-  SMeshHeader header;
-  header.SetVertexCount(4);
-  header.SetIndexCount(6);
-  header.SetSubsetCount(1);
-  header.SetPrimitiveKind(kMeshPrimitiveKindList);
-  header.SetVertexType(TEXTURED_VERTEX::kType);
-  header.SetIndexed(1);
-  std::vector<uint8_t> bytes(header.bytes, header.bytes + sizeof(header.bytes));
-  auto append = [&bytes](const void* data, size_t size) {
-    const uint8_t* b = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), b, b + size);
-  };
-  append(v.data(), v.size() * sizeof(TEXTURED_VERTEX));
-  append(indices.data(), indices.size() * 2);
-  append(&subset, sizeof(subset));
-  WriteBytes(path, bytes);
+  WriteBytes(path, gen::SpriteQuadMesh(corners, corners));
   return g_ok;
 }
 

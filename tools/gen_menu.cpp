@@ -21,10 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/render/buffers/MeshFile.h"
-#include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageWriter.h"
+#include "tools/gen_sprite_quad.h"
 #include "tools/gen_text.h"
 
 namespace {
@@ -725,31 +724,9 @@ Picture PadScreen(const Fonts& fonts, const char* line1, const char* line2) {
 // A quad of one unit from (0, 0) to (1, 1) of the base screen, whose y runs down:
 // the picture's first row (V = 0) at the top, V running over [0, vSpan].
 void WriteQuad(const std::string& path, float vSpan) {
-  using namespace vd::gfx;
-  std::vector<TEXTURED_VERTEX> v(4);
   const float corners[4][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}};
-  for (int i = 0; i < 4; ++i) {
-    v[i].position = Vec3(corners[i][0], corners[i][1], 0.0f);
-    v[i].uv0 = Vec2(corners[i][0], corners[i][1] * vSpan);
-  }
-  const std::vector<uint16_t> indices = {0, 1, 2, 2, 1, 3};
-  const SSubset subset = {0, 0, 2, 4, 0, 0};
-  SMeshHeader header;
-  header.SetVertexCount(4);
-  header.SetIndexCount(6);
-  header.SetSubsetCount(1);
-  header.SetPrimitiveKind(kMeshPrimitiveKindList);
-  header.SetVertexType(TEXTURED_VERTEX::kType);
-  header.SetIndexed(1);
-  std::vector<uint8_t> bytes(header.bytes, header.bytes + sizeof(header.bytes));
-  auto append = [&bytes](const void* data, size_t size) {
-    const uint8_t* b = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), b, b + size);
-  };
-  append(v.data(), v.size() * sizeof(TEXTURED_VERTEX));
-  append(indices.data(), indices.size() * 2);
-  append(&subset, sizeof(subset));
-  WriteBytes(path, bytes);
+  const float uvs[4][2] = {{0, vSpan}, {1, vSpan}, {0, 0}, {1, 0}};
+  WriteBytes(path, gen::SpriteQuadMesh(corners, uvs));
 }
 
 // --- the menu's elements ----------------------------------------------------------
