@@ -26,6 +26,7 @@
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/ImageWriter.h"
 #include "tools/city_layout.h"
+#include "tools/gen_mesh_file.h"
 #include "tools/enemy_effect_objects.h"
 
 namespace {
@@ -91,27 +92,7 @@ struct Mesh {
 };
 
 void WriteMesh(const std::string& path, const Mesh& m) {
-  vd::gfx::SMeshHeader header;
-  header.SetVertexCount(static_cast<uint32_t>(m.vertices.size()));
-  header.SetIndexCount(static_cast<uint16_t>(m.indices.size()));
-  header.SetSubsetCount(1);
-  header.SetPrimitiveKind(vd::gfx::kMeshPrimitiveKindList);
-  header.SetVertexType(BITEXTURED_NORM_VERTEX::kType);
-  header.SetIndexed(1);
-  vd::gfx::SSubset subset;
-  subset.id = 0;
-  subset.firstTriangle = 0;
-  subset.triangleCount = static_cast<int32_t>(m.indices.size() / 3);
-  subset.vertexSpan = static_cast<uint32_t>(m.vertices.size());
-  std::vector<uint8_t> bytes(header.bytes, header.bytes + sizeof(header.bytes));
-  auto append = [&bytes](const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), p, p + size);
-  };
-  append(m.vertices.data(), m.vertices.size() * sizeof(BITEXTURED_NORM_VERTEX));
-  append(m.indices.data(), m.indices.size() * 2);
-  append(&subset, sizeof(subset));
-  WriteBytes(path, bytes);
+  WriteBytes(path, gen::MeshFileBytes(m.vertices, m.indices));
 }
 
 // A post on a foot, facing +z: the player pulls it from in front.

@@ -26,6 +26,7 @@
 #include "engine/render/buffers/VertexTypes.h"
 #include "platform/image/ImageWriter.h"
 #include "tools/city_layout.h"
+#include "tools/gen_mesh_file.h"
 
 namespace {
 
@@ -981,27 +982,7 @@ void WriteMesh(const std::string& path, const Mesh& m) {
     g_ok = false;
     return;
   }
-  vd::gfx::SMeshHeader header;
-  header.SetVertexCount(static_cast<uint32_t>(m.vertices.size()));
-  header.SetIndexCount(static_cast<uint16_t>(m.indices.size()));
-  header.SetSubsetCount(1);
-  header.SetPrimitiveKind(vd::gfx::kMeshPrimitiveKindList);
-  header.SetVertexType(BITEXTURED_NORM_VERTEX::kType);
-  header.SetIndexed(1);
-  vd::gfx::SSubset subset;
-  subset.id = 0;
-  subset.firstTriangle = 0;
-  subset.triangleCount = static_cast<int32_t>(m.indices.size() / 3);
-  subset.vertexSpan = static_cast<uint32_t>(m.vertices.size());
-  std::vector<uint8_t> bytes(header.bytes, header.bytes + sizeof(header.bytes));
-  auto append = [&bytes](const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    bytes.insert(bytes.end(), p, p + size);
-  };
-  append(m.vertices.data(), m.vertices.size() * sizeof(BITEXTURED_NORM_VERTEX));
-  append(m.indices.data(), m.indices.size() * 2);
-  append(&subset, sizeof(subset));
-  WriteBytes(path, bytes);
+  WriteBytes(path, gen::MeshFileBytes(m.vertices, m.indices));
 }
 
 struct Texture {

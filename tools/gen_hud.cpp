@@ -21,7 +21,7 @@
 
 #include "platform/image/Image.h"
 #include "platform/image/ImageWriter.h"
-#include "tools/gen_sprite_quad.h"
+#include "tools/gen_mesh_file.h"
 
 namespace {
 

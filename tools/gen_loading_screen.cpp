@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/image/ImageWriter.h"
-#include "tools/gen_sprite_quad.h"
+#include "tools/gen_mesh_file.h"
 
 namespace {
 
