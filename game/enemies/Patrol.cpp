@@ -27,6 +27,10 @@
 namespace vd {
 
 namespace {
+const CStringHash SH_subtitle_timer("subtitle");
+}  // namespace
+
+namespace {
 
 int g_difficulty = 1;
 
@@ -823,9 +827,10 @@ bool CPatrol::ProcessEntry(const SPlayListEntry& entry, const SPlayListSlot& slo
     return false;
   }
   if (!entry.subtitle.text.empty()) {
-    // The HUD shows no subtitles yet: the line is told in the log instead.
-    utl::LogPrintf("Enemy %s: subtitle '%s' (%d) has no HUD to show it; skipped\n", OwnerName(),
-                   entry.subtitle.text.c_str(), entry.subtitle.index);
+    // The HUD, listening to the timers, shows it when this one fires.
+    if (events)
+      events->AddTimerEvent(SH_subtitle_timer, entry.subtitle.time, nullptr,
+                            entry.subtitle.timerData.c_str(), 0);
     stepDuration = 0.0f;
     return true;
   }

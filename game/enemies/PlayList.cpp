@@ -1,5 +1,7 @@
 #include "game/enemies/PlayList.h"
 
+#include <cstdio>
+
 #include "engine/core/Log.h"
 #include "engine/core/StringHash.h"
 #include "engine/core/Utils.h"
@@ -100,6 +102,10 @@ bool ReadEntry(const char* path, const Node* node, SPlayListEntry& entry, bool& 
     ReadInt(path, node, "index", entry.subtitle.index);
     ReadFloat(path, node, "time", entry.subtitle.time);
     ReadFloat(path, node, "duration", entry.subtitle.duration);
+    char data[64];
+    std::snprintf(data, sizeof data, " %d %g", static_cast<int>(entry.subtitle.index),
+                  static_cast<double>(entry.subtitle.duration));
+    entry.subtitle.timerData = entry.subtitle.text + data;
     return true;
   } else {
     return false;

@@ -21,6 +21,9 @@ struct SSubtitleRecord {
   int32_t index = 0;
   float duration = 3.0f;
   float time = 0.0f;
+  // The record as the HUD's subtitle timer reads it ("texture row time"): made once,
+  // as the timer borrows its text for as long as it waits.
+  std::string timerData;
 };
 
 struct SPlayListEntry {

@@ -77,6 +77,10 @@ public:
     } else if (event->GetType() == evn::CEventReachPos::s_type) {
       lines.push_back("reach " +
                       std::to_string(static_cast<evn::CEventReachPos*>(event)->waypoint));
+    } else if (event->GetType() == evn::CEventTimer::s_type) {
+      // Only the timers sent to every listener (the subtitles, for the HUD) come here.
+      auto* timer = static_cast<evn::CEventTimer*>(event);
+      lines.push_back("timer " + Text(timer->name.GetText()) + " " + Text(timer->data.Get()));
     }
   }
   static std::string Text(const char* text) { return text ? text : ""; }
@@ -116,7 +120,7 @@ protected:
     evn::InitGameEventTypes();
     ASSERT_TRUE(events.Init());
     for (const CStringHash* type : {&evn::CEventAction::s_type, &evn::CEventSequence::s_type,
-                                    &evn::CEventReachPos::s_type})
+                                    &evn::CEventReachPos::s_type, &evn::CEventTimer::s_type})
       events.AddListener(&recorder, *type);
     const std::string lists = WriteFile("lists", kLists);
     ASSERT_TRUE(manager.Init(
@@ -239,9 +243,10 @@ TEST_F(Patrol, PlayListRunsSoundsCyclesActionsAndTrackersInOrder) {
   slot->trackerMode = 0;
   ASSERT_TRUE(actor.ChangeState(7, 1, false));
   Frame();
-  // The sound is timed, the subtitle told in the log, and the cycle plays, all at once.
+  // The sound and the subtitle are timed, and the cycle plays, all at once; the
+  // subtitle, without a delay, reaches the HUD's listener at once as "texture row time".
   EXPECT_EQ(events.TimerCount(), 1u);
-  EXPECT_NE(log.Text().find("SUB_WAKE"), std::string::npos);
+  EXPECT_EQ(recorder.Take(), (std::vector<std::string>{"timer subtitle SUB_WAKE 0 3"}));
   EXPECT_EQ(animation.Take(), (std::vector<std::string>{"cycle idle_01 25", "cycle idle_01 25"}));
   EXPECT_TRUE(animation.isStatic);
   EXPECT_EQ(actor.entryIndex, 2);
@@ -265,8 +270,9 @@ TEST_F(Patrol, PlayListRunsSoundsCyclesActionsAndTrackersInOrder) {
   for (int i = 0; i < 4; ++i) Frame();
   EXPECT_EQ(recorder.Take(),
             (std::vector<std::string>{"end hit_01 playlist_pass_time", "reach 1", "reach 2",
-                                      "end tracker playlist_pass_time"}));
-  // Back in the list, which starts over from its sound.
+                                      "end tracker playlist_pass_time",
+                                      "timer subtitle SUB_WAKE 0 3"}));
+  // Back in the list, which starts over from its sound (and its subtitle).
   EXPECT_EQ(actor.current, Pair(7, 1));
   EXPECT_EQ(actor.entryIndex, 2);
   EXPECT_EQ(events.TimerCount(), 1u) << "the first sound has played; the second waits";

@@ -77,6 +77,7 @@ TEST(PlayList, ReadsEntriesInFileOrderAndListsByNumber) {
   EXPECT_EQ(e[5].subtitle.index, 4);
   EXPECT_FLOAT_EQ(e[5].subtitle.time, 1.0f);
   EXPECT_FLOAT_EQ(e[5].subtitle.duration, 2.5f);
+  EXPECT_EQ(e[5].subtitle.timerData, "SUB_1 4 2.5") << "what the HUD's subtitle timer reads";
   EXPECT_FLOAT_EQ(e[6].time, 3.4028235e38f) << "a cycle without a time plays until changed";
   EXPECT_EQ(list->exitEntries[0].id.Get(), CStringHash("death_01"));
   EXPECT_FLOAT_EQ(list->exitEntries[0].delayIn, 0.25f);
