@@ -1,6 +1,5 @@
 #include "game/enemies/Berserker.h"
 
-#include <cstdlib>
 #include <iterator>
 
 #include "engine/collision/CharacterCollider.h"
@@ -19,6 +18,7 @@
 #include "game/enemies/EnemyNames.h"
 #include "game/player/FightSlotMgr.h"
 #include "game/player/WeaponController.h"
+#include "platform/crt/Crt.h"
 
 namespace vd {
 
@@ -182,7 +182,7 @@ void CBerserker::UseDefaultFightList() {
       set ? manager->FindPlayList(kind, set->fightDefaultGroup, set->fightDefaultId) : nullptr;
   // Without a default list, or with an empty one, the taunts play nothing.
   if (!list || list->entries.empty()) return;
-  const int start = std::rand() % static_cast<int>(list->entries.size());
+  const int start = plat::Rand() % static_cast<int>(list->entries.size());
   fightPlayListIndex = static_cast<uint32_t>(start);
   StorePlayList1(kind, "playlist_fight", list->group, list->id, start, 0.0f, true, true, true,
                  true);
