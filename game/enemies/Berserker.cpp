@@ -272,7 +272,6 @@ void CBerserker::SetEnabled(bool enabled, bool fromCheckPoint) {
     if (const CAIManager* manager = Manager()) zoneTracker = manager->GetSharedTracker(zone);
 }
 
-void CBerserker::HandleEvent(evn::IEvent* event) { CPatrol::HandleEvent(event); }
 
 // --- Play lists -----------------------------------------------------------------------------
 
@@ -464,14 +463,19 @@ bool CBerserker::Update(float dt) {
     case 8:
     case 9:
     case 10:
-    // The fighter's own hit, death and corpse come with its fight; until then the
-    // base's serve.
-    case 32:
-    case 35:
-    case 36:
       RunBaseHandler(current.state);
       break;
+    case 2:
+    case 3:
+    case 32:
+    case 33:
+    case 34:
+    case 35:
+    case 36:
+      UpdateReactionState(dt);
+      break;
     default:
+      if (current.state >= 12 && current.state <= 27) UpdateFightState(dt);
       break;
   }
   EndFrame(atEntry);

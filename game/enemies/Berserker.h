@@ -126,6 +126,13 @@ public:
   ptc::IParticleSystem* vomitEffect = nullptr;
   ptc::IParticleSystem* fatalityIcon = nullptr;
 
+  // --- Fight: states 12 to 27 (BerserkerFight.cpp) ---------------------------------
+  void UpdateFightState(float dt);
+
+  // --- Events, hits, reactions, fatality, death and corpse: states 2, 3 and 32 to 36
+  // (BerserkerHits.cpp) ----------------------------------------------------------------
+  void UpdateReactionState(float dt);
+
 private:
   void Spot();
   void Subscribe(bool on);
