@@ -2,8 +2,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
+#include <cal3d/animation.h>
+#include <cal3d/coreanimation.h>
+
+#include "engine/animation/AnimationManager.h"
 #include "engine/animation/Animator.h"
+#include "engine/animation/Mixer.h"
 #include "engine/audio/AudioManager.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/core/Log.h"
@@ -54,6 +60,27 @@ const char* const kGrunts[4] = {"brannoc_evade_01", "brannoc_evade_02", "brannoc
                                 "brannoc_evade_04"};
 
 obj::CGameObjectManager* Objects() { return obj::CGameObjectManager::GetInstance(); }
+
+// What is not drawn is not updated, and the cluster is hidden until it leaves the
+// hand: left to the drawing, its throw would start that much late and burst in the
+// air. Its clock is brought up to the throw's (fraction of the throw done) instead.
+void KeepThrowInStep(anm::CAnimator* animator, float fraction) {
+  float lag = 0.0f;
+  {
+    anm::CAnimationManager* manager = anm::CAnimationManager::GetInstance();
+    std::unique_lock<std::recursive_mutex> lock;
+    if (manager) lock = std::unique_lock<std::recursive_mutex>(manager->GetLock());
+    anm::CMixer* mixer = animator->GetMixer();
+    if (!mixer) return;
+    for (anm::CAnimationAction* action : mixer->getAnimationActionList()) {
+      CalCoreAnimation* core = action ? action->getCoreAnimation() : nullptr;
+      if (!core || CStringHash(core->getName().c_str()) != kGrenadesAnim) continue;
+      lag = fraction * core->getDuration() - action->getTime();
+      break;
+    }
+  }
+  if (lag > 0.0f) animator->Update(lag);
+}
 
 void QueueObject(obj::CGameObject* object, bool enable) {
   if (!object) return;
@@ -371,6 +398,7 @@ void CPlayerEffects::StartGrenadeThrow() {
 void CPlayerEffects::UpdateGrenadeThrow() {
   const float timer = StateTimer();
   const float length = StateDuration();
+  if (grenadesAnimator && length > 0.0f) KeepThrowInStep(grenadesAnimator, timer / length);
   if (!grenadeShown && grenadesRenderer && !grenadesRenderer->IsEnabled() &&
       timer >= grenadesIn * length) {
     grenadeShown = 1;

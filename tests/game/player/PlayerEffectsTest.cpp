@@ -345,6 +345,29 @@ TEST_F(Effects, TheBurstsGoOffAheadOfTheThrowerEachWithItsOwnExplosion) {
   }
 }
 
+// The game updates only what the render side drew, and the cluster is hidden until it
+// leaves the hand: drawn or not, the bursts go off on the ground where the cans land.
+TEST_F(Effects, TheBurstsGoOffOnTheGroundWhetherOrNotTheClusterWasUpdatedByTheGame) {
+  BuildEffects();
+  obj::CGameObject* grenade = Object("grenades");
+  for (bool updatedByGame : {true, false}) {
+    SCOPED_TRACE(updatedByGame);
+    explosions.positions.clear();
+    grenade->SetPaused(!updatedByGame);
+    controller->grenades = 2;
+    Press({key::kKeyO});
+    RunWhile(P::kSpecialAttack2);
+    Frame();
+    ASSERT_EQ(explosions.positions.size(), static_cast<size_t>(CPlayerEffects::kGrenadeBursts));
+    for (const plat::Vec3& at : explosions.positions) {
+      const float height = at.y - transform->position.y;
+      EXPECT_GT(height, -0.05f);
+      EXPECT_LT(height, 0.4f) << at.x << " " << at.z;
+    }
+    grenade->SetPaused(false);
+  }
+}
+
 TEST_F(Effects, AThrowBrokenOffOrCutShortHidesTheGrenadeAndNeverBursts) {
   BuildEffects();
   obj::CGameObject* grenade = Object("grenades");
