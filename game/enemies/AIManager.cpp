@@ -245,7 +245,14 @@ bool CAIManager::CanAddVomitAttacker() const {
 }
 
 void CAIManager::AddVomitAttacker(CBerserker* fighter) {
-  if (fighter && CanAddVomitAttacker()) m_attackers.push_back(fighter);
+  // Listed once, however soon it sprays again.
+  if (!fighter || std::find(m_attackers.begin(), m_attackers.end(), fighter) != m_attackers.end())
+    return;
+  if (CanAddVomitAttacker()) m_attackers.push_back(fighter);
+}
+
+void CAIManager::RemoveVomitAttacker(const CBerserker* fighter) {
+  m_attackers.erase(std::remove(m_attackers.begin(), m_attackers.end(), fighter), m_attackers.end());
 }
 
 }  // namespace vd
