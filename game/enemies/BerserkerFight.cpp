@@ -98,6 +98,12 @@ private:
   }
   bool HoldsFightSlot() { return m_slots.GetFightSlotIndex(Owner(), m_b.fightSlot); }
   void TakeWaitSlot() {
+    // A slot the manager no longer gives this fighter (its places were emptied by a
+    // checkpoint restore) is taken afresh.
+    const auto& waits = m_slots.GetWaitSlots();
+    if (m_b.waitSlot >= 0 && (static_cast<size_t>(m_b.waitSlot) >= waits.size() ||
+                              waits[static_cast<size_t>(m_b.waitSlot)].occupant != Owner()))
+      m_b.waitSlot = -1;
     if (m_b.waitSlot == -1) m_b.waitSlot = m_slots.TakeWaitSlot(Owner());
   }
   // How far round the target the fighter stands from `slot`, wrapped into [-pi, pi].

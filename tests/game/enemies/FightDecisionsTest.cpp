@@ -472,6 +472,24 @@ TEST_F(Fight, FightersComingAndGoingGiveBackTheirPlaces) {
   EXPECT_EQ(c->current, (SAIState{7, 1}));
 }
 
+// A checkpoint restore empties the player's slots: waiting fighters take their
+// wait slots again rather than stand at places nobody holds.
+TEST_F(Fight, AfterTheSlotsAreEmptiedFightersTakeWaitSlotsAgain) {
+  CBerserker* a = Zombie(2.8f, 0.0f, "a");
+  CBerserker* b = Zombie(2.8f, 180.0f, "b");
+  Enter(a, 13, 0);
+  Enter(b, 13, 0);
+  ASSERT_EQ(a->waitSlot, 0);
+  ASSERT_EQ(b->waitSlot, 1);
+  slots->Restart();
+  Enter(b, 13, 0);
+  Enter(a, 13, 0);
+  EXPECT_EQ(b->waitSlot, 0);
+  EXPECT_EQ(a->waitSlot, 1);
+  EXPECT_EQ(slots->GetWaitSlots()[0].occupant, b->GetOwner());
+  EXPECT_EQ(slots->GetWaitSlots()[1].occupant, a->GetOwner());
+}
+
 // Running to the fight and blocked by another fighter: back to waiting, and no
 // slot test for three seconds.
 TEST_F(Fight, ABlockedRunnerWaitsThreeSecondsBeforeTryingItsSlotAgain) {
