@@ -164,6 +164,8 @@ void CAIManager::RemoveEnemy(obj::CGameObject* object) {
   if (!object) return;
   RemoveEnemy(static_cast<uint32_t>(object->GetId()));
   CBerserker* fighter = object->GetComponent<CBerserker>();
+  // What it held in the fight goes with it: slots, attack, vomit, fatality offer.
+  if (fighter) fighter->LeaveFight();
   const auto found = std::find(m_fighters.begin(), m_fighters.end(), fighter);
   if (!fighter || found == m_fighters.end()) return;
   m_fighters.erase(found);

@@ -470,6 +470,17 @@ TEST_F(Fight, FightersComingAndGoingGiveBackTheirPlaces) {
   EXPECT_FALSE(holds(c));
   EXPECT_EQ(slots->GetWaitSlots()[2].occupant, nullptr);
   EXPECT_EQ(c->current, (SAIState{7, 1}));
+
+  // Taken off the AI manager's list directly: the same.
+  CBerserker* d = Zombie(2.8f, 0.0f, "d");
+  d->SetEnabled(true, true);
+  d->current = SAIState{12, 0};
+  Frame();
+  ASSERT_EQ(d->waitSlot, 0);
+  ASSERT_TRUE(slots->AddAttacker(d));
+  manager.RemoveEnemy(d->GetOwner());
+  EXPECT_EQ(slots->GetWaitSlots()[0].occupant, nullptr);
+  EXPECT_EQ(slots->GetAttackerCount(), 0u);
 }
 
 // A checkpoint restore empties the player's slots: waiting fighters take their
