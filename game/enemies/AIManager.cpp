@@ -164,6 +164,8 @@ void CAIManager::RemoveEnemy(obj::CGameObject* object) {
   if (!object) return;
   RemoveEnemy(static_cast<uint32_t>(object->GetId()));
   CBerserker* fighter = object->GetComponent<CBerserker>();
+  // What it held in the fight goes with it: slots, attack, vomit, fatality offer.
+  if (fighter) fighter->LeaveFight();
   const auto found = std::find(m_fighters.begin(), m_fighters.end(), fighter);
   if (!fighter || found == m_fighters.end()) return;
   m_fighters.erase(found);
@@ -245,7 +247,14 @@ bool CAIManager::CanAddVomitAttacker() const {
 }
 
 void CAIManager::AddVomitAttacker(CBerserker* fighter) {
-  if (fighter && CanAddVomitAttacker()) m_attackers.push_back(fighter);
+  // Listed once, however soon it sprays again.
+  if (!fighter || std::find(m_attackers.begin(), m_attackers.end(), fighter) != m_attackers.end())
+    return;
+  if (CanAddVomitAttacker()) m_attackers.push_back(fighter);
+}
+
+void CAIManager::RemoveVomitAttacker(const CBerserker* fighter) {
+  m_attackers.erase(std::remove(m_attackers.begin(), m_attackers.end(), fighter), m_attackers.end());
 }
 
 }  // namespace vd

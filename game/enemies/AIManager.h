@@ -99,6 +99,8 @@ public:
   // Room is bounded by "vomit_attackers_max".
   bool CanAddVomitAttacker() const;
   void AddVomitAttacker(CBerserker* fighter);
+  // A fighter that leaves the fight mid-spray gives its place back at once.
+  void RemoveVomitAttacker(const CBerserker* fighter);
   const std::vector<CBerserker*>& GetVomitAttackers() const { return m_attackers; }
 
   bool IsInitialised() const { return m_initialised; }

@@ -68,8 +68,8 @@ CBerserker::~CBerserker() {
 void CBerserker::Reset() {
   CPatrol::Reset();
   Subscribe(false);
+  LeaveFight();
   Register(false);
-  if (Manager() && fatalityOffered) EndFatalityOffer();
   initial = SAIState{7, 6};
   pending = SAIState{7, 1};
   target = nullptr;
@@ -266,6 +266,7 @@ void CBerserker::SetEnabled(bool enabled, bool fromCheckPoint) {
   if ((enabled ? 1 : 0) == m_enabled) return;
   CPatrol::SetEnabled(enabled, fromCheckPoint);
   Subscribe(enabled);
+  if (!enabled) LeaveFight();
   Register(enabled);
   // Zones loaded after the manager linked its trackers find theirs now.
   if (enabled && !zoneTracker)
@@ -400,6 +401,7 @@ void CBerserker::SetTarget(const char* objectName) {
 }
 
 void CBerserker::SetTargetObject(obj::CGameObject* object) {
+  if (object != target) LeaveFight();
   if (!object) {
     target = nullptr;
     targetTransform = nullptr;

@@ -129,6 +129,41 @@ public:
   // --- Fight: states 12 to 27 (BerserkerFight.cpp) ---------------------------------
   void UpdateFightState(float dt);
 
+  // Gives back everything the fighter holds in the fight: its wait and fight slots,
+  // its request and attacker entry at the target's slot manager, its place among
+  // the AI manager's vomit attackers, an open fatality offer. Run when the fighter
+  // is disabled, reset (and so destroyed) or turns to another target.
+  void LeaveFight();
+  // The fight's voices (BerserkerVoices.cpp). A hit voice waits for the voice before
+  // it to run its length; the others cut it.
+  void PlayZombieHitVoice(bool fall);
+  void PlayMutantHitVoice(bool fall);
+  void PlayZombieWaveVoice();
+  void PlayMutantWaveVoice();
+  // `explosion`: after "death_explosion_01" or "_02" (read from actionAnimation).
+  void PlayZombieDeathVoice(bool explosion);
+  void PlayMutantDeathVoice();
+  void PlayAttackVoice(const CStringHash& attack);
+  enum EVoice : int { kVoiceHit, kVoiceWave, kVoiceDeath, kVoiceAttack };
+  // The sound a voice operation of that kind of enemy would start now, drawing its
+  // variant; empty when it starts none. The voice operations play what it names.
+  std::string ChooseVoice(int operation, int voiceKind, bool flag, const CStringHash& attack);
+  // While the last voice has not run its length.
+  bool IsVoiceRunning() const;
+  // Plays the name at the fighter; `cut` stops a voice still running first.
+  void StartVoice(const std::string& name, bool cut);
+
+  // Seconds into the attack animation at which its hit window opens and closes.
+  float weaponOnTime = 0.0f, weaponOffTime = 0.0f;
+  // A push, dash or step: its horizontal direction, the distance travelled, the
+  // distance to travel and the speed (the hit reactions push with the same fields).
+  plat::Vec3 pushDirection;
+  float pushedDistance = 0.0f, pushDistance = 0.0f, pushSpeed = 0.0f;
+  uint8_t vomitDecalPlaced = 0;
+  // voiceTimers[0] counts the seconds since the last voice started and
+  // voiceTimers[1] holds its length; this is its channel.
+  uint32_t voiceChannel = 0;
+
   // --- Events, hits, reactions, fatality, death and corpse: states 2, 3 and 32 to 36
   // (BerserkerHits.cpp) ----------------------------------------------------------------
   void UpdateReactionState(float dt);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "engine/core/Log.h"
 #include "engine/objects/ComponentKeys.h"
@@ -65,8 +66,31 @@ const CStringHash& CFightSlotMgr::GetClassName() {
   return name;
 }
 
+namespace {
+std::mutex g_liveLock;
+std::vector<const CFightSlotMgr*>& LiveManagers() {
+  static std::vector<const CFightSlotMgr*> live;
+  return live;
+}
+}  // namespace
+
+CFightSlotMgr::CFightSlotMgr() {
+  std::lock_guard<std::mutex> lock(g_liveLock);
+  LiveManagers().push_back(this);
+}
+
 CFightSlotMgr::~CFightSlotMgr() {
   if (!IsCheckPointCopy()) Reset();
+  std::lock_guard<std::mutex> lock(g_liveLock);
+  auto& live = LiveManagers();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+bool CFightSlotMgr::IsLive(const CFightSlotMgr* manager) {
+  if (!manager) return false;
+  std::lock_guard<std::mutex> lock(g_liveLock);
+  const auto& live = LiveManagers();
+  return std::find(live.begin(), live.end(), manager) != live.end();
 }
 
 void CFightSlotMgr::Load(rapidxml::xml_node<>* element) {
@@ -96,7 +120,7 @@ void CFightSlotMgr::Load(rapidxml::xml_node<>* element) {
 
 bool CFightSlotMgr::Init() {
   m_transform = m_owner ? m_owner->GetComponent<gfx::CTransform>() : nullptr;
-  if (waitSlotRadius < 0.0f) waitSlotRadius = (distWaitMin + distWaitMax) * 0.5f;
+  if (waitSlotRadius < 0.0f) waitSlotRadius = (distMin + distWaitMin) * 0.5f;
 
   // Each group of four fills the gaps the earlier ones left on the circle, in
   // opposite pairs, so that the first few waiting enemies spread all round.
@@ -147,20 +171,21 @@ bool CFightSlotMgr::Update(float dt) {
   (void)dt;
   const plat::Vec3 centre = Centre();
   const float reach = distWaitMax * distWaitMax;
-  auto consider = [&](obj::CGameObject* object) {
+  auto consider = [&](obj::CGameObject* object, bool holder) {
     plat::Vec3 p;
     if (!object || !PositionOf(object, p)) return;
     const plat::Vec3 d = p - centre;
-    if (d.x * d.x + d.y * d.y + d.z * d.z >= reach) return;
+    if (holder && d.x * d.x + d.y * d.y + d.z * d.z >= reach) return;
+    // Each once: a holder that also asked would otherwise stand twice among the
+    // first `count` and keep a free slot from the next in line.
     for (const SCandidate& c : m_candidates)
       if (c.object == object) return;
     m_candidates.push_back({object, std::fabs(p.x - centre.x) + std::fabs(p.y - centre.y) +
                                         std::fabs(p.z - centre.z)});
   };
-  // Those who asked and those who hold a place, each once, and only within reach:
-  // a slot given to an enemy out there would be taken back at the next update.
-  for (obj::CGameObject* object : waiting) consider(object);
-  for (obj::CGameObject* object : m_fightSlots) consider(object);
+  // Those who asked, wherever they are, and those who hold a place within reach.
+  for (obj::CGameObject* object : waiting) consider(object, false);
+  for (obj::CGameObject* object : m_fightSlots) consider(object, true);
 
   // Nearest first. A handful of entries: an insertion sort, in place.
   for (size_t i = 1; i < m_candidates.size(); ++i) {

@@ -52,8 +52,11 @@ public:
 
   static const CStringHash& GetClassName();
 
-  CFightSlotMgr() = default;
+  CFightSlotMgr();
   ~CFightSlotMgr() override;
+  // Whether `manager` names a manager that exists: a fighter that outlives its
+  // target's object (the level torn down in any order) has nothing to give back.
+  static bool IsLive(const CFightSlotMgr* manager);
   CFightSlotMgr& operator=(const CFightSlotMgr& other) = default;
 
   void Load(rapidxml::xml_node<>* element) override;
@@ -103,8 +106,8 @@ public:
   float distWaitMin = 0.0f;
   float distWaitMax = 0.0f;
   // Negative until a file gives one: Init then puts the wait circle halfway
-  // between dist_wait_min and dist_wait_max, where a waiting enemy neither
-  // closes in nor gives up.
+  // between dist_min and dist_wait_min. An enemy stops going to its wait slot only
+  // once inside dist_wait_min, so the circle lies inside it.
   float waitSlotRadius = -1.0f;
   int32_t queueCount = 0;
   int32_t attackersMax = 0;

@@ -144,8 +144,9 @@ TEST_F(FightSlots, WaitCircleSpreadsItsThirtyTwoPlacesAndRefusesTheThirtyThird) 
 TEST_F(FightSlots, WaitRadiusDefaultsBetweenTheWaitDistancesAndCountsAreChecked) {
   Tune(
       "<key name='count' value='-3'/><key name='queue_count' value='100000'/>"
-      "<key name='dist_wait_min' value='3'/><key name='dist_wait_max' value='7'/>");
-  EXPECT_FLOAT_EQ(slots->waitSlotRadius, 5.0f);
+      "<key name='dist_min' value='1'/><key name='dist_wait_min' value='3'/>"
+      "<key name='dist_wait_max' value='7'/>");
+  EXPECT_FLOAT_EQ(slots->waitSlotRadius, 2.0f) << "inside dist_wait_min, where a fighter stops";
   EXPECT_EQ(slots->count, 0);
   EXPECT_EQ(slots->queueCount, CFightSlotMgr::kMaxCount);
   EXPECT_TRUE(slots->GetFightSlots().empty());
@@ -173,17 +174,33 @@ TEST_F(FightSlots, TheNearestCandidatesWithinReachTakeTheSlotsEachUpdate) {
   EXPECT_EQ(SlotOf(mid), 1);
   EXPECT_TRUE(slots->waiting.empty()) << "a request lasts one update";
 
-  // A holder exactly at dist_wait_max is out of reach and loses its slot; so does
-  // one that walks beyond it. A request from out there is not granted.
+  // A request is granted wherever it comes from, but a holder exactly at
+  // dist_wait_max is out of reach and loses its slot unless it asks again; so does
+  // one that walks beyond it.
   Tune(2, 8, 2, 5.0f);
   slots->RequestFightSlot(mid);
   slots->RequestFightSlot(near);
+  slots->Update(0.0f);
+  EXPECT_EQ(SlotOf(near), 0);
+  EXPECT_EQ(SlotOf(mid), 1);
   slots->Update(0.0f);
   EXPECT_EQ(SlotOf(mid), -1);
   EXPECT_EQ(SlotOf(near), 0);
   near->GetComponent<gfx::CTransform>()->position.x = 16.0f;
   slots->Update(0.0f);
   EXPECT_EQ(SlotOf(near), -1);
+
+  // A holder that asks again is one candidate, not two: the free slot goes on.
+  Tune(2, 8, 2);
+  near->GetComponent<gfx::CTransform>()->position.x = 8.0f;
+  slots->RequestFightSlot(near);
+  slots->Update(0.0f);
+  ASSERT_EQ(SlotOf(near), 0);
+  slots->RequestFightSlot(near);
+  slots->RequestFightSlot(mid);
+  slots->Update(0.0f);
+  EXPECT_EQ(SlotOf(near), 0);
+  EXPECT_EQ(SlotOf(mid), 1);
 }
 
 TEST_F(FightSlots, RequestsAreQueuedOnceAndOnlyUpToTheQueueCount) {
@@ -333,8 +350,8 @@ TEST_F(FightSlots, ThePlayerTemplateTunesTheManagerPerDifficulty) {
     EXPECT_GT(slots->count, 0);
     EXPECT_GT(slots->queueCount, 0);
     EXPECT_GT(slots->GetFightSlotRadius(), 0.0f);
-    EXPECT_GT(slots->waitSlotRadius, slots->distWaitMin);
-    EXPECT_LT(slots->waitSlotRadius, slots->distWaitMax) << "waiting enemies stay in reach";
+    EXPECT_GT(slots->waitSlotRadius, slots->distMin);
+    EXPECT_LT(slots->waitSlotRadius, slots->distWaitMin) << "a fighter stops on its way there";
   }
   CPlayerController::SetDifficulty(before);
 }
