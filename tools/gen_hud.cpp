@@ -22,6 +22,7 @@
 #include "platform/image/Image.h"
 #include "platform/image/ImageWriter.h"
 #include "tools/gen_mesh_file.h"
+#include "tools/gen_picture.h"
 
 namespace {
 
@@ -31,11 +32,7 @@ const char* kFontBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 const char* kFontCondensed = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  if (!plat::image::WriteFileBytes(path, bytes)) {
-    std::fprintf(stderr, "gen_hud: cannot write %s\n", path.c_str());
-    g_ok = false;
-  }
+  g_ok = gen::WriteBytes("gen_hud", path, bytes) && g_ok;
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -87,22 +84,12 @@ std::vector<int> CodePoints(const std::string& text) {
 }
 
 // R,G,B,A floats with straight alpha, composited "over".
-struct Picture {
-  int width, height;
-  std::vector<float> rgba;
-  Picture(int w, int h) : width(w), height(h), rgba(size_t(w) * h * 4, 0.0f) {}
+struct Picture : gen::Picture {
+  using gen::Picture::Picture;
 
   void Blend(int x, int y, float r, float g, float b, float a) {
-    if (x < 0 || y < 0 || x >= width || y >= height || a <= 0.0f) return;
-    a = std::min(a, 1.0f);
-    float* p = &rgba[(size_t(y) * width + x) * 4];
-    const float outA = a + p[3] * (1.0f - a);
-    if (outA <= 0.0f) return;
-    for (int c = 0; c < 3; ++c) {
-      const float src = c == 0 ? r : c == 1 ? g : b;
-      p[c] = (src * a + p[c] * p[3] * (1.0f - a)) / outA;
-    }
-    p[3] = outA;
+    if (a <= 0.0f) return;
+    Over(x, y, r, g, b, std::min(a, 1.0f));
   }
   // Every pixel whose centre lies within `cover` of the shape, by a signed distance
   // (negative inside), with a one-pixel soft edge.
@@ -216,38 +203,10 @@ struct Picture {
     }
     return total;
   }
-  std::vector<uint8_t> Bgra() const {
-    std::vector<uint8_t> out(rgba.size());
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-      auto c = [](float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
-      out[i] = c(rgba[i + 2]);
-      out[i + 1] = c(rgba[i + 1]);
-      out[i + 2] = c(rgba[i]);
-      out[i + 3] = c(rgba[i + 3]);
-    }
-    return out;
-  }
 };
 
-// A DDS of one level: A8R8G8B8, or DXT5 blocks for the large pictures whose alpha
-// has no fine ramp to keep.
 void WriteDds(const std::string& path, const Picture& picture, bool compress = false) {
-  plat::image::Image img;
-  img.width = static_cast<uint32_t>(picture.width);
-  img.height = static_cast<uint32_t>(picture.height);
-  img.format = compress ? plat::image::kFormatDXT5 : plat::image::kFormatA8R8G8B8;
-  img.mipLevels = 1;
-  img.levels.push_back({img.width, img.height, 1,
-                        compress ? plat::image::CompressDxt(img.format, img.width, img.height, picture.Bgra())
-                                 : picture.Bgra()});
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!plat::image::EncodeDds(img, bytes, error)) {
-    std::fprintf(stderr, "gen_hud: %s: %s\n", path.c_str(), error.c_str());
-    g_ok = false;
-    return;
-  }
-  WriteBytes(path, bytes);
+  g_ok = gen::WriteDds("gen_hud", path, picture, compress) && g_ok;
 }
 
 // Deterministic noise for the blood shapes.

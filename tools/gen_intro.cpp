@@ -30,6 +30,7 @@
 #include <stb/stb_truetype.h>
 
 #include "platform/image/ImageWriter.h"
+#include "tools/gen_picture.h"
 #include "tools/gen_text.h"
 
 namespace {
@@ -37,14 +38,6 @@ namespace {
 bool g_ok = true;
 constexpr float kPi = 3.14159265f;
 const char* const kFontFolder = "/usr/share/fonts/truetype/dejavu/";
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  if (!plat::image::WriteFileBytes(path, bytes)) {
-    std::fprintf(stderr, "gen_intro: cannot write %s\n", path.c_str());
-    g_ok = false;
-  }
-}
 
 // A small deterministic random source.
 struct Random {
@@ -64,20 +57,12 @@ Colour Mix(Colour a, Colour b, float t) {
 }
 
 // An R,G,B,A picture; shapes are blended over it with soft edges.
-struct Picture {
-  int width, height;
-  std::vector<float> rgba;
-  Picture(int w, int h) : width(w), height(h), rgba(size_t(w) * h * 4, 0.0f) {}
+struct Picture : gen::Picture {
+  using gen::Picture::Picture;
 
   void Blend(int x, int y, Colour c, float a) {
-    if (x < 0 || y < 0 || x >= width || y >= height || a <= 0.0f) return;
-    a = std::min(a, 1.0f);
-    float* p = &rgba[(size_t(y) * width + x) * 4];
-    const float keep = 1.0f - a;
-    p[0] = c.r * a + p[0] * keep;
-    p[1] = c.g * a + p[1] * keep;
-    p[2] = c.b * a + p[2] * keep;
-    p[3] = a + p[3] * keep;
+    if (a <= 0.0f) return;
+    MixIn(x, y, c.r, c.g, c.b, std::min(a, 1.0f));
   }
   // Adds light (a glow) without changing the alpha.
   void Add(int x, int y, Colour c, float a) {
@@ -201,29 +186,10 @@ struct Picture {
         Blend(x, y, {0, 0, 0}, strength * d * d);
       }
   }
-
-  std::vector<uint8_t> Bgra() const {
-    std::vector<uint8_t> out(rgba.size());
-    auto c = [](float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-      out[i] = c(rgba[i + 2]);
-      out[i + 1] = c(rgba[i + 1]);
-      out[i + 2] = c(rgba[i]);
-      out[i + 3] = c(rgba[i + 3]);
-    }
-    return out;
-  }
 };
 
 void WritePng(const std::string& path, const Picture& picture) {
-  std::vector<uint8_t> png;
-  std::string error;
-  if (!plat::image::EncodePng(picture.width, picture.height, picture.Bgra(), png, error)) {
-    std::fprintf(stderr, "gen_intro: %s: %s\n", path.c_str(), error.c_str());
-    g_ok = false;
-    return;
-  }
-  WriteBytes(path, png);
+  g_ok = gen::WritePng("gen_intro", path, picture) && g_ok;
 }
 
 // --- Text --------------------------------------------------------------------------

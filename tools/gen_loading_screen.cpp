@@ -17,17 +17,14 @@
 
 #include "platform/image/ImageWriter.h"
 #include "tools/gen_mesh_file.h"
+#include "tools/gen_picture.h"
 
 namespace {
 
 bool g_ok = true;
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  if (!plat::image::WriteFileBytes(path, bytes)) {
-    std::fprintf(stderr, "gen_loading_screen: cannot write %s\n", path.c_str());
-    g_ok = false;
-  }
+  g_ok = gen::WriteBytes("gen_loading_screen", path, bytes) && g_ok;
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -35,20 +32,10 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 // A B,G,R,A picture with soft-edged shapes.
-struct Picture {
-  int width, height;
-  std::vector<float> rgba;
-  Picture(int w, int h) : width(w), height(h), rgba(size_t(w) * h * 4, 0.0f) {}
+struct Picture : gen::Picture {
+  using gen::Picture::Picture;
 
-  void Blend(int x, int y, float r, float g, float b, float a) {
-    if (x < 0 || y < 0 || x >= width || y >= height || a <= 0.0f) return;
-    float* p = &rgba[(size_t(y) * width + x) * 4];
-    const float keep = 1.0f - a;
-    p[0] = r * a + p[0] * keep;
-    p[1] = g * a + p[1] * keep;
-    p[2] = b * a + p[2] * keep;
-    p[3] = a + p[3] * keep;
-  }
+  void Blend(int x, int y, float r, float g, float b, float a) { MixIn(x, y, r, g, b, a); }
   // A rounded box with a one-pixel soft edge.
   void Box(float x0, float y0, float x1, float y1, float radius, float r, float g, float b,
            float a = 1.0f) {
@@ -76,28 +63,10 @@ struct Picture {
         Blend(x, y, r, g, b, cover * (0.25f + 0.75f * (angle - from) / (to - from)));
       }
   }
-  std::vector<uint8_t> Bgra() const {
-    std::vector<uint8_t> out(rgba.size());
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-      auto c = [](float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
-      out[i] = c(rgba[i + 2]);
-      out[i + 1] = c(rgba[i + 1]);
-      out[i + 2] = c(rgba[i]);
-      out[i + 3] = c(rgba[i + 3]);
-    }
-    return out;
-  }
 };
 
 void WritePng(const std::string& path, const Picture& picture) {
-  std::vector<uint8_t> png;
-  std::string error;
-  if (!plat::image::EncodePng(picture.width, picture.height, picture.Bgra(), png, error)) {
-    std::fprintf(stderr, "gen_loading_screen: %s: %s\n", path.c_str(), error.c_str());
-    g_ok = false;
-    return;
-  }
-  WriteBytes(path, png);
+  g_ok = gen::WritePng("gen_loading_screen", path, picture) && g_ok;
 }
 
 // Key caps in a row, a gap between groups; the lit ones are the actions.

@@ -24,6 +24,7 @@
 #include "platform/image/Image.h"
 #include "platform/image/ImageWriter.h"
 #include "tools/gen_mesh_file.h"
+#include "tools/gen_picture.h"
 #include "tools/gen_text.h"
 
 namespace {
@@ -32,11 +33,7 @@ const char* const kTool = "gen_menu";
 bool g_ok = true;
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  if (!plat::image::WriteFileBytes(path, bytes)) {
-    std::fprintf(stderr, "%s: cannot write %s\n", kTool, path.c_str());
-    g_ok = false;
-  }
+  g_ok = gen::WriteBytes(kTool, path, bytes) && g_ok;
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -51,26 +48,11 @@ struct Colour {
 };
 
 // Straight (not premultiplied) R,G,B,A floats.
-struct Picture {
-  int width, height;
-  std::vector<float> rgba;
-  Picture(int w, int h) : width(w), height(h), rgba(size_t(w) * h * 4, 0.0f) {}
+struct Picture : gen::Picture {
+  using gen::Picture::Picture;
 
-  float* At(int x, int y) { return &rgba[(size_t(y) * width + x) * 4]; }
   // "Over" blending of a colour with coverage `a`.
-  void Blend(int x, int y, const Colour& c, float a) {
-    if (x < 0 || y < 0 || x >= width || y >= height) return;
-    a *= c.a;
-    if (a <= 0.0f) return;
-    float* p = At(x, y);
-    const float outA = a + p[3] * (1.0f - a);
-    if (outA <= 0.0f) return;
-    for (int i = 0; i < 3; ++i) {
-      const float src = i == 0 ? c.r : i == 1 ? c.g : c.b;
-      p[i] = (src * a + p[i] * p[3] * (1.0f - a)) / outA;
-    }
-    p[3] = outA;
-  }
+  void Blend(int x, int y, const Colour& c, float a) { Over(x, y, c.r, c.g, c.b, a * c.a); }
   void Fill(const Colour& c) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) Blend(x, y, c, 1.0f);
@@ -106,45 +88,14 @@ struct Picture {
         Blend(x, y, c, std::clamp(d + 0.5f, 0.0f, 1.0f));
       }
   }
-  std::vector<uint8_t> Bgra() const {
-    std::vector<uint8_t> out(rgba.size());
-    auto c = [](float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-      out[i] = c(rgba[i + 2]);
-      out[i + 1] = c(rgba[i + 1]);
-      out[i + 2] = c(rgba[i]);
-      out[i + 3] = c(rgba[i + 3]);
-    }
-    return out;
-  }
 };
 
 void WritePng(const std::string& path, const Picture& picture) {
-  std::vector<uint8_t> png;
-  std::string error;
-  if (!plat::image::EncodePng(picture.width, picture.height, picture.Bgra(), png, error)) {
-    std::fprintf(stderr, "%s: %s: %s\n", kTool, path.c_str(), error.c_str());
-    g_ok = false;
-    return;
-  }
-  WriteBytes(path, png);
+  g_ok = gen::WritePng(kTool, path, picture) && g_ok;
 }
 
 void WriteDds(const std::string& path, const Picture& picture) {
-  plat::image::Image img;
-  img.format = plat::image::kFormatA8R8G8B8;
-  img.width = static_cast<uint32_t>(picture.width);
-  img.height = static_cast<uint32_t>(picture.height);
-  img.mipLevels = 1;
-  img.levels.push_back({img.width, img.height, 1, picture.Bgra()});
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!plat::image::EncodeDds(img, bytes, error)) {
-    std::fprintf(stderr, "%s: %s: %s\n", kTool, path.c_str(), error.c_str());
-    g_ok = false;
-    return;
-  }
-  WriteBytes(path, bytes);
+  g_ok = gen::WriteDds(kTool, path, picture) && g_ok;
 }
 
 // --- words ------------------------------------------------------------------------
@@ -884,6 +835,17 @@ std::string Comment(const char* what) {
   return std::string(kHeader) + "<!-- " + what + " Written by tools/gen_menu. -->\n";
 }
 
+// The pause menu's dark veil over the frozen, blurred game: after the backdrop, so
+// that it lies under every page's buttons. Not a page element: the pause switches it.
+std::string PauseBackgroundObject() {
+  return "<GameObject name=\"pause_background\" GameObjectTemplate=\"menu\">\n"
+         "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"0\" Y=\"0\" Z=\"0\"/>\n"
+         "    <key name=\"scale\" X=\"1024\" Y=\"768\" Z=\"1\"/>\n  </Component>\n"
+         "  <Component name=\"CRenderer\">\n"
+         "    <key name=\"textures\"><texture image=\"pause_background.png\"/></key>\n"
+         "  </Component>\n</GameObject>\n";
+}
+
 void WriteMenuXml(const std::string& xml, const std::vector<Element>& elements) {
   std::string menu = Comment("The main menu's pictures: per element its highlighted and normal "
                              "texture (under eng/ or spa/) and its page group; the flash timing "
@@ -900,7 +862,8 @@ void WriteMenuXml(const std::string& xml, const std::vector<Element>& elements) 
   WriteText(xml + "/menu_main.xml", menu + "</menu>\n");
 
   std::string objects =
-      Comment("The main menu's pictures, all off until the menu shows its pages.");
+      Comment("The main menu's pictures and the pause menu's veil, all off until a menu "
+              "shows them.");
   for (const Element& e : elements) {
     objects += "<GameObject name=\"" + e.name + "\" GameObjectTemplate=\"menu\">\n";
     objects += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"" +
@@ -916,6 +879,7 @@ void WriteMenuXml(const std::string& xml, const std::vector<Element>& elements) 
                "\"/>";
     if (!e.sameLook) objects += "<texture image=\"" + Highlighted(e) + "\"/>";
     objects += "</key>\n  </Component>\n</GameObject>\n";
+    if (e.name == "menu_blackening") objects += PauseBackgroundObject();
   }
   WriteText(xml + "/menu_main_instances.xml", objects);
 }

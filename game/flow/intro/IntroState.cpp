@@ -204,7 +204,9 @@ void CGameStateIntro::Finish() {
   CVandrel& app = *m_app;
   app.audioManager.StopSong("intro_ome");
   app.audioManager.StopSong(kNarration);
-  app.audioManager.FadeOutSong("intro_loop", 1000, 0.0f);
+  // A fade to silence that then stops: a loop faded to volume 0 would go on playing
+  // unheard under the whole game.
+  app.audioManager.FadeOutSong("intro_loop", 1000, -1.0f);
   if (m_world) {
     m_world->hud.HideSubtitles();
     m_world->hud.ShowBlackScreen(0.0f);

@@ -1,10 +1,10 @@
 #pragma once
 // State 6: the pause menu over the frozen game. Entering it stops the game's groups,
-// timers, sounds and music and blurs the scene behind the menu; resuming gives all of
-// it back as it was; "go to main menu" leaves the level through ExitToMainMenu.
+// timers, sounds and music and blurs the scene behind the menu; its pages are the
+// menu's own pictures ("pause" and the option pages), run through the menu's page
+// helpers; resuming gives all of it back as it was; "go to main menu" leaves the
+// level through ExitToMainMenu.
 #include <cstdint>
-#include <utility>
-#include <vector>
 
 #include "engine/core/StringHash.h"
 #include "game/flow/GameStates.h"
@@ -24,7 +24,7 @@ public:
     kPauseGoToMainMenu,
     kPauseQuit,
   };
-  // The translucent screen laid over the frozen scene.
+  // The translucent screen laid over the frozen scene, behind the buttons.
   static constexpr const char* kBackground = "pause_background";
 
   void Exit() override;
@@ -32,34 +32,27 @@ public:
   bool Update(float dt) override;
 
   int GetPausePage() const { return m_pausePage; }
-  const CStringHash& GetSelected() const { return m_selected; }
-  const std::vector<std::pair<float, float>>& GetResolutions() const { return m_resolutions; }
-  // The entry of the resolution list the graphics page starts from.
-  size_t GetResolutionCursor() const { return m_resolutionCursor; }
+  const CStringHash& GetSelected() const { return selected; }
 
 protected:
   bool OnEnter() override;
 
 private:
-  void Select(const CStringHash& element);
-  void ReopenPauseMain(const char* selected);
+  // The pause page shown again with `select` highlighted.
+  void ReopenPauseMain(const char* select);
   void EnablePauseScreen(bool enable);
+  void ToggleBlur();
   void UpdateMainPage();
   void Resume();
+  void UpdateOptionsPage();
+  void OpenGameOptions();
+  void UpdateGameOptionsPage();
   void UpdateGoToMainMenuPage();
   void UpdateQuitPage();
-  bool Up() const;
-  bool Down() const;
-  bool Accept() const;
-  bool Back() const;
+  // The saved graphics options into the render switches and the camera's projection.
+  void ApplyGraphics();
 
   int m_pausePage = kPauseMain;
-  CStringHash m_selected;
-  float m_frameTime = 0.0f;
-  // Whether Enter switched the blur on: resuming and leaving switch back only that.
-  bool m_blurred = false;
-  std::vector<std::pair<float, float>> m_resolutions;
-  size_t m_resolutionCursor = 0;
 };
 
 }  // namespace vd

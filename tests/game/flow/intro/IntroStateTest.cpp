@@ -147,6 +147,12 @@ TEST_F(IntroStateTest, TheUseButtonSkipsFromTheFirstFrame) {
   Frame(intro, 0.016f);
   ExpectFinished();
   EXPECT_LT(intro.GetClock(), 0.1f);
+  // The loop fades out over a second, then stops rather than play on unheard.
+  EXPECT_TRUE(Playing("intro_loop"));
+  now += 1.1;
+  EXPECT_FALSE(Playing("intro_loop"));
+  EXPECT_EQ(app.audioManager.Audio().IsActive(app.audioManager.FindSound("intro_loop")->handle),
+            plat::audio::kStopped);
 
   // Held from the last frame, the key is no press: a second intro is not skipped by it.
   CGameStateIntro again;

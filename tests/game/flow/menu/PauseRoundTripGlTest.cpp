@@ -50,7 +50,7 @@ TEST_F(PauseRoundTripGlTest, TheMainMenuFromThePauseLeavesNothingAndASecondGameP
   CDrivenGame game(input.backend, 8000);
   SCounts menu[2], play[2];
   int round = 0, inState = 0, lastState = -1;
-  bool leftLevelAlive = false, pauseSeen = false;
+  bool leftLevelAlive = false, pauseSeen = false, pauseShown = false, pauseBlurred = false;
   std::string walk;  // the states entered, with their frames
   // Keys one at a time: pressed on one frame, released on the next.
   std::vector<uint8_t> pending;
@@ -64,6 +64,14 @@ TEST_F(PauseRoundTripGlTest, TheMainMenuFromThePauseLeavesNothingAndASecondGameP
     if (state != lastState) walk += std::to_string(state) + "@" + std::to_string(frame) + " ";
     lastState = state;
     if (state == kStatePause) pauseSeen = true;
+    // The pause page over the veil, as the player sees it once its requests took effect.
+    if (state == kStatePause && inState == 2) {
+      pauseShown = game.Find("pause_background") && game.Find("pause_background")->IsEnabled();
+      for (const char* button : {"menu_button_resumegame", "menu_button_optionspause",
+                                 "menu_button_gotomainmenu", "menu_button_exitpause"})
+        pauseShown = pauseShown && game.Find(button) && game.Find(button)->IsEnabled();
+      pauseBlurred = game.renderManager.finalBlur.pending;
+    }
     if (frame == keyFrame + 1) keys.ReleaseAllKeys();
     if (frame > keyFrame + 3 && !pending.empty()) {
       keys.SetKeys({pending.front()});
@@ -100,6 +108,8 @@ TEST_F(PauseRoundTripGlTest, TheMainMenuFromThePauseLeavesNothingAndASecondGameP
   game.Shutdown();
 
   ASSERT_TRUE(pauseSeen) << walk;
+  EXPECT_TRUE(pauseShown) << "the pause page's buttons and its veil";
+  EXPECT_TRUE(pauseBlurred);
   ASSERT_EQ(round, 1) << "the first game was played";
   ASSERT_GT(play[1].objects, 0u) << "the second game reached play: " << walk;
   EXPECT_FALSE(leftLevelAlive) << "no level object is left at the menu";
