@@ -32,9 +32,12 @@ const CStringHash kPlaylistFight("playlist_fight");
 const char* const kFighterSlotNames[3] = {"playlist_init", "playlist_spot_target",
                                           "playlist_fight"};
 
-const CStringHash kFighterEvents[] = {SH_OnCollisionEnter, SH_OnCollisionStay,  SH_OnPlayerAttack,
-                                      SH_OnFatality,       SH_OnExplosion,      SH_OnCinematic,
-                                      SH_OnShockWave,      CStringHash("OnTimer"), SH_OnAction};
+// From the texts, not from the engine's name table: that table is another file's
+// static and may not be built yet when this one is.
+const CStringHash kFighterEvents[] = {
+    CStringHash("OnCollisionEnter"), CStringHash("OnCollisionStay"), CStringHash("OnPlayerAttack"),
+    CStringHash("OnFatality"),       CStringHash("OnExplosion"),     CStringHash("OnCinematic"),
+    CStringHash("OnShockWave"),      CStringHash("OnTimer"),         CStringHash("OnAction")};
 
 const CStringHash* const kZombieAttacks[] = {&SH_attack_short_01,  &SH_attack_short_02,
                                              &SH_attack_large_01,  &SH_attack_double_01,
@@ -443,6 +446,9 @@ void CBerserker::EndFatalityOffer() {
 bool CBerserker::Update(float dt) {
   repathTimer += dt;
   hitTimer += dt;
+  waveHitTimer += dt;
+  blastHitTimer += dt;
+  fatalityOfferTimer += dt;
   fatalityTimer += dt;
   bloodEffectTimer += dt;
   bloodDecalTimer += dt;
