@@ -270,6 +270,8 @@ void CBerserker::SetEnabled(bool enabled, bool fromCheckPoint) {
   CPatrol::SetEnabled(enabled, fromCheckPoint);
   Subscribe(enabled);
   Register(enabled);
+  // An enemy that leaves the level takes its fatality offer and icon with it.
+  if (!enabled && fatalityOffered) EndFatalityOffer();
   // Zones loaded after the manager linked its trackers find theirs now.
   if (enabled && !zoneTracker)
     if (const CAIManager* manager = Manager()) zoneTracker = manager->GetSharedTracker(zone);

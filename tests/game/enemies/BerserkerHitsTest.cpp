@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/events/GameEvents.h"
+#include "engine/render/decals/DecalManager.h"
 #include "game/enemies/AIManager.h"
 #include "game/enemies/Berserker.h"
 #include "game/enemies/EnemyNames.h"
@@ -430,6 +431,8 @@ TEST_F(Hits, ReactionsRunTheirAnimationsAndReturnToTheFight) {
 }
 
 TEST_F(Hits, ADeathPlaysOnceThenTheCorpseFadesAndLeavesNothingBehind) {
+  gfx::CDecalManager decals;
+  ASSERT_TRUE(decals.Init(nullptr, nullptr));
   BuildWith(Zombie("rotter", 0, 2, 3) + Zombie("heavy", 3, 3, 3));
   CBerserker* rotter = Fighter("rotter");
   CBerserker* heavy = Fighter("heavy");
@@ -465,6 +468,10 @@ TEST_F(Hits, ADeathPlaysOnceThenTheCorpseFadesAndLeavesNothingBehind) {
   EXPECT_TRUE(std::find(slots->waiting.begin(), slots->waiting.end(), body) ==
               slots->waiting.end());
   EXPECT_EQ(rotter->bloodEffect, nullptr);
+  // One pool of blood under each body, not one a frame.
+  int pools = 0;
+  for (int i = 0; i < decals.DecalsMax(); ++i) pools += decals.Slot(i).used;
+  EXPECT_EQ(pools, 2);
   // Destroyed, it leaves the manager's lists as well.
   objects.QueueDestroy(body->GetId());
   Step();
