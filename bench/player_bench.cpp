@@ -1,4 +1,4 @@
-// One frame of the player beside 30 stand-in enemies: the input update, the
+// One frame of the player beside 30 enemy bodies: the input update, the
 // delivery of last frame's collision events, the collision step (the player's
 // character sweep and every contact of its body, its six hit volumes and the
 // enemies' bodies), and the player object's update (controller, animator with root

@@ -362,8 +362,8 @@ struct SLevelFrame {
       auto* animator = zombie->GetComponent<anm::CAnimator>();
       auto* renderer = zombie->GetComponent<gfx::CRenderer>();
       if (!animator || !renderer || !renderer->IsRegistered()) continue;
-      // What the stand-in's own component would start.
-      animator->BlendCycle(CStringHash("idle"), 1.0f, 0.0f, 0.0f);
+      // The cycle a zombie stands in when its play list starts.
+      animator->BlendCycle(CStringHash("idle_01"), 1.0f, 0.0f, 0.0f);
       if (zombie->GetName() == CStringHash("glowing_zombie")) {
         addedGlower = renderer;
         continue;

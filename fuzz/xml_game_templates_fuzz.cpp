@@ -13,7 +13,6 @@
 #include "engine/render/trail/WeaponRenderer.h"
 #include "engine/script/ScriptManager.h"
 #include "fuzz/FuzzInput.h"
-#include "game/enemies/StandInEnemy.h"
 #include "game/flow/GameMakers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -36,7 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vd::RegisterParticleFactories(makers);
   vd::gfx::RegisterWeaponRendererFactory(makers);
   vd::RegisterGameComponentMakers(makers);
-  vd::RegisterEnemyComponentFactories(makers);
   if (!manager.Init()) std::abort();
   manager.LoadTemplates(fuzz::WriteInput(data, size, "templates.xml").c_str());
   manager.Clear();

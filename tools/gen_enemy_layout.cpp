@@ -1,7 +1,6 @@
 // Writes the city's enemies: each zone's character instances
 // (Data/xml/<zone>/character_instances.xml) with the zone's detour tracker, the
-// patrol trackers its enemies walk, and its zombies and mutants by group. The stand-in
-// fighters keep their places ahead of where play begins.
+// patrol trackers its enemies walk, and its zombies and mutants by group.
 //
 // Groups: zone n (1 diagonal .. 5 casino) has group n * 10 + 1 for its zombies and
 // n * 10 + 2 for its mutants; the level's enemy script switches them on as the
@@ -196,27 +195,6 @@ std::string EnemyObject(int zone, const std::string& name, const Enemy& e,
   return s + "  </Component>\n</GameObject>\n";
 }
 
-// Two stand-in fighters (CStandInEnemy) still do the fighting, a few steps ahead of
-// where play begins.
-std::string StandIns() {
-  std::string s =
-      "<!-- Stand-in fighters (CStandInEnemy, template \"standin_zombie\") until the\n"
-      "     zombies and mutants fight. -->\n";
-  const struct {
-    const char* name;
-    V3 position;
-  } fighters[] = {{"standin_zombie_01", V3{-72, 0, -2.6f}}, {"standin_zombie_02", V3{-68.5f, 0, -3.2f}}};
-  for (const auto& f : fighters) {
-    s += std::string("<GameObject name=\"") + f.name + "\" GameObjectTemplate=\"standin_zombie\">\n";
-    s += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"" + Num(f.position.x) +
-         "\" Y=\"" + Num(f.position.y) + "\" Z=\"" + Num(f.position.z) + "\"/>\n  </Component>\n";
-    s += std::string("  <Component name=\"CAnimator\">\n    <key name=\"animation_instance_name\" "
-                     "value=\"") +
-         f.name + "\"/>\n  </Component>\n</GameObject>\n";
-  }
-  return s;
-}
-
 std::string ZoneFile(int zone) {
   const Zone layout = Layout(zone);
   const std::string zoneName = kZoneNames[zone];
@@ -226,7 +204,6 @@ std::string ZoneFile(int zone) {
   s += Tracker("detour_" + zoneName, DetourPoints(zone));
   for (size_t i = 0; i < layout.patrols.size(); ++i)
     s += Tracker("patrol_" + zoneName + "_" + std::to_string(i + 1), layout.patrols[i]);
-  if (zone == kDiagonal) s += StandIns();
   int zombies = 0, mutants = 0;
   for (const Enemy& e : layout.enemies) {
     const bool mutant = std::strcmp(e.kind, "mutant") == 0;

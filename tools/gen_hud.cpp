@@ -678,6 +678,32 @@ void WriteXml(const std::string& xml) {
   WriteText(xml + "/hud_textures.xml", textures + "</textures>\n");
 }
 
+// The fatality prompt that floats over a weakened enemy: the pad's B (a red
+// button) or the keyboard's L, each with a light rim so it reads over the street.
+Picture ButtonB(const Font& font) {
+  Picture p(64, 64);
+  p.Disc(32, 32, 30, 0.95f, 0.9f, 0.8f);
+  p.Disc(32, 32, 27, 0.3f, 0.03f, 0.03f);
+  p.Disc(32, 32, 24, 0.8f, 0.12f, 0.1f);
+  p.Disc(28, 27, 14, 0.95f, 0.35f, 0.3f, 0.5f);
+  p.Text(font, "B", 32, 44, 36, 0, 1.0f, 1.0f, 1.0f);
+  return p;
+}
+
+Picture KeyboardL(const Font& font) {
+  Picture p(64, 64);
+  p.Box(1, 1, 63, 63, 11, 0.8f, 0.1f, 0.08f);
+  p.Box(4, 4, 60, 60, 9, 0.15f, 0.15f, 0.16f);
+  p.Box(8, 7, 56, 51, 7, 0.85f, 0.85f, 0.82f);
+  p.Text(font, "L", 32, 42, 34, 0, 0.1f, 0.1f, 0.12f);
+  return p;
+}
+
+void WriteFatalityIcons(const std::string& tex, const Font& font) {
+  WriteDds(tex + "hud/Button_B.dds", ButtonB(font));
+  WriteDds(tex + "hud/Keyboard_L.dds", KeyboardL(font));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -728,6 +754,7 @@ int main(int argc, char** argv) {
   WriteQuad(meshes + "hud_cell_grid.mesh", -0.5f, 0.5f, 0.25f, 1.0f / 3.0f);
   WriteQuad(meshes + "hud_cell_rows8.mesh", -0.5f, 0.5f, 1.0f, 1.0f / 8.0f);
   WriteXml(root + "/xml");
+  WriteFatalityIcons(tex, bold);
   if (g_ok) std::printf("gen_hud: the HUD written under %s\n", root.c_str());
   return g_ok ? 0 : 1;
 }

@@ -11,7 +11,8 @@ HANDLE_PULLED_YAW = 3.1415927  -- radians: the handle points the other way
 -- The fighters each wall waits for, as the zone's character file names them.
 GATE_AVENUE = {
   wall = "ps_gating_avenue_inst",
-  fighters = { "standin_zombie_01", "standin_zombie_02" },
+  fighters = { "zombie_diagonal_01", "zombie_diagonal_02", "zombie_diagonal_03",
+               "zombie_diagonal_04" },
 }
 GATE_BACKSTREET = {
   wall = "ps_gating_backstreet_inst",

@@ -32,9 +32,12 @@ const CStringHash kPlaylistFight("playlist_fight");
 const char* const kFighterSlotNames[3] = {"playlist_init", "playlist_spot_target",
                                           "playlist_fight"};
 
-const CStringHash kFighterEvents[] = {SH_OnCollisionEnter, SH_OnCollisionStay,  SH_OnPlayerAttack,
-                                      SH_OnFatality,       SH_OnExplosion,      SH_OnCinematic,
-                                      SH_OnShockWave,      CStringHash("OnTimer"), SH_OnAction};
+// From the texts, not from the engine's name table: that table is another file's
+// static and may not be built yet when this one is.
+const CStringHash kFighterEvents[] = {
+    CStringHash("OnCollisionEnter"), CStringHash("OnCollisionStay"), CStringHash("OnPlayerAttack"),
+    CStringHash("OnFatality"),       CStringHash("OnExplosion"),     CStringHash("OnCinematic"),
+    CStringHash("OnShockWave"),      CStringHash("OnTimer"),         CStringHash("OnAction")};
 
 const CStringHash* const kZombieAttacks[] = {&SH_attack_short_01,  &SH_attack_short_02,
                                              &SH_attack_large_01,  &SH_attack_double_01,
@@ -268,6 +271,8 @@ void CBerserker::SetEnabled(bool enabled, bool fromCheckPoint) {
   Subscribe(enabled);
   if (!enabled) LeaveFight();
   Register(enabled);
+  // An enemy that leaves the level takes its fatality offer and icon with it.
+  if (!enabled && fatalityOffered) EndFatalityOffer();
   // Zones loaded after the manager linked its trackers find theirs now.
   if (enabled && !zoneTracker)
     if (const CAIManager* manager = Manager()) zoneTracker = manager->GetSharedTracker(zone);
@@ -445,6 +450,9 @@ void CBerserker::EndFatalityOffer() {
 bool CBerserker::Update(float dt) {
   repathTimer += dt;
   hitTimer += dt;
+  waveHitTimer += dt;
+  blastHitTimer += dt;
+  fatalityOfferTimer += dt;
   fatalityTimer += dt;
   bloodEffectTimer += dt;
   bloodDecalTimer += dt;

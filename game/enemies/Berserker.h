@@ -167,6 +167,58 @@ public:
   // --- Events, hits, reactions, fatality, death and corpse: states 2, 3 and 32 to 36
   // (BerserkerHits.cpp) ----------------------------------------------------------------
   void UpdateReactionState(float dt);
+  // One hit from `striker` (the object whose weapon or blast it was): the life it
+  // costs, the reaction, the fatality offer, the push, score, sound, shake and blood.
+  // `strikerTimer` is the hit timer of that kind of blow, zeroed by the hit.
+  void TakeHit(obj::CGameObject* striker, float& strikerTimer);
+  void TakeHit(obj::CGameObject* striker) { TakeHit(striker, hitTimer); }
+
+  // Each kind of blow keeps its own hit timer, so that a sword hit does not swallow
+  // the shock wave or the grenade that follows it; `hitTimer` is the weapon's.
+  float waveHitTimer = 0.5f;
+  float blastHitTimer = 0.5f;
+  float fatalityOfferTimer = 0.0f;
+  anm::COwnedName lastHitType;
+  int32_t lastHitDamage = 0;
+  uint8_t areaHit = 0;
+  // Where the last blow came from (taken at the hit: the striker may be gone later).
+  plat::Vec3 lastAttackerPosition;
+  plat::Vec3 pushDirection;
+  float pushedDistance = 0.0f;
+  float pushDistance = 0.0f;
+  float pushSpeed = 0.0f;
+  anm::COwnedName fatalityName;
+  float fatalityKillTime = 0.0f;
+  float fatalityLength = 0.0f;
+  ptc::IParticleSystem* bloodEffect = nullptr;
+  uint8_t waveDown = 0, waveWake = 0, waveDecalPlaced = 0;
+  // The zombie's stunned loop or wake-up sound; 0 until one plays.
+  uint32_t waveSound = 0;
+
+private:
+  void HandleContact(evn::IEvent* event, bool enter);
+  void HandleShockWave(evn::IEvent* event);
+  void HandleExplosion(evn::IEvent* event);
+  void HandleWaterJump(evn::IEvent* event);
+  void OfferFatality(int remaining);
+  void PostScore();
+  void PostShake();
+  void PlaceHitBlood();
+  void PushBack();
+  void FollowBlood();
+  void PlaceIcon();
+  plat::Vec3 SpinePosition() const;
+  void PlayReactionSound(const char* name, bool keep);
+  void StopWaveSound();
+  void UpdateHitReaction();
+  void UpdateWave();
+  void UpdateFatalityWindow();
+  void UpdateFatalityWait();
+  void UpdateFatality();
+  void UpdateDeathState();
+  void UpdateCorpseState();
+
+public:
 
 private:
   void Spot();

@@ -51,7 +51,8 @@ const CStringHash kTurnSpeedFight("turn_speed_fight");
 const char* const kSlotNames[4] = {"playlist_pass_time", "playlist_sequence1",
                                    "playlist_sequence2", "playlist_sequence3"};
 
-const CStringHash kSequenceEvents[] = {SH_OnSequence};
+// From the text: the engine name table is another file's static, maybe not built yet.
+const CStringHash kSequenceEvents[] = {CStringHash("OnSequence")};
 
 bool IsRunOrWalk(const CStringHash& name, const CStringHash& a, const CStringHash& b) {
   return name == a || name == b;

@@ -404,9 +404,6 @@ void CGameStateLoading::Finish() {
   each(m_world->groups[kGroupLoadingLights], &IGameServices::DestroyObjectGroup);
   for (EWorldGroup group : kShownLevelGroups)
     each(m_world->groups[group], &IGameServices::EnableObjectGroup);
-  // Play begins in the diagonal street, among its fighters: no trigger is there
-  // to show them.
-  each(m_world->groups[kGroupCharactersDiagonal], &IGameServices::EnableObjectGroup);
 
   if (m_options) ApplyGraphicsPreset(app.renderManager, *m_options);
 

@@ -8,7 +8,6 @@
 #include "engine/objects/ComponentKeys.h"
 #include "game/enemies/AIManager.h"
 #include "game/enemies/Patrol.h"
-#include "game/enemies/StandInEnemy.h"
 #include "game/flow/GameMakers.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/script/LuaFunctions.h"
@@ -128,16 +127,12 @@ void CVandrel::PreInit() {
 void CVandrel::RegisterComponentFactories() {
   CApplicationBase::RegisterComponentFactories();
   RegisterGameComponentMakers(objectManager.componentFactories);
-  // The stand-in fighter has no row of the game's table: it leaves when the
-  // enemies' own classes take theirs.
-  RegisterEnemyComponentFactories(objectManager.componentFactories);
   CFirstPersonCameraController::SetKeyboard(&keyboardInput);
 }
 
 void CVandrel::UnregisterComponentFactories() {
   CFirstPersonCameraController::SetKeyboard(nullptr);
   UnbindRenderCamera(renderManager);
-  UnregisterEnemyComponentFactories(objectManager.componentFactories);
   UnregisterGameComponentMakers(objectManager.componentFactories);
   CApplicationBase::UnregisterComponentFactories();
 }

@@ -74,10 +74,9 @@ plat::Vec3 ToWorld(const obj::CGameObject* object, const plat::Vec3& local) {
 }
 
 // The victim's fighter component by the class its kind carries ("CKrauser" on the
-// boss, "CBerserker" on the others), else whichever fighter the object has.
+// boss, "CBerserker" on the others); null for an object without it.
 IFatalityVictim* VictimOf(obj::CGameObject* object, const CStringHash& type) {
-  if (auto* victim = dynamic_cast<IFatalityVictim*>(object->GetComponent(type))) return victim;
-  return FindEnemyFighter(object);
+  return dynamic_cast<IFatalityVictim*>(object->GetComponent(type));
 }
 
 }  // namespace

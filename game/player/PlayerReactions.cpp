@@ -39,7 +39,6 @@ const CStringHash kPlayerSource("player");
 const CStringHash kShockWaveTimer("shock_wave_timer");
 const CStringHash kSoundMutant("sound_mutant");
 const CStringHash kMainCamera("main_camera");
-const CStringHash kBerserker("CBerserker");
 const CStringHash kCoverIn("cover_in_01");
 const CStringHash kCoverHitAnim("cover_hit_01");
 const CStringHash kCoverOutAnim("cover_out_01");
@@ -320,7 +319,8 @@ void CPlayerController::PostShake(const obj::CGameObject& attacker) {
 
 void CPlayerController::DropFatality() {
   if (state != kFatality || !target) return;
-  if (target->GetComponent(kBerserker) && fightSlots) fightSlots->hold = 0;
+  // Whatever the victim was, the enemies may attack again.
+  if (fightSlots) fightSlots->hold = 0;
   target = nullptr;
   fatalityPlaced = fatalityStarted = targetLocked = 0;
 }

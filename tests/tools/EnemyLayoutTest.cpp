@@ -41,7 +41,7 @@ TEST(EnemyLayout, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   fs::remove_all(scratch);
 }
 
-TEST(EnemyLayout, EnemiesStandInTheirZoneAndNameTrackersDefinedBeforeThem) {
+TEST(EnemyLayout, EveryObjectIsAZoneEnemyOrTrackerAndEnemiesKeepToTheirZone) {
   size_t enemies = 0;
   for (int zone = 0; zone < city::kZoneCount; ++zone) {
     SCOPED_TRACE(city::kZoneNames[zone]);
@@ -60,7 +60,8 @@ TEST(EnemyLayout, EnemiesStandInTheirZoneAndNameTrackersDefinedBeforeThem) {
         trackers.insert(name);
         continue;
       }
-      if (kind != "zombie" && kind != "mutant") continue;
+      // Only the level's own fighters stand in the zones.
+      ASSERT_TRUE(kind == "zombie" || kind == "mutant") << name << ": " << kind;
       ++enemies;
       SCOPED_TRACE(name);
       auto* transform = object->first_node("Component");

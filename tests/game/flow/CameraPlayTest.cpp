@@ -67,8 +67,7 @@ TEST_F(CameraPlay, TheCameraRunsOnTheStreetRailBesideItsTargetAndAScriptedShakeM
       play.rail = camera->GetRailObjectName();
       play.mode = camera->cameraMode;
       play.hasTarget = camera->targetTransform != nullptr;
-      // The target walks up the street (whatever the camera follows: the player or
-      // the stand-in).
+      // The target walks up the street (whatever the camera follows).
       if (camera->targetTransform) camera->targetTransform->SetPosition(plat::Vec3(-30, 0, 0));
     }
     if (play.frames == 60 && camera->targetTransform) {

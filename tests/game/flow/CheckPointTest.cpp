@@ -1,13 +1,14 @@
 // The level's checkpoints, played through: a checkpoint is saved as play begins,
-// the player dies among the stand-in fighters, and a few seconds later he plays on
+// the player dies to a mutant's grenade in the street, and a few seconds later he plays on
 // from the checkpoint with what it saved, as do the fighters.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "engine/events/GameEvents.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
-#include "game/enemies/StandInEnemy.h"
+#include "game/enemies/Berserker.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/FollowCamera.h"
@@ -39,7 +40,7 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
     plat::Vec3 position;
     int life = 0, grenades = 0;
     float gas = 0.0f;
-    int standInLife = 0, standInState = 0;
+    int zombieLife = 0, zombieState = 0;
   } saved, restored;
   int playFrames = 0, phaseFrame = 0;
   double deadSeconds = 0.0;
@@ -52,9 +53,10 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
     ++playFrames;
     CPlayerController* player = ComponentOf<CPlayerController>(game, "player");
     gfx::CTransform* transform = game.TransformOf("player");
-    CStandInEnemy* standIn = ComponentOf<CStandInEnemy>(game, "standin_zombie_02");
+    obj::CGameObject* zombie = game.Find("zombie_diagonal_02");
+    CBerserker* fighter = ComponentOf<CBerserker>(game, "zombie_diagonal_02");
     CCameraGOWController* camera = game.gameWorld.camera;
-    if (!player || !transform || !standIn || !camera) {
+    if (!player || !transform || !fighter || !camera) {
       game.quitRequested = 1;
       return;
     }
@@ -63,17 +65,15 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
         // The save of the start of play has reached every object by now.
         if (playFrames < 30) return;
         saved = {transform->position, player->life, player->grenades, player->gas,
-                 standIn->life, standIn->state};
-        // Spend what a fight spends, hurt a fighter, and stand weak beside one.
+                 static_cast<int>(obj::GetScriptFloat(zombie, "life")), fighter->current.state};
+        // Spend what a fight spends, hurt a fighter, and stand weak where a mutant's
+        // grenade bursts.
         player->gas = 0.0f;
         player->grenades = 0;
         player->life = 1;
-        standIn->TakeHit(10);
-        {
-          const plat::Vec3 near =
-              game.TransformOf("standin_zombie_01")->position + plat::Vec3(0.0f, 0.0f, 1.2f);
-          transform->SetPositionXYZ(near.x, near.y, near.z);
-        }
+        obj::SetScriptInt(zombie, "life", saved.zombieLife - 10);
+        evn::PostOrRelease(evn::CEventExplosion::New(CStringHash("grenade_mutant"),
+                                                     transform->position, 3.0f));
         phase = kDie;
         return;
       case kDie:
@@ -90,7 +90,8 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
             player->state == CPlayerController::kCorpse)
           return;
         restored = {transform->position, player->life, player->grenades, player->gas,
-                    standIn->life, standIn->state};
+                    static_cast<int>(obj::GetScriptFloat(zombie, "life")),
+                    fighter->current.state};
         phase = kBack;
         phaseFrame = playFrames;
         return;
@@ -124,7 +125,7 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
   game.EndGame();
   game.Shutdown();
 
-  ASSERT_TRUE(died) << "the stand-ins killed the weakened player";
+  ASSERT_TRUE(died) << "the grenade killed the weakened player";
   ASSERT_GE(phase, kBack) << "the dead player never came back";
   EXPECT_GT(deadSeconds, 2.0) << "he lies dead a while first";
   EXPECT_LT(plat::Length(restored.position - saved.position), 0.3f)
@@ -132,8 +133,8 @@ TEST_F(CheckPointTest, ADeadPlayerPlaysOnFromTheCheckPointWithWhatItSaved) {
   EXPECT_EQ(restored.life, saved.life);
   EXPECT_EQ(restored.grenades, saved.grenades);
   EXPECT_EQ(restored.gas, saved.gas);
-  EXPECT_EQ(restored.standInLife, saved.standInLife) << "the fighters come back as saved";
-  EXPECT_EQ(restored.standInState, saved.standInState);
+  EXPECT_EQ(restored.zombieLife, saved.zombieLife) << "the fighters come back as saved";
+  EXPECT_EQ(restored.zombieState, saved.zombieState);
   EXPECT_TRUE(ranAfter) << "the keys move him again";
   EXPECT_TRUE(cameraFollowsAfter) << "the camera follows him";
 }

@@ -77,8 +77,8 @@ public:
 
 // Stands in for the renderer that draws a blade's trail: a renderer-family
 // component of that class name that remembers whether it is enabled.
-class CWeaponRendererStandIn
-    : public obj::CComponent<CWeaponRendererStandIn, obj::IRendererComponent> {
+class CWeaponRendererDouble
+    : public obj::CComponent<CWeaponRendererDouble, obj::IRendererComponent> {
 public:
   static const CStringHash& GetClassName() {
     static const CStringHash name("CWeaponRenderer");
@@ -130,7 +130,7 @@ protected:
     lgc::RegisterTrackerFactory(makers);
     gfx::RegisterRendererFactory(makers);
     utl::RegisterFactoryMaker<anm::CAnimator, obj::IComponent>(makers);
-    utl::RegisterFactoryMaker<CWeaponRendererStandIn, obj::IComponent>(makers);
+    utl::RegisterFactoryMaker<CWeaponRendererDouble, obj::IComponent>(makers);
     RegisterPlayerComponentFactories(makers);
     ASSERT_TRUE(objects.Init());
     ASSERT_TRUE(keyboard.Init(6));

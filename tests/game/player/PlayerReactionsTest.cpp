@@ -1,6 +1,6 @@
 // The player's answers to the fight (hits, guard, explosions, shock waves, death)
 // and its paired states (finishing moves, the use of objects), on the shipped
-// player with stand-in enemies whose scripts carry their damage and shake.
+// player with test enemies whose scripts carry their damage and shake.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -20,7 +20,7 @@ namespace {
 // The enemies' fighter as the player sees it: offers itself to a finishing move
 // and records the states it is asked for.
 template <class Self>
-class CFighterStandIn : public obj::CComponent<Self>, public IFatalityVictim {
+class CFighterDouble : public obj::CComponent<Self>, public IFatalityVictim {
 public:
   void Load(rapidxml::xml_node<>*) override {}
   bool HasContent() override { return true; }
@@ -36,7 +36,7 @@ public:
   std::vector<std::pair<int, int>> requests;
 };
 
-class CBerserkerStandIn : public CFighterStandIn<CBerserkerStandIn> {
+class CBerserkerDouble : public CFighterDouble<CBerserkerDouble> {
 public:
   static const CStringHash& GetClassName() {
     static const CStringHash name("CBerserker");
@@ -44,7 +44,7 @@ public:
   }
 };
 
-class CKrauserStandIn : public CFighterStandIn<CKrauserStandIn> {
+class CKrauserDouble : public CFighterDouble<CKrauserDouble> {
 public:
   static const CStringHash& GetClassName() {
     static const CStringHash name("CKrauser");
@@ -99,8 +99,8 @@ class Reactions : public PlayerFixture {
 protected:
   void SetUp() override {
     PlayerFixture::SetUp();
-    utl::RegisterFactoryMaker<CBerserkerStandIn, obj::IComponent>(objects.componentFactories);
-    utl::RegisterFactoryMaker<CKrauserStandIn, obj::IComponent>(objects.componentFactories);
+    utl::RegisterFactoryMaker<CBerserkerDouble, obj::IComponent>(objects.componentFactories);
+    utl::RegisterFactoryMaker<CKrauserDouble, obj::IComponent>(objects.componentFactories);
     for (const CStringHash* type :
          {&evn::CEventHit::s_type, &evn::CEventShake::s_type, &evn::CEventHUDChange::s_type,
           &evn::CEventDeath::s_type, &evn::CEventFatality::s_type, &evn::CEventUse::s_type})
@@ -466,8 +466,8 @@ TEST_F(Reactions, TheFinishingMoveFollowsTheVictimsTemplate) {
     EXPECT_EQ(posted.fatalities[0].substr(name.size() + 1), c.victim);
     EXPECT_TRUE(Plays(name.c_str()));
     const auto& requests = std::string(c.victim) == "krauser"
-                               ? victim->GetComponent<CKrauserStandIn>()->requests
-                               : victim->GetComponent<CBerserkerStandIn>()->requests;
+                               ? victim->GetComponent<CKrauserDouble>()->requests
+                               : victim->GetComponent<CBerserkerDouble>()->requests;
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back(), std::make_pair(3, 0));
     // The victim stands on the record's point in front of the player, facing it.
@@ -486,17 +486,17 @@ TEST_F(Reactions, TheFinishingMoveFollowsTheVictimsTemplate) {
 TEST_F(Reactions, AVictimNotReadyOrAnEscapeEndsTheFinishingMove) {
   BuildWithEnemies();
   obj::CGameObject* rotter = Object("rotter");
-  rotter->GetComponent<CBerserkerStandIn>()->ready = false;
+  rotter->GetComponent<CBerserkerDouble>()->ready = false;
   controller->target = rotter;
   controller->SetState(CPlayerController::kFatality);
   Frame();
   EXPECT_EQ(controller->state, CPlayerController::kIdleCombat);
-  EXPECT_TRUE(rotter->GetComponent<CBerserkerStandIn>()->requests.empty());
+  EXPECT_TRUE(rotter->GetComponent<CBerserkerDouble>()->requests.empty());
   Frames(3);
   EXPECT_TRUE(posted.fatalities.empty());
 
   // A guard raised while the victim still slides into place.
-  rotter->GetComponent<CBerserkerStandIn>()->ready = true;
+  rotter->GetComponent<CBerserkerDouble>()->ready = true;
   controller->target = rotter;
   controller->SetState(CPlayerController::kFatality);
   Frame();

@@ -629,7 +629,10 @@ TEST_F(Particles, GameContentLoads) {
                {"vomit", 3},
                {"krauser_blood", 1},
                {"life_orb", 1},
-               {"gas_orb", 1}};
+               {"gas_orb", 1},
+               // The fatality prompt over an enemy: the pad's and the keyboard's.
+               {"ps_fatality_inst", 1},
+               {"ps_fatality_keyboard_inst", 1}};
   int systems = 0;
   for (const SKind& k : kinds) {
     SCOPED_TRACE(k.kind);

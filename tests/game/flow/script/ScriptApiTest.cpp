@@ -366,9 +366,10 @@ TEST_F(ScriptApi, TheLevelsGatesOpenWhenTheirWayIsWon) {
   CGatingParticlesManager& gating = world.gatingParticles;
   ASSERT_NE(gating.backstreet, nullptr);
 
-  Run("OnDeath({ type = 'zombie', name = 'standin_zombie_01' })");
+  for (const char* name : {"zombie_diagonal_01", "zombie_diagonal_02", "zombie_diagonal_03"})
+    Run((std::string("OnDeath({ type = 'enemy', name = '") + name + "' })").c_str());
   EXPECT_EQ(gating.fadingAvenue, 0) << "one fighter still stands";
-  Run("OnDeath({ type = 'zombie', name = 'standin_zombie_02' })");
+  Run("OnDeath({ type = 'enemy', name = 'zombie_diagonal_04' })");
   EXPECT_EQ(gating.fadingAvenue, 1);
   EXPECT_EQ(timer.slowMotion.load(), 1);
   // The slow motion ends with its timer.
