@@ -183,10 +183,6 @@ public:
   uint8_t areaHit = 0;
   // Where the last blow came from (taken at the hit: the striker may be gone later).
   plat::Vec3 lastAttackerPosition;
-  plat::Vec3 pushDirection;
-  float pushedDistance = 0.0f;
-  float pushDistance = 0.0f;
-  float pushSpeed = 0.0f;
   anm::COwnedName fatalityName;
   float fatalityKillTime = 0.0f;
   float fatalityLength = 0.0f;
