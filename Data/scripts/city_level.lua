@@ -128,6 +128,7 @@ function OnInitGame()
   camera_rail = nil
   PlaceCameraOnRail(ZONE_DIAGONAL)
   if GatesBegin then GatesBegin() end
+  boss_end_posted = false
   SaveCheckPoint()
 end
 
@@ -167,4 +168,5 @@ function OnDeath(event)
     GetEventManager():TriggerEventTimer(CHECKPOINT_TIMER, CHECKPOINT_LOAD_DELAY, "")
   end
   if GatesOnDeath then GatesOnDeath(event) end
+  if BossOnDeath then BossOnDeath(event) end
 end
