@@ -339,8 +339,7 @@ void CKrauser::HandleEvent(evn::IEvent* event) {
     if (!(plat::LengthSq(transform->position - blast->pos) < blast->range * blast->range)) return;
     lastHitType = SH_grenades;
     lastHitDamage = blast->damage;
-    if (evn::CEventManager* events = evn::CEventManager::GetInstance())
-      events->AddTimerEvent(SH_shock_wave_timer, 0.0f, owner, "", 0);
+    if (hitTimer > 0.5f) TakeHit(player ? player : obj::FindGameObjectByName(kPlayerName));
   } else if (type == SH_OnTimer) {
     const auto* timer = static_cast<evn::CEventTimer*>(event);
     if (timer->name != SH_shock_wave_timer || hitTimer <= 0.5f) return;

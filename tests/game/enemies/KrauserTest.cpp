@@ -366,7 +366,7 @@ TEST_F(Boss, CoverComparesWrappedYaws) {
   }
 }
 
-TEST_F(Boss, WavesAndBlastsHurtThroughTheirTimerOnce) {
+TEST_F(Boss, WavesHurtThroughTheirTimerAndBlastsAtOnce) {
   boss->SetTarget("player");
   PlaceBoss(4.0f);
   boss->current = SAIState{16, 0};
@@ -393,8 +393,6 @@ TEST_F(Boss, WavesAndBlastsHurtThroughTheirTimerOnce) {
   evn::CEventExplosion near(CStringHash("mutant"), plat::Vec3(0, 0, 6), 5.0f);
   near.damage = 5;
   boss->HandleEvent(&near);
-  Dispatch();
-  Dispatch();
   EXPECT_EQ(Life(), 955);
   EXPECT_EQ(boss->lastHitType, SH_grenades);
 }
