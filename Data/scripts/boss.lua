@@ -16,6 +16,12 @@ function BossOnZoneChange(event)
   if boss ~= nil then boss:SetTarget("player") end
 end
 
+-- The casino's checkpoint is saved as the player walks in, before the boss's group
+-- has come on: a player who dies before him finds him switched on again.
+function BossOnLoadCheckPoint(saved)
+  if saved.zone == FINALSCENE then BossOnZoneChange({ zone = FINALSCENE }) end
+end
+
 function BossOnDeath(event)
   if event.type ~= "enemy" or event.name ~= BOSS_NAME or boss_end_posted then return end
   boss_end_posted = true

@@ -60,6 +60,7 @@ function OnLoadCheckPoint(event)
                                    { zone = checkpoint.zone, zone_prev = main_zone })
   end
   if GatesOnLoadCheckPoint then GatesOnLoadCheckPoint(checkpoint) end
+  if BossOnLoadCheckPoint then BossOnLoadCheckPoint(checkpoint) end
   Log("Level: checkpoint loaded\n")
 end
 
