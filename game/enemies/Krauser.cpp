@@ -98,7 +98,7 @@ void CKrauser::Reset() {
   coverProb = kDefaultCoverProb;
   tuningRead = 0;
   deathPosted = 0;
-  if (fatalityIcon) fatalityIcon->SetActive(false);
+  // Not switched off here: at the level's end the icon's object may be gone first.
   fatalityIcon = nullptr;
   currentAttack = CStringHash();
   lastHitType = CStringHash();
