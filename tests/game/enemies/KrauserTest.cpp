@@ -100,7 +100,7 @@ protected:
         "<difficulty><normal><key name='fight_decision_period_min' value='0.5'/>"
         "<key name='fight_decision_period_max' value='0.5'/>"
         "<key name='cover_prob' value='1'/></normal></difficulty></Component>"
-        "<Script file='Data/scripts/krauser.lua'><key name='life' value='1000'/>"
+        "<Script file='Data/scripts/boss_enemy.lua'><key name='life' value='1000'/>"
         "<key name='score' value='2'/></Script></GameObjectTemplate>");
     ASSERT_TRUE(objects.LoadTemplates(templates.Path()));
     extraInstances = "<GameObject name='krauser' GameObjectTemplate='test_krauser'><Component "
