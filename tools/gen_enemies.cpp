@@ -1780,9 +1780,10 @@ const Flight kFlights[6] = {
     {"grenade_mutant_down_L", kGrenadeLow, {4.0f, -6.0f, -2.5f}, 1.5f},
     {"grenade_mutant_down_F", kGrenadeLow, {0.0f, -7.0f, -2.5f}, 1.5f},
     {"grenade_mutant_down_R", kGrenadeLow, {-4.0f, -6.0f, -2.5f}, 1.5f},
-    {"grenade_mutant_high_L", kGrenadeHigh, {5.0f, -9.0f, -6.0f}, 2.5f},
-    {"grenade_mutant_high_F", kGrenadeHigh, {0.0f, -10.0f, -6.0f}, 2.5f},
-    {"grenade_mutant_high_R", kGrenadeHigh, {-5.0f, -9.0f, -6.0f}, 2.5f},
+    // From an upper-floor sill of the city's fronts, 4.8 m above the street.
+    {"grenade_mutant_high_L", kGrenadeHigh, {5.0f, -9.0f, -4.8f}, 2.5f},
+    {"grenade_mutant_high_F", kGrenadeHigh, {0.0f, -10.0f, -4.8f}, 2.5f},
+    {"grenade_mutant_high_R", kGrenadeHigh, {-5.0f, -9.0f, -4.8f}, 2.5f},
 };
 const V3 kGrenadeHeld{-0.3f, -0.25f, 1.5f};  // in the leaning thrower's right fist
 

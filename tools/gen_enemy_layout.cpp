@@ -195,6 +195,60 @@ std::string EnemyObject(int zone, const std::string& name, const Enemy& e,
   return s + "  </Component>\n</GameObject>\n";
 }
 
+// --- Grenade throwers and the boss ------------------------------------------------------
+
+// The sill of an upper-floor window of the north houses' fronts (z 9): the facades
+// put a window every 4 m, centred on x = 4k + 2, with its sill 4.81 m up. The
+// mutants there crouch on the sill facing the street and throw their grenades down
+// into it from their pass-time list (mutant play list 1/4); they never come down
+// to fight.
+constexpr float kUpperSill = 4.85f, kFacadeNorth = 9.0f;
+
+std::string WindowMutant(int zone, int number, float x) {
+  const int group = (zone + 1) * 10 + 2;
+  const std::string name =
+      std::string("mutant_") + kZoneNames[zone] + "_window_" + (number < 10 ? "0" : "") +
+      std::to_string(number);
+  std::string s = "<GameObject name=\"" + name + "\" GameObjectTemplate=\"mutant\">\n";
+  s += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"" + Num(x) + "\" Y=\"" +
+       Num(kUpperSill) + "\" Z=\"" + Num(kFacadeNorth - 0.3f) +
+       "\"/>\n    <key name=\"yaw\" value=\"" + Num(kPi) + "\"/>\n  </Component>\n";
+  s += "  <Component name=\"CAnimator\">\n    <key name=\"animation_instance_name\" value=\"" + name +
+       "\"/>\n  </Component>\n";
+  s += "  <Component name=\"CBerserker\">\n";
+  s += "    <key name=\"attacker\" value=\"0\"/>\n";
+  s += "    <key name=\"group\" value=\"" + std::to_string(group) + "\"/>\n";
+  s += "    <key name=\"zone\" value=\"" + std::to_string(zone + 1) + "\"/>\n";
+  s += "    <key name=\"target\" value=\"player\"/>\n";
+  s += PlayListKey("playlist_pass_time", 1, 4,
+                   " static=\"1\" floor_collision=\"0\" wall_collision=\"0\"");
+  s += PlayListKey("playlist_init", 2, 4,
+                   " static=\"1\" floor_collision=\"0\" wall_collision=\"0\"");
+  return s + "  </Component>\n</GameObject>\n";
+}
+
+std::string WindowMutants(int zone) {
+  std::string s;
+  if (zone == kDiagonal) s += WindowMutant(zone, 1, -46.0f);
+  if (zone == kCasino) s += WindowMutant(zone, 1, 58.0f);
+  return s;
+}
+
+// The boss waits under the casino's canopy at the street's end, facing the way the
+// player comes; his group (53) is switched on when the player reaches the casino.
+std::string Boss() {
+  std::string s =
+      "<!-- The boss: off until the level's script switches his group on. -->\n"
+      "<GameObject name=\"krauser\" GameObjectTemplate=\"krauser\" enabled=\"0\">\n";
+  s += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"77\" Y=\"0\" Z=\"-3\"/>\n"
+       "    <key name=\"yaw\" value=\"" + Num(-kPi / 2) + "\"/>\n  </Component>\n";
+  s += "  <Component name=\"CAnimator\">\n    <key name=\"animation_instance_name\" "
+       "value=\"krauser\"/>\n  </Component>\n";
+  s += "  <Component name=\"CKrauser\">\n    <key name=\"group\" value=\"53\"/>\n"
+       "    <key name=\"zone\" value=\"5\"/>\n  </Component>\n";
+  return s + "</GameObject>\n";
+}
+
 std::string ZoneFile(int zone) {
   const Zone layout = Layout(zone);
   const std::string zoneName = kZoneNames[zone];
@@ -214,6 +268,8 @@ std::string ZoneFile(int zone) {
         e.patrol >= 0 ? "patrol_" + zoneName + "_" + std::to_string(e.patrol + 1) : "";
     s += EnemyObject(zone, name, e, patrol);
   }
+  s += WindowMutants(zone);
+  if (zone == kCasino) s += Boss();
   return s;
 }
 

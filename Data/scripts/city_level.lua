@@ -60,6 +60,7 @@ function OnLoadCheckPoint(event)
                                    { zone = checkpoint.zone, zone_prev = main_zone })
   end
   if GatesOnLoadCheckPoint then GatesOnLoadCheckPoint(checkpoint) end
+  if BossOnLoadCheckPoint then BossOnLoadCheckPoint(checkpoint) end
   Log("Level: checkpoint loaded\n")
 end
 
@@ -128,6 +129,7 @@ function OnInitGame()
   camera_rail = nil
   PlaceCameraOnRail(ZONE_DIAGONAL)
   if GatesBegin then GatesBegin() end
+  boss_end_posted = false
   SaveCheckPoint()
 end
 
@@ -167,4 +169,5 @@ function OnDeath(event)
     GetEventManager():TriggerEventTimer(CHECKPOINT_TIMER, CHECKPOINT_LOAD_DELAY, "")
   end
   if GatesOnDeath then GatesOnDeath(event) end
+  if BossOnDeath then BossOnDeath(event) end
 end

@@ -17,6 +17,7 @@ function OnZoneChange(event)
   if event.zone == ZONE_BAR then
     GetEventManager():TriggerEvent("CEventSequence", { name = "bar_discussion", gameobject = "" })
   end
+  if BossOnZoneChange then BossOnZoneChange(event) end
 end
 
 function OnAction(event)

@@ -7,6 +7,7 @@
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Tracker.h"
 #include "game/enemies/Berserker.h"
+#include "game/enemies/Krauser.h"
 
 namespace vd {
 
@@ -210,12 +211,28 @@ void CAIManager::EnableEnemyGroup(int group) {
   ForEachFighterObject(group, true, [](obj::CGameObject* object, CBerserker*, void*) {
     if (!object->IsEnabled()) object->RequestEnable(true);
   }, nullptr);
+  EnableBossGroup(group, true);
 }
 
 void CAIManager::DisableEnemyGroup(int group) {
   ForEachFighterObject(group, true, [](obj::CGameObject* object, CBerserker*, void*) {
     if (object->IsEnabled()) object->RequestEnable(false);
   }, nullptr);
+  EnableBossGroup(group, false);
+}
+
+// --- The boss's group ---------------------------------------------------------------------
+
+void CAIManager::EnableBossGroup(int group, bool on) {
+  obj::CGameObjectManager* objects = obj::CGameObjectManager::GetInstance();
+  if (!objects) return;
+  std::vector<obj::CGameObject*> found;
+  objects->GetGameObjectsWithComponent(CKrauser::GetClassName(), found);
+  for (obj::CGameObject* object : found) {
+    const CKrauser* boss = object->GetComponent<CKrauser>();
+    if (!boss || boss->group != group || object->IsEnabled() == on) continue;
+    object->RequestEnable(on);
+  }
 }
 
 int CAIManager::GetEnemyGroupCount(int group) const {

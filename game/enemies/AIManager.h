@@ -116,6 +116,8 @@ private:
                             void (*visit)(obj::CGameObject*, CBerserker*, void*), void* data) const;
   // Missing trackers are logged when `report` (every object of the level is in).
   void LinkTrackers(bool report);
+  // The boss of that group (a "CKrauser" object) queued on or off.
+  void EnableBossGroup(int group, bool on);
   void Spread();
 
   bool m_initialised = false;

@@ -7,6 +7,7 @@
 #include "engine/core/Log.h"
 #include "game/enemies/AIManager.h"
 #include "game/enemies/Berserker.h"
+#include "game/enemies/Krauser.h"
 
 namespace vd {
 
@@ -94,6 +95,81 @@ void LuaSetTarget(CBerserker& b, const char* name) { b.SetTarget(name); }
 
 }  // namespace
 
+// --- The boss's Lua class "CKrauser" ------------------------------------------------------
+
+namespace {
+
+CKrauser* Boss(lua_State* state) {
+  try {
+    return luabind::object_cast<CKrauser*>(luabind::object(luabind::from_stack(state, 1)));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+int LuaBossSetPlayList1(lua_State* state) {
+  CKrauser* self = Boss(state);
+  if (!self) return luaL_error(state, "SetPlayList1 needs the boss (call it with ':')");
+  const bool stored = self->SetPlayList1(
+      Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5), Int(state, 6),
+      static_cast<float>(lua_tonumber(state, 7)), Flag(state, 8), Flag(state, 9), Flag(state, 10),
+      Flag(state, 11));
+  lua_pushboolean(state, stored ? 1 : 0);
+  return 1;
+}
+
+int LuaBossSetPlayList2(lua_State* state) {
+  CKrauser* self = Boss(state);
+  if (!self) return luaL_error(state, "SetPlayList2 needs the boss (call it with ':')");
+  const bool stored =
+      self->SetPlayList2(Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5),
+                         Text(state, 6), Text(state, 7), Text(state, 8), Text(state, 9),
+                         Flag(state, 10));
+  lua_pushboolean(state, stored ? 1 : 0);
+  return 1;
+}
+
+void BossSetState(CKrauser& k, const char* name, int subState, bool force) {
+  k.SetStateByName(name, subState, force);
+}
+void BossLockState(CKrauser& k) { k.locked = 1; }
+void BossUnLockState(CKrauser& k) { k.locked = 0; }
+void BossExecuteCycle(CKrauser& k, const char* name) { k.ExecuteCycle(name); }
+void BossExecuteAction(CKrauser& k, const char* name, const char* id) { k.ExecuteAction(name, id); }
+void BossExecuteActionEx(CKrauser& k, const char* name, const char* id, bool lock, float in,
+                         float out) {
+  k.ExecuteActionEx(name, id, lock, in, out);
+}
+void BossFaceTo(CKrauser& k, float x, float z, float speed) { k.FaceTo(x, z, speed); }
+void BossTurnToYaw(CKrauser& k, float degrees, float speed) { k.TurnToYaw(degrees, speed); }
+void BossReset(CKrauser& k) { k.ResetBoss(); }
+void BossSetTarget(CKrauser& k, const char* name) { k.SetTarget(name); }
+
+void RegisterKrauserBindings(lua_State* state) {
+  luabind::module(state)[luabind::class_<CKrauser>("CKrauser")
+                             .def("SetState", &BossSetState)
+                             .def("LockState", &BossLockState)
+                             .def("UnLockState", &BossUnLockState)
+                             .def("ExecuteCycle", &BossExecuteCycle)
+                             .def("ExecuteAction", &BossExecuteAction)
+                             .def("ExecuteActionEx", &BossExecuteActionEx)
+                             .def("FaceTo", &BossFaceTo)
+                             .def("TurnToYaw", &BossTurnToYaw)
+                             .def("Reset", &BossReset)
+                             .def("SetTarget", &BossSetTarget)];
+  luabind::detail::class_registry* registry = luabind::detail::class_registry::get_registry(state);
+  luabind::detail::class_rep* rep =
+      registry ? registry->find_class(luabind::type_id(typeid(CKrauser))) : nullptr;
+  if (!rep) {
+    utl::LogPrintf("Enemies: the Lua class CKrauser was not made; no play lists from scripts\n");
+    return;
+  }
+  AddRawMethod(state, rep, "SetPlayList1", &LuaBossSetPlayList1);
+  AddRawMethod(state, rep, "SetPlayList2", &LuaBossSetPlayList2);
+}
+
+}  // namespace
+
 void RegisterEnemyBindings(lua_State* state, CAIManager* manager) {
   if (!state) return;
   g_scripts = manager;
@@ -125,6 +201,7 @@ void RegisterEnemyBindings(lua_State* state, CAIManager* manager) {
   }
   AddRawMethod(state, rep, "SetPlayList1", &LuaSetPlayList1);
   AddRawMethod(state, rep, "SetPlayList2", &LuaSetPlayList2);
+  RegisterKrauserBindings(state);
 }
 
 }  // namespace vd

@@ -101,6 +101,8 @@ public:
   // Blood above the boss; tries again at the next hit while no system is free.
   void ShowBlood();
   void PlaceBlood();
+  // Lets the held blood system go: the next hit takes a fresh one.
+  void ForgetBlood() { m_blood = nullptr; }
 
   // --- Access ---------------------------------------------------------------------
   const SRocks& GetRadialRocks() const { return m_radial; }

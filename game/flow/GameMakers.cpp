@@ -7,6 +7,7 @@
 #include "engine/render/particles/ParticleSystem.h"
 #include "engine/render/trail/WeaponRenderer.h"
 #include "game/enemies/Berserker.h"
+#include "game/enemies/Krauser.h"
 #include "game/enemies/KrauserEffects.h"
 #include "game/player/CameraController.h"
 #include "game/player/ComboController.h"
@@ -38,7 +39,7 @@ const SGameComponentMaker kGameComponentMakers[kGameComponentMakerCount] = {
     {"CPlayerEffects", &File<CPlayerEffects>},
     {"CKrauserEffects", &File<CKrauserEffects>},
     {"CBerserker", &File<CBerserker>},
-    {"CKrauser", nullptr},
+    {"CKrauser", &File<CKrauser>},
     {"CFightSlotMgr", &File<CFightSlotMgr>},
     {"CWeaponController", &File<CWeaponController>},
     {"CWeaponRenderer", &File<gfx::CWeaponRenderer>},

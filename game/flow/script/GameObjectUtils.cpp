@@ -11,6 +11,7 @@
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "game/enemies/Berserker.h"
+#include "game/enemies/Krauser.h"
 
 namespace vd {
 
@@ -48,20 +49,9 @@ CBerserker* CGameObjectUtils::GetCompBerserker(const char* object) const {
   return FindComponent<CBerserker>(object);
 }
 
-namespace {
-
-// The boss's component joins the game with the boss's own class; until then a
-// script asking for one gets nil, and the log says why.
-luabind::object NoEnemyComponent(const char* getter, const char* object) {
-  utl::LogPrintf("GameObjectUtils: %s(%s): the game has no such component yet; nil\n", getter,
-                 object ? object : "");
-  return luabind::object();
+CKrauser* CGameObjectUtils::GetCompKrauser(const char* object) const {
+  return FindComponent<CKrauser>(object);
 }
-luabind::object GetCompKrauserForLua(const CGameObjectUtils&, const char* object) {
-  return NoEnemyComponent("GetCompKrauser", object);
-}
-
-}  // namespace
 
 CGameObjectUtils& GetGameObjectUtils() {
   static CGameObjectUtils utils;
@@ -76,7 +66,7 @@ void RegisterGameObjectUtilsBindings(lua_State* state) {
            .def("GetCompRenderer", &CGameObjectUtils::GetCompRenderer)
            .def("GetCompCharacterCollider", &CGameObjectUtils::GetCompCharacterCollider)
            .def("GetCompBerserker", &CGameObjectUtils::GetCompBerserker)
-           .def("GetCompKrauser", &GetCompKrauserForLua)
+           .def("GetCompKrauser", &CGameObjectUtils::GetCompKrauser)
            .def("GetCompAnimator", &CGameObjectUtils::GetCompAnimator),
        luabind::def("GetGameObjectUtils", &GetGameObjectUtils)];
 }

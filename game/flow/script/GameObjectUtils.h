@@ -17,6 +17,7 @@ class CAnimator;
 }
 
 class CBerserker;
+class CKrauser;
 
 class CGameObjectUtils {
 public:
@@ -26,6 +27,7 @@ public:
   phy::CCharacterCollider* GetCompCharacterCollider(const char* object) const;
   anm::CAnimator* GetCompAnimator(const char* object) const;
   CBerserker* GetCompBerserker(const char* object) const;
+  CKrauser* GetCompKrauser(const char* object) const;
 };
 
 // The application's helper (it has no state, one serves every caller).
