@@ -246,6 +246,8 @@ struct SPlayReport {
   bool endGameFromGame = false;
   bool endGamePostedByTest = false;
   float creditsSeconds = 0.0f;
+  // Games played to their credits and back to the menu.
+  int rounds = 0;
   SGameCensus menuBefore, menuAfter;
   std::string secondFightKill;
   std::string failure;
@@ -303,6 +305,9 @@ public:
   // to 1/15 s as on a slow machine, and the timed screens (start-up, intro, credits)
   // pass sooner. Set before Run.
   int timeScale = 1;
+  // At kWidth x kHeight with the passes at the low preset; false: as the game's
+  // configuration says.
+  bool reducedScreen = true;
 
   // Runs the whole game in this thread; false when it did not start.
   bool Run() {
@@ -315,15 +320,7 @@ public:
     if (!game.Init(nullptr, 1)) return false;
     // Smaller than the game's window and without its dearest passes: the whole game
     // must stay affordable on a software renderer.
-    game.screenWidth = kWidth;
-    game.screenHeight = kHeight;
-    cam::SetScreenSize(kWidth, kHeight);
-    game.gameOptions.graphicsQuality = 0;
-    game.gameOptions.shadowsQuality = 0;
-    game.gameOptions.ssao = 0;
-    game.gameOptions.glow = 0;
-    game.gameOptions.depthOfField = 0;
-    game.gameOptions.bloodDecals = 1;
+    if (reducedScreen) Reduce();
     if (!m_folder.empty()) m_shots.Attach(game, m_folder);
     m_start = Clock::now();
     m_lastFrame = m_start;
@@ -337,10 +334,28 @@ public:
     return true;
   }
 
+  void Reduce() {
+    game.screenWidth = kWidth;
+    game.screenHeight = kHeight;
+    cam::SetScreenSize(kWidth, kHeight);
+    game.gameOptions.graphicsQuality = 0;
+    game.gameOptions.shadowsQuality = 0;
+    game.gameOptions.ssao = 0;
+    game.gameOptions.glow = 0;
+    game.gameOptions.depthOfField = 0;
+    game.gameOptions.bloodDecals = 1;
+  }
+
   const SPlayReport& Report() const { return m_report; }
   const CScreenshots& Screenshots() const { return m_shots; }
-  // Called once a frame during play (the soak samples there).
+  // Called once a frame (the soak samples there).
   std::function<void(CPlayThrough&)> onFrame;
+  // Called on each visit of the main menu once it has settled, with what is alive.
+  std::function<void(CPlayThrough&, const SGameCensus&)> onMenu;
+  // The soak: every game is played to its end and the next begins, until
+  // `stopRequested`, after which the game is left at the main menu.
+  bool endless = false;
+  std::atomic<bool> stopRequested{false};
   int Frames() const { return game.frames; }
   double LastFrameMs() const { return m_lastFrameMs; }
 
@@ -375,21 +390,21 @@ private:
         if (m_report.secondFightKill.empty()) m_report.secondFightKill = name;
         return;
       }
-      m_report.killsPerZone[m_zone].insert(name);
-      if (name == kBossName) m_report.bossKilled = true;
+      if (m_game.playing) m_report.killsPerZone[m_game.zone].insert(name);
+      if (name == kBossName) m_report.bossKilled = m_game.bossDead = true;
     } else if (type == SH_OnZoneChange) {
       auto* change = dynamic_cast<evn::CEventZoneChange*>(event);
       if (!change || m_secondGame) return;
-      m_zone = change->zone;
+      m_game.zone = change->zone;
       if (m_report.zones.empty() || m_report.zones.back() != change->zone)
         m_report.zones.push_back(change->zone);
     } else if (type == SH_OnUse) {
       auto* use = dynamic_cast<evn::CEventUse*>(event);
       if (use && !use->begin && use->objectName.Get() &&
           std::string(use->objectName.Get()) == "lever_backstreet")
-        m_report.leverPulled = true;
+        m_report.leverPulled = m_game.leverPulled = true;
     } else if (type == SH_OnEndGame) {
-      if (!m_postedEndGame) m_report.endGameFromGame = true;
+      if (!m_game.postedEndGame) m_report.endGameFromGame = true;
     }
   }
 
@@ -487,6 +502,8 @@ private:
     }
     if (In(kStateFinalCredits)) {
       Reach(kStageCredits);
+      m_creditsSeen = true;
+      m_game.playing = false;
       m_report.creditsSeconds += game.timer.GetGameTime(true);
       Keys({});
       return;
@@ -499,23 +516,32 @@ private:
   }
 
   void StepMenu() {
-    if (!m_secondGame && m_report.Reached(kStageCredits)) {
+    if (m_creditsSeen) {
       // Back from the credits: what the level left behind is counted once the
-      // deferred destroys have run.
-      m_secondGame = true;
-      m_playing = false;
+      // deferred destroys have run. The next game skips its intro.
+      m_creditsSeen = false;
+      ++m_report.rounds;
+      m_secondGame = !endless;
       m_menuFrame = game.frames;
       game.skipIntro = true;
       Reach(kStageMenuAgain);
     }
+    if (endless && m_report.rounds > 0 && stopRequested) {
+      Reach(kStageExit);
+      Keys({plat::input::kKeyLeftAlt, plat::input::kKeyF4});
+      return;
+    }
     if (!m_secondGame) Reach(kStageMenu);
-    const int settled = game.frames - (m_secondGame ? m_menuFrame : m_report.stageFrame[kStageMenu]);
+    const bool again = m_report.rounds > 0;
+    const int settled = game.frames - (again ? m_menuFrame : m_report.stageFrame[kStageMenu]);
     if (settled < kMenuSettleFrames) {
       Keys({});
       return;
     }
     if (settled == kMenuSettleFrames) {
-      (m_secondGame ? m_report.menuAfter : m_report.menuBefore) = TakeCensus(game);
+      const SGameCensus census = TakeCensus(game);
+      (again ? m_report.menuAfter : m_report.menuBefore) = census;
+      if (onMenu) onMenu(*this, census);
       return;
     }
     auto* menu = static_cast<CGameStateMenu*>(game.currentState);
@@ -556,7 +582,15 @@ private:
       if (!object || !object->IsEnabled()) return;
       IEnemyFighter* fighter = FindEnemyFighter(object);
       auto* transform = object->GetComponent<gfx::CTransform>();
-      if (!fighter || !transform || !fighter->IsActive()) return;
+      if (!transform) return;
+      if (!fighter) {
+        // A boss without the fighters' interface is fought until he is reported dead.
+        static const CStringHash kBoss(kBossName);
+        if (object->GetName() == kBoss && !m_game.bossDead)
+          out.push_back({kBossName, transform->position, Flat(transform->position, from), false});
+        return;
+      }
+      if (!fighter->IsActive()) return;
       if (fighter->GetState() == IEnemyFighter::kStateDying ||
           fighter->GetState() == IEnemyFighter::kStateDead)
         return;
@@ -636,9 +670,9 @@ private:
     }
     const float dt = game.timer.GetGameTime(true);
     if (!m_secondGame) m_report.playSeconds += dt;
-    if (!m_playing) {
-      m_playing = true;
-      m_wayPoint = 0;
+    if (!m_game.playing) {
+      m_game = SProgress();
+      m_game.playing = true;
       m_lastLife = player->life;
       ReadGate();
     }
@@ -659,10 +693,12 @@ private:
       return;
     }
     Reach(kStagePlay);
-    m_report.avenueGateOpened |= LuaFlag("gate_avenue_open");
-    m_report.backstreetGateOpened |= LuaFlag("gate_backstreet_open");
-    if (m_report.avenueGateOpened) Reach(kStageFirstZoneWon);
-    if (m_report.Reached(kStageFirstZoneWon) && m_zone != 0) Reach(kStageZones);
+    m_game.avenueOpen = LuaFlag("gate_avenue_open");
+    m_game.backstreetOpen = LuaFlag("gate_backstreet_open");
+    m_report.avenueGateOpened |= m_game.avenueOpen;
+    m_report.backstreetGateOpened |= m_game.backstreetOpen;
+    if (m_game.avenueOpen) Reach(kStageFirstZoneWon);
+    if (m_report.Reached(kStageFirstZoneWon) && m_game.zone != 0) Reach(kStageZones);
     if (m_report.bossKilled) Reach(kStageBoss);
     Fight(player, body, dt, /*walk=*/true);
   }
@@ -738,19 +774,27 @@ private:
     // No one to fight near: on along the street, once the first gate is open (the
     // first zone's fighters must fall before the way on opens).
     const std::vector<SWayPoint>& route = Route();
-    if (m_wayPoint >= route.size()) {
+    if (m_game.wayPoint >= route.size()) {
       AtTheEnd();
       return;
     }
-    const SWayPoint& goal = route[m_wayPoint];
-    if (goal.zone > 0 && !m_report.avenueGateOpened) {
-      // Wait for them to come, facing east.
+    const SWayPoint& goal = route[m_game.wayPoint];
+    if (goal.zone > 0 && !m_game.avenueOpen) {
+      // The way on opens when the first gate's fighters are dead: after the nearest
+      // of them, wherever he is; none left alive yet the gate shut, wait.
+      for (const SEnemy& e : enemies) {
+        if (std::find(m_report.gateFighters.begin(), m_report.gateFighters.end(), e.name) ==
+            m_report.gateFighters.end())
+          continue;
+        Keys(MoveKeys(e.position.x - at.x, e.position.z - at.z));
+        return;
+      }
       Keys({});
       return;
     }
     const float dx = goal.x - at.x, dz = goal.z - at.z;
     if (std::hypot(dx, dz) < goal.reach) {
-      if (goal.useLever && !m_report.leverPulled) {
+      if (goal.useLever && !m_game.leverPulled) {
         m_stuckClock += dt;
         if (m_stuckClock > kStuckSeconds) {
           Fail("the lever was never pulled");
@@ -759,7 +803,7 @@ private:
         Tap(plat::input::kKeyK, 10);
         return;
       }
-      ++m_wayPoint;
+      ++m_game.wayPoint;
       m_stuckClock = 0.0f;
       m_bestDistance = 1e9f;
       return;
@@ -776,9 +820,9 @@ private:
     if (m_stuckClock > kStuckSeconds) {
       std::printf("PlayThrough: stuck %.1f m short of way point %zu (%.0f, %.0f) at (%.1f, %.1f), "
                   "state %d\n",
-                  distance, m_wayPoint, goal.x, goal.z, at.x, at.z, state);
+                  distance, m_game.wayPoint, goal.x, goal.z, at.x, at.z, state);
       ++m_report.stuckWayPoints;
-      ++m_wayPoint;
+      ++m_game.wayPoint;
       m_stuckClock = 0.0f;
       m_bestDistance = 1e9f;
       return;
@@ -825,13 +869,12 @@ private:
   void AtTheEnd() {
     Keys({});
     if (kWholeGamePlayable) {
-      m_endClock += game.timer.GetGameTime(true);
-      if (m_endClock > 120.0f && !m_report.Reached(kStageCredits))
-        Fail("the game did not end at the casino");
+      m_game.endClock += game.timer.GetGameTime(true);
+      if (m_game.endClock > 120.0f) Fail("the game did not end at the casino");
       return;
     }
-    if (!m_postedEndGame) {
-      m_postedEndGame = true;
+    if (!m_game.postedEndGame) {
+      m_game.postedEndGame = true;
       m_report.endGamePostedByTest = true;
       game.eventManager.PostEvent(evn::CEventEndGame::New());
     }
@@ -857,16 +900,25 @@ private:
   int m_shotDelay = 0;
   std::vector<uint8_t> m_held;
   bool m_secondGame = false;
+  bool m_creditsSeen = false;
   int m_menuFrame = 0;
-  bool m_playing = false;
   bool m_playerDead = false;
   bool m_inFatality = false;
-  bool m_postedEndGame = false;
-  int m_zone = 0;
-  size_t m_wayPoint = 0;
+  // What one game has come to; a new game starts from none of it.
+  struct SProgress {
+    bool playing = false;
+    bool avenueOpen = false;
+    bool backstreetOpen = false;
+    bool leverPulled = false;
+    bool postedEndGame = false;
+    bool bossDead = false;
+    int zone = 0;
+    size_t wayPoint = 0;
+    float endClock = 0.0f;
+  } m_game;
   int m_lastLife = 0;
   float m_evadeWait = 0.0f, m_grenadeWait = 0.0f;
-  float m_stuckClock = 0.0f, m_bestDistance = 1e9f, m_endClock = 0.0f;
+  float m_stuckClock = 0.0f, m_bestDistance = 1e9f;
   std::string m_target;
 };
 
