@@ -237,7 +237,9 @@ struct SPlayReport {
   int playerDeaths = 0;
   int grenadesThrown = 0;
   int evades = 0;
-  int fatalities = 0;
+  // Presses of the fatality key that the player took up (whether or not a victim was
+  // there to finish).
+  int fatalityTries = 0;
   // Way points given up on after standing stuck.
   int stuckWayPoints = 0;
   bool bossKilled = false;
@@ -391,7 +393,12 @@ private:
         return;
       }
       if (m_game.playing) m_report.killsPerZone[m_game.zone].insert(name);
-      if (name == kBossName) m_report.bossKilled = m_game.bossDead = true;
+      if (name == kBossName) {
+        m_report.bossKilled = m_game.bossDead = true;
+        // Finished: he dies in the finishing move or just after it.
+        m_report.bossFinished =
+            m_game.bossFatalityFrame >= 0 && game.frames - m_game.bossFatalityFrame < kFinishFrames;
+      }
     } else if (type == SH_OnZoneChange) {
       auto* change = dynamic_cast<evn::CEventZoneChange*>(event);
       if (!change || m_secondGame) return;
@@ -526,11 +533,6 @@ private:
       game.skipIntro = true;
       Reach(kStageMenuAgain);
     }
-    if (endless && m_report.rounds > 0 && stopRequested) {
-      Reach(kStageExit);
-      Keys({plat::input::kKeyLeftAlt, plat::input::kKeyF4});
-      return;
-    }
     if (!m_secondGame) Reach(kStageMenu);
     const bool again = m_report.rounds > 0;
     const int settled = game.frames - (again ? m_menuFrame : m_report.stageFrame[kStageMenu]);
@@ -542,6 +544,11 @@ private:
       const SGameCensus census = TakeCensus(game);
       (again ? m_report.menuAfter : m_report.menuBefore) = census;
       if (onMenu) onMenu(*this, census);
+      return;
+    }
+    if (endless && again && stopRequested) {
+      Reach(kStageExit);
+      Keys({plat::input::kKeyLeftAlt, plat::input::kKeyF4});
       return;
     }
     auto* menu = static_cast<CGameStateMenu*>(game.currentState);
@@ -681,7 +688,7 @@ private:
       if (!m_report.secondFightKill.empty()) {
         Reach(kStageSecondFight);
         // Out as a player leaves (Left Alt + F4), once the picture is taken.
-        if (game.frames - m_report.stageFrame[kStageSecondFight] < kShotDelay[kStageSecondFight] + 3) {
+        if (!m_shotName.empty() || m_shots.Pending()) {
           Keys({});
           return;
         }
@@ -718,10 +725,9 @@ private:
     m_playerDead = false;
     if (state == CPlayerController::kFatality || state == CPlayerController::kUse ||
         game.inGameState != 0) {
-      if (state == CPlayerController::kFatality && !m_inFatality) {
-        ++m_report.fatalities;
-        if (m_target == kBossName) m_report.bossFinished = true;
-      }
+      if (state == CPlayerController::kFatality && !m_inFatality) ++m_report.fatalityTries;
+      if (state == CPlayerController::kFatality && m_target == kBossName)
+        m_game.bossFatalityFrame = game.frames;
       m_inFatality = state == CPlayerController::kFatality;
       Keys({});
       return;
@@ -884,6 +890,7 @@ private:
   static constexpr float kStuckSeconds = 12.0f;
   static constexpr float kSideStepAfter = 1.5f;
   static constexpr int kMenuSettleFrames = 20;
+  static constexpr int kFinishFrames = 300;
   // Frames between reaching a stage and its picture: screens fade in.
   static constexpr int kShotDelay[kStageCount] = {40, 30, 60, 60, 20, 10, 10, 5, 60, 30, 20, 10, 1};
 
@@ -912,6 +919,8 @@ private:
     bool leverPulled = false;
     bool postedEndGame = false;
     bool bossDead = false;
+    // The last frame of a finishing move on the boss.
+    int bossFatalityFrame = -1;
     int zone = 0;
     size_t wayPoint = 0;
     float endClock = 0.0f;
