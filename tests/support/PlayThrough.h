@@ -127,9 +127,10 @@ public:
     if (m_game) m_game->frameObserver = nullptr;
     m_game = nullptr;
   }
+  // Pictures asked for in one frame are taken in the frames that follow, one each.
   void Request(const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pending = name;
+    m_pending.push_back(name);
   }
   // The written files and how varied each picture is (the spread of its grey
   // levels: 0 is a plain screen).
@@ -151,7 +152,9 @@ private:
     std::string name;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      name.swap(m_pending);
+      if (m_pending.empty()) return;
+      name = m_pending.front();
+      m_pending.erase(m_pending.begin());
     }
     if (name.empty() || !m_game || !m_game->graphicsManager.device) return;
     const auto& parameters = m_game->graphicsManager.presentParameters;
@@ -186,7 +189,7 @@ private:
   CVandrel* m_game = nullptr;
   std::string m_folder;
   mutable std::mutex m_mutex;
-  std::string m_pending;
+  std::vector<std::string> m_pending;
   std::vector<SShot> m_shots;
 };
 
@@ -248,6 +251,8 @@ struct SPlayReport {
   bool endGameFromGame = false;
   bool endGamePostedByTest = false;
   float creditsSeconds = 0.0f;
+  // Pictures taken as zones were entered.
+  int zonePictures = 0;
   // Games played to their credits and back to the menu.
   int rounds = 0;
   SGameCensus menuBefore, menuAfter;
@@ -388,6 +393,7 @@ private:
         m_playerDead = true;
         return;
       }
+      ++m_roundKills;
       if (m_secondGame) {
         if (m_report.secondFightKill.empty()) m_report.secondFightKill = name;
         return;
@@ -435,6 +441,8 @@ private:
                 Seconds());
     std::fflush(stdout);
     if (!m_folder.empty()) {
+      // A picture still waiting for its delay is taken now rather than lost.
+      if (!m_shotName.empty()) m_shots.Request(m_shotName);
       char name[64];
       std::snprintf(name, sizeof name, "%02d_%s", stage, StageName(stage));
       for (char* c = name; *c; ++c)
@@ -706,6 +714,14 @@ private:
     m_report.backstreetGateOpened |= m_game.backstreetOpen;
     if (m_game.avenueOpen) Reach(kStageFirstZoneWon);
     if (m_report.Reached(kStageFirstZoneWon) && m_game.zone != 0) Reach(kStageZones);
+    // A picture of each zone as the first game enters it.
+    static const char* const kZoneNames[] = {"diagonal", "avenue", "bar", "square", "casino"};
+    if (m_report.rounds == 0 && m_game.zone >= 1 && m_game.zone <= 4 && m_shotName.empty() &&
+        m_zonesPictured.insert(m_game.zone).second && !m_folder.empty()) {
+      m_shotName = std::string("06_zone_") + kZoneNames[m_game.zone];
+      m_shotDelay = 40;
+      ++m_report.zonePictures;
+    }
     if (m_report.bossKilled) Reach(kStageBoss);
     Fight(player, body, dt, /*walk=*/true);
   }
@@ -718,6 +734,7 @@ private:
     m_lastLife = player->life;
     m_evadeWait = std::max(0.0f, m_evadeWait - dt);
     m_grenadeWait = std::max(0.0f, m_grenadeWait - dt);
+    m_fatalityWait = std::max(0.0f, m_fatalityWait - dt);
     if (state == CPlayerController::kDying || state == CPlayerController::kCorpse) {
       Keys({});
       return;
@@ -735,6 +752,7 @@ private:
     m_inFatality = false;
     const plat::Vec3 at = body->position;
     const std::vector<SEnemy> enemies = Enemies(at);
+    Watch(player, at, enemies, dt);
     const SEnemy* target = nullptr;
     int near = 0;
     for (const SEnemy& e : enemies) {
@@ -745,8 +763,11 @@ private:
       m_target = target->name;
       m_stuckClock = 0.0f;
       const float dx = target->position.x - at.x, dz = target->position.z - at.z;
-      if (target->fatality && target->distance < 4.0f) {
-        Tap(plat::input::kKeyL, 4);
+      if (target->fatality && target->distance < 4.0f && m_fatalityWait <= 0.0f) {
+        // One press, then the move's time to take him: a second press is not a
+        // player's way of finishing.
+        Keys({plat::input::kKeyL});
+        m_fatalityWait = 2.0f;
         return;
       }
       if (hit && m_evadeWait <= 0.0f) {
@@ -849,6 +870,36 @@ private:
     Keys(MoveKeys(gx, gz));
   }
 
+  // A game that goes nowhere (no kill, no way point, no zone for a long while) is
+  // described and stopped rather than played on for ever.
+  void Watch(CPlayerController* player, const plat::Vec3& at, const std::vector<SEnemy>& enemies,
+             float dt) {
+    const size_t kills = KillCount();
+    const int mark = static_cast<int>(m_game.wayPoint) * 1000 + m_game.zone * 100 +
+                     static_cast<int>(kills % 100);
+    if (mark != m_watchMark) {
+      m_watchMark = mark;
+      m_idleClock = 0.0f;
+      return;
+    }
+    m_idleClock += dt;
+    if (m_idleClock < kIdleSeconds) return;
+    std::printf("PlayThrough: no progress for %.0f s: player at (%.1f, %.1f) state %d life %d, "
+                "way point %zu, zone %d, first gate %s, %zu enemies to fight",
+                m_idleClock, at.x, at.z, player->state, player->life, m_game.wayPoint, m_game.zone,
+                m_game.avenueOpen ? "open" : "shut", enemies.size());
+    if (!enemies.empty())
+      std::printf(" (nearest %s at %.1f m)", enemies.front().name.c_str(), enemies.front().distance);
+    std::printf("\n");
+    Fail("no progress in play");
+  }
+
+  size_t KillCount() const {
+    size_t n = 0;
+    for (const auto& zone : m_report.killsPerZone) n += zone.second.size();
+    return n + (m_report.secondFightKill.empty() ? 0 : 1) + static_cast<size_t>(m_roundKills);
+  }
+
   // Bends the way (gx, gz) round the bodies just ahead: the enemies that are not
   // fought stand where they stand.
   void Steer(const plat::Vec3& at, float& gx, float& gz) {
@@ -889,6 +940,7 @@ private:
   static constexpr float kEngage = 12.0f;
   static constexpr float kStuckSeconds = 12.0f;
   static constexpr float kSideStepAfter = 1.5f;
+  static constexpr float kIdleSeconds = 120.0f;
   static constexpr int kMenuSettleFrames = 20;
   static constexpr int kFinishFrames = 300;
   // Frames between reaching a stage and its picture: screens fade in.
@@ -906,6 +958,7 @@ private:
   std::string m_shotName;
   int m_shotDelay = 0;
   std::vector<uint8_t> m_held;
+  std::set<int> m_zonesPictured;
   bool m_secondGame = false;
   bool m_creditsSeen = false;
   int m_menuFrame = 0;
@@ -926,9 +979,13 @@ private:
     float endClock = 0.0f;
   } m_game;
   int m_lastLife = 0;
-  float m_evadeWait = 0.0f, m_grenadeWait = 0.0f;
+  float m_evadeWait = 0.0f, m_grenadeWait = 0.0f, m_fatalityWait = 0.0f;
   float m_stuckClock = 0.0f, m_bestDistance = 1e9f;
   std::string m_target;
+  int m_watchMark = -1;
+  float m_idleClock = 0.0f;
+  // Enemy deaths of any game, for the watch (the report keeps each name once).
+  int m_roundKills = 0;
 };
 
 }  // namespace test
