@@ -754,18 +754,20 @@ private:
     const std::vector<SEnemy> enemies = Enemies(at);
     Watch(player, at, enemies, dt);
     const SEnemy* target = nullptr;
-    int near = 0;
+    int near = 0, close = 0;
     for (const SEnemy& e : enemies) {
       if (e.distance < kEngage && !target) target = &e;
       if (e.distance < 7.0f) ++near;
+      if (e.distance < 4.0f) ++close;
     }
     if (target) {
       m_target = target->name;
       m_stuckClock = 0.0f;
       const float dx = target->position.x - at.x, dz = target->position.z - at.z;
-      if (target->fatality && target->distance < 4.0f && m_fatalityWait <= 0.0f) {
+      if (target->fatality && target->distance < 4.0f && close == 1 && m_fatalityWait <= 0.0f) {
         // One press, then the move's time to take him: a second press is not a
-        // player's way of finishing.
+        // player's way of finishing. Not with another enemy at hand, whose blow
+        // would cut the move short.
         Keys({plat::input::kKeyL});
         m_fatalityWait = 2.0f;
         return;
