@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -436,7 +435,6 @@ private:
     m_report.stageFrame[stage] = game.frames;
     m_report.stageSecond[stage] = Seconds();
     m_stage = stage;
-    m_stageFrame = game.frames;
     std::printf("PlayThrough: %-14s frame %6d, %6.1f s\n", StageName(stage), game.frames,
                 Seconds());
     std::fflush(stdout);
@@ -956,7 +954,6 @@ private:
   Clock::time_point m_start, m_lastFrame;
   double m_lastFrameMs = 0.0;
   int m_stage = kStageStartUp;
-  int m_stageFrame = 0;
   std::string m_shotName;
   int m_shotDelay = 0;
   std::vector<uint8_t> m_held;
