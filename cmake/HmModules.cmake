@@ -78,7 +78,7 @@ function(hm_module name)
 endfunction()
 
 # hm_test(<name> [GLOB] [SOURCES <files...>] DEPS <targets...> [GL] [GL_DRIVER] [SYSTEM_LEAKS]
-#         [LABELS <labels...>]): one GoogleTest executable whose cases are registered one by
+#         [LABELS <labels...>] [TIMEOUT <seconds>, 300 when not given]): one GoogleTest executable whose cases are registered one by
 # one in CTest, run from the repository root. CTest starts each case in a process of its
 # own, but a program run by hand runs all its cases in one process, so every case leaves
 # the process as it found it.
@@ -101,7 +101,7 @@ endfunction()
 # GL cases, then "_test": core_test, render_gl_test; the tests of the content generators
 # under tools/ are tools_test.
 function(hm_test name)
-  cmake_parse_arguments(HM "GLOB;GL;SYSTEM_LEAKS;GL_DRIVER" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "GLOB;GL;SYSTEM_LEAKS;GL_DRIVER" "TIMEOUT" "DEPS;SOURCES;LABELS" ${ARGN})
   if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")
     message(FATAL_ERROR "test target ${name}: name it <module>[_gl]_test, e.g. render_gl_test")
   endif()
@@ -140,6 +140,10 @@ function(hm_test name)
     list(APPEND HM_LABELS gl)
   endif()
   set(props TIMEOUT 300)
+  # A program of long cases may ask for more (TIMEOUT <seconds>).
+  if(HM_TIMEOUT)
+    set(props TIMEOUT ${HM_TIMEOUT})
+  endif()
   if(HM_SYSTEM_LEAKS)
     list(APPEND props ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:strict_string_checks=1")
   endif()
