@@ -27,7 +27,6 @@
 #include "engine/render/trail/WeaponRenderer.h"
 #include "engine/script/ScriptManager.h"
 #include "fuzz/FuzzInput.h"
-#include "game/enemies/StandInEnemy.h"
 #include "game/flow/GameMakers.h"
 
 namespace {
@@ -45,7 +44,6 @@ void RegisterEverything(obj::CGameObjectManager& manager) {
   RegisterParticleFactories(makers);
   gfx::RegisterWeaponRendererFactory(makers);
   RegisterGameComponentMakers(makers);
-  RegisterEnemyComponentFactories(makers);
 }
 
 // The managers of a game without its window, made once.
