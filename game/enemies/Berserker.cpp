@@ -441,7 +441,7 @@ bool CBerserker::RequestState(int state, int subState) {
 void CBerserker::EndFatalityOffer() {
   if (CAIManager* manager = Manager()) manager->StartFatalityCoolDown();
   fatalityOffered = 0;
-  if (fatalityIcon) fatalityIcon->SetActive(false);
+  if (FatalityIconAlive()) fatalityIcon->SetActive(false);
   fatalityIcon = nullptr;
 }
 

@@ -167,6 +167,9 @@ public:
   // --- Events, hits, reactions, fatality, death and corpse: states 2, 3 and 32 to 36
   // (BerserkerHits.cpp) ----------------------------------------------------------------
   void UpdateReactionState(float dt);
+  // The icon is a system of another object: when the level goes, it may be destroyed
+  // before this fighter, so it is touched only while its manager still lists it.
+  bool FatalityIconAlive() const;
   // One hit from `striker` (the object whose weapon or blast it was): the life it
   // costs, the reaction, the fatality offer, the push, score, sound, shake and blood.
   // `strikerTimer` is the hit timer of that kind of blow, zeroed by the hit.

@@ -340,7 +340,7 @@ void CBerserker::OfferFatality(int remaining) {
   ptc::CParticleSysManager* particles = ptc::CParticleSysManager::GetInstance();
   CInputManager* input = CInputManager::GetInstance();
   const bool pad = input && input->IsPadConnected();
-  if (fatalityIcon) fatalityIcon->SetActive(false);
+  if (FatalityIconAlive()) fatalityIcon->SetActive(false);
   fatalityIcon = particles ? particles->FindSystem(pad ? kIconPad : kIconKeyboard) : nullptr;
   if (fatalityIcon) {
     PlaceIcon();
@@ -657,6 +657,13 @@ void CBerserker::UpdateCorpseState() {
   }
   if (targetSlots && GetOwner()) targetSlots->ReleaseSlots(GetOwner());
   UpdateCorpseFade();
+}
+
+bool CBerserker::FatalityIconAlive() const {
+  if (!fatalityIcon) return false;
+  const ptc::CParticleSysManager* particles = ptc::CParticleSysManager::GetInstance();
+  return particles && (particles->FindSystem(kIconPad) == fatalityIcon ||
+                       particles->FindSystem(kIconKeyboard) == fatalityIcon);
 }
 
 }  // namespace vd

@@ -749,7 +749,15 @@ private:
     }
     m_inFatality = false;
     const plat::Vec3 at = body->position;
-    const std::vector<SEnemy> enemies = Enemies(at);
+    m_clock += dt;
+    std::vector<SEnemy> enemies = Enemies(at);
+    enemies.erase(std::remove_if(enemies.begin(), enemies.end(),
+                                 [this](const SEnemy& e) {
+                                   auto passed = m_passedByUntil.find(e.name);
+                                   return passed != m_passedByUntil.end() &&
+                                          m_clock < passed->second;
+                                 }),
+                  enemies.end());
     Watch(player, at, enemies, dt);
     const SEnemy* target = nullptr;
     int near = 0, close = 0;
@@ -759,6 +767,18 @@ private:
       if (e.distance < 4.0f) ++close;
     }
     if (target) {
+      if (target->name != m_chased || target->distance < kReach) {
+        m_chased = target->name;
+        m_chaseClock = 0.0f;
+      } else if ((m_chaseClock += dt) > kChaseSeconds) {
+        std::printf("PlayThrough: %s out of reach for %.0f s; passed by\n", target->name.c_str(),
+                    kChaseSeconds);
+        m_passedByUntil[target->name] = m_clock + kPassBySeconds;
+        m_chased.clear();
+        m_chaseClock = 0.0f;
+        Keys({});
+        return;
+      }
       m_target = target->name;
       m_stuckClock = 0.0f;
       const float dx = target->position.x - at.x, dz = target->position.z - at.z;
@@ -785,7 +805,8 @@ private:
         ++m_report.grenadesThrown;
         return;
       }
-      if (target->distance > 1.8f) {
+      // Within a blow's reach of the bigger bodies too (a mutant stands off about 2 m).
+      if (target->distance > kStrike) {
         Keys(MoveKeys(dx, dz));
         return;
       }
@@ -877,8 +898,12 @@ private:
     const size_t kills = KillCount();
     const int mark = static_cast<int>(m_game.wayPoint) * 1000 + m_game.zone * 100 +
                      static_cast<int>(kills % 100);
-    if (mark != m_watchMark) {
+    // The boss takes many blows between kills: his life going down is progress too.
+    obj::CGameObject* boss = game.Find(kBossName);
+    const float bossLife = boss ? obj::GetScriptFloat(boss, "life") : 0.0f;
+    if (mark != m_watchMark || bossLife != m_watchBossLife) {
       m_watchMark = mark;
+      m_watchBossLife = bossLife;
       m_idleClock = 0.0f;
       return;
     }
@@ -938,6 +963,10 @@ private:
   }
 
   static constexpr float kEngage = 12.0f;
+  static constexpr float kReach = 3.0f;
+  static constexpr float kStrike = 2.4f;
+  static constexpr float kChaseSeconds = 12.0f;
+  static constexpr float kPassBySeconds = 40.0f;
   static constexpr float kStuckSeconds = 12.0f;
   static constexpr float kSideStepAfter = 1.5f;
   static constexpr float kIdleSeconds = 120.0f;
@@ -979,6 +1008,12 @@ private:
   } m_game;
   int m_lastLife = 0;
   float m_evadeWait = 0.0f, m_grenadeWait = 0.0f, m_fatalityWait = 0.0f;
+  // An enemy chased for long without coming within reach (a mutant still in the canal,
+  // one on a window sill) is passed by for a while, as a player would.
+  std::map<std::string, float> m_passedByUntil;
+  float m_watchBossLife = 0.0f;
+  std::string m_chased;
+  float m_chaseClock = 0.0f, m_clock = 0.0f;
   float m_stuckClock = 0.0f, m_bestDistance = 1e9f;
   std::string m_target;
   int m_watchMark = -1;
