@@ -31,10 +31,11 @@ void LuaExecuteActionEx(CBerserker& b, const char* name, const char* id, bool lo
   b.ExecuteActionEx(name, id, lock, in, out);
 }
 // "SetPlayList1" and "SetPlayList2" take more arguments than luabind binds: they are
-// plain Lua functions in the class's method table.
-CBerserker* Self(lua_State* state) {
+// plain Lua functions in the method tables of both enemy classes.
+template <class Enemy>
+Enemy* Self(lua_State* state) {
   try {
-    return luabind::object_cast<CBerserker*>(luabind::object(luabind::from_stack(state, 1)));
+    return luabind::object_cast<Enemy*>(luabind::object(luabind::from_stack(state, 1)));
   } catch (const std::exception&) {
     return nullptr;
   }
@@ -51,8 +52,9 @@ bool Flag(lua_State* state, int index) {
   return lua_isnumber(state, index) ? lua_tonumber(state, index) != 0 : lua_toboolean(state, index) != 0;
 }
 
+template <class Enemy>
 int LuaSetPlayList1(lua_State* state) {
-  CBerserker* self = Self(state);
+  Enemy* self = Self<Enemy>(state);
   if (!self) return luaL_error(state, "SetPlayList1 needs an enemy (call it with ':')");
   const bool stored = self->SetPlayList1(
       Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5), Int(state, 6),
@@ -62,8 +64,9 @@ int LuaSetPlayList1(lua_State* state) {
   return 1;
 }
 
+template <class Enemy>
 int LuaSetPlayList2(lua_State* state) {
-  CBerserker* self = Self(state);
+  Enemy* self = Self<Enemy>(state);
   if (!self) return luaL_error(state, "SetPlayList2 needs an enemy (call it with ':')");
   const bool stored =
       self->SetPlayList2(Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5),
@@ -98,36 +101,6 @@ void LuaSetTarget(CBerserker& b, const char* name) { b.SetTarget(name); }
 // --- The boss's Lua class "CKrauser" ------------------------------------------------------
 
 namespace {
-
-CKrauser* Boss(lua_State* state) {
-  try {
-    return luabind::object_cast<CKrauser*>(luabind::object(luabind::from_stack(state, 1)));
-  } catch (const std::exception&) {
-    return nullptr;
-  }
-}
-
-int LuaBossSetPlayList1(lua_State* state) {
-  CKrauser* self = Boss(state);
-  if (!self) return luaL_error(state, "SetPlayList1 needs the boss (call it with ':')");
-  const bool stored = self->SetPlayList1(
-      Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5), Int(state, 6),
-      static_cast<float>(lua_tonumber(state, 7)), Flag(state, 8), Flag(state, 9), Flag(state, 10),
-      Flag(state, 11));
-  lua_pushboolean(state, stored ? 1 : 0);
-  return 1;
-}
-
-int LuaBossSetPlayList2(lua_State* state) {
-  CKrauser* self = Boss(state);
-  if (!self) return luaL_error(state, "SetPlayList2 needs the boss (call it with ':')");
-  const bool stored =
-      self->SetPlayList2(Text(state, 2), Text(state, 3), Int(state, 4), Int(state, 5),
-                         Text(state, 6), Text(state, 7), Text(state, 8), Text(state, 9),
-                         Flag(state, 10));
-  lua_pushboolean(state, stored ? 1 : 0);
-  return 1;
-}
 
 void BossSetState(CKrauser& k, const char* name, int subState, bool force) {
   k.SetStateByName(name, subState, force);
@@ -164,8 +137,8 @@ void RegisterKrauserBindings(lua_State* state) {
     utl::LogPrintf("Enemies: the Lua class CKrauser was not made; no play lists from scripts\n");
     return;
   }
-  AddRawMethod(state, rep, "SetPlayList1", &LuaBossSetPlayList1);
-  AddRawMethod(state, rep, "SetPlayList2", &LuaBossSetPlayList2);
+  AddRawMethod(state, rep, "SetPlayList1", &LuaSetPlayList1<CKrauser>);
+  AddRawMethod(state, rep, "SetPlayList2", &LuaSetPlayList2<CKrauser>);
 }
 
 }  // namespace
@@ -199,8 +172,8 @@ void RegisterEnemyBindings(lua_State* state, CAIManager* manager) {
     utl::LogPrintf("Enemies: the Lua class CBerserker was not made; no play lists from scripts\n");
     return;
   }
-  AddRawMethod(state, rep, "SetPlayList1", &LuaSetPlayList1);
-  AddRawMethod(state, rep, "SetPlayList2", &LuaSetPlayList2);
+  AddRawMethod(state, rep, "SetPlayList1", &LuaSetPlayList1<CBerserker>);
+  AddRawMethod(state, rep, "SetPlayList2", &LuaSetPlayList2<CBerserker>);
   RegisterKrauserBindings(state);
 }
 
