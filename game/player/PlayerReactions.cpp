@@ -133,14 +133,15 @@ void CPlayerController::OnEnemyAttack(const evn::CEventEnemyAttack& attack) {
     lastEnemyAttack = attack.type;
     return;
   }
-  // The vomit has no weapon volume: its cone decides.
+  // The vomit has no weapon volume: its cone decides. The attack records give their
+  // angles in degrees, like every angle the level's data holds.
   if (!transform) return;
   const gfx::CTransform* from = attack.attacker->GetComponent<gfx::CTransform>();
   if (!from) return;
   const plat::Vec3 toPlayer = transform->position - from->position;
   const plat::Vec3 forward(from->world(2, 0), from->world(2, 1), from->world(2, 2));
   if (plat::LengthSq(toPlayer) < attack.rangeMax * attack.rangeMax &&
-      plat::Dot(forward, toPlayer) > std::cos(attack.angle))
+      plat::Dot(forward, toPlayer) > std::cos(attack.angle * (plat::kPi / 180.0f)))
     HitReaction(attack.attacker, kAttackVomit);
 }
 

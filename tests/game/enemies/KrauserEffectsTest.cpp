@@ -146,7 +146,9 @@ TEST_F(BossEffects, BeamWaveShowsTheHalfSphereFrom1366msGrowingUntilItEnds) {
       EXPECT_FALSE(sphere->IsEnabled()) << t;
       EXPECT_FALSE(puff) << t;
     }
-    if (t > 1.366f + 2 * kDt && effects->IsBeamWaveActive()) EXPECT_TRUE(sphere->IsEnabled()) << t;
+    if (t > 1.366f + 2 * kDt && effects->IsBeamWaveActive()) {
+      EXPECT_TRUE(sphere->IsEnabled()) << t;
+    }
     if (effects->IsBeamWaveActive()) lastScale = TransformOf("semisphere_krauser")->scale.x;
   }
   EXPECT_NEAR(t, 1.55f, kDt);

@@ -264,13 +264,39 @@ TEST_F(Reactions, GuardedBlowShakesWithoutDamageAndAWeaponDuringAHitIsIgnored) {
   gfx::CTransform* grunt = Object("grunt")->GetComponent<gfx::CTransform>();
   grunt->SetYaw(0.0f);  // facing +z, towards the player
   grunt->UpdateMatrix();
-  auto* vomit = evn::CEventEnemyAttack::New(Object("grunt"), 0, 0.0f, 5.0f, 0.5f,
+  auto* vomit = evn::CEventEnemyAttack::New(Object("grunt"), 0, 0.0f, 5.0f, 30.0f,
                                             CStringHash("attack_vomit"));
   controller->HandleEvent(vomit);
   vomit->Release();
   Frame();
   EXPECT_EQ(posted.hits, 3);
   EXPECT_EQ(controller->life, 30);
+}
+
+// The attack records give the vomit's cone in degrees. The grunt stands 2 m in front of
+// the player and turns away from him; the dot product is not normalised, so at 2 m a
+// 30-degree cone takes him while cos(turn) > 0.433.
+TEST_F(Reactions, TheVomitConeTakesItsAngleInDegrees) {
+  BuildWithEnemies();
+  gfx::CTransform* grunt = Object("grunt")->GetComponent<gfx::CTransform>();
+  grunt->SetPosition(transform->position + plat::Vec3(0.0f, 0.0f, -2.0f));
+  const struct {
+    float turnDegrees;
+    bool hit;
+  } cases[] = {{0.0f, true}, {50.0f, true}, {80.0f, false}, {150.0f, false}};
+  for (const auto& c : cases) {
+    controller->Restart();
+    Enter(CPlayerController::kIdle);
+    Frames(2);  // what the last case posted arrives before this one starts
+    const int hits = posted.hits;
+    grunt->SetYaw(c.turnDegrees * (plat::kPi / 180.0f));
+    auto* vomit = evn::CEventEnemyAttack::New(Object("grunt"), 5, 0.0f, 5.0f, 30.0f,
+                                              CStringHash("attack_vomit"));
+    controller->HandleEvent(vomit);
+    vomit->Release();
+    Frame();
+    EXPECT_EQ(posted.hits > hits, c.hit) << "turned " << c.turnDegrees << " degrees";
+  }
 }
 
 TEST_F(Reactions, LifeStopsAtZeroAndTheCorpseReportsOncePerDeathLength) {
