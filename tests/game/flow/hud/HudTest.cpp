@@ -537,5 +537,20 @@ TEST_F(HudTest, ScriptsReachTheHudThroughGetHUD) {
   g_scriptHUD = nullptr;
 }
 
+TEST_F(HudTest, TheBossBarShowsWhileTheBossFights) {
+  InitHud();
+  g_scriptHUD = &hud;
+  RegisterHUDBindings(host.GetState(), &ScriptHUD);
+  ASSERT_TRUE(host.RunFile("Data/scripts/boss.lua")) << Joined();
+  Run("FINALSCENE = 5\nBossOnZoneChange({ zone = 4 })");
+  EXPECT_FALSE(hud.state.bossShown) << "not before the boss's zone";
+  Run("BossOnZoneChange({ zone = 5 })");
+  EXPECT_TRUE(hud.state.bossShown);
+  // His death ends the game (the event manager is not there: its call fails last).
+  host.RunString("BossOnDeath({ type = 'enemy', name = BOSS_NAME })", "test");
+  EXPECT_FALSE(hud.state.bossShown);
+  g_scriptHUD = nullptr;
+}
+
 }  // namespace
 }  // namespace vd
