@@ -605,7 +605,8 @@ std::vector<Element> Elements() {
                  Alpha(0, 2, 0) + Counter(7, 0, strip)});
   e.push_back({"hud_crono_halo", "hud_quad.mesh", "hud/crono_halo.dds", "left", px + kCronoX,
                py + kCronoY, 2, 96, 96, Alpha(0, 1, 0) + Scale(1.6f, 0.6f, 1)});
-  e.push_back({"hud_subtitles", "hud_cell_rows8.mesh", "eng/hud/Subtitles_intro.dds", "center", 512, 704, 20,
+  // Above the dashboard, the use prompt and the helper, which all share the bottom.
+  e.push_back({"hud_subtitles", "hud_cell_rows8.mesh", "eng/hud/Subtitles_intro.dds", "center", 512, 520, 20,
                1024, 64, Alpha(0, 4, 4) + "<subtitles v_offset=\"" + Num(1.0f / kSubtitleRows) + "\"/>"});
   e.push_back({"hud_button", "hud_quad.mesh", "hud/Keyboard_K.dds", "center", 512, 600, 20, 56, 56,
                Alpha(0, 5, 3)});
