@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/image/Image.h"
@@ -508,6 +509,22 @@ Picture Helpers(const Font& font, const std::vector<std::string>& rows) {
 // eight rows.
 constexpr int kSubtitleRows = 8;
 
+// The level's own subtitle strip ("hud/Subtitles_level.dds", which the level script
+// shows as play begins): the intro strip's eight rows and look, each line fitted to
+// the strip's width.
+Picture LevelSubtitles(const Font& font, const std::vector<std::string>& rows) {
+  Picture p(1024, 64 * kSubtitleRows);
+  for (int i = 0; i < kSubtitleRows && i < int(rows.size()); ++i) {
+    const float top = i * 64.0f;
+    const float natural = p.Text(font, rows[i], 512, top + 41, 30, 0, 0, 0, 0, 0.0f);
+    const float size = std::min(30.0f, 30.0f * 960.0f / std::max(1.0f, natural));
+    const float width = natural * size / 30.0f;
+    p.Box(512 - width * 0.5f - 16, top + 10, 512 + width * 0.5f + 16, top + 54, 8, 0, 0, 0, 0.5f);
+    p.Text(font, rows[i], 512, top + 41, size, 0, 0.95f, 0.93f, 0.88f, 1.0f, 1);
+  }
+  return p;
+}
+
 // --- meshes -----------------------------------------------------------------------
 
 // A quad of one unit centred on its origin (or, for a needle, with the origin 15%
@@ -588,7 +605,8 @@ std::vector<Element> Elements() {
                  Alpha(0, 2, 0) + Counter(7, 0, strip)});
   e.push_back({"hud_crono_halo", "hud_quad.mesh", "hud/crono_halo.dds", "left", px + kCronoX,
                py + kCronoY, 2, 96, 96, Alpha(0, 1, 0) + Scale(1.6f, 0.6f, 1)});
-  e.push_back({"hud_subtitles", "hud_cell_rows8.mesh", "eng/hud/Subtitles_intro.dds", "center", 512, 704, 20,
+  // Above the dashboard, the use prompt and the helper, which all share the bottom.
+  e.push_back({"hud_subtitles", "hud_cell_rows8.mesh", "eng/hud/Subtitles_intro.dds", "center", 512, 520, 20,
                1024, 64, Alpha(0, 4, 4) + "<subtitles v_offset=\"" + Num(1.0f / kSubtitleRows) + "\"/>"});
   e.push_back({"hud_button", "hud_quad.mesh", "hud/Keyboard_K.dds", "center", 512, 600, 20, 56, 56,
                Alpha(0, 5, 3)});
@@ -652,7 +670,8 @@ void WriteXml(const std::string& xml) {
 
   WriteText(xml + "/subtitles.xml", std::string(kHeader) +
                                         "<subtitles>\n  <file name=\"hud/Subtitles_intro.dds\"/>\n"
-                                        "  <file name=\"hud/Helpers.dds\"/>\n</subtitles>\n");
+                                        "  <file name=\"hud/Helpers.dds\"/>\n"
+                                        "  <file name=\"hud/Subtitles_level.dds\"/>\n</subtitles>\n");
 
   std::string objects = kHeader;
   for (const Element& e : elements) {
@@ -702,6 +721,14 @@ Picture KeyboardL(const Font& font) {
 void WriteFatalityIcons(const std::string& tex, const Font& font) {
   WriteDds(tex + "hud/Button_B.dds", ButtonB(font));
   WriteDds(tex + "hud/Keyboard_L.dds", KeyboardL(font));
+}
+
+void WriteLevelSubtitles(const std::string& tex, const Font& font) {
+  const std::pair<const char*, const char*> languages[] = {
+      {"eng/", "Clear the street of the dead: the smoke wall ahead falls when none are left."},
+      {"spa/", "Limpia la calle de muertos: el muro de humo caerá cuando no quede ninguno."}};
+  for (const auto& [folder, line] : languages)
+    WriteDds(tex + folder + "hud/Subtitles_level.dds", LevelSubtitles(font, {line}), true);
 }
 
 }  // namespace
@@ -755,6 +782,7 @@ int main(int argc, char** argv) {
   WriteQuad(meshes + "hud_cell_rows8.mesh", -0.5f, 0.5f, 1.0f, 1.0f / 8.0f);
   WriteXml(root + "/xml");
   WriteFatalityIcons(tex, bold);
+  WriteLevelSubtitles(tex, bold);
   if (g_ok) std::printf("gen_hud: the HUD written under %s\n", root.c_str());
   return g_ok ? 0 : 1;
 }

@@ -8,6 +8,9 @@ boss_end_posted = false
 
 function BossOnZoneChange(event)
   if event.zone ~= FINALSCENE then return end
+  -- His life shows in the bar at the top of the screen while he fights.
+  local hud = GetHUD and GetHUD()
+  if hud ~= nil then hud:ShowBossStats() end
   local ai = GetAIManager and GetAIManager()
   if ai == nil then return end
   ai:EnableEnemyGroup(BOSS_GROUP)
@@ -25,6 +28,8 @@ end
 function BossOnDeath(event)
   if event.type ~= "enemy" or event.name ~= BOSS_NAME or boss_end_posted then return end
   boss_end_posted = true
+  local hud = GetHUD and GetHUD()
+  if hud ~= nil then hud:HideBossStats() end
   Log("Level: the boss is dead; the game ends\n")
   GetEventManager():TriggerEvent("CEventEndGame", {})
 end

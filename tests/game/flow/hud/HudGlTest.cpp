@@ -142,5 +142,34 @@ TEST_F(HudGlTest, TheDashboardIsDrawnOverTheFrameAndItsNeedleFollowsTheLife) {
   EXPECT_LT(Brightness(At(frame, stopwatch[0], stopwatch[1])), 10);
 }
 
+TEST_F(HudGlTest, TheBossBarFillsTheBossShareOfLifeFromTheLeft) {
+  evn::CEventHUDChange* change = evn::CEventHUDChange::New();
+  change->bossLifeInit = 100;
+  change->bossLife = 50;
+  hud.HandleEvent(change);
+  change->Release();
+  hud.ShowBossStats();
+  for (int i = 0; i < 60; ++i) hud.Update(1.0f / 60.0f);
+  ASSERT_STREQ(hud.bossBar.renderer->GetTechniqueName().GetText(), "TechGUIAlignCenterAlphaTest");
+
+  // The fill's window runs from x 261 to 763 on the base screen, at the height of 56.
+  const float left[2] = {330, 56};
+  const float right[2] = {700, 56};
+  std::vector<uint8_t> frame = Draw();
+  const uint8_t* filled = At(frame, left[0], left[1]);
+  EXPECT_GT(filled[2], 150) << "half the life: a yellow fill on the left";
+  EXPECT_GT(filled[1], 150);
+  EXPECT_LT(filled[0], 100);
+  EXPECT_LT(Brightness(At(frame, right[0], right[1])), 120) << "the dark back on the right";
+
+  change = evn::CEventHUDChange::New();
+  change->bossLife = 90;
+  hud.HandleEvent(change);
+  change->Release();
+  hud.Update(1.0f / 60.0f);
+  frame = Draw();
+  EXPECT_GT(At(frame, right[0], right[1])[1], 150) << "nearly full: the fill reaches the right";
+}
+
 }  // namespace
 }  // namespace vd

@@ -291,6 +291,46 @@ TEST_F(HudTest, ScoringHitsShowTheComboAndEveryTenthAddsABonus) {
   hit(1);
   Frames(1);
   EXPECT_EQ(hud.state.bonusCount, 0);
+  // The count a bonus compares with belongs to this HUD: a new game that begins
+  // while a long combo ran gets no bonus for its first hit.
+  for (int i = 0; i < 14; ++i) hit(1);
+  Frames(1);
+  InitHud();
+  hit(1);
+  Frames(1);
+  EXPECT_EQ(hud.state.bonusCount, 0);
+  EXPECT_FLOAT_EQ(hud.state.values[CHUD::kValueScore].target, 1.0f);
+}
+
+TEST_F(HudTest, TheGasLightBlinksWhileTheGasIsInTheLowestThirdOfItsDial) {
+  InitHud();
+  // The shipped dial turns from -90 to 90 degrees: half a tank points straight up,
+  // which is not low.
+  struct SCase {
+    float gas;
+    bool low;
+  } const cases[] = {{0.0f, true}, {30.0f, true}, {36.0f, false}, {50.0f, false}, {100.0f, false}};
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.gas);
+    Change([&](evn::CEventHUDChange& e) { e.gas = c.gas; e.force = true; });
+    Frames(1);
+    EXPECT_EQ(hud.lightGas.blinking, c.low);
+  }
+  // Low: it keeps blinking for as long as the gas stays low.
+  Change([](evn::CEventHUDChange& e) { e.gas = 10.0f; e.force = true; });
+  int toggles = 0;
+  bool lit = hud.lightGas.lit;
+  for (int i = 0; i < 240; ++i) {
+    Frames(1);
+    if (hud.lightGas.lit != lit) ++toggles;
+    lit = hud.lightGas.lit;
+  }
+  EXPECT_GE(toggles, 6);
+  // Refilled: a short flicker, then dark for good.
+  Change([](evn::CEventHUDChange& e) { e.gas = 80.0f; e.force = true; });
+  Frames(120);
+  EXPECT_FALSE(hud.lightGas.lit);
+  EXPECT_FLOAT_EQ(Float(hud.lightGas, "gColor", 3), 0.0f);
 }
 
 TEST_F(HudTest, AHudChangeOfMarkersOnlyResetsTheHideSpeed) {
@@ -494,6 +534,21 @@ TEST_F(HudTest, ScriptsReachTheHudThroughGetHUD) {
   EXPECT_FLOAT_EQ(hud.blackScreen.colour[3], 1.0f);
   EXPECT_TRUE(hud.state.bossShown);
   EXPECT_TRUE(hud.IsButtonVisible());
+  g_scriptHUD = nullptr;
+}
+
+TEST_F(HudTest, TheBossBarShowsWhileTheBossFights) {
+  InitHud();
+  g_scriptHUD = &hud;
+  RegisterHUDBindings(host.GetState(), &ScriptHUD);
+  ASSERT_TRUE(host.RunFile("Data/scripts/boss.lua")) << Joined();
+  Run("FINALSCENE = 5\nBossOnZoneChange({ zone = 4 })");
+  EXPECT_FALSE(hud.state.bossShown) << "not before the boss's zone";
+  Run("BossOnZoneChange({ zone = 5 })");
+  EXPECT_TRUE(hud.state.bossShown);
+  // His death ends the game (the event manager is not there: its call fails last).
+  host.RunString("BossOnDeath({ type = 'enemy', name = BOSS_NAME })", "test");
+  EXPECT_FALSE(hud.state.bossShown);
   g_scriptHUD = nullptr;
 }
 
