@@ -463,12 +463,24 @@ TEST(MenuFile, DamagedFilesAreLoggedAndSkipped) {
   EXPECT_TRUE(menu.LoadMenuFile(path.c_str()));
   EXPECT_TRUE(log.Contains("two_keys", "three keys"));
   EXPECT_EQ(frontEnd.menuTable.size(), 1u);
-  EXPECT_EQ(frontEnd.menuAspectRatio, 0.0f) << "no division by a zero height";
+  // A size of nothing is not taken: the pictures keep a screen to be placed on.
+  EXPECT_TRUE(log.Contains("width and height must be positive"));
+  EXPECT_EQ(frontEnd.menuWidth, 1024);
+  EXPECT_EQ(frontEnd.menuHeight, 768);
+  EXPECT_FLOAT_EQ(frontEnd.menuAspectRatio, 1024.0f / 768.0f);
   const SMenuElement* ok = menu.Element("ok");
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->engNormal, "eng/n.png");
   EXPECT_EQ(ok->spaHighlighted, "spa/h.png");
   EXPECT_EQ(ok->page, CStringHash("options"));
+
+  // A later file with a bad size keeps the size an earlier one gave.
+  frontEnd.menuWidth = 640;
+  frontEnd.menuHeight = 480;
+  write("<menu width=\"-5\" height=\"480\"/>");
+  EXPECT_TRUE(menu.LoadMenuFile(path.c_str()));
+  EXPECT_EQ(frontEnd.menuWidth, 640);
+  EXPECT_FLOAT_EQ(frontEnd.menuAspectRatio, 640.0f / 480.0f);
   std::remove(path.c_str());
 }
 
