@@ -15,6 +15,7 @@
 #include "game/flow/GameWorld.h"
 #include "game/flow/menu/MenuPages.h"
 #include "game/flow/menu/MenuState.h"
+#include "platform/gpu/Device.h"
 #include "tests/support/LogRecorder.h"
 
 namespace vd {
@@ -373,6 +374,39 @@ TEST_F(MenuPagesTest, VolumeSliderStepsHoldsAndHidesLeadingZeros) {
   Press({kDown, kRight});
   EXPECT_EQ(Selected(), "option_voicesvolume");
   EXPECT_FLOAT_EQ(frontEnd.pending.effectsVolume, 0.05f);
+}
+
+// Saved graphics reach the device as a presentation it can make: an antialiasing the
+// device cannot do falls back to the highest it can, so the reset is not refused.
+TEST(MenuGraphicsSave, TheResetAsksForASampleCountTheDeviceCanMake) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  // Back buffer (21) and depth (75) formats: 4 samples is the most both can do.
+  recorder->multiSample = {{21, 8, 1}, {21, 4, 1}, {75, 4, 3}, {21, 2, 1}, {75, 2, 1}};
+  gfx::CGraphicsManager device;
+  device.gpuFactory = [&](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  ASSERT_TRUE(device.Init(640, 480, 0));
+  struct Case {
+    int antialiasing;
+    uint8_t vsync;
+    uint32_t samples;
+    uint32_t interval;
+  };
+  const Case cases[] = {{16, 1, 4, plat::gpu::kPresentIntervalOne},
+                        {8, 0, 4, plat::gpu::kPresentIntervalImmediate},
+                        {2, 1, 2, plat::gpu::kPresentIntervalOne},
+                        {0, 0, 0, plat::gpu::kPresentIntervalImmediate}};
+  for (const Case& c : cases) {
+    device.resetRequested = 0;
+    menu::RequestDeviceReset(device, 800, 600, c.antialiasing, c.vsync);
+    EXPECT_EQ(device.presentParameters.multiSampleType, c.samples) << c.antialiasing;
+    EXPECT_EQ(device.presentParameters.presentationInterval, c.interval) << c.antialiasing;
+    EXPECT_EQ(device.presentParameters.backBufferWidth, 800u);
+    EXPECT_EQ(device.presentParameters.backBufferHeight, 600u);
+    EXPECT_EQ(device.resetRequested, 1);
+  }
+  device.Release();
 }
 
 TEST(MenuResolutions, TheCursorNeverLeavesItsList) {
