@@ -215,6 +215,21 @@ void BackGameConfig(CGameStateMenu& state) {
   state.OpenOptionsPage(CStringHash("menu_button_gameoptions"));
 }
 
+void RequestDeviceReset(gfx::CGraphicsManager& device, int width, int height, int antialiasing,
+                        uint8_t vsync) {
+  device.presentParameters.backBufferWidth = static_cast<uint32_t>(width);
+  device.presentParameters.backBufferHeight = static_cast<uint32_t>(height);
+  // Through the device's own check: a sample count it cannot make would have every
+  // reset refused, and nothing drawn.
+  if (device.direct3D) device.SelectMultiSample(antialiasing);
+  device.presentParameters.multiSampleType = device.multiSampleType;
+  device.presentParameters.multiSampleQuality = device.multiSampleQuality;
+  device.presentParameters.presentationInterval =
+      vsync ? plat::gpu::kPresentIntervalOne : plat::gpu::kPresentIntervalImmediate;
+  device.vsync = vsync;
+  device.resetRequested = 1;
+}
+
 void SaveGraphicsConfig(CGameStateMenu& state) {
   state.PlaySound("menu_click_01");
   CGameOptions* options = state.Options();
@@ -237,19 +252,9 @@ void SaveGraphicsConfig(CGameStateMenu& state) {
         app->screenWidth = static_cast<int>(pending.resolutionWidth);
         app->screenHeight = static_cast<int>(pending.resolutionHeight);
       }
-      gfx::CGraphicsManager& device = app->graphicsManager;
       sys::CScopedLock lock(sys::kLockRender);
-      device.presentParameters.backBufferWidth = static_cast<uint32_t>(app->screenWidth);
-      device.presentParameters.backBufferHeight = static_cast<uint32_t>(app->screenHeight);
-      // Through the device's own check: a sample count it cannot make would have
-      // every reset refused, and nothing drawn.
-      if (device.direct3D) device.SelectMultiSample(options->antialiasing);
-      device.presentParameters.multiSampleType = device.multiSampleType;
-      device.presentParameters.multiSampleQuality = device.multiSampleQuality;
-      device.presentParameters.presentationInterval =
-          options->vsync ? plat::gpu::kPresentIntervalOne : plat::gpu::kPresentIntervalImmediate;
-      device.vsync = options->vsync;
-      device.resetRequested = 1;
+      RequestDeviceReset(app->graphicsManager, app->screenWidth, app->screenHeight,
+                         options->antialiasing, options->vsync);
     }
   }
   state.CloseGraphicsConfigPage();

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/core/StringHash.h"
+#include "engine/render/device/GraphicsManager.h"
 
 namespace vd {
 
@@ -51,6 +52,10 @@ void ResolutionReadOut(CGameStateMenu& state);
 void SaveGameConfig(CGameStateMenu& state);
 void BackGameConfig(CGameStateMenu& state);
 void SaveGraphicsConfig(CGameStateMenu& state);
+// The device's next presentation as the saved graphics values ask, with a sample
+// count the device can make, and the reset that takes it in.
+void RequestDeviceReset(gfx::CGraphicsManager& device, int width, int height, int antialiasing,
+                        uint8_t vsync);
 void BackGraphicsConfig(CGameStateMenu& state);
 
 // Every element drawn in the pending language.

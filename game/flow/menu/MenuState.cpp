@@ -272,12 +272,23 @@ bool CGameStateMenu::LoadMenuFile(const char* path) {
   }
   if (!m_frontEnd) return true;
   CFrontEndData& fe = *m_frontEnd;
-  fe.menuWidth = std::atoi(Attr(root, "width"));
-  fe.menuHeight = std::atoi(Attr(root, "height"));
+  const int width = std::atoi(Attr(root, "width"));
+  const int height = std::atoi(Attr(root, "height"));
+  if (width > 0 && height > 0) {
+    fe.menuWidth = width;
+    fe.menuHeight = height;
+  } else {
+    // Every picture is placed and scaled against this size: without one the whole
+    // menu would be drawn at no size at all.
+    if (fe.menuWidth <= 0 || fe.menuHeight <= 0) {
+      fe.menuWidth = kLayoutWidth;
+      fe.menuHeight = kLayoutHeight;
+    }
+    utl::LogPrintf("Menu: %s: width and height must be positive (%d x %d); the menu keeps %d x %d\n",
+                   path, width, height, fe.menuWidth, fe.menuHeight);
+  }
   fe.menuDepth = std::atoi(Attr(root, "depth"));
-  fe.menuAspectRatio = fe.menuHeight != 0 ? static_cast<float>(fe.menuWidth) /
-                                                static_cast<float>(fe.menuHeight)
-                                          : 0.0f;
+  fe.menuAspectRatio = static_cast<float>(fe.menuWidth) / static_cast<float>(fe.menuHeight);
   if (m_app) {
     std::vector<obj::CGameObject*> objects;
     m_app->objectManager.GetGameObjectsByTemplate(CStringHash(kMenuTemplate), objects);

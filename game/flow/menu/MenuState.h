@@ -28,13 +28,16 @@ public:
   static constexpr const char* kMenuFile = "Data/xml/menu_main.xml";
   // The template every menu picture is made from.
   static constexpr const char* kMenuTemplate = "menu";
+  // The screen the menu's pictures are laid out on, for a file that gives no size.
+  static constexpr int kLayoutWidth = 1024;
+  static constexpr int kLayoutHeight = 768;
 
   void Exit() override;
   bool Update(float dt) override;
 
   // Reads the menu file into the front end's element table. False when the file is
   // missing, empty or not XML; entries that lack a name or one of their three keys
-  // are logged and skipped.
+  // are logged and skipped, and a size that is not positive is logged and not taken.
   bool LoadMenuFile(const char* path = kMenuFile);
 
   // --- Elements of the front end's table by name ------------------------------

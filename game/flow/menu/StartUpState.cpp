@@ -121,6 +121,9 @@ bool CGameStateStartUp::ReadFile(const char* path) {
       zooms.push_back(zoom);
     }
   }
+  if (!(slideSpeed > 0.0f))
+    utl::LogPrintf("Start-up: %s: the title needs a positive slide speed; it ends at once\n",
+                   path);
   return true;
 }
 
@@ -222,7 +225,11 @@ void CGameStateStartUp::TitleFrame() {
     r->SetShaderParameter(CStringHash("gPosOffset"), 3, &p);
     r->SetShaderParameter(CStringHash("gScale"), 2, &scale);
   }
-  if (xMin > titlePosition.x || SlotPressed(CInputManager::MenuAccept) ||
+  // A title that cannot cross (no file read, a slide speed that is not positive, a
+  // position that is not a number) would hold a black screen until a key nobody is
+  // told about: the menu comes instead.
+  const bool crossed = !(slideSpeed > 0.0f) || !(titlePosition.x >= xMin);
+  if (crossed || SlotPressed(CInputManager::MenuAccept) ||
       SlotPressed(CInputManager::MenuEnter)) {
     Finish();
     return;

@@ -15,6 +15,7 @@
 #include "game/flow/GameWorld.h"
 #include "game/flow/menu/MenuPages.h"
 #include "game/flow/menu/MenuState.h"
+#include "platform/gpu/Device.h"
 #include "tests/support/LogRecorder.h"
 
 namespace vd {
@@ -375,6 +376,39 @@ TEST_F(MenuPagesTest, VolumeSliderStepsHoldsAndHidesLeadingZeros) {
   EXPECT_FLOAT_EQ(frontEnd.pending.effectsVolume, 0.05f);
 }
 
+// Saved graphics reach the device as a presentation it can make: an antialiasing the
+// device cannot do falls back to the highest it can, so the reset is not refused.
+TEST(MenuGraphicsSave, TheResetAsksForASampleCountTheDeviceCanMake) {
+  auto recorder = std::make_shared<plat::gpu::Recorder>();
+  // Back buffer (21) and depth (75) formats: 4 samples is the most both can do.
+  recorder->multiSample = {{21, 8, 1}, {21, 4, 1}, {75, 4, 3}, {21, 2, 1}, {75, 2, 1}};
+  gfx::CGraphicsManager device;
+  device.gpuFactory = [&](plat::Window*, std::string*) {
+    return plat::gpu::CreateRecordingGpu(recorder);
+  };
+  ASSERT_TRUE(device.Init(640, 480, 0));
+  struct Case {
+    int antialiasing;
+    uint8_t vsync;
+    uint32_t samples;
+    uint32_t interval;
+  };
+  const Case cases[] = {{16, 1, 4, plat::gpu::kPresentIntervalOne},
+                        {8, 0, 4, plat::gpu::kPresentIntervalImmediate},
+                        {2, 1, 2, plat::gpu::kPresentIntervalOne},
+                        {0, 0, 0, plat::gpu::kPresentIntervalImmediate}};
+  for (const Case& c : cases) {
+    device.resetRequested = 0;
+    menu::RequestDeviceReset(device, 800, 600, c.antialiasing, c.vsync);
+    EXPECT_EQ(device.presentParameters.multiSampleType, c.samples) << c.antialiasing;
+    EXPECT_EQ(device.presentParameters.presentationInterval, c.interval) << c.antialiasing;
+    EXPECT_EQ(device.presentParameters.backBufferWidth, 800u);
+    EXPECT_EQ(device.presentParameters.backBufferHeight, 600u);
+    EXPECT_EQ(device.resetRequested, 1);
+  }
+  device.Release();
+}
+
 TEST(MenuResolutions, TheCursorNeverLeavesItsList) {
   CRecordingMenu menu;
   const std::vector<gfx::SResolution> list = {{640, 480}, {800, 600}, {1024, 768}};
@@ -463,12 +497,24 @@ TEST(MenuFile, DamagedFilesAreLoggedAndSkipped) {
   EXPECT_TRUE(menu.LoadMenuFile(path.c_str()));
   EXPECT_TRUE(log.Contains("two_keys", "three keys"));
   EXPECT_EQ(frontEnd.menuTable.size(), 1u);
-  EXPECT_EQ(frontEnd.menuAspectRatio, 0.0f) << "no division by a zero height";
+  // A size of nothing is not taken: the pictures keep a screen to be placed on.
+  EXPECT_TRUE(log.Contains("width and height must be positive"));
+  EXPECT_EQ(frontEnd.menuWidth, 1024);
+  EXPECT_EQ(frontEnd.menuHeight, 768);
+  EXPECT_FLOAT_EQ(frontEnd.menuAspectRatio, 1024.0f / 768.0f);
   const SMenuElement* ok = menu.Element("ok");
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->engNormal, "eng/n.png");
   EXPECT_EQ(ok->spaHighlighted, "spa/h.png");
   EXPECT_EQ(ok->page, CStringHash("options"));
+
+  // A later file with a bad size keeps the size an earlier one gave.
+  frontEnd.menuWidth = 640;
+  frontEnd.menuHeight = 480;
+  write("<menu width=\"-5\" height=\"480\"/>");
+  EXPECT_TRUE(menu.LoadMenuFile(path.c_str()));
+  EXPECT_EQ(frontEnd.menuWidth, 640);
+  EXPECT_FLOAT_EQ(frontEnd.menuAspectRatio, 640.0f / 480.0f);
   std::remove(path.c_str());
 }
 

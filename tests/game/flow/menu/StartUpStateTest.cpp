@@ -146,6 +146,29 @@ TEST(StartUpState, DamagedFilesAreRefusedWithALine) {
     EXPECT_FALSE(s.ReadFile(path.c_str())) << c.text;
     EXPECT_TRUE(log.Contains(c.line)) << c.text << "\n" << log.Text();
   }
+  // A title that cannot cross does not hold the screen: the menu follows the fades at
+  // once instead of waiting for a key.
+  const Case stuck[] = {
+      {"<res width=\"640\" height=\"480\"><title><pos_offset x_min=\"-5\" x_max=\"5\" "
+       "speed=\"-3\"/></title></res>", "positive slide speed"},
+      {"<res width=\"640\" height=\"480\"><title><pos_offset x_min=\"-5\" x_max=\"nan\" "
+       "speed=\"2\"/></title></res>", ""},
+      {"<res width=\"640\" height=\"480\"/>", "positive slide speed"},
+      {"junk", "not valid XML"},
+  };
+  for (const Case& c : stuck) {
+    std::ofstream(path) << c.text;
+    test::CLogCapture log;
+    CStartUp s;
+    s.running = 1;
+    s.ReadFile(path.c_str());
+    s.titlePosition.x = s.xMax;
+    for (int i = 0; i < 6 && s.running; ++i) s.Update(0.1f);
+    EXPECT_EQ(s.running, 0) << c.text;
+    EXPECT_EQ(s.next, kStateMenu) << c.text;
+    if (c.line[0]) EXPECT_TRUE(log.Contains(c.line)) << c.text << "\n" << log.Text();
+  }
+
   // Missing parts keep their values; a title that does not move has no slide.
   std::ofstream(path) << "<res width=\"640\" height=\"480\"><title><pos_offset x_min=\"-5\"/>"
                          "<vibration axis=\"y\"/></title></res>";
