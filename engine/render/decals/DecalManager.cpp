@@ -270,6 +270,17 @@ void CDecalManager::ClearDecals() {
   MarkChanged();
 }
 
+int32_t CDecalManager::LiveCount() const {
+  CGuard guard(m_lock);
+  std::vector<uint8_t> leaving(m_slots.size(), 0);
+  for (int32_t i : m_pendingRemovals)
+    if (i >= 0 && static_cast<size_t>(i) < leaving.size()) leaving[static_cast<size_t>(i)] = 1;
+  int32_t live = 0;
+  for (size_t i = 0; i < m_slots.size(); ++i)
+    if (m_slots[i].used && !leaving[i]) ++live;
+  return live;
+}
+
 // --- Render thread --------------------------------------------------------------
 
 void CDecalManager::Commit() {

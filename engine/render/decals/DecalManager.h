@@ -124,6 +124,10 @@ public:
   const SDecal& Slot(int i) const { return m_slots[static_cast<size_t>(i)]; }
   size_t PendingAdds() const { return m_pendingAdds.size(); }
   size_t PendingRemovals() const { return m_pendingRemovals.size(); }
+  // Decals placed and not on their way out. A cleared or expired slot stays used until
+  // the render thread's next commit, which may be a whole front end away: a count of
+  // what a level left behind must not see it.
+  int32_t LiveCount() const;
   plat::gpu::VertexBuffer* InstanceBuffer() const { return m_instances; }
   plat::gpu::VolumeTexture* NoiseVolume() const { return m_noise; }
 

@@ -129,6 +129,27 @@ TEST_F(Decals, SlotLifeCycle) {
   EXPECT_EQ(records[0].noiseOffset[2], 0.0f);
 }
 
+// A count of what is alive may come long before the render thread's next commit (at
+// the menu no decal pass runs): a slot waiting there to be freed is not alive.
+TEST_F(Decals, LiveCountLeavesOutSlotsAwaitingTheirRemoval) {
+  Start(3);
+  Add();
+  Add(0, 1.0f, 0.0f, 0.0f);
+  EXPECT_EQ(manager.LiveCount(), 2) << "placed, not yet committed";
+  manager.Commit();
+  manager.Age(2.0f);  // the short one runs out
+  ASSERT_TRUE(manager.Slot(1).used);
+  EXPECT_EQ(manager.LiveCount(), 1);
+
+  manager.ClearDecals();
+  Add();
+  ASSERT_TRUE(manager.Slot(0).used && manager.Slot(2).used);
+  EXPECT_EQ(manager.LiveCount(), 0) << "the clear's commit frees even the add after it";
+  manager.Commit();
+  Add();
+  EXPECT_EQ(manager.LiveCount(), 1);
+}
+
 // The pause menu draws the frozen scene: its decals keep their life and alpha until
 // play goes on.
 TEST_F(Decals, PausedDecalsDoNotAge) {
