@@ -235,8 +235,13 @@ void CPatrol::Reset() {
   cycleName.Set("idle_01");
   corpseFadeRate = 1.0f;
   keepStateTime = 0;
-  if (deathEffect) deathEffect->SetActive(false);
+  if (DeathEffectAlive()) deathEffect->SetActive(false);
   deathEffect = nullptr;
+}
+
+bool CPatrol::DeathEffectAlive() const {
+  const ptc::CParticleSysManager* particles = ptc::CParticleSysManager::GetInstance();
+  return deathEffect && particles && particles->Lists(deathEffect);
 }
 
 void CPatrol::Subscribe(bool on) {
@@ -490,7 +495,7 @@ void CPatrol::UpdateCorpseFade() {
     if (characterCollider) obj::RequestComponentEnable(characterCollider, false);
     corpseAlpha = 1.0f;
     if (renderer) renderer->SetTechnique(kSkinTechAlpha);
-    if (deathEffect) deathEffect->SetActive(false);
+    if (DeathEffectAlive()) deathEffect->SetActive(false);
     deathEffect = nullptr;
     const bool explosion =
         actionAnimation.Get() == SH_death_explosion_01 || actionAnimation.Get() == SH_death_explosion_02;
@@ -519,7 +524,7 @@ void CPatrol::UpdateCorpseFade() {
   SetColorFactor(corpseAlpha);
   if (corpseAlpha <= 0.0f) {
     if (GetOwner()) GetOwner()->RequestEnable(false);
-    if (deathEffect) deathEffect->SetActive(false);
+    if (DeathEffectAlive()) deathEffect->SetActive(false);
     deathEffect = nullptr;
   }
 }

@@ -238,6 +238,9 @@ public:
   float stepDuration = 0.0f;
   uint8_t keepStateTime = 0;
   ptc::IParticleSystem* deathEffect = nullptr;
+  // The smoke is a system of another object, taken by its kind: when the level goes it
+  // may be destroyed before this one, so it is touched only while still listed.
+  bool DeathEffectAlive() const;
 
 protected:
   // The base driver's steps, for the kinds' own drivers.

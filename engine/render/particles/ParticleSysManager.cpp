@@ -79,6 +79,13 @@ void CParticleSysManager::Flush() {
   Disown(m_pendingSubSystems);
 }
 
+bool CParticleSysManager::Lists(const IParticleSystem* system) const {
+  if (!system) return false;
+  for (const auto& entry : m_systems)
+    if (entry.second == system) return true;
+  return false;
+}
+
 IParticleSystem* CParticleSysManager::GetFreeParticleSystem(const CStringHash& kind) {
   // Several systems share a kind so that a kind can show in several places at
   // once (the eight bursts of a grenade): any one of them that is free serves.

@@ -56,6 +56,10 @@ public:
   void RemoveSubSystem(const CStringHash& id, const IParticleSubSystem* subSystem);
 
   IParticleSystem* FindSystem(const CStringHash& id) const;
+  // Whether `system` is one of the live systems. A holder of a system taken by its
+  // kind asks before touching it: the system's object may have gone first (the
+  // level's objects go in no set order), and its pointer is then compared, never read.
+  bool Lists(const IParticleSystem* system) const;
   IParticleSubSystem* FindSubSystem(const CStringHash& id) const;
   // The particle pass: by the hash of the id (a particle entry's mesh name).
   IParticleSubSystem* FindSubSystem(uint32_t idHash) const { return m_subSystems.Find(idHash); }

@@ -15,6 +15,8 @@
 #include "engine/objects/GameObjectManager.h"
 #include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/particles/ParticleSystem.h"
 #include "game/enemies/AIManager.h"
 #include "game/enemies/Berserker.h"
 #include "tests/support/LogRecorder.h"
@@ -349,6 +351,26 @@ TEST_F(Patrol, CorpsesFadeAtTheirRate) {
   EXPECT_GT(actor.corpseAlpha, 0.0f);
   Frame(0.2f);
   EXPECT_LE(actor.corpseAlpha, 0.0f);
+}
+
+// The smoke of a corpse is a system of another object, which may go first when the
+// level's objects go: the enemy's reset puts it out only while it is still listed.
+TEST_F(Patrol, ResetPutsOutTheSmokeOnlyWhileItIsListed) {
+  ptc::CParticleSysManager particles;
+  auto* smoke = new CParticleSystemSimple();
+  const CStringHash id("enemy_smoke_01");
+  particles.RegisterSystem(id, smoke);
+  particles.Flush();
+  smoke->SetActive(true);
+  actor.deathEffect = smoke;
+  actor.Reset();
+  EXPECT_FALSE(smoke->IsActive());
+
+  actor.deathEffect = smoke;
+  particles.RemoveSystem(id, smoke);
+  delete smoke;
+  actor.Reset();  // the sanitizer fails a write through the stale pointer here
+  EXPECT_EQ(actor.deathEffect, nullptr);
 }
 
 // Enemy groups over objects built by the object manager.

@@ -147,8 +147,12 @@ TEST_F(Particles, EntriesWaitForTheFlushAndLeaveWithTheirObjects) {
   EXPECT_EQ(Part<gfx::CTransform>(object)->world.m[3][2], 3.0f);
 
   // A second object loaded and destroyed before any flush must not come back.
-  Make("fx2", Emitter("fx2_e") + System("fx2_s", "explosion", {"fx2_e"}));
+  IParticleSystem* live = manager.FindSystem(CStringHash("fx_s"));
+  EXPECT_TRUE(manager.Lists(live));
+  obj::CGameObject* second = Make("fx2", Emitter("fx2_e") + System("fx2_s", "explosion", {"fx2_e"}));
+  EXPECT_FALSE(manager.Lists(second->GetComponent<CParticleSystemSimple>())) << "not yet flushed";
   objects.Clear();
+  EXPECT_FALSE(manager.Lists(live)) << "gone with its object";
   EXPECT_EQ(manager.SystemCount(), 0);
   EXPECT_EQ(manager.SubSystemCount(), 0);
   manager.Flush();
