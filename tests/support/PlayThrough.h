@@ -84,8 +84,7 @@ inline SGameCensus TakeCensus(CVandrel& game) {
   c.objects = game.objectManager.GetObjectCount();
   c.particleSystems = game.particleManager.SystemCount();
   c.particleSubSystems = game.particleManager.SubSystemCount();
-  for (int i = 0; i < game.decalManager.DecalsMax(); ++i)
-    if (game.decalManager.Slot(i).used) ++c.decals;
+  c.decals = game.decalManager.LiveCount();
   c.sounds = game.audioManager.Channels().size();
   c.lights = game.lightManager.LiveCount();
   if (btCollisionWorld* world = game.collisionManager.GetWorld())
@@ -702,7 +701,9 @@ private:
         Keys({plat::input::kKeyLeftAlt, plat::input::kKeyF4});
         return;
       }
-      Fight(player, body, dt, /*walk=*/false);
+      // On along the street until the first fighters come within reach: they wait
+      // where they stand.
+      Fight(player, body, dt);
       return;
     }
     Reach(kStagePlay);
@@ -721,11 +722,11 @@ private:
       ++m_report.zonePictures;
     }
     if (m_report.bossKilled) Reach(kStageBoss);
-    Fight(player, body, dt, /*walk=*/true);
+    Fight(player, body, dt);
   }
 
   // One frame of the controller.
-  void Fight(CPlayerController* player, gfx::CTransform* body, float dt, bool walk) {
+  void Fight(CPlayerController* player, gfx::CTransform* body, float dt) {
     const int state = player->state;
     const bool hit = player->life < m_lastLife || state == CPlayerController::kHit ||
                      state == CPlayerController::kExplosionHit;
@@ -782,12 +783,21 @@ private:
       m_target = target->name;
       m_stuckClock = 0.0f;
       const float dx = target->position.x - at.x, dz = target->position.z - at.z;
-      if (target->fatality && target->distance < 4.0f && close == 1 && m_fatalityWait <= 0.0f) {
-        // One press, then the move's time to take him: a second press is not a
-        // player's way of finishing. Not with another enemy at hand, whose blow
-        // would cut the move short.
-        Keys({plat::input::kKeyL});
-        m_fatalityWait = 2.0f;
+      if (target->fatality && target->distance < 4.0f && close == 1) {
+        // A chain of blows swallows the key: no more blows, and the run at him ends
+        // the chain as its window closes and turns the player to face him. Then one
+        // press, and the move's time to take him; pressed again only when the first
+        // was not taken up. Not with another enemy at hand, whose blow would cut the
+        // move short.
+        std::vector<uint8_t> keys = MoveKeys(dx, dz);
+        const bool free = state == CPlayerController::kIdle ||
+                          state == CPlayerController::kIdleCombat ||
+                          state == CPlayerController::kRun;
+        if (free && target->distance < kFinishReach && m_fatalityWait <= 0.0f) {
+          keys.push_back(plat::input::kKeyL);
+          m_fatalityWait = 0.5f;
+        }
+        Keys(keys);
         return;
       }
       if (hit && m_evadeWait <= 0.0f) {
@@ -815,10 +825,6 @@ private:
       return;
     }
     m_target.clear();
-    if (!walk) {
-      Keys({});
-      return;
-    }
     // No one to fight near: on along the street, once the first gate is open (the
     // first zone's fighters must fall before the way on opens).
     const std::vector<SWayPoint>& route = Route();
@@ -965,6 +971,8 @@ private:
   static constexpr float kEngage = 12.0f;
   static constexpr float kReach = 3.0f;
   static constexpr float kStrike = 2.4f;
+  // Nearer than the finishing move's reach (3 m), so that the aim takes him.
+  static constexpr float kFinishReach = 2.5f;
   static constexpr float kChaseSeconds = 12.0f;
   static constexpr float kPassBySeconds = 40.0f;
   static constexpr float kStuckSeconds = 12.0f;

@@ -22,8 +22,9 @@ using test::CPlayThrough;
 using test::SPlayReport;
 
 // A bound on the whole run, below the test's own time-out, so that a stuck game still
-// reports what it reached.
-constexpr double kWallSeconds = 560.0;
+// reports what it reached. About 2.5 minutes on a quiet machine; a machine loaded by
+// other builds can stretch its frames (and so its play) more than five times over.
+constexpr double kWallSeconds = 1140.0;
 // The game's clock runs this much faster than the wall clock (see CPlayThrough).
 constexpr int kTimeScale = 3;
 
@@ -38,11 +39,7 @@ std::string PictureFolder() {
 
 class PlayThroughTest : public test::DrivenGameTest {};
 
-// Off in the suite for now: with the fighting enemies it fights every zone to the casino
-// (kills in all five), but its controller does not yet finish the boss reliably (it dies
-// to him or loses him and reaches the end of its route). Run it by hand with
-// --gtest_also_run_disabled_tests while its boss fight is mended.
-TEST_F(PlayThroughTest, DISABLED_TheWholeGameFromStartUpToTheSecondGamesFirstFight) {
+TEST_F(PlayThroughTest, TheWholeGameFromStartUpToTheSecondGamesFirstFight) {
   const std::string folder = PictureFolder();
   std::printf("PlayThrough: %dx%d, the render passes at the low preset (no SSAO, glow or "
               "depth of field; shadows quality 0), the game's clock at %dx the wall clock; %s; "
