@@ -82,6 +82,7 @@ void WatchHook(lua_State* state, lua_Debug* where) {
       std::snprintf(text, sizeof text, "stopped after running for more than %g s",
                     static_cast<double>(limit) / 1e9);
       reason = text;
+      watch->timedOut.store(true, std::memory_order_relaxed);
     } else if (quit && quit->load(std::memory_order_relaxed) && ran >= kQuitGraceNs) {
       reason = "stopped because the game is quitting";
     }
@@ -207,6 +208,7 @@ void CScriptManager::AddBindingRegistrar(BindingRegistrar registrar) {
 }
 
 void CScriptManager::Release() {
+  m_runaway.clear();
   m_globals = luabind::object();
   m_snapshot = luabind::object();
   if (m_state) {
@@ -216,6 +218,8 @@ void CScriptManager::Release() {
 }
 
 bool CScriptManager::LoadScripts() {
+  // The scripts may define their handlers anew.
+  m_runaway.clear();
   utl::CXmlFile file;
   const utl::CXmlFile::EResult result = file.Load(kScriptList);
   if (result == utl::CXmlFile::EResult::Missing) return false;
@@ -275,6 +279,8 @@ void PushRawGlobal(lua_State* state, const char* name) {
 
 bool CScriptManager::HasGlobalFunction(const char* name) const {
   if (!m_state || !name) return false;
+  // One that ran away is no longer called: its caller need not build its argument.
+  if (!m_runaway.empty() && m_runaway.count(name)) return false;
   PushRawGlobal(m_state, name);
   const bool isFunction = lua_isfunction(m_state, -1);
   lua_pop(m_state, 1);
@@ -283,6 +289,7 @@ bool CScriptManager::HasGlobalFunction(const char* name) const {
 
 bool CScriptManager::CallGlobalFunction(const char* name, const luabind::object& argument) {
   if (!m_state || !name) return false;
+  if (!m_runaway.empty() && m_runaway.count(name)) return false;
   const int top = lua_gettop(m_state);
   PushRawGlobal(m_state, name);
   if (!lua_isfunction(m_state, -1)) {
@@ -294,8 +301,14 @@ bool CScriptManager::CallGlobalFunction(const char* name, const luabind::object&
   } else {
     lua_pushnil(m_state);
   }
+  const bool outermost = m_watch.depth.load(std::memory_order_relaxed) == 0;
+  if (outermost) m_watch.timedOut = false;
   const bool ok = ProtectedCall(m_state, 1, 0) == LUA_OK;
   if (!ok) utl::LogPrintf("Script error in handler %s: %s\n", name, ErrorText(m_state));
+  if (!ok && outermost && m_watch.timedOut.exchange(false)) {
+    m_runaway.insert(name);
+    utl::LogPrintf("Script handler %s ran too long: it is not called again\n", name);
+  }
   lua_settop(m_state, top);
   return ok;
 }

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <set>
+#include <string>
 #include <vector>
 
 #include <luabind/object.hpp>
@@ -58,8 +60,12 @@ public:
 
   // When the global `name` is a function, calls it in protected mode with one
   // argument; a Lua error is logged with the function's name. False when nothing
-  // was called or the call failed. The Lua stack is left as it was.
+  // was called or the call failed. The Lua stack is left as it was. A function that
+  // had to be stopped at the time limit is not called again until the script list
+  // is loaded again (the game calls its handlers every frame: one that never ends
+  // would cost the limit each time), which the log says once.
   bool CallGlobalFunction(const char* name, const luabind::object& argument);
+  // False too for a function that is no longer called (see above).
   bool HasGlobalFunction(const char* name) const;
 
   // Checkpoints: snapshot[key] = globals[key] for every global; restore copies
@@ -78,6 +84,8 @@ public:
     // Host calls in progress (nested ones included) and when the outermost began.
     std::atomic<int> depth{0};
     std::atomic<int64_t> startNs{0};
+    // Set when the hook stops a call at the time limit.
+    std::atomic<bool> timedOut{false};
   };
 
 private:
@@ -86,6 +94,8 @@ private:
   luabind::object m_globals;
   luabind::object m_snapshot;
   std::vector<BindingRegistrar> m_registrars;
+  // The global functions stopped at the time limit since the scripts were loaded.
+  std::set<std::string> m_runaway;
 };
 
 // The free functions the host registers into every state.

@@ -344,11 +344,7 @@ void CPlayerController::TurnTowards(const plat::Vec3& point) {
 
 void CPlayerController::SetScreenEffect(bool on) {
   gfx::CRenderManager* render = gfx::CRenderManager::GetInstance();
-  if (!render) return;
-  bool* effect = render->filmLookSwitches;
-  if (on && !effect[gfx::CRenderManager::kScreenEffect])
-    effect[gfx::CRenderManager::kScreenEffectRestart] = true;
-  effect[gfx::CRenderManager::kScreenEffect] = on;
+  if (render) render->SetOldMovieLines(on);
 }
 
 // --- Hit states and death ----------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "engine/objects/Renderer.h"
 #include "engine/objects/Transform.h"
 #include "engine/render/Shader.h"
+#include "game/flow/GameNames.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/PlayerController.h"
 
@@ -50,7 +51,7 @@ bool ReadIntroFile(const char* path, obj::CGameObjectManager& objects, CFrontEnd
   // read its size leaves them the effect's own base rather than one of 0 pixels.
   if (frontEnd.menuWidth > 0 && frontEnd.menuHeight > 0) {
     std::vector<obj::CGameObject*> panels;
-    objects.GetGameObjectsByTemplate(CStringHash("intro"), panels);
+    objects.GetGameObjectsByTemplate(game_names::SH_intro, panels);
     for (obj::CGameObject* panel : panels) {
       gfx::CRenderer* renderer = panel->GetComponent<gfx::CRenderer>();
       if (!renderer) continue;

@@ -30,11 +30,8 @@ float F(rapidxml::xml_node<>* node, const char* name) {
 // The film look's switches that the start-up turns on under the title.
 void FilmLook(gfx::CRenderManager& render, bool on, float intensity) {
   render.filmLookExtras.Set(on);
-  bool* lines = render.filmLookSwitches;
-  if (on && !lines[gfx::CRenderManager::kScreenEffect])
-    lines[gfx::CRenderManager::kScreenEffectRestart] = true;
-  lines[gfx::CRenderManager::kScreenEffect] = on;
-  render.filmLookValues[4] = intensity;  // the old-movie intensity
+  render.SetOldMovieLines(on);
+  render.SetOldMovieIntensity(intensity);
 }
 
 }  // namespace

@@ -245,7 +245,7 @@ void CLuaFunctions::CameraSetTracker(const char* object) {
   if (!camera) return;
   obj::CGameObject* found = FindObject(object);
   if (!found) {
-    utl::LogPrintf("LuaFunctions: CameraSetTracker: no object %s\n", object ? object : "");
+    Report("LuaFunctions: %s: no object %s; ignored\n", "CameraSetTracker", object);
     return;
   }
   camera->SetTracker(found);
@@ -255,7 +255,13 @@ void CLuaFunctions::CameraSetField(const char* object) {
   CCameraGOWController* camera = Camera("CameraSetField");
   if (!camera) return;
   obj::CGameObject* found = FindObject(object);
-  camera->fieldTracker = found ? found->GetComponent<lgc::CTracker>() : nullptr;
+  if (!found) {
+    // A misspelt name must not take away the field the camera keeps to.
+    Report("LuaFunctions: %s: no object %s; ignored\n", "CameraSetField", object);
+    return;
+  }
+  // An object without a tracker clears the field.
+  camera->fieldTracker = found->GetComponent<lgc::CTracker>();
 }
 
 void CLuaFunctions::CameraSetRailMaxDistance(float distance) {

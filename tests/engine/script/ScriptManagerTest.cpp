@@ -271,6 +271,19 @@ TEST_F(ScriptHost, EndlessCallsAreStoppedAtTheTimeLimitNamingTheFile) {
   EXPECT_TRUE(host.CallGlobalFunction("OnShort", none)) << Joined();
   EXPECT_EQ(host.GetGlobalInt("short"), 100000);
   EXPECT_EQ(lua_gettop(host.GetState()), 0);
+
+  // A handler stopped at the limit is said once and not run again (the game calls its
+  // handlers every frame); the others still run, and a new load of the list brings it back.
+  log.clear();
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(host.CallGlobalFunction("OnLoop", none));
+  EXPECT_FALSE(host.HasGlobalFunction("OnLoop"));
+  EXPECT_TRUE(log.empty()) << Joined();
+  EXPECT_TRUE(host.CallGlobalFunction("OnShort", none));
+  EXPECT_TRUE(host.LoadScripts());
+  log.clear();
+  EXPECT_FALSE(host.CallGlobalFunction("OnLoop", none));
+  EXPECT_TRUE(Logged("Script error in handler OnLoop: ")) << Joined();
+  EXPECT_TRUE(Logged("Script handler OnLoop ran too long: it is not called again")) << Joined();
 }
 
 // The hook belongs to each Lua thread: a call made from another OS thread (the level

@@ -27,6 +27,7 @@
 #include "engine/objects/Camera.h"
 #include "engine/objects/GameObject.h"
 #include "engine/render/RenderManager.h"
+#include "engine/render/particles/ParticleSystem.h"
 #include "game/flow/GameStates.h"
 #include "game/flow/Vandrel.h"
 #include "game/player/EnemyList.h"
@@ -36,6 +37,7 @@
 #include "platform/input/ScriptedInput.h"
 #include "platform/window/MessageBox.h"
 #include "tests/support/DrivenGame.h"
+#include "tests/support/LogRecorder.h"
 
 namespace vd {
 namespace {
@@ -63,6 +65,8 @@ bool Enabled(CDrivenGame& game, const char* name) {
 // and Return brings the level in through main_camera.
 TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPlay) {
   CDrivenGame game(input.backend);
+  std::string log;
+  game.logSinks.AddSink(new test::CLogRecorder(&log));
   game.loaderDelayMs = -1;
   struct {
     int loadingFrames = 0;
@@ -78,6 +82,7 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
   struct {
     bool levelEnabled = false, loadingSceneOff = false, loadingLightGone = false;
     bool viewsThroughMainCamera = false, collisionRuns = false, noScreenFrames = false;
+    bool gatesStand = false;
     size_t liveLights = 0;
     int frames = 0;
   } play;
@@ -118,6 +123,10 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
       play.collisionRuns = !game.collisionManager.IsPaused();
       play.noScreenFrames = !game.renderManager.onResourceCreated;
       play.liveLights = game.lightManager.LiveCount();
+      const CGatingParticlesManager& gates = game.gameWorld.gatingParticles;
+      play.gatesStand = gates.avenue && gates.backstreet && gates.avenue->IsActive() &&
+                        gates.backstreet->IsActive() && gates.avenue->alpha > 0.0f &&
+                        gates.backstreet->alpha > 0.0f;
       game.quitRequested = 1;
     }
   };
@@ -141,6 +150,11 @@ TEST_F(LevelLoadingTest, ANewGameLoadsTheLevelBehindTheLoadingScreenAndStartsPla
   EXPECT_TRUE(play.collisionRuns) << "the level script resumes the collision world";
   EXPECT_TRUE(play.noScreenFrames) << "no loading-screen frame drawn over the level";
   EXPECT_GT(play.liveLights, 5u) << "the loader's lights reached the render side";
+  EXPECT_TRUE(play.gatesStand) << "both walls are found and stand when play begins";
+  // Every file of the level is there, and so are the walls the gate script fades.
+  EXPECT_NE(log.find("Init game"), std::string::npos) << "the log is read";
+  EXPECT_EQ(log.find("Data/xml/level1_"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Gating particles"), std::string::npos) << log;
   // Files the loader read hold their groups; those still to come are absent.
   for (EWorldGroup g : {kGroupLevelCommon, kGroupLevelScene, kGroupLevelTriggers,
                         kGroupLevelCollision, kGroupLevelLights, kGroupHUD, kGroupLevelTrackers,

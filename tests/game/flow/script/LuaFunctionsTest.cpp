@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "engine/objects/Camera.h"
+#include "engine/objects/Tracker.h"
 #include "engine/objects/Transform.h"
 #include "game/flow/GameWorld.h"
 #include "game/flow/script/LuaFunctions.h"
@@ -134,14 +135,20 @@ TEST_F(LuaCamera, NamesModesAnglesAndTheZoomFromScripts) {
   EXPECT_EQ(lens->projection, plat::PerspectiveFovRH(lens->fovRadians, 1.0f, 1.0f, 250.0f));
 
   // Names of no object: logged, the camera keeps its rail and target.
+  f.CameraSetField("path");
+  ASSERT_EQ(cam->fieldTracker, Part<lgc::CTracker>("path"));
   log.clear();
   f.CameraSetTracker("nowhere");
   f.CameraSetTarget("nobody");
+  f.CameraSetField("nothere");
   EXPECT_TRUE(Logged("no object nowhere"));
   EXPECT_TRUE(Logged("nobody"));
+  EXPECT_TRUE(Logged("CameraSetField: no object nothere"));
   EXPECT_EQ(cam->GetRailObjectName(), std::string("path"));
   EXPECT_EQ(cam->targetTransform, Transform("player"));
-  f.CameraSetField("nowhere");
+  EXPECT_EQ(cam->fieldTracker, Part<lgc::CTracker>("path"));
+  // An object without a tracker is no field.
+  f.CameraSetField("player");
   EXPECT_EQ(cam->fieldTracker, nullptr);
 
   // Before a level binds its camera the calls are ignored, said once.

@@ -16,6 +16,10 @@
 #include "engine/render/RenderManager.h"
 #include "engine/render/particles/ParticleSysManager.h"
 #include "engine/render/particles/ParticleSystem.h"
+#include "engine/core/FactoryMaker.h"
+#include "game/enemies/AIManager.h"
+#include "game/enemies/Berserker.h"
+#include "game/enemies/Krauser.h"
 #include "game/flow/GameWorld.h"
 #include "game/flow/script/GatingParticlesManager.h"
 #include "game/flow/script/LuaFunctions.h"
@@ -84,7 +88,8 @@ public:
   void BuildLevel() {
     ASSERT_TRUE(objects.LoadTemplates(
         WriteTemplates("<GameObjectTemplate name='test_fx'><Component name='CTransform'/>"
-                       "</GameObjectTemplate>")
+                       "</GameObjectTemplate>" +
+                       extraTemplates)
             .c_str()));
     extraInstances =
         "<GameObject name='path' GameObjectTemplate='test_path'><Component name='CTracker'>"
@@ -95,7 +100,7 @@ public:
         Effect("fx_1", "fx", "CParticleSystemSimple") +
         Effect(CGatingParticlesManager::kAvenueName, CGatingParticlesManager::kAvenueName,
                "CParticleSystemSimple", "<key name='active' value='1'/>") +
-        withBackstreet;
+        levelExtras;
     Build();
     // The render commit publishes what the level registered.
     particles.Flush();
@@ -124,7 +129,8 @@ public:
   ptc::CParticleSysManager particles;
   int32_t inGameState = 0;
   std::vector<std::string> written;
-  std::string withBackstreet;
+  std::string levelExtras;
+  std::string extraTemplates;
 };
 
 struct SCase {
@@ -253,6 +259,36 @@ TEST_F(ScriptApi, EachFunctionActsOnTheLevel) {
   }
 }
 
+// Each enemy getter answers only its own class: a fighter is no boss and the boss no
+// fighter, and only the fighter's class can switch its collisions.
+TEST_F(ScriptApi, EnemyGettersAnswerOnlyTheirOwnClass) {
+  utl::RegisterFactoryMaker<CBerserker, obj::IComponent>(objects.componentFactories);
+  utl::RegisterFactoryMaker<CKrauser, obj::IComponent>(objects.componentFactories);
+  RegisterEnemyBindings(host.GetState(), &world.aiManager);
+  extraTemplates =
+      "<GameObjectTemplate name='test_fighter'><Component name='CTransform'/>"
+      "<Component name='CBerserker'/></GameObjectTemplate>"
+      "<GameObjectTemplate name='test_boss'><Component name='CTransform'/>"
+      "<Component name='CKrauser'/></GameObjectTemplate>";
+  levelExtras = "<GameObject name='fighter_1' GameObjectTemplate='test_fighter'/>"
+                "<GameObject name='boss_1' GameObjectTemplate='test_boss'/>";
+  BuildLevel();
+  CBerserker* fighter = Part<CBerserker>("fighter_1");
+  ASSERT_NE(fighter, nullptr) << Joined();
+  ASSERT_NE(Part<CKrauser>("boss_1"), nullptr) << Joined();
+  fighter->collisionsEnabled = 1;
+  Run("local u = GetGameObjectUtils()\n"
+      "assert(u:GetCompKrauser('fighter_1') == nil)\n"
+      "assert(u:GetCompBerserker('boss_1') == nil)\n"
+      "local boss = u:GetCompKrauser('BOSS_1')\n"
+      "assert(boss ~= nil)\n"
+      "local found, method = pcall(function() return boss.EnableCollisions end)\n"
+      "assert(not found or method == nil, 'the boss has no EnableCollisions')\n"
+      "u:GetCompBerserker('fighter_1'):EnableCollisions(false)");
+  EXPECT_EQ(fighter->collisionsEnabled, 0);
+  EXPECT_EQ(CountLogged("Script error"), 0) << Joined();
+}
+
 TEST_F(ScriptApi, WhatIsNotThereIsSaidOnceAndLeftAlone) {
   // No level: no player, no particle system, no camera.
   struct SMissing {
@@ -356,7 +392,7 @@ TEST_F(ScriptApi, AGatingWallFadesFromItsRequestToOff) {
 TEST_F(ScriptApi, TheLevelsGatesOpenWhenTheirWayIsWon) {
   evn::CEventManager& events = this->events;
   evn::RegisterEventBindings(host.GetState());
-  withBackstreet =
+  levelExtras =
       Effect(CGatingParticlesManager::kBackstreetName, CGatingParticlesManager::kBackstreetName,
              "CParticleSystemSimple", "<key name='active' value='1'/>") +
       "<GameObject name='lever_backstreet_handle' GameObjectTemplate='test_fx'/>";
