@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/XmlFile.h"
 #include "game/flow/GameOptions.h"
 #include "game/flow/GameWorld.h"
 #include "game/flow/menu/MenuPages.h"
@@ -323,6 +324,54 @@ TEST_F(MenuPagesTest, TheLanguageSwitchReachesEveryElementsTextures) {
   options.language = 1;
   ASSERT_TRUE(menu.Enter(nullptr, &options, nullptr, &frontEnd));
   EXPECT_EQ(Element("menu_button_newgame").shown, "spa/menu/button_newgame_hl.png");
+}
+
+// The screen sprites of one list are drawn from the lowest z to the highest, and
+// sprites of equal z in no order that anything keeps: every sprite that must cover
+// another needs a higher z than it (with equal ones, a whole row of the graphics page
+// once lay under the page's dark panel).
+TEST(MenuLayers, EverySpriteLiesInFrontOfWhatItCovers) {
+  std::map<std::string, float> z;
+  for (const char* path : {"Data/xml/menu_main_instances.xml", "Data/xml/startup_instances.xml"}) {
+    utl::CXmlFile file;
+    ASSERT_EQ(file.Load(path), utl::CXmlFile::EResult::Ok) << path;
+    for (auto* object = file.Document().first_node("GameObject"); object;
+         object = object->next_sibling("GameObject"))
+      for (auto* key = object->first_node("Component")->first_node("key"); key;
+           key = key->next_sibling("key"))
+        if (std::string(key->first_attribute("name")->value()) == "position")
+          z[object->first_attribute("name")->value()] = std::atof(key->first_attribute("Z")->value());
+  }
+  ASSERT_EQ(z.size(), 126u + 4u);
+  const char* const backToFront[][2] = {
+      {"background_black", "logo_team"},
+      {"background_black", "startup_pad_recommended"},
+      {"background_black", "startup_title"},
+      // The start-up leaves its black on for the menu to stand on.
+      {"background_black", "menu_background_zombies"},
+      {"menu_background_zombies", "menu_background_fog_middle"},
+      {"menu_background_fog_middle", "menu_background_fog_front"},
+      {"menu_background_zombies", "menu_background_joe"},
+      {"menu_background_fog_front", "pause_background"},
+      {"menu_background_joe", "menu_blackening"},
+      {"pause_background", "menu_blackening"},
+  };
+  for (const auto& pair : backToFront)
+    EXPECT_LT(z.at(pair[0]), z.at(pair[1])) << pair[1] << " in front of " << pair[0];
+  const std::set<std::string> under = {"background_black", "logo_team", "startup_pad_recommended",
+                                       "startup_title", "menu_background_zombies",
+                                       "menu_background_fog_middle", "menu_background_fog_front",
+                                       "menu_background_joe", "pause_background",
+                                       "menu_blackening", "menu_black_front"};
+  // Every page's pictures lie on the panel; the fade lies over everything.
+  for (const auto& entry : z) {
+    EXPECT_GE(entry.second, 0.0f) << entry.first;
+    EXPECT_LE(entry.second, 32.0f) << entry.first << ": past the menu's depth";
+    if (entry.first != "menu_black_front")
+      EXPECT_LT(entry.second, z.at("menu_black_front")) << entry.first;
+    if (!under.count(entry.first))
+      EXPECT_GT(entry.second, z.at("menu_blackening")) << entry.first;
+  }
 }
 
 TEST(MenuReadOut, VolumesReadAsTheNearestStep) {
