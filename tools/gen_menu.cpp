@@ -682,6 +682,20 @@ void WriteQuad(const std::string& path, float vSpan) {
 
 // --- the menu's elements ----------------------------------------------------------
 
+// Depths on the menu's scale of 0 to 32 (its files' depth): the screen sprites of a
+// list are drawn from the lowest z up, and sprites of equal z in no kept order, so
+// whatever covers another lies at a higher z.
+constexpr float kZStartUpBlack = 0;  // under everything, the menu included
+constexpr float kZStartUpScreen = 2;
+constexpr float kZZombies = 1;
+constexpr float kZFogMiddle = 2;
+constexpr float kZFogFront = 3;
+constexpr float kZMenuTitle = 4;
+constexpr float kZPauseVeil = 5;
+constexpr float kZPanel = 6;
+constexpr float kZPage = 10;
+constexpr float kZBlackFront = 31;
+
 struct Element {
   std::string name;
   std::string picture;  // under "menu/", with its extension; the highlighted one adds "_hl"
@@ -690,6 +704,7 @@ struct Element {
   std::string mesh = "menu_quad.mesh";
   std::string technique = "TechGUIAlignCenter";
   bool sameLook = false;  // no highlighted look of its own
+  float z = kZPage;
 };
 
 std::vector<Element> MenuElements() {
@@ -700,17 +715,23 @@ std::vector<Element> MenuElements() {
     return &e.back();
   };
   // The backdrop, back to front.
-  add("menu_background_zombies", "bg_zombies.png", "none", 0, 0, 1024, 768)->sameLook = true;
+  Element* zombies = add("menu_background_zombies", "bg_zombies.png", "none", 0, 0, 1024, 768);
+  zombies->sameLook = true;
+  zombies->z = kZZombies;
   for (const char* fog : {"menu_background_fog_middle", "menu_background_fog_front"}) {
-    Element* f = add(fog, std::string(fog == std::string("menu_background_fog_middle")
-                                          ? "bg_fog_middle.png"
-                                          : "bg_fog_front.png"),
-                     "none", 0, 256, 1024, 512);
+    const bool middle = fog == std::string("menu_background_fog_middle");
+    Element* f = add(fog, middle ? "bg_fog_middle.png" : "bg_fog_front.png", "none", 0, 256,
+                     1024, 512);
     f->technique = "TechGUIAlignCenterWrap";
     f->sameLook = true;
+    f->z = middle ? kZFogMiddle : kZFogFront;
   }
-  add("menu_background_joe", "MenuTitles_01.dds", "none", 192, 24, 640, 128)->sameLook = true;
-  add("menu_blackening", "panel.png", "none", 152, 160, 720, 580)->sameLook = true;
+  Element* title = add("menu_background_joe", "MenuTitles_01.dds", "none", 192, 24, 640, 128);
+  title->sameLook = true;
+  title->z = kZMenuTitle;
+  Element* panel = add("menu_blackening", "panel.png", "none", 152, 160, 720, 580);
+  panel->sameLook = true;
+  panel->z = kZPanel;
 
   const float bw = 448, bh = 64, bx = 512 - bw / 2;
   // Main menu.
@@ -819,7 +840,9 @@ std::vector<Element> MenuElements() {
   add("exit_yes", "exit_yes.png", "exit", bx, 400, bw, bh);
   add("exit_no", "exit_no.png", "exit", bx, 480, bw, bh);
   // In front of everything: the black that the menu fades in from.
-  add("menu_black_front", "black.png", "none", 0, 0, 1024, 768)->sameLook = true;
+  Element* black = add("menu_black_front", "black.png", "none", 0, 0, 1024, 768);
+  black->sameLook = true;
+  black->z = kZBlackFront;
   return e;
 }
 
@@ -835,11 +858,12 @@ std::string Comment(const char* what) {
   return std::string(kHeader) + "<!-- " + what + " Written by tools/gen_menu. -->\n";
 }
 
-// The pause menu's dark veil over the frozen, blurred game: after the backdrop, so
-// that it lies under every page's buttons. Not a page element: the pause switches it.
+// The pause menu's dark veil over the frozen, blurred game: under the panel and every
+// page's buttons. Not a page element: the pause switches it.
 std::string PauseBackgroundObject() {
   return "<GameObject name=\"pause_background\" GameObjectTemplate=\"menu\">\n"
-         "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"0\" Y=\"0\" Z=\"0\"/>\n"
+         "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"0\" Y=\"0\" Z=\"" +
+         gen::Num(kZPauseVeil) + "\"/>\n"
          "    <key name=\"scale\" X=\"1024\" Y=\"768\" Z=\"1\"/>\n  </Component>\n"
          "  <Component name=\"CRenderer\">\n"
          "    <key name=\"textures\"><texture image=\"pause_background.png\"/></key>\n"
@@ -867,7 +891,7 @@ void WriteMenuXml(const std::string& xml, const std::vector<Element>& elements) 
   for (const Element& e : elements) {
     objects += "<GameObject name=\"" + e.name + "\" GameObjectTemplate=\"menu\">\n";
     objects += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"" +
-               gen::Num(e.x) + "\" Y=\"" + gen::Num(e.y) + "\" Z=\"0\"/>\n";
+               gen::Num(e.x) + "\" Y=\"" + gen::Num(e.y) + "\" Z=\"" + gen::Num(e.z) + "\"/>\n";
     objects += "    <key name=\"scale\" X=\"" + gen::Num(e.w) + "\" Y=\"" + gen::Num(e.h) +
                "\" Z=\"1\"/>\n  </Component>\n";
     objects += "  <Component name=\"CRenderer\">\n";
@@ -910,8 +934,9 @@ void WriteStartUpXml(const std::string& xml) {
     const char* image;
     bool multiLanguage;
     float x, y, w, h;
+    float z = kZStartUpScreen;
   };
-  const Screen screens[] = {{"background_black", "startup/black.png", false, 0, 0, 1024, 768},
+  const Screen screens[] = {{"background_black", "startup/black.png", false, 0, 0, 1024, 768, kZStartUpBlack},
                             {"logo_team", "startup/logo_team.png", false, 256, 192, 512, 384},
                             {"startup_pad_recommended", "startup/pad_recommended.png", true, 128,
                              192, 768, 384},
@@ -920,7 +945,7 @@ void WriteStartUpXml(const std::string& xml) {
   for (const Screen& s : screens) {
     objects += std::string("<GameObject name=\"") + s.name + "\" GameObjectTemplate=\"menu\">\n";
     objects += "  <Component name=\"CTransform\">\n    <key name=\"position\" X=\"" +
-               gen::Num(s.x) + "\" Y=\"" + gen::Num(s.y) + "\" Z=\"0\"/>\n";
+               gen::Num(s.x) + "\" Y=\"" + gen::Num(s.y) + "\" Z=\"" + gen::Num(s.z) + "\"/>\n";
     objects += "    <key name=\"scale\" X=\"" + gen::Num(s.w) + "\" Y=\"" + gen::Num(s.h) +
                "\" Z=\"1\"/>\n  </Component>\n";
     objects += std::string("  <Component name=\"CRenderer\">\n    <key name=\"textures\"") +

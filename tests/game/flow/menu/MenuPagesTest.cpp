@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -11,12 +12,21 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/XmlFile.h"
+#include "engine/events/EngineEvents.h"
+#include "engine/events/EventManager.h"
+#include "engine/objects/GameObjectManager.h"
+#include "engine/objects/Renderer.h"
+#include "engine/objects/Transform.h"
+#include "engine/render/RenderManager.h"
+#include "engine/render/Shader.h"
 #include "game/flow/GameOptions.h"
 #include "game/flow/GameWorld.h"
 #include "game/flow/menu/MenuPages.h"
 #include "game/flow/menu/MenuState.h"
 #include "platform/gpu/Device.h"
 #include "tests/support/LogRecorder.h"
+#include "tests/support/LuaFixture.h"
 
 namespace vd {
 namespace {
@@ -140,6 +150,64 @@ TEST_F(MenuPagesTest, NavigationWalksTheRingsAndPages) {
   EXPECT_EQ(menu.sounds.front(), "menu_click_02");
   EXPECT_EQ(Element("menu_button_newgame").shown, "eng/menu/button_newgame_hl.png");
   EXPECT_EQ(Element("menu_button_options").shown, "eng/menu/button_options.png");
+}
+
+// Every slot of every action, keyboard and pad alike, from the main page (back from
+// the options page, which has one).
+TEST_F(MenuPagesTest, EachSlotOfAnActionActsAsIt) {
+  struct Case {
+    int slot;
+    bool fromOptions;
+    int page;
+    const char* selected;
+  };
+  const Case cases[] = {
+      {2, false, 0, "menu_button_exit"},     {20, false, 0, "menu_button_exit"},
+      {4, false, 0, "menu_button_options"},  {22, false, 0, "menu_button_options"},
+      {24, false, 1, "newgame_normal"},      {25, false, 1, "newgame_normal"},
+      {10, false, 1, "newgame_normal"},      {12, false, 1, "newgame_normal"},
+      {18, false, 1, "newgame_normal"},      {26, true, 0, "menu_button_options"},
+      {27, true, 0, "menu_button_options"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot);
+    ASSERT_TRUE(menu.Enter(nullptr, &options, nullptr, &frontEnd));
+    if (c.fromOptions) {
+      menu.CloseMainMenuPage();
+      menu.OpenOptionsPage(CStringHash("menu_button_graphics"));
+    }
+    Press({c.slot});
+    EXPECT_EQ(menu.page, c.page);
+    EXPECT_EQ(Selected(), c.selected);
+  }
+  // Left and right: the horizontal input of the frame, with its click.
+  const std::pair<int, float> sides[] = {{3, 1.0f}, {21, 1.0f}, {5, -1.0f}, {23, -1.0f}};
+  for (const auto& side : sides) {
+    menu.sounds.clear();
+    Press({side.first});
+    EXPECT_EQ(menu.horizontalInput, side.second) << side.first;
+    EXPECT_EQ(menu.sounds, std::vector<std::string>{"menu_click_03"}) << side.first;
+  }
+  Press({});
+  EXPECT_EQ(menu.horizontalInput, 0.0f);
+}
+
+// The fog layers keep their texture offsets inside one turn whatever the frame time.
+TEST_F(MenuPagesTest, TheFogLayersScrollWithinOneTurn) {
+  SScreenElement& middle = frontEnd.menuElements[CFrontEndData::kMenuBackgroundFogMiddle];
+  SScreenElement& front = frontEnd.menuElements[CFrontEndData::kMenuBackgroundFogFront];
+  middle.uvOffset.x = 0.001f;
+  front.uvOffset.x = 0.999f;
+  menu.Update(1.0f);
+  EXPECT_NEAR(middle.uvOffset.x, 0.981f, 1e-5f) << "scrolls left, wrapping below 0";
+  EXPECT_NEAR(front.uvOffset.x, 0.024f, 1e-5f) << "scrolls right, wrapping above 1";
+  for (float dt : {0.0f, 1.0f / 60.0f, 50.0f, 1.0e4f}) {
+    menu.Update(dt);
+    EXPECT_GE(middle.uvOffset.x, 0.0f) << dt;
+    EXPECT_LT(middle.uvOffset.x, 1.0f) << dt;
+    EXPECT_GE(front.uvOffset.x, 0.0f) << dt;
+    EXPECT_LE(front.uvOffset.x, 1.0f) << dt;
+  }
 }
 
 TEST_F(MenuPagesTest, TheNewGamePageCommitsItsDifficultyOrRestoresItOnBack) {
@@ -325,6 +393,54 @@ TEST_F(MenuPagesTest, TheLanguageSwitchReachesEveryElementsTextures) {
   EXPECT_EQ(Element("menu_button_newgame").shown, "spa/menu/button_newgame_hl.png");
 }
 
+// The screen sprites of one list are drawn from the lowest z to the highest, and
+// sprites of equal z in no order that anything keeps: every sprite that must cover
+// another needs a higher z than it (with equal ones, a whole row of the graphics page
+// once lay under the page's dark panel).
+TEST(MenuLayers, EverySpriteLiesInFrontOfWhatItCovers) {
+  std::map<std::string, float> z;
+  for (const char* path : {"Data/xml/menu_main_instances.xml", "Data/xml/startup_instances.xml"}) {
+    utl::CXmlFile file;
+    ASSERT_EQ(file.Load(path), utl::CXmlFile::EResult::Ok) << path;
+    for (auto* object = file.Document().first_node("GameObject"); object;
+         object = object->next_sibling("GameObject"))
+      for (auto* key = object->first_node("Component")->first_node("key"); key;
+           key = key->next_sibling("key"))
+        if (std::string(key->first_attribute("name")->value()) == "position")
+          z[object->first_attribute("name")->value()] = std::atof(key->first_attribute("Z")->value());
+  }
+  ASSERT_EQ(z.size(), 126u + 4u);
+  const char* const backToFront[][2] = {
+      {"background_black", "logo_team"},
+      {"background_black", "startup_pad_recommended"},
+      {"background_black", "startup_title"},
+      // The start-up leaves its black on for the menu to stand on.
+      {"background_black", "menu_background_zombies"},
+      {"menu_background_zombies", "menu_background_fog_middle"},
+      {"menu_background_fog_middle", "menu_background_fog_front"},
+      {"menu_background_zombies", "menu_background_joe"},
+      {"menu_background_fog_front", "pause_background"},
+      {"menu_background_joe", "menu_blackening"},
+      {"pause_background", "menu_blackening"},
+  };
+  for (const auto& pair : backToFront)
+    EXPECT_LT(z.at(pair[0]), z.at(pair[1])) << pair[1] << " in front of " << pair[0];
+  const std::set<std::string> under = {"background_black", "logo_team", "startup_pad_recommended",
+                                       "startup_title", "menu_background_zombies",
+                                       "menu_background_fog_middle", "menu_background_fog_front",
+                                       "menu_background_joe", "pause_background",
+                                       "menu_blackening", "menu_black_front"};
+  // Every page's pictures lie on the panel; the fade lies over everything.
+  for (const auto& entry : z) {
+    EXPECT_GE(entry.second, 0.0f) << entry.first;
+    EXPECT_LE(entry.second, 32.0f) << entry.first << ": past the menu's depth";
+    if (entry.first != "menu_black_front")
+      EXPECT_LT(entry.second, z.at("menu_black_front")) << entry.first;
+    if (!under.count(entry.first))
+      EXPECT_GT(entry.second, z.at("menu_blackening")) << entry.first;
+  }
+}
+
 TEST(MenuReadOut, VolumesReadAsTheNearestStep) {
   // A hundred presses from 0 and a hundred from 1, each read as the number of steps.
   float up = 0.0f, down = 1.0f;
@@ -374,6 +490,88 @@ TEST_F(MenuPagesTest, VolumeSliderStepsHoldsAndHidesLeadingZeros) {
   Press({kDown, kRight});
   EXPECT_EQ(Selected(), "option_voicesvolume");
   EXPECT_FLOAT_EQ(frontEnd.pending.effectsVolume, 0.05f);
+}
+
+// The read-outs on the menu's own digit objects: each digit's row of the strip, and
+// no leading zeros in a volume.
+class MenuDigitsTest : public test::LuaFixture {
+protected:
+  void SetUp() override {
+    LuaFixture::SetUp();
+    evn::InitEngineEventTypes();
+    ASSERT_TRUE(events.Init());
+    ASSERT_TRUE(render.Init(nullptr));
+    obj::RegisterObjectComponentFactories(objects.componentFactories);
+    gfx::RegisterRendererFactory(objects.componentFactories);
+    ASSERT_TRUE(objects.Init());
+    ASSERT_TRUE(objects.LoadTemplates("Data/xml/common_templates.xml"));
+    objects.LoadInstances("Data/xml/menu_main_instances.xml", "", true);
+    objects.ApplyQueuedRequests();
+    ASSERT_TRUE(menu.Enter(nullptr, &options, nullptr, &frontEnd));
+    for (auto& entry : frontEnd.menuTable) {
+      obj::CGameObject* object = objects.GetGameObjectByName(entry.second.name);
+      entry.second.renderer = object ? object->GetComponent<gfx::CRenderer>() : nullptr;
+    }
+  }
+  void TearDown() override {
+    for (auto& entry : frontEnd.menuTable) entry.second.renderer = nullptr;
+    events.Clear();
+    objects.Clear();
+    utl::DeleteFactoryMakers(objects.componentFactories);
+    render.Shutdown();
+    LuaFixture::TearDown();
+  }
+  // The strip row a digit element shows; -1 when none was set.
+  float Row(const char* name) {
+    const SMenuElement* e = menu.Element(name);
+    if (!e || !e->renderer || !e->renderer->GetShaderInstance()) return -1.0f;
+    const gfx::CShader::SParameter* p =
+        e->renderer->GetShaderInstance()->FindParameter(CStringHash("gUVOffset"));
+    if (!p || p->bytes.size() < 8) return -1.0f;
+    float uv[2];
+    std::memcpy(uv, p->bytes.data(), 8);
+    EXPECT_EQ(uv[0], 0.0f) << name;
+    return uv[1];
+  }
+
+  evn::CEventManager events;
+  gfx::CRenderManager render;
+  obj::CGameObjectManager objects;
+  CGameOptions options{"no such file"};
+  CFrontEndData frontEnd;
+  CRecordingMenu menu;
+};
+
+TEST_F(MenuDigitsTest, EachDigitShowsItsRowOfTheStrip) {
+  // 0.82 as float steps from 0 lands just under 82 hundredths.
+  float music = 0.0f;
+  for (int i = 0; i < 82; ++i) music += 0.01f;
+  frontEnd.pending.musicVolume = music;
+  frontEnd.pending.effectsVolume = 0.05f;
+  frontEnd.pending.voicesVolume = 1.0f;
+  menu::VolumeReadOuts(menu);
+  struct Case {
+    const char* digit;
+    int value;
+  };
+  const Case volumes[] = {{"musicvolume_unid", 2},   {"musicvolume_dec", 8},
+                          {"effectsvolume_unid", 5}, {"voicesvolume_unid", 0},
+                          {"voicesvolume_dec", 0},   {"voicesvolume_cent", 1}};
+  for (const Case& c : volumes) EXPECT_FLOAT_EQ(Row(c.digit), menu::DigitOffset(c.value)) << c.digit;
+  const std::pair<const char*, bool> shown[] = {
+      {"musicvolume_cent", false}, {"musicvolume_dec", true},     {"effectsvolume_dec", false},
+      {"effectsvolume_cent", false}, {"voicesvolume_cent", true}, {"voicesvolume_dec", true}};
+  for (const auto& s : shown) EXPECT_EQ(menu.enabled.at(s.first), s.second) << s.first;
+
+  frontEnd.pending.resolutionWidth = 1280.0f;
+  frontEnd.pending.resolutionHeight = 960.0f;
+  menu::ResolutionReadOut(menu);
+  const Case resolution[] = {{"resolution_width_mil", 1},  {"resolution_width_cent", 2},
+                             {"resolution_width_dec", 8},  {"resolution_width_unid", 0},
+                             {"resolution_height_mil", 0}, {"resolution_height_cent", 9},
+                             {"resolution_height_dec", 6}, {"resolution_height_unid", 0}};
+  for (const Case& c : resolution)
+    EXPECT_FLOAT_EQ(Row(c.digit), menu::DigitOffset(c.value)) << c.digit;
 }
 
 // Saved graphics reach the device as a presentation it can make: an antialiasing the
