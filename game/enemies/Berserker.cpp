@@ -428,10 +428,9 @@ bool CBerserker::RequestState(int state, int subState) {
   if ((locked && current != SAIState{7, 6}) || current == request)
     return ChangeState(state, subState, true);
   const uint8_t wasLocked = locked;
-  if (vomitEffect) {
-    vomitEffect->SetActive(false);
-    vomitEffect = nullptr;
-  }
+  // Like the corpse's smoke, the spray belongs to another object that may be gone.
+  if (StillListed(vomitEffect)) vomitEffect->SetActive(false);
+  vomitEffect = nullptr;
   locked = 0;
   const bool changed = ChangeState(state, subState, true);
   if (wasLocked) locked = 1;

@@ -568,10 +568,9 @@ void CBerserker::LeaveFight() {
     manager->RemoveVomitAttacker(this);
     if (fatalityOffered) EndFatalityOffer();
   }
-  if (vomitEffect) {
-    vomitEffect->SetActive(false);
-    vomitEffect = nullptr;
-  }
+  // Like the corpse's smoke, the spray belongs to another object that may be gone.
+  if (StillListed(vomitEffect)) vomitEffect->SetActive(false);
+  vomitEffect = nullptr;
 }
 
 }  // namespace vd

@@ -239,9 +239,9 @@ void CPatrol::Reset() {
   deathEffect = nullptr;
 }
 
-bool CPatrol::DeathEffectAlive() const {
+bool CPatrol::StillListed(const ptc::IParticleSystem* system) {
   const ptc::CParticleSysManager* particles = ptc::CParticleSysManager::GetInstance();
-  return deathEffect && particles && particles->Lists(deathEffect);
+  return system && particles && particles->Lists(system);
 }
 
 void CPatrol::Subscribe(bool on) {

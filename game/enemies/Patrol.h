@@ -240,7 +240,10 @@ public:
   ptc::IParticleSystem* deathEffect = nullptr;
   // The smoke is a system of another object, taken by its kind: when the level goes it
   // may be destroyed before this one, so it is touched only while still listed.
-  bool DeathEffectAlive() const;
+  bool DeathEffectAlive() const { return StillListed(deathEffect); }
+  // Whether a system borrowed from the particle manager still exists (the pointer is
+  // compared, never read through).
+  static bool StillListed(const ptc::IParticleSystem* system);
 
 protected:
   // The base driver's steps, for the kinds' own drivers.

@@ -18,6 +18,8 @@
 #include "engine/events/GameEvents.h"
 #include "engine/objects/GameObject.h"
 #include "engine/objects/Transform.h"
+#include "engine/render/particles/ParticleSysManager.h"
+#include "engine/render/particles/ParticleSystem.h"
 #include "game/enemies/AIManager.h"
 #include "game/enemies/Berserker.h"
 #include "game/player/FightSlotMgr.h"
@@ -386,6 +388,28 @@ TEST_F(Fight, TheVomitAttacksEveryFrameOfItsWindow) {
   EXPECT_EQ(b->vomitDecalPlaced, 1);
   manager.Update(kDt);
   EXPECT_TRUE(manager.GetVomitAttackers().empty()) << "gone once it left the attack";
+}
+
+// The spray is a system of another object, which may go first when the level's objects
+// go: leaving the fight puts it out only while the particle manager still lists it.
+TEST_F(Fight, LeavingTheFightPutsOutTheSprayOnlyWhileItIsListed) {
+  CBerserker* b = Zombie(3.0f, 0.0f);
+  ptc::CParticleSysManager particles;
+  auto* spray = new CParticleSystemSimple();
+  const CStringHash id("enemy_vomit_01");
+  particles.RegisterSystem(id, spray);
+  particles.Flush();
+  spray->SetActive(true);
+  b->vomitEffect = spray;
+  b->LeaveFight();
+  EXPECT_FALSE(spray->IsActive());
+  EXPECT_EQ(b->vomitEffect, nullptr);
+
+  b->vomitEffect = spray;
+  particles.RemoveSystem(id, spray);
+  delete spray;
+  b->LeaveFight();  // the sanitizer fails a write through the stale pointer here
+  EXPECT_EQ(b->vomitEffect, nullptr);
 }
 
 // Taunts go through the fight list in order and wrap; each returns by its substate.
