@@ -48,13 +48,15 @@ public:
   void RenderScreenShadows(CRenderTarget*, int) override { Add("ScreenShadows"); }
   void RenderCameraDepth(CRenderTarget*) override { Add("CameraDepth"); }
   void RenderDecals(float, float, float) override { Add("Decals"); }
-  void ApplyScreenShadows(CRenderTarget*) override { Add("ApplyShadows"); }
-  void MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) override {
-    Add("MergeGlow");
+  bool ApplyScreenShadows(CRenderTarget*) override { return Add("ApplyShadows"); }
+  bool MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) override {
+    return Add("MergeGlow");
   }
-  void RenderDepthOfField(CRenderTarget*, int, int) override { Add("DoF"); }
-  void RenderRadialBlur(CRenderTarget*) override { Add("RadialBlur"); }
-  void RenderFinalFX(CRenderTarget*, float dt) override { Add("FilmLook " + std::to_string(dt)); }
+  bool RenderDepthOfField(CRenderTarget*, int, int) override { return Add("DoF"); }
+  bool RenderRadialBlur(CRenderTarget*) override { return Add("RadialBlur"); }
+  bool RenderFinalFX(CRenderTarget*, float dt) override {
+    return Add("FilmLook " + std::to_string(dt));
+  }
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget*, int, int) override {
     Add("FoldDoF");
     return canFold;
@@ -67,7 +69,11 @@ public:
   bool canFold = false;
 
 private:
-  void Add(const std::string& s) { m_trace.push_back(s); }
+  // The full-screen passes draw.
+  bool Add(const std::string& s) {
+    m_trace.push_back(s);
+    return true;
+  }
   Trace& m_trace;
 };
 
@@ -263,6 +269,30 @@ TEST_F(RenderFrameTest, EachFlagSwitchesItsPasses) {
     Trace got = Frame();
     got.erase(std::remove(got.begin(), got.end(), "finished"), got.end());
     EXPECT_EQ(got, c.passes) << c.name;
+  }
+}
+
+// The decal depth is drawn for the decal pass alone, and both wait for a decal the
+// decal manager says is there; without its word they run as the flag says.
+TEST_F(RenderFrameTest, TheDecalPassesRunOnlyWithDecalsToDraw) {
+  render.viewCamera.Set(kCamera);
+  SetAllFlags(false);
+  render.decals.Set(true);
+  Commit();
+  struct Case {
+    int liveDecals;
+    Trace passes;
+  };
+  const Case cases[] = {
+      {-1, {"DecalDepth", "LinearDepth", "Decals"}},
+      {0, {"LinearDepth"}},
+      {3, {"DecalDepth", "LinearDepth", "Decals"}},
+  };
+  for (const Case& c : cases) {
+    render.liveDecals = c.liveDecals;
+    Trace got = Frame();
+    got.erase(std::remove(got.begin(), got.end(), "finished"), got.end());
+    EXPECT_EQ(got, c.passes) << c.liveDecals << " decals";
   }
 }
 
