@@ -246,7 +246,7 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   }
   if (hasView) {
     // Water refracts the picture so far; particles only blend over it.
-    if (!m_drawn[kListWater].empty()) refresh();
+    if (AnyWaterToDraw()) refresh();
     begin();
     DrawWaterList(copy, static_cast<float>(width), static_cast<float>(height), dt);
     DrawParticleList(ambientOcclusion, dt);

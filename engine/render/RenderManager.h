@@ -189,6 +189,10 @@ public:
   void DrawEntryPasses(const SRenderItem& item, bool meshChanged);
   bool IsEntryVisible(const SRenderItem& item) const;
   bool IsEntryInVisibleZone(const SRenderItem& item) const;
+  // A water entry the water walk draws this frame (the walk's own test), and whether
+  // the list holds one: only then does the water read the scene copy.
+  bool WaterEntryToDraw(const SRenderItem& item) const;
+  bool AnyWaterToDraw() const;
   void DrawParticleEntry(const SRenderItem& item, const plat::Vec3& eye);
   // Particle-system billboards: 0 "view_point", 1 "view_point_vert", 2 "view_plane".
   void SetBillboardAxes(const plat::Vec3& eye, const plat::Vec3& cameraFront, int alignment,

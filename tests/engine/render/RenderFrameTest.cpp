@@ -345,6 +345,35 @@ TEST_F(RenderFrameTest, TheSceneCopyIsRefreshedOnlyBeforeAPassThatReadsIt) {
   }
 }
 
+// The water reads the copy only where the water walk draws it: out of view, it
+// costs no copy.
+TEST_F(RenderFrameTest, WaterOutOfViewTakesNoSceneCopy) {
+  CRenderTarget copy;
+  ASSERT_EQ(device->CreateTexture(320, 240, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &copy.texture),
+            gpu::kOk);
+  ASSERT_EQ(copy.texture->GetSurfaceLevel(0, &copy.surface), gpu::kOk);
+  copy.device = device;
+  copy.width = 320;
+  copy.height = 240;
+  g_view.frustum[0] = plat::Plane(-1.0f, 0.0f, 0.0f, 10.0f);  // x <= 10
+  render.viewCamera.Set(kCamera);
+  float outMin[3] = {20, 0, 0}, outMax[3] = {21, 1, 1};
+  float inMin[3] = {0, 0, 0}, inMax[3] = {1, 1, 1};
+  SRenderData& water = Add("water", kRenderTypeWater, kLayerFloor);
+  SetAllFlags(false);
+  render.filmLook = true;
+  Commit();
+  for (bool inView : {false, true}) {
+    water.boxMin = inView ? inMin : outMin;
+    water.boxMax = inView ? inMax : outMax;
+    recorder->Clear();
+    render.RenderFrame(&copy, 0.5f, 1.0f);
+    EXPECT_EQ(recorder->CountCalls("StretchRect"), inView ? 2u : 1u) << inView;
+    EXPECT_EQ(render.frameSceneCopies, inView ? 2u : 1u) << inView;
+  }
+}
+
 // Depth of field followed at once by the film look is one full-screen draw: the
 // fold is asked for only then, and a fold the passes refuse draws them apart.
 TEST_F(RenderFrameTest, DepthOfFieldFoldsIntoTheFilmLookOnlyWhenNothingDrawsBetween) {
