@@ -544,5 +544,39 @@ TEST_F(PassesScreenGlTest, ChainedPostPassesDrawThePictureOfCopiedOnesWithFewerC
   EXPECT_GT(LargestDifference(DriverFrame(), plain), 20);
 }
 
+// Without a glower drawn, the glow's passes (its colour's blur, its depth, the merge)
+// have nothing to add: the frame skips them and draws the picture of a frame
+// without glow.
+TEST_F(PassesScreenGlTest, GlowWithoutADrawnGlowerSkipsItsPassesAndLeavesThePicture) {
+  SPassSet film;
+  film.film = true;
+  SetDriverPasses(film);
+  const std::vector<uint8_t> withoutGlow = DriverFrame();
+  SPassSet glow = film;
+  glow.glow = true;
+  SetDriverPasses(glow);
+  const auto drawTable = passes->draws.drawTable;
+  struct SCase {
+    const char* name;
+    bool inList;
+  };
+  for (const SCase c : {SCase{"no glower in the list", false},
+                        SCase{"a glower the glow walk does not draw", true}}) {
+    passes->draws.anyGlower = [&c] { return c.inList; };
+    passes->draws.drawTable = [&](const gfx::STechniqueEntry* table, int count, bool glowers) {
+      return glowers ? 0 : drawTable(table, count, false);
+    };
+    const std::vector<uint8_t> px = DriverFrame();
+    EXPECT_FALSE(manager.glowersDrawn) << c.name;
+    EXPECT_FALSE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated()) << c.name;
+    EXPECT_EQ(LargestDifference(px, withoutGlow), 0) << c.name;
+  }
+  // The box that glows, drawn: its depth is drawn and the picture changes.
+  passes->draws.anyGlower = [] { return true; };
+  passes->draws.drawTable = drawTable;
+  EXPECT_GT(LargestDifference(DriverFrame(), withoutGlow), 20);
+  EXPECT_TRUE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
+}
+
 }  // namespace
 }  // namespace vd
