@@ -24,9 +24,12 @@
 // radial blur off (only an evade or a grenade's burst switches it on). The sky, the
 // water and the scene copies are drawn in both, as the game draws them.
 //
-// Rounds alternate between the two and each frame ends with a read-back, so that
+// Rounds alternate between the three and each frame ends with a read-back, so that
 // the GL work is inside the timing; wall clock, since Mesa's llvmpipe rasterises on
-// threads of its own. A frame's time is the render thread's work: RenderFrame, the
+// threads of its own, and beside it the CPU time of the whole process over the same
+// span (the llvmpipe threads' included: the benchmark's own CPU column is the
+// process's too, never the main thread's alone, which leaves the rasterising out).
+// A frame's time is the render thread's work: RenderFrame, the
 // commit that follows it, the read-back. What the main thread does beside it in the
 // game (the queued requests before, the update pass over the objects the frame
 // drew after, the fighters' animation among them) happens between frames, outside
@@ -39,6 +42,7 @@
 // /tmp/name_off.png.
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +108,18 @@ const char* kGlowingFighter = R"(<?xml version="1.0" encoding="utf-8"?>
   </Component>
 </GameObject>
 )";
+
+double ProcessCpuMs() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+// What a run of frames cost on average: wall clock, the process's CPU, and the
+// full-screen copies of the picture the frame driver made.
+struct SFrameCost {
+  double wallMs = 0.0, cpuMs = 0.0, copies = 0.0;
+};
 
 double Median(std::vector<double> v) {
   if (v.empty()) return 0.0;
@@ -181,17 +197,23 @@ public:
     Timed(
         "decals", [&] { m_passes.RenderDecals(dt, w, h); }, true);
   }
-  void ApplyScreenShadows(CRenderTarget* s) override {
+  bool ApplyScreenShadows(CRenderTarget* s) override {
+    bool drew = false;
     Timed(
-        "shadow application", [&] { m_passes.ApplyScreenShadows(s); }, true);
+        "shadow application", [&] { drew = m_passes.ApplyScreenShadows(s); }, true);
+    return drew;
   }
-  void MergeGlow(CRenderTarget* s, CRenderTarget* c, CRenderTarget* d, CRenderTarget* l) override {
+  bool MergeGlow(CRenderTarget* s, CRenderTarget* c, CRenderTarget* d, CRenderTarget* l) override {
+    bool drew = false;
     Timed(
-        "glow merge", [&] { m_passes.MergeGlow(s, c, d, l); }, true);
+        "glow merge", [&] { drew = m_passes.MergeGlow(s, c, d, l); }, true);
+    return drew;
   }
-  void RenderDepthOfField(CRenderTarget* s, int w, int h) override {
+  bool RenderDepthOfField(CRenderTarget* s, int w, int h) override {
+    bool drew = false;
     Timed(
-        "depth of field", [&] { m_passes.RenderDepthOfField(s, w, h); }, true);
+        "depth of field", [&] { drew = m_passes.RenderDepthOfField(s, w, h); }, true);
+    return drew;
   }
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* s, int w, int h) override {
     bool folded = false;
@@ -200,13 +222,17 @@ public:
         [&] { folded = m_passes.FoldDepthOfFieldIntoFinalFX(s, w, h); }, true);
     return folded;
   }
-  void RenderRadialBlur(CRenderTarget* s) override {
+  bool RenderRadialBlur(CRenderTarget* s) override {
+    bool drew = false;
     Timed(
-        "radial blur", [&] { m_passes.RenderRadialBlur(s); }, true);
+        "radial blur", [&] { drew = m_passes.RenderRadialBlur(s); }, true);
+    return drew;
   }
-  void RenderFinalFX(CRenderTarget* s, float dt) override {
+  bool RenderFinalFX(CRenderTarget* s, float dt) override {
+    bool drew = false;
     Timed(
-        "film look", [&] { m_passes.RenderFinalFX(s, dt); }, true);
+        "film look", [&] { drew = m_passes.RenderFinalFX(s, dt); }, true);
+    return drew;
   }
   // Parameter blocks set inside the scene's draws, not passes: no marks there.
   void SetSunLightParameters(gfx::CShader* s) override { m_passes.SetSunLightParameters(s); }
@@ -430,17 +456,24 @@ struct SLevelFrame {
   // draw no entry before that), the fighters' animation moves on.
   void After() { objects.UpdatePass(kStep); }
 
-  double FrameMs(int frames) {
-    double total = 0.0;
+  SFrameCost Frames(int frames) {
+    SFrameCost total;
     for (int i = 0; i < frames; ++i) {
       Before();
+      const double cpu = ProcessCpuMs();
       const auto start = std::chrono::steady_clock::now();
       Frame();
-      total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                   .count();
+      total.wallMs +=
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
+      total.cpuMs += ProcessCpuMs() - cpu;
+      total.copies += render.frameSceneCopies;
       After();
     }
-    return total / frames;
+    total.wallMs /= frames;
+    total.cpuMs /= frames;
+    total.copies /= frames;
+    return total;
   }
 
   // The presented picture as a PNG; false with a reason on stderr.
@@ -513,7 +546,8 @@ void PrintBreakdown(SLevelFrame& level, EFrame frame) {
   std::fprintf(stderr, "  %-52s %7.2f ms\n", "sum of the medians", total);
 }
 
-void BM_LevelFrameAllPassesOn(benchmark::State& state) {
+// The all-on, default and off frames, each round; the figures are per frame.
+void BM_LevelFramePasses(benchmark::State& state) {
   SLevelFrame level;
   if (!level.Init()) {
     state.SkipWithError(("no level frame: " + level.error).c_str());
@@ -522,16 +556,20 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
   // Targets, programs and the first skinning made before timing, and the decals
   // faded in (they age in the decal pass only).
   level.SetPasses(kOn);
-  level.FrameMs(30);
+  level.Frames(30);
   level.SetPasses(kDefault);
-  level.FrameMs(3);
+  level.Frames(3);
   level.SetPasses(kOff);
-  level.FrameMs(3);
-  std::vector<double> times[3];
+  level.Frames(3);
+  std::vector<double> times[3], cpu[3];
+  double copies[3] = {};
   for (auto _ : state) {
     for (EFrame frame : {kOn, kDefault, kOff}) {
       level.SetPasses(frame);
-      times[frame].push_back(level.FrameMs(4));
+      const SFrameCost cost = level.Frames(4);
+      times[frame].push_back(cost.wallMs);
+      cpu[frame].push_back(cost.cpuMs);
+      copies[frame] = cost.copies;
     }
   }
   const double onMs = Median(times[kOn]), defaultMs = Median(times[kDefault]),
@@ -539,6 +577,17 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
   state.counters["on_ms"] = onMs;
   state.counters["default_ms"] = defaultMs;
   state.counters["off_ms"] = offMs;
+  // The process's CPU per frame, and its ratios: on a loaded machine the wall clock
+  // waits for cores, the CPU time does not.
+  const double onCpu = Median(cpu[kOn]), defaultCpu = Median(cpu[kDefault]),
+               offCpu = Median(cpu[kOff]);
+  state.counters["on_cpu_ms"] = onCpu;
+  state.counters["default_cpu_ms"] = defaultCpu;
+  state.counters["off_cpu_ms"] = offCpu;
+  state.counters["on_over_off_cpu"] = onCpu / offCpu;
+  state.counters["default_over_off_cpu"] = defaultCpu / offCpu;
+  for (EFrame frame : {kOn, kDefault, kOff})
+    state.counters[std::string(kFrameNames[frame]) + "_copies"] = copies[frame];
   state.counters["on_fps"] = 1000.0 / onMs;
   state.counters["default_fps"] = 1000.0 / defaultMs;
   state.counters["off_fps"] = 1000.0 / offMs;
@@ -554,7 +603,7 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
   if (const char* png = std::getenv("HM_FRAME_PNG")) {
     for (EFrame frame : {kOn, kDefault, kOff}) {
       level.SetPasses(frame);
-      level.FrameMs(2);
+      level.Frames(2);
       level.WritePng(std::string(png) + "_" + kFrameNames[frame] + ".png");
     }
   }
@@ -562,6 +611,10 @@ void BM_LevelFrameAllPassesOn(benchmark::State& state) {
     for (EFrame frame : {kOn, kDefault, kOff}) PrintBreakdown(level, frame);
   }
 }
-BENCHMARK(BM_LevelFrameAllPassesOn)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelFramePasses)
+    ->Iterations(15)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -25,12 +25,14 @@ public:
   virtual void RenderScreenShadows(CRenderTarget* target, int size) = 0;
   virtual void RenderCameraDepth(CRenderTarget* target) = 0;
   virtual void RenderDecals(float dt, float width, float height) = 0;
-  virtual void ApplyScreenShadows(CRenderTarget* sceneCopy) = 0;
-  virtual void MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
+  // The full-screen passes below draw the whole picture from the scene copy into the
+  // current target; false when they drew nothing, which leaves that target as it was.
+  virtual bool ApplyScreenShadows(CRenderTarget* sceneCopy) = 0;
+  virtual bool MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
                          CRenderTarget* glowDepth, CRenderTarget* linearDepth) = 0;
-  virtual void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) = 0;
-  virtual void RenderRadialBlur(CRenderTarget* sceneCopy) = 0;
-  virtual void RenderFinalFX(CRenderTarget* sceneCopy, float dt) = 0;
+  virtual bool RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) = 0;
+  virtual bool RenderRadialBlur(CRenderTarget* sceneCopy) = 0;
+  virtual bool RenderFinalFX(CRenderTarget* sceneCopy, float dt) = 0;
   // Depth of field folded into the film look that draws next, for a frame that draws
   // nothing between the two: its blurred copy is made now and the film look's one
   // full-screen draw blends it in, which saves a full-screen draw and a scene copy.

@@ -47,21 +47,21 @@ void CRenderManager::RenderCameraDepth(CRenderTarget* target) {
 void CRenderManager::RenderDecals(float dt, float width, float height) {
   if (framePasses) framePasses->RenderDecals(dt, width, height);
 }
-void CRenderManager::ApplyScreenShadows(CRenderTarget* sceneCopy) {
-  if (framePasses) framePasses->ApplyScreenShadows(sceneCopy);
+bool CRenderManager::ApplyScreenShadows(CRenderTarget* sceneCopy) {
+  return framePasses && framePasses->ApplyScreenShadows(sceneCopy);
 }
-void CRenderManager::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
+bool CRenderManager::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
                                CRenderTarget* glowDepth, CRenderTarget* linearDepth) {
-  if (framePasses) framePasses->MergeGlow(sceneCopy, glowColour, glowDepth, linearDepth);
+  return framePasses && framePasses->MergeGlow(sceneCopy, glowColour, glowDepth, linearDepth);
 }
-void CRenderManager::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
-  if (framePasses) framePasses->RenderDepthOfField(sceneCopy, width, height);
+bool CRenderManager::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
+  return framePasses && framePasses->RenderDepthOfField(sceneCopy, width, height);
 }
-void CRenderManager::RenderRadialBlur(CRenderTarget* sceneCopy) {
-  if (framePasses) framePasses->RenderRadialBlur(sceneCopy);
+bool CRenderManager::RenderRadialBlur(CRenderTarget* sceneCopy) {
+  return framePasses && framePasses->RenderRadialBlur(sceneCopy);
 }
-void CRenderManager::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
-  if (framePasses) framePasses->RenderFinalFX(sceneCopy, dt);
+bool CRenderManager::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
+  return framePasses && framePasses->RenderFinalFX(sceneCopy, dt);
 }
 bool CRenderManager::FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
   return framePasses && framePasses->FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);

@@ -44,7 +44,9 @@ void CRenderManager::TakeFrameViews() {
 }
 
 void CRenderManager::CopyToSceneCopy(CRenderTarget* sceneCopy) {
-  if (sceneCopy && sceneCopy->surface) sceneCopy->CaptureBackBuffer();
+  if (!sceneCopy || !sceneCopy->surface) return;
+  sceneCopy->CaptureBackBuffer();
+  ++frameSceneCopies;
 }
 
 void CRenderManager::RefreshSceneCopy(CRenderTarget* sceneCopy) {
@@ -52,6 +54,8 @@ void CRenderManager::RefreshSceneCopy(CRenderTarget* sceneCopy) {
   CopyToSceneCopy(sceneCopy);
   m_sceneCopyStale = false;
 }
+
+bool CRenderManager::DecalsToDraw() const { return decals.render && liveDecals != 0; }
 
 void CRenderManager::CountWalked(const SRenderItem& item) {
   SRenderData* data = item.data;
@@ -74,6 +78,7 @@ void CRenderManager::CountWalked(const SRenderItem& item) {
 
 void CRenderManager::RenderFrame(CRenderTarget* sceneCopy, float gameTime, float realTime) {
   ++m_frameNumber;
+  frameSceneCopies = 0;
   if (recreateShadowTargets) {
     renderTargets[12].Release();
     renderTargets[13].Release();
@@ -89,7 +94,8 @@ void CRenderManager::RenderFrame(CRenderTarget* sceneCopy, float gameTime, float
 void CRenderManager::RenderPrePasses(CRenderTarget* ambientOcclusion) {
   if (!hasView) return;
   if (glow.render) RenderGlow();
-  if (decals.render) RenderDecalDepth(&renderTargets[3], depthMapSize);
+  // The decal depth is read by the decal pass alone.
+  if (DecalsToDraw()) RenderDecalDepth(&renderTargets[3], depthMapSize);
   if (depthMap.render || glow.render || decals.render || ssao.render) {
     RenderLinearDepth(&renderTargets[2], depthMapSize);
     if (ssao.render) {
@@ -126,6 +132,28 @@ void CRenderManager::RenderScene(CRenderTarget* ambientOcclusion, CRenderTarget*
   m_sceneCopyStale = true;
 }
 
+CRenderTarget* CRenderManager::SceneSpare(const CRenderTarget& sceneCopy) {
+  gpu::Device* device = RenderDevice();
+  if (!device || !m_graphics || !sceneCopy.surface) return nullptr;
+  // A pass drawn into the spare instead of the back buffer must cover the same pixels.
+  const gpu::PresentParameters& pp = device->GetPresentParameters();
+  if (sceneCopy.width != pp.backBufferWidth || sceneCopy.height != pp.backBufferHeight)
+    return nullptr;
+  if (m_sceneSpare.IsCreated() &&
+      (m_sceneSpare.width != sceneCopy.width || m_sceneSpare.height != sceneCopy.height ||
+       m_sceneSpare.format != sceneCopy.format))
+    m_sceneSpare.Release();
+  if (!m_sceneSpare.IsCreated()) {
+    gpu::Viewport viewport;
+    viewport.width = sceneCopy.width;
+    viewport.height = sceneCopy.height;
+    m_sceneSpare.Create(m_graphics, sceneCopy.width, sceneCopy.height, sceneCopy.format, true,
+                        sceneCopy.depthFormat, false, true, viewport);
+  }
+  return m_sceneSpare.IsCreated() && m_sceneSpare.surface && m_sceneSpare.quad ? &m_sceneSpare
+                                                                               : nullptr;
+}
+
 void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* copyBack,
                                       CRenderTarget* ambientOcclusion, float dt, float realTime) {
   gpu::Device* device = RenderDevice();
@@ -142,62 +170,114 @@ void CRenderManager::RenderPostPasses(CRenderTarget* sceneCopy, CRenderTarget* c
   // back buffer has changed since the last one: passes that only draw over the
   // picture (decals, particles, the HUD) leave it to the next reader.
   auto drawn = [this] { m_sceneCopyStale = true; };
-  if (decals.render && hasView) {
+  // A full-screen pass whose picture the next pass reads as a whole draws it into
+  // the spare, which then serves as the copy: the back buffer is skipped, and the
+  // copy of it with it. The back buffer is behind until a later full-screen pass
+  // draws into it, so only a pass followed by another full-screen reader may do so.
+  CRenderTarget* copy = sceneCopy;
+  CRenderTarget* spare =
+      chainPostPasses && sceneCopy && sceneCopy == copyBack ? SceneSpare(*sceneCopy) : nullptr;
+  // What was copied into: the caller's copy-back target, or the spare in its place.
+  auto refresh = [&] { RefreshSceneCopy(copy == sceneCopy ? copyBack : copy); };
+  bool backBehind = false;
+  // Where the pass meant to draw the whole picture into the back buffer drew nothing,
+  // the back buffer takes the copy's picture.
+  auto catchUp = [&] {
+    if (!backBehind) return;
+    gpu::Surface* back = nullptr;
+    if (device && gpu::Succeeded(device->GetRenderTarget(0, &back))) {
+      device->StretchRect(copy->surface, nullptr, back, nullptr, gpu::kTexFilterNone);
+      back->Release();
+      ++frameSceneCopies;
+    }
+    backBehind = false;
+  };
+  auto fullScreen = [&](bool nextReadsTheWhole, auto pass) {
+    refresh();
+    gpu::Surface* back = nullptr;
+    const bool intoSpare = nextReadsTheWhole && spare && device &&
+                           gpu::Succeeded(device->GetRenderTarget(0, &back)) &&
+                           gpu::Succeeded(device->SetRenderTarget(0, spare->surface));
+    const bool drew = pass(copy);
+    if (intoSpare) device->SetRenderTarget(0, back);
+    if (back) back->Release();
+    if (intoSpare && drew) {
+      // The copy holds the new picture; the old copy is the next spare.
+      std::swap(copy, spare);
+      m_sceneCopyStale = false;
+      backBehind = true;
+    } else if (!intoSpare && drew) {
+      backBehind = false;
+      drawn();
+    } else if (!intoSpare) {
+      catchUp();
+    }
+  };
+  const bool applyShadows = screenShadows.render && renderTargets[12].IsCreated();
+  // Without a glower the merge would add transparent black.
+  const bool mergeGlow = glow.render && hasView && glowersDrawn;
+  // What reads the whole picture after the lists (water, particles) of a frame with a
+  // view, or after the shadows and the merge of one without.
+  const bool laterReader = depthOfField.render || radialBlur.render || filmLook;
+  if (DecalsToDraw() && hasView) {
     begin();
     RenderDecals(dt, static_cast<float>(width), static_cast<float>(height));
     end();
     drawn();
   }
-  if (screenShadows.render && renderTargets[12].IsCreated()) {
+  if (applyShadows) {
     SimpleBlur(&renderTargets[12], screenShadowSize.render, screenShadowSize.render,
                &renderTargets[13], true, true);
-    RefreshSceneCopy(copyBack);
-    begin();
-    ApplyScreenShadows(sceneCopy);
-    end();
-    drawn();
+    fullScreen(mergeGlow || (!hasView && laterReader), [&](CRenderTarget* scene) {
+      begin();
+      const bool drew = ApplyScreenShadows(scene);
+      end();
+      return drew;
+    });
   }
-  // Without a glower the merge would add transparent black.
-  if (glow.render && hasView && glowersDrawn) {
-    RefreshSceneCopy(copyBack);
-    begin();
-    MergeGlow(sceneCopy, &renderTargets[4], &renderTargets[5], &renderTargets[2]);
-    end();
-    drawn();
+  if (mergeGlow) {
+    // The water and particle lists that follow draw over the back buffer.
+    fullScreen(false, [&](CRenderTarget* scene) {
+      begin();
+      const bool drew = MergeGlow(scene, &renderTargets[4], &renderTargets[5], &renderTargets[2]);
+      end();
+      return drew;
+    });
   }
   if (hasView) {
     // Water refracts the picture so far; particles only blend over it.
-    if (!m_drawn[kListWater].empty()) RefreshSceneCopy(copyBack);
+    if (AnyWaterToDraw()) refresh();
     begin();
-    DrawWaterList(sceneCopy, static_cast<float>(width), static_cast<float>(height), dt);
+    DrawWaterList(copy, static_cast<float>(width), static_cast<float>(height), dt);
     DrawParticleList(ambientOcclusion, dt);
     end();
     drawn();
   }
   if (depthOfField.render) {
-    RefreshSceneCopy(copyBack);
+    refresh();
     // With nothing drawn between them, depth of field and the film look are one draw.
     const bool folded =
-        filmLook && !radialBlur.render && FoldDepthOfFieldIntoFinalFX(sceneCopy, width, height);
+        filmLook && !radialBlur.render && FoldDepthOfFieldIntoFinalFX(copy, width, height);
     if (!folded) {
-      RenderDepthOfField(sceneCopy, width, height);
-      drawn();
+      fullScreen(radialBlur.render || filmLook,
+                 [&](CRenderTarget* scene) { return RenderDepthOfField(scene, width, height); });
     }
   }
-  if (radialBlur.render) {
-    RefreshSceneCopy(copyBack);
-    RenderRadialBlur(sceneCopy);
-    drawn();
-  }
-  if (filmLook) RefreshSceneCopy(copyBack);
+  if (radialBlur.render)
+    fullScreen(filmLook, [&](CRenderTarget* scene) { return RenderRadialBlur(scene); });
+  if (filmLook) refresh();
   begin();
-  if (filmLook) RenderFinalFX(sceneCopy, realTime);
+  if (filmLook && !RenderFinalFX(copy, realTime) && backBehind) {
+    end();
+    catchUp();
+    begin();
+  }
   DrawHUDList(dt);
   end();
   drawn();
   if (finalBlur.render) {
-    RefreshSceneCopy(copyBack);
-    SimpleBlur(sceneCopy, width, height, sceneCopy, false, false);
+    refresh();
+    SimpleBlur(copy, width, height, copy, false, false);
     drawn();
   }
   begin();

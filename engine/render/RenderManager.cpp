@@ -25,6 +25,7 @@ CRenderManager::CRenderManager() { SetInstance(this); }
 CRenderManager::~CRenderManager() {
   Shutdown();
   for (CRenderTarget& target : renderTargets) target.Release();
+  m_sceneSpare.Release();
   ClearInstance(this);
 }
 
@@ -99,6 +100,7 @@ void CRenderManager::Shutdown() {
   cullingCamera.render = nullptr;
   viewCamera.render = nullptr;
   renderTargets[0].Release();
+  m_sceneSpare.Release();
 }
 
 void CRenderManager::ClearZoneGroups() {
@@ -117,6 +119,7 @@ void CRenderManager::OnLostDevice() {
     for (const auto& entry : *table)
       if (entry.second) entry.second->OnLostDevice();
   for (CRenderTarget& target : renderTargets) target.OnLostDevice();
+  m_sceneSpare.OnLostDevice();
 }
 
 void CRenderManager::OnResetDevice() {
@@ -128,6 +131,7 @@ void CRenderManager::OnResetDevice() {
     for (const auto& entry : *table)
       if (entry.second) entry.second->OnResetDevice();
   for (CRenderTarget& target : renderTargets) target.OnResetDevice();
+  m_sceneSpare.OnResetDevice();
 }
 
 // --- Renderers -----------------------------------------------------------------------

@@ -189,6 +189,10 @@ public:
   void DrawEntryPasses(const SRenderItem& item, bool meshChanged);
   bool IsEntryVisible(const SRenderItem& item) const;
   bool IsEntryInVisibleZone(const SRenderItem& item) const;
+  // A water entry the water walk draws this frame (the walk's own test), and whether
+  // the list holds one: only then does the water read the scene copy.
+  bool WaterEntryToDraw(const SRenderItem& item) const;
+  bool AnyWaterToDraw() const;
   void DrawParticleEntry(const SRenderItem& item, const plat::Vec3& eye);
   // Particle-system billboards: 0 "view_point", 1 "view_point_vert", 2 "view_plane".
   void SetBillboardAxes(const plat::Vec3& eye, const plat::Vec3& cameraFront, int alignment,
@@ -223,12 +227,12 @@ public:
   void RenderScreenShadows(CRenderTarget* target, int size);
   void RenderCameraDepth(CRenderTarget* target);
   void RenderDecals(float dt, float width, float height);
-  void ApplyScreenShadows(CRenderTarget* sceneCopy);
-  void MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
+  bool ApplyScreenShadows(CRenderTarget* sceneCopy);
+  bool MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
                  CRenderTarget* linearDepth);
-  void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height);
-  void RenderRadialBlur(CRenderTarget* sceneCopy);
-  void RenderFinalFX(CRenderTarget* sceneCopy, float dt);
+  bool RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height);
+  bool RenderRadialBlur(CRenderTarget* sceneCopy);
+  bool RenderFinalFX(CRenderTarget* sceneCopy, float dt);
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height);
   void SetSunLightParameters(CShader* shader);
   void SetSpotLightParameters(CShader* shader);
@@ -436,6 +440,15 @@ public:
 
   bool commitRequested = false;
   bool decalsChanged = false;
+  // Render thread: the decals the decal manager's last commit left to draw; -1 while
+  // no decal manager reports them (the decal passes then run as their flag says).
+  int liveDecals = -1;
+  // Full-screen post passes followed by another that reads their whole picture draw
+  // into a second copy that the next one reads, rather than into the back buffer
+  // that is then copied; off, every one takes the longer way (the same picture).
+  bool chainPostPasses = true;
+  // Render thread: the full-screen copies of the back buffer the last frame made.
+  uint32_t frameSceneCopies = 0;
   bool zoneGroupClearRequest = false;
   // Render thread, after the report of the last drawn renderer of a frame.
   std::function<void()> onPassFinished;
@@ -500,6 +513,12 @@ private:
   bool EntryFound(const SRenderItem* item, bool drawnOnly) const;
 
   void CopyToSceneCopy(CRenderTarget* sceneCopy);
+  // The back-buffer-sized target a full-screen post pass draws into when the next
+  // pass reads its whole picture; null where there can be none (no graphics manager,
+  // a copy of another size than the back buffer).
+  CRenderTarget* SceneSpare(const CRenderTarget& sceneCopy);
+  // Decals on and, as far as the decal manager has said, some to draw.
+  bool DecalsToDraw() const;
   // Copies the back buffer into the scene copy when it has been drawn into since
   // the last copy; the post passes call it just before a pass that reads the copy.
   void RefreshSceneCopy(CRenderTarget* sceneCopy);
@@ -523,6 +542,8 @@ private:
   std::chrono::steady_clock::time_point m_lastLoadingFrame{};
   // The back buffer holds more than the scene copy (render thread).
   bool m_sceneCopyStale = false;
+  // The post passes' second scene copy (render thread).
+  CRenderTarget m_sceneSpare;
   // The effect a walk has made current and whether it has begun it.
   CShader* m_current = nullptr;
   uint32_t m_currentEffect = kNoNameHash;

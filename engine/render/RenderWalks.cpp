@@ -741,11 +741,21 @@ void CRenderManager::DrawParticleList(CRenderTarget* ambientOcclusion, float dt)
   EndWalk();
 }
 
+bool CRenderManager::WaterEntryToDraw(const SRenderItem& item) const {
+  return item.renderType == kRenderTypeWater && item.active && RendererVisible(item) &&
+         IsEntryInVisibleZone(item) && IsEntryVisible(item);
+}
+
+bool CRenderManager::AnyWaterToDraw() const {
+  for (const SRenderItem& item : m_drawn[kListWater])
+    if (WaterEntryToDraw(item)) return true;
+  return false;
+}
+
 void CRenderManager::DrawWaterList(CRenderTarget* sceneCopy, float width, float height, float dt) {
   waterClock += dt;
   for (const SRenderItem& item : m_drawn[kListWater]) {
-    if (item.renderType == kRenderTypeWater && item.active && RendererVisible(item) &&
-        IsEntryInVisibleZone(item) && IsEntryVisible(item)) {
+    if (WaterEntryToDraw(item)) {
       const bool switched = SelectEntryEffect(item);
       if (m_current) {
         const SParams p(m_current);

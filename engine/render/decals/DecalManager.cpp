@@ -300,12 +300,12 @@ void CDecalManager::Commit() {
   UpdateInstanceBuffer();
 }
 
-void CDecalManager::FillInstances(SDecalInstance* out) const {
-  const size_t n = m_slots.size();
-  for (size_t i = 0; i < n; ++i) {
-    const SDecal& d = m_slots[i];
-    SDecalInstance& o = out[i];
-    o.used = d.used ? 1 : 0;
+int CDecalManager::FillInstances(SDecalInstance* out) const {
+  int live = 0;
+  for (const SDecal& d : m_slots) {
+    if (!d.used) continue;
+    SDecalInstance& o = out[live++];
+    o.used = 1;
     o.unused = 0;
     o.position[0] = d.position.x;
     o.position[1] = d.position.y;
@@ -316,17 +316,23 @@ void CDecalManager::FillInstances(SDecalInstance* out) const {
     o.noiseOffset[2] = d.noiseOffset.z;
     o.colour = d.colour;
   }
+  return live;
 }
 
 void CDecalManager::UpdateInstanceBuffer() {
   CGuard guard(m_lock);
   if (m_staging.size() != m_slots.size()) m_staging.resize(m_slots.size());
-  FillInstances(m_staging.data());
-  if (!m_instances || m_staging.empty()) return;
+  // Free slots would each cost an instance of the sphere that the vertex stage only
+  // throws away: the live ones are packed in slot order, which keeps the order in
+  // which they stain the picture.
+  m_liveInstances = FillInstances(m_staging.data());
+  if (m_renderManager) m_renderManager->liveDecals = m_liveInstances;
+  if (!m_instances || m_liveInstances == 0) return;
   void* data = nullptr;
   if (!plat::gpu::Succeeded(m_instances->Lock(0, 0, &data, plat::gpu::kLockDiscard)) || !data)
     return;
-  std::memcpy(data, m_staging.data(), m_staging.size() * sizeof(SDecalInstance));
+  std::memcpy(data, m_staging.data(),
+              static_cast<size_t>(m_liveInstances) * sizeof(SDecalInstance));
   m_instances->Unlock();
 }
 
@@ -389,12 +395,13 @@ void CDecalManager::Render(float dt, float width, float height) {
   Age(dt);
 
   plat::gpu::Device* device = m_device;
+  const int live = m_liveInstances;
   if (!device || !m_declaration || !m_sphereVertices || !m_sphereIndices || !m_instances ||
-      m_decalsMax <= 0)
+      live <= 0)
     return;
   device->SetVertexDeclaration(m_declaration);
   device->SetStreamSource(0, m_sphereVertices, 0, sizeof(plat::gpu::SphereVertex));
-  device->SetStreamSourceFreq(0, plat::gpu::kStreamIndexedData | static_cast<uint32_t>(m_decalsMax));
+  device->SetStreamSourceFreq(0, plat::gpu::kStreamIndexedData | static_cast<uint32_t>(live));
   device->SetIndices(m_sphereIndices);
   device->SetStreamSource(1, m_instances, 0, sizeof(SDecalInstance));
   device->SetStreamSourceFreq(1, plat::gpu::kStreamInstanceData | 1u);

@@ -102,12 +102,16 @@ public:
 
   // Render thread, under the render lock, when decals are on and changed.
   void Commit();
-  // Rewrites the instance buffer from the slots.
+  // Rewrites the instance buffer from the slots and tells the render manager how
+  // many decals it holds.
   void UpdateInstanceBuffer();
-  // The instances of every slot, in slot order (decals_max entries).
-  void FillInstances(SDecalInstance* out) const;
+  // The instances of the used slots, in slot order; how many were written (at most
+  // decals_max).
+  int FillInstances(SDecalInstance* out) const;
+  // The instances the last update wrote: those the pass draws.
+  int LiveInstances() const { return m_liveInstances.load(); }
 
-  // The decal pass: ages and fades the committed decals, then draws every slot.
+  // The decal pass: ages and fades the committed decals, then draws the live ones.
   // Nothing (no aging either) without the effect "decal".
   void Render(float dt, float width, float height);
   // Step 3 of the pass: ages the committed decals by dt and sets their alpha.
@@ -152,6 +156,7 @@ private:
   std::vector<int32_t> m_pendingRemovals;
   mutable plat::CriticalSection m_lock;
   std::vector<SDecalInstance> m_staging;
+  std::atomic<int> m_liveInstances{0};
   plat::gpu::VertexDeclaration* m_declaration = nullptr;
   plat::gpu::VertexBuffer* m_sphereVertices = nullptr;
   plat::gpu::IndexBuffer* m_sphereIndices = nullptr;

@@ -210,10 +210,10 @@ bool CFilmLook::UpdateOldMovieLines(float dt, plat::fx::Effect* effect) {
   return true;
 }
 
-void CFilmLook::RenderFinalFX(CRenderTarget& scene, float dt) {
+bool CFilmLook::RenderFinalFX(CRenderTarget& scene, float dt) {
   worldTime += dt;
   plat::fx::Effect* effect = m_passes.FindEffect("render2texture");
-  if (!effect || gpu::Failed(effect->SetTechnique("render2textureFinalFX_tech"))) return;
+  if (!effect || gpu::Failed(effect->SetTechnique("render2textureFinalFX_tech"))) return false;
   const float* values = m_manager.filmLookValues;
   fxset::Texture(effect, "gTexure", scene.texture);
   gpu::BaseTexture* tint = m_passes.FindTexture("tinte.dds");
@@ -240,13 +240,18 @@ void CFilmLook::RenderFinalFX(CRenderTarget& scene, float dt) {
     fxset::Float(effect, "gBirghtness", values[kBrightness]);
   }
   uint32_t passes = 0;
-  if (gpu::Failed(effect->Begin(&passes, 0))) return;
+  if (gpu::Failed(effect->Begin(&passes, 0))) return false;
+  bool drew = false;
   for (uint32_t p = 0; p < passes; ++p) {
     if (gpu::Failed(effect->BeginPass(p))) continue;
-    if (scene.quad) scene.quad->DrawAll(true);
+    if (scene.quad) {
+      scene.quad->DrawAll(true);
+      drew = true;
+    }
     effect->EndPass();
   }
   effect->End();
+  return drew;
 }
 
 }  // namespace gfx

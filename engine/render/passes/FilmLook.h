@@ -45,8 +45,9 @@ public:
   CFilmLook& operator=(const CFilmLook&) = delete;
 
   // dt: the real frame time (no slow motion). Draws the scene target's quad into
-  // the current target with "render2textureFinalFX_tech"; nothing without the effect.
-  void RenderFinalFX(CRenderTarget& scene, float dt);
+  // the current target with "render2textureFinalFX_tech"; false, with nothing drawn,
+  // without the effect.
+  bool RenderFinalFX(CRenderTarget& scene, float dt);
   // Advance their schedule and set their parameters; false without an effect (and
   // nothing advances), and for the lines while they are off.
   bool UpdateOldMoviePoints(float dt, plat::fx::Effect* effect);

@@ -8,30 +8,30 @@ namespace gfx {
 
 namespace gpu = plat::gpu;
 
-void CRenderPasses::ApplyScreenShadows(CRenderTarget& scene) {
+bool CRenderPasses::ApplyScreenShadows(CRenderTarget& scene) {
   plat::fx::Effect* effect = FindEffect("render2texture");
-  if (!effect || gpu::Failed(effect->SetTechnique("render2textureShadows_tech"))) return;
+  if (!effect || gpu::Failed(effect->SetTechnique("render2textureShadows_tech"))) return false;
   CRenderTarget& blurred = m_manager.renderTargets[kTargetScreenShadowsBlurred];
   fxset::Texture(effect, "gTexure", scene.texture);
   fxset::Texture(effect, "gFilterTexure", blurred.texture);
   fxset::Texture(effect, "gNotFilterTexure", blurred.texture);
   fxset::Texture(effect, "gZMapFullScreenTexure",
                  m_manager.renderTargets[kTargetCameraDepth].texture);
-  DrawQuadPasses(effect, scene);
+  return DrawQuadPasses(effect, scene);
 }
 
-void CRenderPasses::MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour,
+bool CRenderPasses::MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour,
                               CRenderTarget& glowDepth, CRenderTarget& linearDepth) {
-  if (m_glowEmpty) return;
+  if (m_glowEmpty) return false;
   plat::fx::Effect* effect = FindEffect("render2texture");
-  if (!effect || gpu::Failed(effect->SetTechnique("sumMerge_tech"))) return;
+  if (!effect || gpu::Failed(effect->SetTechnique("sumMerge_tech"))) return false;
   fxset::Texture(effect, "gTexure", scene.texture);
   fxset::Texture(effect, "gTexureToSum", glowColour.texture);
   fxset::Texture(effect, "gTexureDepthGlow", glowDepth.texture);
   fxset::Texture(effect, "gNZLinearMapTexture", linearDepth.texture);
   const float pixel = m_manager.glowSize > 0 ? 1.0f / static_cast<float>(m_manager.glowSize) : 0.0f;
   fxset::Float2(effect, "gPixelSizeTexureToSum", pixel, pixel);
-  DrawQuadPasses(effect, scene);
+  return DrawQuadPasses(effect, scene);
 }
 
 CRenderTarget* CRenderPasses::BlurForDepthOfField(CRenderTarget& scene, int screenWidth,
@@ -79,19 +79,21 @@ void CRenderPasses::SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarge
   }
 }
 
-void CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight) {
+bool CRenderPasses::RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight) {
   plat::fx::Effect* effect = FindEffect("DoF");
-  if (!effect) return;
+  if (!effect) return false;
   CRenderTarget* blurred = BlurForDepthOfField(scene, screenWidth, screenHeight);
-  if (!blurred) return;
+  if (!blurred) return false;
   gpu::Device* device = Device();
-  if (gpu::Failed(device->BeginScene())) return;
+  if (gpu::Failed(device->BeginScene())) return false;
+  bool drew = false;
   if (gpu::Succeeded(effect->SetTechnique("DoF_tech"))) {
     fxset::Texture(effect, "gDoFTexture", scene.texture);
     SetDepthOfFieldValues(effect, *blurred, screenWidth, screenHeight);
-    DrawQuadPasses(effect, scene);
+    drew = DrawQuadPasses(effect, scene);
   }
   device->EndScene();
+  return drew;
 }
 
 bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screenWidth,
@@ -111,18 +113,20 @@ bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screen
   return true;
 }
 
-void CRenderPasses::RenderRadialBlur(CRenderTarget& scene) {
+bool CRenderPasses::RenderRadialBlur(CRenderTarget& scene) {
   gpu::Device* device = Device();
   plat::fx::Effect* effect = FindEffect("render2texture");
-  if (!device || !effect || gpu::Failed(device->BeginScene())) return;
+  if (!device || !effect || gpu::Failed(device->BeginScene())) return false;
+  bool drew = false;
   if (gpu::Succeeded(effect->SetTechnique("radialBlur_tech"))) {
     fxset::Texture(effect, "gRadialBlurInTexture", scene.texture);
     fxset::Float(effect, "gRadialBlurStrength", m_manager.radialBlurStrength.render);
     fxset::Float2(effect, "gRadialBlurCenter", m_manager.filmLookTail.render[0],
                   m_manager.filmLookTail.render[1]);
-    DrawQuadPasses(effect, scene);
+    drew = DrawQuadPasses(effect, scene);
   }
   device->EndScene();
+  return drew;
 }
 
 }  // namespace gfx

@@ -147,15 +147,20 @@ int CRenderPasses::DrawSceneList(CRenderTarget& target, uint32_t clearColour,
   return drawn;
 }
 
-void CRenderPasses::DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner) {
+bool CRenderPasses::DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner) {
   uint32_t passes = 0;
-  if (gpu::Failed(effect->Begin(&passes, 0))) return;
+  if (gpu::Failed(effect->Begin(&passes, 0))) return false;
+  bool drew = false;
   for (uint32_t p = 0; p < passes; ++p) {
     if (gpu::Failed(effect->BeginPass(p))) continue;
-    if (quadOwner.quad) quadOwner.quad->DrawAll(true);
+    if (quadOwner.quad) {
+      quadOwner.quad->DrawAll(true);
+      drew = true;
+    }
     effect->EndPass();
   }
   effect->End();
+  return drew;
 }
 
 // --- Scene-list passes ---------------------------------------------------------------
@@ -351,28 +356,29 @@ void CRenderPasses::RenderScreenShadows(CRenderTarget* target, int size) {
 void CRenderPasses::RenderCameraDepth(CRenderTarget* target) {
   if (target) RenderCameraDepth(*target);
 }
-void CRenderPasses::ApplyScreenShadows(CRenderTarget* sceneCopy) {
-  if (sceneCopy) ApplyScreenShadows(*sceneCopy);
+bool CRenderPasses::ApplyScreenShadows(CRenderTarget* sceneCopy) {
+  return sceneCopy && ApplyScreenShadows(*sceneCopy);
 }
-void CRenderPasses::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
+bool CRenderPasses::MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour,
                               CRenderTarget* glowDepth, CRenderTarget* linearDepth) {
-  if (sceneCopy && glowColour && glowDepth && linearDepth)
-    MergeGlow(*sceneCopy, *glowColour, *glowDepth, *linearDepth);
+  return sceneCopy && glowColour && glowDepth && linearDepth &&
+         MergeGlow(*sceneCopy, *glowColour, *glowDepth, *linearDepth);
 }
-void CRenderPasses::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
-  if (sceneCopy) RenderDepthOfField(*sceneCopy, width, height);
+bool CRenderPasses::RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) {
+  return sceneCopy && RenderDepthOfField(*sceneCopy, width, height);
 }
-void CRenderPasses::RenderRadialBlur(CRenderTarget* sceneCopy) {
-  if (sceneCopy) RenderRadialBlur(*sceneCopy);
+bool CRenderPasses::RenderRadialBlur(CRenderTarget* sceneCopy) {
+  return sceneCopy && RenderRadialBlur(*sceneCopy);
 }
-void CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
-  if (sceneCopy) m_filmLook->RenderFinalFX(*sceneCopy, dt);
+bool CRenderPasses::RenderFinalFX(CRenderTarget* sceneCopy, float dt) {
+  const bool drew = sceneCopy && m_filmLook->RenderFinalFX(*sceneCopy, dt);
   // The fold holds for the one film look after it.
   if (m_dofFolded) {
     m_dofFolded = false;
     if (plat::fx::Effect* effect = FindEffect("render2texture"))
       fxset::Bool(effect, "gFinalFXDoF", false);
   }
+  return drew;
 }
 bool CRenderPasses::FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) {
   return sceneCopy && FoldDepthOfFieldIntoFinalFX(*sceneCopy, width, height);

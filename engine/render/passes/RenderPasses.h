@@ -157,17 +157,18 @@ public:
   const SShadowSplit& Split(int i) const { return m_splits[i]; }
 
   // --- Post passes (each reads the scene copy and draws into the back buffer) --------
-  void ApplyScreenShadows(CRenderTarget& scene);
+  // Each full-screen pass answers whether it drew.
+  bool ApplyScreenShadows(CRenderTarget& scene);
   // Nothing when this frame's glow pass drew no glower: the sum would add nothing.
-  void MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour, CRenderTarget& glowDepth,
+  bool MergeGlow(CRenderTarget& scene, CRenderTarget& glowColour, CRenderTarget& glowDepth,
                  CRenderTarget& linearDepth);
-  void RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
+  bool RenderDepthOfField(CRenderTarget& scene, int screenWidth, int screenHeight);
   // The depth of field's blurred copy made, its values set on the film look's effect
   // for the next film look to blend in; false (nothing drawn) without a film look
   // that can, or without the depth of field's effect.
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget& scene, int screenWidth, int screenHeight);
   bool DepthOfFieldFolded() const { return m_dofFolded; }
-  void RenderRadialBlur(CRenderTarget& scene);
+  bool RenderRadialBlur(CRenderTarget& scene);
 
   // The effect of the loaded table; null (with one log line while it lasts) when it
   // is not loaded.
@@ -186,12 +187,12 @@ public:
                   bool forShadows, bool throughTarget) override;
   void RenderScreenShadows(CRenderTarget* target, int size) override;
   void RenderCameraDepth(CRenderTarget* target) override;
-  void ApplyScreenShadows(CRenderTarget* sceneCopy) override;
-  void MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
+  bool ApplyScreenShadows(CRenderTarget* sceneCopy) override;
+  bool MergeGlow(CRenderTarget* sceneCopy, CRenderTarget* glowColour, CRenderTarget* glowDepth,
                  CRenderTarget* linearDepth) override;
-  void RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) override;
-  void RenderRadialBlur(CRenderTarget* sceneCopy) override;
-  void RenderFinalFX(CRenderTarget* sceneCopy, float dt) override;
+  bool RenderDepthOfField(CRenderTarget* sceneCopy, int width, int height) override;
+  bool RenderRadialBlur(CRenderTarget* sceneCopy) override;
+  bool RenderFinalFX(CRenderTarget* sceneCopy, float dt) override;
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget* sceneCopy, int width, int height) override;
   void SetSunLightParameters(CShader* shader) override;
   void SetSpotLightParameters(CShader* shader) override;
@@ -218,8 +219,8 @@ private:
   // The depth of field's blurred copy, sizes and focal distances on `effect`.
   void SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarget& blurred, int screenWidth,
                              int screenHeight);
-  // Begin, each pass with the quad of `quadOwner`, End.
-  void DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
+  // Begin, each pass with the quad of `quadOwner`, End; whether a pass drew the quad.
+  bool DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
   // The cameras as the frame took them; null without a scene.
   const SCameraView* ViewCamera() const;
   const SCameraView* CullingCamera() const;

@@ -48,13 +48,15 @@ public:
   void RenderScreenShadows(CRenderTarget*, int) override { Add("ScreenShadows"); }
   void RenderCameraDepth(CRenderTarget*) override { Add("CameraDepth"); }
   void RenderDecals(float, float, float) override { Add("Decals"); }
-  void ApplyScreenShadows(CRenderTarget*) override { Add("ApplyShadows"); }
-  void MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) override {
-    Add("MergeGlow");
+  bool ApplyScreenShadows(CRenderTarget*) override { return Add("ApplyShadows"); }
+  bool MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) override {
+    return Add("MergeGlow");
   }
-  void RenderDepthOfField(CRenderTarget*, int, int) override { Add("DoF"); }
-  void RenderRadialBlur(CRenderTarget*) override { Add("RadialBlur"); }
-  void RenderFinalFX(CRenderTarget*, float dt) override { Add("FilmLook " + std::to_string(dt)); }
+  bool RenderDepthOfField(CRenderTarget*, int, int) override { return Add("DoF"); }
+  bool RenderRadialBlur(CRenderTarget*) override { return Add("RadialBlur"); }
+  bool RenderFinalFX(CRenderTarget*, float dt) override {
+    return Add("FilmLook " + std::to_string(dt));
+  }
   bool FoldDepthOfFieldIntoFinalFX(CRenderTarget*, int, int) override {
     Add("FoldDoF");
     return canFold;
@@ -67,7 +69,11 @@ public:
   bool canFold = false;
 
 private:
-  void Add(const std::string& s) { m_trace.push_back(s); }
+  // The full-screen passes draw.
+  bool Add(const std::string& s) {
+    m_trace.push_back(s);
+    return true;
+  }
   Trace& m_trace;
 };
 
@@ -266,6 +272,30 @@ TEST_F(RenderFrameTest, EachFlagSwitchesItsPasses) {
   }
 }
 
+// The decal depth is drawn for the decal pass alone, and both wait for a decal the
+// decal manager says is there; without its word they run as the flag says.
+TEST_F(RenderFrameTest, TheDecalPassesRunOnlyWithDecalsToDraw) {
+  render.viewCamera.Set(kCamera);
+  SetAllFlags(false);
+  render.decals.Set(true);
+  Commit();
+  struct Case {
+    int liveDecals;
+    Trace passes;
+  };
+  const Case cases[] = {
+      {-1, {"DecalDepth", "LinearDepth", "Decals"}},
+      {0, {"LinearDepth"}},
+      {3, {"DecalDepth", "LinearDepth", "Decals"}},
+  };
+  for (const Case& c : cases) {
+    render.liveDecals = c.liveDecals;
+    Trace got = Frame();
+    got.erase(std::remove(got.begin(), got.end(), "finished"), got.end());
+    EXPECT_EQ(got, c.passes) << c.liveDecals << " decals";
+  }
+}
+
 // A full-screen copy costs about what a post pass does on a software device: the
 // frame copies the back buffer only before a pass that reads the copy (shadow
 // application, glow merge, water, depth of field, radial blur, film look, final
@@ -312,6 +342,35 @@ TEST_F(RenderFrameTest, TheSceneCopyIsRefreshedOnlyBeforeAPassThatReadsIt) {
     EXPECT_EQ(std::count(trace.begin(), trace.end(), "MergeGlow"), c.glow && c.glowers ? 1 : 0)
         << c.name;
     EXPECT_TRUE(recorder->Errors().empty()) << c.name << ": " << recorder->Errors().front();
+  }
+}
+
+// The water reads the copy only where the water walk draws it: out of view, it
+// costs no copy.
+TEST_F(RenderFrameTest, WaterOutOfViewTakesNoSceneCopy) {
+  CRenderTarget copy;
+  ASSERT_EQ(device->CreateTexture(320, 240, 1, gpu::kUsageRenderTarget, gpu::kFmtA8R8G8B8,
+                                  gpu::kPoolDefault, &copy.texture),
+            gpu::kOk);
+  ASSERT_EQ(copy.texture->GetSurfaceLevel(0, &copy.surface), gpu::kOk);
+  copy.device = device;
+  copy.width = 320;
+  copy.height = 240;
+  g_view.frustum[0] = plat::Plane(-1.0f, 0.0f, 0.0f, 10.0f);  // x <= 10
+  render.viewCamera.Set(kCamera);
+  float outMin[3] = {20, 0, 0}, outMax[3] = {21, 1, 1};
+  float inMin[3] = {0, 0, 0}, inMax[3] = {1, 1, 1};
+  SRenderData& water = Add("water", kRenderTypeWater, kLayerFloor);
+  SetAllFlags(false);
+  render.filmLook = true;
+  Commit();
+  for (bool inView : {false, true}) {
+    water.boxMin = inView ? inMin : outMin;
+    water.boxMax = inView ? inMax : outMax;
+    recorder->Clear();
+    render.RenderFrame(&copy, 0.5f, 1.0f);
+    EXPECT_EQ(recorder->CountCalls("StretchRect"), inView ? 2u : 1u) << inView;
+    EXPECT_EQ(render.frameSceneCopies, inView ? 2u : 1u) << inView;
   }
 }
 

@@ -117,16 +117,37 @@ TEST_F(Decals, SlotLifeCycle) {
   Add();
   manager.Commit();
   EXPECT_TRUE(manager.Slot(0).used && manager.Slot(0).committed);
+  EXPECT_EQ(render.liveDecals, 1);
 
-  SDecalInstance records[3];
-  manager.FillInstances(records);
+  // A free slot between two decals: the records hold the two, in slot order, and the
+  // render manager learns that two are left to draw.
+  manager.AddDecalAt(plat::Vec3(4, 5, 6), 0xFF00AA00u, 0.75f, 1, 20.0f, 2.5f, 5.0f);
+  manager.AddDecalAt(plat::Vec3(7, 8, 9), 0xFF0000AAu, 1.25f, 2, 20.0f, 2.5f, 5.0f);
+  manager.Commit();
+  EXPECT_EQ(render.liveDecals, 3);
+  manager.RemoveDecals(1);
+  manager.Age(6.0f);
+  manager.Commit();
+  ASSERT_TRUE(manager.Slot(0).used && !manager.Slot(1).used && manager.Slot(2).used);
+  EXPECT_EQ(manager.LiveInstances(), 2);
+  EXPECT_EQ(render.liveDecals, 2);
+  SDecalInstance records[3] = {};
+  ASSERT_EQ(manager.FillInstances(records), 2);
   EXPECT_EQ(records[0].used, 1);
-  EXPECT_EQ(records[1].used, 0);
   EXPECT_FLOAT_EQ(records[0].position[2], 3.0f);
   EXPECT_FLOAT_EQ(records[0].size, 0.5f);
   EXPECT_GE(records[0].noiseOffset[0], 0.0f);
   EXPECT_LE(records[0].noiseOffset[0], 1.5f);
   EXPECT_EQ(records[0].noiseOffset[2], 0.0f);
+  EXPECT_EQ(records[1].used, 1);
+  EXPECT_FLOAT_EQ(records[1].position[2], 9.0f) << "the third slot's decal, packed second";
+  EXPECT_FLOAT_EQ(records[1].size, 1.25f);
+
+  // Every decal gone: nothing left to draw.
+  manager.ClearDecals();
+  manager.Commit();
+  EXPECT_EQ(manager.LiveInstances(), 0);
+  EXPECT_EQ(render.liveDecals, 0);
 }
 
 // A count of what is alive may come long before the render thread's next commit (at

@@ -88,27 +88,10 @@ protected:
     return At(bgra, x, y);
   }
 
-  std::unique_ptr<plat::Window> window;
-  Gpu* gpu = nullptr;
-  Device* device = nullptr;
-  gfx::SCameraView view;
-};
-
-void LoadComponent(obj::IComponent* component, std::string xml) {
-  std::vector<char> buffer(xml.begin(), xml.end());
-  buffer.push_back('\0');
-  rapidxml::xml_document<> document;
-  document.parse<0>(buffer.data());
-  component->Load(document.first_node());
-}
-
-TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
-  // --- The wall: linear depth of a plane at z = 0 (what the depth pre-pass writes),
-  // the eye distance over the far-corner distance (both maps: no characters here).
-  gfx::CRenderManager render;
-  render.viewState = view;
-  const float farMax = gfx::GetCameraFarMaxLength(view);
-  auto depthMap = [&]() -> Texture* {
+  // The linear depth of a wall at z = 0 (what the depth pre-pass writes): the eye
+  // distance over the far-corner distance (both maps: no characters here).
+  Texture* WallDepth() {
+    const float farMax = gfx::GetCameraFarMaxLength(view);
     Texture* depth = nullptr;
     EXPECT_EQ(device->CreateTexture(kSize, kSize, 1, 0, kFmtR32F, kPoolManaged, &depth), kOk);
     if (!depth) return nullptr;
@@ -131,8 +114,28 @@ TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
                   kSize * sizeof(float));
     depth->UnlockRect(0);
     return depth;
-  };
-  Texture* depth = depthMap();
+  }
+
+  std::unique_ptr<plat::Window> window;
+  Gpu* gpu = nullptr;
+  Device* device = nullptr;
+  gfx::SCameraView view;
+};
+
+void LoadComponent(obj::IComponent* component, std::string xml) {
+  std::vector<char> buffer(xml.begin(), xml.end());
+  buffer.push_back('\0');
+  rapidxml::xml_document<> document;
+  document.parse<0>(buffer.data());
+  component->Load(document.first_node());
+}
+
+TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
+  // --- The wall: linear depth of a plane at z = 0 (what the depth pre-pass writes),
+  // the eye distance over the far-corner distance (both maps: no characters here).
+  gfx::CRenderManager render;
+  render.viewState = view;
+  Texture* depth = WallDepth();
   ASSERT_TRUE(depth);
   render.renderTargets[3].texture = depth;
   render.renderTargets[2].texture = depth;
@@ -297,6 +300,79 @@ TEST_F(EffectsDrawGl, ParticlesDecalsAndTrailLandWhereTheyShould) {
   particleShader.Release();
   trailShader.Release();
   render.renderTargets[2].texture = nullptr;
+  depth->Release();
+}
+
+// The decal pass draws the live decals only, packed in slot order: decals left in
+// scattered slots stain the wall as the same decals in adjacent slots do, and with
+// none left the pass leaves the picture as it is.
+TEST_F(EffectsDrawGl, ScatteredDecalsDrawAsPackedOnesAndNoDecalDrawsNothing) {
+  gfx::CRenderManager render;
+  render.viewState = view;
+  Texture* depth = WallDepth();
+  ASSERT_TRUE(depth);
+  render.renderTargets[3].texture = depth;
+  render.renderTargets[2].texture = depth;
+  depth->AddRef();
+  auto* decalShader = new gfx::CShader();
+  LoadEffect(*decalShader, "decal");
+  render.shaders.Add(CStringHash("decal"), decalShader);
+
+  const plat::Vec3 first(-1.2f, -1.2f, 0.0f), last(1.2f, 0.8f, 0.0f);
+  // Each decal's noise offset comes from the seed before it, so that the two pools
+  // give the kept decals the same stains.
+  auto add = [](gfx::CDecalManager& decals, const plat::Vec3& at, int group, unsigned seed) {
+    plat::SeedRand(seed);
+    decals.AddDecalAt(at, 0xFFD20000u, 1.0f, group, 100.0f, 0.0f, 1.0f);
+  };
+  auto frame = [&](gfx::CDecalManager* decals) {
+    EXPECT_EQ(device->BeginScene(), kOk);
+    device->Clear(0, nullptr, kClearTarget | kClearZBuffer, 0xFF808080u, 1.0f, 0);
+    if (decals) decals->Render(0.0f, static_cast<float>(kSize), static_cast<float>(kSize));
+    device->EndScene();
+    device->Present();
+    return Frame();
+  };
+  // Four decals, the middle two fading out and freed: the first and last slots are left.
+  gfx::CDecalManager scattered;
+  scattered.Init(&render, device);
+  ASSERT_GE(scattered.DecalsMax(), 4);
+  add(scattered, first, 0, 1);
+  add(scattered, plat::Vec3(0.0f, 0.0f, 0.0f), 1, 2);
+  add(scattered, plat::Vec3(0.0f, 1.5f, 0.0f), 1, 3);
+  add(scattered, last, 0, 4);
+  scattered.Commit();
+  scattered.RemoveDecals(1);
+  scattered.Age(2.0f);
+  scattered.Commit();
+  ASSERT_TRUE(scattered.Slot(0).used && !scattered.Slot(1).used && !scattered.Slot(2).used &&
+              scattered.Slot(3).used);
+  EXPECT_EQ(scattered.LiveInstances(), 2) << "of " << scattered.DecalsMax() << " slots";
+  const std::vector<uint8_t> fromScattered = frame(&scattered);
+  scattered.Shutdown();
+
+  gfx::CDecalManager packed;
+  packed.Init(&render, device);
+  add(packed, first, 0, 1);
+  add(packed, last, 0, 4);
+  packed.Commit();
+  packed.Age(2.0f);
+  packed.Commit();
+  const std::vector<uint8_t> fromPacked = frame(&packed);
+  EXPECT_EQ(fromScattered, fromPacked);
+  for (const plat::Vec3& at : {first, last}) EXPECT_LT(AtWorld(fromPacked, at).g, 0x80) << at.x;
+  EXPECT_EQ(AtWorld(fromPacked, plat::Vec3(0.0f, 0.0f, 0.0f)).g, 0x80) << "a freed decal";
+
+  // None left: no instance to draw, and the picture is the one without the pass.
+  packed.ClearDecals();
+  packed.Commit();
+  EXPECT_EQ(packed.LiveInstances(), 0);
+  EXPECT_EQ(render.liveDecals, 0);
+  EXPECT_EQ(frame(&packed), frame(nullptr));
+  packed.Shutdown();
+  render.renderTargets[2].texture = nullptr;
+  render.renderTargets[3].texture = nullptr;
+  depth->Release();
   depth->Release();
 }
 

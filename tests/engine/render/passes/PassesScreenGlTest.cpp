@@ -3,6 +3,7 @@
 // picture where it acts and leave it alone elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -309,6 +310,53 @@ protected:
     return pixels;
   }
 
+  // One frame through the render manager's own driver: its pre-passes, the scene
+  // (the floor and the box drawn over its cleared back buffer) and its post passes,
+  // read back after Present.
+  std::vector<uint8_t> DriverFrame() {
+    gpu::Device* d = graphics.device;
+    CRenderTarget* copy = graphics.mainTarget;
+    CRenderTarget* ao = &manager.renderTargets[gfx::kTargetAmbientOcclusion];
+    manager.framePasses = passes.get();
+    // RenderFrame's own start.
+    manager.frameSceneCopies = 0;
+    manager.RenderPrePasses(ao);
+    manager.RenderScene(ao, copy, 1.0f / 60.0f);
+    d->BeginScene();
+    DrawScene();
+    d->EndScene();
+    manager.RenderPostPasses(copy, copy, ao, 1.0f / 60.0f, 1.0f / 60.0f);
+    manager.framePasses = nullptr;
+    std::vector<uint8_t> pixels;
+    EXPECT_EQ(d->ReadPixels(nullptr, gpu::Rect{0, 0, kWidth, kHeight}, &pixels), gpu::kOk);
+    return pixels;
+  }
+  void SetDriverPasses(const SPassSet& on) {
+    for (gfx::SPair<bool>* flag :
+         {&manager.glow, &manager.decals, &manager.depthMap, &manager.ssao, &manager.shadows,
+          &manager.sunShadows, &manager.screenShadows, &manager.pcf, &manager.depthOfField,
+          &manager.radialBlur, &manager.finalBlur, &manager.filmLookExtras})
+      flag->render = false;
+    manager.glow.render = on.glow;
+    manager.depthMap.render = true;
+    manager.shadows.render = manager.sunShadows.render = manager.screenShadows.render = on.shadows;
+    manager.screenShadowSize.render = 256;
+    manager.depthOfField.render = on.dof;
+    manager.radialBlur.render = on.radial;
+    manager.filmLook = on.film;
+    manager.dofFocalPlane = plat::Length(Vec3(0, 4, 8) - Vec3(0.0f, 0.5f, 0.5f));
+    manager.dofNearMaxBlurPlane = manager.dofFocalPlane - 1.0f;
+    manager.dofFarMaxBlurPlane = manager.dofFocalPlane + 1.0f;
+    manager.radialBlurStrength.render = 2.0f;
+  }
+  static int LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    EXPECT_EQ(a.size(), b.size());
+    int largest = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+      largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    return largest;
+  }
+
   // The pixel a world point lands on.
   struct SPixel {
     int x, y;
@@ -453,6 +501,81 @@ TEST_F(PassesScreenGlTest, AmbientOcclusionDarkensTheCreaseAroundTheBoxOnly) {
   const int open = value(At(Vec3(3.0f, 0.0f, 3.0f)));
   EXPECT_GE(open, 240) << "open floor";
   EXPECT_LT(crease, open - 25) << "floor against the box";
+}
+
+// A full-screen pass whose whole picture the next one reads draws into the second
+// copy the next one reads, instead of into the back buffer that is then copied: the
+// frame is the same to the bit, with fewer full-screen copies.
+TEST_F(PassesScreenGlTest, ChainedPostPassesDrawThePictureOfCopiedOnesWithFewerCopies) {
+  struct SCase {
+    const char* name;
+    SPassSet on;
+    uint32_t copiesApart, copiesChained;
+  };
+  SPassSet all;
+  all.shadows = all.glow = all.dof = all.radial = all.film = true;
+  SPassSet noFilm = all;
+  noFilm.film = false;
+  SPassSet folded;
+  folded.dof = folded.film = true;
+  // Apart: a copy before each reader. Chained: the shadows feed the merge, depth of
+  // field the radial blur, and that the film look; the lists after the merge draw
+  // over the back buffer, so the merge draws there.
+  const SCase cases[] = {
+      {"every pass", all, 5, 2},
+      {"no film look: the radial blur draws into the back buffer", noFilm, 4, 2},
+      {"depth of field folded into the film look: nothing to chain", folded, 1, 1},
+  };
+  for (const SCase& c : cases) {
+    SetDriverPasses(c.on);
+    manager.chainPostPasses = false;
+    DriverFrame();  // the targets made, the glow's blur settled
+    const std::vector<uint8_t> apart = DriverFrame();
+    EXPECT_EQ(manager.frameSceneCopies, c.copiesApart) << c.name;
+    manager.chainPostPasses = true;
+    const std::vector<uint8_t> chained = DriverFrame();
+    EXPECT_EQ(manager.frameSceneCopies, c.copiesChained) << c.name;
+    EXPECT_EQ(LargestDifference(apart, chained), 0) << c.name;
+  }
+  // The passes did act: the chained frame is not the plain scene.
+  SetDriverPasses(SPassSet{});
+  const std::vector<uint8_t> plain = DriverFrame();
+  SetDriverPasses(all);
+  EXPECT_GT(LargestDifference(DriverFrame(), plain), 20);
+}
+
+// Without a glower drawn, the glow's passes (its colour's blur, its depth, the merge)
+// have nothing to add: the frame skips them and draws the picture of a frame
+// without glow.
+TEST_F(PassesScreenGlTest, GlowWithoutADrawnGlowerSkipsItsPassesAndLeavesThePicture) {
+  SPassSet film;
+  film.film = true;
+  SetDriverPasses(film);
+  const std::vector<uint8_t> withoutGlow = DriverFrame();
+  SPassSet glow = film;
+  glow.glow = true;
+  SetDriverPasses(glow);
+  const auto drawTable = passes->draws.drawTable;
+  struct SCase {
+    const char* name;
+    bool inList;
+  };
+  for (const SCase c : {SCase{"no glower in the list", false},
+                        SCase{"a glower the glow walk does not draw", true}}) {
+    passes->draws.anyGlower = [&c] { return c.inList; };
+    passes->draws.drawTable = [&](const gfx::STechniqueEntry* table, int count, bool glowers) {
+      return glowers ? 0 : drawTable(table, count, false);
+    };
+    const std::vector<uint8_t> px = DriverFrame();
+    EXPECT_FALSE(manager.glowersDrawn) << c.name;
+    EXPECT_FALSE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated()) << c.name;
+    EXPECT_EQ(LargestDifference(px, withoutGlow), 0) << c.name;
+  }
+  // The box that glows, drawn: its depth is drawn and the picture changes.
+  passes->draws.anyGlower = [] { return true; };
+  passes->draws.drawTable = drawTable;
+  EXPECT_GT(LargestDifference(DriverFrame(), withoutGlow), 20);
+  EXPECT_TRUE(manager.renderTargets[gfx::kTargetGlowDepth].IsCreated());
 }
 
 }  // namespace

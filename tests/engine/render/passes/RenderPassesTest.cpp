@@ -453,6 +453,59 @@ TEST_F(RenderPassesTest, GlowWithoutGlowersDrawsAndAddsNothing) {
   EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
 }
 
+// Full-screen passes that draw nothing and answer as told whether they drew.
+class CAnsweringPasses : public gfx::IFramePasses {
+public:
+  void RenderGlow() override {}
+  void RenderDecalDepth(CRenderTarget*, int) override {}
+  void RenderLinearDepth(CRenderTarget*, int) override {}
+  void RenderSSAO(CRenderTarget*, CRenderTarget*, int, int) override {}
+  void BlurSSAO(CRenderTarget*, CRenderTarget*, int, int, CRenderTarget*, int, int) override {}
+  void SimpleBlur(CRenderTarget*, int, int, CRenderTarget*, bool, bool) override {}
+  void RenderSunShadowMaps() override {}
+  void RenderSpotShadowMaps() override {}
+  void RenderPointShadowMaps() override {}
+  void RenderScreenShadows(CRenderTarget*, int) override {}
+  void RenderCameraDepth(CRenderTarget*) override {}
+  void RenderDecals(float, float, float) override {}
+  bool ApplyScreenShadows(CRenderTarget*) override { return true; }
+  bool MergeGlow(CRenderTarget*, CRenderTarget*, CRenderTarget*, CRenderTarget*) override {
+    return true;
+  }
+  bool RenderDepthOfField(CRenderTarget*, int, int) override { return true; }
+  bool RenderRadialBlur(CRenderTarget*) override { return true; }
+  bool RenderFinalFX(CRenderTarget*, float) override { return filmLookDraws; }
+  void SetSunLightParameters(gfx::CShader*) override {}
+  void SetSpotLightParameters(gfx::CShader*) override {}
+  void SetPointLightParameters(gfx::CShader*) override {}
+  bool filmLookDraws = true;
+};
+
+// Depth of field and the radial blur chained into the second copy leave the back
+// buffer behind; a film look that then draws nothing must not leave the frame
+// without their picture: the back buffer takes it from the copy.
+TEST_F(RenderPassesTest, AChainEndingInAPassThatDrawsNothingHandsItsPictureToTheBackBuffer) {
+  CAnsweringPasses answering;
+  manager.framePasses = &answering;
+  manager.depthOfField.Set(true);
+  manager.radialBlur.Set(true);
+  manager.filmLook = true;
+  manager.commitRequested = true;
+  manager.CommitRenderData();
+  for (bool filmLookDraws : {true, false}) {
+    answering.filmLookDraws = filmLookDraws;
+    recorder->Clear();
+    manager.RenderFrame(graphics.mainTarget, 0.1f, 0.1f);
+    const std::vector<std::string> copies = recorder->CallsNamed("StretchRect");
+    ASSERT_EQ(copies.size(), filmLookDraws ? 1u : 2u) << filmLookDraws;
+    EXPECT_NE(copies[0].find("backbuffer ->"), std::string::npos) << copies[0];
+    if (!filmLookDraws) EXPECT_NE(copies[1].find("-> backbuffer"), std::string::npos) << copies[1];
+    EXPECT_EQ(recorder->CountCalls("SetRenderTarget"), 4u) << "two passes into the spare and back";
+    EXPECT_TRUE(recorder->Errors().empty()) << recorder->Errors().front();
+  }
+  manager.framePasses = nullptr;
+}
+
 TEST_F(RenderPassesTest, AFoldedDepthOfFieldIsBlendedByTheNextFilmLookOnly) {
   CRenderTarget& scene = *graphics.mainTarget;
   manager.dofFocalPlane = 7.0f;
