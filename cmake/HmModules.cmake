@@ -196,7 +196,8 @@ set(ctest_file [==[${ctest_file}]==])
 if(EXISTS \"\${exe}\")
   if(NOT EXISTS \"\${ctest_file}\" OR
      NOT \"\${ctest_file}\" IS_NEWER_THAN \"\${exe}\" OR
-     NOT \"\${ctest_file}\" IS_NEWER_THAN \"\${CMAKE_CURRENT_LIST_FILE}\")
+     NOT \"\${ctest_file}\" IS_NEWER_THAN \"\${CMAKE_CURRENT_LIST_FILE}\" OR
+     NOT \"\${ctest_file}\" IS_NEWER_THAN [==[${PROJECT_SOURCE_DIR}/cmake/HmTestSuites.cmake]==])
     set(EXE \"\${exe}\")
     set(CTEST_FILE \"\${ctest_file}\")
     set(WORKDIR [==[${PROJECT_SOURCE_DIR}]==])

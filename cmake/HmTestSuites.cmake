@@ -4,8 +4,8 @@
 # loader's relocations, the globals' registration, the leak scan) cost about half a second
 # of processor time, more than most cases; a suite per process pays it once per suite.
 # Cases named DISABLED_ are listed as disabled tests of their own, as gtest leaves them out.
-# Variables: EXE, CTEST_FILE, WORKDIR, PROGRAM, and for every suite TIMEOUT, ENVIRONMENT
-# (a list) and LABELS (a list, may be empty). A suite whose every case skipped itself
+# Variables: EXE, CTEST_FILE, WORKDIR, PROGRAM, and for every suite TIMEOUT (seconds per
+# case), ENVIRONMENT (a list) and LABELS (a list, may be empty). A suite whose every case skipped itself
 # exits with 77 (tests/support/TestMain.cpp), which CTest shows as skipped.
 
 function(hm_quote out value)
@@ -52,7 +52,7 @@ endforeach()
 
 list(APPEND ENVIRONMENT HM_ALL_SKIPPED_EXIT=77)
 hm_quote(q_env "${ENVIRONMENT}")
-set(props " TIMEOUT ${TIMEOUT} ENVIRONMENT ${q_env} SKIP_RETURN_CODE 77")
+set(props " ENVIRONMENT ${q_env} SKIP_RETURN_CODE 77")
 if(LABELS)
   hm_quote(q_labels "${LABELS}")
   string(APPEND props " LABELS ${q_labels}")
@@ -63,8 +63,11 @@ foreach(suite IN LISTS suites)
     hm_quote(q_filter "--gtest_filter=${suite}.*")
     # The suite's share of the program's time: the longest start first, so that the
     # processors finish together.
+    # Each case keeps the time it had in a process of its own: on a machine busy with
+    # other work a suite of slow cases can take many times its quiet time.
+    math(EXPR timeout "${TIMEOUT} * ${count_${suite}}")
     string(APPEND script "add_test(${q_name} ${q_exe} ${q_filter})\n"
-      "set_tests_properties(${q_name} PROPERTIES WORKING_DIRECTORY ${q_dir} COST ${count_${suite}}${props})\n")
+      "set_tests_properties(${q_name} PROPERTIES WORKING_DIRECTORY ${q_dir} COST ${count_${suite}} TIMEOUT ${timeout}${props})\n")
   endif()
   foreach(test IN LISTS disabled_${suite})
     hm_quote(q_name "${suite}.${test}")
