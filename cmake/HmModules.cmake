@@ -78,10 +78,15 @@ function(hm_module name)
 endfunction()
 
 # hm_test(<name> [GLOB] [SOURCES <files...>] DEPS <targets...> [GL] [GL_DRIVER] [SYSTEM_LEAKS]
-#         [LABELS <labels...>] [TIMEOUT <seconds>, 300 when not given]): one GoogleTest executable whose cases are registered one by
-# one in CTest, run from the repository root. CTest starts each case in a process of its
-# own, but a program run by hand runs all its cases in one process, so every case leaves
-# the process as it found it.
+#         [LABELS <labels...>] [TIMEOUT <seconds>, 300 when not given] [COST <n>]): one
+# GoogleTest executable run by CTest from the repository root. CTest runs each test suite
+# of a program in a process of its own ("<Suite>.*", cmake/HmTestSuites.cmake), and each
+# case of a program that runs the GL driver (GL_DRIVER) in a process of its own: those cases
+# are long, and one that wedges the driver spoils no other. A program run by hand runs all
+# its cases in one process, so every case leaves the process as it found it.
+# COST orders a clean run (CTest has no times of its own yet): higher starts earlier, so
+# that the long tests do not start last and leave the other processors idle; a GL case
+# counts 10 unless the program says otherwise, a suite its number of cases.
 # There is one program per tested module, over every test file of its folder, plus one
 # for the cases that run the GL driver: a test file joins its folder's program just by
 # being there.
@@ -101,7 +106,7 @@ endfunction()
 # GL cases, then "_test": core_test, render_gl_test; the tests of the content generators
 # under tools/ are tools_test.
 function(hm_test name)
-  cmake_parse_arguments(HM "GLOB;GL;SYSTEM_LEAKS;GL_DRIVER" "TIMEOUT" "DEPS;SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(HM "GLOB;GL;SYSTEM_LEAKS;GL_DRIVER" "TIMEOUT;COST" "DEPS;SOURCES;LABELS" ${ARGN})
   if(NOT name MATCHES "^[a-z0-9_]+_test$" OR name MATCHES "^hm_")
     message(FATAL_ERROR "test target ${name}: name it <module>[_gl]_test, e.g. render_gl_test")
   endif()
@@ -139,35 +144,75 @@ function(hm_test name)
     set(HM_SYSTEM_LEAKS ON)
     list(APPEND HM_LABELS gl)
   endif()
-  set(props TIMEOUT 300)
   # A program of long cases may ask for more (TIMEOUT <seconds>).
+  set(timeout 300)
   if(HM_TIMEOUT)
-    set(props TIMEOUT ${HM_TIMEOUT})
+    set(timeout ${HM_TIMEOUT})
   endif()
+  set(env "")
   if(HM_SYSTEM_LEAKS)
-    list(APPEND props ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:strict_string_checks=1")
+    set(env "ASAN_OPTIONS=detect_leaks=0:strict_string_checks=1")
   endif()
   if(HM_LABELS)
     list(REMOVE_DUPLICATES HM_LABELS)
-    list(APPEND props LABELS "${HM_LABELS}")
   endif()
   if(HM_GL_DRIVER)
     list(APPEND HM_DEPS hm_gl_driver_exit)
   endif()
   add_executable(${name} ${srcs})
   target_compile_options(${name} PRIVATE ${HM_GLUE_COMPILE_OPTIONS})
-  target_link_libraries(${name} PRIVATE ${HM_DEPS} hm_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${HM_DEPS} hm_test_support hm_test_main GTest::gtest GTest::gmock)
   # gtest and the standard headers most tests use, compiled once for all the programs.
   target_precompile_headers(${name} REUSE_FROM hm_test_support)
   # Shared test support is included as "tests/<folder>/<header>"; modules come through DEPS.
   target_include_directories(${name} PRIVATE ${HM_INCLUDE_ROOT}/tests)
   target_compile_definitions(${name} PRIVATE HM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  include(GoogleTest)
-  gtest_discover_tests(${name}
-    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props})
+  if(HM_GL_DRIVER)
+    set(props TIMEOUT ${timeout} COST 10)
+    if(HM_COST)
+      set(props TIMEOUT ${timeout} COST ${HM_COST})
+    endif()
+    if(env)
+      list(APPEND props ENVIRONMENT "${env}")
+    endif()
+    if(HM_LABELS)
+      list(APPEND props LABELS "${HM_LABELS}")
+    endif()
+    include(GoogleTest)
+    gtest_discover_tests(${name}
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ${props})
+    return()
+  endif()
+  # The suites are listed when CTest starts, as gtest_discover_tests(PRE_TEST) does, and
+  # again only once the program has been rebuilt.
+  set(ctest_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake)
+  set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake)
+  file(GENERATE OUTPUT ${include_file} CONTENT
+"set(exe [==[$<TARGET_FILE:${name}>]==])
+set(ctest_file [==[${ctest_file}]==])
+if(EXISTS \"\${exe}\")
+  if(NOT EXISTS \"\${ctest_file}\" OR
+     NOT \"\${ctest_file}\" IS_NEWER_THAN \"\${exe}\" OR
+     NOT \"\${ctest_file}\" IS_NEWER_THAN \"\${CMAKE_CURRENT_LIST_FILE}\" OR
+     NOT \"\${ctest_file}\" IS_NEWER_THAN [==[${PROJECT_SOURCE_DIR}/cmake/HmTestSuites.cmake]==])
+    set(EXE \"\${exe}\")
+    set(CTEST_FILE \"\${ctest_file}\")
+    set(WORKDIR [==[${PROJECT_SOURCE_DIR}]==])
+    set(PROGRAM [==[${name}]==])
+    set(TIMEOUT [==[${timeout}]==])
+    set(ENVIRONMENT [==[${env}]==])
+    set(LABELS [==[${HM_LABELS}]==])
+    include([==[${PROJECT_SOURCE_DIR}/cmake/HmTestSuites.cmake]==])
+  endif()
+  include(\"\${ctest_file}\")
+else()
+  add_test(${name}_NOT_BUILT ${name}_NOT_BUILT)
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include_file})
 endfunction()
 
 function(hm_bench name)
