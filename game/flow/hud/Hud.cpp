@@ -210,6 +210,9 @@ bool CHUD::SubtitlesOn() const { return !m_subtitlesFlag || *m_subtitlesFlag != 
 void CHUD::Reset() {
   for (int clock = kClockWobble; clock <= kClockHelper; ++clock) state.clocks[clock] = 0.0f;
   for (SHUDValue& value : state.values) value.target = 0.0f;
+  // The digits still show the last game's score: the next game's counter starts on
+  // its zeros instead of rolling there.
+  state.values[kValueScore].snap = true;
   lightGas.intermittenceClock = 0.0f;
   lightGas.blinkClock = 0.0f;
   state.bonusBaseValue = 10;

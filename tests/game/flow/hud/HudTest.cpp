@@ -100,6 +100,10 @@ TEST_F(HudTest, DamagedLayoutsAreSaidAndNeverCrash) {
        "<res width='0' height='768' depth='32'/><checkpoint life_min='30'/>"
        "<desaturation speed_inc='1' speed_dec='1' life_threshold='30'/><bonus base_value='10'/>",
        true, "is refused"},
+      {"a res of negative height",
+       "<res width='1024' height='-768' depth='32'/><checkpoint life_min='30'/>"
+       "<desaturation speed_inc='1' speed_dec='1' life_threshold='30'/><bonus base_value='10'/>",
+       true, "is refused"},
       {"an unknown element and a strange alignment",
        good + "<hud name='hud_nothing'><arrow/></hud><hud name='hud_button'><alignment value='up'/></hud>",
        true, nullptr},
@@ -205,6 +209,14 @@ TEST_F(HudTest, FallingBelowTheThresholdDesaturatesWithTheHeartbeat) {
   hud.ForceDesaturation();
   Frames(100, 0.05f);
   EXPECT_FLOAT_EQ(render.desaturation, render.desaturationMax);
+  EXPECT_EQ(hud.state.desaturationState, CHUD::kDesaturationIdle);
+  // A script's reset hands the bottom over and leaves the HUD's own state alone.
+  hud.ResetDesaturation();
+  EXPECT_FLOAT_EQ(render.desaturation, render.desaturationMin);
+  EXPECT_FLOAT_EQ(hud.state.desaturation, render.desaturationMax);
+  EXPECT_TRUE(hud.state.desaturationForced);
+  hud.ForceDesaturation();
+  Frames(100, 0.05f);
   hud.Reset();
   EXPECT_FLOAT_EQ(render.desaturation, render.desaturationMin);
 }
@@ -261,6 +273,15 @@ TEST_F(HudTest, ScoreCountsUpDigitByDigitAndWrapsPastNine) {
   EXPECT_FLOAT_EQ(hud.numberDec.value, 1.0f);
   Frames(30);
   EXPECT_FLOAT_EQ(hud.numberUnid.value, 0.0f);
+
+  // A new game's counter stands on 0000 from its first frame instead of rolling on
+  // from the last game's score.
+  hud.state.values[CHUD::kValueScore] = {4567, true};
+  Frames(1);
+  InitHud();
+  Frames(1);
+  for (const SHUDCounter* digit : {&hud.numberUnid, &hud.numberDec, &hud.numberCent, &hud.numberMil})
+    EXPECT_FLOAT_EQ(digit->value, 0.0f);
 }
 
 TEST_F(HudTest, ScoringHitsShowTheComboAndEveryTenthAddsABonus) {
