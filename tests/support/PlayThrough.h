@@ -896,6 +896,16 @@ private:
       return;
     }
     float gx = dx / distance, gz = dz / distance;
+    // A chase that ends inside the bar leaves the way on behind its front wall: out
+    // by its door first.
+    if (goal.z < kBarFront && at.z > kBarFront && at.x > 12.0f && at.x < 28.0f) {
+      const float doorZ = std::fabs(at.x - 20.0f) > 0.8f ? kBarFront + 2.0f : kBarFront - 2.0f;
+      const float ex = 20.0f - at.x, ez = doorZ - at.z, length = std::hypot(ex, ez);
+      if (length > 1e-3f) {
+        Keys(MoveKeys(ex / length, ez / length));
+        return;
+      }
+    }
     if (stuckBefore > kSideStepAfter) {
       // Round whatever stands in the way: a step aside, one side then the other.
       const float phase = std::fmod(stuckBefore - kSideStepAfter, 3.0f);
@@ -1037,6 +1047,8 @@ private:
   static constexpr float kStrike = 2.4f;
   // Nearer than the finishing move's reach (3 m), so that the aim takes him.
   static constexpr float kFinishReach = 2.5f;
+  // The bar's front wall, its door at x 18.5..21.5.
+  static constexpr float kBarFront = 20.0f;
   // Within the lever's trigger, which reaches 2 m round the way point before it.
   static constexpr float kLeverReach = 1.8f;
   static constexpr float kChaseSeconds = 12.0f;
