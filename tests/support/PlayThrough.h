@@ -232,6 +232,9 @@ struct SPlayReport {
   std::vector<int> zones;
   std::map<int, std::set<std::string>> killsPerZone;
   std::vector<std::string> gateFighters;
+  // The enemies of the first game killed while the first gate still stood (a chase
+  // can end a fighter of the first zone just across its line).
+  std::set<std::string> killedBeforeFirstGate;
   bool avenueGateOpened = false;
   bool leverPulled = false;
   bool backstreetGateOpened = false;
@@ -241,8 +244,11 @@ struct SPlayReport {
   // Presses of the fatality key that the player took up (whether or not a victim was
   // there to finish).
   int fatalityTries = 0;
-  // Way points given up on after standing stuck.
+  // Way points given up on after standing stuck: a door's, the lever's, or two on end.
   int stuckWayPoints = 0;
+  // Plain way points left for the next one when the straight way to them was blocked
+  // (a hit that throws the player over the canal's railing).
+  int wayPointsPassedBy = 0;
   bool bossKilled = false;
   bool bossFinished = false;
   // "OnEndGame" came from the game (the level script), not from the play-through.
@@ -396,7 +402,12 @@ private:
         if (m_report.secondFightKill.empty()) m_report.secondFightKill = name;
         return;
       }
-      if (m_game.playing) m_report.killsPerZone[m_game.zone].insert(name);
+      if (m_game.playing) {
+        m_report.killsPerZone[m_game.zone].insert(name);
+        // The script may open the gate on this very death; the report still holds
+        // what the last frame read.
+        if (!m_report.avenueGateOpened) m_report.killedBeforeFirstGate.insert(name);
+      }
       if (name == kBossName) {
         m_report.bossKilled = m_game.bossDead = true;
         // Finished: he dies in the finishing move or just after it.
@@ -768,7 +779,9 @@ private:
       if (e.distance < 4.0f) ++close;
     }
     if (target) {
-      if (target->name != m_chased || target->distance < kReach) {
+      // Only a blow's reach counts as reaching him: one behind the bar's counter stays
+      // just out of it however long the player runs at him.
+      if (target->name != m_chased || target->distance <= kStrike) {
         m_chased = target->name;
         m_chaseClock = 0.0f;
       } else if ((m_chaseClock += dt) > kChaseSeconds) {
@@ -847,22 +860,20 @@ private:
       return;
     }
     const float dx = goal.x - at.x, dz = goal.z - at.z;
+    if (goal.useLever && !m_game.leverPulled && std::hypot(dx, dz) < kLeverReach) {
+      PullLever(player, at, dt);
+      return;
+    }
     if (std::hypot(dx, dz) < goal.reach) {
-      if (goal.useLever && !m_game.leverPulled) {
-        m_stuckClock += dt;
-        if (m_stuckClock > kStuckSeconds) {
-          Fail("the lever was never pulled");
-          return;
-        }
-        Tap(plat::input::kKeyK, 10);
-        return;
-      }
       ++m_game.wayPoint;
+      m_game.passedByLast = false;
       m_stuckClock = 0.0f;
       m_bestDistance = 1e9f;
       return;
     }
-    // Stuck: no nearer for a while; given up and counted.
+    // Stuck: no nearer for a while. A plain way point is left for the next one, which
+    // may be open from where he stands; a door, the lever or a second one on end is
+    // given up on and counted.
     const float distance = std::hypot(dx, dz);
     const float stuckBefore = m_stuckClock;
     if (distance < m_bestDistance - 0.5f) {
@@ -872,16 +883,29 @@ private:
       m_stuckClock += dt;
     }
     if (m_stuckClock > kStuckSeconds) {
+      const bool plain = goal.reach >= 1.0f && !goal.useLever && !m_game.passedByLast;
       std::printf("PlayThrough: stuck %.1f m short of way point %zu (%.0f, %.0f) at (%.1f, %.1f), "
-                  "state %d\n",
-                  distance, m_game.wayPoint, goal.x, goal.z, at.x, at.z, state);
-      ++m_report.stuckWayPoints;
+                  "state %d; %s\n",
+                  distance, m_game.wayPoint, goal.x, goal.z, at.x, at.z, state,
+                  plain ? "on to the next" : "given up");
+      ++(plain ? m_report.wayPointsPassedBy : m_report.stuckWayPoints);
+      m_game.passedByLast = plain;
       ++m_game.wayPoint;
       m_stuckClock = 0.0f;
       m_bestDistance = 1e9f;
       return;
     }
     float gx = dx / distance, gz = dz / distance;
+    // A chase that ends inside the bar leaves the way on behind its front wall: out
+    // by its door first.
+    if (goal.z < kBarFront && at.z > kBarFront && at.x > 12.0f && at.x < 28.0f) {
+      const float doorZ = std::fabs(at.x - 20.0f) > 0.8f ? kBarFront + 2.0f : kBarFront - 2.0f;
+      const float ex = 20.0f - at.x, ez = doorZ - at.z, length = std::hypot(ex, ez);
+      if (length > 1e-3f) {
+        Keys(MoveKeys(ex / length, ez / length));
+        return;
+      }
+    }
     if (stuckBefore > kSideStepAfter) {
       // Round whatever stands in the way: a step aside, one side then the other.
       const float phase = std::fmod(stuckBefore - kSideStepAfter, 3.0f);
@@ -893,7 +917,10 @@ private:
       }
     }
     // In a doorway the way is walked straight.
-    if (goal.reach >= 1.0f) Steer(at, gx, gz);
+    if (goal.reach >= 1.0f) {
+      RoundFountain(at, distance, gx, gz);
+      Steer(at, gx, gz);
+    }
     Keys(MoveKeys(gx, gz));
   }
 
@@ -952,6 +979,54 @@ private:
     gz += nz * side * 1.2f;
   }
 
+  // At the lever: the key works only once its prompt shows, which takes the player
+  // in its reach and facing it; until then he walks at the lever, which turns him to it.
+  void PullLever(CPlayerController* player, const plat::Vec3& at, float dt) {
+    m_stuckClock += dt;
+    if (m_stuckClock > kStuckSeconds) {
+      std::printf("PlayThrough: lever not taken at (%.1f, %.1f): in range %d, prompt %d, state %d\n",
+                  at.x, at.z, player->useInRange, player->usePromptShown, player->state);
+      Fail("the lever was never pulled");
+      return;
+    }
+    if (player->useInRange && player->usePromptShown) {
+      Tap(plat::input::kKeyK, 10);
+      return;
+    }
+    gfx::CTransform* lever = game.TransformOf("lever_backstreet");
+    if (!lever) {
+      Fail("the level has no lever");
+      return;
+    }
+    Keys(MoveKeys(lever->position.x - at.x, lever->position.z - at.z));
+  }
+
+  // The square's fountain stands in the way of a straight walk from one side of it to
+  // the other (a chase can end anywhere round it): the way then follows its rim, on
+  // the side nearer the goal, until the straight way is clear.
+  static void RoundFountain(const plat::Vec3& at, float distance, float& gx, float& gz) {
+    constexpr float kCx = 20.0f, kCz = 0.0f, kClear = 6.5f;
+    const float rx = at.x - kCx, rz = at.z - kCz;
+    const float r = std::hypot(rx, rz);
+    // Walking away from it, or standing on its axis, nothing is in the way.
+    if (r < 1e-3f || rx * gx + rz * gz >= 0.0f) return;
+    const float t = std::clamp(-(rx * gx + rz * gz), 0.0f, distance);
+    if (std::hypot(rx + gx * t, rz + gz * t) >= kClear) return;
+    const float ox = rx / r, oz = rz / r;
+    float tx = -oz, tz = ox;
+    if (tx * gx + tz * gz < 0.0f) {
+      tx = -tx;
+      tz = -tz;
+    }
+    // Off the rim when he has come too close to it.
+    const float out = r < kClear ? 2.0f * (kClear - r) / kClear : 0.0f;
+    gx = tx + ox * out;
+    gz = tz + oz * out;
+    const float length = std::hypot(gx, gz);
+    gx /= length;
+    gz /= length;
+  }
+
   // At the casino's door: the boss is fought above while he lives; without him (the
   // enemies' part not in yet) the end of the game is posted as his death would.
   void AtTheEnd() {
@@ -969,10 +1044,13 @@ private:
   }
 
   static constexpr float kEngage = 12.0f;
-  static constexpr float kReach = 3.0f;
   static constexpr float kStrike = 2.4f;
   // Nearer than the finishing move's reach (3 m), so that the aim takes him.
   static constexpr float kFinishReach = 2.5f;
+  // The bar's front wall, its door at x 18.5..21.5.
+  static constexpr float kBarFront = 20.0f;
+  // Within the lever's trigger, which reaches 2 m round the way point before it.
+  static constexpr float kLeverReach = 1.8f;
   static constexpr float kChaseSeconds = 12.0f;
   static constexpr float kPassBySeconds = 40.0f;
   static constexpr float kStuckSeconds = 12.0f;
@@ -1012,6 +1090,8 @@ private:
     int bossFatalityFrame = -1;
     int zone = 0;
     size_t wayPoint = 0;
+    // The way point before this one was left unreached.
+    bool passedByLast = false;
     float endClock = 0.0f;
   } m_game;
   int m_lastLife = 0;
