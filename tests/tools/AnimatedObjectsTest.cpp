@@ -22,16 +22,14 @@
 #include "engine/render/RenderManager.h"
 #include "engine/script/ScriptManager.h"
 #include "tests/support/LogRecorder.h"
+#include "tests/support/Files.h"
 
 namespace vd {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vd::test::ReadFile;
 
 class AnimatedObjectsTest : public ::testing::Test {
 protected:
@@ -49,12 +47,12 @@ TEST_F(AnimatedObjectsTest, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   std::map<std::string, std::string> first;
   for (const auto& entry : fs::recursive_directory_iterator(scratch / "a"))
     if (entry.is_regular_file())
-      first[fs::relative(entry.path(), scratch / "a").string()] = Contents(entry.path());
+      first[fs::relative(entry.path(), scratch / "a").string()] = ReadFile(entry.path());
   ASSERT_GE(first.size(), 6u);
   for (const auto& [name, content] : first) {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(Contents(scratch / "b" / name) == content) << "two runs differ";
-    EXPECT_TRUE(Contents(name) == content) << "run gen_animated_objects and commit its Data";
+    EXPECT_TRUE(ReadFile(scratch / "b" / name) == content) << "two runs differ";
+    EXPECT_TRUE(ReadFile(name) == content) << "run gen_animated_objects and commit its Data";
   }
 }
 

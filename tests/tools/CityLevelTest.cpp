@@ -33,16 +33,14 @@
 #include "engine/render/buffers/VertexTypes.h"
 #include "engine/script/ScriptManager.h"
 #include "tests/support/LogRecorder.h"
+#include "tests/support/Files.h"
 
 namespace vd {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vd::test::ReadFile;
 
 // Every file under `root`, by its path relative to it.
 std::map<std::string, std::string> Tree(const fs::path& root) {

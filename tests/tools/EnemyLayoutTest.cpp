@@ -14,17 +14,13 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include "tools/city_layout.h"
+#include "tests/support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using vd::test::ReadFile;
 
 TEST(EnemyLayout, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   const fs::path scratch = fs::temp_directory_path() / ("enemies_" + std::to_string(::getpid()));

@@ -8,17 +8,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "tests/support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using vd::test::ReadFile;
 
 TEST(MenuGenerator, EveryFileItWritesIsCommitted) {
   const fs::path scratch = fs::temp_directory_path() / ("menu_" + std::to_string(::getpid()));

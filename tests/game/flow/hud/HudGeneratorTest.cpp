@@ -11,16 +11,14 @@
 #include <map>
 #include <regex>
 #include <string>
+#include "tests/support/Files.h"
 
 namespace vd {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vd::test::ReadFile;
 
 TEST(HudGeneratorTest, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   const fs::path scratch = fs::temp_directory_path() / ("hm_gen_hud_" + std::to_string(::getpid()));
@@ -29,7 +27,7 @@ TEST(HudGeneratorTest, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
   std::map<std::string, std::string> first;
   for (const auto& entry : fs::recursive_directory_iterator(scratch / "a"))
     if (entry.is_regular_file())
-      first[fs::relative(entry.path(), scratch / "a").string()] = Contents(entry.path());
+      first[fs::relative(entry.path(), scratch / "a").string()] = ReadFile(entry.path());
   // The pictures, the sprite meshes and the four XML files.
   EXPECT_GE(first.size(), 40u);
   for (const char* file : {"Data/xml/hud.xml", "Data/xml/subtitles.xml", "Data/xml/hud_instances.xml",
@@ -39,19 +37,19 @@ TEST(HudGeneratorTest, TheGeneratorIsReproducibleAndItsOutputIsCommitted) {
     EXPECT_EQ(first.count(file), 1u) << file;
   for (const auto& [name, content] : first) {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(Contents(scratch / "b" / name) == content) << "two runs differ";
-    EXPECT_TRUE(Contents(name) == content) << "run gen_hud and commit its Data";
+    EXPECT_TRUE(ReadFile(scratch / "b" / name) == content) << "two runs differ";
+    EXPECT_TRUE(ReadFile(name) == content) << "run gen_hud and commit its Data";
   }
   fs::remove_all(scratch);
 }
 
 TEST(HudGeneratorTest, EverySubtitleStripTheScriptsShowIsListedInBothLanguages) {
-  const std::string list = Contents("Data/xml/subtitles.xml");
+  const std::string list = ReadFile("Data/xml/subtitles.xml");
   const std::regex shown("ShowSubtitles\"?\\s*[,(]\\s*\"([^\"]+)\"");
   int found = 0;
   for (const auto& entry : fs::recursive_directory_iterator("Data/scripts")) {
     if (entry.path().extension() != ".lua") continue;
-    const std::string script = Contents(entry.path());
+    const std::string script = ReadFile(entry.path());
     for (std::sregex_iterator m(script.begin(), script.end(), shown), end; m != end; ++m) {
       const std::string texture = (*m)[1];
       SCOPED_TRACE(entry.path().string() + ": " + texture);
