@@ -239,19 +239,7 @@ bool CFilmLook::RenderFinalFX(CRenderTarget& scene, float dt) {
     fxset::Floats(effect, "gRand", random, 3);
     fxset::Float(effect, "gBirghtness", values[kBrightness]);
   }
-  uint32_t passes = 0;
-  if (gpu::Failed(effect->Begin(&passes, 0))) return false;
-  bool drew = false;
-  for (uint32_t p = 0; p < passes; ++p) {
-    if (gpu::Failed(effect->BeginPass(p))) continue;
-    if (scene.quad) {
-      scene.quad->DrawAll(true);
-      drew = true;
-    }
-    effect->EndPass();
-  }
-  effect->End();
-  return drew;
+  return m_passes.DrawQuadPasses(effect, scene);
 }
 
 }  // namespace gfx

@@ -205,6 +205,8 @@ public:
   void OnResetDevice();
   plat::gpu::Device* GetDevice() const { return Device(); }
   CFilmLook& FilmLook() { return *m_filmLook; }
+  // Begin, each pass with the quad of `quadOwner`, End; whether a pass drew the quad.
+  bool DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
 
 private:
   plat::gpu::Device* Device() const;
@@ -219,8 +221,6 @@ private:
   // The depth of field's blurred copy, sizes and focal distances on `effect`.
   void SetDepthOfFieldValues(plat::fx::Effect* effect, CRenderTarget& blurred, int screenWidth,
                              int screenHeight);
-  // Begin, each pass with the quad of `quadOwner`, End; whether a pass drew the quad.
-  bool DrawQuadPasses(plat::fx::Effect* effect, CRenderTarget& quadOwner);
   // The cameras as the frame took them; null without a scene.
   const SCameraView* ViewCamera() const;
   const SCameraView* CullingCamera() const;
